@@ -1,0 +1,117 @@
+// The registry object: one predefined root selected, at most one key open.
+// Every part of the program reads and changes the registry through it; it is
+// the only caller of the Win32 registry calls (platform/winreg.h).
+#pragma once
+
+#include "platform/winreg.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+enum class TValueKind : uint8_t {
+    vkUnknown = 0,
+    vkString = 1,
+    vkExpandString = 2,
+    vkBinary = 3,
+    vkInteger = 4,
+    vkDwordLittleEndian = 5,
+    vkDwordBigEndian = 6,
+    vkLink = 7,
+    vkMultiString = 8,
+    vkResourceList = 9,
+    vkFullResourceDescriptor = 10,
+    vkResourceRequirementsList = 11,
+};
+
+TValueKind KindOfRegType(DWORD regType);
+DWORD RegTypeOfKind(TValueKind kind);
+
+struct TKeyInfoRec
+{
+    uint32_t SubkeyCount = 0;
+    uint32_t MaxSubkeyNameLen = 0;
+    uint32_t ValueCount = 0;
+    uint32_t MaxValueNameLen = 0;
+    uint32_t MaxDataSize = 0;
+    uint64_t LastWriteTime = 0;
+};
+
+struct TValueInfoRec
+{
+    TValueKind Kind = TValueKind::vkUnknown;
+    uint32_t DataSize = 0;
+    DWORD RegType = REG_NONE; // the exact registry type, also for kinds that have no own kind
+};
+
+class ERegistryException : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TRegistry
+{
+public:
+    static constexpr uint32_t kAllAccess = 0x000F003F;
+    static constexpr uint32_t kReadAccess = 0x00020009;
+
+    TRegistry();
+    ~TRegistry();
+    TRegistry(const TRegistry &) = delete;
+    TRegistry &operator=(const TRegistry &) = delete;
+
+    HKEY KeyHandle() const { return m_keyHandle; }
+    HKEY RootHandle() const { return m_rootHandle; }
+    const std::string &KeyPath() const { return m_keyPath; }
+    uint32_t AccessMask() const { return m_accessMask; }
+    void SetAccessMask(uint32_t mask) { m_accessMask = mask; }
+
+    void SelectRoot(HKEY root);
+    bool OpenPath(const std::string &path);
+    void ClosePath();
+    bool CreatePath(const std::string &path);
+    bool RemoveValue(const std::string &name);
+    bool QueryKeyInfo(TKeyInfoRec &info);
+    void ListSubkeys(std::vector<std::string> &list);
+    void ListValueNames(std::vector<std::string> &list);
+    bool QueryValueInfo(const std::string &name, TValueInfoRec &info);
+    int QueryValueSize(const std::string &name);
+    TValueKind QueryValueKind(const std::string &name);
+    bool HasValue(const std::string &name);
+    bool HasKey(const std::string &path);
+    HKEY OpenSubHandle(const std::string &path);
+
+    // Delivers up to `size` bytes; returns the count delivered and sets `kind`.
+    int FetchData(const std::string &name, void *buffer, int size, TValueKind &kind);
+    void StoreData(const std::string &name, const void *bytes, int count, TValueKind kind);
+
+    std::string ReadText(const std::string &name);
+    uint32_t ReadDword(const std::string &name);
+    int ReadRaw(const std::string &name, void *buffer, int size);
+    void WriteText(const std::string &name, const std::string &text);
+    void WriteExpandText(const std::string &name, const std::string &text);
+    void WriteMultiText(const std::string &name, const void *buffer, int count);
+
+    // Compound edits (CompoundEdits.cpp).
+    bool DeleteTree(const std::string &path);
+    void RenameValueName(const std::string &oldName, const std::string &newName);
+    void RelocateKey(const std::string &oldPath, const std::string &newPath, bool deleteOld);
+
+private:
+    struct ResolvedPath
+    {
+        HKEY base;
+        std::string stripped;
+        bool relative;
+    };
+    ResolvedPath Resolve(const std::string &path) const;
+    // Bytes a name buffer needs per unit that RegQueryInfoKeyA counts.
+    static uint32_t NameBufferSize(uint32_t maxNameLen);
+
+    HKEY m_keyHandle = nullptr;
+    HKEY m_rootHandle = HKEY_CURRENT_USER;
+    std::string m_keyPath;
+    uint32_t m_accessMask = kAllAccess;
+};

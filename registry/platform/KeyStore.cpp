@@ -1,0 +1,180 @@
+#include "KeyStore.h"
+
+#include "RegText.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace quarnel::platform {
+
+namespace {
+
+template <typename Range, typename NameOf>
+std::size_t sortedPosition(const Range &range, std::u16string_view name, bool &found, NameOf nameOf)
+{
+    std::size_t lo = 0, hi = range.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        const int c = compareNames(nameOf(range[mid]), name);
+        if (c == 0) {
+            found = true;
+            return mid;
+        }
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    found = false;
+    return lo;
+}
+
+} // namespace
+
+std::size_t RegKey::subkeyPosition(std::u16string_view key, bool &found) const
+{
+    return sortedPosition(subkeys, key, found,
+                          [](const std::shared_ptr<RegKey> &k) -> std::u16string_view { return k->name; });
+}
+
+std::size_t RegKey::valuePosition(std::u16string_view value, bool &found) const
+{
+    return sortedPosition(values, value, found,
+                          [](const RegValue &v) -> std::u16string_view { return v.name; });
+}
+
+RegKey *RegKey::findSubkey(std::u16string_view key) const
+{
+    bool found;
+    const std::size_t pos = subkeyPosition(key, found);
+    return found ? subkeys[pos].get() : nullptr;
+}
+
+const RegValue *RegKey::findValue(std::u16string_view value) const
+{
+    bool found;
+    const std::size_t pos = valuePosition(value, found);
+    return found ? &values[pos] : nullptr;
+}
+
+RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
+{
+    bool found;
+    const std::size_t pos = subkeyPosition(key, found);
+    created = !found;
+    if (found)
+        return *subkeys[pos];
+    auto child = std::make_shared<RegKey>();
+    child->name = key;
+    child->parent = this;
+    child->lastWriteTime = KeyStore::now();
+    child->isVolatile = isVolatile;
+    subkeys.insert(subkeys.begin() + static_cast<std::ptrdiff_t>(pos), child);
+    return *child;
+}
+
+RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::vector<uint8_t> data)
+{
+    bool found;
+    const std::size_t pos = valuePosition(value, found);
+    if (!found) {
+        RegValue v;
+        v.name = value;
+        values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos), std::move(v));
+    }
+    RegValue &v = values[pos];
+    v.type = type;
+    v.data = std::move(data);
+    return v;
+}
+
+bool RegKey::removeValue(std::u16string_view value)
+{
+    bool found;
+    const std::size_t pos = valuePosition(value, found);
+    if (found)
+        values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
+    return found;
+}
+
+void RegKey::removeSubkey(RegKey &child)
+{
+    bool found;
+    const std::size_t pos = subkeyPosition(child.name, found);
+    if (!found || subkeys[pos].get() != &child)
+        return;
+    child.deleted = true;
+    child.parent = nullptr;
+    subkeys.erase(subkeys.begin() + static_cast<std::ptrdiff_t>(pos));
+}
+
+bool RegKey::isDescendantOf(const RegKey &ancestor) const
+{
+    for (const RegKey *k = this; k; k = k->parent)
+        if (k == &ancestor)
+            return true;
+    return false;
+}
+
+KeyStore::KeyStore() : m_top(std::make_shared<RegKey>()), m_hooks(std::make_shared<StoreHooks>())
+{
+    m_top->name = u"REGISTRY";
+    m_top->lastWriteTime = now();
+    bool created;
+    m_machine = &m_top->addSubkey(u"Machine", created);
+    m_users = &m_top->addSubkey(u"User", created);
+    // The keys every Wine prefix has and the predefined views rely on.
+    ensurePath(*m_machine, u"Software\\Classes");
+    ensurePath(*m_machine, u"System\\CurrentControlSet\\Hardware Profiles\\Current");
+    ensurePath(*m_users, u".Default");
+    ensurePath(*m_users, currentUserSid);
+}
+
+RegKey &KeyStore::ensurePath(RegKey &base, std::u16string_view path)
+{
+    RegKey *key = &base;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        if (end > start) {
+            bool created;
+            key = &key->addSubkey(path.substr(start, end - start), created);
+        }
+        start = end + 1;
+    }
+    return *key;
+}
+
+uint64_t KeyStore::now()
+{
+    using namespace std::chrono;
+    // FILETIME counts 100 ns steps since 1601-01-01.
+    constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
+    const auto since1970 = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+    return kUnixEpochAsFileTime + static_cast<uint64_t>(since1970 / 100);
+}
+
+namespace {
+std::shared_ptr<KeyStore> &storeSlot()
+{
+    static std::shared_ptr<KeyStore> store = std::make_shared<KeyStore>();
+    return store;
+}
+} // namespace
+
+KeyStore &activeStore()
+{
+    return *storeSlot();
+}
+
+void invalidateAllHandles(); // WinRegApi.cpp
+
+void setActiveStore(std::shared_ptr<KeyStore> store)
+{
+    invalidateAllHandles();
+    storeSlot() = std::move(store);
+}
+
+} // namespace quarnel::platform

@@ -1,0 +1,184 @@
+#include "RegText.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+namespace quarnel::platform {
+
+namespace {
+
+struct FoldPair
+{
+    char16_t from;
+    char16_t to;
+};
+
+constexpr FoldPair kLowerTable[] = {
+#include "UnicodeLowerTable.inc"
+};
+
+constexpr char16_t kEscapeBase = 0xDC00; // invalid byte b travels as U+DC00 + b (b >= 0x80)
+
+bool isContinuation(unsigned char c)
+{
+    return (c & 0xC0) == 0x80;
+}
+
+// Length of the valid UTF-8 sequence at the front of s, or 0 when it is not valid.
+// Encoded surrogates (ED A0..BF xx) count as valid: they are how lone surrogates travel.
+std::size_t validSequence(std::string_view s, char32_t &cp)
+{
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    }
+    std::size_t len;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() < len)
+        return 0;
+    for (std::size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if (!isContinuation(b))
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF)
+        return 0;
+    // An encoded escape unit would not come back as the same bytes.
+    if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF)
+        return 0;
+    return len;
+}
+
+template <typename Sink> void forEachByteRun(std::u16string_view text, Sink &&sink)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        char32_t cp = text[i];
+        if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) {
+            const char raw = static_cast<char>(cp - kEscapeBase);
+            sink(&raw, 1);
+            continue;
+        }
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        }
+        char buf[4];
+        std::size_t n;
+        if (cp < 0x80) {
+            buf[0] = static_cast<char>(cp), n = 1;
+        } else if (cp < 0x800) {
+            buf[0] = static_cast<char>(0xC0 | (cp >> 6));
+            buf[1] = static_cast<char>(0x80 | (cp & 0x3F)), n = 2;
+        } else if (cp < 0x10000) {
+            buf[0] = static_cast<char>(0xE0 | (cp >> 12));
+            buf[1] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            buf[2] = static_cast<char>(0x80 | (cp & 0x3F)), n = 3;
+        } else {
+            buf[0] = static_cast<char>(0xF0 | (cp >> 18));
+            buf[1] = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+            buf[2] = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+            buf[3] = static_cast<char>(0x80 | (cp & 0x3F)), n = 4;
+        }
+        sink(buf, n);
+    }
+}
+
+} // namespace
+
+std::u16string utf16FromBytes(std::string_view bytes)
+{
+    std::u16string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b0 = static_cast<unsigned char>(bytes[i]);
+        if (b0 < 0x80) {
+            out.push_back(b0);
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t len = validSequence(bytes.substr(i), cp);
+        if (len == 0) {
+            out.push_back(static_cast<char16_t>(kEscapeBase + b0));
+            ++i;
+            continue;
+        }
+        // A high surrogate followed by a low one would re-encode as one 4-byte sequence;
+        // keep such bytes escaped so they come back as they were.
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + len < bytes.size()) {
+            char32_t next = 0;
+            const std::size_t nextLen = validSequence(bytes.substr(i + len), next);
+            if (nextLen == 0 || (next >= 0xDC00 && next <= 0xDFFF)) {
+                for (std::size_t k = 0; k < len; ++k)
+                    out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i + k])));
+                i += len;
+                continue;
+            }
+        }
+        if (cp >= 0x10000) {
+            cp -= 0x10000;
+            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += len;
+    }
+    return out;
+}
+
+std::string bytesFromUtf16(std::u16string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    forEachByteRun(text, [&](const char *p, std::size_t n) { out.append(p, n); });
+    return out;
+}
+
+std::size_t byteLengthOfUtf16(std::u16string_view text)
+{
+    std::size_t n = 0;
+    forEachByteRun(text, [&](const char *, std::size_t k) { n += k; });
+    return n;
+}
+
+char16_t foldUnit(char16_t unit)
+{
+    if (unit < 0x80)
+        return (unit >= u'A' && unit <= u'Z') ? unit + 32 : unit;
+    const auto it = std::lower_bound(std::begin(kLowerTable), std::end(kLowerTable), unit,
+                                     [](const FoldPair &p, char16_t u) { return p.from < u; });
+    return (it != std::end(kLowerTable) && it->from == unit) ? it->to : unit;
+}
+
+int compareNames(std::u16string_view a, std::u16string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        if (a[i] == b[i])
+            continue;
+        const char16_t fa = foldUnit(a[i]);
+        const char16_t fb = foldUnit(b[i]);
+        if (fa != fb)
+            return fa < fb ? -1 : 1;
+    }
+    if (a.size() == b.size())
+        return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+} // namespace quarnel::platform

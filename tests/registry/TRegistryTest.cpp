@@ -1,0 +1,190 @@
+#include "TRegistry.h"
+#include "platform/KeyStore.h"
+
+#include <gtest/gtest.h>
+
+using quarnel::platform::KeyStore;
+using quarnel::platform::setActiveStore;
+
+namespace {
+
+class TRegistryTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setActiveStore(std::make_shared<KeyStore>());
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        reg.CreatePath("\\Software\\Test\\Sub");
+        ASSERT_TRUE(reg.OpenPath("\\Software\\Test"));
+    }
+
+    void store(const std::string &name, const std::string &bytes, DWORD type)
+    {
+        ASSERT_EQ(RegSetValueExA(reg.KeyHandle(), name.c_str(), 0, type,
+                                 reinterpret_cast<const BYTE *>(bytes.data()), DWORD(bytes.size())),
+                  ERROR_SUCCESS);
+    }
+
+    static std::string messageOf(const std::function<void()> &call)
+    {
+        try {
+            call();
+        } catch (const ERegistryException &e) {
+            return e.what();
+        }
+        return "(nothing raised)";
+    }
+
+    TRegistry reg;
+};
+
+TEST_F(TRegistryTest, PathRules)
+{
+    EXPECT_EQ(reg.KeyPath(), "Software\\Test");
+    // Relative to the open key; the recorded path joins both.
+    ASSERT_TRUE(reg.OpenPath("Sub\\"));
+    EXPECT_EQ(reg.KeyPath(), "Software\\Test\\Sub\\");
+    // An empty relative path opens the open key again.
+    ASSERT_TRUE(reg.OpenPath(""));
+    EXPECT_EQ(reg.KeyPath(), "Software\\Test\\Sub\\\\");
+    // A failed open keeps the previous key.
+    EXPECT_FALSE(reg.OpenPath("\\Nowhere"));
+    EXPECT_EQ(reg.KeyPath(), "Software\\Test\\Sub\\\\");
+    reg.ClosePath();
+    EXPECT_EQ(reg.KeyHandle(), nullptr);
+    EXPECT_TRUE(reg.KeyPath().empty());
+    // With nothing open a relative path resolves from the root; an empty one opens the root.
+    ASSERT_TRUE(reg.OpenPath("Software\\Test"));
+    EXPECT_EQ(reg.KeyPath(), "Software\\Test");
+    reg.ClosePath();
+    ASSERT_TRUE(reg.OpenPath(""));
+    EXPECT_EQ(reg.KeyPath(), "");
+}
+
+TEST_F(TRegistryTest, SelectRootClosesOnlyOnChange)
+{
+    reg.SelectRoot(HKEY_CURRENT_USER);
+    EXPECT_NE(reg.KeyHandle(), nullptr);
+    reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    EXPECT_EQ(reg.KeyHandle(), nullptr);
+    reg.SelectRoot(nullptr);
+    EXPECT_FALSE(reg.OpenPath("\\"));
+    EXPECT_FALSE(reg.HasKey("\\Software"));
+}
+
+TEST_F(TRegistryTest, CreateRaisesWithThePathAsGiven)
+{
+    reg.SelectRoot(HKEY_PERFORMANCE_DATA);
+    EXPECT_EQ(messageOf([&] { reg.CreatePath("\\X\\Y"); }), "Erzeugung von Schlüssel \\X\\Y misslungen");
+}
+
+TEST_F(TRegistryTest, ReadTextRules)
+{
+    EXPECT_EQ(reg.ReadText("missing"), "");
+    store("nul", std::string("ab\0cd\0", 6), REG_SZ);
+    EXPECT_EQ(reg.ReadText("nul"), "ab");
+    store("exp", "%PATH%", REG_EXPAND_SZ);
+    EXPECT_EQ(reg.ReadText("exp"), "%PATH%");
+    store("multi", std::string("a\0\0", 3), REG_MULTI_SZ);
+    EXPECT_EQ(messageOf([&] { reg.ReadText("multi"); }), "Ungültiger Datentyp für 'multi'");
+    store("bin", "abcd", REG_BINARY);
+    EXPECT_EQ(messageOf([&] { reg.ReadText("bin"); }), "Ungültiger Datentyp für 'bin'");
+}
+
+TEST_F(TRegistryTest, ReadDwordRules)
+{
+    store("d", std::string("\xFF\x00\x00\x00", 4), REG_DWORD);
+    EXPECT_EQ(reg.ReadDword("d"), 255u);
+    store("short", std::string("\x01\x02", 2), REG_DWORD);
+    EXPECT_EQ(reg.ReadDword("short"), 0x0201u); // missing bytes read as zero
+    store("bin4", "abcd", REG_BINARY);
+    EXPECT_EQ(messageOf([&] { reg.ReadDword("bin4"); }), "Ungültiger Datentyp für 'bin4'");
+    store("bin8", "abcdefgh", REG_BINARY);
+    EXPECT_EQ(messageOf([&] { reg.ReadDword("bin8"); }), "Fehler beim Holen der Daten für 'bin8'");
+    EXPECT_EQ(messageOf([&] { reg.ReadDword("missing"); }), "Fehler beim Holen der Daten für 'missing'");
+}
+
+TEST_F(TRegistryTest, ReadRawRules)
+{
+    store("q", "12345678", REG_QWORD);
+    EXPECT_EQ(reg.QueryValueKind("q"), TValueKind::vkUnknown);
+    char buf[8];
+    EXPECT_EQ(reg.ReadRaw("q", buf, 8), 8);
+    EXPECT_EQ(messageOf([&] { reg.ReadRaw("q", buf, 7); }), "Ungültiger Datentyp für 'q'");
+    EXPECT_EQ(messageOf([&] { reg.ReadText("q"); }), "Ungültiger Datentyp für 'q'");
+    EXPECT_EQ(messageOf([&] { reg.ReadDword("q"); }), "Fehler beim Holen der Daten für 'q'");
+    EXPECT_EQ(reg.ReadRaw("missing", buf, 8), 0);
+    store("s", "x", REG_SZ);
+    EXPECT_EQ(messageOf([&] { reg.ReadRaw("s", buf, 8); }), "Ungültiger Datentyp für 's'");
+}
+
+TEST_F(TRegistryTest, WritingTheEmptyDefaultLeavesOneNul)
+{
+    reg.WriteText("", "");
+    EXPECT_EQ(reg.QueryValueSize(""), 1);
+    EXPECT_EQ(reg.ReadText(""), "");
+    EXPECT_EQ(reg.QueryValueKind(""), TValueKind::vkString);
+    reg.WriteExpandText("e", "%x%");
+    EXPECT_EQ(reg.QueryValueKind("e"), TValueKind::vkExpandString);
+    reg.WriteMultiText("m", "a\0b\0\0", 5);
+    EXPECT_EQ(reg.QueryValueSize("m"), 5);
+}
+
+TEST_F(TRegistryTest, StoreFailureRaisesAndValueInfoFailsQuietly)
+{
+    TRegistry other;
+    other.SelectRoot(HKEY_CURRENT_USER);
+    ASSERT_TRUE(other.OpenPath("\\Software\\Test\\Sub"));
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Test"));
+    ASSERT_EQ(RegDeleteKeyA(reg.KeyHandle(), "Sub"), ERROR_SUCCESS);
+    EXPECT_EQ(messageOf([&] { other.WriteText("v", "x"); }), "Fehler beim Setzen der Daten für 'v'");
+    TValueInfoRec info;
+    EXPECT_FALSE(other.QueryValueInfo("v", info));
+    EXPECT_EQ(other.QueryValueSize("v"), -1);
+    TKeyInfoRec keyInfo;
+    keyInfo.SubkeyCount = 7;
+    EXPECT_FALSE(other.QueryKeyInfo(keyInfo));
+    EXPECT_EQ(keyInfo.SubkeyCount, 0u);
+}
+
+TEST_F(TRegistryTest, ListsInEnumerationOrderAndHasKey)
+{
+    reg.CreatePath("b");
+    reg.CreatePath("A");
+    reg.WriteText("", "x");
+    reg.WriteText("Z", "x");
+    std::vector<std::string> names{"stale"};
+    reg.ListSubkeys(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"A", "b", "Sub"}));
+    reg.ListValueNames(names);
+    EXPECT_EQ(names, (std::vector<std::string>{"", "Z"}));
+    EXPECT_TRUE(reg.HasKey("Sub"));
+    EXPECT_TRUE(reg.HasKey("\\Software\\Test\\Sub\\"));
+    EXPECT_FALSE(reg.HasKey("Nope"));
+    EXPECT_EQ(reg.AccessMask(), TRegistry::kAllAccess);
+}
+
+TEST_F(TRegistryTest, NonAsciiNamesEnumerateThroughSizedBuffers)
+{
+    const std::string name = "\xE4\xB8\xAD\xE6\x96\x87"; // two CJK characters: 6 bytes, 2 units
+    reg.CreatePath(name);
+    reg.WriteText(name, "x");
+    std::vector<std::string> names;
+    reg.ListSubkeys(names);
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+    reg.ListValueNames(names);
+    EXPECT_EQ(names, std::vector<std::string>{name});
+}
+
+TEST(TValueKindMapping, KindsAndTypes)
+{
+    EXPECT_EQ(KindOfRegType(REG_MULTI_SZ), TValueKind::vkMultiString);
+    EXPECT_EQ(KindOfRegType(REG_QWORD), TValueKind::vkUnknown);
+    EXPECT_EQ(KindOfRegType(REG_DWORD_BIG_ENDIAN), TValueKind::vkDwordBigEndian);
+    EXPECT_EQ(RegTypeOfKind(TValueKind::vkMultiString), DWORD(REG_MULTI_SZ));
+    EXPECT_EQ(RegTypeOfKind(TValueKind::vkDwordLittleEndian), DWORD(REG_DWORD));
+    EXPECT_EQ(RegTypeOfKind(TValueKind::vkUnknown), DWORD(REG_NONE));
+}
+
+} // namespace

@@ -1,0 +1,298 @@
+#include "platform/KeyStore.h"
+#include "platform/winreg.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace quarnel::platform;
+
+namespace {
+
+class WinRegApi : public ::testing::Test
+{
+protected:
+    void SetUp() override { setActiveStore(std::make_shared<KeyStore>()); }
+
+    HKEY create(HKEY base, const char *path)
+    {
+        HKEY key = nullptr;
+        EXPECT_EQ(RegCreateKeyExA(base, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        return key;
+    }
+
+    static void setString(HKEY key, const char *name, const std::string &data, DWORD type = REG_SZ)
+    {
+        ASSERT_EQ(RegSetValueExA(key, name, 0, type, reinterpret_cast<const BYTE *>(data.data()),
+                                 static_cast<DWORD>(data.size())),
+                  ERROR_SUCCESS);
+    }
+
+    static std::vector<std::string> subkeys(HKEY key)
+    {
+        std::vector<std::string> names;
+        char buf[300];
+        for (DWORD i = 0;; ++i) {
+            DWORD len = sizeof buf;
+            if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr))
+                break;
+            names.emplace_back(buf, len);
+        }
+        return names;
+    }
+
+    static std::vector<std::string> valueNames(HKEY key)
+    {
+        std::vector<std::string> names;
+        char buf[300];
+        for (DWORD i = 0;; ++i) {
+            DWORD len = sizeof buf;
+            if (RegEnumValueA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr))
+                break;
+            names.emplace_back(buf, len);
+        }
+        return names;
+    }
+};
+
+TEST_F(WinRegApi, PathsIgnoreTrailingSeparatorAndCaseAndRefuseLeadingOne)
+{
+    HKEY made = create(HKEY_CURRENT_USER, "Software\\Quarnel\\Deep\\Er");
+    RegCloseKey(made);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\QUARNEL\\deep\\er\\", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_ALL_ACCESS, &key), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Missing", 0, KEY_ALL_ACCESS, &key),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(key, nullptr);
+    // The first spelling is kept.
+    HKEY sw = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &sw), ERROR_SUCCESS);
+    EXPECT_EQ(subkeys(sw), std::vector<std::string>{"Quarnel"});
+    RegCloseKey(sw);
+}
+
+TEST_F(WinRegApi, EmptySubkeyOpensANewHandleToTheBase)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "A");
+    HKEY again = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(key, "", 0, KEY_ALL_ACCESS, &again), ERROR_SUCCESS);
+    EXPECT_NE(again, key);
+    setString(again, "v", "x");
+    EXPECT_EQ(valueNames(key), std::vector<std::string>{"v"});
+    EXPECT_EQ(RegCloseKey(again), ERROR_SUCCESS);
+    EXPECT_EQ(RegCloseKey(again), ERROR_INVALID_HANDLE);
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, PredefinedViewsShowTheSameKeys)
+{
+    HKEY cls = create(HKEY_CLASSES_ROOT, ".quarnel");
+    RegCloseKey(cls);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.quarnel", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegCloseKey(create(HKEY_CURRENT_USER, "Software\\Mine"));
+    EXPECT_EQ(RegOpenKeyExA(HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\Mine", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    RegCloseKey(create(HKEY_CURRENT_CONFIG, "Profile"));
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
+                            "System\\CurrentControlSet\\Hardware Profiles\\Current\\Profile", 0,
+                            KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_INVALID_HANDLE);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_TRUE(subkeys(key).empty());
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, EnumerationIsSortedByLowerCasedNameWithDefaultFirst)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Order");
+    for (const char *name : {"zeta", "B", "_u", "Alpha", "10", "9", "[", "a b", "a"})
+        RegCloseKey(create(key, name));
+    EXPECT_EQ(subkeys(key),
+              (std::vector<std::string>{"10", "9", "[", "_u", "a", "a b", "Alpha", "B", "zeta"}));
+    for (const char *name : {"b", "", "A"})
+        setString(key, name, "x");
+    EXPECT_EQ(valueNames(key), (std::vector<std::string>{"", "A", "b"}));
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, QueryInfoKeyIsExact)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Info");
+    RegCloseKey(create(key, "short"));
+    RegCloseKey(create(key, "muchlonger"));
+    setString(key, "v", "hello"); // 5 bytes, stored as UTF-16: 10
+    setString(key, "longer name", "");
+    DWORD subkeysCount, maxSub, values, maxName, maxData;
+    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeysCount, &maxSub, nullptr, &values,
+                               &maxName, &maxData, nullptr, nullptr),
+              ERROR_SUCCESS);
+    EXPECT_EQ(subkeysCount, 2u);
+    EXPECT_EQ(maxSub, 10u);
+    EXPECT_EQ(values, 2u);
+    EXPECT_EQ(maxName, 11u);
+    EXPECT_EQ(maxData, 10u);
+    HKEY child = nullptr;
+    RegOpenKeyExA(key, "muchlonger", 0, KEY_ALL_ACCESS, &child);
+    RegCloseKey(child);
+    ASSERT_EQ(RegDeleteKeyA(key, "muchlonger"), ERROR_SUCCESS);
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeysCount, &maxSub, nullptr, nullptr, nullptr,
+                     nullptr, nullptr, nullptr);
+    EXPECT_EQ(subkeysCount, 1u);
+    EXPECT_EQ(maxSub, 5u);
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, QueryValueReportsSizeAndMoreData)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Q");
+    setString(key, "s", std::string("ab\0cd\0", 6));
+    DWORD type = 0, size = 0;
+    ASSERT_EQ(RegQueryValueExA(key, "S", nullptr, &type, nullptr, &size), ERROR_SUCCESS);
+    EXPECT_EQ(type, DWORD(REG_SZ));
+    EXPECT_EQ(size, 6u);
+    char buf[8] = {};
+    size = 3;
+    EXPECT_EQ(RegQueryValueExA(key, "s", nullptr, &type, reinterpret_cast<BYTE *>(buf), &size),
+              ERROR_MORE_DATA);
+    EXPECT_EQ(size, 6u);
+    size = 6;
+    ASSERT_EQ(RegQueryValueExA(key, "s", nullptr, &type, reinterpret_cast<BYTE *>(buf), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(buf, 6), std::string("ab\0cd\0", 6));
+    // Without a terminator the size written comes back unchanged.
+    setString(key, "raw", "abc");
+    RegQueryValueExA(key, "raw", nullptr, nullptr, nullptr, &size);
+    EXPECT_EQ(size, 3u);
+    EXPECT_EQ(RegQueryValueExA(key, "missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExA(key, "s", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), nullptr),
+              ERROR_INVALID_PARAMETER);
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, NonAsciiNamesAndDataRoundTrip)
+{
+    const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD";
+    const std::string latin1 = "caf\xE9\x80\xFF";
+    HKEY key = create(HKEY_CURRENT_USER, name.c_str());
+    setString(key, name.c_str(), latin1);
+    setString(key, "multi", std::string("\xE9\0b\0\0", 5), REG_MULTI_SZ);
+    char buf[64];
+    DWORD size = sizeof buf;
+    ASSERT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(buf, size), latin1);
+    size = sizeof buf;
+    ASSERT_EQ(RegQueryValueExA(key, "multi", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(std::string(buf, size), std::string("\xE9\0b\0\0", 5));
+    HKEY parent = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &parent);
+    const auto names = subkeys(parent);
+    EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
+    RegCloseKey(parent);
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, AllTypesKeepTheirBytes)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Types");
+    const unsigned char bytes[] = {1, 2, 3, 4, 5, 6, 7, 8};
+    for (DWORD type : {DWORD(REG_NONE), DWORD(REG_BINARY), DWORD(REG_DWORD), DWORD(REG_DWORD_BIG_ENDIAN),
+                       DWORD(REG_QWORD), DWORD(0x1234), DWORD(0xFFFF0012)}) {
+        const std::string name = "t" + std::to_string(type);
+        ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, type, bytes, type == REG_DWORD ? 4 : 8), ERROR_SUCCESS);
+        unsigned char out[8] = {};
+        DWORD size = sizeof out, got = 0;
+        ASSERT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, &got, out, &size), ERROR_SUCCESS);
+        EXPECT_EQ(got, type);
+        EXPECT_EQ(size, type == REG_DWORD ? 4u : 8u);
+        EXPECT_EQ(std::memcmp(out, bytes, size), 0);
+    }
+    ASSERT_EQ(RegSetValueExA(key, "empty", 0, REG_BINARY, nullptr, 0), ERROR_SUCCESS);
+    DWORD size = 99;
+    RegQueryValueExA(key, "empty", nullptr, nullptr, nullptr, &size);
+    EXPECT_EQ(size, 0u);
+    RegCloseKey(key);
+}
+
+TEST_F(WinRegApi, DeleteKeyRefusesParentsAndDeletedHandlesFail)
+{
+    HKEY key = create(HKEY_CURRENT_USER, "Del\\Child");
+    HKEY parent = nullptr;
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Del", 0, KEY_ALL_ACCESS, &parent);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Del"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Del\\Missing"), ERROR_FILE_NOT_FOUND);
+    ASSERT_EQ(RegDeleteKeyA(parent, "child"), ERROR_SUCCESS);
+    DWORD n = 0;
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegSetValueExA(key, "v", 0, REG_BINARY, nullptr, 0), ERROR_KEY_DELETED);
+    HKEY sub = nullptr;
+    EXPECT_EQ(RegCreateKeyExA(key, "x", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &sub, nullptr),
+              ERROR_KEY_DELETED);
+    EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Del"), ERROR_SUCCESS);
+    RegCloseKey(parent);
+}
+
+TEST_F(WinRegApi, BadInputChangesNothing)
+{
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_ALL_ACCESS, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t(0x4444)), "", 0, KEY_ALL_ACCESS, &key),
+              ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
+    const std::string longName(256, 'k');
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                              &key, nullptr),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, longName.substr(1).c_str(), 0, KEY_ALL_ACCESS, &key),
+              ERROR_FILE_NOT_FOUND);
+    HKEY v = create(HKEY_CURRENT_USER, "V");
+    EXPECT_EQ(RegSetValueExA(v, "n", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
+    EXPECT_EQ(valueNames(v).size(), 0u);
+    RegCloseKey(v);
+}
+
+TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
+{
+    KeyStore &store = activeStore();
+    RegKey &target = store.ensurePath(store.machine(), u"Software\\Target");
+    bool created;
+    target.addSubkey(u"Inside", created);
+    RegKey &link = store.ensurePath(store.machine(), u"Software\\Link");
+    link.isLink = true;
+    const std::u16string path = u"\\Registry\\Machine\\Software\\Target";
+    std::vector<uint8_t> data;
+    for (char16_t c : path)
+        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
+    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link\\Inside", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    // A link to itself never resolves.
+    const std::u16string self = u"\\Registry\\Machine\\Software\\Link";
+    data.clear();
+    for (char16_t c : self)
+        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
+    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link", 0, KEY_ALL_ACCESS, &key),
+              ERROR_FILE_NOT_FOUND);
+}
+
+} // namespace
