@@ -245,17 +245,29 @@ HKEY TRegistry::OpenSubHandle(const std::string &path)
 int TRegistry::FetchData(const std::string &name, void *buffer, int size, TValueKind &kind)
 {
     DWORD type = 0;
-    DWORD count = size < 0 ? 0 : static_cast<DWORD>(size);
-    if (RegQueryValueExA(m_keyHandle, name.c_str(), nullptr, &type, static_cast<LPBYTE>(buffer),
-                         &count) != ERROR_SUCCESS)
-        Raise(kFetchFailed, name);
+    const int count = FetchTyped(name, buffer, size, type);
     kind = KindOfRegType(type);
-    return static_cast<int>(count);
+    return count;
 }
 
 void TRegistry::StoreData(const std::string &name, const void *bytes, int count, TValueKind kind)
 {
-    if (count < 0 || RegSetValueExA(m_keyHandle, name.c_str(), 0, RegTypeOfKind(kind),
+    StoreTyped(name, bytes, count, RegTypeOfKind(kind));
+}
+
+int TRegistry::FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType)
+{
+    regType = REG_NONE;
+    DWORD count = size < 0 ? 0 : static_cast<DWORD>(size);
+    if (RegQueryValueExA(m_keyHandle, name.c_str(), nullptr, &regType, static_cast<LPBYTE>(buffer),
+                         &count) != ERROR_SUCCESS)
+        Raise(kFetchFailed, name);
+    return static_cast<int>(count);
+}
+
+void TRegistry::StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType)
+{
+    if (count < 0 || RegSetValueExA(m_keyHandle, name.c_str(), 0, regType,
                                     static_cast<const BYTE *>(bytes),
                                     static_cast<DWORD>(count)) != ERROR_SUCCESS)
         Raise(kStoreFailed, name);

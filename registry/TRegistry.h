@@ -107,6 +107,19 @@ private:
         bool relative;
     };
     ResolvedPath Resolve(const std::string &path) const;
+    // FetchData and StoreData with the exact registry type, so that copies keep
+    // types that have no kind of their own (REG_QWORD, later or private types).
+    int FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType);
+    void StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType);
+
+    // Steps of the compound edits (CompoundEdits.cpp).
+    class KeySwitch; // puts the displaced open key back when it goes out of scope
+    void CopyAllValues(HKEY source, HKEY target);
+    void CopyOneValue(HKEY source, HKEY target, const std::string &name);
+    void CopySubtree(HKEY source, HKEY target, unsigned depth);
+    // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
+    bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
+    std::vector<std::string> AbsoluteParts(const std::string &path) const;
     // Bytes a name buffer needs per unit that RegQueryInfoKeyA counts.
     static uint32_t NameBufferSize(uint32_t maxNameLen);
 

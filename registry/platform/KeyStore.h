@@ -91,4 +91,7 @@ private:
 KeyStore &activeStore();
 void setActiveStore(std::shared_ptr<KeyStore> store);
 
+// Handles opened and not yet closed (WinRegApi.cpp); lets tests find leaks.
+std::size_t openHandleCount();
+
 } // namespace quarnel::platform

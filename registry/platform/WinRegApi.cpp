@@ -56,6 +56,8 @@ public:
         return true;
     }
 
+    std::size_t count() const { return m_slots.size() - m_free.size(); }
+
     void clear()
     {
         m_slots.clear();
@@ -293,6 +295,11 @@ LONG deliverData(const RegValue &value, LPBYTE data, LPDWORD count)
 void invalidateAllHandles()
 {
     handles().clear();
+}
+
+std::size_t openHandleCount()
+{
+    return handles().count();
 }
 
 } // namespace quarnel::platform

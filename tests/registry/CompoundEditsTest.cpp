@@ -1,0 +1,386 @@
+#include "TRegistry.h"
+#include "platform/KeyStore.h"
+#include "platform/RegText.h"
+
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <map>
+#include <stdexcept>
+
+using namespace quarnel::platform;
+using std::string_literals::operator""s;
+
+namespace {
+
+// Registry type and bytes of a value, or "key" for a key, by path below the dumped key.
+using Dump = std::map<std::string, std::pair<DWORD, std::string>>;
+
+constexpr DWORD kKeyMark = 0xFFFFFFFF;
+
+// Refuses (or throws at) the Nth change of the store; counts every change it sees.
+class FailNth : public StoreHooks
+{
+public:
+    FailNth(int n, bool throwIt) : m_left(n), m_throw(throwIt) {}
+    long beforeChange(const RegKey &) override
+    {
+        ++seen;
+        if (--m_left != 0)
+            return 0;
+        fired = true;
+        if (m_throw)
+            throw std::runtime_error("injected");
+        return ERROR_CANTWRITE;
+    }
+    int seen = 0;
+    bool fired = false;
+
+private:
+    int m_left;
+    bool m_throw;
+};
+
+class CompoundEditsTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setActiveStore(std::make_shared<KeyStore>());
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        reg.CreatePath("\\Software\\T");
+        baseHandles = openHandleCount();
+    }
+
+    static HKEY open(const std::string &path)
+    {
+        HKEY h = nullptr;
+        RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_ALL_ACCESS, &h);
+        return h;
+    }
+
+    static void set(const std::string &key, const std::string &name, DWORD type, const std::string &bytes)
+    {
+        HKEY h = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &h, nullptr),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(h, name.c_str(), 0, type, reinterpret_cast<const BYTE *>(bytes.data()),
+                                 DWORD(bytes.size())),
+                  ERROR_SUCCESS);
+        RegCloseKey(h);
+    }
+
+    static void dumpInto(HKEY h, const std::string &prefix, Dump &out)
+    {
+        char name[1024];
+        for (DWORD i = 0;; ++i) {
+            DWORD length = sizeof name, type = 0, size = 0;
+            if (RegEnumValueA(h, i, name, &length, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+                break;
+            std::string data(size, '\0');
+            RegQueryValueExA(h, name, nullptr, &type, reinterpret_cast<BYTE *>(data.data()), &size);
+            out[prefix + ":" + name] = {type, data};
+        }
+        for (DWORD i = 0;; ++i) {
+            DWORD length = sizeof name;
+            if (RegEnumKeyExA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            out[prefix + name + "\\"] = {kKeyMark, ""};
+            HKEY child = nullptr;
+            ASSERT_EQ(RegOpenKeyExA(h, name, 0, KEY_ALL_ACCESS, &child), ERROR_SUCCESS);
+            dumpInto(child, prefix + name + "\\", out);
+            RegCloseKey(child);
+        }
+    }
+
+    static Dump dump(const std::string &path)
+    {
+        Dump out;
+        if (HKEY h = open(path)) {
+            dumpInto(h, "", out);
+            RegCloseKey(h);
+        }
+        return out;
+    }
+
+    // Values of every type the registry knows and a few it does not, with and without data.
+    static void fillValues(const std::string &key, int count)
+    {
+        static const DWORD types[] = {REG_NONE,          REG_SZ,   REG_EXPAND_SZ,
+                                      REG_BINARY,        REG_DWORD, REG_DWORD_BIG_ENDIAN,
+                                      REG_LINK,          REG_MULTI_SZ, REG_RESOURCE_LIST,
+                                      REG_FULL_RESOURCE_DESCRIPTOR, REG_RESOURCE_REQUIREMENTS_LIST,
+                                      REG_QWORD,         0x1234,   0xFFFF0012};
+        set(key, "", REG_SZ, "default\0"s);
+        for (int i = 0; i < count; ++i) {
+            const DWORD type = types[i % std::size(types)];
+            std::string bytes = "v" + std::to_string(i) + "\xC3\xA4";
+            if (type == REG_MULTI_SZ)
+                bytes += "\0second\0\0"s;
+            else if (type != REG_BINARY && type != REG_NONE)
+                bytes += "\0\x01\xFF"s;
+            if (i % 17 == 5)
+                bytes.clear(); // values without data
+            set(key, "val" + std::to_string(i), type, bytes);
+        }
+    }
+
+    static void buildTree(const std::string &key, int levels, int siblings, int values)
+    {
+        fillValues(key, values);
+        if (levels == 0)
+            return;
+        for (int i = 0; i < siblings; ++i)
+            buildTree(key + "\\k" + std::to_string(i), levels - 1, siblings, values);
+    }
+
+    static Dump withoutEmptyValues(Dump d)
+    {
+        std::erase_if(d, [](const auto &e) { return e.second.first != kKeyMark && e.second.second.empty(); });
+        return d;
+    }
+
+    void expectClean(HKEY openKey)
+    {
+        EXPECT_EQ(reg.KeyHandle(), openKey);
+        EXPECT_EQ(openHandleCount(), baseHandles + (openKey ? 1 : 0));
+    }
+
+    TRegistry reg;
+    std::size_t baseHandles = 0;
+};
+
+TEST_F(CompoundEditsTest, DeleteTreeRemovesEveryLevel)
+{
+    buildTree("Software\\T\\Deep", 3, 4, 5);
+    set("Software\\T\\Keep", "v", REG_SZ, "x"s);
+    ASSERT_TRUE(reg.OpenPath("\\Software"));
+    EXPECT_TRUE(reg.DeleteTree("T\\Deep\\"));
+    EXPECT_FALSE(reg.HasKey("\\Software\\T\\Deep"));
+    EXPECT_EQ(dump("Software\\T").size(), 2u); // Keep and its value
+    EXPECT_FALSE(reg.DeleteTree("\\Software\\T\\Deep"));
+    EXPECT_FALSE(reg.DeleteTree("Missing"));
+    expectClean(reg.KeyHandle());
+}
+
+TEST_F(CompoundEditsTest, DeleteTreeOfTheOpenKeyAndNeverOfTheRoot)
+{
+    buildTree("Software\\T\\A", 2, 3, 2);
+    buildTree("Software\\T\\B", 2, 3, 2);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T\\A"));
+    const HKEY openKey = reg.KeyHandle();
+    EXPECT_TRUE(reg.DeleteTree("\\Software\\T\\A"));
+    expectClean(openKey);
+    reg.ClosePath();
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T\\B"));
+    EXPECT_TRUE(reg.DeleteTree("")); // the empty relative path names the open key
+    reg.ClosePath();
+    EXPECT_FALSE(reg.HasKey("\\Software\\T\\A"));
+    EXPECT_FALSE(reg.HasKey("\\Software\\T\\B"));
+    // The root cannot go, so nothing below it goes either.
+    EXPECT_FALSE(reg.DeleteTree("\\"));
+    EXPECT_FALSE(reg.DeleteTree(""));
+    EXPECT_TRUE(reg.HasKey("\\Software\\T"));
+    expectClean(nullptr);
+}
+
+TEST_F(CompoundEditsTest, DeleteTreeFailingHalfwayKeepsWhatWasDone)
+{
+    for (const bool throwIt : {false, true}) {
+        buildTree("Software\\T\\D", 2, 4, 1); // 21 keys
+        ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+        const HKEY openKey = reg.KeyHandle();
+        auto hook = std::make_shared<FailNth>(6, throwIt);
+        activeStore().setHooks(hook);
+        if (throwIt)
+            EXPECT_THROW(reg.DeleteTree("D"), std::runtime_error);
+        else
+            EXPECT_FALSE(reg.DeleteTree("D"));
+        activeStore().setHooks(std::make_shared<StoreHooks>());
+        expectClean(openKey);
+        std::size_t keys = 0;
+        for (const auto &e : dump("Software\\T\\D"))
+            keys += e.second.first == kKeyMark;
+        // The five deletes before the failure stay. A refused delete leaves only
+        // that key and its parent; an exception stops the whole walk.
+        EXPECT_EQ(keys, throwIt ? 20u - 5u : 2u);
+        EXPECT_TRUE(reg.DeleteTree("D"));
+        reg.ClosePath();
+    }
+}
+
+TEST_F(CompoundEditsTest, RenameKeepsTypeAndBytesOfEveryValue)
+{
+    fillValues("Software\\T", 300);
+    const Dump before = dump("Software\\T");
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+    for (int i = 0; i < 300; ++i)
+        reg.RenameValueName("val" + std::to_string(i), "new" + std::to_string(i));
+    reg.RenameValueName("", "formerDefault");
+    const Dump after = dump("Software\\T");
+    for (const auto &[path, value] : before) {
+        const std::string name = path.substr(1);
+        const std::string renamed = name.empty() ? "formerDefault" : "new" + name.substr(3);
+        SCOPED_TRACE(name);
+        if (value.second.empty()) { // without data: never renamed
+            EXPECT_EQ(after.count(":" + name), 1u);
+            EXPECT_EQ(after.count(":" + renamed), 0u);
+        } else {
+            EXPECT_EQ(after.count(":" + name), 0u);
+            ASSERT_EQ(after.count(":" + renamed), 1u);
+            EXPECT_EQ(after.at(":" + renamed), value);
+        }
+    }
+    // A named value may become the default value again.
+    reg.RenameValueName("formerDefault", "");
+    EXPECT_EQ(reg.ReadText(""), "default");
+    expectClean(reg.KeyHandle());
+}
+
+TEST_F(CompoundEditsTest, RenameOntoAnExistingNameChangesNothing)
+{
+    set("Software\\T", "a", REG_QWORD, "12345678"s);
+    set("Software\\T", "b", REG_SZ, "b\0"s);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+    const Dump before = dump("Software\\T");
+    reg.RenameValueName("a", "b");
+    reg.RenameValueName("a", "A"); // the same value by the registry's rules
+    reg.RenameValueName("missing", "c");
+    EXPECT_EQ(dump("Software\\T"), before);
+}
+
+TEST_F(CompoundEditsTest, RenameStoresBeforeItRemoves)
+{
+    set("Software\\T", "q", 0xFFFF0012, "\x01\x02\x03"s);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+    const HKEY openKey = reg.KeyHandle();
+    // The store fails: the value keeps its old name.
+    activeStore().setHooks(std::make_shared<FailNth>(1, false));
+    EXPECT_THROW(reg.RenameValueName("q", "r"), ERegistryException);
+    activeStore().setHooks(std::make_shared<FailNth>(1, true));
+    EXPECT_THROW(reg.RenameValueName("q", "r"), std::runtime_error);
+    EXPECT_TRUE(reg.HasValue("q"));
+    EXPECT_FALSE(reg.HasValue("r"));
+    // The remove fails: both names hold the value, none is lost.
+    activeStore().setHooks(std::make_shared<FailNth>(2, false));
+    reg.RenameValueName("q", "r");
+    EXPECT_EQ(dump("Software\\T").at(":q"), dump("Software\\T").at(":r"));
+    expectClean(openKey);
+}
+
+TEST_F(CompoundEditsTest, RelocateCopiesTheWholeTreeExactly)
+{
+    buildTree("Software\\T\\Old", 3, 5, 3);
+    fillValues("Software\\T\\Old\\k1", 200);
+    reg.CreatePath("\\Software\\T\\Old\\k2\\Empty");
+    const Dump source = dump("Software\\T\\Old");
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T\\Old"));
+    const HKEY openKey = reg.KeyHandle();
+    reg.RelocateKey("\\Software\\T\\Old", "\\Software\\T\\Copy", false);
+    EXPECT_EQ(dump("Software\\T\\Copy"), withoutEmptyValues(source));
+    EXPECT_EQ(dump("Software\\T\\Old"), source);
+    // Moving deletes the old key, also while it is the open one.
+    reg.RelocateKey("\\Software\\T\\Old", "\\Software\\T\\New\\Path", true);
+    expectClean(openKey);
+    reg.ClosePath();
+    EXPECT_FALSE(reg.HasKey("\\Software\\T\\Old"));
+    EXPECT_EQ(dump("Software\\T\\New\\Path"), withoutEmptyValues(source));
+}
+
+TEST_F(CompoundEditsTest, RelocateOntoItselfOrAnExistingKeyChangesNothing)
+{
+    buildTree("Software\\T\\Key", 2, 2, 2);
+    buildTree("Software\\T\\Other", 1, 1, 1);
+    const Dump before = dump("Software");
+    // Onto an existing key, and onto itself spelt in another case: the registry
+    // sees one key, so it keeps its name and contents.
+    reg.RelocateKey("\\Software\\T\\Key", "\\Software\\T\\Other", true);
+    reg.RelocateKey("\\Software\\T\\Key", "\\Software\\T\\KEY", true);
+    reg.RelocateKey("\\Software\\T\\Key", "\\Software\\T\\Key\\", false);
+    reg.RelocateKey("\\Software\\T\\Missing", "\\Software\\T\\New", true);
+    EXPECT_EQ(dump("Software"), before);
+    expectClean(nullptr);
+}
+
+TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)
+{
+    buildTree("Software\\T\\Key", 2, 2, 2);
+    reg.CreatePath("\\Software\\T\\\xC3\x84"); // Ä
+    const Dump before = dump("Software");
+    reg.RelocateKey("\\Software\\T\\Key", "\\Software\\T\\Key\\k0\\Below", true);
+    reg.RelocateKey("\\Software\\T\\Key", "\\software\\t\\KEY\\\\New\\", true);
+    reg.RelocateKey("\\Software\\T\\\xC3\x84", "\\Software\\T\\\xC3\xA4\\x", true); // ä
+    reg.RelocateKey("\\", "\\Software\\T\\Top", true);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+    reg.RelocateKey("Key", "\\Software\\T\\Key\\New", true); // relative to the open key
+    reg.RelocateKey("", "New", true);                         // the open key into itself
+    EXPECT_EQ(dump("Software"), before);
+    expectClean(reg.KeyHandle());
+}
+
+TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfEnds)
+{
+    // T\L is a link to T\A, so T\L\B lies inside T\A under another name.
+    reg.CreatePath("\\Software\\T\\A");
+    set("Software\\T\\A", "v", REG_DWORD, "\x01\x00\x00\x00"s);
+    RegKey &t = activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T");
+    bool created;
+    RegKey &link = t.addSubkey(u"L", created);
+    link.isLink = true;
+    const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A";
+    std::vector<uint8_t> bytes;
+    for (char16_t c : target)
+        bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+
+    EXPECT_THROW(reg.RelocateKey("\\Software\\T\\A", "\\Software\\T\\L\\B", true), ERegistryException);
+    EXPECT_TRUE(reg.HasKey("\\Software\\T\\A")); // the old key was not deleted
+    EXPECT_EQ(reg.KeyHandle(), nullptr);
+    EXPECT_EQ(openHandleCount(), baseHandles);
+}
+
+TEST_F(CompoundEditsTest, RelocateFailingAtAnyStepLeavesTheSourceAndNoHandles)
+{
+    buildTree("Software\\T\\Src", 2, 3, 4);
+    const Dump source = dump("Software\\T\\Src");
+    bool completed = false;
+    for (int n = 1; !completed && n < 1000; ++n) {
+        SCOPED_TRACE(n);
+        ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+        const HKEY openKey = reg.KeyHandle();
+        const bool throwIt = n % 2 == 0;
+        auto hook = std::make_shared<FailNth>(n, throwIt);
+        activeStore().setHooks(hook);
+        bool raised = false;
+        try {
+            reg.RelocateKey("Src", "Dst\\Sub", true);
+        } catch (const std::exception &) {
+            raised = true;
+        }
+        activeStore().setHooks(std::make_shared<StoreHooks>());
+        expectClean(openKey);
+        completed = !hook->fired;
+        // What was copied or is left of the source is unchanged, nothing is rolled back.
+        const Dump copied = dump("Software\\T\\Dst\\Sub"), left = dump("Software\\T\\Src");
+        for (const auto &e : copied)
+            EXPECT_EQ(source.at(e.first), e.second);
+        for (const auto &e : left)
+            EXPECT_EQ(source.at(e.first), e.second);
+        const bool copyComplete = copied == withoutEmptyValues(source);
+        // Only deleting the old key can fail quietly; the source goes only once the copy is whole.
+        if (!raised) {
+            EXPECT_TRUE(copyComplete);
+        }
+        if (!copyComplete) {
+            EXPECT_EQ(left, source);
+        }
+        reg.DeleteTree("Dst");
+        reg.DeleteTree("Src");
+        reg.ClosePath();
+        buildTree("Software\\T\\Src", 2, 3, 4);
+    }
+    EXPECT_TRUE(completed);
+}
+
+} // namespace
