@@ -127,7 +127,7 @@ bool TRegistry::DeleteTree(const std::string &path)
             if (QueryKeyInfo(info)) {
                 const uint32_t bufferSize = NameBufferSize(info.MaxSubkeyNameLen);
                 std::string name(bufferSize, '\0');
-                // From the last index down, so deleting one subkey never shifts those still to come.
+                // From the last index down: a deleted subkey never shifts those still to come.
                 for (uint32_t i = info.SubkeyCount; i-- > 0;) {
                     DWORD length = bufferSize;
                     if (RegEnumKeyExA(m_keyHandle, i, name.data(), &length, nullptr, nullptr,
