@@ -120,7 +120,8 @@ bool TRegistry::DeleteTree(const std::string &path)
     if (p.base == m_rootHandle && SplitPath(p.stripped).empty())
         return false;
     {
-        const OwnedKey key(OpenSubHandle(path));
+        // A symbolic link is deleted itself; following it would empty its target.
+        const OwnedKey key(OpenSubHandle(path, REG_OPTION_OPEN_LINK));
         if (key) {
             const KeySwitch into(*this, key.get());
             TKeyInfoRec info;

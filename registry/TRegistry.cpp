@@ -233,11 +233,11 @@ bool TRegistry::HasKey(const std::string &path)
     return handle != nullptr;
 }
 
-HKEY TRegistry::OpenSubHandle(const std::string &path)
+HKEY TRegistry::OpenSubHandle(const std::string &path, DWORD options)
 {
     const ResolvedPath p = Resolve(path);
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(p.base, p.stripped.c_str(), 0, m_accessMask, &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(p.base, p.stripped.c_str(), options, m_accessMask, &handle) != ERROR_SUCCESS)
         return nullptr;
     return handle;
 }

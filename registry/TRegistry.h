@@ -81,7 +81,8 @@ public:
     TValueKind QueryValueKind(const std::string &name);
     bool HasValue(const std::string &name);
     bool HasKey(const std::string &path);
-    HKEY OpenSubHandle(const std::string &path);
+    // `options` may hold REG_OPTION_OPEN_LINK to open a symbolic link itself, not its target.
+    HKEY OpenSubHandle(const std::string &path, DWORD options = 0);
 
     // Delivers up to `size` bytes; returns the count delivered and sets `kind`.
     int FetchData(const std::string &name, void *buffer, int size, TValueKind &kind);

@@ -322,6 +322,28 @@ TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfEnds)
     EXPECT_EQ(openHandleCount(), baseHandles);
 }
 
+TEST_F(CompoundEditsTest, DeleteTreeRemovesALinkButNotItsTarget)
+{
+    reg.CreatePath("\\Software\\T\\A\\Child");
+    set("Software\\T\\A", "v", REG_DWORD, "\x01\x00\x00\x00"s);
+    RegKey &t =
+        activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T");
+    bool created;
+    RegKey &link = t.addSubkey(u"L", created);
+    link.isLink = true;
+    const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A";
+    std::vector<uint8_t> bytes;
+    for (char16_t c : target)
+        bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    const Dump target_before = dump("Software\\T\\A");
+
+    EXPECT_TRUE(reg.DeleteTree("\\Software\\T\\L"));
+    EXPECT_EQ(t.findSubkey(u"L"), nullptr);
+    EXPECT_EQ(dump("Software\\T\\A"), target_before);
+    EXPECT_EQ(openHandleCount(), baseHandles);
+}
+
 TEST_F(CompoundEditsTest, RelocateFailingAtAnyStepLeavesTheSourceAndNoHandles)
 {
     buildTree("Software\\T\\Src", 2, 3, 4);
