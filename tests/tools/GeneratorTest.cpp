@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <sstream>
 #include <stdexcept>
 
@@ -21,8 +22,7 @@ namespace {
 std::string lowerAscii(std::string text)
 {
     for (char &c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return text;
 }
 
@@ -51,17 +51,14 @@ public:
 private:
     bool hit(const std::string &text, const std::string &original)
     {
-        if (lowerAscii(text).find(m_needle) == std::string::npos)
-            return false;
-        if (text.find(original) == std::string::npos)
-            ++hitsInOtherCase;
+        if (lowerAscii(text).find(m_needle) == std::string::npos) return false;
+        if (text.find(original) == std::string::npos) ++hitsInOtherCase;
         return true;
     }
 
     void walk(HKEY key, const std::string &path)
     {
-        if (hit(path, m_needle))
-            ++m_counts.keys;
+        if (hit(path, m_needle)) ++m_counts.keys;
         DWORD subkeys = 0, values = 0, maxName = 0, maxData = 0;
         ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                    &values, &maxName, &maxData, nullptr, nullptr),
@@ -70,14 +67,14 @@ private:
         std::vector<char> name(maxName * 3 + 1);
         std::vector<BYTE> data(maxData * 3 / 2 + 2);
         for (DWORD i = 0; i < values; ++i) {
-            DWORD nameLen = static_cast<DWORD>(name.size()), dataLen = static_cast<DWORD>(data.size());
+            DWORD nameLen = static_cast<DWORD>(name.size()),
+                  dataLen = static_cast<DWORD>(data.size());
             DWORD type = 0;
-            ASSERT_EQ(RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type, data.data(),
-                                    &dataLen),
-                      ERROR_SUCCESS);
+            ASSERT_EQ(
+                RegEnumValueA(key, i, name.data(), &nameLen, nullptr, &type, data.data(), &dataLen),
+                ERROR_SUCCESS);
             const std::string valueName(name.data(), nameLen);
-            if (!valueName.empty() && hit(valueName, m_needle))
-                ++m_counts.valueNames;
+            if (!valueName.empty() && hit(valueName, m_needle)) ++m_counts.valueNames;
             const char *bytes = reinterpret_cast<const char *>(data.data());
             if (type == REG_SZ || type == REG_EXPAND_SZ) {
                 if (hit(std::string(bytes, strnlen(bytes, dataLen)), m_needle))
@@ -86,8 +83,7 @@ private:
                 bool any = false;
                 for (const std::string &entry : SplitMultiString(bytes, static_cast<int>(dataLen)))
                     any = hit(entry, m_needle) || any;
-                if (any)
-                    ++m_counts.multiStrings;
+                if (any) ++m_counts.multiStrings;
             }
         }
         for (DWORD i = 0; i < subkeys; ++i) {
@@ -145,8 +141,10 @@ protected:
                 const RowCounts found = search.walkRoot(RootTable()[root].handle);
                 const RowCounts &predicted = needle.perRoot[root];
                 EXPECT_EQ(found.keys, predicted.keys) << needle.text << " root " << root;
-                EXPECT_EQ(found.valueNames, predicted.valueNames) << needle.text << " root " << root;
-                EXPECT_EQ(found.stringData, predicted.stringData) << needle.text << " root " << root;
+                EXPECT_EQ(found.valueNames, predicted.valueNames)
+                    << needle.text << " root " << root;
+                EXPECT_EQ(found.stringData, predicted.stringData)
+                    << needle.text << " root " << root;
                 EXPECT_EQ(found.multiStrings, predicted.multiStrings)
                     << needle.text << " root " << root;
             }
@@ -170,7 +168,8 @@ TEST_F(Generator, PredictedRowsMatchASearchOfTheStore)
 
     ASSERT_EQ(result.needles.size(), 2u);
     // The plan's distinct places; mirror roots add rows on top.
-    EXPECT_EQ(result.needles[0].perRoot[LocalMachine].total() + result.needles[0].perRoot[Users].total(),
+    EXPECT_EQ(result.needles[0].perRoot[LocalMachine].total() +
+                  result.needles[0].perRoot[Users].total(),
               25u);
     EXPECT_GT(result.needles[1].mirroredScopeRows(), result.needles[1].defaultScopeRows());
     expectPredictedRows(result, 10);

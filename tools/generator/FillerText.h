@@ -12,7 +12,8 @@
 namespace quarnel::generator {
 
 // What kind of names a group of sibling keys has.
-enum class NameStyle : uint8_t {
+enum class NameStyle : uint8_t
+{
     Generic,   // Explorer, Time Zones, Item12 ...
     Guid,      // {8856F961-340A-11D0-A96B-00C04FD705A2}
     ComEntry,  // InprocServer32, ProgID ... below a class id

@@ -93,9 +93,12 @@ struct Attachment
     std::size_t entryMin, entryMax;
 };
 const Attachment kAttachments[] = {
-    {Hive::Machine, "Software\\Classes\\CLSID", 14, true, NameStyle::Guid, NameStyle::ComEntry, 1, 4},
-    {Hive::Machine, "Software\\Classes\\Interface", 5, true, NameStyle::Guid, NameStyle::ComEntry, 1, 3},
-    {Hive::Machine, "Software\\Classes\\TypeLib", 3, true, NameStyle::Guid, NameStyle::Generic, 2, 4},
+    {Hive::Machine, "Software\\Classes\\CLSID", 14, true, NameStyle::Guid, NameStyle::ComEntry, 1,
+     4},
+    {Hive::Machine, "Software\\Classes\\Interface", 5, true, NameStyle::Guid, NameStyle::ComEntry,
+     1, 3},
+    {Hive::Machine, "Software\\Classes\\TypeLib", 3, true, NameStyle::Guid, NameStyle::Generic, 2,
+     4},
     {Hive::Machine, "Software\\Classes", 8, true, NameStyle::ClassName, NameStyle::Generic, 1, 3},
     {Hive::Machine, "Software\\Microsoft", 10, false, NameStyle::Generic, NameStyle::Generic, 0, 0},
     {Hive::Machine, "Software\\Microsoft\\Windows\\CurrentVersion", 10, false, NameStyle::Generic,
@@ -106,7 +109,8 @@ const Attachment kAttachments[] = {
      NameStyle::Generic, 0, 0},
     {Hive::Machine, "Software", 7, false, NameStyle::Generic, NameStyle::Generic, 0, 0},
     {Hive::Machine, "Software\\Wine", 1, false, NameStyle::Generic, NameStyle::Generic, 0, 0},
-    {Hive::Machine, "Software\\Wow6432Node", 8, false, NameStyle::Generic, NameStyle::Generic, 0, 0},
+    {Hive::Machine, "Software\\Wow6432Node", 8, false, NameStyle::Generic, NameStyle::Generic, 0,
+     0},
     {Hive::Machine, "Software\\Policies", 1, false, NameStyle::Generic, NameStyle::Generic, 0, 0},
     {Hive::Machine, "System\\CurrentControlSet\\Control", 4, false, NameStyle::Generic,
      NameStyle::Generic, 0, 0},
@@ -231,13 +235,11 @@ uint32_t KeyTree::addPath(uint32_t hiveRoot, const std::string &path)
     std::size_t start = 0;
     while (start <= path.size()) {
         std::size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
+        if (end == std::string::npos) end = path.size();
         const std::string name = path.substr(start, end - start);
         uint32_t next = 0;
         for (uint32_t child : children[node])
-            if (keys[child].name == name)
-                next = child;
+            if (keys[child].name == name) next = child;
         node = next ? next : addKey(node, name);
         start = end + 1;
     }
@@ -247,8 +249,7 @@ uint32_t KeyTree::addPath(uint32_t hiveRoot, const std::string &path)
 bool KeyTree::renameKey(uint32_t key, const std::string &name)
 {
     const uint32_t parent = keys[key].parent;
-    if (!m_siblingNames.insert(siblingKey(parent, name)).second)
-        return false;
+    if (!m_siblingNames.insert(siblingKey(parent, name)).second) return false;
     m_siblingNames.erase(siblingKey(parent, keys[key].name));
     keys[key].name = name;
     return true;
@@ -259,14 +260,12 @@ std::string KeyTree::uniqueChildName(uint32_t parent, NameStyle style, std::size
     for (int attempt = 0; attempt < 24; ++attempt) {
         // Small name pools (class-id entries) run out: then ordinary names.
         std::string name = m_text.keyName(attempt < 8 ? style : NameStyle::Generic, index);
-        if (!m_siblingNames.count(siblingKey(parent, name)))
-            return name;
+        if (!m_siblingNames.count(siblingKey(parent, name))) return name;
     }
     const std::string base = m_text.keyName(NameStyle::Generic, index);
     for (std::size_t n = 2;; ++n) {
         std::string name = base + " " + std::to_string(n);
-        if (m_text.isClean(name) && !m_siblingNames.count(siblingKey(parent, name)))
-            return name;
+        if (m_text.isClean(name) && !m_siblingNames.count(siblingKey(parent, name))) return name;
     }
 }
 
@@ -274,8 +273,7 @@ std::string KeyTree::uniqueChildName(uint32_t parent, NameStyle style, std::size
 // sometimes dozens or hundreds, more where much is left to place.
 std::size_t KeyTree::fanOut(std::size_t budget, uint16_t depth)
 {
-    if (depth + 1 >= kMaxDepth)
-        return budget;
+    if (depth + 1 >= kMaxDepth) return budget;
     const double r = m_rng.unit();
     std::size_t count;
     if (r < 0.30)
@@ -290,15 +288,14 @@ std::size_t KeyTree::fanOut(std::size_t budget, uint16_t depth)
         count = m_rng.between(9, 30);
     else
         count = m_rng.between(31, 150);
-    const auto scaled =
-        static_cast<std::size_t>(std::pow(static_cast<double>(budget), 0.45) * (0.5 + m_rng.unit()));
+    const auto scaled = static_cast<std::size_t>(std::pow(static_cast<double>(budget), 0.45) *
+                                                 (0.5 + m_rng.unit()));
     return std::min(budget, std::max(count, scaled));
 }
 
 void KeyTree::growGeneric(uint32_t node, std::size_t budget, NameStyle style)
 {
-    if (budget == 0)
-        return;
+    if (budget == 0) return;
     const std::size_t count = fanOut(budget, keys[node].depth);
     // Skewed shares: most children stay leaves, a few carry big subtrees.
     std::vector<double> weights(count);
@@ -312,8 +309,8 @@ void KeyTree::growGeneric(uint32_t node, std::size_t budget, NameStyle style)
     std::vector<std::size_t> shares(count);
     std::size_t given = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        shares[i] = sum > 0 ? static_cast<std::size_t>(static_cast<double>(rest) * weights[i] / sum)
-                            : 0;
+        shares[i] =
+            sum > 0 ? static_cast<std::size_t>(static_cast<double>(rest) * weights[i] / sum) : 0;
         given += shares[i];
     }
     for (; given < rest; ++given)
@@ -332,8 +329,7 @@ void KeyTree::growWide(uint32_t node, std::size_t budget, NameStyle entryStyle,
         const std::size_t size = std::min<std::size_t>(budget, m_rng.between(entryMin, entryMax));
         budget -= size;
         const uint32_t entry = addKey(node, uniqueChildName(node, entryStyle, index));
-        if (size <= 1)
-            continue;
+        if (size <= 1) continue;
         // Entries keep their inner names flat (InprocServer32, 0000 ...), as real ones do.
         const std::size_t inner = size - 1;
         const std::size_t flat = std::min<std::size_t>(inner, m_rng.between(1, 4));

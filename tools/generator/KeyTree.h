@@ -18,14 +18,14 @@ struct PlannedKey
     uint32_t parent = 0;
     uint32_t subtreeSize = 1; // this key and all keys below it
     uint32_t valueCount = 0;
-    uint16_t depth = 0;       // 0 for the two hive roots
+    uint16_t depth = 0; // 0 for the two hive roots
     Hive hive = Hive::Machine;
-    bool skeleton = false;    // a fixed key; never renamed for a needle
-    bool hasDefault = false;  // one of its values is the default value
+    bool skeleton = false;       // a fixed key; never renamed for a needle
+    bool hasDefault = false;     // one of its values is the default value
     bool defaultPlanted = false; // ... and that one carries a needle
     bool pathValueNames = false; // values named by file paths (shared-DLL lists)
-    uint8_t views = 0;        // bit per root index whose walk reaches this key
-    uint64_t nameMask = 0;    // bit per needle found in the key's own name
+    uint8_t views = 0;           // bit per root index whose walk reaches this key
+    uint64_t nameMask = 0;       // bit per needle found in the key's own name
 };
 
 class KeyTree

@@ -19,8 +19,7 @@ uint64_t Planter::maskOf(std::string_view text) const
 {
     uint64_t mask = 0;
     for (std::size_t i = 0; i < m_folded.size(); ++i)
-        if (containsFolded(text, m_folded[i]))
-            mask |= uint64_t{1} << i;
+        if (containsFolded(text, m_folded[i])) mask |= uint64_t{1} << i;
     return mask;
 }
 
@@ -28,11 +27,16 @@ std::string Planter::plantedName(std::size_t needle)
 {
     const std::string text = mixCase(m_plans[needle].text, m_rng);
     switch (m_rng.below(5)) {
-    case 0: return text;
-    case 1: return text + " " + m_text.word();
-    case 2: return m_text.word() + text;
-    case 3: return text + std::to_string(m_rng.below(100));
-    default: return m_text.vendor() + " " + text;
+    case 0:
+        return text;
+    case 1:
+        return text + " " + m_text.word();
+    case 2:
+        return m_text.word() + text;
+    case 3:
+        return text + std::to_string(m_rng.below(100));
+    default:
+        return m_text.vendor() + " " + text;
     }
 }
 
@@ -41,12 +45,16 @@ std::string Planter::plantedString(std::size_t needle)
     const std::string text = mixCase(m_plans[needle].text, m_rng);
     switch (m_rng.below(5)) {
     case 0:
-        return "C:\\Program Files\\" + text + "\\" + m_text.word() + "\\" + foldAscii(m_text.word()) +
-               ".exe";
-    case 1: return text + " " + m_text.word() + " " + foldAscii(m_text.word());
-    case 2: return "https://www." + text + ".example/" + foldAscii(m_text.word());
-    case 3: return "Copyright (c) " + text + " Corporation";
-    default: return m_text.word() + " (" + text + ")";
+        return "C:\\Program Files\\" + text + "\\" + m_text.word() + "\\" +
+               foldAscii(m_text.word()) + ".exe";
+    case 1:
+        return text + " " + m_text.word() + " " + foldAscii(m_text.word());
+    case 2:
+        return "https://www." + text + ".example/" + foldAscii(m_text.word());
+    case 3:
+        return "Copyright (c) " + text + " Corporation";
+    default:
+        return m_text.word() + " (" + text + ")";
     }
 }
 
@@ -60,8 +68,7 @@ std::string Planter::plantedExpand(std::size_t needle)
 void Planter::plantKeys(std::size_t needle)
 {
     std::size_t remaining = m_plans[needle].keyRows;
-    if (remaining == 0)
-        return;
+    if (remaining == 0) return;
     auto &keys = m_tree.keys;
     // Biggest subtrees first, so that a common needle covers whole branches
     // the way a vendor's name does; ties in a seeded random order.
@@ -74,28 +81,25 @@ void Planter::plantKeys(std::size_t needle)
     const uint64_t bit = uint64_t{1} << needle;
     std::vector<uint8_t> plantedBelow(keys.size(), 0);
     for (const auto &[sortKey, k] : order) {
-        if (remaining == 0)
-            break;
-        if (keys[k].subtreeSize > remaining || plantedBelow[k])
-            continue;
+        if (remaining == 0) break;
+        if (keys[k].subtreeSize > remaining || plantedBelow[k]) continue;
         bool covered = false;
         for (uint32_t a = keys[k].parent; a >= 2 && !covered; a = keys[a].parent)
             covered = (keys[a].nameMask & bit) != 0;
-        if (covered)
-            continue;
+        if (covered) continue;
         bool renamed = false;
         for (int attempt = 0; attempt < 16 && !renamed; ++attempt)
             renamed = m_tree.renameKey(k, plantedName(needle));
-        if (!renamed)
-            continue;
+        if (!renamed) continue;
         keys[k].nameMask = maskOf(keys[k].name);
         remaining -= keys[k].subtreeSize;
         for (uint32_t a = keys[k].parent; a >= 2; a = keys[a].parent)
             plantedBelow[a] = 1;
     }
     if (remaining != 0)
-        throw std::invalid_argument("too few keys to plant " + std::to_string(m_plans[needle].keyRows) +
-                                    " key rows of " + m_plans[needle].text);
+        throw std::invalid_argument("too few keys to plant " +
+                                    std::to_string(m_plans[needle].keyRows) + " key rows of " +
+                                    m_plans[needle].text);
 }
 
 uint32_t Planter::pickKeyWithFreeValue()
@@ -104,16 +108,13 @@ uint32_t Planter::pickKeyWithFreeValue()
     const auto hasRoom = [&](uint32_t k) { return m_plantsPerKey[k] < keys[k].valueCount; };
     for (int attempt = 0; attempt < 64; ++attempt) {
         const auto k = static_cast<uint32_t>(2 + m_rng.below(keys.size() - 2));
-        if (hasRoom(k))
-            return k;
+        if (hasRoom(k)) return k;
     }
     const auto start = static_cast<uint32_t>(2 + m_rng.below(keys.size() - 2));
     for (uint32_t k = start; k < keys.size(); ++k)
-        if (hasRoom(k))
-            return k;
+        if (hasRoom(k)) return k;
     for (uint32_t k = 2; k < start; ++k)
-        if (hasRoom(k))
-            return k;
+        if (hasRoom(k)) return k;
     throw std::invalid_argument("too few values for the planted needles");
 }
 
@@ -185,7 +186,8 @@ void Planter::plantValues(std::size_t needle)
         std::vector<std::string> entries = m_text.multiEntries();
         const uint64_t hits = m_rng.between(1, 2);
         for (uint64_t h = 0; h < hits; ++h)
-            entries.insert(entries.begin() + static_cast<std::ptrdiff_t>(m_rng.below(entries.size() + 1)),
+            entries.insert(entries.begin() +
+                               static_cast<std::ptrdiff_t>(m_rng.below(entries.size() + 1)),
                            h ? plantedString(needle) : plantedExpand(needle));
         std::string data;
         for (const std::string &entry : entries)

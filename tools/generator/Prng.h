@@ -42,8 +42,7 @@ public:
         const uint64_t threshold = (0 - n) % n;
         for (;;) {
             const uint64_t r = next();
-            if (r >= threshold)
-                return r % n;
+            if (r >= threshold) return r % n;
         }
     }
 

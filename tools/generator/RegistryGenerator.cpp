@@ -22,21 +22,28 @@ struct TypeWeight
     unsigned weight;
 };
 constexpr TypeWeight kValueTypes[] = {
-    {REG_SZ, 48}, {REG_DWORD, 24}, {REG_BINARY, 10}, {REG_EXPAND_SZ, 6}, {REG_MULTI_SZ, 5},
-    {REG_QWORD, 3}, {REG_NONE, 2}, {REG_DWORD_BIG_ENDIAN, 1}, {REG_RESOURCE_LIST, 1},
+    {REG_SZ, 48},       {REG_DWORD, 24},           {REG_BINARY, 10},
+    {REG_EXPAND_SZ, 6}, {REG_MULTI_SZ, 5},         {REG_QWORD, 3},
+    {REG_NONE, 2},      {REG_DWORD_BIG_ENDIAN, 1}, {REG_RESOURCE_LIST, 1},
 };
 
 void validate(const GeneratorOptions &options)
 {
-    if (options.needles.size() > 64)
-        throw std::invalid_argument("at most 64 needles");
+    if (options.needles.size() > 64) throw std::invalid_argument("at most 64 needles");
+    // Key indexes are 32-bit.
+    if (options.keyCount > 0xF0000000u) throw std::invalid_argument("too many keys");
     if (!(options.valuesPerKey >= 0) || !std::isfinite(options.valuesPerKey))
         throw std::invalid_argument("values per key must be a number of at least 0");
     std::size_t planted = 0;
     for (const NeedlePlan &plan : options.needles) {
-        if (plan.text.empty() || plan.text.find_first_of(std::string("\\\r\n\0", 4)) != std::string::npos)
+        if (plan.text.empty() ||
+            plan.text.find_first_of(std::string("\\\r\n\0", 4)) != std::string::npos)
             throw std::invalid_argument("a needle must be a non-empty text without backslash, CR, "
-                                        "LF or NUL: " + plan.text);
+                                        "LF or NUL: " +
+                                        plan.text);
+        // Planted key names add up to 40 bytes and must stay within 255 units.
+        if (plan.text.size() > 200)
+            throw std::invalid_argument("a needle must not be longer than 200 bytes");
         planted += plan.plantedValues();
     }
     if (planted > options.valueCount())
@@ -116,17 +123,16 @@ private:
         if (key.hasDefault && !key.defaultPlanted && filler > 0) {
             m_names.insert(u"");
             --filler;
-            emit(GeneratedValue{"", m_rng.chance(0.9) ? uint32_t{REG_SZ} : uint32_t{REG_EXPAND_SZ},
-                                nulTerminated(m_rng.chance(0.9) ? m_text.defaultData()
-                                                                : m_text.expandData())});
+            emit(GeneratedValue{
+                "", m_rng.chance(0.9) ? uint32_t{REG_SZ} : uint32_t{REG_EXPAND_SZ},
+                nulTerminated(m_rng.chance(0.9) ? m_text.defaultData() : m_text.expandData())});
         }
         const std::size_t plantsAt = m_rng.below(filler + 1);
         for (std::size_t i = 0; i <= filler; ++i) {
             if (i == plantsAt)
                 for (std::size_t p = first; p < last; ++p)
                     emit(m_planted[p].value);
-            if (i < filler)
-                emit(fillerValue(key));
+            if (i < filler) emit(fillerValue(key));
         }
     }
 
@@ -135,8 +141,7 @@ private:
         m_sink.addValue(value);
         ++m_result.values;
         m_result.dataBytes += value.data.size();
-        if (value.type < m_result.valuesPerType.size())
-            ++m_result.valuesPerType[value.type];
+        if (value.type < m_result.valuesPerType.size()) ++m_result.valuesPerType[value.type];
     }
 
     std::string uniqueValueName(const PlannedKey &key)
@@ -144,8 +149,7 @@ private:
         std::string name;
         for (int attempt = 0; attempt < 16; ++attempt) {
             name = key.pathValueNames ? m_text.pathValueName() : m_text.valueName();
-            if (m_names.insert(KeyTree::registryFold(name)).second)
-                return name;
+            if (m_names.insert(KeyTree::registryFold(name)).second) return name;
         }
         for (std::size_t n = 2;; ++n) {
             std::string numbered = name + " " + std::to_string(n);
@@ -161,13 +165,16 @@ private:
         unsigned pick = static_cast<unsigned>(m_rng.below(100));
         for (const TypeWeight &t : kValueTypes) {
             value.type = t.type;
-            if (pick < t.weight)
-                break;
+            if (pick < t.weight) break;
             pick -= t.weight;
         }
         switch (value.type) {
-        case REG_SZ: value.data = nulTerminated(m_text.stringData()); break;
-        case REG_EXPAND_SZ: value.data = nulTerminated(m_text.expandData()); break;
+        case REG_SZ:
+            value.data = nulTerminated(m_text.stringData());
+            break;
+        case REG_EXPAND_SZ:
+            value.data = nulTerminated(m_text.expandData());
+            break;
         case REG_MULTI_SZ:
             for (const std::string &entry : m_text.multiEntries())
                 value.data += entry + '\0';
@@ -176,9 +183,15 @@ private:
         case REG_DWORD:
             value.data = littleEndian(m_rng.chance(0.6) ? m_rng.below(2) : m_rng.next() >> 40, 4);
             break;
-        case REG_QWORD: value.data = littleEndian(m_rng.next() >> 8, 8); break;
-        case REG_DWORD_BIG_ENDIAN: value.data = randomBytes(m_rng, 4); break;
-        case REG_NONE: value.data = randomBytes(m_rng, m_rng.below(9)); break;
+        case REG_QWORD:
+            value.data = littleEndian(m_rng.next() >> 8, 8);
+            break;
+        case REG_DWORD_BIG_ENDIAN:
+            value.data = randomBytes(m_rng, 4);
+            break;
+        case REG_NONE:
+            value.data = randomBytes(m_rng, m_rng.below(9));
+            break;
         default: {
             // Mostly small blobs, some of a few hundred bytes, a few large ones.
             const double r = m_rng.unit();
@@ -197,7 +210,7 @@ private:
     FillerText &m_text;
     RegistrySink &m_sink;
     GeneratorResult &m_result;
-    std::vector<std::size_t> m_plantsFrom; // [k] = first planted value of key k
+    std::vector<std::size_t> m_plantsFrom;      // [k] = first planted value of key k
     std::unordered_set<std::u16string> m_names; // of the current key
 };
 
@@ -213,8 +226,7 @@ std::vector<NeedleResult> countRows(const KeyTree &tree, const std::vector<Plant
         for (std::size_t n = 0; mask; ++n, mask >>= 1)
             if (mask & 1)
                 for (int root = 0; root < RootCount; ++root)
-                    if (views & (1u << root))
-                        add(results[n].perRoot[root]);
+                    if (views & (1u << root)) add(results[n].perRoot[root]);
     };
     std::vector<uint64_t> pathMask(tree.keys.size(), 0);
     for (std::size_t k = 2; k < tree.keys.size(); ++k) {
@@ -226,7 +238,8 @@ std::vector<NeedleResult> countRows(const KeyTree &tree, const std::vector<Plant
         const uint8_t views = tree.keys[p.key].views;
         forEach(p.nameMask, views, [](RowCounts &c) { ++c.valueNames; });
         const bool multi = p.value.type == REG_MULTI_SZ;
-        forEach(p.dataMask, views, [multi](RowCounts &c) { ++(multi ? c.multiStrings : c.stringData); });
+        forEach(p.dataMask, views,
+                [multi](RowCounts &c) { ++(multi ? c.multiStrings : c.stringData); });
     }
     return results;
 }

@@ -60,12 +60,13 @@ inline constexpr const char *commonNeedle = "Contoso";
 std::size_t minimumKeyCount();
 
 // Root indexes in display order, as the search's root table has them.
-enum RootIndex : int {
+enum RootIndex : int
+{
     ClassesRoot = 0, // HKEY_CLASSES_ROOT = Machine\Software\Classes
     CurrentUser = 1, // HKEY_CURRENT_USER = User\S-1-5-21-0-0-0-1000
     LocalMachine = 2,
     Users = 3,
-    CurrentConfig = 4, // Machine\System\CurrentControlSet\Hardware Profiles\Current
+    CurrentConfig = 4,   // Machine\System\CurrentControlSet\Hardware Profiles\Current
     PerformanceData = 5, // no key at all
     DynData = 6,         // an empty volatile key
     RootCount = 7,
@@ -101,9 +102,9 @@ struct GeneratorResult
     uint64_t dataBytes = 0; // as handed to RegSetValueExA
     std::vector<NeedleResult> needles; // in the order of GeneratorOptions::needles
     // Shape, for a look at how registry-like it came out.
-    std::vector<std::size_t> keysPerDepth; // [d] = keys at depth d (1 = below a hive root)
-    std::size_t widestKey = 0;             // most subkeys of one key
-    std::size_t mostValues = 0;            // most values of one key
+    std::vector<std::size_t> keysPerDepth;       // [d] = keys at depth d (1 = below a hive root)
+    std::size_t widestKey = 0;                   // most subkeys of one key
+    std::size_t mostValues = 0;                  // most values of one key
     std::array<std::size_t, 12> valuesPerType{}; // by REG_ type 0..11
 };
 

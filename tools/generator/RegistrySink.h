@@ -15,11 +15,15 @@ namespace quarnel::generator {
 
 // The two hives a Wine prefix keeps: \REGISTRY\Machine (HKEY_LOCAL_MACHINE)
 // and \REGISTRY\User (HKEY_USERS).
-enum class Hive : uint8_t { Machine, Users };
+enum class Hive : uint8_t
+{
+    Machine,
+    Users
+};
 
 struct GeneratedValue
 {
-    std::string name; // UTF-8; empty for the key's default value
+    std::string name;  // UTF-8; empty for the key's default value
     uint32_t type = 0; // REG_SZ, REG_DWORD ...
     // Bytes as the 8-bit RegSetValueExA takes them: strings UTF-8 with their
     // NUL, multi-strings each entry with its NUL plus a final NUL, numbers

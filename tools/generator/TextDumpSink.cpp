@@ -14,15 +14,26 @@ constexpr std::size_t kFlushAt = 1 << 20;
 const char *typeText(uint32_t type)
 {
     switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_QWORD: return "REG_QWORD";
-    default: return "REG_UNKNOWN";
+    case REG_NONE:
+        return "REG_NONE";
+    case REG_SZ:
+        return "REG_SZ";
+    case REG_EXPAND_SZ:
+        return "REG_EXPAND_SZ";
+    case REG_BINARY:
+        return "REG_BINARY";
+    case REG_DWORD:
+        return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN:
+        return "REG_DWORD_BIG_ENDIAN";
+    case REG_MULTI_SZ:
+        return "REG_MULTI_SZ";
+    case REG_RESOURCE_LIST:
+        return "REG_RESOURCE_LIST";
+    case REG_QWORD:
+        return "REG_QWORD";
+    default:
+        return "REG_UNKNOWN";
     }
 }
 
@@ -31,8 +42,7 @@ void appendHex(std::string &out, const std::string &bytes)
     static const char digits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         const auto b = static_cast<unsigned char>(bytes[i]);
-        if (i)
-            out += ',';
+        if (i) out += ',';
         out += digits[b >> 4];
         out += digits[b & 15];
     }
@@ -66,7 +76,8 @@ void appendData(std::string &out, const GeneratedValue &value)
             return;
         }
         break;
-    default: break;
+    default:
+        break;
     }
     appendHex(out, data);
 }
@@ -102,8 +113,7 @@ void TextDumpSink::finish()
 
 void TextDumpSink::flushIfFull()
 {
-    if (m_buffer.size() < kFlushAt)
-        return;
+    if (m_buffer.size() < kFlushAt) return;
     m_out.write(m_buffer.data(), static_cast<std::streamsize>(m_buffer.size()));
     m_buffer.clear();
 }

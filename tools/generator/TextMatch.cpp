@@ -23,18 +23,15 @@ std::string foldAscii(std::string_view text)
 
 bool containsFolded(std::string_view text, std::string_view foldedNeedle)
 {
-    if (foldedNeedle.empty() || text.size() < foldedNeedle.size())
-        return false;
+    if (foldedNeedle.empty() || text.size() < foldedNeedle.size()) return false;
     const char first = foldedNeedle.front();
     const std::size_t last = text.size() - foldedNeedle.size();
     for (std::size_t i = 0; i <= last; ++i) {
-        if (foldChar(text[i]) != first)
-            continue;
+        if (foldChar(text[i]) != first) continue;
         std::size_t j = 1;
         while (j < foldedNeedle.size() && foldChar(text[i + j]) == foldedNeedle[j])
             ++j;
-        if (j == foldedNeedle.size())
-            return true;
+        if (j == foldedNeedle.size()) return true;
     }
     return false;
 }

@@ -30,8 +30,7 @@ void Win32RegistrySink::beginKey(Hive hive, std::string_view path, std::size_t d
 
 void Win32RegistrySink::addValue(const GeneratedValue &value)
 {
-    if (m_open.empty())
-        throw std::logic_error("value outside a key: " + value.name);
+    if (m_open.empty()) throw std::logic_error("value outside a key: " + value.name);
     const LONG rc = RegSetValueExA(m_open.back(), value.name.c_str(), 0, value.type,
                                    reinterpret_cast<const BYTE *>(value.data.data()),
                                    static_cast<DWORD>(value.data.size()));
@@ -42,8 +41,7 @@ void Win32RegistrySink::addValue(const GeneratedValue &value)
 
 void Win32RegistrySink::endKey()
 {
-    if (m_open.empty())
-        throw std::logic_error("endKey without beginKey");
+    if (m_open.empty()) throw std::logic_error("endKey without beginKey");
     RegCloseKey(m_open.back());
     m_open.pop_back();
 }

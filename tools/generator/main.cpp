@@ -22,24 +22,32 @@ using namespace quarnel::generator;
 namespace {
 
 const char *const kRootNames[RootCount] = {
-    "HKEY_CLASSES_ROOT",  "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
+    "HKEY_CLASSES_ROOT",   "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
     "HKEY_CURRENT_CONFIG", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA",
 };
 
 const char *const kTypeNames[12] = {
-    "REG_NONE",      "REG_SZ",   "REG_EXPAND_SZ",         "REG_BINARY",
-    "REG_DWORD",     "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ",
-    "REG_RESOURCE_LIST", "REG_FULL_RESOURCE_DESCRIPTOR", "REG_RESOURCE_REQUIREMENTS_LIST",
+    "REG_NONE",
+    "REG_SZ",
+    "REG_EXPAND_SZ",
+    "REG_BINARY",
+    "REG_DWORD",
+    "REG_DWORD_BIG_ENDIAN",
+    "REG_LINK",
+    "REG_MULTI_SZ",
+    "REG_RESOURCE_LIST",
+    "REG_FULL_RESOURCE_DESCRIPTOR",
+    "REG_RESOURCE_REQUIREMENTS_LIST",
     "REG_QWORD",
 };
 
 int usage()
 {
-    std::fprintf(stderr,
-                 "usage: quarnel-genreg [--preset small|benchmark] [--keys N] [--values-per-key X]\n"
-                 "                      [--seed S] [--dump FILE] [--store]\n"
-                 "  --dump FILE  write one line per key and per value to FILE\n"
-                 "  --store      also fill an in-memory store through the Win32 calls\n");
+    std::fprintf(
+        stderr, "usage: quarnel-genreg [--preset small|benchmark] [--keys N] [--values-per-key X]\n"
+                "                      [--seed S] [--dump FILE] [--store]\n"
+                "  --dump FILE  write one line per key and per value to FILE\n"
+                "  --store      also fill an in-memory store through the Win32 calls\n");
     return 2;
 }
 
@@ -53,12 +61,11 @@ void printResult(const GeneratorResult &r, double seconds)
         std::printf(" %zu:%zu", d, r.keysPerDepth[d]);
     std::printf("\nvalues per type:");
     for (std::size_t t = 0; t < r.valuesPerType.size(); ++t)
-        if (r.valuesPerType[t])
-            std::printf(" %s:%zu", kTypeNames[t], r.valuesPerType[t]);
+        if (r.valuesPerType[t]) std::printf(" %s:%zu", kTypeNames[t], r.valuesPerType[t]);
     std::printf("\n");
     for (const NeedleResult &n : r.needles) {
-        std::printf("needle \"%s\": %llu rows without mirror roots, %llu with them\n", n.text.c_str(),
-                    static_cast<unsigned long long>(n.defaultScopeRows()),
+        std::printf("needle \"%s\": %llu rows without mirror roots, %llu with them\n",
+                    n.text.c_str(), static_cast<unsigned long long>(n.defaultScopeRows()),
                     static_cast<unsigned long long>(n.mirroredScopeRows()));
         for (int root = 0; root < RootCount; ++root) {
             const RowCounts &c = n.perRoot[root];
@@ -112,14 +119,12 @@ int main(int argc, char **argv)
         TextDumpSink dump(dumpFile);
         if (!dumpPath.empty()) {
             dumpFile.open(dumpPath, std::ios::binary | std::ios::trunc);
-            if (!dumpFile)
-                throw std::runtime_error("cannot write " + dumpPath);
+            if (!dumpFile) throw std::runtime_error("cannot write " + dumpPath);
             sinks.push_back(&dump);
         }
         quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
         Win32RegistrySink store;
-        if (fillStore)
-            sinks.push_back(&store);
+        if (fillStore) sinks.push_back(&store);
         TeeSink tee(sinks);
         const auto start = std::chrono::steady_clock::now();
         const GeneratorResult result = generateRegistry(options, tee);
