@@ -197,6 +197,40 @@ TEST_F(Generator, OverlappingAndNonAsciiNeedlesAreCountedEach)
     expectPredictedRows(result, 1);
 }
 
+TEST_F(Generator, NeedleThatIsAnOrdinaryWordIsKeptOutOfTheFiller)
+{
+    // "Settings" and "exe" are everyday words of the filler text; only planted ones may match.
+    GeneratorOptions options;
+    options.keyCount = 1200;
+    options.seed = 5;
+    options.needles = {{"Settings", 7, 3, 3, 3, 3, 3}, {"exe", 0, 1, 1, 1, 1, 1}};
+    expectPredictedRows(fillStore(options), 1);
+}
+
+TEST_F(Generator, TextDumpHasALinePerKeyAndValue)
+{
+    std::ostringstream out;
+    TextDumpSink sink(out);
+    sink.beginKey(Hive::Users, "S-1-5-21-0-0-0-1000", 1);
+    sink.addValue({"", REG_SZ, std::string("Acme App\0", 9)});
+    sink.beginKey(Hive::Users, "S-1-5-21-0-0-0-1000\\Run", 2);
+    sink.addValue({"List", REG_MULTI_SZ, std::string("alpha\0beta\0\0", 12)});
+    sink.addValue({"Blob", REG_BINARY, std::string("\x01\xab", 2)});
+    sink.addValue({"Flag", REG_DWORD, std::string("\x2a\0\0\0", 4)});
+    sink.endKey();
+    sink.endKey();
+    sink.beginKey(Hive::Machine, "Software", 1);
+    sink.endKey();
+    sink.finish();
+    EXPECT_EQ(out.str(), "HKEY_USERS\\S-1-5-21-0-0-0-1000\\\n"
+                         "\t(Standard)\tREG_SZ\tAcme App\n"
+                         "HKEY_USERS\\S-1-5-21-0-0-0-1000\\Run\\\n"
+                         "\tList\tREG_MULTI_SZ\talpha beta \n"
+                         "\tBlob\tREG_BINARY\t01,ab\n"
+                         "\tFlag\tREG_DWORD\t42\n"
+                         "HKEY_LOCAL_MACHINE\\Software\\\n");
+}
+
 TEST_F(Generator, SameSeedGivesTheSameRegistry)
 {
     const auto dump = [](const GeneratorOptions &options) {
