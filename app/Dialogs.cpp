@@ -1,0 +1,130 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace Dialogs {
+
+namespace {
+
+TAnswerer &answerer()
+{
+    static TAnswerer current;
+    return current;
+}
+
+QString toQt(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QMessageBox::Icon iconFor(TDialogKind kind)
+{
+    switch (kind) {
+    case TDialogKind::Warning:
+        return QMessageBox::Warning;
+    case TDialogKind::Information:
+        return QMessageBox::Information;
+    case TDialogKind::Confirmation:
+        return QMessageBox::Question;
+    case TDialogKind::Error:
+    case TDialogKind::ErrorDisplay:
+        return QMessageBox::Critical;
+    }
+    return QMessageBox::NoIcon;
+}
+
+std::string showBox(const TDialogRecord &record)
+{
+    QMessageBox box(iconFor(record.kind), toQt(record.caption), toQt(record.text),
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    QPushButton *escape = nullptr;
+    for (const std::string &text : record.buttons) {
+        const bool cancel = text == kCancel;
+        QPushButton *button =
+            box.addButton(toQt(text), cancel ? QMessageBox::RejectRole : QMessageBox::AcceptRole);
+        if (!escape || cancel) escape = button;
+    }
+    if (!record.buttons.empty())
+        box.setDefaultButton(qobject_cast<QPushButton *>(box.buttons().first()));
+    // Escape and the close button act like the last button that cancels (or the only one).
+    box.setEscapeButton(escape);
+    box.exec();
+    const QAbstractButton *clicked = box.clickedButton();
+    return clicked ? clicked->text().toUtf8().toStdString() : std::string();
+}
+
+} // namespace
+
+void setAnswerer(TAnswerer next)
+{
+    answerer() = std::move(next);
+}
+
+TDialogRecord recordFor(TDialogKind kind, const std::string &text)
+{
+    TDialogRecord record;
+    record.kind = kind;
+    record.text = text;
+    record.buttons = {kOk};
+    switch (kind) {
+    case TDialogKind::Warning:
+        record.caption = "Warnung";
+        break;
+    case TDialogKind::Information:
+        record.caption = "Informationen";
+        break;
+    case TDialogKind::Confirmation:
+        record.caption = "Best\xC3\xA4tigung";
+        record.buttons = {kOk, kCancel};
+        break;
+    case TDialogKind::Error:
+        record.caption = "Fehler";
+        break;
+    case TDialogKind::ErrorDisplay:
+        record.caption = QCoreApplication::applicationName().toUtf8().toStdString();
+        break;
+    }
+    return record;
+}
+
+std::string show(const TDialogRecord &record)
+{
+    if (answerer()) return answerer()(record);
+    return showBox(record);
+}
+
+void warning(const std::string &text)
+{
+    show(recordFor(TDialogKind::Warning, text));
+}
+
+void information(const std::string &text)
+{
+    show(recordFor(TDialogKind::Information, text));
+}
+
+void error(const std::string &text)
+{
+    show(recordFor(TDialogKind::Error, text));
+}
+
+bool confirm(const std::string &text)
+{
+    return show(recordFor(TDialogKind::Confirmation, text)) == kOk;
+}
+
+std::string errorDisplayText(const std::string &message)
+{
+    // Byte compare: a multi-byte last character also gets its period.
+    if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + '.';
+    return message;
+}
+
+void errorDisplay(const std::string &message)
+{
+    show(recordFor(TDialogKind::ErrorDisplay, errorDisplayText(message)));
+}
+
+} // namespace Dialogs

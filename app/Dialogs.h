@@ -1,0 +1,56 @@
+// The standard modal message boxes. Every message to the user goes through here,
+// so tests can answer and record them (setAnswerer) instead of blocking.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace Dialogs {
+
+enum class TDialogKind
+{
+    Warning,
+    Information,
+    Confirmation,
+    Error,
+    ErrorDisplay
+};
+
+struct TDialogRecord
+{
+    TDialogKind kind = TDialogKind::Information;
+    std::string caption;
+    std::string text;
+    std::vector<std::string> buttons;
+};
+
+inline constexpr const char *kOk = "OK";
+inline constexpr const char *kCancel = "Abbrechen";
+
+// Returns the text of the button pressed; anything else (say, an empty text)
+// means the box was closed another way.
+using TAnswerer = std::function<std::string(const TDialogRecord &)>;
+
+// With an answerer set no box is shown: it decides instead. An empty function
+// brings back the real boxes.
+void setAnswerer(TAnswerer answerer);
+
+// Builds the record of a box of this kind: its caption and buttons.
+TDialogRecord recordFor(TDialogKind kind, const std::string &text);
+// Shows the box (or asks the answerer) and returns the button pressed.
+std::string show(const TDialogRecord &record);
+
+void warning(const std::string &text);
+void information(const std::string &text);
+void error(const std::string &text);
+// True only for "OK"; "Abbrechen", Escape and the close button give false.
+bool confirm(const std::string &text);
+
+// The application's default error display: caption the application title,
+// error icon, one "OK"; the text gets a period unless it ends in one
+// (see errorDisplayText).
+void errorDisplay(const std::string &message);
+std::string errorDisplayText(const std::string &message);
+
+} // namespace Dialogs

@@ -1,0 +1,47 @@
+// Binds the events of the main window's controls to their handlers.
+#include "TRegForm.h"
+
+#include "TButton.h"
+#include "TListView.h"
+#include "TReportView.h"
+#include "TTreeView.h"
+
+#include <QAction>
+
+void TRegForm::BindEvents()
+{
+    connect(Button1, &TButton::clicked, this, &TRegForm::Button1Click);
+    connect(Button2, &TButton::clicked, this, &TRegForm::Button2Click);
+    connect(Button3, &TButton::clicked, this, &TRegForm::Button3Click);
+    connect(Button4, &TButton::clicked, this, &TRegForm::Button4Click);
+
+    connect(RegTV, &TTreeView::changing, this, &TRegForm::RegTVChanging);
+    connect(RegTV, &TTreeView::changed, this, &TRegForm::RegTVChange);
+    connect(RegTV, &TTreeView::expanding, this, &TRegForm::RegTVExpanding);
+    connect(RegTV, &TTreeView::expanded, this, &TRegForm::RegTVExpanded);
+    connect(RegTV, &TTreeView::collapsing, this, &TRegForm::RegTVCollapsing);
+    connect(RegTV, &TTreeView::collapsed, this, &TRegForm::RegTVCollapsed);
+    connect(RegTV, &TTreeView::keyUp, this, &TRegForm::RegTVKeyUp);
+
+    RegLV->setCompare(
+        [this](QTreeWidgetItem *a, QTreeWidgetItem *b) { return RegLVCompare(a, b); });
+    connect(RegLV, &TListView::columnClicked, this, &TRegForm::RegLVColumnClick);
+    connect(RegLV, &TListView::entered, this, &TRegForm::RegLVEnter);
+    connect(RegLV, &TListView::keyUp, this, &TRegForm::RegLVKeyUp);
+
+    connect(FoundLV, &TReportView::mouseClicked, this, &TRegForm::FoundLVClick);
+    connect(FoundLV, &TReportView::mouseDoubleClicked, this, &TRegForm::FoundLVDblClick);
+    connect(FoundLV, &TReportView::columnClicked, this, &TRegForm::FoundLVColumnClick);
+    connect(FoundLV, &TReportView::keyDown, this, &TRegForm::FoundLVKeyDown);
+    connect(FoundLV, &TReportView::keyUp, this, &TRegForm::FoundLVKeyUp);
+    connect(FoundLV, &TReportView::mouseDown, this,
+            [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
+                FoundLVMouseDown(button, shift, pos.x(), pos.y());
+            });
+    // FoundLVCompare is called by the result list's model when it sorts.
+
+    connect(SelectAll1, &QAction::triggered, this, &TRegForm::SelectAll1Click);
+    connect(ClearList1, &QAction::triggered, this, &TRegForm::ClearList1Click);
+    connect(Delete1, &QAction::triggered, this, &TRegForm::Delete1Click);
+    connect(Replace1, &QAction::triggered, this, &TRegForm::Replace1Click);
+}

@@ -1,0 +1,96 @@
+#include "TImageList.h"
+
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+QPixmap blank()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    return pixmap;
+}
+
+QPixmap drawComputer()
+{
+    QPixmap pixmap = blank();
+    QPainter p(&pixmap);
+    // Monitor with a blue screen, on a stand and a flat base unit.
+    p.setPen(QColor(64, 64, 64));
+    p.setBrush(QColor(192, 192, 192));
+    p.drawRect(2, 1, 12, 9);
+    p.fillRect(4, 3, 9, 6, QColor(0, 0, 160));
+    p.fillRect(5, 4, 4, 2, QColor(96, 160, 255));
+    p.fillRect(7, 11, 3, 1, QColor(96, 96, 96));
+    p.drawRect(1, 12, 14, 3);
+    p.fillRect(3, 14, 2, 1, QColor(0, 160, 0));
+    return pixmap;
+}
+
+QPixmap drawFolder(bool open)
+{
+    QPixmap pixmap = blank();
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing, false);
+    const QColor edge(128, 96, 0);
+    const QColor back(224, 180, 40);
+    const QColor front(255, 216, 96);
+    p.setPen(edge);
+    p.setBrush(back);
+    // Tab and back wall.
+    p.drawPolygon(QPolygon({{1, 3}, {5, 3}, {6, 4}, {14, 4}, {14, 13}, {1, 13}}));
+    if (open) {
+        // The front flap tilted forward shows the folder is open.
+        p.setBrush(front);
+        p.drawPolygon(QPolygon({{3, 7}, {15, 7}, {13, 13}, {1, 13}}));
+    } else {
+        p.setBrush(front);
+        p.drawRect(1, 6, 13, 7);
+    }
+    return pixmap;
+}
+
+QPixmap drawPage(const QString &mark, const QColor &ink, int pixelSize)
+{
+    QPixmap pixmap = blank();
+    QPainter p(&pixmap);
+    // A sheet with a folded corner.
+    p.setPen(QColor(96, 96, 96));
+    p.setBrush(Qt::white);
+    p.drawPolygon(QPolygon({{2, 0}, {10, 0}, {13, 3}, {13, 15}, {2, 15}}));
+    p.drawLine(10, 0, 10, 3);
+    p.drawLine(10, 3, 13, 3);
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixelSize);
+    font.setBold(true);
+    font.setStyleStrategy(QFont::NoAntialias);
+    p.setFont(font);
+    p.setPen(ink);
+    p.drawText(QRect(2, 4, 12, 11), Qt::AlignCenter, mark);
+    return pixmap;
+}
+
+} // namespace
+
+TImageList::TImageList(QObject *parent) : QObject(parent)
+{
+    m_pixmaps.push_back(drawComputer());
+    m_pixmaps.push_back(drawFolder(false));
+    m_pixmaps.push_back(drawFolder(true));
+    m_pixmaps.push_back(drawPage(QStringLiteral("ab"), QColor(192, 0, 0), 8));
+    m_pixmaps.push_back(drawPage(QStringLiteral("01\n10"), QColor(0, 0, 192), 5));
+}
+
+QPixmap TImageList::pixmap(int index) const
+{
+    if (index < 0 || index >= count()) return {};
+    return m_pixmaps[static_cast<std::size_t>(index)];
+}
+
+QIcon TImageList::icon(int index) const
+{
+    const QPixmap image = pixmap(index);
+    return image.isNull() ? QIcon() : QIcon(image);
+}

@@ -1,0 +1,73 @@
+#include "TListView.h"
+
+#include "TImageList.h"
+
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <algorithm>
+
+namespace {
+constexpr int kImageRole = Qt::UserRole + 1;
+}
+
+TListView::TListView(QWidget *parent) : QTreeWidget(parent)
+{
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionMode(ExtendedSelection);
+    setSelectionBehavior(SelectRows);
+    setAllColumnsShowFocus(true);
+    setSortingEnabled(false); // order comes from sortAll() only
+    setIconSize(QSize(16, 16));
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(false);
+    header()->setStretchLastSection(false);
+    connect(header(), &QHeaderView::sectionClicked, this, &TListView::columnClicked);
+}
+
+void TListView::sortAll()
+{
+    if (!m_compare || topLevelItemCount() < 2) return;
+    QTreeWidgetItem *focused = currentItem();
+    const QList<QTreeWidgetItem *> selected = selectedItems();
+    QList<QTreeWidgetItem *> rows = invisibleRootItem()->takeChildren();
+    std::stable_sort(rows.begin(), rows.end(), [this](QTreeWidgetItem *a, QTreeWidgetItem *b) {
+        return m_compare(a, b) < 0;
+    });
+    addTopLevelItems(rows);
+    if (focused)
+        selectionModel()->setCurrentIndex(indexFromItem(focused), QItemSelectionModel::NoUpdate);
+    for (QTreeWidgetItem *row : selected)
+        row->setSelected(true);
+}
+
+QTreeWidgetItem *TListView::addRow(const QStringList &cells)
+{
+    auto *row = new QTreeWidgetItem(cells);
+    addTopLevelItem(row);
+    return row;
+}
+
+void TListView::setImageIndex(QTreeWidgetItem *row, int index)
+{
+    row->setData(0, kImageRole, index);
+    row->setIcon(0, m_images ? m_images->icon(index) : QIcon());
+}
+
+int TListView::imageIndex(const QTreeWidgetItem *row)
+{
+    const QVariant index = row->data(0, kImageRole);
+    return index.isValid() ? index.toInt() : -1;
+}
+
+void TListView::keyReleaseEvent(QKeyEvent *event)
+{
+    QTreeWidget::keyReleaseEvent(event);
+    if (!event->isAutoRepeat()) emit keyUp(event->key(), event->modifiers());
+}
+
+void TListView::focusInEvent(QFocusEvent *event)
+{
+    emit entered();
+    QTreeWidget::focusInEvent(event);
+}

@@ -1,0 +1,121 @@
+// The shell's members of the main window: start-up, closing, resizing and the
+// window-level routing of Enter and Escape.
+#include "TRegForm.h"
+
+#include "Dialogs.h"
+#include "TButton.h"
+#include "TImageList.h"
+#include "TTreeView.h"
+#include "UnitState.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+
+TRegForm::TRegForm(QWidget *parent) : QWidget(parent)
+{
+    CreateControls();
+    BindEvents();
+    FormCreate();
+}
+
+TRegForm::~TRegForm() = default;
+
+void TRegForm::FormCreate()
+{
+    QTreeWidgetItem *top =
+        RegTV->addNode(nullptr, QStringLiteral("My Computer"), TImageList::Computer);
+    ckbmirr->setToolTip(
+        QStringLiteral("HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n\r"
+                       "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n\r"
+                       "its not necessary to search them too."));
+    lb2->setText(QStringLiteral("My Computer"));
+    UnitState::modifierFlag = false;
+    UnitState::valueListDescending = false;
+    UnitState::sortColumn = 0;
+
+    for (int index = 0; index < kRootCount; ++index) {
+        const RootEntry &entry = RootTable()[static_cast<std::size_t>(index)];
+        RootKeys[static_cast<std::size_t>(index)] = entry.handle;
+        RootNames[static_cast<std::size_t>(index)] = std::string(entry.displayName);
+    }
+    for (int index = 0; index < kRootCount; ++index) {
+        const std::string &name = RootNames[static_cast<std::size_t>(index)];
+        QTreeWidgetItem *node = RegTV->addNode(top, QString::fromUtf8(name.data(), name.size()),
+                                               TImageList::ClosedFolder);
+        RootNodes[static_cast<std::size_t>(index)] = node;
+        TTreeView::setHasChildren(node, true);
+    }
+    RegTV->expandNode(top);
+
+    const int clientWidth = width();
+    Button1->move(clientWidth - 120, Button1->y());
+    Button2->move(clientWidth - 60, Button2->y());
+
+    show();
+    Dialogs::warning("Make a backup of your registry, before changing anything!");
+}
+
+void TRegForm::FormCloseQuery(bool &canClose)
+{
+    if (Button1->text() != QStringLiteral("&Search")) {
+        // The stop steps of a running search; the run unwinds on its own.
+        Button1->setText(QStringLiteral("&Search"));
+        Button1->setCancel(false);
+        Edit1->setEnabled(true);
+        Edit2->setEnabled(true);
+        Edit1->setFocus();
+    }
+    canClose = true;
+}
+
+void TRegForm::FormResize()
+{
+    const int editWidth = width() - 500;
+    Edit1->resize(editWidth, Edit1->height());
+    Edit2->resize(editWidth, Edit2->height());
+}
+
+void TRegForm::Button2Click()
+{
+    close();
+}
+
+HKEY TRegForm::GetRootID(const std::string &rootName) const
+{
+    return RootHandleByName(rootName);
+}
+
+void TRegForm::closeEvent(QCloseEvent *event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TRegForm::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    FormResize();
+}
+
+void TRegForm::keyPressEvent(QKeyEvent *event)
+{
+    // Only keys that the focused control let pass arrive here: buttons take Enter
+    // themselves, edits and lists pass it on.
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && Button1->isDefault()) {
+        if (Button1->isEnabled()) Button1->click();
+        return;
+    }
+    if (key == Qt::Key_Escape && Button1->isCancel()) {
+        if (Button1->isEnabled()) Button1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}

@@ -1,0 +1,145 @@
+// The main window: every control, the root table and every event handler.
+// The handlers are defined in one file per subsystem, in that subsystem's
+// folder (search/, results/, browser/); the shell's own are in app/.
+#pragma once
+
+#include "RootTable.h"
+
+#include <QWidget>
+#include <array>
+#include <string>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QStandardItemModel;
+class QTreeWidgetItem;
+class TButton;
+class TImageList;
+class TListView;
+class TPanel;
+class TProgressBar;
+class TReportView;
+class TSplitter;
+class TTreeView;
+
+class TRegForm : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Builds the window and runs FormCreate: the window shows, then the modal backup warning.
+    explicit TRegForm(QWidget *parent = nullptr);
+    ~TRegForm() override;
+
+    // Controls, named as on the form (object names are the same).
+    TPanel *Panel1 = nullptr;
+    QCheckBox *ckbmirr = nullptr;
+    QLabel *Label1 = nullptr;
+    QLineEdit *Edit1 = nullptr;
+    TButton *Button1 = nullptr; // default button; its cancel property is the run flag
+    TButton *Button2 = nullptr;
+    TPanel *Panel4 = nullptr;
+    QLabel *lb1 = nullptr;
+    QLabel *lb2 = nullptr;
+    TProgressBar *pb2 = nullptr;
+    TProgressBar *pb1 = nullptr;
+    TPanel *Panel3 = nullptr;
+    TPanel *PanelReg = nullptr;
+    TTreeView *RegTV = nullptr;
+    TSplitter *Splitter2 = nullptr;
+    TListView *RegLV = nullptr;
+    TSplitter *Splitter1 = nullptr;
+    TPanel *Panel2 = nullptr;
+    QLabel *lb6 = nullptr;
+    QLabel *Label2 = nullptr;
+    QLineEdit *Edit2 = nullptr;
+    TButton *Button3 = nullptr;
+    TButton *Button4 = nullptr;
+    TReportView *FoundLV = nullptr;
+    QMenu *pm1 = nullptr;
+    QAction *SelectAll1 = nullptr;
+    QAction *ClearList1 = nullptr;
+    QAction *N1 = nullptr;
+    QAction *Delete1 = nullptr;
+    QAction *Replace1 = nullptr;
+    TImageList *ImageList1 = nullptr;
+
+    // The root table, indexed by root index (0..6), filled by FormCreate.
+    std::array<HKEY, kRootCount> RootKeys{};
+    std::array<std::string, kRootCount> RootNames;
+    std::array<QTreeWidgetItem *, kRootCount> RootNodes{};
+
+    // --- shell (app/) ---
+    void FormCreate();
+    void FormCloseQuery(bool &canClose);
+    void FormResize();
+    void Button2Click();
+    // The handle of the root with exactly this display name, or null.
+    HKEY GetRootID(const std::string &rootName) const;
+    // Five columns and their widths; call again after giving FoundLV another model.
+    void SetUpFoundLVColumns();
+
+    // --- search (search/) ---
+    void Button1Click();
+    void BrowseReg();
+    void BrowseSubKeys(const std::string &keyPath, HKEY root);
+
+    // --- result list and bulk edits (results/) ---
+    // Positions are in FoundLV's coordinates.
+    void FoundLVMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
+    void FoundLVKeyDown(int key, Qt::KeyboardModifiers shift);
+    void FoundLVKeyUp(int key, Qt::KeyboardModifiers shift);
+    // Rows as their cells (Root, Branch, Name, Type, Value); a missing cell is empty.
+    int FoundLVCompare(const std::vector<std::string> &row1,
+                       const std::vector<std::string> &row2) const;
+    void FoundLVColumnClick(int column);
+    void FoundLVClick();
+    void FoundLVDblClick();
+    void SelectAll1Click();
+    void ClearList1Click();
+    void Delete1Click();
+    void Replace1Click();
+    void Button3Click();
+    void Button4Click();
+    void DeleteSelected();
+    void ReplaceSelected();
+    void RefreshCounter();
+    void FoundLVSelectAll();
+
+    // --- browser (browser/) ---
+    void RegTVExpanding(QTreeWidgetItem *node);
+    void RegTVExpanded(QTreeWidgetItem *node);
+    void RegTVCollapsing(QTreeWidgetItem *node);
+    void RegTVCollapsed(QTreeWidgetItem *node);
+    void RegTVChanging(QTreeWidgetItem *node);
+    void RegTVChange(QTreeWidgetItem *node);
+    void RegTVKeyUp(int key, Qt::KeyboardModifiers shift);
+    void RegLVKeyUp(int key, Qt::KeyboardModifiers shift);
+    void RegLVEnter();
+    int RegLVCompare(QTreeWidgetItem *item1, QTreeWidgetItem *item2) const;
+    void RegLVColumnClick(int column);
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    // Enter and Escape that no control used reach the window: Button1's roles.
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    // --- shell (app/) ---
+    void CreateControls();
+    void CreatePanel1();
+    void CreatePanel3();
+    void BindEvents();
+    QStandardItemModel *m_foundPlaceholder = nullptr;
+
+    // --- search (search/) ---
+
+    // --- result list and bulk edits (results/) ---
+
+    // --- browser (browser/) ---
+};

@@ -1,0 +1,262 @@
+#include "TTreeView.h"
+
+#include "TImageList.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+
+namespace {
+
+constexpr int kImageRole = Qt::UserRole + 1;
+constexpr int kSelectedImageRole = Qt::UserRole + 2;
+
+// Shows the node's image or, while it is selected, its selected image.
+class TNodeDelegate : public QStyledItemDelegate
+{
+public:
+    TNodeDelegate(TTreeView *view) : QStyledItemDelegate(view), m_view(view) {}
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const TImageList *images = m_view->imageList();
+        if (!images || index.column() != 0) return;
+        const bool selected = option->state & QStyle::State_Selected;
+        const QVariant image = index.data(selected ? kSelectedImageRole : kImageRole);
+        if (!image.isValid()) return;
+        option->icon = images->icon(image.toInt());
+        option->decorationSize = QSize(16, 16);
+        option->features |= QStyleOptionViewItem::HasDecoration;
+    }
+
+private:
+    TTreeView *m_view;
+};
+
+} // namespace
+
+// Every change of the current node, whatever starts it, passes through here,
+// so the changing/changed pair runs around it and the selection follows it.
+class TTreeSelectionModel : public QItemSelectionModel
+{
+public:
+    TTreeSelectionModel(TTreeView *view) : QItemSelectionModel(view->model(), view), m_view(view) {}
+
+    void setCurrentIndex(const QModelIndex &index, SelectionFlags command) override
+    {
+        if (index == currentIndex() || !index.isValid()) {
+            QItemSelectionModel::setCurrentIndex(index, command);
+            return;
+        }
+        QTreeWidgetItem *node = m_view->itemFromIndex(index);
+        emit m_view->changing(node);
+        QItemSelectionModel::setCurrentIndex(index, ClearAndSelect | Rows);
+        emit m_view->changed(node);
+    }
+
+private:
+    TTreeView *m_view;
+};
+
+TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
+{
+    setHeaderHidden(true);
+    setColumnCount(1);
+    setSelectionMode(SingleSelection);
+    setItemsExpandable(false); // expansion goes through expandNode/collapseNode only
+    setExpandsOnDoubleClick(false);
+    setEditTriggers(NoEditTriggers);
+    setIndentation(19);
+    setItemDelegate(new TNodeDelegate(this));
+    QItemSelectionModel *old = selectionModel();
+    setSelectionModel(new TTreeSelectionModel(this));
+    delete old;
+}
+
+void TTreeView::setImageList(const TImageList *images)
+{
+    m_images = images;
+    viewport()->update();
+}
+
+QTreeWidgetItem *TTreeView::addNode(QTreeWidgetItem *parent, const QString &text, int imageIndex)
+{
+    auto *node = new QTreeWidgetItem(QStringList{text});
+    setImageIndex(node, imageIndex);
+    setSelectedIndex(node, imageIndex);
+    if (parent)
+        parent->addChild(node);
+    else
+        addTopLevelItem(node);
+    return node;
+}
+
+bool TTreeView::canExpand(const QTreeWidgetItem *node)
+{
+    return node && (node->childCount() > 0 || hasChildren(node));
+}
+
+bool TTreeView::expandNode(QTreeWidgetItem *node)
+{
+    if (!canExpand(node)) return false;
+    emit expanding(node);
+    // A node whose load added nothing stays collapsed, so the next expansion reads again.
+    if (node->childCount() > 0) node->setExpanded(true);
+    emit expanded(node);
+    return true;
+}
+
+bool TTreeView::collapseNode(QTreeWidgetItem *node)
+{
+    if (!canExpand(node)) return false;
+    emit collapsing(node);
+    node->setExpanded(false);
+    // The selection may not stay hidden inside a collapsed node.
+    for (QTreeWidgetItem *up = currentItem() ? currentItem()->parent() : nullptr; up;
+         up = up->parent())
+        if (up == node) {
+            selectNode(node);
+            break;
+        }
+    emit collapsed(node);
+    return true;
+}
+
+void TTreeView::selectNode(QTreeWidgetItem *node)
+{
+    if (node) setCurrentItem(node);
+}
+
+void TTreeView::setHasChildren(QTreeWidgetItem *node, bool hasChildren)
+{
+    node->setChildIndicatorPolicy(hasChildren ? QTreeWidgetItem::ShowIndicator
+                                              : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+bool TTreeView::hasChildren(const QTreeWidgetItem *node)
+{
+    return node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+}
+
+void TTreeView::setImageIndex(QTreeWidgetItem *node, int index)
+{
+    node->setData(0, kImageRole, index);
+}
+
+int TTreeView::imageIndex(const QTreeWidgetItem *node)
+{
+    return node->data(0, kImageRole).toInt();
+}
+
+void TTreeView::setSelectedIndex(QTreeWidgetItem *node, int index)
+{
+    node->setData(0, kSelectedImageRole, index);
+}
+
+int TTreeView::selectedIndex(const QTreeWidgetItem *node)
+{
+    return node->data(0, kSelectedImageRole).toInt();
+}
+
+bool TTreeView::onExpandButton(const QPoint &pos, QTreeWidgetItem *node) const
+{
+    // The button sits in the last indentation step left of the node's cell.
+    const QRect cell = visualItemRect(node);
+    return pos.x() < cell.left() && pos.x() >= cell.left() - indentation();
+}
+
+void TTreeView::toggle(QTreeWidgetItem *node)
+{
+    if (node->isExpanded())
+        collapseNode(node);
+    else
+        expandNode(node);
+}
+
+void TTreeView::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    QTreeWidgetItem *node = itemAt(pos);
+    if (!node) return; // a click beside every node keeps the selection
+    if (event->button() == Qt::LeftButton && onExpandButton(pos, node)) {
+        if (canExpand(node)) toggle(node);
+        return;
+    }
+    QTreeWidget::mousePressEvent(event);
+}
+
+void TTreeView::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    const QPoint pos = event->position().toPoint();
+    QTreeWidgetItem *node = itemAt(pos);
+    if (!node || event->button() != Qt::LeftButton) return;
+    if (onExpandButton(pos, node)) {
+        if (canExpand(node)) toggle(node);
+        return;
+    }
+    QTreeWidget::mouseDoubleClickEvent(event);
+    if (canExpand(node)) toggle(node);
+}
+
+void TTreeView::keyPressEvent(QKeyEvent *event)
+{
+    QTreeWidgetItem *node = currentItem();
+    if (node) {
+        switch (event->key()) {
+        case Qt::Key_Plus:
+        case Qt::Key_Asterisk: // one level only: a whole-subtree load could take minutes
+            expandNode(node);
+            return;
+        case Qt::Key_Minus:
+            collapseNode(node);
+            return;
+        case Qt::Key_Right:
+            if (!node->isExpanded())
+                expandNode(node);
+            else if (node->childCount() > 0)
+                selectNode(node->child(0));
+            return;
+        case Qt::Key_Left:
+            if (node->isExpanded())
+                collapseNode(node);
+            else if (node->parent())
+                selectNode(node->parent());
+            return;
+        default:
+            break;
+        }
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
+void TTreeView::keyReleaseEvent(QKeyEvent *event)
+{
+    QTreeWidget::keyReleaseEvent(event);
+    if (!event->isAutoRepeat()) emit keyUp(event->key(), event->modifiers());
+}
+
+QItemSelectionModel::SelectionFlags TTreeView::selectionCommand(const QModelIndex &index,
+                                                                const QEvent *) const
+{
+    // One node is always the selection; Ctrl+click may not deselect it.
+    return index.isValid() ? QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows
+                           : QItemSelectionModel::NoUpdate;
+}
+
+void TTreeView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end)
+{
+    // When the selected node or one of its ancestors goes, the selection moves on
+    // first, with its events: to the next sibling, else the parent, else the
+    // previous sibling.
+    for (QModelIndex at = currentIndex(); at.isValid(); at = at.parent()) {
+        if (at.parent() != parent || at.row() < start || at.row() > end) continue;
+        QModelIndex next = model()->index(end + 1, 0, parent);
+        if (!next.isValid()) next = parent;
+        if (!next.isValid()) next = model()->index(start - 1, 0, parent);
+        if (next.isValid()) selectNode(itemFromIndex(next));
+        break;
+    }
+    QTreeWidget::rowsAboutToBeRemoved(parent, start, end);
+}

@@ -1,0 +1,66 @@
+// A tree whose expand, collapse and selection events run synchronously, in the
+// order "about to" then "done", for the user's actions and for program calls
+// alike. A node expands only when it has child nodes or the has-children mark.
+// Each node carries an image index (shown while not selected) and a selected
+// image index into an image list.
+#pragma once
+
+#include <QTreeWidget>
+
+class TImageList;
+
+class TTreeView : public QTreeWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TTreeView(QWidget *parent = nullptr);
+
+    void setImageList(const TImageList *images);
+    const TImageList *imageList() const { return m_images; }
+
+    // Adds a node at the end of `parent`'s children (a top-level node for null).
+    QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, int imageIndex);
+
+    // Expanding runs expanding() then expanded(); collapsing runs collapsing() then
+    // collapsed(). Nodes without children and without the mark are left alone
+    // (no signal, returns false).
+    bool expandNode(QTreeWidgetItem *node);
+    bool collapseNode(QTreeWidgetItem *node);
+    // Runs changing() then changed() when the selection moves to `node`.
+    void selectNode(QTreeWidgetItem *node);
+    QTreeWidgetItem *selectedNode() const { return currentItem(); }
+
+    static bool canExpand(const QTreeWidgetItem *node);
+    static void setHasChildren(QTreeWidgetItem *node, bool hasChildren);
+    static bool hasChildren(const QTreeWidgetItem *node);
+    static void setImageIndex(QTreeWidgetItem *node, int index);
+    static int imageIndex(const QTreeWidgetItem *node);
+    static void setSelectedIndex(QTreeWidgetItem *node, int index);
+    static int selectedIndex(const QTreeWidgetItem *node);
+
+signals:
+    void expanding(QTreeWidgetItem *node);
+    void expanded(QTreeWidgetItem *node);
+    void collapsing(QTreeWidgetItem *node);
+    void collapsed(QTreeWidgetItem *node);
+    void changing(QTreeWidgetItem *node);
+    void changed(QTreeWidgetItem *node);
+    void keyUp(int key, Qt::KeyboardModifiers modifiers);
+
+protected:
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void keyReleaseEvent(QKeyEvent *event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
+                                                         const QEvent *event) const override;
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
+
+private:
+    friend class TTreeSelectionModel;
+    bool onExpandButton(const QPoint &pos, QTreeWidgetItem *node) const;
+    void toggle(QTreeWidgetItem *node);
+
+    const TImageList *m_images = nullptr;
+};

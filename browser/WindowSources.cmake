@@ -1,0 +1,5 @@
+# The TRegForm members of the key tree, the value list and browser deletions.
+target_sources(quarnel_window PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/KeyTree.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ValueList.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BrowserDelete.cpp)

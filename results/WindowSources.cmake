@@ -1,0 +1,6 @@
+# The TRegForm members of the result list, delete, replace and locate.
+target_sources(quarnel_window PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/ResultListHandlers.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/DeleteSelected.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ReplaceSelected.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Locate.cpp)

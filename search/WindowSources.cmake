@@ -1,0 +1,4 @@
+# The TRegForm members of the search run and the key walker.
+target_sources(quarnel_window PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/SearchRun.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/KeyWalker.cpp)
