@@ -1,12 +1,20 @@
 // The program: the application titled "Quarnel", its one window, the message loop.
 #include "QuarnelApplication.h"
 #include "RegistryStore.h"
+#include "StateDump.h"
 #include "TRegForm.h"
+
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
     QuarnelApplication application(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/%1x%1/apps/quarnel.png").arg(size));
+    QuarnelApplication::setWindowIcon(icon);
+    StateDump::installFromEnvironment();
     SelectRegistryStore();
     TRegForm RegForm;
     return application.exec();

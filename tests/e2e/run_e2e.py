@@ -1,0 +1,71 @@
+#!/usr/bin/env python3
+"""End-to-end tests: the real quarnel binary in a private X server, driven with the
+mouse and keyboard as a user would. Each scenario gets its own folder in the output
+directory with a screenshot per step, the program's last state dump and its stderr.
+
+Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb on this machine)."""
+
+import argparse
+import os
+import shutil
+import sys
+import traceback
+
+from quarnel import Quarnel
+from xsession import Skip, XSession
+
+import scenarios
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__)
+    parser.add_argument("--quarnel", required=True, help="the quarnel binary")
+    parser.add_argument("--output", required=True, help="folder for screenshots and logs")
+    parser.add_argument("--prefix", help="Wine prefix to copy for each scenario")
+    parser.add_argument("only", nargs="*", help="run only these scenarios")
+    args = parser.parse_args()
+
+    chosen = [s for s in scenarios.ALL if not args.only or s.__name__ in args.only]
+    failures = 0
+    try:
+        with XSession() as session:
+            for scenario in chosen:
+                failures += not run_one(scenario, session, args)
+    except Skip as reason:
+        print(f"SKIPPED: {reason}")
+        return 77
+    print(f"{len(chosen) - failures} of {len(chosen)} scenarios passed")
+    return 1 if failures else 0
+
+
+def run_one(scenario, session, args):
+    name = scenario.__name__
+    workdir = os.path.join(os.path.abspath(args.output), name)
+    shutil.rmtree(workdir, ignore_errors=True)
+    os.makedirs(workdir)
+    prefix = None
+    if args.prefix:
+        # A scratch copy: the scenarios change the registry.
+        prefix = os.path.join(workdir, "prefix")
+        shutil.copytree(args.prefix, prefix, symlinks=True)
+    print(f"{name}:")
+    app = Quarnel(session, os.path.abspath(args.quarnel), workdir, prefix=prefix)
+    try:
+        scenario(app)
+        print(f"  passed")
+        return True
+    except Exception:
+        traceback.print_exc(file=sys.stdout)
+        try:
+            if app.process and app.running():
+                app.screenshot("failure")
+        except Exception:
+            pass
+        print(f"  FAILED (see {workdir})")
+        return False
+    finally:
+        app.kill()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
