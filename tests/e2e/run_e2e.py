@@ -11,6 +11,8 @@ import shutil
 import sys
 import traceback
 
+sys.dont_write_bytecode = True  # keeps the source folder clean
+
 from quarnel import Quarnel
 from xsession import Skip, XSession
 
