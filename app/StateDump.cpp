@@ -1,6 +1,7 @@
 #include "StateDump.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QHeaderView>
@@ -14,6 +15,8 @@
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSocketNotifier>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTreeView>
 
 #include <cerrno>
@@ -35,6 +38,33 @@ void onSignal(int)
     const char byte = 1;
     [[maybe_unused]] const ssize_t written = write(g_wakePipe[1], &byte, 1);
     errno = savedErrno;
+}
+
+// The width a text needs as drawn (its widest line, without the mnemonic marker) beside
+// the width its control leaves for it, so that a test can find texts that are cut off.
+void addTextFit(QJsonObject &state, const QWidget *widget, const QString &text, int room)
+{
+    QString shown = text;
+    shown.replace(QStringLiteral("&&"), QStringLiteral("\x01"));
+    shown.remove(QLatin1Char('&'));
+    shown.replace(QStringLiteral("\x01"), QStringLiteral("&"));
+    int needed = 0;
+    for (const QString &line : shown.split(QLatin1Char('\n')))
+        needed = qMax(needed, widget->fontMetrics().horizontalAdvance(line));
+    state["textWidth"] = needed;
+    state["textRoom"] = room;
+}
+
+int buttonTextRoom(const QAbstractButton *button)
+{
+    QStyleOptionButton option;
+    option.initFrom(button);
+    option.text = button->text();
+    const bool check = qobject_cast<const QCheckBox *>(button) != nullptr;
+    return button->style()
+        ->subElementRect(check ? QStyle::SE_CheckBoxContents : QStyle::SE_PushButtonContents,
+                         &option, button)
+        .width();
 }
 
 QJsonArray geometryOf(const QWidget *widget, const QWidget *window)
@@ -96,8 +126,12 @@ QJsonObject describeWidget(const QWidget *widget, const QWidget *window)
     QJsonObject state;
     if (const auto *label = qobject_cast<const QLabel *>(widget)) {
         state["text"] = label->text();
+        if (!label->wordWrap() && label->textFormat() != Qt::RichText)
+            addTextFit(state, label, label->text(),
+                       label->contentsRect().width() - 2 * label->margin());
     } else if (const auto *button = qobject_cast<const QAbstractButton *>(widget)) {
         state["text"] = button->text();
+        addTextFit(state, button, button->text(), buttonTextRoom(button));
         if (button->isCheckable()) state["checked"] = button->isChecked();
         if (const auto *push = qobject_cast<const QPushButton *>(widget))
             state["default"] = push->isDefault();
@@ -130,6 +164,8 @@ QJsonObject describeWindow(QWidget *window)
         {"active", window->isActiveWindow()},
         {"modal", window->isModal()},
         {"geometry", geometryOf(window, window)},
+        // Geometries are in device-independent pixels; X coordinates are these times the ratio.
+        {"devicePixelRatio", window->devicePixelRatio()},
     };
     QJsonArray widgets;
     for (const QWidget *child : window->findChildren<QWidget *>()) {

@@ -132,10 +132,15 @@ class Quarnel:
 
     def click(self, name, button=1, repeat=1, offset=None):
         """Clicks the middle of the main window's control `name` (or at offset inside it)."""
-        target = self.widget(self.main_window(), name)
-        x, y, w, h = target["geometry"]
-        dx, dy = offset if offset else (w // 2, h // 2)
-        self.session.click(self.main_x_window(), x + dx, y + dy, button, repeat)
+        main = self.main_window()
+        x, y, w, h = self.widget(main, name)["geometry"]
+        dx, dy = offset if offset else (w / 2, h / 2)
+        self._click_at(main, x + dx, y + dy, button, repeat)
+
+    def _click_at(self, window_state, x, y, button, repeat):
+        ratio = window_state.get("devicePixelRatio", 1)
+        self.session.click(self.main_x_window(), round(x * ratio), round(y * ratio),
+                           button, repeat)
 
     def rows(self, view, state=None):
         return self.widget(self.main_window(state or self.state()), view)["rows"]
@@ -143,23 +148,24 @@ class Quarnel:
     def click_row(self, view, row_index, repeat=1, modifiers=(), button=1):
         """Clicks a listed row of a list or tree (its index among the listed rows), at the
         row's place that the dump reports."""
-        row = self.rows(view)[row_index]
+        main = self.main_window()
+        row = self.widget(main, view)["rows"][row_index]
         if "rect" not in row:
             raise AssertionError(f"row {row_index} of {view} is not on screen")
         x, y, w, h = row["rect"]
-        window = self.main_x_window()
         for m in modifiers:
             self.session.xdotool("keydown", m)
         try:
-            self.session.click(window, x + min(w // 2, 30), y + h // 2, button, repeat)
+            self._click_at(main, x + min(w / 2, 30), y + h / 2, button, repeat)
         finally:
             for m in modifiers:
                 self.session.xdotool("keyup", m)
 
-    def screenshot(self, label):
+    def screenshot(self, label, window=None):
+        """The whole screen, or only the X window given."""
         self._shots += 1
         path = os.path.join(self.workdir, f"{self._shots:02d}-{label}.png")
-        self.session.screenshot(path)
+        self.session.screenshot(path, window)
         self.log(f"  screenshot {os.path.basename(path)}")
         return path
 

@@ -30,9 +30,8 @@ def main():
     chosen = [s for s in scenarios.ALL if not args.only or s.__name__ in args.only]
     failures = 0
     try:
-        with XSession() as session:
-            for scenario in chosen:
-                failures += not run_one(scenario, session, args)
+        for scenario in chosen:
+            failures += not run_one(scenario, args)
     except Skip as reason:
         print(f"SKIPPED: {reason}")
         return 77
@@ -40,7 +39,7 @@ def main():
     return 1 if failures else 0
 
 
-def run_one(scenario, session, args):
+def run_one(scenario, args):
     name = scenario.__name__
     workdir = os.path.join(os.path.abspath(args.output), name)
     shutil.rmtree(workdir, ignore_errors=True)
@@ -51,10 +50,17 @@ def run_one(scenario, session, args):
         prefix = os.path.join(workdir, "prefix")
         shutil.copytree(args.prefix, prefix, symlinks=True)
     print(f"{name}:")
-    app = Quarnel(session, os.path.abspath(args.quarnel), workdir, prefix=prefix)
+    # Each scenario gets its own X server: nothing left over from one can disturb the next.
+    with XSession(*getattr(scenario, "screen", (1280, 1024))) as session:
+        app = Quarnel(session, os.path.abspath(args.quarnel), workdir, prefix=prefix,
+                      env=getattr(scenario, "env", None))
+        return run_in_session(scenario, app, workdir)
+
+
+def run_in_session(scenario, app, workdir):
     try:
         scenario(app)
-        print(f"  passed")
+        print("  passed")
         return True
     except Exception:
         traceback.print_exc(file=sys.stdout)

@@ -55,6 +55,50 @@ def search(app, text):
     return state
 
 
+def cut_off(window):
+    """Texts that need more width than their control gives them, and controls that reach
+    past the window's edge."""
+    faults = []
+    _, _, width, height = window["geometry"]
+    for w in window["widgets"]:
+        if not w["visible"]:
+            continue
+        label = w["name"] or w["class"]
+        if w.get("textWidth", 0) > w.get("textRoom", 0):
+            faults.append(f"{label} {w['text']!r} needs {w['textWidth']} of {w['textRoom']} px")
+        x, y, w_, h = w["geometry"]
+        if x + w_ > width or y + h > height:
+            faults.append(f"{label} reaches past the window's edge")
+    return faults
+
+
+def check_looks(app, scale):
+    """The window and a message box at this scale: nothing cut off; window screenshots."""
+    app.start()
+    state = app.wait_for(lambda s: app.message_box(s), "the backup warning")
+    box = app.window(state, cls="QMessageBox")
+    expect(cut_off(box), [], "cut off in the backup warning")
+    app.screenshot(f"warning-{scale}x", app.x_window("^Warnung"))
+    app.session.focus(app.x_window("^Warnung"))
+    app.session.key("Return")
+    state = app.wait_for(lambda s: not app.message_box(s), "the warning to close")
+    expect(cut_off(app.main_window(state)), [], "cut off in the main window")
+    app.screenshot(f"window-{scale}x", app.main_x_window())
+    close_with_exit_button(app)
+
+
+def looks_1x(app):
+    check_looks(app, 1)
+
+
+def looks_2x(app):
+    check_looks(app, 2)
+
+
+looks_2x.env = {"QT_SCALE_FACTOR": "2"}
+looks_2x.screen = (2600, 2100)
+
+
 def close_with_exit_button(app):
     app.click("Button2")
     expect(app.wait_exit(), 0, "exit status")
@@ -67,4 +111,4 @@ def start_search_close(app):
     close_with_exit_button(app)
 
 
-ALL = [start_search_close]
+ALL = [start_search_close, looks_1x, looks_2x]

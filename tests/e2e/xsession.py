@@ -76,8 +76,8 @@ class XSession:
         self.xdotool("mousemove", "--window", window, x, y)
         self.xdotool("click", "--repeat", repeat, "--delay", 80, button)
 
-    def screenshot(self, path):
-        subprocess.run(["import", "-display", self.display, "-window", "root", path],
+    def screenshot(self, path, window=None):
+        subprocess.run(["import", "-display", self.display, "-window", str(window or "root"), path],
                        check=True, timeout=60, stdout=subprocess.DEVNULL)
 
     def request_close(self, window):
