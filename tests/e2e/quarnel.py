@@ -4,6 +4,7 @@ The window's texts come from the program's own state dump (QUARNEL_DUMP_STATE, s
 app/StateDump.h): SIGUSR1 asks for a fresh dump of every visible window."""
 
 import json
+import re
 import os
 import signal
 import subprocess
@@ -113,8 +114,26 @@ class Quarnel:
         if box is None:
             return None
         text = self.widget(box, "qt_msgbox_label")["text"]
-        buttons = [w["text"] for w in box["widgets"] if w["class"] == "QPushButton"]
+        buttons = sorted((w for w in box["widgets"] if w["class"] == "QPushButton"),
+                         key=lambda w: w["geometry"][0])
+        buttons = [w["text"].replace("&", "") for w in buttons]
         return box["title"], text, buttons
+
+    def wait_for_box(self, what="a message box"):
+        return self.message_box(self.wait_for(lambda s: self.message_box(s), what))
+
+    def press_box_button(self, text):
+        """Clicks the button of the open message box that reads `text`."""
+        state = self.state()
+        box = self.window(state, cls="QMessageBox")
+        button = next(w for w in box["widgets"]
+                      if w["class"] == "QPushButton" and w["text"].replace("&", "") == text)
+        x, y, w, h = button["geometry"]
+        ratio = box.get("devicePixelRatio", 1)
+        x_window = self.x_window("^" + re.escape(box["title"]))
+        self.session.click(x_window, round((x + w / 2) * ratio), round((y + h / 2) * ratio))
+        self.wait_for(lambda s: self.window(s, cls="QMessageBox", title=box["title"]) is None
+                      or self.message_box(s) != self.message_box(state), "the box to close")
 
     def wait_for(self, condition, what, timeout=60):
         """Waits until condition(state) is true for a fresh dump; returns that dump."""

@@ -13,25 +13,34 @@ import traceback
 
 sys.dont_write_bytecode = True  # keeps the source folder clean
 
+import scenarios
+import wine
 from quarnel import Quarnel
 from xsession import Skip, XSession
 
-import scenarios
+FIXTURE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixture.reg")
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--quarnel", required=True, help="the quarnel binary")
     parser.add_argument("--output", required=True, help="folder for screenshots and logs")
-    parser.add_argument("--prefix", help="Wine prefix to copy for each scenario")
+    parser.add_argument("--prefix", help="a fresh Wine prefix; each scenario that needs one "
+                        "works on its own copy, with the keys of fixture.reg added")
     parser.add_argument("only", nargs="*", help="run only these scenarios")
     args = parser.parse_args()
 
     chosen = [s for s in scenarios.ALL if not args.only or s.__name__ in args.only]
+    base = None
+    if args.prefix and os.path.isfile(os.path.join(args.prefix, "system.reg")) and wine.available():
+        base = prepare_base_prefix(args.prefix, os.path.abspath(args.output))
     failures = 0
     try:
         for scenario in chosen:
-            failures += not run_one(scenario, args)
+            if getattr(scenario, "needs_prefix", False) and not base:
+                print(f"{scenario.__name__}: skipped (needs --prefix with a Wine prefix, and Wine)")
+                continue
+            failures += not run_one(scenario, args, base)
     except Skip as reason:
         print(f"SKIPPED: {reason}")
         return 77
@@ -39,16 +48,26 @@ def main():
     return 1 if failures else 0
 
 
-def run_one(scenario, args):
+def prepare_base_prefix(fresh, output):
+    """A copy of the fresh prefix with the test keys imported by Wine itself."""
+    base = os.path.join(output, "base-prefix")
+    shutil.rmtree(base, ignore_errors=True)
+    os.makedirs(output, exist_ok=True)
+    shutil.copytree(fresh, base, symlinks=True)
+    wine.reg_import(base, FIXTURE)
+    return base
+
+
+def run_one(scenario, args, base):
     name = scenario.__name__
     workdir = os.path.join(os.path.abspath(args.output), name)
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     prefix = None
-    if args.prefix:
+    if getattr(scenario, "needs_prefix", False):
         # A scratch copy: the scenarios change the registry.
         prefix = os.path.join(workdir, "prefix")
-        shutil.copytree(args.prefix, prefix, symlinks=True)
+        shutil.copytree(base, prefix, symlinks=True)
     print(f"{name}:")
     # Each scenario gets its own X server: nothing left over from one can disturb the next.
     with XSession(*getattr(scenario, "screen", (1280, 1024))) as session:

@@ -112,3 +112,157 @@ def start_search_close(app):
 
 
 ALL = [start_search_close, looks_1x, looks_2x]
+
+
+# --- scenarios on a scratch copy of a Wine prefix (the keys of fixture.reg added) -------
+
+import os  # noqa: E402
+
+import wine  # noqa: E402
+
+TEST_KEY = r"HKEY_CURRENT_USER\Software\QuarnelE2E"
+NEEDLE = "zebrafish"
+# What a search for the needle finds in fixture.reg: (Branch ending, Name, Type, Value).
+FIXTURE_HITS = {
+    ("QuarnelE2E\\", "Colour", "REG_SZ", "zebrafish blue"),
+    ("QuarnelE2E\\", "zebrafishName", "", ""),
+    ("QuarnelE2E\\ZebraFish Tank\\", "", "", ""),
+    ("QuarnelE2E\\ZebraFish Tank\\", "(Standard)", "REG_SZ", "the zebrafish home"),
+    ("QuarnelE2E\\Other\\", "Note", "REG_SZ", "a zebrafish in other"),
+    ("QuarnelE2E\\Other\\", "Path", "REG_EXPAND_SZ", "%SystemRoot%\\zebrafish"),
+}
+
+
+def hit_of(row):
+    root, branch, name, kind, value = (row["cells"] + [""] * 5)[:5]
+    return (branch[branch.find("QuarnelE2E"):], name, kind, value)
+
+
+def reg_sections(path):
+    """A .reg file as its header and {section line without time stamp: section text}."""
+    with open(path, encoding="utf-8", errors="surrogateescape") as f:
+        text = f.read()
+    header, _, rest = text.partition("\n[")
+    sections = {}
+    for chunk in ("[" + rest).split("\n[") if rest else []:
+        chunk = chunk if chunk.startswith("[") else "[" + chunk
+        sections[chunk.split("]", 1)[0] + "]"] = chunk
+    return header, sections
+
+
+def snapshot_files(prefix):
+    return {name: reg_sections(os.path.join(prefix, name))
+            for name in ("system.reg", "user.reg", "userdef.reg")}
+
+
+def expect_files_unchanged_outside_test_key(before, after):
+    """Every hive's header and every key outside the test key, time stamps included, is as
+    it was: the program changed nothing it was not asked to."""
+    for name in before:
+        expect(after[name][0], before[name][0], f"header of {name}")
+        outside = lambda sections: {k: v for k, v in sections.items()
+                                    if not k.startswith("[Software\\\\QuarnelE2E")}
+        b, a = outside(before[name][1]), outside(after[name][1])
+        changed = sorted(k for k in set(a) | set(b) if a.get(k) != b.get(k))
+        expect(changed, [], f"keys changed in {name} outside the test key")
+
+
+def start_on_prefix(app):
+    before = snapshot_files(app.prefix)
+    start_and_answer_warning(app)
+    return before
+
+
+def replace_locate_delete(app):
+    """Search, replace in two selected rows, locate a hit, delete a value in the browser;
+    Wine must then read exactly these changes from the prefix."""
+    wanted = wine.reg_query(app.prefix, TEST_KEY)
+    before = start_on_prefix(app)
+
+    state = search(app, NEEDLE)
+    rows = app.widget(app.main_window(state), "FoundLV")["rows"]
+    expect({hit_of(r) for r in rows}, FIXTURE_HITS, "rows found")
+    expect(text_of(app, "lb6", state), f"{len(FIXTURE_HITS)} found", "counter")
+    expect(all(r.get("selected") for r in rows), True, "all rows selected after the run")
+
+    # Select two rows: a data row by a click, a value-name row by a Ctrl+click.
+    index = {hit_of(r): i for i, r in enumerate(rows)}
+    colour = index[("QuarnelE2E\\", "Colour", "REG_SZ", "zebrafish blue")]
+    name_row = index[("QuarnelE2E\\", "zebrafishName", "", "")]
+    app.click_row("FoundLV", colour)
+    app.click_row("FoundLV", name_row, modifiers=["ctrl"])
+    state = app.wait_for(
+        lambda s: sum(bool(r.get("selected")) for r in app.rows("FoundLV", s)) == 2,
+        "two selected rows")
+    app.screenshot("two-rows-selected")
+
+    app.click("Edit2")
+    app.session.type("guppy")
+    app.click("Button4")
+    expect(app.wait_for_box("the replace question"),
+           ("Bestätigung",
+            'Replace \n\r"zebrafish" with \n\r"guppy" in selected Keys/Names/Values?',
+            ["OK", "Abbrechen"]), "replace question")
+    app.screenshot("replace-question")
+    app.press_box_button("OK")
+    state = app.wait_for(lambda s: text_of(app, "lb1", s) == "2 items replaced",
+                         "the replace to end")
+    expect({hit_of(r) for r in app.rows("FoundLV", state)},
+           FIXTURE_HITS - {hit_of(rows[colour]), hit_of(rows[name_row])}, "rows left")
+    app.screenshot("replaced")
+    wanted[TEST_KEY]["Colour"] = ("REG_SZ", "guppy blue")
+    wanted[TEST_KEY]["guppyName"] = wanted[TEST_KEY].pop("zebrafishName")
+
+    # Locate: a double click on the Note row opens the browser at its key and value.
+    note = next(i for i, r in enumerate(app.rows("FoundLV", state)) if hit_of(r)[1] == "Note")
+    app.click_row("FoundLV", note, repeat=2)
+    state = app.wait_for(
+        lambda s: any(r["cells"][0] == "Note" and r.get("selected")
+                      for r in app.rows("RegLV", s)), "the located value")
+    tree = app.rows("RegTV", state)
+    expect([r["cells"][0] for r in tree if r.get("current")], ["Other"], "located key")
+    app.screenshot("located")
+
+    # Delete the value Keep in the browser: select it, press Delete, confirm.
+    keep = next(i for i, r in enumerate(app.rows("RegLV", state)) if r["cells"][0] == "Keep")
+    app.click_row("RegLV", keep)
+    app.session.key("Delete")
+    expect(app.wait_for_box("the delete question"),
+           ("Bestätigung", "Delete Value Keep?", ["OK", "Abbrechen"]), "delete question")
+    app.screenshot("delete-question")
+    app.press_box_button("OK")
+    state = app.wait_for(
+        lambda s: "Keep" not in [r["cells"][0] for r in app.rows("RegLV", s)],
+        "the value to leave the list")
+    app.screenshot("value-deleted")
+    del wanted[TEST_KEY + "\\Other"]["Keep"]
+
+    # Close as the title bar's close button does; the changes must be in the files then.
+    app.session.request_close(app.main_x_window())
+    expect(app.wait_exit(), 0, "exit status")
+    expect_files_unchanged_outside_test_key(before, snapshot_files(app.prefix))
+    expect(wine.reg_query(app.prefix, TEST_KEY), wanted, "what Wine reads")
+
+
+def close_during_run(app):
+    """Closing the window while a search runs stops the run and ends the program;
+    nothing in the prefix changes."""
+    with open(os.path.join(app.prefix, "user.reg"), "rb") as f:
+        user_reg = f.read()
+    before = start_on_prefix(app)
+    app.click("ckbmirr")  # all seven roots: a longer run
+    app.click("Edit1")
+    app.session.type(NEEDLE)
+    app.session.key("Return")
+    # The close request queues behind the Enter, so the run handles it at its first value.
+    app.session.request_close(app.main_x_window())
+    expect(app.wait_exit(), 0, "exit status")
+    after = snapshot_files(app.prefix)
+    expect_files_unchanged_outside_test_key(before, after)
+    with open(os.path.join(app.prefix, "user.reg"), "rb") as f:
+        expect(f.read() == user_reg, True, "user.reg unchanged")
+
+
+replace_locate_delete.needs_prefix = True
+close_during_run.needs_prefix = True
+ALL += [replace_locate_delete, close_during_run]
