@@ -8,6 +8,7 @@ Exit status: 0 passed, 1 failed, 77 skipped (no Xvfb on this machine)."""
 import argparse
 import os
 import shutil
+import subprocess
 import sys
 import traceback
 
@@ -53,9 +54,21 @@ def prepare_base_prefix(fresh, output):
     base = os.path.join(output, "base-prefix")
     shutil.rmtree(base, ignore_errors=True)
     os.makedirs(output, exist_ok=True)
-    shutil.copytree(fresh, base, symlinks=True)
+    scratch_copy(fresh, base)
     wine.reg_import(base, FIXTURE)
     return base
+
+
+def scratch_copy(source, target):
+    """A prefix copy that is cheap (drive_c is hundreds of MB): everything hard-linked
+    except the files at the top (the .reg files and Wine's tag), which are copied, so
+    that changing the copy's registry leaves the source as it was."""
+    subprocess.run(["cp", "-al", source + "/.", target], check=True)
+    for name in os.listdir(source):
+        path = os.path.join(source, name)
+        if os.path.isfile(path) and not os.path.islink(path):
+            os.remove(os.path.join(target, name))
+            shutil.copy2(path, os.path.join(target, name))
 
 
 def run_one(scenario, args, base):
@@ -67,7 +80,7 @@ def run_one(scenario, args, base):
     if getattr(scenario, "needs_prefix", False):
         # A scratch copy: the scenarios change the registry.
         prefix = os.path.join(workdir, "prefix")
-        shutil.copytree(base, prefix, symlinks=True)
+        scratch_copy(base, prefix)
     print(f"{name}:")
     # Each scenario gets its own X server: nothing left over from one can disturb the next.
     with XSession(*getattr(scenario, "screen", (1280, 1024))) as session:
