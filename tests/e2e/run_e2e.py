@@ -77,7 +77,8 @@ def run_one(scenario, args, base):
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     prefix = None
-    if getattr(scenario, "needs_prefix", False):
+    wants = getattr(scenario, "needs_prefix", False) or getattr(scenario, "wants_prefix", False)
+    if wants and base:
         # A scratch copy: the scenarios change the registry.
         prefix = os.path.join(workdir, "prefix")
         scratch_copy(base, prefix)

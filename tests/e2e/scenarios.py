@@ -73,17 +73,34 @@ def cut_off(window):
 
 
 def check_looks(app, scale):
-    """The window and a message box at this scale: nothing cut off; window screenshots."""
+    """The window and its message boxes at this scale: nothing cut off; window screenshots.
+    On a prefix the window shows a search with results and a located value, and the German
+    buttons of a confirmation are checked too."""
     app.start()
     state = app.wait_for(lambda s: app.message_box(s), "the backup warning")
-    box = app.window(state, cls="QMessageBox")
-    expect(cut_off(box), [], "cut off in the backup warning")
+    expect(cut_off(app.window(state, cls="QMessageBox")), [], "cut off in the backup warning")
     app.screenshot(f"warning-{scale}x", app.x_window("^Warnung"))
     app.session.focus(app.x_window("^Warnung"))
     app.session.key("Return")
     state = app.wait_for(lambda s: not app.message_box(s), "the warning to close")
+    if app.prefix:
+        search(app, NEEDLE)
+        rows = app.rows("FoundLV")
+        note = next(i for i, r in enumerate(rows) if hit_of(r)[1] == "Note")
+        app.click_row("FoundLV", note, repeat=2)
+        state = app.wait_for(
+            lambda s: any(r["cells"][0] == "Note" and r.get("selected")
+                          for r in app.rows("RegLV", s)), "the located value")
     expect(cut_off(app.main_window(state)), [], "cut off in the main window")
     app.screenshot(f"window-{scale}x", app.main_x_window())
+    if app.prefix:
+        app.click("Button3")
+        expect(app.wait_for_box("the delete question"),
+               ("Bestätigung", "Delete selected Keys?", ["OK", "Abbrechen"]), "delete question")
+        box = app.window(app.state(), cls="QMessageBox")
+        expect(cut_off(box), [], "cut off in the confirmation")
+        app.screenshot(f"question-{scale}x", app.x_window("^Bestätigung"))
+        app.press_box_button("Abbrechen")
     close_with_exit_button(app)
 
 
@@ -97,6 +114,7 @@ def looks_2x(app):
 
 looks_2x.env = {"QT_SCALE_FACTOR": "2"}
 looks_2x.screen = (2600, 2100)
+looks_1x.wants_prefix = looks_2x.wants_prefix = True
 
 
 def close_with_exit_button(app):
