@@ -281,6 +281,35 @@ def close_during_run(app):
         expect(f.read() == user_reg, True, "user.reg unchanged")
 
 
+def refusal_while_wine_runs(app):
+    """With Wine's server up on the prefix, Quarnel says so, naming the prefix, and the
+    prefix's files stay as they were."""
+    before = snapshot_files(app.prefix)
+    wine.start_server(app.prefix)
+    try:
+        app.start()
+        boxes = []
+        # Answer every box until the window is free: the backup warning and the refusal.
+        while True:
+            state = app.wait_for(lambda s: app.message_box(s) or not any(
+                w["class"] == "QMessageBox" for w in s["windows"]) and len(boxes) >= 2,
+                "the boxes at start")
+            box = app.message_box(state)
+            if not box:
+                break
+            boxes.append(box)
+            app.screenshot(f"box-{len(boxes)}")
+            app.press_box_button("OK")
+        refusals = [b for b in boxes if "Wine is running" in b[1]]
+        expect(len(refusals), 1, f"one refusal among {boxes}")
+        expect(app.prefix in refusals[0][1], True, "the refusal names the prefix")
+        close_with_exit_button(app)
+    finally:
+        wine.stop_server(app.prefix)
+    expect_files_unchanged_outside_test_key(before, snapshot_files(app.prefix))
+
+
 replace_locate_delete.needs_prefix = True
 close_during_run.needs_prefix = True
-ALL += [replace_locate_delete, close_during_run]
+refusal_while_wine_runs.needs_prefix = True
+ALL += [replace_locate_delete, close_during_run, refusal_while_wine_runs]
