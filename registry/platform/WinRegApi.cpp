@@ -19,39 +19,47 @@ namespace quarnel::platform {
 
 namespace {
 
-constexpr std::size_t kMaxKeyNameUnits = 255;
+// Wine's server takes key names of up to 256 units (one more than Windows).
+constexpr std::size_t kMaxKeyNameUnits = 256;
+// The 8-bit open, create and delete calls convert the subkey path into a
+// per-thread buffer of 261 units; longer paths fail with ERROR_MORE_DATA.
+constexpr std::size_t kMaxPathUnits = 260;
 constexpr std::size_t kMaxValueNameUnits = 16383;
 constexpr int kMaxLinkHops = 16;
 
+// Open handles: the key and the rights the handle was opened with.
 class HandleTable
 {
 public:
-    HKEY add(std::shared_ptr<RegKey> key)
+    HKEY add(std::shared_ptr<RegKey> key, DWORD access)
     {
         std::size_t slot;
         if (!m_free.empty()) {
             slot = m_free.back();
             m_free.pop_back();
-            m_slots[slot] = std::move(key);
         } else {
             slot = m_slots.size();
-            m_slots.push_back(std::move(key));
+            m_slots.emplace_back();
         }
+        m_slots[slot] = Slot{std::move(key), access};
         return reinterpret_cast<HKEY>(static_cast<uintptr_t>((slot + 1) * 4));
     }
 
-    RegKey *find(HKEY h) const
+    RegKey *find(HKEY h, DWORD &access) const
     {
         const std::size_t slot = slotOf(h);
-        return slot < m_slots.size() ? m_slots[slot].get() : nullptr;
+        if (slot >= m_slots.size())
+            return nullptr;
+        access = m_slots[slot].access;
+        return m_slots[slot].key.get();
     }
 
     bool remove(HKEY h)
     {
         const std::size_t slot = slotOf(h);
-        if (slot >= m_slots.size() || !m_slots[slot])
+        if (slot >= m_slots.size() || !m_slots[slot].key)
             return false;
-        m_slots[slot].reset();
+        m_slots[slot] = Slot{};
         m_free.push_back(slot);
         return true;
     }
@@ -63,6 +71,12 @@ public:
     }
 
 private:
+    struct Slot
+    {
+        std::shared_ptr<RegKey> key;
+        DWORD access = 0;
+    };
+
     static std::size_t slotOf(HKEY h)
     {
         const auto v = reinterpret_cast<uintptr_t>(h);
@@ -71,7 +85,7 @@ private:
         return v / 4 - 1;
     }
 
-    std::vector<std::shared_ptr<RegKey>> m_slots;
+    std::vector<Slot> m_slots;
     std::vector<std::size_t> m_free;
 };
 
@@ -81,12 +95,16 @@ HandleTable &handles()
     return table;
 }
 
+// Only the low 32 bits count, so a zero-extended 0x80000001 is HKEY_CURRENT_USER too.
 bool isPredefined(HKEY h)
 {
     const auto v = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
-    const auto high = reinterpret_cast<uintptr_t>(h) >> 32;
-    return (high == 0 || high == 0xFFFFFFFFu) && v >= 0x80000000u && v <= 0x80000006u &&
-           reinterpret_cast<intptr_t>(h) == static_cast<intptr_t>(static_cast<int32_t>(v));
+    return v >= 0x80000000u && v <= 0x80000006u;
+}
+
+bool isClassesRoot(HKEY h)
+{
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)) == 0x80000000u;
 }
 
 bool isStringType(DWORD type)
@@ -126,7 +144,25 @@ std::string externalData(const RegValue &value)
     return std::string(value.data.begin(), value.data.end());
 }
 
-LONG resolveHandle(HKEY h, RegKey *&key)
+// The rights a handle gets for the mask it was asked with; generic rights map
+// to the key rights as Wine maps them.
+DWORD grantedAccess(REGSAM sam)
+{
+    constexpr DWORD kGenericRead = 0x80000000u, kGenericWrite = 0x40000000u,
+                    kGenericExecute = 0x20000000u, kGenericAll = 0x10000000u;
+    if (sam & (MAXIMUM_ALLOWED | kGenericAll))
+        return KEY_ALL_ACCESS;
+    DWORD granted = sam & (STANDARD_RIGHTS_REQUIRED | 0xFFFF);
+    if (sam & (kGenericRead | kGenericExecute))
+        granted |= KEY_READ;
+    if (sam & kGenericWrite)
+        granted |= KEY_WRITE;
+    return granted;
+}
+
+// Resolves a handle to its key and checks that it carries `need`. Predefined
+// roots carry every right.
+LONG resolveHandle(HKEY h, RegKey *&key, DWORD need = 0)
 {
     key = nullptr;
     if (isPredefined(h)) {
@@ -152,9 +188,12 @@ LONG resolveHandle(HKEY h, RegKey *&key)
         }
         return ERROR_SUCCESS;
     }
-    key = handles().find(h);
+    DWORD access = 0;
+    key = handles().find(h, access);
     if (!key)
         return ERROR_INVALID_HANDLE;
+    if ((access & need) != need)
+        return ERROR_ACCESS_DENIED;
     return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
@@ -208,21 +247,27 @@ LONG checkNameLength(std::u16string_view name, std::size_t limit)
     return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
-// Walks `path` below `base`, creating missing keys when asked.
-LONG walkPath(RegKey *base, LPCSTR path8, DWORD options, bool create, RegKey *&out, bool &created)
+// Walks `path` below `base`, creating missing keys when asked. A class given to a
+// create lands where Wine puts it: on the last key when at most that one was
+// missing, else on every key of the path (Wine then creates them one by one).
+LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
+              const std::u16string *cls, RegKey *&out, bool &created)
 {
     created = false;
-    if (path8 && path8[0] == '\\')
+    if (!path.empty() && path[0] == u'\\')
         return ERROR_BAD_PATHNAME;
-    const std::u16string path = toUtf16(path8);
     const auto parts = splitPath(path);
     for (const auto part : parts)
         if (LONG rc = checkNameLength(part, kMaxKeyNameUnits))
             return rc;
+    KeyStore &store = activeStore();
+    std::vector<RegKey *> visited;
+    visited.reserve(create ? parts.size() : 0);
     RegKey *key = base;
+    std::size_t missing = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
-        RegKey *child = key->findSubkey(parts[i]);
+        RegKey *child = missing ? nullptr : key->findSubkey(parts[i]);
         if (child && child->isLink && !(last && (options & REG_OPTION_OPEN_LINK))) {
             child = followLink(child, 0);
             if (!child)
@@ -232,21 +277,40 @@ LONG walkPath(RegKey *base, LPCSTR path8, DWORD options, bool create, RegKey *&o
             if (!create)
                 return ERROR_FILE_NOT_FOUND;
             const bool wantVolatile = (options & REG_OPTION_VOLATILE) != 0;
-            if (key->isVolatile && !wantVolatile && key != &activeStore().top())
+            if (key->isVolatile && !wantVolatile && key != &store.top())
                 return ERROR_CHILD_MUST_BE_VOLATILE;
-            KeyStore &store = activeStore();
             if (long rc = store.hooks().beforeChange(*key))
                 return static_cast<LONG>(rc);
             bool isNew;
             child = &key->addSubkey(parts[i], isNew);
             child->isVolatile = wantVolatile || key->isVolatile;
             key->lastWriteTime = child->lastWriteTime;
-            created = true;
+            ++missing;
             store.hooks().afterChange(*child);
         }
+        if (create)
+            visited.push_back(child);
         key = child;
     }
     out = key;
+    if (!create)
+        return ERROR_SUCCESS;
+    // Wine reports an empty path as a newly created key.
+    created = missing > 0 || parts.empty();
+    if (visited.empty())
+        visited.push_back(key);
+    const std::u16string none;
+    const std::u16string &newClass = cls ? *cls : none;
+    const std::size_t first = missing > 1 ? 0 : visited.size() - 1;
+    for (std::size_t i = first; i < visited.size(); ++i) {
+        RegKey &k = *visited[i];
+        if (k.className == newClass)
+            continue;
+        if (long rc = store.hooks().beforeChange(k))
+            return static_cast<LONG>(rc);
+        k.className = newClass;
+        store.hooks().afterChange(k);
+    }
     return ERROR_SUCCESS;
 }
 
@@ -266,6 +330,19 @@ LONG deliverName(const std::string &text, LPSTR buffer, LPDWORD length)
     buffer[text.size()] = '\0';
     *length = static_cast<DWORD>(text.size());
     return ERROR_SUCCESS;
+}
+
+// As deliverName, but a name that does not fit is still delivered cut short
+// (RegEnumValueA does this).
+LONG deliverNameTruncated(const std::string &text, LPSTR buffer, LPDWORD length)
+{
+    if (text.size() < *length)
+        return deliverName(text, buffer, length);
+    if (*length) {
+        std::memcpy(buffer, text.data(), *length - 1);
+        buffer[*length - 1] = '\0';
+    }
+    return ERROR_MORE_DATA;
 }
 
 // Copies value data into a caller's buffer, appending a NUL after string data
@@ -301,48 +378,68 @@ using namespace quarnel::platform;
 
 extern "C" {
 
-LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM, PHKEY phkResult)
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                             PHKEY phkResult)
 {
+    // A root opened with no subkey is handed back as it is.
+    if (phkResult && (!lpSubKey || !*lpSubKey) && isPredefined(hKey)) {
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
+    // Only HKEY_CLASSES_ROOT forgives one leading backslash.
+    if (isClassesRoot(hKey) && lpSubKey && *lpSubKey == '\\')
+        ++lpSubKey;
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    const std::u16string path = toUtf16(lpSubKey);
+    if (path.size() > kMaxPathUnits)
+        return ERROR_MORE_DATA;
+    *phkResult = nullptr;
     RegKey *base;
-    if (LONG rc = resolveHandle(hKey, base)) {
-        *phkResult = nullptr;
+    if (LONG rc = resolveHandle(hKey, base))
         return rc;
-    }
     RegKey *key;
     bool created;
-    if (LONG rc = walkPath(base, lpSubKey, ulOptions, false, key, created)) {
-        *phkResult = nullptr;
+    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, key, created))
         return rc;
-    }
-    *phkResult = handles().add(key->shared_from_this());
+    *phkResult = handles().add(key->shared_from_this(), grantedAccess(samDesired));
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR, DWORD dwOptions,
-                               REGSAM, const LPSECURITY_ATTRIBUTES, PHKEY phkResult,
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                               DWORD dwOptions, REGSAM samDesired, const LPSECURITY_ATTRIBUTES,
+                               PHKEY phkResult,
                                LPDWORD lpdwDisposition)
 {
     if (Reserved)
         return ERROR_INVALID_PARAMETER;
     if (!phkResult)
         return ERROR_BADKEY;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    const std::u16string path = toUtf16(lpSubKey);
+    if (path.size() > kMaxPathUnits)
+        return ERROR_MORE_DATA;
+    *phkResult = nullptr;
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base))
         return rc;
+    const std::u16string cls = toUtf16(lpClass);
     RegKey *key;
     bool created;
-    if (LONG rc = walkPath(base, lpSubKey, dwOptions, true, key, created))
+    if (LONG rc = walkPath(base, path, dwOptions, true, &cls, key, created))
         return rc;
-    *phkResult = handles().add(key->shared_from_this());
+    *phkResult = handles().add(key->shared_from_this(), grantedAccess(samDesired));
     setIf<DWORD>(lpdwDisposition, created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
     return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey)
 {
-    if (isPredefined(hKey))
+    // Wine closes nothing at or above the first predefined value.
+    if (reinterpret_cast<uintptr_t>(hKey) >= 0x80000000u)
         return ERROR_SUCCESS;
     return handles().remove(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
@@ -353,36 +450,43 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
                                 LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime)
 {
-    if (lpReserved || (lpClass && !lpcchClass))
+    (void)lpReserved; // Wine ignores it
+    if (lpClass && !lpcchClass)
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key))
         return rc;
 
     // Lengths are in UTF-16 units and data sizes in stored bytes, as Wine reports them.
-    DWORD maxSubkey = 0, maxValueName = 0, maxData = 0;
-    for (const auto &child : key->subkeys)
+    DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
+    for (const auto &child : key->subkeys) {
         maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
+        maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className.size()));
+    }
     for (const auto &value : key->values) {
         maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name.size()));
         maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data.size()));
     }
     LONG rc = ERROR_SUCCESS;
     if (lpcchClass) {
+        // A class that does not fit is delivered cut short, as Wine does.
         const std::string cls = bytesFromUtf16(key->className);
-        if (lpClass) {
-            if (cls.size() >= *lpcchClass) {
+        if (lpClass && *lpcchClass) {
+            std::size_t n = cls.size();
+            if (n >= *lpcchClass) {
                 rc = ERROR_MORE_DATA;
-            } else {
-                std::memcpy(lpClass, cls.data(), cls.size());
-                lpClass[cls.size()] = '\0';
+                n = *lpcchClass - 1;
             }
+            std::memcpy(lpClass, cls.data(), n);
+            lpClass[n] = '\0';
+            *lpcchClass = static_cast<DWORD>(n);
+        } else {
+            *lpcchClass = static_cast<DWORD>(cls.size());
         }
-        *lpcchClass = static_cast<DWORD>(cls.size());
     }
     setIf(lpcSubKeys, static_cast<DWORD>(key->subkeys.size()));
     setIf(lpcbMaxSubKeyLen, maxSubkey);
-    setIf(lpcbMaxClassLen, static_cast<DWORD>(key->className.size()));
+    setIf(lpcbMaxClassLen, maxClass);
     setIf(lpcValues, static_cast<DWORD>(key->values.size()));
     setIf(lpcbMaxValueNameLen, maxValueName);
     setIf(lpcbMaxValueLen, maxData);
@@ -398,22 +502,30 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
                              LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                              PFILETIME lpftLastWriteTime)
 {
-    if (lpReserved || !lpName || !lpcchName || (lpClass && !lpcchClass))
+    if (lpReserved || !lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_ENUMERATE_SUB_KEYS))
         return rc;
     if (dwIndex >= key->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
     const RegKey &child = *key->subkeys[dwIndex];
-    LONG rc = deliverName(bytesFromUtf16(child.name), lpName, lpcchName);
-    if (rc == ERROR_SUCCESS && lpClass)
-        rc = deliverName(bytesFromUtf16(child.className), lpClass, lpcchClass);
-    if (rc != ERROR_SUCCESS)
-        return rc;
     if (lpftLastWriteTime) {
         lpftLastWriteTime->dwLowDateTime = static_cast<DWORD>(child.lastWriteTime);
         lpftLastWriteTime->dwHighDateTime = static_cast<DWORD>(child.lastWriteTime >> 32);
+    }
+    // The class counts only when both its buffer and its length are given.
+    const std::string name = bytesFromUtf16(child.name);
+    const std::string cls = bytesFromUtf16(child.className);
+    if (name.size() >= *lpcchName || (lpClass && lpcchClass && cls.size() >= *lpcchClass))
+        return ERROR_MORE_DATA;
+    deliverName(name, lpName, lpcchName);
+    if (lpcchClass) {
+        if (lpClass) {
+            std::memcpy(lpClass, cls.data(), cls.size());
+            lpClass[cls.size()] = '\0';
+        }
+        *lpcchClass = static_cast<DWORD>(cls.size());
     }
     return ERROR_SUCCESS;
 }
@@ -424,14 +536,14 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
     if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
         return rc;
     if (dwIndex >= key->values.size())
         return ERROR_NO_MORE_ITEMS;
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
     if (rc == ERROR_SUCCESS)
-        rc = deliverName(bytesFromUtf16(value.name), lpValueName, lpcchValueName);
+        rc = deliverNameTruncated(bytesFromUtf16(value.name), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
     return rc;
 }
@@ -441,12 +553,16 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
 {
     if ((lpData && !lpcbData) || lpReserved)
         return ERROR_INVALID_PARAMETER;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    // Wine clears these before it looks anything up, so failures report them too.
+    if (lpcbData && !lpData)
+        *lpcbData = 0;
+    setIf<DWORD>(lpType, REG_NONE);
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (LONG rc = checkNameLength(name, kMaxValueNameUnits))
-        return rc;
     const RegValue *value = key->findValue(name);
     if (!value)
         return ERROR_FILE_NOT_FOUND;
@@ -460,7 +576,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     if (!lpData && cbData)
         return ERROR_NOACCESS;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
     if (LONG rc = checkNameLength(name, kMaxValueNameUnits))
@@ -484,7 +600,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
     if (!key->findValue(name))
@@ -505,9 +621,12 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base))
         return rc;
+    const std::u16string path = toUtf16(lpSubKey);
+    if (path.size() > kMaxPathUnits)
+        return ERROR_MORE_DATA;
     RegKey *key;
     bool created;
-    if (LONG rc = walkPath(base, lpSubKey, REG_OPTION_OPEN_LINK, false, key, created))
+    if (LONG rc = walkPath(base, path, REG_OPTION_OPEN_LINK, false, nullptr, key, created))
         return rc;
     KeyStore &store = activeStore();
     // Roots of hives and of the predefined views are not deletable.
