@@ -4,7 +4,9 @@
 // enumeration follows the store's sorted order.
 #include "winreg.h"
 
+#include "HandleTable.h"
 #include "KeyStore.h"
+#include "PathWalk.h"
 #include "RegText.h"
 
 #include <cstring>
@@ -19,93 +21,7 @@ namespace quarnel::platform {
 
 namespace {
 
-// Wine's server takes key names of up to 256 units (one more than Windows).
-constexpr std::size_t kMaxKeyNameUnits = 256;
-// The 8-bit open, create and delete calls convert the subkey path into a
-// per-thread buffer of 261 units; longer paths fail with ERROR_MORE_DATA.
-constexpr std::size_t kMaxPathUnits = 260;
 constexpr std::size_t kMaxValueNameUnits = 16383;
-constexpr int kMaxLinkHops = 16;
-
-// Open handles: the key and the rights the handle was opened with.
-class HandleTable
-{
-public:
-    HKEY add(std::shared_ptr<RegKey> key, DWORD access)
-    {
-        std::size_t slot;
-        if (!m_free.empty()) {
-            slot = m_free.back();
-            m_free.pop_back();
-        } else {
-            slot = m_slots.size();
-            m_slots.emplace_back();
-        }
-        m_slots[slot] = Slot{std::move(key), access};
-        return reinterpret_cast<HKEY>(static_cast<uintptr_t>((slot + 1) * 4));
-    }
-
-    RegKey *find(HKEY h, DWORD &access) const
-    {
-        const std::size_t slot = slotOf(h);
-        if (slot >= m_slots.size())
-            return nullptr;
-        access = m_slots[slot].access;
-        return m_slots[slot].key.get();
-    }
-
-    bool remove(HKEY h)
-    {
-        const std::size_t slot = slotOf(h);
-        if (slot >= m_slots.size() || !m_slots[slot].key)
-            return false;
-        m_slots[slot] = Slot{};
-        m_free.push_back(slot);
-        return true;
-    }
-
-    void clear()
-    {
-        m_slots.clear();
-        m_free.clear();
-    }
-
-private:
-    struct Slot
-    {
-        std::shared_ptr<RegKey> key;
-        DWORD access = 0;
-    };
-
-    static std::size_t slotOf(HKEY h)
-    {
-        const auto v = reinterpret_cast<uintptr_t>(h);
-        if (v == 0 || v % 4 != 0)
-            return SIZE_MAX;
-        return v / 4 - 1;
-    }
-
-    std::vector<Slot> m_slots;
-    std::vector<std::size_t> m_free;
-};
-
-HandleTable &handles()
-{
-    static HandleTable table;
-    return table;
-}
-
-// Only the low 32 bits count, so a zero-extended 0x80000001 is HKEY_CURRENT_USER too.
-bool isPredefined(HKEY h)
-{
-    const auto v = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
-    return v >= 0x80000000u && v <= 0x80000006u;
-}
-
-bool isClassesRoot(HKEY h)
-{
-    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h)) == 0x80000000u;
-}
 
 bool isStringType(DWORD type)
 {
@@ -142,176 +58,6 @@ std::string externalData(const RegValue &value)
     if (isStringType(value.type))
         return bytesFromUtf16(unitsOf(value.data));
     return std::string(value.data.begin(), value.data.end());
-}
-
-// The rights a handle gets for the mask it was asked with; generic rights map
-// to the key rights as Wine maps them.
-DWORD grantedAccess(REGSAM sam)
-{
-    constexpr DWORD kGenericRead = 0x80000000u, kGenericWrite = 0x40000000u,
-                    kGenericExecute = 0x20000000u, kGenericAll = 0x10000000u;
-    if (sam & (MAXIMUM_ALLOWED | kGenericAll))
-        return KEY_ALL_ACCESS;
-    DWORD granted = sam & (STANDARD_RIGHTS_REQUIRED | 0xFFFF);
-    if (sam & (kGenericRead | kGenericExecute))
-        granted |= KEY_READ;
-    if (sam & kGenericWrite)
-        granted |= KEY_WRITE;
-    return granted;
-}
-
-// Resolves a handle to its key and checks that it carries `need`. Predefined
-// roots carry every right.
-LONG resolveHandle(HKEY h, RegKey *&key, DWORD need = 0)
-{
-    key = nullptr;
-    if (isPredefined(h)) {
-        KeyStore &store = activeStore();
-        const auto v = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
-        switch (v) {
-        case 0x80000000u: key = &store.ensurePath(store.machine(), u"Software\\Classes"); break;
-        case 0x80000001u: key = &store.ensurePath(store.users(), store.currentUserSid); break;
-        case 0x80000002u: key = &store.machine(); break;
-        case 0x80000003u: key = &store.users(); break;
-        case 0x80000005u:
-            key = &store.ensurePath(store.machine(),
-                                    u"System\\CurrentControlSet\\Hardware Profiles\\Current");
-            break;
-        case 0x80000006u: {
-            // Dynamic data is a volatile key that nothing fills.
-            bool created;
-            key = &store.top().addSubkey(u"DynData", created);
-            key->isVolatile = true;
-            break;
-        }
-        default: return ERROR_INVALID_HANDLE; // performance data has no key
-        }
-        return ERROR_SUCCESS;
-    }
-    DWORD access = 0;
-    key = handles().find(h, access);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
-    if ((access & need) != need)
-        return ERROR_ACCESS_DENIED;
-    return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
-}
-
-std::vector<std::u16string_view> splitPath(std::u16string_view path)
-{
-    std::vector<std::u16string_view> parts;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-RegKey *followLink(RegKey *link, int hops);
-
-// Resolves an absolute NT path (\Registry\Machine\...) from the store's top key.
-RegKey *keyAtNtPath(std::u16string_view path, int hops)
-{
-    const auto parts = splitPath(path);
-    RegKey *key = &activeStore().top();
-    if (parts.empty() || !sameName(parts[0], key->name))
-        return nullptr;
-    for (std::size_t i = 1; i < parts.size() && key; ++i) {
-        key = key->findSubkey(parts[i]);
-        if (key && key->isLink)
-            key = followLink(key, hops + 1);
-    }
-    return key;
-}
-
-RegKey *followLink(RegKey *link, int hops)
-{
-    if (hops > kMaxLinkHops)
-        return nullptr;
-    const RegValue *target = link->findValue(u"SymbolicLinkValue");
-    if (!target || target->type != REG_LINK)
-        return nullptr;
-    std::u16string path = unitsOf(target->data);
-    while (!path.empty() && path.back() == u'\0')
-        path.pop_back();
-    return keyAtNtPath(path, hops);
-}
-
-LONG checkNameLength(std::u16string_view name, std::size_t limit)
-{
-    return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
-}
-
-// Walks `path` below `base`, creating missing keys when asked. A class given to a
-// create lands where Wine puts it: on the last key when at most that one was
-// missing, else on every key of the path (Wine then creates them one by one).
-LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
-              const std::u16string *cls, RegKey *&out, bool &created)
-{
-    created = false;
-    if (!path.empty() && path[0] == u'\\')
-        return ERROR_BAD_PATHNAME;
-    const auto parts = splitPath(path);
-    for (const auto part : parts)
-        if (LONG rc = checkNameLength(part, kMaxKeyNameUnits))
-            return rc;
-    KeyStore &store = activeStore();
-    std::vector<RegKey *> visited;
-    visited.reserve(create ? parts.size() : 0);
-    RegKey *key = base;
-    std::size_t missing = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        RegKey *child = missing ? nullptr : key->findSubkey(parts[i]);
-        if (child && child->isLink && !(last && (options & REG_OPTION_OPEN_LINK))) {
-            child = followLink(child, 0);
-            if (!child)
-                return ERROR_FILE_NOT_FOUND;
-        }
-        if (!child) {
-            if (!create)
-                return ERROR_FILE_NOT_FOUND;
-            const bool wantVolatile = (options & REG_OPTION_VOLATILE) != 0;
-            if (key->isVolatile && !wantVolatile && key != &store.top())
-                return ERROR_CHILD_MUST_BE_VOLATILE;
-            if (long rc = store.hooks().beforeChange(*key))
-                return static_cast<LONG>(rc);
-            bool isNew;
-            child = &key->addSubkey(parts[i], isNew);
-            child->isVolatile = wantVolatile || key->isVolatile;
-            key->lastWriteTime = child->lastWriteTime;
-            ++missing;
-            store.hooks().afterChange(*child);
-        }
-        if (create)
-            visited.push_back(child);
-        key = child;
-    }
-    out = key;
-    if (!create)
-        return ERROR_SUCCESS;
-    // Wine reports an empty path as a newly created key.
-    created = missing > 0 || parts.empty();
-    if (visited.empty())
-        visited.push_back(key);
-    const std::u16string none;
-    const std::u16string &newClass = cls ? *cls : none;
-    const std::size_t first = missing > 1 ? 0 : visited.size() - 1;
-    for (std::size_t i = first; i < visited.size(); ++i) {
-        RegKey &k = *visited[i];
-        if (k.className == newClass)
-            continue;
-        if (long rc = store.hooks().beforeChange(k))
-            return static_cast<LONG>(rc);
-        k.className = newClass;
-        store.hooks().afterChange(k);
-    }
-    return ERROR_SUCCESS;
 }
 
 template <typename T> void setIf(T *out, T value)
@@ -516,7 +262,7 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
     }
     // The class counts only when both its buffer and its length are given.
     const std::string name = bytesFromUtf16(child.name);
-    const std::string cls = bytesFromUtf16(child.className);
+    const std::string cls = lpcchClass ? bytesFromUtf16(child.className) : std::string();
     if (name.size() >= *lpcchName || (lpClass && lpcchClass && cls.size() >= *lpcchClass))
         return ERROR_MORE_DATA;
     deliverName(name, lpName, lpcchName);
@@ -579,8 +325,8 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (LONG rc = checkNameLength(name, kMaxValueNameUnits))
-        return rc;
+    if (name.size() > kMaxValueNameUnits)
+        return ERROR_INVALID_PARAMETER;
     std::vector<uint8_t> data;
     if (isStringType(dwType)) {
         const std::string_view bytes(reinterpret_cast<const char *>(lpData), lpData ? cbData : 0);

@@ -32,9 +32,18 @@ void accessCases(const Key &s)
     Key a = createKey(s, "Access", "access");
     closeKey(createKey(a, "Sub", "sub"));
     closeKey(a);
-    const REGSAM masks[] = {KEY_READ, KEY_WRITE, 0, KEY_QUERY_VALUE, KEY_SET_VALUE, KEY_ENUMERATE_SUB_KEYS,
-                            KEY_CREATE_SUB_KEY, DELETE, MAXIMUM_ALLOWED, 0x80000000u /* GENERIC_READ */,
-                            0x40000000u /* GENERIC_WRITE */, KEY_ALL_ACCESS | KEY_WOW64_64KEY};
+    const REGSAM masks[] = {KEY_READ,
+                            KEY_WRITE,
+                            0,
+                            KEY_QUERY_VALUE,
+                            KEY_SET_VALUE,
+                            KEY_ENUMERATE_SUB_KEYS,
+                            KEY_CREATE_SUB_KEY,
+                            DELETE,
+                            MAXIMUM_ALLOWED,
+                            0x80000000u /* GENERIC_READ */,
+                            0x40000000u /* GENERIC_WRITE */,
+                            KEY_ALL_ACCESS | KEY_WOW64_64KEY};
     Key full = openKey(s, "Access", "full");
     for (REGSAM mask : masks) {
         setValue(full, "v", REG_DWORD, "\x02\x00\x00\x00", 4);

@@ -18,5 +18,7 @@ void typeCases(const Key &s);
 void queryBufferCases(const Key &s);
 void valueNameCases(const Key &s);
 void nonAsciiCases(const Key &s);
+void dataCases(const Key &s);
+void nestingCases(const Key &s);
 
 } // namespace conformance

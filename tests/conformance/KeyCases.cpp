@@ -70,8 +70,7 @@ void depthAndLengthCases(const Key &s)
     Key cur = deep;
     for (int i = 0; i < 40; ++i) {
         Key next = createKey(cur, ("L" + std::to_string(i)).c_str(), "L" + std::to_string(i));
-        if (cur.h != deep.h)
-            closeKey(cur);
+        if (cur.h != deep.h) closeKey(cur);
         cur = next;
     }
     queryInfo(cur);
@@ -203,8 +202,8 @@ void rootCases(const Key &s)
     Key cc = createKey(HKCC, "QuarnelConformance", "cc");
     setValue(cc, "n", REG_BINARY, "\x01", 1);
     closeKey(cc);
-    Key ccm = openKey(HKLM, "System\\CurrentControlSet\\Hardware Profiles\\Current\\QuarnelConformance",
-                      "ccm");
+    Key ccm = openKey(
+        HKLM, "System\\CurrentControlSet\\Hardware Profiles\\Current\\QuarnelConformance", "ccm");
     queryValue(ccm, "n", QueryArgs{4});
     closeKey(ccm);
 

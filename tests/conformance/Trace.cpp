@@ -49,19 +49,15 @@ std::string typeText(DWORD t)
 
 std::string outKey(HKEY out, const Key &base)
 {
-    if (out == kUnsetKey)
-        return "untouched";
-    if (!out)
-        return "null";
-    if (out == base.h)
-        return "same as base";
+    if (out == kUnsetKey) return "untouched";
+    if (!out) return "null";
+    if (out == base.h) return "same as base";
     return "handle ok";
 }
 
 std::string accessText(REGSAM access)
 {
-    if (access == KEY_ALL_ACCESS)
-        return "";
+    if (access == KEY_ALL_ACCESS) return "";
     char b[32];
     std::snprintf(b, sizeof b, ", access=0x%x", static_cast<unsigned>(access));
     return b;
@@ -78,18 +74,15 @@ std::string bufferText(const std::vector<char> &buf, std::size_t size)
     bool untouched = true;
     for (std::size_t i = 0; i < size && untouched; ++i)
         untouched = static_cast<unsigned char>(buf[i]) == kFill;
-    if (untouched)
-        return "untouched";
+    if (untouched) return "untouched";
     const void *nul = std::memchr(buf.data(), 0, size);
-    if (nul)
-        return quote(buf.data(), static_cast<const char *>(nul) - buf.data());
+    if (nul) return quote(buf.data(), static_cast<const char *>(nul) - buf.data());
     return "unterminated " + hex(buf.data(), size);
 }
 
 std::string dataText(const std::vector<unsigned char> &buf, int size)
 {
-    if (size < 0)
-        return "null";
+    if (size < 0) return "null";
     // Bytes the call left alone are summed up at the end.
     std::size_t used = static_cast<std::size_t>(size);
     while (used > 0 && buf[used - 1] == kFill)
@@ -118,16 +111,12 @@ int lineCount()
 
 std::string quote(const char *text, std::size_t n)
 {
-    if (!text)
-        return "null";
-    if (n == std::string::npos)
-        n = std::strlen(text);
+    if (!text) return "null";
+    if (n == std::string::npos) n = std::strlen(text);
     auto escape = [](unsigned char c) {
         char b[8];
-        if (c == '\\' || c == '"')
-            return std::string("\\") + static_cast<char>(c);
-        if (c >= 0x20 && c < 0x7F)
-            return std::string(1, static_cast<char>(c));
+        if (c == '\\' || c == '"') return std::string("\\") + static_cast<char>(c);
+        if (c >= 0x20 && c < 0x7F) return std::string(1, static_cast<char>(c));
         std::snprintf(b, sizeof b, "\\x%02x", c);
         return std::string(b);
     };
@@ -155,8 +144,7 @@ std::string hex(const void *data, std::size_t n)
         std::snprintf(b, sizeof b, "%s%02x", i ? " " : "", p[i]);
         out += b;
     }
-    if (shown < n)
-        out += " ...(" + std::to_string(n) + ")";
+    if (shown < n) out += " ...(" + std::to_string(n) + ")";
     return out;
 }
 
@@ -167,8 +155,8 @@ Key createKey(const Key &base, const char *sub, const std::string &label, const 
     const LONG rc = RegCreateKeyExA(base.h, sub, a.reserved, const_cast<LPSTR>(a.cls), a.options,
                                     a.access, nullptr, a.nullOut ? nullptr : &out,
                                     a.nullDisposition ? nullptr : &disposition);
-    emit("RegCreateKeyExA(" + base.label + ", " + quote(sub) + ", reserved=" +
-         std::to_string(a.reserved) + ", class=" + quote(a.cls) + ", options=" +
+    emit("RegCreateKeyExA(" + base.label + ", " + quote(sub) +
+         ", reserved=" + std::to_string(a.reserved) + ", class=" + quote(a.cls) + ", options=" +
          std::to_string(a.options) + accessText(a.access) + (a.nullOut ? ", out=null" : "") +
          ") = " + std::to_string(rc) + (a.nullOut ? "" : " key=" + outKey(out, base)) +
          (a.nullDisposition ? "" : " disposition=" + num(disposition)));
@@ -178,11 +166,10 @@ Key createKey(const Key &base, const char *sub, const std::string &label, const 
 Key openKey(const Key &base, const char *sub, const std::string &label, const OpenArgs &a)
 {
     HKEY out = kUnsetKey;
-    const LONG rc =
-        RegOpenKeyExA(base.h, sub, a.options, a.access, a.nullOut ? nullptr : &out);
+    const LONG rc = RegOpenKeyExA(base.h, sub, a.options, a.access, a.nullOut ? nullptr : &out);
     emit("RegOpenKeyExA(" + base.label + ", " + quote(sub) + ", options=" +
-         std::to_string(a.options) + accessText(a.access) + (a.nullOut ? ", out=null" : "") + ") = " + std::to_string(rc) +
-         (a.nullOut ? "" : " key=" + outKey(out, base)));
+         std::to_string(a.options) + accessText(a.access) + (a.nullOut ? ", out=null" : "") +
+         ") = " + std::to_string(rc) + (a.nullOut ? "" : " key=" + outKey(out, base)));
     return Key{rc == ERROR_SUCCESS && !a.nullOut ? out : nullptr, label};
 }
 
@@ -211,25 +198,27 @@ LONG setValue(const Key &key, const char *name, DWORD type, const void *data, DW
 {
     const LONG rc = RegSetValueExA(key.h, name, 0, type, static_cast<const BYTE *>(data), count);
     emit("RegSetValueExA(" + key.label + ", " + quote(name) + ", type=" + typeText(type) +
-         ", data=" + (data ? "[" + hex(data, count) + "]" : "null") + ", count=" +
-         std::to_string(count) + ") = " + std::to_string(rc));
+         ", data=" + (data ? "[" + hex(data, count) + "]" : "null") +
+         ", count=" + std::to_string(count) + ") = " + std::to_string(rc));
     return rc;
 }
 
 LONG queryValue(const Key &key, const char *name, const QueryArgs &a)
 {
-    std::vector<unsigned char> buf(a.buffer < 0 ? 1 : static_cast<std::size_t>(a.buffer) + 1, kFill);
+    std::vector<unsigned char> buf(a.buffer < 0 ? 1 : static_cast<std::size_t>(a.buffer) + 1,
+                                   kFill);
     DWORD type = kUnset;
     DWORD count = a.buffer < 0 ? kUnset : static_cast<DWORD>(a.buffer);
     DWORD reserved = 0;
-    const LONG rc = RegQueryValueExA(key.h, name, a.reserved ? &reserved : nullptr,
-                                     a.withType ? &type : nullptr, a.buffer < 0 ? nullptr : buf.data(),
-                                     a.withCount ? &count : nullptr);
-    emit("RegQueryValueExA(" + key.label + ", " + quote(name) + ", buffer=" +
-         (a.buffer < 0 ? std::string("null") : std::to_string(a.buffer)) +
+    const LONG rc = RegQueryValueExA(
+        key.h, name, a.reserved ? &reserved : nullptr, a.withType ? &type : nullptr,
+        a.buffer < 0 ? nullptr : buf.data(), a.withCount ? &count : nullptr);
+    emit("RegQueryValueExA(" + key.label + ", " + quote(name) +
+         ", buffer=" + (a.buffer < 0 ? std::string("null") : std::to_string(a.buffer)) +
          (a.withType ? "" : ", type=null") + (a.withCount ? "" : ", count=null") +
          (a.reserved ? ", reserved=set" : "") + ") = " + std::to_string(rc) +
-         (a.withType ? " type=" + typeText(type) : "") + (a.withCount ? " count=" + num(count) : "") +
+         (a.withType ? " type=" + typeText(type) : "") +
+         (a.withCount ? " count=" + num(count) : "") +
          (a.buffer < 0 ? "" : " data=" + dataText(buf, a.buffer + 1)));
     return rc;
 }
@@ -249,16 +238,14 @@ LONG queryInfo(const Key &key, const InfoArgs &a)
         a.reserved ? &reserved : nullptr, f ? &subkeys : nullptr, f ? &maxSub : nullptr,
         f ? &maxClass : nullptr, f ? &values : nullptr, f ? &maxName : nullptr,
         f ? &maxData : nullptr, f ? &security : nullptr, f ? &ft : nullptr);
-    std::string line = "RegQueryInfoKeyA(" + key.label + ", class=" +
-                       (a.classBuffer < 0 ? std::string("null") : std::to_string(a.classBuffer)) +
-                       ", classLen=" +
-                       (a.classLength < 0 ? std::string("null") : std::to_string(a.classLength)) +
-                       (a.reserved ? ", reserved=set" : "") + (f ? "" : ", figures=null") +
-                       ") = " + std::to_string(rc);
-    if (a.classBuffer >= 0)
-        line += " class=" + bufferText(cls, cls.size());
-    if (a.classLength >= 0)
-        line += " classLen=" + num(classLen);
+    std::string line =
+        "RegQueryInfoKeyA(" + key.label +
+        ", class=" + (a.classBuffer < 0 ? std::string("null") : std::to_string(a.classBuffer)) +
+        ", classLen=" + (a.classLength < 0 ? std::string("null") : std::to_string(a.classLength)) +
+        (a.reserved ? ", reserved=set" : "") + (f ? "" : ", figures=null") +
+        ") = " + std::to_string(rc);
+    if (a.classBuffer >= 0) line += " class=" + bufferText(cls, cls.size());
+    if (a.classLength >= 0) line += " classLen=" + num(classLen);
     if (f)
         line += " subkeys=" + num(subkeys) + " maxSubkeyLen=" + num(maxSub) +
                 " maxClassLen=" + num(maxClass) + " values=" + num(values) +
@@ -277,19 +264,18 @@ LONG enumKey(const Key &key, DWORD index, const EnumArgs &a)
     DWORD classLen = a.classLength < 0 ? kUnset : static_cast<DWORD>(a.classLength);
     DWORD reserved = 0;
     FILETIME ft{kUnset, kUnset};
-    const LONG rc = RegEnumKeyExA(key.h, index, name.data(), &nameLen, a.reserved ? &reserved : nullptr,
-                                  a.classBuffer < 0 ? nullptr : cls.data(),
-                                  a.classLength < 0 ? nullptr : &classLen, &ft);
-    std::string line = "RegEnumKeyExA(" + key.label + ", " + std::to_string(index) + ", nameLen=" +
-                       std::to_string(a.nameBuffer) +
+    const LONG rc = RegEnumKeyExA(
+        key.h, index, name.data(), &nameLen, a.reserved ? &reserved : nullptr,
+        a.classBuffer < 0 ? nullptr : cls.data(), a.classLength < 0 ? nullptr : &classLen, &ft);
+    std::string line = "RegEnumKeyExA(" + key.label + ", " + std::to_string(index) +
+                       ", nameLen=" + std::to_string(a.nameBuffer) +
                        (a.classBuffer < 0 ? "" : ", class=" + std::to_string(a.classBuffer)) +
                        (a.classLength < 0 ? "" : ", classLen=" + std::to_string(a.classLength)) +
                        (a.reserved ? ", reserved=set" : "") + ") = " + std::to_string(rc) +
                        " name=" + bufferText(name, a.nameBuffer) + " nameLen=" + num(nameLen);
     if (a.classBuffer >= 0)
         line += " class=" + bufferText(cls, static_cast<std::size_t>(a.classBuffer));
-    if (a.classLength >= 0)
-        line += " classLen=" + num(classLen);
+    if (a.classLength >= 0) line += " classLen=" + num(classLen);
     emit(line + " time=" + fileTime(ft));
     return rc;
 }
@@ -297,22 +283,24 @@ LONG enumKey(const Key &key, DWORD index, const EnumArgs &a)
 LONG enumValue(const Key &key, DWORD index, const EnumArgs &a)
 {
     std::vector<char> name(a.nameBuffer + 1, static_cast<char>(kFill));
-    std::vector<unsigned char> data(a.dataBuffer < 0 ? 1 : static_cast<std::size_t>(a.dataBuffer) + 1,
-                                    kFill);
+    std::vector<unsigned char> data(
+        a.dataBuffer < 0 ? 1 : static_cast<std::size_t>(a.dataBuffer) + 1, kFill);
     DWORD nameLen = a.nameBuffer;
     DWORD type = kUnset;
     DWORD count = a.dataBuffer < 0 ? kUnset : static_cast<DWORD>(a.dataBuffer);
     DWORD reserved = 0;
-    const LONG rc = RegEnumValueA(key.h, index, name.data(), &nameLen, a.reserved ? &reserved : nullptr,
-                                  a.withType ? &type : nullptr, a.dataBuffer < 0 ? nullptr : data.data(),
-                                  a.withCount ? &count : nullptr);
-    emit("RegEnumValueA(" + key.label + ", " + std::to_string(index) + ", nameLen=" +
-         std::to_string(a.nameBuffer) + ", data=" +
-         (a.dataBuffer < 0 ? std::string("null") : std::to_string(a.dataBuffer)) +
+    const LONG rc =
+        RegEnumValueA(key.h, index, name.data(), &nameLen, a.reserved ? &reserved : nullptr,
+                      a.withType ? &type : nullptr, a.dataBuffer < 0 ? nullptr : data.data(),
+                      a.withCount ? &count : nullptr);
+    emit("RegEnumValueA(" + key.label + ", " + std::to_string(index) +
+         ", nameLen=" + std::to_string(a.nameBuffer) +
+         ", data=" + (a.dataBuffer < 0 ? std::string("null") : std::to_string(a.dataBuffer)) +
          (a.withType ? "" : ", type=null") + (a.withCount ? "" : ", count=null") +
          (a.reserved ? ", reserved=set" : "") + ") = " + std::to_string(rc) +
          " name=" + bufferText(name, a.nameBuffer) + " nameLen=" + num(nameLen) +
-         (a.withType ? " type=" + typeText(type) : "") + (a.withCount ? " count=" + num(count) : "") +
+         (a.withType ? " type=" + typeText(type) : "") +
+         (a.withCount ? " count=" + num(count) : "") +
          (a.dataBuffer < 0 ? "" : " data=" + dataText(data, a.dataBuffer + 1)));
     return rc;
 }
@@ -320,8 +308,7 @@ LONG enumValue(const Key &key, DWORD index, const EnumArgs &a)
 void listKeys(const Key &key)
 {
     for (DWORD i = 0; i < 1000; ++i)
-        if (enumKey(key, i) != ERROR_SUCCESS)
-            return;
+        if (enumKey(key, i) != ERROR_SUCCESS) return;
 }
 
 void listValues(const Key &key, int dataBuffer)
@@ -329,19 +316,18 @@ void listValues(const Key &key, int dataBuffer)
     EnumArgs a;
     a.dataBuffer = dataBuffer;
     for (DWORD i = 0; i < 1000; ++i)
-        if (enumValue(key, i, a) != ERROR_SUCCESS)
-            return;
+        if (enumValue(key, i, a) != ERROR_SUCCESS) return;
 }
 
 void removeTreeQuietly(HKEY base, const char *sub)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(base, sub, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return;
+    if (RegOpenKeyExA(base, sub, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
     std::vector<char> name(1024);
     for (;;) {
         DWORD len = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExA(key, 0, name.data(), &len, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        if (RegEnumKeyExA(key, 0, name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
             break;
         const std::size_t before = name.size();
         removeTreeQuietly(key, name.data());

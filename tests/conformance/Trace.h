@@ -66,9 +66,9 @@ LONG queryValue(const Key &key, const char *name, const QueryArgs &a = {});
 
 struct InfoArgs
 {
-    int classBuffer = -1;  // class buffer size
-    int classLength = -1;  // the length passed in lpcchClass; -1 = null pointer
-    bool figures = true;   // counts and maximum lengths
+    int classBuffer = -1; // class buffer size
+    int classLength = -1; // the length passed in lpcchClass; -1 = null pointer
+    bool figures = true;  // counts and maximum lengths
     bool reserved = false;
 };
 LONG queryInfo(const Key &key, const InfoArgs &a = {});

@@ -97,8 +97,9 @@ void orderCases(const Key &s)
 {
     section("enumeration order");
     Key o = createKey(s, "Order", "order");
-    for (const char *name : {"zeta", "B", "_u", "Alpha", "10", "9", "[", "a b", "a", "Ab", "aB2", "~",
-                             "^", "`", "{", "Z", "a_", "a[", "aZ", "a0", "A-", "@", "]x", "\x7f"})
+    for (const char *name :
+         {"zeta", "B", "_u", "Alpha", "10", "9",  "[",  "a b", "a",  "Ab", "aB2", "~",
+          "^",    "`", "{",  "Z",     "a_", "a[", "aZ", "a0",  "A-", "@",  "]x",  "\x7f"})
         closeKey(createKey(o, name, "c"));
     closeKey(createKey(o, "ALPHA", "c"));
     closeKey(createKey(o, "mIxEd", "c"));
@@ -277,7 +278,9 @@ void nonAsciiCases(const Key &s)
     // The 8-bit code pages differ (cp1252 there, UTF-8 here), so only round trips count.
     section("non-ascii round trip");
     Key n = createKey(s, "NonAscii", "nonascii");
-    const char *names[] = {"caf\xe9", "\x80\x81\x8d\xff", "Gr\xc3\xbc\xc3\x9f" "e"};
+    const char *names[] = {"caf\xe9", "\x80\x81\x8d\xff",
+                           "Gr\xc3\xbc\xc3\x9f"
+                           "e"};
     for (const char *name : names) {
         Key k = createKey(n, name, "k");
         closeKey(k);

@@ -21,8 +21,7 @@ int main()
 
     section("scratch");
     Key s = createKey(HKCU, kScratch, "S");
-    if (!s.h)
-        return 1;
+    if (!s.h) return 1;
     pathCases(s);
     depthAndLengthCases(s);
     infoCases(s);
@@ -31,6 +30,8 @@ int main()
     queryBufferCases(s);
     valueNameCases(s);
     nonAsciiCases(s);
+    dataCases(s);
+    nestingCases(s);
     deleteCases(s);
     rootCases(s);
     accessCases(s);

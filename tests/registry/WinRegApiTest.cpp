@@ -272,6 +272,61 @@ TEST_F(WinRegApi, BadInputChangesNothing)
     RegCloseKey(v);
 }
 
+TEST_F(WinRegApi, HandlesCarryTheRightsTheyWereOpenedWith)
+{
+    RegCloseKey(create(HKEY_CURRENT_USER, "R\\Sub"));
+    HKEY read = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, KEY_READ, &read), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(read, "v", 0, REG_BINARY, reinterpret_cast<const BYTE *>("x"), 1),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(read, "v"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(subkeys(read), std::vector<std::string>{"Sub"});
+    RegCloseKey(read);
+    HKEY write = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, 0x40000000 /* GENERIC_WRITE */, &write),
+              ERROR_SUCCESS);
+    setString(write, "v", "x");
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(write, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+    char name[8];
+    DWORD len = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(write, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    // Deleting needs no right on the handle the name is relative to.
+    EXPECT_EQ(RegDeleteKeyA(write, "Sub"), ERROR_SUCCESS);
+    RegCloseKey(write);
+}
+
+TEST_F(WinRegApi, ClassGoesWhereWineCreatesKeys)
+{
+    auto classOf = [](HKEY base, const char *path) {
+        HKEY key = nullptr;
+        char cls[32] = {};
+        DWORD len = sizeof cls;
+        RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &key);
+        RegQueryInfoKeyA(key, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
+        RegCloseKey(key);
+        return std::string(cls, len);
+    };
+    HKEY top = create(HKEY_CURRENT_USER, "C");
+    auto make = [&](const char *path, const char *cls) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(top, path, 0, const_cast<LPSTR>(cls), 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    };
+    make("A", "first");
+    make("A\\B", "one");       // one key missing: only the new key gets it
+    EXPECT_EQ(classOf(top, "A"), "first");
+    make("A\\X\\Y", "two");   // two missing: every key of the path gets it
+    EXPECT_EQ(classOf(top, "A"), "two");
+    EXPECT_EQ(classOf(top, "A\\X"), "two");
+    make("A", nullptr); // creating an existing key without a class clears it
+    EXPECT_EQ(classOf(top, "A"), "");
+    RegCloseKey(top);
+}
+
 TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
 {
     KeyStore &store = activeStore();
