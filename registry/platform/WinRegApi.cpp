@@ -372,7 +372,8 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         return ERROR_MORE_DATA;
     RegKey *key;
     bool created;
-    if (LONG rc = walkPath(base, path, REG_OPTION_OPEN_LINK, false, nullptr, key, created))
+    // Like Wine, a link named last is followed: its target is what goes.
+    if (LONG rc = walkPath(base, path, 0, false, nullptr, key, created))
         return rc;
     KeyStore &store = activeStore();
     // Roots of hives and of the predefined views are not deletable.

@@ -11,6 +11,7 @@ void deleteCases(const Key &s);
 void rootCases(const Key &s);
 void badHandleCases();
 void accessCases(const Key &s);
+void linkCases(const Key &s);
 
 void infoCases(const Key &s);
 void orderCases(const Key &s);

@@ -321,26 +321,27 @@ void listValues(const Key &key, int dataBuffer)
 
 void removeTreeQuietly(HKEY base, const char *sub)
 {
+    // Links are opened as themselves, so that their own key goes, not the target.
     HKEY key = nullptr;
-    if (RegOpenKeyExA(base, sub, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return;
+    if (RegOpenKeyExA(base, sub, REG_OPTION_OPEN_LINK, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
     std::vector<char> name(1024);
-    for (;;) {
+    for (DWORD index = 0;;) {
         DWORD len = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExA(key, 0, name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExA(key, index, name.data(), &len, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
-        const std::size_t before = name.size();
         removeTreeQuietly(key, name.data());
-        // A child that cannot be removed would loop forever.
-        DWORD again = static_cast<DWORD>(before);
-        std::vector<char> check(before);
-        if (RegEnumKeyExA(key, 0, check.data(), &again, nullptr, nullptr, nullptr, nullptr) ==
+        // A child that could not be removed is stepped over.
+        DWORD again = static_cast<DWORD>(name.size());
+        std::vector<char> check(name.size());
+        if (RegEnumKeyExA(key, index, check.data(), &again, nullptr, nullptr, nullptr, nullptr) ==
                 ERROR_SUCCESS &&
             std::strcmp(check.data(), name.data()) == 0)
-            break;
+            ++index;
     }
+    RegDeleteKeyA(key, "");
     RegCloseKey(key);
-    RegDeleteKeyA(base, sub);
 }
 
 } // namespace conformance

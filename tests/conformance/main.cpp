@@ -35,6 +35,7 @@ int main()
     deleteCases(s);
     rootCases(s);
     accessCases(s);
+    linkCases(s);
     badHandleCases();
     closeKey(s);
 
