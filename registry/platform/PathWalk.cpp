@@ -87,9 +87,9 @@ LONG checkNameLength(std::u16string_view name, std::size_t limit)
 } // namespace
 
 LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
-              const std::u16string *cls, RegKey *&out, bool &created)
+              const std::u16string *cls, WalkResult &result)
 {
-    created = false;
+    result = WalkResult{};
     if (!path.empty() && path[0] == u'\\') return ERROR_BAD_PATHNAME;
     const auto parts = splitPath(path);
     for (const auto part : parts)
@@ -110,6 +110,7 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
         }
         if (!child) {
             if (!create) return ERROR_FILE_NOT_FOUND;
+            if (missing == 0) result.stepwise = parts.size() - i > 1;
             if (LONG rc = addChild(*key, parts[i],
                                    last ? options : options & ~REG_OPTION_CREATE_LINK, child))
                 return rc;
@@ -119,15 +120,15 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
         if (create) visited.push_back(child);
         key = child;
     }
-    out = key;
+    result.key = key;
     if (!create) return ERROR_SUCCESS;
     // Wine reports an empty path as a newly created key.
-    created = missing > 0 || parts.empty();
+    result.created = missing > 0 || parts.empty();
     if (visited.empty()) visited.push_back(key);
     KeyStore &store = activeStore();
     const std::u16string none;
     const std::u16string &newClass = cls ? *cls : none;
-    const std::size_t first = missing > 1 ? 0 : visited.size() - 1;
+    const std::size_t first = result.stepwise ? 0 : visited.size() - 1;
     for (std::size_t i = first; i < visited.size(); ++i) {
         RegKey &k = *visited[i];
         if (k.className == newClass) continue;

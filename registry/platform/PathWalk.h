@@ -19,7 +19,13 @@ constexpr std::size_t kMaxPathUnits = 260;
 // Walks `path` below `base`, creating missing keys when asked. A class given to a
 // create lands where Wine puts it: on the last key when at most that one was
 // missing, else on every key of the path (Wine then creates them one by one).
+struct WalkResult
+{
+    RegKey *key = nullptr;
+    bool created = false;  // reported as REG_CREATED_NEW_KEY
+    bool stepwise = false; // more than one key was missing: Wine creates them one call each
+};
 LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
-              const std::u16string *cls, RegKey *&out, bool &created);
+              const std::u16string *cls, WalkResult &result);
 
 } // namespace quarnel::platform

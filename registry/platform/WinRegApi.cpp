@@ -146,11 +146,10 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base))
         return rc;
-    RegKey *key;
-    bool created;
-    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, key, created))
+    WalkResult walk;
+    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, walk))
         return rc;
-    *phkResult = handles().add(key->shared_from_this(), grantedAccess(samDesired));
+    *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
     return ERROR_SUCCESS;
 }
 
@@ -168,17 +167,21 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
     const std::u16string path = toUtf16(lpSubKey);
     if (path.size() > kMaxPathUnits)
         return ERROR_MORE_DATA;
+    const HKEY callersValue = *phkResult;
     *phkResult = nullptr;
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base))
         return rc;
     const std::u16string cls = toUtf16(lpClass);
-    RegKey *key;
-    bool created;
-    if (LONG rc = walkPath(base, path, dwOptions, true, &cls, key, created))
+    WalkResult walk;
+    if (LONG rc = walkPath(base, path, dwOptions, true, &cls, walk)) {
+        // Wine's key-by-key creation leaves the caller's variable as it was.
+        if (walk.stepwise)
+            *phkResult = callersValue;
         return rc;
-    *phkResult = handles().add(key->shared_from_this(), grantedAccess(samDesired));
-    setIf<DWORD>(lpdwDisposition, created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
+    }
+    *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
+    setIf<DWORD>(lpdwDisposition, walk.created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
     return ERROR_SUCCESS;
 }
 
@@ -370,11 +373,11 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     const std::u16string path = toUtf16(lpSubKey);
     if (path.size() > kMaxPathUnits)
         return ERROR_MORE_DATA;
-    RegKey *key;
-    bool created;
+    WalkResult walk;
     // Like Wine, a link named last is followed: its target is what goes.
-    if (LONG rc = walkPath(base, path, 0, false, nullptr, key, created))
+    if (LONG rc = walkPath(base, path, 0, false, nullptr, walk))
         return rc;
+    RegKey *key = walk.key;
     KeyStore &store = activeStore();
     // Roots of hives and of the predefined views are not deletable.
     if (!key->subkeys.empty() || !key->parent || key->parent == &store.top() ||

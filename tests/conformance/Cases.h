@@ -21,5 +21,6 @@ void valueNameCases(const Key &s);
 void nonAsciiCases(const Key &s);
 void dataCases(const Key &s);
 void nestingCases(const Key &s);
+void optionCases(const Key &s);
 
 } // namespace conformance

@@ -44,6 +44,20 @@ void dataCases(const Key &s)
     queryValue(d, nullptr, QueryArgs{4});
     queryInfo(d);
 
+    std::vector<unsigned char> big(100000, 0x5a);
+    setValue(d, "big", REG_BINARY, big.data(), static_cast<DWORD>(big.size()));
+    queryValue(d, "big");
+    queryValue(d, "big", QueryArgs{99999});
+    std::string bigText(70000, 'w');
+    setValue(d, "big text", REG_SZ, bigText.c_str(), static_cast<DWORD>(bigText.size() + 1));
+    queryValue(d, "big text");
+    queryInfo(d);
+    deleteValue(d, "big");
+    deleteValue(d, "big text");
+    setValue(d, "", REG_NONE, "", 0);
+    queryValue(d, "", QueryArgs{4});
+    deleteValue(d, "");
+
     section("null out-pointers");
     EnumArgs noCount;
     noCount.withCount = false;
@@ -60,6 +74,29 @@ void dataCases(const Key &s)
     noCountQuery.withType = false;
     queryValue(d, "bin300", noCountQuery);
     closeKey(d);
+}
+
+void optionCases(const Key &s)
+{
+    section("options");
+    const DWORD optionSets[] = {REG_OPTION_BACKUP_RESTORE, REG_OPTION_OPEN_LINK, 0x10, 0x100,
+                                0x80000000u};
+    for (DWORD options : optionSets) {
+        const std::string name = "Opt" + std::to_string(options);
+        closeKey(createKey(s, name.c_str(), "opt", CreateArgs{options}));
+        closeKey(openKey(s, name.c_str(), "opt"));
+        closeKey(openKey(s, name.c_str(), "opt", OpenArgs{options}));
+        deleteKey(s, name.c_str());
+    }
+    closeKey(openKey(s, "", "self", OpenArgs{REG_OPTION_VOLATILE}));
+    closeKey(createKey(s, "", "self", CreateArgs{REG_OPTION_VOLATILE}));
+    Key v = createKey(s, "OptVolatile", "vol",
+                      CreateArgs{REG_OPTION_VOLATILE | REG_OPTION_BACKUP_RESTORE});
+    closeKey(createKey(v, "Child", "child", CreateArgs{REG_OPTION_VOLATILE}));
+    createKey(v, "Stable\\Deeper", "x");
+    closeKey(createKey(s, "OptVolatile\\A\\B", "b", CreateArgs{REG_OPTION_VOLATILE}));
+    listKeys(v);
+    closeKey(v);
 }
 
 void nestingCases(const Key &s)

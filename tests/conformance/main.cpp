@@ -32,6 +32,7 @@ int main()
     nonAsciiCases(s);
     dataCases(s);
     nestingCases(s);
+    optionCases(s);
     deleteCases(s);
     rootCases(s);
     accessCases(s);
