@@ -155,8 +155,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
 
 LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
                                DWORD dwOptions, REGSAM samDesired, const LPSECURITY_ATTRIBUTES,
-                               PHKEY phkResult,
-                               LPDWORD lpdwDisposition)
+                               PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     if (Reserved)
         return ERROR_INVALID_PARAMETER;
@@ -332,6 +331,8 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
         return ERROR_INVALID_PARAMETER;
     std::vector<uint8_t> data;
     if (isStringType(dwType)) {
+        // Wine also counts a NUL found just past cbData; we never read beyond what the
+        // caller said it gave us.
         const std::string_view bytes(reinterpret_cast<const char *>(lpData), lpData ? cbData : 0);
         data = bytesOfUnits(utf16FromBytes(bytes));
     } else if (lpData) {
