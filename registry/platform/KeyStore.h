@@ -30,6 +30,9 @@ public:
     bool deleted = false;
     bool isVolatile = false;
     bool isLink = false;
+    // Lines of a registry file that we do not interpret, written back as they came.
+    // Rare, so they cost one pointer per key.
+    std::unique_ptr<std::vector<std::string>> unknownLines;
 
     // Index of the subkey or value with this name, or of where it would go.
     std::size_t subkeyPosition(std::u16string_view name, bool &found) const;
@@ -48,15 +51,26 @@ public:
     bool isDescendantOf(const RegKey &ancestor) const;
 };
 
+enum class StoreChange
+{
+    KeyCreated,   // `key` is the new key
+    ValueSet,     // `name` is the value's name
+    ValueDeleted, // `name` is the value's name
+    SubkeyDeleted // `key` is the parent, `name` the deleted subkey's name
+};
+
 // What a file-backed store adds: a veto before every change (for instance while
-// another program owns the files) and a notice after it.
+// another program owns the files) and a notice after it, precise enough to journal.
 class StoreHooks
 {
 public:
     virtual ~StoreHooks() = default;
     // Returns a Win32 error code; anything but 0 refuses the change.
     virtual long beforeChange(const RegKey &key) { return (void)key, 0; }
-    virtual void afterChange(RegKey &key) { (void)key; }
+    virtual void afterChange(RegKey &key, StoreChange change, std::u16string_view name)
+    {
+        (void)key, (void)change, (void)name;
+    }
 };
 
 class KeyStore

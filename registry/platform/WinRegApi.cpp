@@ -173,10 +173,10 @@ std::vector<std::u16string_view> splitPath(std::u16string_view path)
     return parts;
 }
 
-RegKey *followLink(RegKey *link, int hops);
+RegKey *followLink(RegKey *link, int &hops);
 
 // Resolves an absolute NT path (\Registry\Machine\...) from the store's top key.
-RegKey *keyAtNtPath(std::u16string_view path, int hops)
+RegKey *keyAtNtPath(std::u16string_view path, int &hops)
 {
     const auto parts = splitPath(path);
     RegKey *key = &activeStore().top();
@@ -185,14 +185,16 @@ RegKey *keyAtNtPath(std::u16string_view path, int hops)
     for (std::size_t i = 1; i < parts.size() && key; ++i) {
         key = key->findSubkey(parts[i]);
         if (key && key->isLink)
-            key = followLink(key, hops + 1);
+            key = followLink(key, hops);
     }
     return key;
 }
 
-RegKey *followLink(RegKey *link, int hops)
+// `hops` counts every link followed for one path, so that links pointing at each
+// other (or at their own ancestors) end the walk instead of nesting forever.
+RegKey *followLink(RegKey *link, int &hops)
 {
-    if (hops > kMaxLinkHops)
+    if (++hops > kMaxLinkHops)
         return nullptr;
     const RegValue *target = link->findValue(u"SymbolicLinkValue");
     if (!target || target->type != REG_LINK)
@@ -200,7 +202,11 @@ RegKey *followLink(RegKey *link, int hops)
     std::u16string path = unitsOf(target->data);
     while (!path.empty() && path.back() == u'\0')
         path.pop_back();
-    return keyAtNtPath(path, hops);
+    RegKey *key = keyAtNtPath(path, hops);
+    // A link to itself or to one of its ancestors would make the tree endless.
+    if (key && link->isDescendantOf(*key))
+        return nullptr;
+    return key;
 }
 
 LONG checkNameLength(std::u16string_view name, std::size_t limit)
@@ -220,11 +226,12 @@ LONG walkPath(RegKey *base, LPCSTR path8, DWORD options, bool create, RegKey *&o
         if (LONG rc = checkNameLength(part, kMaxKeyNameUnits))
             return rc;
     RegKey *key = base;
+    int hops = 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
         RegKey *child = key->findSubkey(parts[i]);
         if (child && child->isLink && !(last && (options & REG_OPTION_OPEN_LINK))) {
-            child = followLink(child, 0);
+            child = followLink(child, hops);
             if (!child)
                 return ERROR_FILE_NOT_FOUND;
         }
@@ -242,7 +249,7 @@ LONG walkPath(RegKey *base, LPCSTR path8, DWORD options, bool create, RegKey *&o
             child->isVolatile = wantVolatile || key->isVolatile;
             key->lastWriteTime = child->lastWriteTime;
             created = true;
-            store.hooks().afterChange(*child);
+            store.hooks().afterChange(*child, StoreChange::KeyCreated, child->name);
         }
         key = child;
     }
@@ -477,7 +484,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
         return static_cast<LONG>(rc);
     key->setValue(name, dwType, std::move(data));
     key->lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(*key);
+    store.hooks().afterChange(*key, StoreChange::ValueSet, name);
     return ERROR_SUCCESS;
 }
 
@@ -494,7 +501,7 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         return static_cast<LONG>(rc);
     key->removeValue(name);
     key->lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(*key);
+    store.hooks().afterChange(*key, StoreChange::ValueDeleted, name);
     return ERROR_SUCCESS;
 }
 
@@ -517,9 +524,10 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     RegKey &parent = *key->parent;
     if (long rc = store.hooks().beforeChange(parent))
         return static_cast<LONG>(rc);
+    const std::u16string name = key->name; // the key may be freed by the removal
     parent.removeSubkey(*key);
     parent.lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(parent);
+    store.hooks().afterChange(parent, StoreChange::SubkeyDeleted, name);
     return ERROR_SUCCESS;
 }
 
