@@ -42,20 +42,47 @@ void markDeleted(RegKey &key)
     }
 }
 
-// Gives `target` the content of `fresh` (a root loaded aside).
+// Gives `target` the content of `fresh` (a tree loaded aside). Keys present in
+// both stay the same objects, so handles open on them stay valid across a reload.
 void takeContent(RegKey &target, RegKey &fresh)
 {
-    for (auto &child : target.subkeys) {
-        markDeleted(*child);
-        child->parent = nullptr;
+    struct Pair
+    {
+        RegKey *target;
+        RegKey *fresh;
+    };
+    std::vector<Pair> todo{{&target, &fresh}};
+    while (!todo.empty()) {
+        auto [to, from] = todo.back();
+        todo.pop_back();
+        to->values = std::move(from->values);
+        to->className = std::move(from->className);
+        to->unknownLines = std::move(from->unknownLines);
+        to->isLink = from->isLink;
+        if (from != &fresh)
+            to->lastWriteTime = from->lastWriteTime;
+        std::vector<std::shared_ptr<RegKey>> merged;
+        merged.reserve(from->subkeys.size());
+        std::vector<bool> kept(to->subkeys.size());
+        for (auto &child : from->subkeys) {
+            bool found;
+            const std::size_t pos = to->subkeyPosition(child->name, found);
+            if (found) {
+                kept[pos] = true;
+                merged.push_back(to->subkeys[pos]);
+                todo.push_back({merged.back().get(), child.get()});
+            } else {
+                child->parent = to;
+                merged.push_back(child);
+            }
+        }
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            if (!kept[i]) {
+                markDeleted(*to->subkeys[i]);
+                to->subkeys[i]->parent = nullptr;
+            }
+        to->subkeys = std::move(merged); // `fresh` lists its keys sorted already
     }
-    target.subkeys = std::move(fresh.subkeys);
-    for (auto &child : target.subkeys)
-        child->parent = &target;
-    target.values = std::move(fresh.values);
-    target.className = std::move(fresh.className);
-    target.unknownLines = std::move(fresh.unknownLines);
-    target.isLink = fresh.isLink;
 }
 
 // The SID named by user.reg's root comment, when it has one.
@@ -158,7 +185,8 @@ bool FileBackedStore::createOwnRegistry(std::string &error)
     return true;
 }
 
-bool FileBackedStore::loadHive(int hive, std::string &error)
+bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &journaled,
+                               std::string &error)
 {
     Hive &h = m_hives[hive];
     const std::string path = pathOf(hive);
@@ -183,6 +211,11 @@ bool FileBackedStore::loadHive(int hive, std::string &error)
                  : hive == kUserDefaultHive
                      ? &m_store->ensurePath(m_store->users(), u".Default")
                      : &m_store->ensurePath(m_store->users(), m_store->currentUserSid);
+    for (const JournalRecord &r : journaled)
+        if (r.hive == hive) {
+            replay(fresh, r);
+            h.dirty = true;
+        }
     if (preamble.empty())
         preamble = standardPreamble(std::u16string(kRootPaths[hive]) +
                                     (hive == kUserHive ? m_store->currentUserSid : u""));
@@ -225,20 +258,6 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         result.message = lockMessage(holder, lockError);
     }
 
-    std::string loadErrors;
-    for (int i = 0; i < 3; ++i) {
-        std::string error;
-        if (!loadHive(i, error))
-            loadErrors += (loadErrors.empty() ? "" : "\n") + error;
-    }
-    if (!loadErrors.empty()) {
-        m_readOnly = true;
-        m_lock.release();
-        result.message = loadErrors +
-                         "\nQuarnel leaves the registry files untouched and shows them read-only. "
-                         "Repair or restore the file, then start Quarnel again.";
-    }
-
     // Changes journaled by an earlier run that did not reach the files.
     std::vector<JournalRecord> records;
     std::string error;
@@ -252,9 +271,21 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         result.message += (result.message.empty() ? "" : "\n") + error +
                           "\nQuarnel shows the registry read-only.";
     }
-    for (const JournalRecord &r : records)
-        if (r.hive < 3 && m_hives[r.hive].loaded)
-            replay(r);
+
+    std::string loadErrors;
+    for (int i = 0; i < 3; ++i) {
+        std::string loadError;
+        if (!loadHive(i, records, loadError))
+            loadErrors += (loadErrors.empty() ? "" : "\n") + loadError;
+    }
+    if (!loadErrors.empty()) {
+        m_readOnly = true;
+        m_journal.close();
+        m_lock.release();
+        result.message += (result.message.empty() ? "" : "\n") + loadErrors +
+                          "\nQuarnel leaves the registry files untouched and shows them read-only. "
+                          "Repair or restore the file, then start Quarnel again.";
+    }
 
     m_store->setHooks(m_hooks);
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
@@ -268,29 +299,27 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     return result;
 }
 
-void FileBackedStore::replay(const JournalRecord &r)
+void FileBackedStore::replay(RegKey &root, const JournalRecord &r)
 {
-    Hive &h = m_hives[r.hive];
-    h.dirty = true;
     switch (r.op) {
     case JournalRecord::KeyCreated:
-        if (RegKey *key = walk(*h.root, r.path, true, r.time); key && key->parent)
+        if (RegKey *key = walk(root, r.path, true, r.time); key && key->parent)
             key->parent->lastWriteTime = r.time;
         break;
     case JournalRecord::ValueSet: {
-        RegKey *key = walk(*h.root, r.path, true, r.time);
+        RegKey *key = walk(root, r.path, true, r.time);
         key->setValue(r.name, r.type, r.data);
         key->lastWriteTime = r.time;
         break;
     }
     case JournalRecord::ValueDeleted:
-        if (RegKey *key = walk(*h.root, r.path, false, r.time)) {
+        if (RegKey *key = walk(root, r.path, false, r.time)) {
             key->removeValue(r.name);
             key->lastWriteTime = r.time;
         }
         break;
     case JournalRecord::SubkeyDeleted:
-        if (RegKey *parent = walk(*h.root, r.path, false, r.time)) {
+        if (RegKey *parent = walk(root, r.path, false, r.time)) {
             // A subkey that gained subkeys meanwhile (from Wine) is kept with them.
             RegKey *child = parent->findSubkey(r.name);
             if (child && child->subkeys.empty()) {
@@ -367,15 +396,13 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
         // journaled changes on top, so that neither side's update is lost.
         std::string loadError;
         std::vector<JournalRecord> records;
-        if (!loadHive(hive, loadError) || !Journal::peek(m_journal.path(), records, loadError)) {
+        if (!Journal::peek(m_journal.path(), records, loadError) ||
+            !loadHive(hive, records, loadError)) {
             error = path + " was changed by another program and cannot be read now (" + loadError +
                     "). Quarnel keeps your changes in " + m_journal.path() +
                     " and applies them at the next start.";
             return false;
         }
-        for (const JournalRecord &r : records)
-            if (r.hive == hive)
-                replay(r);
     }
     if (!replaceFile(path, writeHive(*h.root, h.preamble), m_sync, h.id, error))
         return false;

@@ -70,9 +70,11 @@ private:
     void afterChange(RegKey &key, StoreChange change, std::u16string_view name);
     int hiveOf(const RegKey &key) const;
     std::string pathOf(int hive) const;
-    bool loadHive(int hive, std::string &error);
+    // Reads the hive's file, puts the journaled changes for it on top, and
+    // makes that the hive's content.
+    bool loadHive(int hive, const std::vector<JournalRecord> &journaled, std::string &error);
     bool saveHive(int hive, std::string &error);
-    void replay(const JournalRecord &record);
+    static void replay(RegKey &root, const JournalRecord &record);
     std::string lockMessage(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
 

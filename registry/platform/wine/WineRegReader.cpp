@@ -222,7 +222,8 @@ bool Reader::nextLine(std::string_view &line)
     std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - start)
                          : m_text.size() - m_pos;
     m_pos += len + (nl ? 1 : 0);
-    if (len && start[len - 1] == '\r')
+    // CRLF files are read as LF ones; all trailing CRs go, so that a kept line reads back the same.
+    while (len && start[len - 1] == '\r')
         --len;
     line = std::string_view(start, len);
     ++m_lineNo;
@@ -369,6 +370,9 @@ ReadResult Reader::keyLine(std::string_view line)
         }
         start = end + 1;
     }
+    // Wine never saves the root itself; values given to it would be lost.
+    if (depth == 0)
+        return fail("malformed key (empty path)");
     m_path.resize(depth);
     m_chain.resize(depth);
     m_key = key;
