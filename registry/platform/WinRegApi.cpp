@@ -100,7 +100,7 @@ std::u16string toUtf16(LPCSTR text)
 }
 
 // Stored data of a string type is UTF-16LE; whole units only, as Wine reads it.
-std::u16string unitsOf(const std::vector<uint8_t> &data)
+std::u16string unitsOf(std::span<const uint8_t> data)
 {
     std::u16string units(data.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
@@ -122,8 +122,8 @@ std::vector<uint8_t> bytesOfUnits(std::u16string_view units)
 std::string externalData(const RegValue &value)
 {
     if (isStringType(value.type))
-        return bytesFromUtf16(unitsOf(value.data));
-    return std::string(value.data.begin(), value.data.end());
+        return bytesFromUtf16(unitsOf(value.data()));
+    return std::string(value.data().begin(), value.data().end());
 }
 
 LONG resolveHandle(HKEY h, RegKey *&key)
@@ -199,7 +199,7 @@ RegKey *followLink(RegKey *link, int &hops)
     const RegValue *target = link->findValue(u"SymbolicLinkValue");
     if (!target || target->type != REG_LINK)
         return nullptr;
-    std::u16string path = unitsOf(target->data);
+    std::u16string path = unitsOf(target->data());
     while (!path.empty() && path.back() == u'\0')
         path.pop_back();
     RegKey *key = keyAtNtPath(path, hops);
@@ -371,12 +371,12 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
     for (const auto &child : key->subkeys)
         maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
     for (const auto &value : key->values) {
-        maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name.size()));
-        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data.size()));
+        maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name().size()));
+        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data().size()));
     }
     LONG rc = ERROR_SUCCESS;
     if (lpcchClass) {
-        const std::string cls = bytesFromUtf16(key->className);
+        const std::string cls = bytesFromUtf16(key->className());
         if (lpClass) {
             if (cls.size() >= *lpcchClass) {
                 rc = ERROR_MORE_DATA;
@@ -389,7 +389,7 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
     }
     setIf(lpcSubKeys, static_cast<DWORD>(key->subkeys.size()));
     setIf(lpcbMaxSubKeyLen, maxSubkey);
-    setIf(lpcbMaxClassLen, static_cast<DWORD>(key->className.size()));
+    setIf(lpcbMaxClassLen, static_cast<DWORD>(key->className().size()));
     setIf(lpcValues, static_cast<DWORD>(key->values.size()));
     setIf(lpcbMaxValueNameLen, maxValueName);
     setIf(lpcbMaxValueLen, maxData);
@@ -415,7 +415,7 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
     const RegKey &child = *key->subkeys[dwIndex];
     LONG rc = deliverName(bytesFromUtf16(child.name), lpName, lpcchName);
     if (rc == ERROR_SUCCESS && lpClass)
-        rc = deliverName(bytesFromUtf16(child.className), lpClass, lpcchClass);
+        rc = deliverName(bytesFromUtf16(child.className()), lpClass, lpcchClass);
     if (rc != ERROR_SUCCESS)
         return rc;
     if (lpftLastWriteTime) {
@@ -438,7 +438,7 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
     if (rc == ERROR_SUCCESS)
-        rc = deliverName(bytesFromUtf16(value.name), lpValueName, lpcchValueName);
+        rc = deliverName(bytesFromUtf16(value.name()), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
     return rc;
 }
@@ -482,7 +482,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     KeyStore &store = activeStore();
     if (long rc = store.hooks().beforeChange(*key))
         return static_cast<LONG>(rc);
-    key->setValue(name, dwType, std::move(data));
+    key->setValue(name, dwType, data);
     key->lastWriteTime = KeyStore::now();
     store.hooks().afterChange(*key, StoreChange::ValueSet, name);
     return ERROR_SUCCESS;

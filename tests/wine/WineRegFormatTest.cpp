@@ -56,7 +56,7 @@ std::string lineFor(std::u16string name, uint32_t type, std::vector<uint8_t> dat
     bool created;
     RegKey &k = root.addSubkey(u"K", created);
     k.lastWriteTime = 0x1dd8622040f4106;
-    k.setValue(name, type, std::move(data));
+    k.setValue(name, type, data);
     const std::string all = writeHive(root, {});
     const std::size_t at = all.find("#time=1dd8622040f4106\n") + 22;
     return all.substr(at);
@@ -144,13 +144,13 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
     RegKey *c = l->root.findSubkey(u"b")->findSubkey(u"c");
     ASSERT_TRUE(c);
     EXPECT_EQ(c->lastWriteTime, 0x1dd861b5e945000u); // the first section's time stays
-    EXPECT_EQ(c->findValue(u"x")->data, utf16z(u"later"));
-    EXPECT_EQ(c->findValue(u"h")->data, (std::vector<uint8_t>{1, 0xab, 2}));
-    EXPECT_EQ(c->findValue(u"d")->data, (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
-    EXPECT_EQ(c->findValue(u"t")->data, (std::vector<uint8_t>{1}));
+    EXPECT_EQ(c->findValue(u"x")->dataCopy(), utf16z(u"later"));
+    EXPECT_EQ(c->findValue(u"h")->dataCopy(), (std::vector<uint8_t>{1, 0xab, 2}));
+    EXPECT_EQ(c->findValue(u"d")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    EXPECT_EQ(c->findValue(u"t")->dataCopy(), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(l->root.findSubkey(u"a"));
-    ASSERT_TRUE(c->unknownLines); // the invalid #time is kept, not interpreted
-    EXPECT_EQ(c->unknownLines->front(), "#time=zzzz");
+    ASSERT_TRUE(c->extra); // the invalid #time is kept, not interpreted
+    EXPECT_EQ(c->extra->unknownLines.front(), "#time=zzzz");
 }
 
 TEST(WineRegFormat, KeepsLinesItDoesNotInterpret)

@@ -32,6 +32,10 @@ int main(int argc, char **argv)
     const std::string out = wine::writeHive(root, preamble);
     auto t2 = std::chrono::steady_clock::now();
     std::ofstream(argv[2], std::ios::binary) << out;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            std::fprintf(stderr, "%s (text still held)\n", line.c_str());
     std::fprintf(stderr, "read %.3f s, write %.3f s\n",
                  std::chrono::duration<double>(t1 - t0).count(),
                  std::chrono::duration<double>(t2 - t1).count());

@@ -39,7 +39,7 @@ FileId fileIdOf(const std::string &path)
     return idOf(st);
 }
 
-bool readWholeFile(const std::string &path, std::string &text, std::string &error)
+bool FileContent::read(const std::string &path, std::string &error)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -52,12 +52,17 @@ bool readWholeFile(const std::string &path, std::string &text, std::string &erro
         ::close(fd);
         return false;
     }
-    text.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
+    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
+    m_data = std::make_unique_for_overwrite<char[]>(capacity);
+    m_size = 0;
     for (;;) {
-        if (done == text.size())
-            text.resize(text.size() + 65536); // the file may have grown
-        const ssize_t r = ::read(fd, text.data() + done, text.size() - done);
+        if (m_size == capacity) { // the file grew meanwhile
+            auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+            std::memcpy(bigger.get(), m_data.get(), m_size);
+            m_data = std::move(bigger);
+            capacity *= 2;
+        }
+        const ssize_t r = ::read(fd, m_data.get() + m_size, capacity - m_size);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0) {
@@ -67,15 +72,21 @@ bool readWholeFile(const std::string &path, std::string &text, std::string &erro
         }
         if (r == 0)
             break;
-        done += static_cast<std::size_t>(r);
+        m_size += static_cast<std::size_t>(r);
     }
-    text.resize(done);
     ::close(fd);
     return true;
 }
 
 bool replaceFile(const std::string &path, const std::string &text, bool syncToDisk, FileId &written,
                  std::string &error)
+{
+    return replaceFile(
+        path, [&text](const ChunkSink &sink) { sink(text); }, syncToDisk, written, error);
+}
+
+bool replaceFile(const std::string &path, const std::function<void(const ChunkSink &)> &produce,
+                 bool syncToDisk, FileId &written, std::string &error)
 {
     const std::string temp = path + kTempSuffix;
     struct stat old{};
@@ -86,14 +97,16 @@ bool replaceFile(const std::string &path, const std::string &text, bool syncToDi
         return false;
     }
     bool ok = !hadFile || ::fchmod(fd, old.st_mode & 07777) == 0;
-    for (std::size_t done = 0; ok && done < text.size();) {
-        const ssize_t w = ::write(fd, text.data() + done, text.size() - done);
-        if (w < 0 && errno == EINTR)
-            continue;
-        ok = w > 0;
-        if (ok)
-            done += static_cast<std::size_t>(w);
-    }
+    produce([&ok, fd](std::string_view chunk) {
+        for (std::size_t done = 0; ok && done < chunk.size();) {
+            const ssize_t w = ::write(fd, chunk.data() + done, chunk.size() - done);
+            if (w < 0 && errno == EINTR)
+                continue;
+            ok = w > 0;
+            if (ok)
+                done += static_cast<std::size_t>(w);
+        }
+    });
     if (ok && syncToDisk)
         ok = ::fdatasync(fd) == 0;
     struct stat st{};

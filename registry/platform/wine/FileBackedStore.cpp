@@ -56,8 +56,7 @@ void takeContent(RegKey &target, RegKey &fresh)
         auto [to, from] = todo.back();
         todo.pop_back();
         to->values = std::move(from->values);
-        to->className = std::move(from->className);
-        to->unknownLines = std::move(from->unknownLines);
+        to->extra = std::move(from->extra);
         to->isLink = from->isLink;
         if (from != &fresh)
             to->lastWriteTime = from->lastWriteTime;
@@ -194,10 +193,10 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &journ
     RegKey fresh;
     Preamble preamble;
     if (id.exists) {
-        std::string text;
-        if (!readWholeFile(path, text, error))
+        FileContent file;
+        if (!file.read(path, error))
             return false;
-        const ReadResult r = readHive(text, fresh, preamble);
+        const ReadResult r = readHive(file.text(), fresh, preamble);
         if (!r.ok) {
             error = path + ":" + std::to_string(r.line) + ": " + r.message;
             return false;
@@ -374,7 +373,7 @@ void FileBackedStore::afterChange(RegKey &key, StoreChange change, std::u16strin
         r.op = JournalRecord::ValueSet;
         if (const RegValue *v = key.findValue(name)) {
             r.type = v->type;
-            r.data = v->data;
+            r.data = v->dataCopy();
         }
         break;
     case StoreChange::ValueDeleted: r.op = JournalRecord::ValueDeleted; break;
@@ -404,7 +403,8 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
             return false;
         }
     }
-    if (!replaceFile(path, writeHive(*h.root, h.preamble), m_sync, h.id, error))
+    const auto produce = [&h](const ChunkSink &sink) { writeHive(*h.root, h.preamble, sink); };
+    if (!replaceFile(path, produce, m_sync, h.id, error))
         return false;
     h.dirty = false;
     return true;

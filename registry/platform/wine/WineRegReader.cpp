@@ -210,7 +210,11 @@ private:
     // The previous section's path, to reuse the walk for the next sibling.
     std::vector<std::u16string> m_path;
     std::vector<RegKey *> m_chain;
+    std::size_t m_pathDepth = 0; // entries of m_path/m_chain that are current
+    // Reused for every line, so that reading costs one allocation per value.
     std::u16string m_scratch;
+    std::u16string m_name;
+    std::vector<uint8_t> m_data;
 };
 
 bool Reader::nextLine(std::string_view &line)
@@ -289,9 +293,7 @@ void Reader::keepUnknown(std::string_view line)
         m_preamble.emplace_back(line);
         return;
     }
-    if (!m_key->unknownLines)
-        m_key->unknownLines = std::make_unique<std::vector<std::string>>();
-    m_key->unknownLines->emplace_back(line);
+    m_key->extras().unknownLines.emplace_back(line);
 }
 
 void Reader::metaLine(std::string_view line)
@@ -317,7 +319,7 @@ void Reader::metaLine(std::string_view line)
         std::size_t p = 8;
         std::u16string cls;
         if (unescape(body, p, '"', cls) == Unescaped::Closed) {
-            m_key->className = std::move(cls);
+            m_key->extras().className = std::move(cls);
             return;
         }
     } else if (body == "#link" || (body.starts_with("#link") && isBlank(body[5]))) {
@@ -353,18 +355,21 @@ ReadResult Reader::keyLine(std::string_view line)
             end = path.size();
         if (end > start) {
             const std::u16string_view part(path.data() + start, end - start);
-            if (depth < m_path.size() && m_path[depth] == part) {
+            if (depth < m_pathDepth && m_path[depth] == part) {
                 key = m_chain[depth];
             } else {
-                m_path.resize(depth);
-                m_chain.resize(depth);
                 bool isNew;
                 key = &key->addSubkey(part, isNew);
                 if (isNew)
                     key->lastWriteTime = time;
                 created = isNew;
-                m_path.emplace_back(part);
-                m_chain.push_back(key);
+                if (m_path.size() <= depth) {
+                    m_path.emplace_back();
+                    m_chain.push_back(nullptr);
+                }
+                m_path[depth].assign(part);
+                m_chain[depth] = key;
+                m_pathDepth = depth + 1;
             }
             ++depth;
         }
@@ -373,8 +378,7 @@ ReadResult Reader::keyLine(std::string_view line)
     // Wine never saves the root itself; values given to it would be lost.
     if (depth == 0)
         return fail("malformed key (empty path)");
-    m_path.resize(depth);
-    m_chain.resize(depth);
+    m_pathDepth = depth;
     m_key = key;
     m_keyIsNew = created;
     return {};
@@ -415,7 +419,8 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<u
 ReadResult Reader::valueLine(std::string_view line)
 {
     std::size_t pos = 0;
-    std::u16string name;
+    std::u16string &name = m_name;
+    name.clear();
     if (line[0] == '@') {
         pos = 1;
     } else {
@@ -432,7 +437,8 @@ ReadResult Reader::valueLine(std::string_view line)
     skipBlanks(line, ++pos);
     const std::string_view rest = line.substr(pos);
     uint32_t type = 0;
-    std::vector<uint8_t> data;
+    std::vector<uint8_t> &data = m_data;
+    data.clear();
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
         std::size_t p = at;
         switch (unescape(rest, p, '"', m_scratch)) {
@@ -456,8 +462,8 @@ ReadResult Reader::valueLine(std::string_view line)
         uint32_t v = 0;
         parseNumber(rest, p, 16, v);
         type = 4;
-        data = {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-                static_cast<uint8_t>(v >> 24)};
+        data.assign({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
+                     static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
     } else if (rest.starts_with("hex:")) {
         type = 3;
         r = hexData(line, pos + 4, data);
@@ -472,7 +478,7 @@ ReadResult Reader::valueLine(std::string_view line)
     }
     if (!r.ok)
         return r;
-    m_key->setValue(name, type, std::move(data));
+    m_key->appendValue(RegValue(name, type, data));
     return {};
 }
 

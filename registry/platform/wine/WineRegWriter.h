@@ -6,6 +6,7 @@
 #include "../KeyStore.h"
 #include "WineRegReader.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,12 @@ namespace quarnel::platform::wine {
 // (for instance REGISTRY\Machine).
 Preamble standardPreamble(std::u16string_view rootPath);
 
-std::string writeHive(const RegKey &root, const Preamble &preamble);
+// `sizeHint`: the expected length (say the file's last size), to allocate once.
+std::string writeHive(const RegKey &root, const Preamble &preamble, std::size_t sizeHint = 0);
+
+// The same text, handed to `sink` in chunks of about a megabyte as it is made.
+using HiveSink = std::function<void(std::string_view)>;
+void writeHive(const RegKey &root, const Preamble &preamble, const HiveSink &sink);
 
 // Whether Wine keeps this key in the file (volatile keys and keys that only
 // hold subkeys are implied or dropped).
