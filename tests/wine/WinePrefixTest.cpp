@@ -151,9 +151,41 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
               ERROR_SUCCESS);
     ASSERT_EQ(setString(HKEY_LOCAL_MACHINE, "Software\\QuarnelTest\\Sub", "m", "machine"),
               ERROR_SUCCESS);
+    // Values whose text needs every kind of escape and wrap; Wine must read them
+    // back and save them byte for byte as we wrote them.
+    HKEY tricky = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\QuarnelTest\\Tricky \xe2\x82\xac[1]", 0,
+                              nullptr, 0, KEY_ALL_ACCESS, nullptr, &tricky, nullptr),
+              ERROR_SUCCESS);
+    const std::string escapes = std::string("\x01" "7\x02" "8\x1f\x7f\xc3\xa9" "0\xe2\x82\xac" "F") +
+                                "\xf0\x9f\x98\x80\"\\[]\t\n\r\x1b" + std::string(1, '\0') + "1";
+    const std::pair<std::string, DWORD> values[] = {
+        {escapes, REG_SZ}, {"multi", REG_MULTI_SZ}, {"bin", REG_BINARY}, {"qword", 11},
+        {"short dword", REG_DWORD}, {"odd type", 0x1234}, {std::string(80, 'n'), REG_BINARY}};
+    for (const auto &[name, type] : values) {
+        std::string data = type == REG_SZ ? escapes + '\0' : type == REG_MULTI_SZ ? std::string("a\0b\0\0", 5) : "";
+        if (type == REG_BINARY)
+            for (int i = 0; i < 200; ++i)
+                data.push_back(char(i));
+        if (type == 11 || type == 0x1234)
+            data = "12345678";
+        if (type == REG_DWORD)
+            data = "12";
+        ASSERT_EQ(RegSetValueExA(tricky, name.c_str(), 0, type,
+                                 reinterpret_cast<const BYTE *>(data.data()), DWORD(data.size())),
+                  ERROR_SUCCESS);
+    }
+    RegCloseKey(tricky);
     const char *const leaf = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating\\.Current";
     ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, leaf), ERROR_SUCCESS);
     ASSERT_EQ(closeRegistry(), "");
+    const auto trickySection = [&prefix] {
+        const std::string text = readFile(prefix + "/user.reg");
+        const std::size_t at = text.find("\n[Software\\\\QuarnelTest\\\\Tricky");
+        return at == std::string::npos ? std::string() : text.substr(at, text.find("\n\n", at + 1) - at);
+    };
+    const std::string ours = trickySection();
+    ASSERT_NE(ours.find("\\x20ac"), std::string::npos) << ours;
 
     std::string out;
     const int rc = runInPrefix(prefix,
@@ -165,6 +197,7 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("greeting    REG_SZ    hello wine"), std::string::npos) << out;
     EXPECT_NE(out.find("m    REG_SZ    machine"), std::string::npos) << out;
+    EXPECT_EQ(trickySection(), ours); // Wine re-saved it unchanged: nothing it read as malformed
 
     // Wine saved the hive again; our non-ASCII text survived it, and Wine's change reaches us.
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
