@@ -6,6 +6,7 @@
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quarnel::test {
 
@@ -15,10 +16,32 @@ std::string freshPrefix()
     return access((dir + "/system.reg").c_str(), R_OK) == 0 ? dir : std::string();
 }
 
+namespace {
+
+// Scratch prefixes go when the test program ends.
+struct ScratchDirs
+{
+    std::vector<std::string> dirs;
+    ~ScratchDirs()
+    {
+        for (const auto &dir : dirs)
+            std::system(("rm -rf '" + dir + "'").c_str());
+    }
+};
+
+ScratchDirs &scratchDirs()
+{
+    static ScratchDirs dirs;
+    return dirs;
+}
+
+} // namespace
+
 std::string scratchPrefix(bool runnable)
 {
     char templ[] = "/tmp/quarnel-prefix-XXXXXX";
     const std::string dir = mkdtemp(templ);
+    scratchDirs().dirs.push_back(dir);
     const std::string from = freshPrefix();
     std::string cmd;
     if (runnable)

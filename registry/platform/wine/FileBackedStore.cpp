@@ -128,6 +128,9 @@ FileBackedStore::FileBackedStore()
 
 FileBackedStore::~FileBackedStore()
 {
+    // A program that exits without closing still gets its changes into the files.
+    if (m_lock.held())
+        close();
     m_store->setHooks(std::make_shared<StoreHooks>());
 }
 
@@ -443,9 +446,20 @@ std::string FileBackedStore::flush()
 
 std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
 {
-    if (!hasUnsavedChanges() || std::chrono::steady_clock::now() - m_lastChange < quiet)
+    const auto now = std::chrono::steady_clock::now();
+    if (!hasUnsavedChanges() || now - m_lastChange < quiet || now < m_retryAfter)
         return {};
-    return flush();
+    std::string message = flush();
+    // A save that fails is retried now and then, and reported once, not at every tick.
+    if (message.empty()) {
+        m_lastFailure.clear();
+        return {};
+    }
+    m_retryAfter = now + std::chrono::seconds(30);
+    if (message == m_lastFailure)
+        return {};
+    m_lastFailure = message;
+    return message;
 }
 
 std::string FileBackedStore::close()

@@ -43,7 +43,8 @@ public:
 
     // Saves the changed hives. Returns "" or a message for the user.
     std::string flush();
-    // Saves when something changed and nothing has changed for `quiet`.
+    // Saves when something changed and nothing has changed for `quiet`. After a
+    // failed save it waits a while before trying again, and repeats no message.
     std::string flushIfIdle(std::chrono::milliseconds quiet);
     // Saves, then lets go of the files and the lock.
     std::string close();
@@ -88,6 +89,8 @@ private:
     bool m_readOnly = true;
     bool m_sync = true;
     std::chrono::steady_clock::time_point m_lastChange;
+    std::chrono::steady_clock::time_point m_retryAfter;
+    std::string m_lastFailure;
 };
 
 } // namespace quarnel::platform::wine
