@@ -169,6 +169,7 @@ int main(int argc, char **argv)
     sh("cat '" + prefix + "'/*.reg > /dev/null"); // warm the page cache, as for Wine
     std::printf("registry text: %.1f MB in %s\n", total / 1e6, prefix.c_str());
 
+    const long baseKiB = residentKiB();
     // Each round: open (load), touch every hive, close (save all three files).
     for (bool sync : {false, true}) {
         const double cpu0 = cpuSeconds();
@@ -183,6 +184,23 @@ int main(int argc, char **argv)
         }
         setActiveStore(files->store());
         const long rss = residentKiB();
+        if (!sync) {
+            std::size_t keys = 0, values = 0, dataBytes = 0;
+            std::vector<const RegKey *> todo{&files->store()->top()};
+            while (!todo.empty()) {
+                const RegKey *k = todo.back();
+                todo.pop_back();
+                ++keys;
+                for (const RegValue &v : k->values)
+                    ++values, dataBytes += v.data().size();
+                for (const auto &child : k->subkeys)
+                    todo.push_back(child.get());
+            }
+            std::printf("store:   %zu keys, %zu values, %.1f MB of value data; %.0f bytes per value "
+                        "beyond its data (keys included)\n",
+                        keys, values, dataBytes / 1e6,
+                        ((rss - baseKiB) * 1024.0 - double(dataBytes)) / double(values));
+        }
         // A change in every hive, so that the save writes all three files.
         for (auto [root, path] : {std::pair{HKEY_LOCAL_MACHINE, "Software\\BenchTouch"},
                                   std::pair{HKEY_CURRENT_USER, "Software\\BenchTouch"},
