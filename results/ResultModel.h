@@ -58,7 +58,7 @@ public:
     void removeRowsAt(std::vector<int> rows);
 
     // Every row found so far, waiting ones included; merges nothing.
-    int totalRows() const { return int(m_order.size() + m_tail.size() + m_pending.size()); }
+    int totalRows() const { return int(m_order.size() + m_pending.size()); }
     // Row and cell access by list position; both merge waiting rows first.
     const ResultRow &rowAt(int row);
     const std::string &cell(int row, int column);
@@ -72,22 +72,20 @@ public:
     static int selectedCount(const QItemSelectionModel &selection);
 
 private:
-    std::uint32_t slotAt(int row) const;
     std::uint32_t store(ResultRow &&row);
     void release(std::uint32_t slot);
     void mergePending();
     void resort(int column);
     void applyOrder(std::vector<std::uint32_t> &&order, const std::vector<int> &newRowOf);
 
-    std::vector<ResultRow> m_rows;             // slots; freed slots are reused
+    std::vector<ResultRow> m_rows; // slots; freed slots are reused
     std::vector<std::uint32_t> m_freeSlots;
-    std::vector<std::uint32_t> m_order;        // merged rows in list order
-    std::vector<std::uint32_t> m_tail;         // during a removal: the rows after it, reversed
-    std::vector<std::uint32_t> m_pending;      // appended, not merged yet, in arrival order
+    std::vector<std::uint32_t> m_order;   // merged rows in list order
+    std::vector<std::uint32_t> m_pending; // appended, not merged yet, in arrival order
     int m_ownSortColumn = 0;
     int *m_sortColumn = nullptr;
-    int m_sortedBy = 0;                        // column the merged rows are sorted by
+    int m_sortedBy = 0; // column the merged rows are sorted by
     int m_flushIntervalMs = 75;
     QElapsedTimer m_sinceFlush;
-    bool m_busy = false;                       // while signals of a merge or removal go out
+    bool m_busy = false; // while signals of a merge or removal go out
 };
