@@ -110,7 +110,13 @@ void ResultModel::appendRow(ResultRow row)
 void ResultModel::flushIfDue()
 {
     if (m_pending.empty() || m_busy) return;
-    if (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= m_flushIntervalMs) mergePending();
+    if (!m_sinceFlush.isValid() || m_sinceFlush.nsecsElapsed() >= m_nextFlushNs) mergePending();
+}
+
+void ResultModel::setFlushInterval(int milliseconds)
+{
+    m_flushIntervalNs = qint64(milliseconds) * 1'000'000;
+    m_nextFlushNs = m_flushIntervalNs;
 }
 
 void ResultModel::flush()
@@ -259,6 +265,8 @@ void ResultModel::mergePending()
 {
     if (m_pending.empty() || m_busy) return;
     BusyScope busy(m_busy);
+    QElapsedTimer cost;
+    cost.start();
     const int column = m_sortedBy;
     const auto less = [this, column](std::uint32_t a, std::uint32_t b) {
         return listTextLess(m_rows[a].cell(column), m_rows[b].cell(column));
@@ -297,6 +305,7 @@ void ResultModel::mergePending()
         }
         applyOrder(std::move(merged), newRowOf);
     }
+    m_nextFlushNs = std::max(m_flushIntervalNs, 10 * cost.nsecsElapsed());
     m_sinceFlush.start();
 }
 

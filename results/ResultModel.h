@@ -42,10 +42,12 @@ public:
     // last sorted, everything is re-sorted by it first.
     void appendRow(ResultRow row);
     // Merges waiting rows if the flush interval has passed; cheap when nothing waits.
+    // The interval stretches to ten times the cost of the last merge, so that merging
+    // a long list never takes more than a small share of a search.
     void flushIfDue();
     // Merges waiting rows now.
     void flush();
-    void setFlushInterval(int milliseconds) { m_flushIntervalMs = milliseconds; }
+    void setFlushInterval(int milliseconds);
 
     // Header click: sets the shared sort column and sorts every row by it (stable).
     void sortByColumn(int column);
@@ -85,7 +87,8 @@ private:
     int m_ownSortColumn = 0;
     int *m_sortColumn = nullptr;
     int m_sortedBy = 0; // column the merged rows are sorted by
-    int m_flushIntervalMs = 75;
+    qint64 m_flushIntervalNs = 75'000'000;
+    qint64 m_nextFlushNs = m_flushIntervalNs; // the interval, stretched by the last merge
     QElapsedTimer m_sinceFlush;
     bool m_busy = false; // while signals of a merge or removal go out
 };
