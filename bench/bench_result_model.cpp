@@ -82,6 +82,17 @@ double searchRun(ResultModel &model, QItemSelectionModel &selection,
     return seconds;
 }
 
+// Other work on the machine skews every figure; print what it was.
+void printLoad(const char *when)
+{
+    double load = 0;
+    if (std::FILE *file = std::fopen("/proc/loadavg", "r")) {
+        if (std::fscanf(file, "%lf", &load) != 1) load = -1;
+        std::fclose(file);
+    }
+    std::printf("load average %s: %.2f\n", when, load);
+}
+
 double timed(const std::function<void()> &work)
 {
     QElapsedTimer timer;
@@ -115,6 +126,7 @@ int main(int argc, char **argv)
 
     const std::vector<ResultRow> rows = makeRows();
     std::printf("rows %d, message-loop steps %d\n", kRows, kValues);
+    printLoad("before");
 
     {
         ResultModel alone;
@@ -197,5 +209,6 @@ int main(int argc, char **argv)
                     model.clear();
                     QCoreApplication::processEvents();
                 }));
+    printLoad("after");
     return 0;
 }
