@@ -15,7 +15,8 @@ int main(int argc, char *argv[])
         icon.addFile(QStringLiteral(":/icons/%1x%1/apps/quarnel.png").arg(size));
     QuarnelApplication::setWindowIcon(icon);
     StateDump::installFromEnvironment();
-    SelectRegistryStore();
-    TRegForm RegForm;
+    RegistrySession registry;
+    TRegForm RegForm; // shows the window, then the backup warning
+    registry.showOpeningMessage();
     return application.exec();
 }
