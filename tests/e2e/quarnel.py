@@ -29,8 +29,11 @@ class Quarnel:
     # --- life cycle -------------------------------------------------------------------
     def start(self):
         env = self.session.env()
-        env.update(QT_QPA_PLATFORM="xcb", QUARNEL_DUMP_STATE=self.dump_path,
-                   LANG="C.UTF-8", XDG_DATA_HOME=os.path.join(self.workdir, "xdg-data"))
+        # A scratch home: without WINEPREFIX the program would otherwise open ~/.wine.
+        home = os.path.join(self.workdir, "home")
+        os.makedirs(home, exist_ok=True)
+        env.update(QT_QPA_PLATFORM="xcb", QUARNEL_DUMP_STATE=self.dump_path, LANG="C.UTF-8",
+                   HOME=home, XDG_DATA_HOME=os.path.join(home, ".local", "share"))
         runtime = os.path.join(self.workdir, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         env["XDG_RUNTIME_DIR"] = runtime
