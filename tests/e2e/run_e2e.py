@@ -28,20 +28,30 @@ def main():
     parser.add_argument("--output", required=True, help="folder for screenshots and logs")
     parser.add_argument("--prefix", help="a fresh Wine prefix; each scenario that needs one "
                         "works on its own copy, with the keys of fixture.reg added")
+    parser.add_argument("--genreg", help="the registry generator (quarnel-genreg), for the "
+                        "scenarios that need a large registry")
     parser.add_argument("only", nargs="*", help="run only these scenarios")
     args = parser.parse_args()
 
-    chosen = [s for s in scenarios.ALL if not args.only or s.__name__ in args.only]
+    known = scenarios.ALL + getattr(scenarios, "PENDING", [])
+    chosen = [s for s in known if s.__name__ in args.only] if args.only else scenarios.ALL
     base = None
     if args.prefix and os.path.isfile(os.path.join(args.prefix, "system.reg")) and wine.available():
         base = prepare_base_prefix(args.prefix, os.path.abspath(args.output))
+    demo = None
+    if args.genreg and any(getattr(s, "needs_demo", False) for s in chosen):
+        demo = generate_demo_registry(args.genreg, os.path.abspath(args.output))
     failures = 0
     try:
         for scenario in chosen:
             if getattr(scenario, "needs_prefix", False) and not base:
                 print(f"{scenario.__name__}: skipped (needs --prefix with a Wine prefix, and Wine)")
                 continue
-            failures += not run_one(scenario, args, base)
+            if getattr(scenario, "needs_demo", False) and not demo:
+                print(f"{scenario.__name__}: skipped (needs --genreg)")
+                continue
+            failures += not run_one(scenario, args, demo if getattr(scenario, "needs_demo", False)
+                                    else base)
     except Skip as reason:
         print(f"SKIPPED: {reason}")
         return 77
@@ -57,6 +67,16 @@ def prepare_base_prefix(fresh, output):
     scratch_copy(fresh, base)
     wine.reg_import(base, FIXTURE)
     return base
+
+
+def generate_demo_registry(genreg, output):
+    """A large generated registry (the run command's demo): a search over it takes long
+    enough to be interrupted."""
+    demo = os.path.join(output, "demo-registry")
+    shutil.rmtree(demo, ignore_errors=True)
+    subprocess.run([genreg, "--keys", "30000", "--values-per-key", "3.4", "--seed", "20261207",
+                    "--registry-dir", demo], check=True, stdout=subprocess.DEVNULL)
+    return demo
 
 
 def scratch_copy(source, target):
@@ -77,7 +97,8 @@ def run_one(scenario, args, base):
     shutil.rmtree(workdir, ignore_errors=True)
     os.makedirs(workdir)
     prefix = None
-    wants = getattr(scenario, "needs_prefix", False) or getattr(scenario, "wants_prefix", False)
+    wants = any(getattr(scenario, flag, False)
+                for flag in ("needs_prefix", "wants_prefix", "needs_demo"))
     if wants and base:
         # A scratch copy: the scenarios change the registry.
         prefix = os.path.join(workdir, "prefix")

@@ -114,7 +114,19 @@ def looks_2x(app):
 
 looks_2x.env = {"QT_SCALE_FACTOR": "2"}
 looks_2x.screen = (2600, 2100)
-looks_1x.wants_prefix = looks_2x.wants_prefix = True
+
+
+def looks_search_1x(app):
+    check_looks(app, 1)
+
+
+def looks_search_2x(app):
+    check_looks(app, 2)
+
+
+looks_search_2x.env = looks_2x.env
+looks_search_2x.screen = looks_2x.screen
+looks_search_1x.needs_prefix = looks_search_2x.needs_prefix = True
 
 
 def close_with_exit_button(app):
@@ -264,21 +276,22 @@ def replace_locate_delete(app):
 
 def close_during_run(app):
     """Closing the window while a search runs stops the run and ends the program;
-    nothing in the prefix changes."""
-    with open(os.path.join(app.prefix, "user.reg"), "rb") as f:
-        user_reg = f.read()
-    before = start_on_prefix(app)
-    app.click("ckbmirr")  # all seven roots: a longer run
+    nothing in the registry files changes."""
+    files = {}
+    for name in ("system.reg", "user.reg", "userdef.reg"):
+        with open(os.path.join(app.prefix, name), "rb") as f:
+            files[name] = f.read()
+    start_and_answer_warning(app)
     app.click("Edit1")
     app.session.type(NEEDLE)
     app.session.key("Return")
-    # The close request queues behind the Enter, so the run handles it at its first value.
+    state = app.wait_for(lambda s: text_of(app, "Button1", s) == "St&op", "the run to start")
+    app.screenshot("running")
     app.session.request_close(app.main_x_window())
     expect(app.wait_exit(), 0, "exit status")
-    after = snapshot_files(app.prefix)
-    expect_files_unchanged_outside_test_key(before, after)
-    with open(os.path.join(app.prefix, "user.reg"), "rb") as f:
-        expect(f.read() == user_reg, True, "user.reg unchanged")
+    for name, content in files.items():
+        with open(os.path.join(app.prefix, name), "rb") as f:
+            expect(f.read() == content, True, f"{name} unchanged")
 
 
 def refusal_while_wine_runs(app):
@@ -306,6 +319,9 @@ def refusal_while_wine_runs(app):
 
 
 replace_locate_delete.needs_prefix = True
-close_during_run.needs_prefix = True
+close_during_run.needs_demo = True
 refusal_while_wine_runs.needs_prefix = True
-ALL += [replace_locate_delete, close_during_run, refusal_while_wine_runs]
+ALL += [refusal_while_wine_runs]
+# Run only when named: they need the search, the bulk edits and the browser, which are
+# still being built.
+PENDING = [replace_locate_delete, close_during_run, looks_search_1x, looks_search_2x]
