@@ -23,7 +23,7 @@ protected:
     std::vector<std::string> errors() const
     {
         std::vector<std::string> texts;
-        for (const auto &box : boxes)
+        for (const auto &box : boxes())
             if (box.kind == TDialogKind::Error) texts.push_back(box.text);
         return texts;
     }
@@ -38,24 +38,23 @@ TEST_F(BrowserDeleteTest, KeyIsDeletedAfterConfirmationAndTheNextNodeSelected)
     QTreeWidgetItem *test = child(software, "Test");
     form->RegTV->selectNode(test);
 
-    answer = Dialogs::kCancel;
+    harness->answer(Dialogs::kCancel);
     QTest::keyClick(form->RegTV, Qt::Key_Backspace);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(boxes().empty());
     QTest::keyClick(form->RegTV, Qt::Key_Delete, Qt::ShiftModifier);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].kind, TDialogKind::Confirmation);
-    EXPECT_EQ(boxes[0].text,
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].kind, TDialogKind::Confirmation);
+    EXPECT_EQ(boxes()[0].text,
               "Delete Key \n\rHKEY_CURRENT_USER\\Software\\Test\n\rand all its SubKeys?");
     EXPECT_TRUE(hasKey("\\Software\\Test\\Deep\\Deeper"));
 
-    answer = Dialogs::kOk;
     form->RegTVKeyUp(Qt::Key_Delete, {});
     EXPECT_FALSE(hasKey("\\Software\\Test"));
     EXPECT_EQ(texts(software), std::vector<std::string>{"Zoo"});
     EXPECT_EQ(form->RegTV->selectedNode(), child(software, "Zoo"));
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Zoo");
     EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "z"}));
-    EXPECT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes().size(), 2u);
 }
 
 // A node that keeps more than 500 children hands the selection past its subtree.
@@ -87,17 +86,17 @@ TEST_F(BrowserDeleteTest, TopRootAndFirstLevelAreRefused)
         {child(user(), "HKEY_CURRENT_USER"), "HKEY_CURRENT_USER\\HKEY_CURRENT_USER"},
     };
     for (const auto &[node, name] : cases) {
-        boxes.clear();
+        harness->clearBoxes();
         form->RegTV->selectNode(node);
         form->RegTVKeyUp(Qt::Key_Delete, {});
-        ASSERT_EQ(boxes.size(), 2u) << name;
-        EXPECT_EQ(boxes[0].text, "Delete Key \n\r" + name + "\n\rand all its SubKeys?");
+        ASSERT_EQ(boxes().size(), 2u) << name;
+        EXPECT_EQ(boxes()[0].text, "Delete Key \n\r" + name + "\n\rand all its SubKeys?");
         EXPECT_EQ(errors(), std::vector<std::string>{"not opened: " + name});
     }
     // Values of a first-level key too.
     form->RegTV->selectNode(child(user(), "Software"));
     form->RegLV->topLevelItem(1)->setSelected(true);
-    boxes.clear();
+    harness->clearBoxes();
     form->RegLVKeyUp(Qt::Key_Delete, {});
     EXPECT_EQ(errors(), std::vector<std::string>{"not opened: HKEY_CURRENT_USER\\Software"});
     EXPECT_TRUE(hasKey("\\HKEY_CURRENT_USER\\Software\\Keep"));
@@ -126,11 +125,10 @@ TEST_F(BrowserDeleteTest, ValueDeletionRemovesTheFirstSelectedRowOnly)
     TListView *list = form->RegLV; // (Standard), Bar, Foo, Qux
     list->topLevelItem(3)->setSelected(true);
     list->topLevelItem(2)->setSelected(true);
-    answer = Dialogs::kCancel;
+    harness->answer(Dialogs::kCancel);
     QTest::keyClick(list, Qt::Key_Delete);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Delete Value Foo?");
-    answer = Dialogs::kOk;
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "Delete Value Foo?");
     form->RegLVKeyUp(Qt::Key_Delete, {});
     EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "Bar", "Qux"}));
     TRegistry reg;
@@ -179,9 +177,9 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     // The empty-named row of a non-text default removes it.
     form->RegTV->selectNode(child(software, "Num"));
     form->RegLV->topLevelItem(0)->setSelected(true);
-    boxes.clear();
+    harness->clearBoxes();
     form->RegLVKeyUp(Qt::Key_Delete, {});
-    EXPECT_EQ(boxes.at(0).text, "Delete Value ?");
+    EXPECT_EQ(boxes().at(0).text, "Delete Value ?");
     ASSERT_TRUE(reg.OpenPath("\\Software\\Num"));
     EXPECT_FALSE(reg.HasValue(""));
     EXPECT_EQ(names(), std::vector<std::string>{"(Standard)"});

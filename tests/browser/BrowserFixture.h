@@ -1,10 +1,11 @@
-// The real window, offscreen, on a fresh in-memory registry; every message box
-// is answered by `answer` and recorded.
+// The real window through the window harness, with helpers to build registry
+// content and read the tree and the value list.
 #pragma once
+
+#include "WindowHarness.h"
 
 #include "TRegistry.h"
 #include "ValueText.h"
-#include "app/Dialogs.h"
 #include "app/TListView.h"
 #include "app/TRegForm.h"
 #include "app/TTreeView.h"
@@ -34,30 +35,16 @@ inline std::ostream &operator<<(std::ostream &out, const Row &row)
 class BrowserTest : public ::testing::Test
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        static int argc = 1;
-        static char name[] = "browser_tests";
-        static char *argv[] = {name, nullptr};
-        if (!QApplication::instance()) new QApplication(argc, argv);
-    }
-
     void SetUp() override
     {
-        quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
-        Dialogs::setAnswerer([this](const Dialogs::TDialogRecord &record) {
-            boxes.push_back(record);
-            return answer;
-        });
-        form = std::make_unique<TRegForm>();
-        boxes.clear(); // the backup warning
+        harness = std::make_unique<WindowHarness>();
+        form = &harness->form();
+        harness->clearBoxes(); // the backup warning
     }
 
-    void TearDown() override
-    {
-        form.reset();
-        Dialogs::setAnswerer({});
-    }
+    void TearDown() override { harness.reset(); }
+
+    const std::vector<RecordedBox> &boxes() const { return harness->boxes(); }
 
     // Creates the key (absolute path below HKEY_CURRENT_USER unless `root` says otherwise).
     static void key(const std::string &path, HKEY root = HKEY_CURRENT_USER)
@@ -139,7 +126,6 @@ protected:
     std::string lb1() const { return form->lb1->text().toStdString(); }
     std::string lb2() const { return form->lb2->text().toStdString(); }
 
-    std::unique_ptr<TRegForm> form;
-    std::vector<Dialogs::TDialogRecord> boxes;
-    std::string answer = Dialogs::kOk;
+    std::unique_ptr<WindowHarness> harness;
+    TRegForm *form = nullptr;
 };

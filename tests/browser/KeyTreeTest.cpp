@@ -43,7 +43,7 @@ TEST_F(BrowserTest, TreeLoadsOneLevelOnDemandWithMarksAndImages)
     // A root that does not open expands to nothing, silently.
     EXPECT_TRUE(form->RegTV->expandNode(form->RootNodes[6]));
     EXPECT_EQ(form->RootNodes[6]->childCount(), 0);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(boxes().empty());
 }
 
 TEST_F(BrowserTest, MarkedKeyWithoutSubkeysStaysUnloadedAndIsReadAgain)
@@ -138,7 +138,7 @@ TEST_F(BrowserTest, LoadingNodeAndAncestorsStayDuringTheLoad)
     });
     form->RegTV->expandNode(wine);
     EXPECT_EQ(passes, 1);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(boxes().empty());
     EXPECT_EQ(texts(wine), (std::vector<std::string>{"A", "B", "C"}));
     EXPECT_TRUE(hasKey("\\Software\\Wine"));
     // Once the load is over both work again.
