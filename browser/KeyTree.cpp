@@ -133,6 +133,13 @@ void TRegForm::RegTVCollapsing(QTreeWidgetItem *node)
     TTreeView::setSelectedIndex(node, kImageOpenFolder);
     // A pinned node below would be removed under a running load or walk.
     if (node->childCount() > kCollapseLimit || RegTV->isInUse(node)) return;
+    // A selection inside moves up before the removal starts, so an error while
+    // the node's values are read cannot break off a half-done removal.
+    for (QTreeWidgetItem *up = RegTV->selectedNode(); up; up = up->parent())
+        if (up->parent() == node) {
+            RegTV->selectNode(node);
+            break;
+        }
     const QList<QTreeWidgetItem *> children = node->takeChildren();
     qDeleteAll(children);
     TTreeView::setHasChildren(node, true);
