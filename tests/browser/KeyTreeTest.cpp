@@ -46,6 +46,23 @@ TEST_F(BrowserTest, TreeLoadsOneLevelOnDemandWithMarksAndImages)
     EXPECT_TRUE(boxes().empty());
 }
 
+TEST_F(BrowserTest, ExpandButtonLoadsAndCollapseMovesTheSelectionUp)
+{
+    key("\\Software\\Inner");
+    const QRect cell = form->RegTV->visualItemRect(user());
+    const QPoint button(cell.left() - 9, cell.center().y());
+    harness->click(form->RegTV, button);
+    ASSERT_EQ(texts(user()), std::vector<std::string>{"Software"});
+    EXPECT_TRUE(user()->isExpanded());
+    QTreeWidgetItem *software = child(user(), "Software");
+    form->RegTV->expandNode(software);
+    form->RegTV->selectNode(child(software, "Inner"));
+    harness->click(form->RegTV, button);
+    EXPECT_EQ(user()->childCount(), 0);
+    EXPECT_EQ(form->RegTV->selectedNode(), user());
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER");
+}
+
 TEST_F(BrowserTest, MarkedKeyWithoutSubkeysStaysUnloadedAndIsReadAgain)
 {
     key("\\Gone\\Sub");
