@@ -73,10 +73,18 @@ void buildRegistry()
         std::snprintf(name, sizeof name, "Value%05d", (i * 7919) % 10000);
         const uint32_t number = static_cast<uint32_t>(i);
         switch (i % 4) {
-        case 0: reg.WriteText(name, "some text of a value " + std::to_string(i)); break;
-        case 1: reg.StoreData(name, &number, 4, TValueKind::vkInteger); break;
-        case 2: reg.StoreData(name, name, 64, TValueKind::vkBinary); break;
-        default: reg.WriteMultiText(name, "one\0two\0three\0\0", 15); break;
+        case 0:
+            reg.WriteText(name, "some text of a value " + std::to_string(i));
+            break;
+        case 1:
+            reg.StoreData(name, &number, 4, TValueKind::vkInteger);
+            break;
+        case 2:
+            reg.StoreData(name, name, 64, TValueKind::vkBinary);
+            break;
+        default:
+            reg.WriteMultiText(name, "one\0two\0three\0\0", 15);
+            break;
         }
     }
     reg.OpenPath("\\Bench\\Binary");
@@ -91,6 +99,12 @@ void buildRegistry()
 int main(int argc, char *argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Wall-clock figures on a shared machine: say how busy it was.
+    if (FILE *load = std::fopen("/proc/loadavg", "r")) {
+        char line[64] = {};
+        if (std::fgets(line, sizeof line, load)) std::printf("load average: %s", line);
+        std::fclose(load);
+    }
     QApplication app(argc, argv);
     quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
     buildRegistry();

@@ -107,8 +107,8 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
             }
             case TValueKind::vkMultiString: {
                 const std::vector<unsigned char> data = readRawData(reg, name);
-                const std::string text = MultiStringText(
-                    SplitMultiString(data.data(), static_cast<int>(data.size())));
+                const std::string text =
+                    MultiStringText(SplitMultiString(data.data(), static_cast<int>(data.size())));
                 newRow(name, TypeText(kind), kImageBinaryValue)->setText(kValueCell, toQt(text));
                 break;
             }

@@ -111,7 +111,8 @@ TEST_F(BrowserDeleteTest, FailedKeyDeletionLeavesTheTree)
     form->RegTV->selectNode(child(software, "Locked"));
     quarnel::platform::activeStore().setHooks(std::make_shared<Veto>());
     form->RegTVKeyUp(Qt::Key_Delete, {});
-    EXPECT_EQ(errors(), std::vector<std::string>{"not deleted: HKEY_CURRENT_USER\\Software\\Locked"});
+    EXPECT_EQ(errors(),
+              std::vector<std::string>{"not deleted: HKEY_CURRENT_USER\\Software\\Locked"});
     EXPECT_EQ(texts(software), std::vector<std::string>{"Locked"});
     quarnel::platform::activeStore().setHooks(std::make_shared<quarnel::platform::StoreHooks>());
 }

@@ -42,7 +42,8 @@ TEST_F(BrowserTest, DefaultTextReplacesThePlaceholder)
     form->RegTV->expandNode(user());
     form->RegTV->selectNode(child(user(), "Abc"));
     EXPECT_EQ(rows(), (std::vector<Row>{{"(Standard)", "REG_SZ", "abc", kImageTextValue}}));
-    const std::vector<Row> placeholder{{"(Standard)", "REG_SZ", "(Value not set)", kImageTextValue}};
+    const std::vector<Row> placeholder{
+        {"(Standard)", "REG_SZ", "(Value not set)", kImageTextValue}};
     form->RegTV->selectNode(child(user(), "Empty"));
     EXPECT_EQ(rows(), placeholder);
     form->RegTV->selectNode(child(user(), "None"));
@@ -57,7 +58,7 @@ TEST_F(BrowserTest, OrderFoldsOnlyAsciiLettersAndHeaderClicksReverseIt)
     value("\\Other", "m", sz("x"), REG_SZ);
     form->RegTV->expandNode(user());
     form->RegTV->selectNode(child(user(), "Order"));
-    const std::vector<std::string> ascending{"",  "(Standard)", "1",   "A",
+    const std::vector<std::string> ascending{"",  "(Standard)", "1",  "A",
                                              "b", "Zed",        "_u", "\xC3\xA4"};
     EXPECT_EQ(names(), ascending);
     const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
