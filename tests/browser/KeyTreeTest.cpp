@@ -63,21 +63,6 @@ TEST_F(BrowserTest, ExpandButtonLoadsAndCollapseMovesTheSelectionUp)
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER");
 }
 
-TEST_F(BrowserTest, MarkedKeyWithoutSubkeysStaysUnloadedAndIsReadAgain)
-{
-    key("\\Gone\\Sub");
-    QTreeWidgetItem *gone = child(open({}), "Gone");
-    ASSERT_TRUE(Tree::hasChildren(gone));
-    TRegistry reg;
-    reg.SelectRoot(HKEY_CURRENT_USER);
-    ASSERT_TRUE(reg.DeleteTree("\\Gone\\Sub"));
-    EXPECT_TRUE(form->RegTV->expandNode(gone));
-    EXPECT_EQ(gone->childCount(), 0);
-    key("\\Gone\\Again");
-    EXPECT_TRUE(form->RegTV->expandNode(gone));
-    EXPECT_EQ(texts(gone), std::vector<std::string>{"Again"});
-}
-
 TEST_F(BrowserTest, CollapseDropsUpTo500ChildrenAndKeepsMore)
 {
     for (int i = 0; i < 500; ++i) {

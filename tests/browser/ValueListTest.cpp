@@ -124,17 +124,4 @@ TEST_F(BrowserTest, FailedReadLeavesThePartialList)
     EXPECT_EQ(lb2(), before);
 }
 
-TEST_F(BrowserTest, LargeBinaryValueIsShownInFull)
-{
-    std::string data(100000, '\x7F');
-    value("\\Big", "blob", data, REG_BINARY);
-    form->RegTV->expandNode(user());
-    form->RegTV->selectNode(child(user(), "Big"));
-    const QTreeWidgetItem *row = form->RegLV->topLevelItem(1);
-    ASSERT_EQ(row->text(0), QStringLiteral("blob"));
-    EXPECT_EQ(row->text(2).size(), 300000);
-    EXPECT_TRUE(row->text(2).endsWith(QStringLiteral("7F 7F ")));
-    form->RegLV->grab(); // paints the row
-}
-
 } // namespace
