@@ -245,5 +245,4 @@ void TRegForm::SetUpFoundLVColumns()
     const int widths[] = {120, 200, 80, 80, 140};
     for (int column = 0; column < 5; ++column)
         FoundLV->setColumnWidth(column, widths[column]);
-    FoundLV->setToolTip(QString());
 }

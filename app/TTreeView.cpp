@@ -191,6 +191,8 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
         if (canExpand(node)) toggle(node);
         return;
     }
+    // Only the left button selects; a right click leaves the selection for a menu.
+    if (event->button() != Qt::LeftButton) return;
     if (node != currentItem()) announce(node);
     QTreeWidget::mousePressEvent(event);
 }

@@ -23,8 +23,10 @@ public:
     QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, int imageIndex);
 
     // Expanding runs expanding() then expanded(); collapsing runs collapsing() then
-    // collapsed(). Nodes without children and without the mark are left alone
-    // (no signal, returns false).
+    // collapsed(), also for a node already in that state. Nodes without children
+    // and without the mark are left alone (no signal, returns false). A node that
+    // still has no children after expanding() stays collapsed. Expand and collapse
+    // only through these (or the user), never with setExpanded().
     bool expandNode(QTreeWidgetItem *node);
     bool collapseNode(QTreeWidgetItem *node);
     // Runs changing() then changed() when the selection moves to `node`.

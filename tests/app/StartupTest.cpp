@@ -9,8 +9,8 @@
 #include "app/TTreeView.h"
 
 #include <QAction>
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QLabel>
