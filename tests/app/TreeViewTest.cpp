@@ -4,6 +4,8 @@
 #include "app/TImageList.h"
 #include "app/TTreeView.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -121,6 +123,17 @@ TEST_F(TreeEvents, UserActionsTakeTheSameRoute)
                       tree.visualItemRect(b).center());
     EXPECT_EQ(tree.selectedNode(), a);
     EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TreeEvents, FocusByKeyboardSelectsTheFirstNodeWithBothEvents)
+{
+    QFocusEvent byMouse(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(&tree, &byMouse);
+    EXPECT_TRUE(log.empty());
+    QFocusEvent byTab(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(&tree, &byTab);
+    EXPECT_EQ(tree.selectedNode(), a);
+    EXPECT_EQ(log, (Log{"changing A from -", "changed A"}));
 }
 
 TEST_F(TreeEvents, CollapsingOrRemovingMovesTheSelectionOutWithItsEvents)
