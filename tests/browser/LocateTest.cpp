@@ -130,6 +130,16 @@ TEST_F(LocateTest, NothingHappensWithoutARowARootOrWithAModifier)
     EXPECT_EQ(selectedKey(), "Software");
 }
 
+// A loaded key that bears a root's name is not taken for that root.
+TEST_F(LocateTest, OnlyRootNodesMatchTheRootCell)
+{
+    key("\\HKEY_CURRENT_USER\\Software\\Wine", HKEY_CLASSES_ROOT);
+    form->RegTV->expandNode(form->RootNodes[0]);
+    results({{kUser, "Software\\Wine\\", "", "", ""}});
+    form->FoundLVDblClick();
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine");
+}
+
 // While the walk lets messages run, the node it stands on cannot be taken away.
 TEST_F(LocateTest, TheWalkKeepsItsNode)
 {
