@@ -2,11 +2,21 @@
 
 #include "TImageList.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
+
+// A move that was announced but did not happen must not stand for a later one.
+struct ForgetAnnounced
+{
+    QTreeWidgetItem *&announced;
+    ~ForgetAnnounced() { announced = nullptr; }
+};
 
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSelectedImageRole = Qt::UserRole + 2;
@@ -46,6 +56,9 @@ TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
     setExpandsOnDoubleClick(false);
     setEditTriggers(NoEditTriggers);
     setIndentation(19);
+    // Every node has the same font and image size; without this, moving the
+    // selection below a node with 100k children measures every row above it.
+    setUniformRowHeights(true);
     setItemDelegate(new TNodeDelegate(this));
 }
 
@@ -84,7 +97,7 @@ bool TTreeView::expandNode(QTreeWidgetItem *node)
 
 bool TTreeView::collapseNode(QTreeWidgetItem *node)
 {
-    if (!canExpand(node)) return false;
+    if (!canExpand(node) || isInUse(node)) return false;
     emit collapsing(node);
     node->setExpanded(false);
     // The selection may not stay hidden inside a collapsed node.
@@ -98,9 +111,24 @@ bool TTreeView::collapseNode(QTreeWidgetItem *node)
     return true;
 }
 
+void TTreeView::unpinNode(QTreeWidgetItem *node)
+{
+    const auto at = std::find(m_pinned.begin(), m_pinned.end(), node);
+    if (at != m_pinned.end()) m_pinned.erase(at);
+}
+
+bool TTreeView::isInUse(const QTreeWidgetItem *node) const
+{
+    for (const QTreeWidgetItem *pinned : m_pinned)
+        for (const QTreeWidgetItem *up = pinned; up; up = up->parent())
+            if (up == node) return true;
+    return false;
+}
+
 void TTreeView::selectNode(QTreeWidgetItem *node)
 {
     if (!node || node == currentItem()) return;
+    const ForgetAnnounced forget{m_announced};
     announce(node);
     setCurrentItem(node);
 }
@@ -113,10 +141,10 @@ void TTreeView::announce(QTreeWidgetItem *node)
 
 QModelIndex TTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
-    // Keyboard moves and the first focus ask here for the node they go to next,
-    // which lets changing() run before the move.
+    // Keyboard moves ask here for the node they go to next, which lets changing()
+    // run before the move. Other callers may not move at all.
     const QModelIndex next = QTreeWidget::moveCursor(action, modifiers);
-    if (next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
+    if (m_inKeyPress && next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
     return next;
 }
 
@@ -191,6 +219,9 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
         if (canExpand(node)) toggle(node);
         return;
     }
+    // Only the left button selects; a right click leaves the selection for a menu.
+    if (event->button() != Qt::LeftButton) return;
+    const ForgetAnnounced forget{m_announced};
     if (node != currentItem()) announce(node);
     QTreeWidget::mousePressEvent(event);
 }
@@ -236,7 +267,19 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
             break;
         }
     }
+    // Handlers may throw; the flags must not outlive this press.
+    const QScopedValueRollback<bool> inKeyPress(m_inKeyPress, true);
+    const ForgetAnnounced forget{m_announced};
     QTreeWidget::keyPressEvent(event);
+}
+
+void TTreeView::focusInEvent(QFocusEvent *event)
+{
+    // Focus from the keyboard selects the first node when none is selected; done
+    // here so that the move is announced like any other.
+    if (!currentItem() && event->reason() != Qt::MouseFocusReason && topLevelItemCount() > 0)
+        selectNode(topLevelItem(0));
+    QTreeWidget::focusInEvent(event);
 }
 
 void TTreeView::keyReleaseEvent(QKeyEvent *event)
