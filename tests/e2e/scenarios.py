@@ -274,6 +274,75 @@ def replace_locate_delete(app):
     expect(wine.reg_query(app.prefix, TEST_KEY), wanted, "what Wine reads")
 
 
+def open_in_tree(app, names):
+    """Walks the key tree to the key with this path (root name first) with the keyboard,
+    as a user would: Down to each node, Right to unfold it. Returns the dump then."""
+    # A click on a node on screen gives the tree the focus; Home goes to "My Computer".
+    visible = next(i for i, r in enumerate(app.rows("RegTV")) if "rect" in r)
+    app.click_row("RegTV", visible)
+    app.session.key("Home")
+    app.wait_for(lambda s: app.rows("RegTV", s)[0].get("current"), "the top node selected")
+    for depth, name in enumerate(names, start=1):
+        state = app.wait_for(lambda s: any(r.get("current") for r in app.rows("RegTV", s)),
+                             "a current node")
+        rows = app.rows("RegTV", state)
+        current = next(i for i, r in enumerate(rows) if r.get("current"))
+        target = next(i for i, r in enumerate(rows)
+                      if i > current and r["depth"] == depth and r["cells"][0] == name)
+        app.session.key(*["Down"] * (target - current))
+        state = app.wait_for(lambda s: app.rows("RegTV", s)[target].get("current"),
+                             f"node {name} selected")
+        if depth < len(names) and not rows[target].get("expanded"):
+            app.session.key("Right")
+            state = app.wait_for(lambda s: app.rows("RegTV", s)[target].get("expanded"),
+                                 f"node {name} unfolded")
+    return state
+
+
+def browser_delete(app):
+    """Deletes a value and a key in the browser; Wine must then read exactly that."""
+    wanted = wine.reg_query(app.prefix, TEST_KEY)
+    before = start_on_prefix(app)
+
+    state = open_in_tree(app, ["HKEY_CURRENT_USER", "Software", "QuarnelE2E", "Other"])
+    expect(text_of(app, "lb2", state),
+           "My Computer\\HKEY_CURRENT_USER\\Software\\QuarnelE2E\\Other", "path display")
+    names = [r["cells"][0] for r in app.rows("RegLV", state)]
+    expect(set(names) >= {"Keep", "Note", "Path"}, True, f"values listed: {names}")
+    app.screenshot("key-open")
+
+    app.click_row("RegLV", names.index("Keep"))
+    app.session.key("Delete")
+    expect(app.wait_for_box("the value question"),
+           ("Bestätigung", "Delete Value Keep?", ["OK", "Abbrechen"]), "value question")
+    app.screenshot("value-question")
+    app.press_box_button("OK")
+    app.wait_for(lambda s: "Keep" not in [r["cells"][0] for r in app.rows("RegLV", s)],
+                 "the value to leave the list")
+    app.screenshot("value-deleted")
+    del wanted[TEST_KEY + "\\Other"]["Keep"]
+
+    # "Abbrechen" leaves the key; "OK" deletes it with what is below it.
+    state = open_in_tree(app, ["HKEY_CURRENT_USER", "Software", "QuarnelE2E", "ZebraFish Tank"])
+    question = ("Delete Key \n\rHKEY_CURRENT_USER\\Software\\QuarnelE2E\\ZebraFish Tank"
+                "\n\rand all its SubKeys?")
+    for answer in ("Abbrechen", "OK"):
+        app.session.key("Delete")
+        expect(app.wait_for_box("the key question"),
+               ("Bestätigung", question, ["OK", "Abbrechen"]), "key question")
+        app.screenshot(f"key-question-{answer}")
+        app.press_box_button(answer)
+    app.wait_for(lambda s: "ZebraFish Tank" not in [r["cells"][0] for r in app.rows("RegTV", s)],
+                 "the key to leave the tree")
+    app.screenshot("key-deleted")
+    del wanted[TEST_KEY + "\\ZebraFish Tank"]
+
+    app.session.request_close(app.main_x_window())
+    expect(app.wait_exit(), 0, "exit status")
+    expect_files_unchanged_outside_test_key(before, snapshot_files(app.prefix))
+    expect(wine.reg_query(app.prefix, TEST_KEY), wanted, "what Wine reads")
+
+
 def close_during_run(app):
     """Closing the window while a search runs stops the run and ends the program;
     nothing in the registry files changes."""
@@ -321,7 +390,8 @@ def refusal_while_wine_runs(app):
 replace_locate_delete.needs_prefix = True
 close_during_run.needs_demo = True
 refusal_while_wine_runs.needs_prefix = True
-ALL += [refusal_while_wine_runs]
+browser_delete.needs_prefix = True
+ALL += [browser_delete, refusal_while_wine_runs]
 # Run only when named: they need the search, the bulk edits and the browser, which are
 # still being built.
 PENDING = [replace_locate_delete, close_during_run, looks_search_1x, looks_search_2x]
