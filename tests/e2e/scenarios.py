@@ -203,17 +203,18 @@ def start_on_prefix(app):
     return before
 
 
-def replace_locate_delete(app):
-    """Search, replace in two selected rows, locate a hit, delete a value in the browser;
+def search_replace_locate_delete(app):
+    """Search, replace in two selected rows, locate a hit, delete a hit from the result list;
     Wine must then read exactly these changes from the prefix."""
     wanted = wine.reg_query(app.prefix, TEST_KEY)
     before = start_on_prefix(app)
 
     state = search(app, NEEDLE)
-    rows = app.widget(app.main_window(state), "FoundLV")["rows"]
+    rows = app.rows("FoundLV", state)
+    hits = len(FIXTURE_HITS)
     expect({hit_of(r) for r in rows}, FIXTURE_HITS, "rows found")
-    expect(text_of(app, "lb6", state), f"{len(FIXTURE_HITS)} found", "counter")
-    expect(all(r.get("selected") for r in rows), True, "all rows selected after the run")
+    expect(text_of(app, "lb6", state), f"{hits} selected / {hits} found", "counter")
+    expect(all(r["cells"][0] == "HKEY_USERS" for r in rows), True, "all hits below HKEY_USERS")
 
     # Select two rows: a data row by a click, a value-name row by a Ctrl+click.
     index = {hit_of(r): i for i, r in enumerate(rows)}
@@ -221,9 +222,10 @@ def replace_locate_delete(app):
     name_row = index[("QuarnelE2E\\", "zebrafishName", "", "")]
     app.click_row("FoundLV", colour)
     app.click_row("FoundLV", name_row, modifiers=["ctrl"])
-    state = app.wait_for(
-        lambda s: sum(bool(r.get("selected")) for r in app.rows("FoundLV", s)) == 2,
-        "two selected rows")
+    state = app.wait_for(lambda s: text_of(app, "lb6", s) == f"2 selected / {hits} found",
+                         "two selected rows")
+    expect(sorted(i for i, r in enumerate(app.rows("FoundLV", state)) if r.get("selected")),
+           sorted([colour, name_row]), "the selected rows")
     app.screenshot("two-rows-selected")
 
     app.click("Edit2")
@@ -237,8 +239,9 @@ def replace_locate_delete(app):
     app.press_box_button("OK")
     state = app.wait_for(lambda s: text_of(app, "lb1", s) == "2 items replaced",
                          "the replace to end")
-    expect({hit_of(r) for r in app.rows("FoundLV", state)},
-           FIXTURE_HITS - {hit_of(rows[colour]), hit_of(rows[name_row])}, "rows left")
+    left = FIXTURE_HITS - {hit_of(rows[colour]), hit_of(rows[name_row])}
+    expect({hit_of(r) for r in app.rows("FoundLV", state)}, left, "rows left")
+    expect(text_of(app, "lb6", state), f"0 selected / {hits - 2} found", "counter")
     app.screenshot("replaced")
     wanted[TEST_KEY]["Colour"] = ("REG_SZ", "guppy blue")
     wanted[TEST_KEY]["guppyName"] = wanted[TEST_KEY].pop("zebrafishName")
@@ -249,23 +252,30 @@ def replace_locate_delete(app):
     state = app.wait_for(
         lambda s: any(r["cells"][0] == "Note" and r.get("selected")
                       for r in app.rows("RegLV", s)), "the located value")
-    tree = app.rows("RegTV", state)
-    expect([r["cells"][0] for r in tree if r.get("current")], ["Other"], "located key")
+    expect([r["cells"][0] for r in app.rows("RegTV", state) if r.get("current")], ["Other"],
+           "located key")
+    expect(text_of(app, "lb2", state).endswith("\\Software\\QuarnelE2E\\Other"), True,
+           "path display of the located key")
     app.screenshot("located")
 
-    # Delete the value Keep in the browser: select it, press Delete, confirm.
-    keep = next(i for i, r in enumerate(app.rows("RegLV", state)) if r["cells"][0] == "Keep")
-    app.click_row("RegLV", keep)
-    app.session.key("Delete")
+    # Delete the Path hit from the result list: select its row alone, "Delete", "OK".
+    rows = app.rows("FoundLV", state)
+    path = next(i for i, r in enumerate(rows) if hit_of(r)[1] == "Path")
+    app.click_row("FoundLV", path)
+    app.wait_for(lambda s: text_of(app, "lb6", s) == f"1 selected / {hits - 2} found",
+                 "the Path row selected")
+    app.click("Button3")
     expect(app.wait_for_box("the delete question"),
-           ("Bestätigung", "Delete Value Keep?", ["OK", "Abbrechen"]), "delete question")
+           ("Bestätigung", "Delete selected Keys?", ["OK", "Abbrechen"]), "delete question")
     app.screenshot("delete-question")
     app.press_box_button("OK")
     state = app.wait_for(
-        lambda s: "Keep" not in [r["cells"][0] for r in app.rows("RegLV", s)],
-        "the value to leave the list")
-    app.screenshot("value-deleted")
-    del wanted[TEST_KEY + "\\Other"]["Keep"]
+        lambda s: text_of(app, "lb1", s) == "1 items deleted (maybe with subkeys)",
+        "the delete to end")
+    expect({hit_of(r) for r in app.rows("FoundLV", state)}, left - {hit_of(rows[path])},
+           "rows left after the delete")
+    app.screenshot("deleted")
+    del wanted[TEST_KEY + "\\Other"]["Path"]
 
     # Close as the title bar's close button does; the changes must be in the files then.
     app.session.request_close(app.main_x_window())
@@ -387,11 +397,11 @@ def refusal_while_wine_runs(app):
     expect_files_unchanged_outside_test_key(before, snapshot_files(app.prefix))
 
 
-replace_locate_delete.needs_prefix = True
+search_replace_locate_delete.needs_prefix = True
 close_during_run.needs_demo = True
 refusal_while_wine_runs.needs_prefix = True
 browser_delete.needs_prefix = True
 ALL += [browser_delete, refusal_while_wine_runs]
 # Run only when named: they need the search, the bulk edits and the browser, which are
 # still being built.
-PENDING = [replace_locate_delete, close_during_run, looks_search_1x, looks_search_2x]
+PENDING = [search_replace_locate_delete, close_during_run, looks_search_1x, looks_search_2x]
