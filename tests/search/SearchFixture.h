@@ -25,9 +25,16 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <vector>
+
+inline void PrintTo(const ResultRow &row, std::ostream *out)
+{
+    *out << '[' << row.root << " | " << row.branch << " | " << row.name << " | " << row.type
+         << " | " << row.value << ']';
+}
 
 inline void ensureApplication()
 {

@@ -148,6 +148,39 @@ TEST_F(SearchRunTest, StopDuringRunUnwindsThroughTheFirstSubkeyChain)
     EXPECT_EQ(form->Button1->text(), "&Search");
 }
 
+TEST_F(SearchRunTest, KeysWithThirtyFiveSubkeysShowTheirPathAndProgress)
+{
+    for (int i = 0; i < 35; ++i)
+        setText(HKEY_LOCAL_MACHINE, "Big\\S" + std::to_string(10 + i), "v", "p");
+    for (int i = 0; i < 34; ++i)
+        setText(HKEY_LOCAL_MACHINE, "Small\\S" + std::to_string(10 + i), "v", "p");
+    struct Seen
+    {
+        std::string lb1;
+        int max = 0;
+        int position = 0;
+    };
+    std::vector<Seen> seen;
+    std::function<void()> look = [&] {
+        if (form->Button1->text() != "St&op") return;
+        seen.push_back({text(form->lb1), form->pb2->max(), form->pb2->position()});
+        soon(look);
+    };
+    soon(look);
+    search("nothing");
+    ASSERT_EQ(seen.size(), 69u); // one pass per value
+    EXPECT_EQ(seen[0].lb1, "HKEY_LOCAL_MACHINE\\Big\\");
+    EXPECT_EQ(seen[0].max, 35);
+    EXPECT_EQ(seen[0].position, 0);
+    EXPECT_EQ(seen[34].position, 34);
+    // Small's 34 subkeys change neither: the bar stays where Big left it.
+    EXPECT_EQ(seen[35].lb1, "HKEY_LOCAL_MACHINE\\Big\\");
+    EXPECT_EQ(seen[68].max, 35);
+    EXPECT_EQ(seen[68].position, 34);
+    EXPECT_EQ(form->pb2->position(), 0); // back to 0 at the end, the maximum kept
+    EXPECT_EQ(form->pb2->max(), 35);
+}
+
 TEST_F(SearchRunTest, EscapeStopsARunAndDoesNothingWhenIdle)
 {
     setText(HKEY_LOCAL_MACHINE, "K1", "v", "esc");
@@ -247,18 +280,19 @@ TEST_F(SearchRunTest, HandlersRunInsideTheRunAndTheListStaysConsistent)
 
 TEST_F(SearchRunTest, StartPressedWhileAStoppedRunUnwindsIsDropped)
 {
-    setText(HKEY_LOCAL_MACHINE, "A", "v", "x");
+    setText(HKEY_LOCAL_MACHINE, "A", "v1", "x");
+    setText(HKEY_LOCAL_MACHINE, "A", "v2", "x");
     setText(HKEY_LOCAL_MACHINE, "A\\B", "v", "x");
-    int startsSeen = 0;
     soon([&] {
-        form->Button1->click(); // stop
         soon([&] {
-            form->Button1->click(); // "&Search" again while the walk unwinds
-            startsSeen += form->Button1->text() == "St&op";
+            form->Button1->click(); // stop, at A's second value
+            // "&Search" again while the walk unwinds through B: a run nested in
+            // the stopped one would empty the list and walk everything again.
+            soon([&] { form->Button1->click(); });
         });
     });
     search("x");
-    EXPECT_EQ(startsSeen, 0);
+    EXPECT_EQ(rows(), (std::vector<Row>{{HKLM, "A\\", "v1", "REG_SZ", "x"}}));
     EXPECT_EQ(form->Button1->text(), "&Search");
 }
 
