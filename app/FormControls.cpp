@@ -13,16 +13,40 @@
 #include "TTreeView.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QStandardItemModel>
+#include <QToolTip>
+#include <algorithm>
 
 namespace {
 
 using A = TAlignLayout;
+
+// Shows a tooltip whose lines end in line feed and carriage return as plain
+// lines: Qt would draw each carriage return as a blank at the next line's start.
+class TTooltipLines : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *control = qobject_cast<QWidget *>(watched);
+        if (event->type() != QEvent::ToolTip || !control || control->toolTip().isEmpty())
+            return false;
+        QString lines = control->toolTip();
+        lines.remove(QLatin1Char('\r'));
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), lines, control);
+        return true;
+    }
+};
 
 template <typename T> T *placed(T *control, const char *name, QWidget *parent, QRect geometry)
 {
@@ -63,8 +87,8 @@ void TRegForm::CreateControls()
     setFont(FormFonts::formFont());
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
-    move(0, 518);
     resize(632, 453);
+    PlaceOnScreen();
     setMinimumSize(632, 453);
     new TAlignLayout(this, QSize(632, 453));
 
@@ -73,6 +97,7 @@ void TRegForm::CreateControls()
 
     CreatePanel1();
     CreatePanel3();
+    SetTabOrder();
 
     pm1 = new QMenu(this);
     pm1->setObjectName(QStringLiteral("pm1"));
@@ -107,6 +132,7 @@ void TRegForm::CreatePanel1()
     Edit1 = placed(new QLineEdit, "Edit1", Panel1, {370, 1, 140, 21});
     ckbmirr = placed(new QCheckBox(QStringLiteral("include mirrored Keys")), "ckbmirr", Panel1,
                      {6, 2, 125, 17});
+    ckbmirr->installEventFilter(new TTooltipLines(ckbmirr));
     Button2 = placed(new TButton(QStringLiteral("E&xit")), "Button2", Panel1, {572, 1, 55, 21});
     Label1 = label("Label1", QStringLiteral("Search for:"), Panel1, {309, 4, 55, 15});
 
@@ -191,10 +217,32 @@ void TRegForm::CreatePanel3()
     layout->add(Panel2, A::alClient);
 }
 
+void TRegForm::PlaceOnScreen()
+{
+    // The designed place is left 0, top 518 (outer size 640 x 480); a screen too
+    // small for it gets the window moved up until it fits.
+    int left = 0;
+    int top = 518;
+    if (const QScreen *display = screen()) {
+        const QRect room = display->availableGeometry();
+        left = std::max(left, room.left());
+        if (top + 480 > room.bottom() + 1) top = std::max(room.top(), room.bottom() + 1 - 480);
+    }
+    move(left, top);
+}
+
+void TRegForm::SetTabOrder()
+{
+    // Panel1, then the browser, then Panel2, each in its own order.
+    const QList<QWidget *> chain = {Button1, Edit1,   ckbmirr, Button2, RegTV,
+                                    RegLV,   FoundLV, Edit2,   Button4, Button3};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
 void TRegForm::SetUpFoundLVColumns()
 {
     const int widths[] = {120, 200, 80, 80, 140};
     for (int column = 0; column < 5; ++column)
         FoundLV->setColumnWidth(column, widths[column]);
-    FoundLV->setToolTip(QString());
 }

@@ -2,11 +2,20 @@
 
 #include "TImageList.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 
 namespace {
+
+// A move that was announced but did not happen must not stand for a later one.
+struct ForgetAnnounced
+{
+    QTreeWidgetItem *&announced;
+    ~ForgetAnnounced() { announced = nullptr; }
+};
 
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSelectedImageRole = Qt::UserRole + 2;
@@ -37,29 +46,6 @@ private:
 
 } // namespace
 
-// Every change of the current node, whatever starts it, passes through here,
-// so the changing/changed pair runs around it and the selection follows it.
-class TTreeSelectionModel : public QItemSelectionModel
-{
-public:
-    TTreeSelectionModel(TTreeView *view) : QItemSelectionModel(view->model(), view), m_view(view) {}
-
-    void setCurrentIndex(const QModelIndex &index, SelectionFlags command) override
-    {
-        if (index == currentIndex() || !index.isValid()) {
-            QItemSelectionModel::setCurrentIndex(index, command);
-            return;
-        }
-        QTreeWidgetItem *node = m_view->itemFromIndex(index);
-        emit m_view->changing(node);
-        QItemSelectionModel::setCurrentIndex(index, ClearAndSelect | Rows);
-        emit m_view->changed(node);
-    }
-
-private:
-    TTreeView *m_view;
-};
-
 TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
 {
     setHeaderHidden(true);
@@ -70,9 +56,6 @@ TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
     setEditTriggers(NoEditTriggers);
     setIndentation(19);
     setItemDelegate(new TNodeDelegate(this));
-    QItemSelectionModel *old = selectionModel();
-    setSelectionModel(new TTreeSelectionModel(this));
-    delete old;
 }
 
 void TTreeView::setImageList(const TImageList *images)
@@ -126,7 +109,41 @@ bool TTreeView::collapseNode(QTreeWidgetItem *node)
 
 void TTreeView::selectNode(QTreeWidgetItem *node)
 {
-    if (node) setCurrentItem(node);
+    if (!node || node == currentItem()) return;
+    const ForgetAnnounced forget{m_announced};
+    announce(node);
+    setCurrentItem(node);
+}
+
+void TTreeView::announce(QTreeWidgetItem *node)
+{
+    m_announced = node;
+    emit changing(node);
+}
+
+QModelIndex TTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Keyboard moves ask here for the node they go to next, which lets changing()
+    // run before the move. Other callers may not move at all.
+    const QModelIndex next = QTreeWidget::moveCursor(action, modifiers);
+    if (m_inKeyPress && next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
+    return next;
+}
+
+void TTreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTreeWidget::currentChanged(current, previous);
+    QTreeWidgetItem *node = itemFromIndex(current);
+    if (!node) return;
+    // The selection follows the current node at once, also on a mouse press,
+    // where the view would select only after this.
+    selectionModel()->select(current,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // Moves that did not announce themselves (typing a node's first letters, a
+    // removal) still get their changing() first.
+    if (m_announced != node) emit changing(node);
+    m_announced = nullptr;
+    emit changed(node);
 }
 
 void TTreeView::setHasChildren(QTreeWidgetItem *node, bool hasChildren)
@@ -184,6 +201,10 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
         if (canExpand(node)) toggle(node);
         return;
     }
+    // Only the left button selects; a right click leaves the selection for a menu.
+    if (event->button() != Qt::LeftButton) return;
+    const ForgetAnnounced forget{m_announced};
+    if (node != currentItem()) announce(node);
     QTreeWidget::mousePressEvent(event);
 }
 
@@ -228,7 +249,19 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
             break;
         }
     }
+    // Handlers may throw; the flags must not outlive this press.
+    const QScopedValueRollback<bool> inKeyPress(m_inKeyPress, true);
+    const ForgetAnnounced forget{m_announced};
     QTreeWidget::keyPressEvent(event);
+}
+
+void TTreeView::focusInEvent(QFocusEvent *event)
+{
+    // Focus from the keyboard selects the first node when none is selected; done
+    // here so that the move is announced like any other.
+    if (!currentItem() && event->reason() != Qt::MouseFocusReason && topLevelItemCount() > 0)
+        selectNode(topLevelItem(0));
+    QTreeWidget::focusInEvent(event);
 }
 
 void TTreeView::keyReleaseEvent(QKeyEvent *event)
