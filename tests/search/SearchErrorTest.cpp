@@ -45,11 +45,11 @@ TEST_F(SearchErrorTest, ReadErrorEndsTheRunWithoutItsClosingSteps)
     // A real click, so the error passes through the application like any event's.
     QTest::mouseClick(form->Button1, Qt::LeftButton);
 
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].kind, Dialogs::TDialogKind::ErrorDisplay);
-    EXPECT_EQ(boxes[0].caption, "Quarnel");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].kind, Dialogs::TDialogKind::ErrorDisplay);
+    EXPECT_EQ(boxes()[0].caption, "Quarnel");
     // No period: the quote sorts before it.
-    EXPECT_EQ(boxes[0].text, "Fehler beim Holen der Daten f\xc3\xbcr 'gone'");
+    EXPECT_EQ(boxes()[0].text, "Fehler beim Holen der Daten f\xc3\xbcr 'gone'");
 
     EXPECT_EQ(form->Button1->text(), "St&op");
     EXPECT_TRUE(form->Button1->isCancel());

@@ -1,13 +1,12 @@
-// The real main window on a fresh in-memory registry, for tests of the search run
-// and the result list. Boxes are answered "OK" and recorded; the walker lets the
+// The real main window on a fresh in-memory registry (the window harness), for
+// tests of the search run and the result list. The walker lets the
 // message loop run at every value, so events queued before a run are handled at
 // its first value. Every registry has nine keys to begin with: Software\Classes
 // and System\CurrentControlSet\Hardware Profiles\Current below HKEY_LOCAL_MACHINE,
 // .Default and the current user's key below HKEY_USERS.
 #pragma once
 
-#include "app/Dialogs.h"
-#include "app/QuarnelApplication.h"
+#include "WindowHarness.h"
 #include "app/TButton.h"
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
@@ -36,46 +35,25 @@ inline void PrintTo(const ResultRow &row, std::ostream *out)
          << " | " << row.value << ']';
 }
 
-inline void ensureApplication()
-{
-    static int argc = 1;
-    static char name[] = "quarnel_tests";
-    static char *argv[] = {name, nullptr};
-    if (!QCoreApplication::instance()) {
-        auto *app = new QuarnelApplication(argc, argv);
-        QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
-        (void)app;
-    }
-}
-
 class SearchFixture : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        ensureApplication();
-        quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
-        Dialogs::setAnswerer([this](const Dialogs::TDialogRecord &record) {
-            boxes.push_back(record);
-            return std::string(Dialogs::kOk);
-        });
         searchrun::setMessageStepGapNs(0);
-        // The mirrored and generated roots make their keys on first use; made here,
-        // every run of a test sees the same keys.
-        for (HKEY root : {HKEY_CLASSES_ROOT, HKEY_CURRENT_USER, HKEY_CURRENT_CONFIG}) {
-            HKEY key = nullptr;
-            RegOpenKeyExA(root, nullptr, 0, KEY_ALL_ACCESS, &key);
-            RegCloseKey(key);
-        }
-        form = std::make_unique<TRegForm>();
-        boxes.clear();
+        harness = std::make_unique<WindowHarness>();
+        form = &harness->form();
+        harness->clearBoxes();
+        // The current user's key is made on first use; made here, every run of a
+        // test sees the same keys.
+        HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_CURRENT_USER, nullptr, 0, KEY_ALL_ACCESS, &key);
+        RegCloseKey(key);
     }
 
-    void TearDown() override
-    {
-        form.reset();
-        Dialogs::setAnswerer({});
-    }
+    void TearDown() override { harness.reset(); }
+
+    const std::vector<RecordedBox> &boxes() const { return harness->boxes(); }
 
     static void setValue(HKEY root, const std::string &path, const std::string &name,
                          DWORD type, const std::string &data)
@@ -132,6 +110,6 @@ protected:
 
     static std::string text(const QLabel *label) { return label->text().toStdString(); }
 
-    std::unique_ptr<TRegForm> form;
-    std::vector<Dialogs::TDialogRecord> boxes;
+    std::unique_ptr<WindowHarness> harness;
+    TRegForm *form = nullptr;
 };

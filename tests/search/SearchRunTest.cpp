@@ -360,9 +360,8 @@ TEST_F(SearchRunTest, DestroyingTheWindowDuringARunDoesNotCrash)
 {
     setText(HKEY_LOCAL_MACHINE, "K1", "v", "c");
     setText(HKEY_LOCAL_MACHINE, "K2", "v", "c");
-    TRegForm *window = form.release();
+    auto *window = new TRegForm;
     QPointer<TRegForm> guard(window);
-    window->setAttribute(Qt::WA_DeleteOnClose);
     window->Edit1->setText("c");
     soon([&] { delete window; });
     window->Button1->click();
