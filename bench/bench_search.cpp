@@ -24,8 +24,8 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -86,10 +86,8 @@ double grepSeconds(const std::string &file, const char *needle, std::string &cou
     clock.start();
     FILE *pipe = popen(command.c_str(), "r");
     char line[64] = {};
-    if (pipe && std::fgets(line, sizeof line, pipe))
-        count = line;
-    if (pipe)
-        pclose(pipe);
+    if (pipe && std::fgets(line, sizeof line, pipe)) count = line;
+    if (pipe) pclose(pipe);
     while (!count.empty() && count.back() == '\n')
         count.pop_back();
     return double(clock.nsecsElapsed()) / 1e9;

@@ -21,8 +21,7 @@ void TRegForm::AttachResultModel()
 void TRegForm::FoundLVMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y)
 {
     (void)shift;
-    if (button != Qt::RightButton || m_foundModel->totalRows() == 0)
-        return;
+    if (button != Qt::RightButton || m_foundModel->totalRows() == 0) return;
     // Placed from the window's client origin and the browser's height, so the menu
     // follows Splitter1.
     const QPoint origin = mapToGlobal(QPoint(0, 0));
@@ -83,10 +82,8 @@ void TRegForm::RefreshCounter()
     // Rows the model has not merged yet count as found (and never as selected).
     const int found = m_foundModel->totalRows();
     const bool any = found > 0;
-    if (Button3->isEnabled() != any)
-        Button3->setEnabled(any);
-    if (Button4->isEnabled() != any)
-        Button4->setEnabled(any);
+    if (Button3->isEnabled() != any) Button3->setEnabled(any);
+    if (Button4->isEnabled() != any) Button4->setEnabled(any);
     const int selected = ResultModel::selectedCount(*FoundLV->selectionModel());
     lb6->setText(QStringLiteral("%1 selected / %2 found").arg(selected).arg(found));
 }

@@ -53,8 +53,7 @@ void TRegForm::Button1Click()
     }
     // A start pressed while a stopped run still unwinds would run nested inside it
     // and mix both runs' counters and statistics; the press is dropped instead.
-    if (searchrun::g_activeRuns > 0)
-        return;
+    if (searchrun::g_activeRuns > 0) return;
     const ActiveRun active;
     try {
         Button1->setText(QStringLiteral("St&op"));
@@ -70,8 +69,7 @@ void TRegForm::Button1Click()
     }
     FoundLVSelectAll();
     RefreshCounter();
-    if (Edit2->text().isEmpty() && m_foundModel->totalRows() > 0)
-        Edit2->setFocus();
+    if (Edit2->text().isEmpty() && m_foundModel->totalRows() > 0) Edit2->setFocus();
 }
 
 void TRegForm::BrowseReg()
@@ -87,7 +85,8 @@ void TRegForm::BrowseReg()
     m_lastMessageStepNs = -1;
 
     const QByteArray typed = Edit1->text().toUtf8();
-    UnitState::searchText = asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
+    UnitState::searchText =
+        asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
 
     Scope scope;
     QTreeWidgetItem *node = RegTV->selectedNode();
@@ -95,8 +94,8 @@ void TRegForm::BrowseReg()
         // Up from the selected key to the root key node, which sits below the top node.
         while (node->parent()->parent()) {
             const QByteArray name = node->text(0).toUtf8();
-            scope.keyPath = "\\" + std::string(name.constData(), std::size_t(name.size())) +
-                            scope.keyPath;
+            scope.keyPath =
+                "\\" + std::string(name.constData(), std::size_t(name.size())) + scope.keyPath;
             node = node->parent();
         }
         scope.firstRoot = scope.lastRoot = node->parent()->indexOfChild(node);
@@ -110,8 +109,7 @@ void TRegForm::BrowseReg()
         UnitState::currentRootName = name;
         BrowseSubKeys(scope.keyPath, RootKeys[std::size_t(index)]);
         pb1->stepIt();
-        if (!Button1->isCancel())
-            break;
+        if (!Button1->isCancel()) break;
     }
 
     // Rows that still wait for the model's next merge are shown with the statistics.

@@ -13,9 +13,15 @@ struct TWindowGone
 
 // Nanoseconds that must pass before the walker lets the message loop run again.
 inline std::int64_t g_messageStepGapNs = 5'000'000;
-inline std::int64_t messageStepGapNs() { return g_messageStepGapNs; }
+inline std::int64_t messageStepGapNs()
+{
+    return g_messageStepGapNs;
+}
 // Tests set 0 to get one pass per value.
-inline void setMessageStepGapNs(std::int64_t gap) { g_messageStepGapNs = gap; }
+inline void setMessageStepGapNs(std::int64_t gap)
+{
+    g_messageStepGapNs = gap;
+}
 
 // Runs whose handler has not returned yet (at most one).
 inline int g_activeRuns = 0;

@@ -17,15 +17,13 @@ int integerDigits(double value)
 QString formatStatisticNumber(double value, int decimals, const QLocale &locale)
 {
     int digits = integerDigits(value);
-    if (digits > kPrecision)
-        return locale.toString(value, 'E', kPrecision - 1);
+    if (digits > kPrecision) return locale.toString(value, 'E', kPrecision - 1);
     // Eight significant digits: decimals beyond them come out as zeros.
     const int kept = std::min(decimals, kPrecision - digits);
     const double scale = std::pow(10.0, kept);
     const double rounded = std::round(value * scale) / scale;
     digits = integerDigits(rounded);
-    if (digits > kPrecision)
-        return locale.toString(rounded, 'E', kPrecision - 1);
+    if (digits > kPrecision) return locale.toString(rounded, 'E', kPrecision - 1);
     return locale.toString(rounded, 'f', decimals);
 }
 

@@ -24,8 +24,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <ostream>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,8 +55,8 @@ protected:
 
     const std::vector<RecordedBox> &boxes() const { return harness->boxes(); }
 
-    static void setValue(HKEY root, const std::string &path, const std::string &name,
-                         DWORD type, const std::string &data)
+    static void setValue(HKEY root, const std::string &path, const std::string &name, DWORD type,
+                         const std::string &data)
     {
         HKEY key = nullptr;
         ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
