@@ -93,9 +93,8 @@ void TRegForm::BrowseReg()
     if (node && node->parent()) {
         // Up from the selected key to the root key node, which sits below the top node.
         while (node->parent()->parent()) {
-            const QByteArray name = node->text(0).toUtf8();
-            scope.keyPath =
-                "\\" + std::string(name.constData(), std::size_t(name.size())) + scope.keyPath;
+            // The node's exact name bytes: not every registry name is valid UTF-8.
+            scope.keyPath = "\\" + ItemName(node) + scope.keyPath;
             node = node->parent();
         }
         scope.firstRoot = scope.lastRoot = node->parent()->indexOfChild(node);
