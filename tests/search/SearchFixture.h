@@ -81,8 +81,9 @@ protected:
         RegCloseKey(key);
     }
 
-    // Runs fn at the run's next message-loop pass (or the next pass of whatever loop).
-    static void soon(std::function<void()> fn) { QTimer::singleShot(0, std::move(fn)); }
+    // Runs fn at the run's next message-loop pass (or the next pass of whatever
+    // loop); dropped if the window goes first.
+    void soon(std::function<void()> fn) const { QTimer::singleShot(0, form, std::move(fn)); }
 
     void search(const std::string &text)
     {
