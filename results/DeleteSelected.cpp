@@ -3,6 +3,9 @@
 
 void TRegForm::Button3Click() {}
 
-void TRegForm::Delete1Click() {}
+void TRegForm::Delete1Click()
+{
+    DeleteSelected();
+}
 
 void TRegForm::DeleteSelected() {}

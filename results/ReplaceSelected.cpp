@@ -3,6 +3,9 @@
 
 void TRegForm::Button4Click() {}
 
-void TRegForm::Replace1Click() {}
+void TRegForm::Replace1Click()
+{
+    ReplaceSelected();
+}
 
 void TRegForm::ReplaceSelected() {}
