@@ -1,0 +1,346 @@
+#include "ResultModel.h"
+
+#include "ListOrder.h"
+
+#include <QItemSelectionModel>
+
+#include <algorithm>
+#include <numeric>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Type", "Value"};
+
+class BusyScope
+{
+public:
+    explicit BusyScope(bool &flag) : m_flag(flag) { m_flag = true; }
+    ~BusyScope() { m_flag = false; }
+    BusyScope(const BusyScope &) = delete;
+    BusyScope &operator=(const BusyScope &) = delete;
+
+private:
+    bool &m_flag;
+};
+
+// Selected rows as sorted, disjoint [top, bottom] intervals.
+std::vector<std::pair<int, int>> selectedIntervals(const QItemSelectionModel &selection)
+{
+    std::vector<std::pair<int, int>> spans;
+    for (const QItemSelectionRange &range : selection.selection())
+        if (range.isValid())
+            spans.emplace_back(range.top(), range.bottom());
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<int, int>> merged;
+    for (const auto &span : spans) {
+        if (!merged.empty() && span.first <= merged.back().second + 1)
+            merged.back().second = std::max(merged.back().second, span.second);
+        else
+            merged.push_back(span);
+    }
+    return merged;
+}
+
+} // namespace
+
+ResultModel::ResultModel(int *sortColumn, QObject *parent)
+    : QAbstractTableModel(parent), m_sortColumn(sortColumn ? sortColumn : &m_ownSortColumn)
+{
+    m_sortedBy = this->sortColumn();
+}
+
+int ResultModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_order.size() + m_tail.size());
+}
+
+int ResultModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : kResultColumnCount;
+}
+
+QVariant ResultModel::data(const QModelIndex &index, int role) const
+{
+    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
+        return {};
+    const std::string &text = m_rows[slotAt(index.row())].cell(index.column());
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= kResultColumnCount)
+        return {};
+    return QString::fromLatin1(kHeaders[section]);
+}
+
+Qt::ItemFlags ResultModel::flags(const QModelIndex &index) const
+{
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
+}
+
+void ResultModel::sort(int column, Qt::SortOrder)
+{
+    sortByColumn(column);
+}
+
+int ResultModel::sortColumn() const
+{
+    const int column = *m_sortColumn;
+    return (column >= 0 && column < kResultColumnCount) ? column : kColRoot;
+}
+
+void ResultModel::appendRow(ResultRow row)
+{
+    const int column = sortColumn();
+    if (column != m_sortedBy && !m_busy) {
+        // Rows that came before the change take their places by the old column.
+        mergePending();
+        resort(column);
+    }
+    m_pending.push_back(store(std::move(row)));
+    flushIfDue();
+}
+
+void ResultModel::flushIfDue()
+{
+    if (m_pending.empty() || m_busy)
+        return;
+    if (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= m_flushIntervalMs)
+        mergePending();
+}
+
+void ResultModel::flush()
+{
+    mergePending();
+}
+
+void ResultModel::sortByColumn(int column)
+{
+    if (column < 0 || column >= kResultColumnCount)
+        return;
+    *m_sortColumn = column;
+    if (m_busy)
+        return; // the next appended row re-sorts
+    mergePending();
+    resort(column);
+}
+
+void ResultModel::clear()
+{
+    if (m_busy)
+        return;
+    beginResetModel();
+    std::vector<ResultRow>().swap(m_rows);
+    std::vector<std::uint32_t>().swap(m_freeSlots);
+    std::vector<std::uint32_t>().swap(m_order);
+    m_tail.clear();
+    m_pending.clear();
+    m_sortedBy = sortColumn();
+    endResetModel();
+}
+
+void ResultModel::removeRowsAt(std::vector<int> rows)
+{
+    // Positions refer to merged rows: waiting rows are not merged here, so positions
+    // the caller read before stay valid.
+    if (m_busy)
+        return;
+    const int count = int(m_order.size());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(),
+                              [count](int r) { return r < 0 || r >= count; }),
+               rows.end());
+    if (rows.empty())
+        return;
+
+    BusyScope busy(m_busy);
+    // From the last run to the first; the rows after a run wait reversed in m_tail so
+    // that each run costs only its own length, not a shift of everything after it.
+    std::size_t runEnd = rows.size();
+    while (runEnd > 0) {
+        std::size_t runStart = runEnd - 1;
+        while (runStart > 0 && rows[runStart - 1] == rows[runStart] - 1)
+            --runStart;
+        const int first = rows[runStart];
+        const int last = rows[runEnd - 1];
+        for (std::size_t i = m_order.size(); i-- > std::size_t(last) + 1;)
+            m_tail.push_back(m_order[i]);
+        m_order.resize(std::size_t(last) + 1);
+        beginRemoveRows({}, first, last);
+        for (int r = first; r <= last; ++r)
+            release(m_order[std::size_t(r)]);
+        m_order.resize(std::size_t(first));
+        endRemoveRows();
+        runEnd = runStart;
+    }
+    m_order.insert(m_order.end(), m_tail.rbegin(), m_tail.rend());
+    m_tail.clear();
+}
+
+const ResultRow &ResultModel::rowAt(int row)
+{
+    mergePending();
+    return m_rows[slotAt(row)];
+}
+
+const std::string &ResultModel::cell(int row, int column)
+{
+    return rowAt(row).cell(column);
+}
+
+void ResultModel::selectAll(QItemSelectionModel &selection)
+{
+    mergePending();
+    if (m_order.empty())
+        return;
+    // One range for all rows: cheap to build, and selection models keep it as one
+    // range through later re-sorts.
+    const QItemSelection all(index(0, 0), index(int(m_order.size()) - 1, kResultColumnCount - 1));
+    selection.select(all, QItemSelectionModel::ClearAndSelect);
+}
+
+void ResultModel::deselectRow(QItemSelectionModel &selection, int row)
+{
+    if (row < 0 || row >= rowCount())
+        return;
+    selection.select(QItemSelection(index(row, 0), index(row, kResultColumnCount - 1)),
+                     QItemSelectionModel::Deselect);
+}
+
+std::vector<int> ResultModel::selectedRows(const QItemSelectionModel &selection)
+{
+    mergePending();
+    std::vector<int> rows;
+    for (const auto &[top, bottom] : selectedIntervals(selection))
+        for (int r = top; r <= bottom; ++r)
+            rows.push_back(r);
+    return rows;
+}
+
+int ResultModel::selectedCount(const QItemSelectionModel &selection)
+{
+    int count = 0;
+    for (const auto &[top, bottom] : selectedIntervals(selection))
+        count += bottom - top + 1;
+    return count;
+}
+
+std::uint32_t ResultModel::slotAt(int row) const
+{
+    const auto r = std::size_t(row);
+    if (r < m_order.size())
+        return m_order[r];
+    return m_tail[m_tail.size() - 1 - (r - m_order.size())];
+}
+
+std::uint32_t ResultModel::store(ResultRow &&row)
+{
+    if (!m_freeSlots.empty()) {
+        const std::uint32_t slot = m_freeSlots.back();
+        m_freeSlots.pop_back();
+        m_rows[slot] = std::move(row);
+        return slot;
+    }
+    m_rows.push_back(std::move(row));
+    return std::uint32_t(m_rows.size() - 1);
+}
+
+void ResultModel::release(std::uint32_t slot)
+{
+    m_rows[slot] = ResultRow{};
+    m_freeSlots.push_back(slot);
+}
+
+void ResultModel::mergePending()
+{
+    if (m_pending.empty() || m_busy)
+        return;
+    BusyScope busy(m_busy);
+    const int column = m_sortedBy;
+    const auto less = [this, column](std::uint32_t a, std::uint32_t b) {
+        return listTextLess(m_rows[a].cell(column), m_rows[b].cell(column));
+    };
+    // Stable, and equal merged rows win in the merge: the same order as placing
+    // each row by binary search after its equals, one at a time.
+    std::stable_sort(m_pending.begin(), m_pending.end(), less);
+    const auto landing = [&](std::uint32_t slot) {
+        return int(std::upper_bound(m_order.begin(), m_order.end(), slot, less) - m_order.begin());
+    };
+    const int oldCount = int(m_order.size());
+    const int added = int(m_pending.size());
+    const int firstPlace = landing(m_pending.front());
+    const bool together = firstPlace == landing(m_pending.back());
+    const int insertAt = together ? firstPlace : oldCount;
+
+    beginInsertRows({}, insertAt, insertAt + added - 1);
+    m_order.insert(m_order.begin() + insertAt, m_pending.begin(), m_pending.end());
+    m_pending.clear();
+    endInsertRows();
+
+    if (!together) {
+        // Scattered rows: shown at the end first, then moved into place by one layout
+        // change, which carries selections and the current row along.
+        std::vector<std::uint32_t> merged;
+        merged.reserve(m_order.size());
+        std::vector<int> newRowOf(m_order.size());
+        std::size_t i = 0, j = std::size_t(oldCount);
+        const std::size_t end = m_order.size();
+        while (i < std::size_t(oldCount) || j < end) {
+            const bool takeNew =
+                j < end && (i == std::size_t(oldCount) || less(m_order[j], m_order[i]));
+            const std::size_t from = takeNew ? j++ : i++;
+            newRowOf[from] = int(merged.size());
+            merged.push_back(m_order[from]);
+        }
+        applyOrder(std::move(merged), newRowOf);
+    }
+    m_sinceFlush.start();
+}
+
+void ResultModel::resort(int column)
+{
+    if (m_busy)
+        return;
+    m_sortedBy = column;
+    const std::size_t count = m_order.size();
+    if (count < 2)
+        return;
+    BusyScope busy(m_busy);
+    std::vector<std::string_view> keys(count);
+    for (std::size_t r = 0; r < count; ++r)
+        keys[r] = m_rows[m_order[r]].cell(column);
+    if (std::is_sorted(keys.begin(), keys.end(), listTextLess))
+        return;
+    std::vector<std::uint32_t> byKey(count);
+    std::iota(byKey.begin(), byKey.end(), 0u);
+    std::stable_sort(byKey.begin(), byKey.end(), [&keys](std::uint32_t a, std::uint32_t b) {
+        return listTextLess(keys[a], keys[b]);
+    });
+    std::vector<std::uint32_t> sorted(count);
+    std::vector<int> newRowOf(count);
+    for (std::size_t r = 0; r < count; ++r) {
+        sorted[r] = m_order[byKey[r]];
+        newRowOf[byKey[r]] = int(r);
+    }
+    applyOrder(std::move(sorted), newRowOf);
+}
+
+void ResultModel::applyOrder(std::vector<std::uint32_t> &&order, const std::vector<int> &newRowOf)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &old : before)
+        after.push_back(index(newRowOf[std::size_t(old.row())], old.column()));
+    m_order = std::move(order);
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

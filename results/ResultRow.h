@@ -1,0 +1,46 @@
+// One hit of a search: five text cells and nothing else. Operations find the
+// registry item again from these texts alone.
+#pragma once
+
+#include <string>
+
+enum ResultColumn : int {
+    kColRoot = 0,
+    kColBranch = 1,
+    kColName = 2,
+    kColType = 3,
+    kColValue = 4,
+    kResultColumnCount = 5,
+};
+
+enum class ResultRowKind { Key, ValueName, Data };
+
+struct ResultRow
+{
+    std::string root;   // root name as in the root table, e.g. HKEY_LOCAL_MACHINE
+    std::string branch; // key path below the root with a trailing "\", empty for the root
+    std::string name;   // value name, "(Standard)" for the default value, empty on key rows
+    std::string type;   // REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ on data rows, else empty
+    std::string value;  // data text on data rows; key and value-name rows leave it empty
+
+    // Column 0..4; any other index reads as the Root cell.
+    const std::string &cell(int column) const
+    {
+        switch (column) {
+        case kColBranch: return branch;
+        case kColName: return name;
+        case kColType: return type;
+        case kColValue: return value;
+        default: return root;
+        }
+    }
+
+    ResultRowKind kind() const
+    {
+        if (name.empty())
+            return ResultRowKind::Key;
+        return type.empty() ? ResultRowKind::ValueName : ResultRowKind::Data;
+    }
+
+    bool operator==(const ResultRow &) const = default;
+};

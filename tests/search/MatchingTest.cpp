@@ -1,0 +1,73 @@
+#include "Matching.h"
+
+#include <gtest/gtest.h>
+
+constexpr auto npos = std::string_view::npos;
+
+TEST(Matching, LowerCasesAsciiLettersOnly)
+{
+    EXPECT_EQ(asciiLower("AbZ@[`{ 09"), "abz@[`{ 09");
+    EXPECT_EQ(asciiLower("\xC3\x84"), "\xC3\x84"); // Ä stays Ä: no byte of it is A..Z
+    EXPECT_EQ(asciiLower(std::string("A\0B", 3)), std::string("a\0b", 3));
+}
+
+TEST(Matching, HitIgnoresAsciiCaseOnly)
+{
+    EXPECT_TRUE(isHit("abc", "xxABCxx"));
+    EXPECT_TRUE(isHit("abc", "aBc"));
+    EXPECT_TRUE(isHit("\xC3\xA4", "M\xC3\xA4nner"));       // ä finds ä
+    EXPECT_FALSE(isHit("\xC3\xA4", "M\xC3\x84NNER"));      // ... but not Ä
+    EXPECT_TRUE(isHit(asciiLower("\xC3\x84"), "\xC3\x84")); // Ä finds Ä
+    EXPECT_FALSE(isHit(asciiLower("\xC3\x84"), "\xC3\xA4"));
+    EXPECT_FALSE(isHit("@", "`"));
+}
+
+TEST(Matching, BlanksAndBackslashesAreSignificant)
+{
+    EXPECT_FALSE(isHit("a b", "ab"));
+    EXPECT_FALSE(isHit("ab", "a b"));
+    EXPECT_TRUE(isHit("a b", "xA B"));
+    EXPECT_TRUE(isHit("run\\", "\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\"));
+    EXPECT_TRUE(isHit("\\", "\\"));
+}
+
+TEST(Matching, EmptyOrLongerSearchNeverMatches)
+{
+    EXPECT_FALSE(isHit("", ""));
+    EXPECT_FALSE(isHit("", "abc"));
+    EXPECT_FALSE(isHit("abcd", "abc"));
+    EXPECT_FALSE(isHit("a", ""));
+}
+
+TEST(Matching, FirstHitFindsFirstFoldedOccurrence)
+{
+    EXPECT_EQ(firstHit("foo", "xxFOOfoo"), 2u);
+    EXPECT_EQ(firstHit("aab", "aaab"), 1u); // a partial match must not skip ahead
+    EXPECT_EQ(firstHit("abc", "ab"), npos);
+    EXPECT_EQ(firstHit("c", "abc"), 2u);
+    EXPECT_EQ(firstHit(std::string_view("b\0c", 3), std::string_view("ab\0C", 4)), 1u);
+}
+
+TEST(Matching, ReplacesFirstOccurrenceKeepingTheRest)
+{
+    std::string text = "Foo Bar foo";
+    EXPECT_TRUE(replaceFirstHit(text, asciiLower("FOO"), "x"));
+    EXPECT_EQ(text, "x Bar foo");
+
+    text = "\xC3\x84pfelFOO";
+    EXPECT_TRUE(replaceFirstHit(text, "foo", "Bar"));
+    EXPECT_EQ(text, "\xC3\x84pfelBar");
+
+    text = "afoofoo";
+    EXPECT_TRUE(replaceFirstHit(text, "foo", "")); // empty replacement deletes it
+    EXPECT_EQ(text, "afoo");
+}
+
+TEST(Matching, ReplaceLeavesTextAloneWithoutAHit)
+{
+    std::string text = "Foo";
+    EXPECT_FALSE(replaceFirstHit(text, "", "x"));
+    EXPECT_FALSE(replaceFirstHit(text, "bar", "x"));
+    EXPECT_FALSE(replaceFirstHit(text, "FOO", "x")); // search text must be lowered
+    EXPECT_EQ(text, "Foo");
+}
