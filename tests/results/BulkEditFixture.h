@@ -1,0 +1,88 @@
+// The real window on a fresh in-memory registry, with result rows put into its
+// list directly, so each case controls exactly which rows are there and in what
+// order. Every message box is answered from a queue and recorded.
+#pragma once
+
+#include "ResultModel.h"
+#include "ResultRow.h"
+#include "TRegistry.h"
+#include "app/Dialogs.h"
+#include "app/TRegForm.h"
+
+#include <QAction>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace quarnel::platform {
+class KeyStore;
+}
+
+inline const std::string kHkcu = "HKEY_CURRENT_USER";
+inline const std::string kHklm = "HKEY_LOCAL_MACHINE";
+
+class BulkEditTest : public ::testing::Test
+{
+protected:
+    BulkEditTest();
+    ~BulkEditTest() override;
+
+    TRegForm &form() { return *m_form; }
+    ResultModel &model();
+    quarnel::platform::KeyStore &store() { return *m_store; }
+
+    // Registry set-up and inspection; paths are below the root, without leading "\".
+    void makeKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
+    void setValue(const std::string &path, const std::string &name, const std::string &bytes,
+                  TValueKind kind, HKEY root = HKEY_CURRENT_USER);
+    void setText(const std::string &path, const std::string &name, const std::string &text)
+    {
+        setValue(path, name, text + '\0', TValueKind::vkString);
+    }
+    bool hasKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
+    bool hasValue(const std::string &path, const std::string &name);
+    // The value's bytes and kind; empty bytes and vkUnknown when missing.
+    std::string valueBytes(const std::string &path, const std::string &name,
+                           TValueKind *kind = nullptr);
+
+    // Rows in the order given (they sort by Root, keeping arrival order).
+    void addRow(const ResultRow &row);
+    void addKeyRow(const std::string &branch, const std::string &root = kHkcu)
+    {
+        addRow({root, branch, "", "", ""});
+    }
+    void addNameRow(const std::string &branch, const std::string &name)
+    {
+        addRow({kHkcu, branch, name, "", ""});
+    }
+    void addDataRow(const std::string &branch, const std::string &name, const std::string &type,
+                    const std::string &value)
+    {
+        addRow({kHkcu, branch, name, type, value});
+    }
+    void selectAll();
+    std::vector<ResultRow> rows();
+    int selectedCount();
+
+    // Boxes.
+    void answer(const std::string &button) { m_answers.push_back(button); }
+    const std::vector<Dialogs::TDialogRecord> &boxes() const { return m_boxes; }
+    std::vector<std::string> boxTexts(Dialogs::TDialogKind kind) const;
+    void clearBoxes() { m_boxes.clear(); }
+
+    // Starts the operations the way the user does.
+    void clickDelete();
+    void clickReplace(const std::string &search, const std::string &replacement);
+    std::string lb1Text() const;
+    std::string lb6Text() const;
+
+private:
+    std::shared_ptr<quarnel::platform::KeyStore> m_store;
+    std::unique_ptr<TRegForm> m_form;
+    std::deque<std::string> m_answers;
+    std::vector<Dialogs::TDialogRecord> m_boxes;
+};
