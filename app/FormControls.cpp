@@ -18,7 +18,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QScreen>
 #include <QStandardItemModel>
+#include <algorithm>
 
 namespace {
 
@@ -63,8 +65,8 @@ void TRegForm::CreateControls()
     setFont(FormFonts::formFont());
     setAutoFillBackground(true);
     setBackgroundRole(QPalette::Button);
-    move(0, 518);
     resize(632, 453);
+    PlaceOnScreen();
     setMinimumSize(632, 453);
     new TAlignLayout(this, QSize(632, 453));
 
@@ -73,6 +75,7 @@ void TRegForm::CreateControls()
 
     CreatePanel1();
     CreatePanel3();
+    SetTabOrder();
 
     pm1 = new QMenu(this);
     pm1->setObjectName(QStringLiteral("pm1"));
@@ -189,6 +192,29 @@ void TRegForm::CreatePanel3()
     layout->add(PanelReg, A::alTop);
     layout->add(Splitter1, A::alTop);
     layout->add(Panel2, A::alClient);
+}
+
+void TRegForm::PlaceOnScreen()
+{
+    // The designed place is left 0, top 518 (outer size 640 x 480); a screen too
+    // small for it gets the window moved up until it fits.
+    int left = 0;
+    int top = 518;
+    if (const QScreen *display = screen()) {
+        const QRect room = display->availableGeometry();
+        left = std::max(left, room.left());
+        if (top + 480 > room.bottom() + 1) top = std::max(room.top(), room.bottom() + 1 - 480);
+    }
+    move(left, top);
+}
+
+void TRegForm::SetTabOrder()
+{
+    // Panel1, then the browser, then Panel2, each in its own order.
+    const QList<QWidget *> chain = {Button1, Edit1,   ckbmirr, Button2, RegTV,
+                                    RegLV,   FoundLV, Edit2,   Button4, Button3};
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
 }
 
 void TRegForm::SetUpFoundLVColumns()

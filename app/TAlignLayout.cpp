@@ -59,7 +59,8 @@ QSize TAlignLayout::minimumSize() const
 
 void TAlignLayout::realign()
 {
-    placeAligned(geometry(), 0, 0);
+    // The parent's rectangle, not geometry(): Qt may not have laid out this layout yet.
+    if (QWidget *parent = parentWidget()) placeAligned(parent->contentsRect(), 0, 0);
 }
 
 void TAlignLayout::setGeometry(const QRect &rect)

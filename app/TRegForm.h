@@ -134,6 +134,8 @@ private:
     void CreateControls();
     void CreatePanel1();
     void CreatePanel3();
+    void PlaceOnScreen();
+    void SetTabOrder();
     void BindEvents();
     QStandardItemModel *m_foundPlaceholder = nullptr;
 

@@ -37,29 +37,6 @@ private:
 
 } // namespace
 
-// Every change of the current node, whatever starts it, passes through here,
-// so the changing/changed pair runs around it and the selection follows it.
-class TTreeSelectionModel : public QItemSelectionModel
-{
-public:
-    TTreeSelectionModel(TTreeView *view) : QItemSelectionModel(view->model(), view), m_view(view) {}
-
-    void setCurrentIndex(const QModelIndex &index, SelectionFlags command) override
-    {
-        if (index == currentIndex() || !index.isValid()) {
-            QItemSelectionModel::setCurrentIndex(index, command);
-            return;
-        }
-        QTreeWidgetItem *node = m_view->itemFromIndex(index);
-        emit m_view->changing(node);
-        QItemSelectionModel::setCurrentIndex(index, ClearAndSelect | Rows);
-        emit m_view->changed(node);
-    }
-
-private:
-    TTreeView *m_view;
-};
-
 TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
 {
     setHeaderHidden(true);
@@ -70,9 +47,6 @@ TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
     setEditTriggers(NoEditTriggers);
     setIndentation(19);
     setItemDelegate(new TNodeDelegate(this));
-    QItemSelectionModel *old = selectionModel();
-    setSelectionModel(new TTreeSelectionModel(this));
-    delete old;
 }
 
 void TTreeView::setImageList(const TImageList *images)
@@ -126,7 +100,40 @@ bool TTreeView::collapseNode(QTreeWidgetItem *node)
 
 void TTreeView::selectNode(QTreeWidgetItem *node)
 {
-    if (node) setCurrentItem(node);
+    if (!node || node == currentItem()) return;
+    announce(node);
+    setCurrentItem(node);
+}
+
+void TTreeView::announce(QTreeWidgetItem *node)
+{
+    m_announced = node;
+    emit changing(node);
+}
+
+QModelIndex TTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
+{
+    // Keyboard moves and the first focus ask here for the node they go to next,
+    // which lets changing() run before the move.
+    const QModelIndex next = QTreeWidget::moveCursor(action, modifiers);
+    if (next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
+    return next;
+}
+
+void TTreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
+{
+    QTreeWidget::currentChanged(current, previous);
+    QTreeWidgetItem *node = itemFromIndex(current);
+    if (!node) return;
+    // The selection follows the current node at once, also on a mouse press,
+    // where the view would select only after this.
+    selectionModel()->select(current,
+                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    // Moves that did not announce themselves (typing a node's first letters, a
+    // removal) still get their changing() first.
+    if (m_announced != node) emit changing(node);
+    m_announced = nullptr;
+    emit changed(node);
 }
 
 void TTreeView::setHasChildren(QTreeWidgetItem *node, bool hasChildren)
@@ -184,6 +191,7 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
         if (canExpand(node)) toggle(node);
         return;
     }
+    if (node != currentItem()) announce(node);
     QTreeWidget::mousePressEvent(event);
 }
 

@@ -29,6 +29,7 @@ public:
     bool collapseNode(QTreeWidgetItem *node);
     // Runs changing() then changed() when the selection moves to `node`.
     void selectNode(QTreeWidgetItem *node);
+    // The selection is the current node (at most one).
     QTreeWidgetItem *selectedNode() const { return currentItem(); }
 
     static bool canExpand(const QTreeWidgetItem *node);
@@ -56,11 +57,15 @@ protected:
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event) const override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
-    friend class TTreeSelectionModel;
+    void announce(QTreeWidgetItem *node);
     bool onExpandButton(const QPoint &pos, QTreeWidgetItem *node) const;
     void toggle(QTreeWidgetItem *node);
 
     const TImageList *m_images = nullptr;
+    // The node changing() already ran for, ahead of its move.
+    QTreeWidgetItem *m_announced = nullptr;
 };

@@ -136,6 +136,9 @@ bool TRegistry::DeleteTree(const std::string &path)
                         DeleteTree(std::string(name.data(), length));
                 }
             }
+            // Through the handle, the very key that was emptied goes: deleting by name
+            // would follow a link to its target.
+            return RegDeleteKeyA(key.get(), "") == ERROR_SUCCESS;
         }
     }
     // Resolved again against the open key that is back in place.

@@ -157,21 +157,34 @@ bool TRegistry::QueryKeyInfo(TKeyInfoRec &info)
     return true;
 }
 
+namespace {
+
+// Enumerates `count` names with one buffer of `bufferSize` bytes; an index whose
+// enumeration fails adds nothing.
+template <typename Enumerate>
+void ListNames(std::vector<std::string> &list, uint32_t count, uint32_t bufferSize, Enumerate enumerate)
+{
+    std::string buffer(bufferSize, '\0');
+    list.reserve(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        DWORD length = bufferSize;
+        if (enumerate(i, buffer.data(), &length) == ERROR_SUCCESS)
+            list.emplace_back(buffer.data(), length);
+    }
+}
+
+} // namespace
+
 void TRegistry::ListSubkeys(std::vector<std::string> &list)
 {
     list.clear();
     TKeyInfoRec info;
     if (!QueryKeyInfo(info))
         return;
-    const uint32_t bufferSize = NameBufferSize(info.MaxSubkeyNameLen);
-    std::string buffer(bufferSize, '\0');
-    list.reserve(info.SubkeyCount);
-    for (uint32_t i = 0; i < info.SubkeyCount; ++i) {
-        DWORD length = bufferSize;
-        if (RegEnumKeyExA(m_keyHandle, i, buffer.data(), &length, nullptr, nullptr, nullptr,
-                          nullptr) == ERROR_SUCCESS)
-            list.emplace_back(buffer.data(), length);
-    }
+    ListNames(list, info.SubkeyCount, NameBufferSize(info.MaxSubkeyNameLen),
+              [this](DWORD i, LPSTR name, LPDWORD length) {
+                  return RegEnumKeyExA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
+              });
 }
 
 void TRegistry::ListValueNames(std::vector<std::string> &list)
@@ -180,15 +193,10 @@ void TRegistry::ListValueNames(std::vector<std::string> &list)
     TKeyInfoRec info;
     if (!QueryKeyInfo(info))
         return;
-    const uint32_t bufferSize = NameBufferSize(info.MaxValueNameLen);
-    std::string buffer(bufferSize, '\0');
-    list.reserve(info.ValueCount);
-    for (uint32_t i = 0; i < info.ValueCount; ++i) {
-        DWORD length = bufferSize;
-        if (RegEnumValueA(m_keyHandle, i, buffer.data(), &length, nullptr, nullptr, nullptr,
-                          nullptr) == ERROR_SUCCESS)
-            list.emplace_back(buffer.data(), length);
-    }
+    ListNames(list, info.ValueCount, NameBufferSize(info.MaxValueNameLen),
+              [this](DWORD i, LPSTR name, LPDWORD length) {
+                  return RegEnumValueA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
+              });
 }
 
 bool TRegistry::QueryValueInfo(const std::string &name, TValueInfoRec &info)

@@ -4,7 +4,9 @@
 // enumeration follows the store's sorted order.
 #include "winreg.h"
 
+#include "HandleTable.h"
 #include "KeyStore.h"
+#include "PathWalk.h"
 #include "RegText.h"
 
 #include <cstring>
@@ -19,77 +21,7 @@ namespace quarnel::platform {
 
 namespace {
 
-constexpr std::size_t kMaxKeyNameUnits = 255;
 constexpr std::size_t kMaxValueNameUnits = 16383;
-constexpr int kMaxLinkHops = 16;
-
-class HandleTable
-{
-public:
-    HKEY add(std::shared_ptr<RegKey> key)
-    {
-        std::size_t slot;
-        if (!m_free.empty()) {
-            slot = m_free.back();
-            m_free.pop_back();
-            m_slots[slot] = std::move(key);
-        } else {
-            slot = m_slots.size();
-            m_slots.push_back(std::move(key));
-        }
-        return reinterpret_cast<HKEY>(static_cast<uintptr_t>((slot + 1) * 4));
-    }
-
-    RegKey *find(HKEY h) const
-    {
-        const std::size_t slot = slotOf(h);
-        return slot < m_slots.size() ? m_slots[slot].get() : nullptr;
-    }
-
-    bool remove(HKEY h)
-    {
-        const std::size_t slot = slotOf(h);
-        if (slot >= m_slots.size() || !m_slots[slot])
-            return false;
-        m_slots[slot].reset();
-        m_free.push_back(slot);
-        return true;
-    }
-
-    std::size_t count() const { return m_slots.size() - m_free.size(); }
-
-    void clear()
-    {
-        m_slots.clear();
-        m_free.clear();
-    }
-
-private:
-    static std::size_t slotOf(HKEY h)
-    {
-        const auto v = reinterpret_cast<uintptr_t>(h);
-        if (v == 0 || v % 4 != 0)
-            return SIZE_MAX;
-        return v / 4 - 1;
-    }
-
-    std::vector<std::shared_ptr<RegKey>> m_slots;
-    std::vector<std::size_t> m_free;
-};
-
-HandleTable &handles()
-{
-    static HandleTable table;
-    return table;
-}
-
-bool isPredefined(HKEY h)
-{
-    const auto v = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
-    const auto high = reinterpret_cast<uintptr_t>(h) >> 32;
-    return (high == 0 || high == 0xFFFFFFFFu) && v >= 0x80000000u && v <= 0x80000006u &&
-           reinterpret_cast<intptr_t>(h) == static_cast<intptr_t>(static_cast<int32_t>(v));
-}
 
 bool isStringType(DWORD type)
 {
@@ -128,130 +60,6 @@ std::string externalData(const RegValue &value)
     return std::string(value.data.begin(), value.data.end());
 }
 
-LONG resolveHandle(HKEY h, RegKey *&key)
-{
-    key = nullptr;
-    if (isPredefined(h)) {
-        KeyStore &store = activeStore();
-        const auto v = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
-        switch (v) {
-        case 0x80000000u: key = &store.ensurePath(store.machine(), u"Software\\Classes"); break;
-        case 0x80000001u: key = &store.ensurePath(store.users(), store.currentUserSid); break;
-        case 0x80000002u: key = &store.machine(); break;
-        case 0x80000003u: key = &store.users(); break;
-        case 0x80000005u:
-            key = &store.ensurePath(store.machine(),
-                                    u"System\\CurrentControlSet\\Hardware Profiles\\Current");
-            break;
-        case 0x80000006u: {
-            // Dynamic data is a volatile key that nothing fills.
-            bool created;
-            key = &store.top().addSubkey(u"DynData", created);
-            key->isVolatile = true;
-            break;
-        }
-        default: return ERROR_INVALID_HANDLE; // performance data has no key
-        }
-        return ERROR_SUCCESS;
-    }
-    key = handles().find(h);
-    if (!key)
-        return ERROR_INVALID_HANDLE;
-    return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
-}
-
-std::vector<std::u16string_view> splitPath(std::u16string_view path)
-{
-    std::vector<std::u16string_view> parts;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return parts;
-}
-
-RegKey *followLink(RegKey *link, int hops);
-
-// Resolves an absolute NT path (\Registry\Machine\...) from the store's top key.
-RegKey *keyAtNtPath(std::u16string_view path, int hops)
-{
-    const auto parts = splitPath(path);
-    RegKey *key = &activeStore().top();
-    if (parts.empty() || !sameName(parts[0], key->name))
-        return nullptr;
-    for (std::size_t i = 1; i < parts.size() && key; ++i) {
-        key = key->findSubkey(parts[i]);
-        if (key && key->isLink)
-            key = followLink(key, hops + 1);
-    }
-    return key;
-}
-
-RegKey *followLink(RegKey *link, int hops)
-{
-    if (hops > kMaxLinkHops)
-        return nullptr;
-    const RegValue *target = link->findValue(u"SymbolicLinkValue");
-    if (!target || target->type != REG_LINK)
-        return nullptr;
-    std::u16string path = unitsOf(target->data);
-    while (!path.empty() && path.back() == u'\0')
-        path.pop_back();
-    return keyAtNtPath(path, hops);
-}
-
-LONG checkNameLength(std::u16string_view name, std::size_t limit)
-{
-    return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
-}
-
-// Walks `path` below `base`, creating missing keys when asked.
-LONG walkPath(RegKey *base, LPCSTR path8, DWORD options, bool create, RegKey *&out, bool &created)
-{
-    created = false;
-    if (path8 && path8[0] == '\\')
-        return ERROR_BAD_PATHNAME;
-    const std::u16string path = toUtf16(path8);
-    const auto parts = splitPath(path);
-    for (const auto part : parts)
-        if (LONG rc = checkNameLength(part, kMaxKeyNameUnits))
-            return rc;
-    RegKey *key = base;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        const bool last = i + 1 == parts.size();
-        RegKey *child = key->findSubkey(parts[i]);
-        if (child && child->isLink && !(last && (options & REG_OPTION_OPEN_LINK))) {
-            child = followLink(child, 0);
-            if (!child)
-                return ERROR_FILE_NOT_FOUND;
-        }
-        if (!child) {
-            if (!create)
-                return ERROR_FILE_NOT_FOUND;
-            const bool wantVolatile = (options & REG_OPTION_VOLATILE) != 0;
-            if (key->isVolatile && !wantVolatile && key != &activeStore().top())
-                return ERROR_CHILD_MUST_BE_VOLATILE;
-            KeyStore &store = activeStore();
-            if (long rc = store.hooks().beforeChange(*key))
-                return static_cast<LONG>(rc);
-            bool isNew;
-            child = &key->addSubkey(parts[i], isNew);
-            child->isVolatile = wantVolatile || key->isVolatile;
-            key->lastWriteTime = child->lastWriteTime;
-            created = true;
-            store.hooks().afterChange(*child);
-        }
-        key = child;
-    }
-    out = key;
-    return ERROR_SUCCESS;
-}
-
 template <typename T> void setIf(T *out, T value)
 {
     if (out)
@@ -268,6 +76,19 @@ LONG deliverName(const std::string &text, LPSTR buffer, LPDWORD length)
     buffer[text.size()] = '\0';
     *length = static_cast<DWORD>(text.size());
     return ERROR_SUCCESS;
+}
+
+// As deliverName, but a name that does not fit is still delivered cut short
+// (RegEnumValueA does this).
+LONG deliverNameTruncated(const std::string &text, LPSTR buffer, LPDWORD length)
+{
+    if (text.size() < *length)
+        return deliverName(text, buffer, length);
+    if (*length) {
+        std::memcpy(buffer, text.data(), *length - 1);
+        buffer[*length - 1] = '\0';
+    }
+    return ERROR_MORE_DATA;
 }
 
 // Copies value data into a caller's buffer, appending a NUL after string data
@@ -297,59 +118,76 @@ void invalidateAllHandles()
     handles().clear();
 }
 
-std::size_t openHandleCount()
-{
-    return handles().count();
-}
-
 } // namespace quarnel::platform
 
 using namespace quarnel::platform;
 
 extern "C" {
 
-LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM, PHKEY phkResult)
+LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM samDesired,
+                             PHKEY phkResult)
 {
+    // A root opened with no subkey is handed back as it is.
+    if (phkResult && (!lpSubKey || !*lpSubKey) && isPredefined(hKey)) {
+        *phkResult = hKey;
+        return ERROR_SUCCESS;
+    }
+    // Only HKEY_CLASSES_ROOT forgives one leading backslash.
+    if (isClassesRoot(hKey) && lpSubKey && *lpSubKey == '\\')
+        ++lpSubKey;
     if (!phkResult)
         return ERROR_INVALID_PARAMETER;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    const std::u16string path = toUtf16(lpSubKey);
+    if (path.size() > kMaxPathUnits)
+        return ERROR_MORE_DATA;
+    *phkResult = nullptr;
     RegKey *base;
-    if (LONG rc = resolveHandle(hKey, base)) {
-        *phkResult = nullptr;
+    if (LONG rc = resolveHandle(hKey, base))
         return rc;
-    }
-    RegKey *key;
-    bool created;
-    if (LONG rc = walkPath(base, lpSubKey, ulOptions, false, key, created)) {
-        *phkResult = nullptr;
+    WalkResult walk;
+    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, walk))
         return rc;
-    }
-    *phkResult = handles().add(key->shared_from_this());
+    *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
     return ERROR_SUCCESS;
 }
 
-LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR, DWORD dwOptions,
-                               REGSAM, const LPSECURITY_ATTRIBUTES, PHKEY phkResult,
-                               LPDWORD lpdwDisposition)
+LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR lpClass,
+                               DWORD dwOptions, REGSAM samDesired, const LPSECURITY_ATTRIBUTES,
+                               PHKEY phkResult, LPDWORD lpdwDisposition)
 {
     if (Reserved)
         return ERROR_INVALID_PARAMETER;
     if (!phkResult)
         return ERROR_BADKEY;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    const std::u16string path = toUtf16(lpSubKey);
+    if (path.size() > kMaxPathUnits)
+        return ERROR_MORE_DATA;
+    const HKEY callersValue = *phkResult;
+    *phkResult = nullptr;
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base))
         return rc;
-    RegKey *key;
-    bool created;
-    if (LONG rc = walkPath(base, lpSubKey, dwOptions, true, key, created))
+    const std::u16string cls = toUtf16(lpClass);
+    WalkResult walk;
+    if (LONG rc = walkPath(base, path, dwOptions, true, &cls, walk)) {
+        // Wine's key-by-key creation leaves the caller's variable as it was.
+        if (walk.stepwise)
+            *phkResult = callersValue;
         return rc;
-    *phkResult = handles().add(key->shared_from_this());
-    setIf<DWORD>(lpdwDisposition, created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
+    }
+    *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
+    setIf<DWORD>(lpdwDisposition, walk.created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
     return ERROR_SUCCESS;
 }
 
 LSTATUS WINAPI RegCloseKey(HKEY hKey)
 {
-    if (isPredefined(hKey))
+    // Wine closes nothing at or above the first predefined value.
+    if (reinterpret_cast<uintptr_t>(hKey) >= 0x80000000u)
         return ERROR_SUCCESS;
     return handles().remove(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
@@ -360,36 +198,43 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
                                 LPDWORD lpcbMaxValueNameLen, LPDWORD lpcbMaxValueLen,
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime)
 {
-    if (lpReserved || (lpClass && !lpcchClass))
+    (void)lpReserved; // Wine ignores it
+    if (lpClass && !lpcchClass)
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key))
         return rc;
 
     // Lengths are in UTF-16 units and data sizes in stored bytes, as Wine reports them.
-    DWORD maxSubkey = 0, maxValueName = 0, maxData = 0;
-    for (const auto &child : key->subkeys)
+    DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
+    for (const auto &child : key->subkeys) {
         maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
+        maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className.size()));
+    }
     for (const auto &value : key->values) {
         maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name.size()));
         maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data.size()));
     }
     LONG rc = ERROR_SUCCESS;
     if (lpcchClass) {
+        // A class that does not fit is delivered cut short, as Wine does.
         const std::string cls = bytesFromUtf16(key->className);
-        if (lpClass) {
-            if (cls.size() >= *lpcchClass) {
+        if (lpClass && *lpcchClass) {
+            std::size_t n = cls.size();
+            if (n >= *lpcchClass) {
                 rc = ERROR_MORE_DATA;
-            } else {
-                std::memcpy(lpClass, cls.data(), cls.size());
-                lpClass[cls.size()] = '\0';
+                n = *lpcchClass - 1;
             }
+            std::memcpy(lpClass, cls.data(), n);
+            lpClass[n] = '\0';
+            *lpcchClass = static_cast<DWORD>(n);
+        } else {
+            *lpcchClass = static_cast<DWORD>(cls.size());
         }
-        *lpcchClass = static_cast<DWORD>(cls.size());
     }
     setIf(lpcSubKeys, static_cast<DWORD>(key->subkeys.size()));
     setIf(lpcbMaxSubKeyLen, maxSubkey);
-    setIf(lpcbMaxClassLen, static_cast<DWORD>(key->className.size()));
+    setIf(lpcbMaxClassLen, maxClass);
     setIf(lpcValues, static_cast<DWORD>(key->values.size()));
     setIf(lpcbMaxValueNameLen, maxValueName);
     setIf(lpcbMaxValueLen, maxData);
@@ -405,22 +250,30 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
                              LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                              PFILETIME lpftLastWriteTime)
 {
-    if (lpReserved || !lpName || !lpcchName || (lpClass && !lpcchClass))
+    if (lpReserved || !lpName || !lpcchName)
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_ENUMERATE_SUB_KEYS))
         return rc;
     if (dwIndex >= key->subkeys.size())
         return ERROR_NO_MORE_ITEMS;
     const RegKey &child = *key->subkeys[dwIndex];
-    LONG rc = deliverName(bytesFromUtf16(child.name), lpName, lpcchName);
-    if (rc == ERROR_SUCCESS && lpClass)
-        rc = deliverName(bytesFromUtf16(child.className), lpClass, lpcchClass);
-    if (rc != ERROR_SUCCESS)
-        return rc;
     if (lpftLastWriteTime) {
         lpftLastWriteTime->dwLowDateTime = static_cast<DWORD>(child.lastWriteTime);
         lpftLastWriteTime->dwHighDateTime = static_cast<DWORD>(child.lastWriteTime >> 32);
+    }
+    // The class counts only when both its buffer and its length are given.
+    const std::string name = bytesFromUtf16(child.name);
+    const std::string cls = lpcchClass ? bytesFromUtf16(child.className) : std::string();
+    if (name.size() >= *lpcchName || (lpClass && lpcchClass && cls.size() >= *lpcchClass))
+        return ERROR_MORE_DATA;
+    deliverName(name, lpName, lpcchName);
+    if (lpcchClass) {
+        if (lpClass) {
+            std::memcpy(lpClass, cls.data(), cls.size());
+            lpClass[cls.size()] = '\0';
+        }
+        *lpcchClass = static_cast<DWORD>(cls.size());
     }
     return ERROR_SUCCESS;
 }
@@ -431,14 +284,14 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
     if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
         return rc;
     if (dwIndex >= key->values.size())
         return ERROR_NO_MORE_ITEMS;
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
     if (rc == ERROR_SUCCESS)
-        rc = deliverName(bytesFromUtf16(value.name), lpValueName, lpcchValueName);
+        rc = deliverNameTruncated(bytesFromUtf16(value.name), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
     return rc;
 }
@@ -448,12 +301,16 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
 {
     if ((lpData && !lpcbData) || lpReserved)
         return ERROR_INVALID_PARAMETER;
+    if (!hKey)
+        return ERROR_INVALID_HANDLE;
+    // Wine clears these before it looks anything up, so failures report them too.
+    if (lpcbData && !lpData)
+        *lpcbData = 0;
+    setIf<DWORD>(lpType, REG_NONE);
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (LONG rc = checkNameLength(name, kMaxValueNameUnits))
-        return rc;
     const RegValue *value = key->findValue(name);
     if (!value)
         return ERROR_FILE_NOT_FOUND;
@@ -467,13 +324,15 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     if (!lpData && cbData)
         return ERROR_NOACCESS;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (LONG rc = checkNameLength(name, kMaxValueNameUnits))
-        return rc;
+    if (name.size() > kMaxValueNameUnits)
+        return ERROR_INVALID_PARAMETER;
     std::vector<uint8_t> data;
     if (isStringType(dwType)) {
+        // Wine also counts a NUL found just past cbData; we never read beyond what the
+        // caller said it gave us.
         const std::string_view bytes(reinterpret_cast<const char *>(lpData), lpData ? cbData : 0);
         data = bytesOfUnits(utf16FromBytes(bytes));
     } else if (lpData) {
@@ -491,7 +350,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
         return rc;
     const std::u16string name = toUtf16(lpValueName);
     if (!key->findValue(name))
@@ -512,10 +371,14 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base))
         return rc;
-    RegKey *key;
-    bool created;
-    if (LONG rc = walkPath(base, lpSubKey, REG_OPTION_OPEN_LINK, false, key, created))
+    const std::u16string path = toUtf16(lpSubKey);
+    if (path.size() > kMaxPathUnits)
+        return ERROR_MORE_DATA;
+    WalkResult walk;
+    // Like Wine, a link named last is followed: its target is what goes.
+    if (LONG rc = walkPath(base, path, 0, false, nullptr, walk))
         return rc;
+    RegKey *key = walk.key;
     KeyStore &store = activeStore();
     // Roots of hives and of the predefined views are not deletable.
     if (!key->subkeys.empty() || !key->parent || key->parent == &store.top() ||

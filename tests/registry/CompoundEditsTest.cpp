@@ -49,6 +49,22 @@ protected:
         baseHandles = openHandleCount();
     }
 
+    // Makes Software\T\L a symbolic link to Software\T\A; returns T.
+    static RegKey &makeLinkToA()
+    {
+        RegKey &t =
+            activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T");
+        bool created;
+        RegKey &link = t.addSubkey(u"L", created);
+        link.isLink = true;
+        const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A";
+        std::vector<uint8_t> bytes;
+        for (char16_t c : target)
+            bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+        link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+        return t;
+    }
+
     static void set(const std::string &key, const std::string &name, DWORD type,
                     const std::string &bytes)
     {
@@ -304,16 +320,7 @@ TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfEnds)
     // T\L is a link to T\A, so T\L\B lies inside T\A under another name.
     reg.CreatePath("\\Software\\T\\A");
     set("Software\\T\\A", "v", REG_DWORD, "\x01\x00\x00\x00"s);
-    RegKey &t =
-        activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T");
-    bool created;
-    RegKey &link = t.addSubkey(u"L", created);
-    link.isLink = true;
-    const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A";
-    std::vector<uint8_t> bytes;
-    for (char16_t c : target)
-        bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
-    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    makeLinkToA();
 
     EXPECT_THROW(reg.RelocateKey("\\Software\\T\\A", "\\Software\\T\\L\\B", true),
                  ERegistryException);
@@ -326,16 +333,7 @@ TEST_F(CompoundEditsTest, DeleteTreeRemovesALinkButNotItsTarget)
 {
     reg.CreatePath("\\Software\\T\\A\\Child");
     set("Software\\T\\A", "v", REG_DWORD, "\x01\x00\x00\x00"s);
-    RegKey &t =
-        activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T");
-    bool created;
-    RegKey &link = t.addSubkey(u"L", created);
-    link.isLink = true;
-    const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A";
-    std::vector<uint8_t> bytes;
-    for (char16_t c : target)
-        bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
-    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    RegKey &t = makeLinkToA();
     const Dump target_before = dump("Software\\T\\A");
 
     EXPECT_TRUE(reg.DeleteTree("\\Software\\T\\L"));

@@ -109,7 +109,10 @@ TEST_F(WinRegApi, PredefinedViewsShowTheSameKeys)
               ERROR_SUCCESS);
     RegCloseKey(key);
     EXPECT_EQ(RegCloseKey(HKEY_LOCAL_MACHINE), ERROR_SUCCESS);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_INVALID_HANDLE);
+    // A root opened with no subkey comes back as itself (Wine does this for all seven).
+    ASSERT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
+    EXPECT_EQ(key, HKEY_PERFORMANCE_DATA);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "x", 0, KEY_ALL_ACCESS, &key), ERROR_INVALID_HANDLE);
     ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     EXPECT_TRUE(subkeys(key).empty());
     RegCloseKey(key);
@@ -256,7 +259,8 @@ TEST_F(WinRegApi, BadInputChangesNothing)
     EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t(0x4444)), "", 0, KEY_ALL_ACCESS, &key),
               ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
-    const std::string longName(256, 'k');
+    // Wine takes key names of up to 256 units, one more than Windows.
+    const std::string longName(257, 'k');
     EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
                               &key, nullptr),
               ERROR_INVALID_PARAMETER);
@@ -266,6 +270,61 @@ TEST_F(WinRegApi, BadInputChangesNothing)
     EXPECT_EQ(RegSetValueExA(v, "n", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
     EXPECT_EQ(valueNames(v).size(), 0u);
     RegCloseKey(v);
+}
+
+TEST_F(WinRegApi, HandlesCarryTheRightsTheyWereOpenedWith)
+{
+    RegCloseKey(create(HKEY_CURRENT_USER, "R\\Sub"));
+    HKEY read = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, KEY_READ, &read), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(read, "v", 0, REG_BINARY, reinterpret_cast<const BYTE *>("x"), 1),
+              ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegDeleteValueA(read, "v"), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(subkeys(read), std::vector<std::string>{"Sub"});
+    RegCloseKey(read);
+    HKEY write = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "R", 0, 0x40000000 /* GENERIC_WRITE */, &write),
+              ERROR_SUCCESS);
+    setString(write, "v", "x");
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(write, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
+    char name[8];
+    DWORD len = sizeof name;
+    EXPECT_EQ(RegEnumKeyExA(write, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    // Deleting needs no right on the handle the name is relative to.
+    EXPECT_EQ(RegDeleteKeyA(write, "Sub"), ERROR_SUCCESS);
+    RegCloseKey(write);
+}
+
+TEST_F(WinRegApi, ClassGoesWhereWineCreatesKeys)
+{
+    auto classOf = [](HKEY base, const char *path) {
+        HKEY key = nullptr;
+        char cls[32] = {};
+        DWORD len = sizeof cls;
+        RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &key);
+        RegQueryInfoKeyA(key, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr);
+        RegCloseKey(key);
+        return std::string(cls, len);
+    };
+    HKEY top = create(HKEY_CURRENT_USER, "C");
+    auto make = [&](const char *path, const char *cls) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(top, path, 0, const_cast<LPSTR>(cls), 0, KEY_ALL_ACCESS, nullptr, &key,
+                                  nullptr),
+                  ERROR_SUCCESS);
+        RegCloseKey(key);
+    };
+    make("A", "first");
+    make("A\\B", "one");       // one key missing: only the new key gets it
+    EXPECT_EQ(classOf(top, "A"), "first");
+    make("A\\X\\Y", "two");   // two missing: every key of the path gets it
+    EXPECT_EQ(classOf(top, "A"), "two");
+    EXPECT_EQ(classOf(top, "A\\X"), "two");
+    make("A", nullptr); // creating an existing key without a class clears it
+    EXPECT_EQ(classOf(top, "A"), "");
+    RegCloseKey(top);
 }
 
 TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
@@ -285,14 +344,14 @@ TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link\\Inside", 0, KEY_ALL_ACCESS, &key),
               ERROR_SUCCESS);
     RegCloseKey(key);
-    // A link to itself never resolves.
+    // A link to itself never resolves; Wine answers such loops with ERROR_INVALID_PARAMETER.
     const std::u16string self = u"\\Registry\\Machine\\Software\\Link";
     data.clear();
     for (char16_t c : self)
         data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
     link.setValue(u"SymbolicLinkValue", REG_LINK, data);
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link", 0, KEY_ALL_ACCESS, &key),
-              ERROR_FILE_NOT_FOUND);
+              ERROR_INVALID_PARAMETER);
 }
 
 } // namespace

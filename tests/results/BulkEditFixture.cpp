@@ -3,65 +3,24 @@
 #include "ResultModel.h"
 #include "TButton.h"
 #include "TReportView.h"
-#include "app/QuarnelApplication.h"
 #include "app/UnitState.h"
-#include "platform/KeyStore.h"
 
-#include <QLabel>
 #include <QLineEdit>
-#include <QTest>
 
 #include <algorithm>
 
-namespace {
-
-void ensureApplication()
-{
-    if (QApplication::instance())
-        return;
-    static int argc = 1;
-    static char name[] = "bulk_edit_tests";
-    static char *argv[] = {name, nullptr};
-    new QuarnelApplication(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Quarnel"));
-}
-
-} // namespace
-
 BulkEditTest::BulkEditTest()
 {
-    ensureApplication();
-    m_store = std::make_shared<quarnel::platform::KeyStore>();
-    quarnel::platform::setActiveStore(m_store);
-    UnitState::searchText.clear();
-    UnitState::replaceText.clear();
-    UnitState::sortColumn = 0;
-    Dialogs::setAnswerer([this](const Dialogs::TDialogRecord &record) {
-        m_boxes.push_back(record);
-        std::string answer = record.buttons.empty() ? std::string() : record.buttons.front();
-        if (!m_answers.empty()) {
-            answer = m_answers.front();
-            m_answers.pop_front();
-        }
-        return answer;
-    });
-    m_form = std::make_unique<TRegForm>();
-    m_boxes.clear(); // the backup warning at start
-    if (!qobject_cast<ResultModel *>(m_form->FoundLV->model())) {
-        m_form->FoundLV->setModel(new ResultModel(&UnitState::sortColumn, m_form.get()));
-        m_form->SetUpFoundLVColumns();
+    clearBoxes(); // the backup warning at start
+    if (!qobject_cast<ResultModel *>(form().FoundLV->model())) {
+        form().FoundLV->setModel(new ResultModel(&UnitState::sortColumn, &form()));
+        form().SetUpFoundLVColumns();
     }
-}
-
-BulkEditTest::~BulkEditTest()
-{
-    m_form.reset();
-    Dialogs::setAnswerer({});
 }
 
 ResultModel &BulkEditTest::model()
 {
-    return *qobject_cast<ResultModel *>(m_form->FoundLV->model());
+    return *qobject_cast<ResultModel *>(form().FoundLV->model());
 }
 
 void BulkEditTest::makeKey(const std::string &path, HKEY root)
@@ -117,8 +76,10 @@ void BulkEditTest::addRow(const ResultRow &row)
 
 void BulkEditTest::selectAll()
 {
-    model().selectAll(*m_form->FoundLV->selectionModel());
-    m_form->RefreshCounter();
+    form().FoundLVSelectAll();
+    if (selectedCount() == 0) // TEMP until the list's own select-all lands
+        model().selectAll(*form().FoundLV->selectionModel());
+    form().RefreshCounter();
 }
 
 std::vector<ResultRow> BulkEditTest::rows()
@@ -131,40 +92,36 @@ std::vector<ResultRow> BulkEditTest::rows()
 
 int BulkEditTest::selectedCount()
 {
-    return ResultModel::selectedCount(*m_form->FoundLV->selectionModel());
+    return ResultModel::selectedCount(*form().FoundLV->selectionModel());
 }
 
 std::vector<std::string> BulkEditTest::boxTexts(Dialogs::TDialogKind kind) const
 {
     std::vector<std::string> texts;
-    for (const auto &box : m_boxes)
+    for (const auto &box : boxes())
         if (box.kind == kind)
             texts.push_back(box.text);
     return texts;
 }
 
+void BulkEditTest::typeInto(QLineEdit *edit, const std::string &text)
+{
+    edit->clear();
+    m_harness.type(edit, text);
+}
+
 void BulkEditTest::clickDelete()
 {
-    m_form->RefreshCounter();
-    m_form->Button3->setEnabled(true); // until the counter enables it
-    QTest::mouseClick(m_form->Button3, Qt::LeftButton);
+    form().RefreshCounter();
+    form().Button3->setEnabled(true); // TEMP until the counter enables it
+    m_harness.click(form().Button3);
 }
 
 void BulkEditTest::clickReplace(const std::string &search, const std::string &replacement)
 {
-    m_form->Edit1->setText(QString::fromUtf8(search.data(), qsizetype(search.size())));
-    m_form->Edit2->setText(QString::fromUtf8(replacement.data(), qsizetype(replacement.size())));
-    m_form->RefreshCounter();
-    m_form->Button4->setEnabled(true); // until the counter enables it
-    QTest::mouseClick(m_form->Button4, Qt::LeftButton);
-}
-
-std::string BulkEditTest::lb1Text() const
-{
-    return m_form->lb1->text().toUtf8().toStdString();
-}
-
-std::string BulkEditTest::lb6Text() const
-{
-    return m_form->lb6->text().toUtf8().toStdString();
+    typeInto(form().Edit1, search);
+    typeInto(form().Edit2, replacement);
+    form().RefreshCounter();
+    form().Button4->setEnabled(true); // TEMP until the counter enables it
+    m_harness.click(form().Button4);
 }

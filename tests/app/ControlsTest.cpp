@@ -1,0 +1,194 @@
+// The building blocks: progress bar, sorted list, dialog boxes.
+#include "WindowHarness.h"
+
+#include "app/Dialogs.h"
+#include "app/TListView.h"
+#include "app/TProgressBar.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ProgressBar, MaximumZeroShowsAnEmptyBarNotTheBusyAnimation)
+{
+    WindowHarness::ensureApplication();
+    TProgressBar bar;
+    bar.resize(200, 10);
+    bar.setMax(0);
+    bar.setPosition(5);
+    EXPECT_EQ(bar.position(), 0);
+    EXPECT_LT(bar.minimum(), bar.maximum()); // Qt's busy mode is minimum == maximum
+    QProgressBar empty;
+    empty.setTextVisible(false);
+    empty.resize(200, 10);
+    empty.setRange(0, 1);
+    empty.setValue(0);
+    EXPECT_EQ(bar.grab().toImage(), empty.grab().toImage());
+
+    bar.stepIt(); // no range to step in
+    EXPECT_EQ(bar.position(), 0);
+}
+
+TEST(ProgressBar, PositionClampsAndStepItStartsOverPastMax)
+{
+    WindowHarness::ensureApplication();
+    TProgressBar bar;
+    bar.setMax(7);
+    bar.setStep(1);
+    for (int i = 0; i < 7; ++i)
+        bar.stepIt();
+    EXPECT_EQ(bar.position(), 7);
+    EXPECT_EQ(bar.value(), 7);
+    bar.stepIt();
+    EXPECT_EQ(bar.position(), 1);
+    bar.setPosition(99);
+    EXPECT_EQ(bar.position(), 7);
+    bar.setMax(3); // a smaller range pulls the position in
+    EXPECT_EQ(bar.position(), 3);
+    bar.setPosition(-4);
+    EXPECT_EQ(bar.position(), 0);
+}
+
+TEST(ListView, SortAllUsesTheCompareCallbackAndKeepsTheSelection)
+{
+    WindowHarness::ensureApplication();
+    TListView list;
+    list.setColumnCount(2);
+    bool descending = false;
+    list.setCompare([&](QTreeWidgetItem *a, QTreeWidgetItem *b) {
+        const int order = QString::compare(a->text(0), b->text(0), Qt::CaseInsensitive);
+        return descending ? -order : order;
+    });
+    for (const char *name : {"b", "C", "a", "B"})
+        list.addRow({QString::fromLatin1(name), QString::fromLatin1(name)});
+    list.topLevelItem(2)->setSelected(true); // "a"
+    list.sortAll();
+    QStringList order;
+    for (int i = 0; i < list.topLevelItemCount(); ++i)
+        order << list.topLevelItem(i)->text(0);
+    EXPECT_EQ(order, QStringList({"a", "b", "B", "C"})); // equal rows keep their order
+    ASSERT_EQ(list.selectedItems().size(), 1);
+    EXPECT_EQ(list.selectedItems().front()->text(0), "a");
+
+    descending = true;
+    list.sortAll();
+    EXPECT_EQ(list.topLevelItem(0)->text(0), "C");
+    EXPECT_EQ(list.topLevelItem(3)->text(0), "a");
+}
+
+TEST(Dialogs, KindsHaveTheirCaptionsAndButtons)
+{
+    using Dialogs::TDialogKind;
+    EXPECT_EQ(Dialogs::recordFor(TDialogKind::Warning, "x").caption, "Warnung");
+    EXPECT_EQ(Dialogs::recordFor(TDialogKind::Information, "x").caption, "Informationen");
+    EXPECT_EQ(Dialogs::recordFor(TDialogKind::Confirmation, "x").caption, "Best\xC3\xA4tigung");
+    EXPECT_EQ(Dialogs::recordFor(TDialogKind::Error, "x").caption, "Fehler");
+    const std::vector<std::string> ok = {"OK"};
+    EXPECT_EQ(Dialogs::recordFor(TDialogKind::Error, "x").buttons, ok);
+    EXPECT_EQ(Dialogs::recordFor(TDialogKind::Confirmation, "x").buttons,
+              (std::vector<std::string>{"OK", "Abbrechen"}));
+}
+
+TEST(Dialogs, ConfirmGoesAheadOnlyOnOK)
+{
+    std::vector<std::string> answers = {"OK", "Abbrechen", "", "ok"};
+    std::vector<Dialogs::TDialogRecord> seen;
+    Dialogs::setAnswerer([&](const Dialogs::TDialogRecord &record) {
+        seen.push_back(record);
+        std::string answer = answers.front();
+        answers.erase(answers.begin());
+        return answer;
+    });
+    EXPECT_TRUE(Dialogs::confirm("Delete?"));
+    EXPECT_FALSE(Dialogs::confirm("Delete?"));
+    EXPECT_FALSE(Dialogs::confirm("Delete?"));
+    EXPECT_FALSE(Dialogs::confirm("Delete?"));
+    Dialogs::setAnswerer({});
+    ASSERT_EQ(seen.size(), 4u);
+    EXPECT_EQ(seen[0].kind, Dialogs::TDialogKind::Confirmation);
+    EXPECT_EQ(seen[0].text, "Delete?");
+}
+
+TEST(Dialogs, ErrorDisplayAddsAPeriodWhenTheLastByteSortsAfterIt)
+{
+    EXPECT_EQ(Dialogs::errorDisplayText("abc"), "abc.");
+    EXPECT_EQ(Dialogs::errorDisplayText("abc."), "abc.");
+    EXPECT_EQ(Dialogs::errorDisplayText("key 'x'"), "key 'x'");
+    EXPECT_EQ(Dialogs::errorDisplayText("failed 42"), "failed 42.");
+    EXPECT_EQ(Dialogs::errorDisplayText("trailing "), "trailing ");
+    EXPECT_EQ(Dialogs::errorDisplayText("a-"), "a-");
+    EXPECT_EQ(Dialogs::errorDisplayText("Gr\xC3\xBC\xC3\x9F"), "Gr\xC3\xBC\xC3\x9F.");
+    EXPECT_EQ(Dialogs::errorDisplayText(""), "");
+}
+
+// Real boxes, driven from inside their own modal loop.
+QMessageBox *openBox()
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (auto *box = qobject_cast<QMessageBox *>(top); box && box->isVisible()) return box;
+    return nullptr;
+}
+
+std::string answerRealBox(const std::function<void(QMessageBox *)> &act,
+                          const std::function<std::string()> &show)
+{
+    QTimer::singleShot(0, [&] {
+        if (QMessageBox *box = openBox()) act(box);
+    });
+    return show();
+}
+
+TEST(Dialogs, RealBoxesHaveGermanButtonsAndClosingAConfirmationCancels)
+{
+    WindowHarness::ensureApplication();
+    QStringList buttons;
+    QString caption;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    auto look = [&](QMessageBox *box) {
+        caption = box->windowTitle();
+        icon = box->icon();
+        buttons.clear();
+        for (QAbstractButton *button : box->buttons())
+            buttons << button->text();
+    };
+    const bool confirmed =
+        answerRealBox(
+            [&](QMessageBox *box) {
+                look(box);
+                box->reject(); // Escape or the close button
+            },
+            [] { return std::string(Dialogs::confirm("Sure?") ? "yes" : "no"); }) == "yes";
+    EXPECT_FALSE(confirmed);
+    EXPECT_EQ(caption, QString::fromUtf8("Best\xC3\xA4tigung"));
+    EXPECT_EQ(icon, QMessageBox::Question);
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Abbrechen", "OK"}));
+
+    const bool ok =
+        answerRealBox(
+            [&](QMessageBox *box) {
+                for (QAbstractButton *button : box->buttons())
+                    if (button->text() == "OK") button->click();
+            },
+            [] { return std::string(Dialogs::confirm("Sure?") ? "yes" : "no"); }) == "yes";
+    EXPECT_TRUE(ok);
+
+    answerRealBox(
+        [&](QMessageBox *box) {
+            look(box);
+            box->reject();
+        },
+        [] {
+            Dialogs::warning("Careful");
+            return std::string();
+        });
+    EXPECT_EQ(caption, "Warnung");
+    EXPECT_EQ(icon, QMessageBox::Warning);
+    EXPECT_EQ(buttons, QStringList({"OK"}));
+}
+
+} // namespace

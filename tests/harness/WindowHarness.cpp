@@ -1,0 +1,135 @@
+#include "WindowHarness.h"
+
+#include "app/QuarnelApplication.h"
+#include "app/UnitState.h"
+#include "platform/KeyStore.h"
+
+#include <QAbstractScrollArea>
+#include <QAction>
+#include <QTest>
+
+namespace {
+
+QPoint centreOr(QWidget *widget, QPoint at)
+{
+    return at.isNull() ? widget->rect().center() : at;
+}
+
+// Item views take mouse input on their viewport.
+QWidget *mouseTarget(QWidget *widget)
+{
+    if (auto *area = qobject_cast<QAbstractScrollArea *>(widget)) return area->viewport();
+    return widget;
+}
+
+} // namespace
+
+void WindowHarness::ensureApplication()
+{
+    if (QApplication::instance()) return;
+    static int argc = 1;
+    static char name[] = "quarnel_tests";
+    static char *argv[] = {name, nullptr};
+    // Lives until the process ends: Qt objects of later tests need it.
+    new QuarnelApplication(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quarnel"));
+}
+
+WindowHarness::WindowHarness()
+{
+    ensureApplication();
+    m_store = std::make_shared<quarnel::platform::KeyStore>();
+    quarnel::platform::setActiveStore(m_store);
+    UnitState::searchText.clear();
+    UnitState::currentRootName.clear();
+    UnitState::replaceText.clear();
+    UnitState::keysCounter = 0;
+    UnitState::valuesCounter = 0;
+    UnitState::byteTotal = 0;
+    UnitState::sortColumn = 0;
+    UnitState::valueListDescending = false;
+    UnitState::modifierFlag = false;
+    Dialogs::setAnswerer([this](const Dialogs::TDialogRecord &record) { return onBox(record); });
+    m_form = std::make_unique<TRegForm>();
+}
+
+WindowHarness::~WindowHarness()
+{
+    m_form.reset();
+    Dialogs::setAnswerer({});
+    processEvents();
+}
+
+std::string WindowHarness::onBox(const Dialogs::TDialogRecord &record)
+{
+    RecordedBox box;
+    box.kind = record.kind;
+    box.caption = record.caption;
+    box.text = record.text;
+    box.buttons = record.buttons;
+    // During start-up the window exists only as the widget being built.
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == QLatin1String("RegForm") && top->isVisible())
+            box.windowVisible = true;
+    if (!m_answers.empty()) {
+        box.answer = m_answers.front();
+        m_answers.pop_front();
+    } else if (!record.buttons.empty()) {
+        box.answer = record.buttons.front();
+    }
+    m_boxes.push_back(box);
+    return box.answer;
+}
+
+void WindowHarness::click(QWidget *widget, QPoint at)
+{
+    QTest::mouseClick(mouseTarget(widget), Qt::LeftButton, Qt::NoModifier, centreOr(widget, at));
+}
+
+void WindowHarness::rightClick(QWidget *widget, QPoint at)
+{
+    QTest::mouseClick(mouseTarget(widget), Qt::RightButton, Qt::NoModifier, centreOr(widget, at));
+}
+
+void WindowHarness::doubleClick(QWidget *widget, QPoint at)
+{
+    QWidget *target = mouseTarget(widget);
+    const QPoint pos = centreOr(widget, at);
+    // A real double click: press, release, then the double-click event and its release.
+    QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, pos);
+    QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, pos);
+}
+
+void WindowHarness::trigger(QAction *action)
+{
+    action->trigger();
+}
+
+void WindowHarness::type(QWidget *widget, const std::string &text)
+{
+    widget->setFocus();
+    QTest::keyClicks(widget, QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+void WindowHarness::key(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
+{
+    widget->setFocus();
+    QTest::keyClick(widget, static_cast<Qt::Key>(key), modifiers);
+}
+
+void WindowHarness::keyDown(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
+{
+    widget->setFocus();
+    QTest::keyPress(widget, static_cast<Qt::Key>(key), modifiers);
+}
+
+void WindowHarness::keyUp(QWidget *widget, int key, Qt::KeyboardModifiers modifiers)
+{
+    QTest::keyRelease(widget, static_cast<Qt::Key>(key), modifiers);
+}
+
+void WindowHarness::processEvents()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+}

@@ -1,0 +1,83 @@
+// Drives the real main window in tests: a fresh in-memory registry, the window
+// created on it, controls found by name, clicks, typing and keys through
+// QTest, and every message box answered from a queue and recorded.
+#pragma once
+
+#include "app/Dialogs.h"
+#include "app/TRegForm.h"
+
+#include <QPoint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+class QAction;
+
+namespace quarnel::platform {
+class KeyStore;
+}
+
+struct RecordedBox
+{
+    Dialogs::TDialogKind kind = Dialogs::TDialogKind::Information;
+    std::string caption;
+    std::string text;
+    std::vector<std::string> buttons;
+    std::string answer;         // the button the harness pressed
+    bool windowVisible = false; // whether RegForm was on screen when the box came
+};
+
+class WindowHarness
+{
+public:
+    // Creates the application if needed, a fresh store, then the window; the
+    // backup warning at start is answered "OK" and recorded like any box.
+    WindowHarness();
+    ~WindowHarness();
+    WindowHarness(const WindowHarness &) = delete;
+    WindowHarness &operator=(const WindowHarness &) = delete;
+
+    // The application object (a QuarnelApplication), created once per process.
+    static void ensureApplication();
+
+    TRegForm &form() { return *m_form; }
+    quarnel::platform::KeyStore &store() { return *m_store; }
+
+    // Any child of the window (control, action, image list) by object name, or null.
+    template <typename T = QWidget> T *find(const char *name) const
+    {
+        return m_form->findChild<T *>(QString::fromLatin1(name));
+    }
+
+    // Mouse: at the widget's centre unless a point is given.
+    void click(QWidget *widget, QPoint at = QPoint());
+    void rightClick(QWidget *widget, QPoint at = QPoint());
+    void doubleClick(QWidget *widget, QPoint at = QPoint());
+    void click(const char *name) { click(find(name)); }
+    // Triggers a menu item as a click on it would.
+    void trigger(QAction *action);
+
+    // Keyboard: to the widget itself (focus is given to it first).
+    void type(QWidget *widget, const std::string &text);
+    void key(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void keyDown(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void keyUp(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+
+    // Boxes: the next box gets the oldest queued answer (a button text, or ""
+    // for closing it another way); with none queued, its first button.
+    void answer(const std::string &button) { m_answers.push_back(button); }
+    const std::vector<RecordedBox> &boxes() const { return m_boxes; }
+    void clearBoxes() { m_boxes.clear(); }
+
+    // Lets queued events run (repaints, deferred deletes).
+    static void processEvents();
+
+private:
+    std::string onBox(const Dialogs::TDialogRecord &record);
+
+    std::shared_ptr<quarnel::platform::KeyStore> m_store;
+    std::unique_ptr<TRegForm> m_form;
+    std::deque<std::string> m_answers;
+    std::vector<RecordedBox> m_boxes;
+};
