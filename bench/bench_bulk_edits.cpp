@@ -41,8 +41,8 @@ void valueRows(TRegistry &reg, ResultModel &model, int rows, bool dataRows)
             const std::string name = "needle" + std::to_string(v);
             const std::string data = "C:\\needle\\file" + std::to_string(v) + ".dll";
             reg.WriteText(name, data);
-            model.appendRow({"HKEY_CURRENT_USER", keyName(k) + '\\', name,
-                             dataRows ? "REG_SZ" : "", dataRows ? data : ""});
+            model.appendRow({"HKEY_CURRENT_USER", keyName(k) + '\\', name, dataRows ? "REG_SZ" : "",
+                             dataRows ? data : ""});
         }
     }
     reg.ClosePath();
@@ -104,8 +104,7 @@ void run(const char *label, const Fill &fill, bool replace, bool everyOther = fa
 
 int main(int argc, char **argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QuarnelApplication app(argc, argv);
     int errorBoxes = 0;
     Dialogs::setAnswerer([&errorBoxes](const Dialogs::TDialogRecord &record) {

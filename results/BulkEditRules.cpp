@@ -40,8 +40,7 @@ bool replaceInStringData(std::string &data, std::string_view loweredSearch,
 {
     const std::size_t shown = std::min(data.find('\0'), data.size());
     const std::size_t at = firstHit(loweredSearch, std::string_view(data).substr(0, shown));
-    if (at == std::string_view::npos)
-        return false;
+    if (at == std::string_view::npos) return false;
     data.replace(at, loweredSearch.size(), replacement);
     return true;
 }
@@ -49,8 +48,7 @@ bool replaceInStringData(std::string &data, std::string_view loweredSearch,
 NameSpan ownNameSpan(std::string_view branch)
 {
     std::size_t end = branch.size();
-    if (end > 0 && branch[end - 1] == '\\')
-        --end;
+    if (end > 0 && branch[end - 1] == '\\') --end;
     const std::size_t slash = end == 0 ? std::string_view::npos : branch.rfind('\\', end - 1);
     const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
     return {start, end - start};
@@ -61,8 +59,7 @@ bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
 {
     const NameSpan own = ownNameSpan(branch);
     std::string name = branch.substr(own.start, own.length);
-    if (!replaceFirstHit(name, loweredSearch, replacement))
-        return false;
+    if (!replaceFirstHit(name, loweredSearch, replacement)) return false;
     branch.replace(own.start, own.length, name);
     return true;
 }

@@ -33,16 +33,14 @@ void TRegForm::DeleteSelected()
         Dialogs::information("Nothing selected");
         return;
     }
-    if (!Dialogs::confirm("Delete selected Keys?"))
-        return;
+    if (!Dialogs::confirm("Delete selected Keys?")) return;
 
     int deleted = 0;
     std::unordered_set<std::string> deletedKeys; // Root and Branch of keys gone in this pass
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow &row = rows.row(i);
         // The rows of a key deleted above went with it: they leave the list quietly.
-        if (deletedKeys.count(rowKeyId(row)))
-            continue;
+        if (deletedKeys.count(rowKeyId(row))) continue;
         TRegistry reg;
         if (!openRowKey(*this, reg, row)) {
             rows.deselect(i);

@@ -21,8 +21,7 @@ std::string joinWithNul(const std::vector<std::string> &pieces)
 {
     std::string data;
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        if (i > 0)
-            data.push_back('\0');
+        if (i > 0) data.push_back('\0');
         data += pieces[i];
     }
     return data;
@@ -34,11 +33,9 @@ bool replaceInMultiString(std::string &data, std::string_view loweredSearch,
     std::vector<std::string> pieces = splitAtNul(data);
     bool changed = false;
     for (std::string &entry : pieces) {
-        if (entry.empty())
-            break; // the end of the list for every reader of the value
+        if (entry.empty()) break; // the end of the list for every reader of the value
         changed |= replaceFirstHit(entry, loweredSearch, replacement);
     }
-    if (changed)
-        data = joinWithNul(pieces);
+    if (changed) data = joinWithNul(pieces);
     return changed;
 }

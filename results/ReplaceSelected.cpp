@@ -28,8 +28,7 @@ std::string typedText(const QLineEdit &edit)
 std::string readValueBytes(TRegistry &reg, const std::string &name)
 {
     const int size = reg.QueryValueSize(name);
-    if (size <= 0)
-        return {};
+    if (size <= 0) return {};
     std::string bytes(static_cast<std::size_t>(size), '\0');
     TValueKind kind = TValueKind::vkUnknown;
     bytes.resize(static_cast<std::size_t>(reg.FetchData(name, bytes.data(), size, kind)));
@@ -49,8 +48,7 @@ bool replaceInData(TRegistry &reg, const ResultRow &row)
     case TValueKind::vkString:
     case TValueKind::vkExpandString: {
         std::string data = readValueBytes(reg, name);
-        if (!replaceInStringData(data, search, replacement))
-            return false;
+        if (!replaceInStringData(data, search, replacement)) return false;
         reg.StoreData(name, data.data(), static_cast<int>(data.size()), info.Kind);
         return true;
     }
@@ -58,8 +56,7 @@ bool replaceInData(TRegistry &reg, const ResultRow &row)
         const int size = reg.QueryValueSize(name);
         std::string data(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
         data.resize(static_cast<std::size_t>(reg.ReadRaw(name, data.data(), size)));
-        if (!replaceInMultiString(data, search, replacement))
-            return false;
+        if (!replaceInMultiString(data, search, replacement)) return false;
         reg.WriteMultiText(name, data.data(), static_cast<int>(data.size()));
         return true;
     }
@@ -71,21 +68,17 @@ bool replaceInData(TRegistry &reg, const ResultRow &row)
 // RenameValueName and RelocateKey give no sign whether they acted; these tell.
 bool renameValue(TRegistry &reg, const std::string &oldName, const std::string &newName)
 {
-    if (newName == oldName)
-        return true; // nothing to change
+    if (newName == oldName) return true; // nothing to change
     // A name differing only in case is the same value, so this also refuses those.
-    if (!reg.HasValue(oldName) || reg.HasValue(newName))
-        return false;
+    if (!reg.HasValue(oldName) || reg.HasValue(newName)) return false;
     reg.RenameValueName(oldName, newName);
     return !reg.HasValue(oldName) && reg.HasValue(newName);
 }
 
 bool relocateKey(TRegistry &reg, const std::string &oldPath, const std::string &newPath)
 {
-    if (newPath == oldPath)
-        return true; // nothing to change
-    if (!reg.HasKey(oldPath) || reg.HasKey(newPath))
-        return false;
+    if (newPath == oldPath) return true; // nothing to change
+    if (!reg.HasKey(oldPath) || reg.HasKey(newPath)) return false;
     // Refused silently when the new path lies below the old key.
     reg.RelocateKey(oldPath, newPath, true);
     return !reg.HasKey(oldPath) && reg.HasKey(newPath);
@@ -116,8 +109,7 @@ void TRegForm::ReplaceSelected()
     }
     const std::string searchTyped = typedText(*Edit1);
     const std::string replacementTyped = typedText(*Edit2);
-    if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped)))
-        return;
+    if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;
     UnitState::searchText = asciiLower(searchTyped);
     UnitState::replaceText = replacementTyped;
     if (UnitState::replaceText.empty() && !Dialogs::confirm("Replace with EMPTY String?")) {
@@ -132,23 +124,20 @@ void TRegForm::ReplaceSelected()
 
     // Pass 1: string data.
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows.isSelected(i))
-            continue;
+        if (!rows.isSelected(i)) continue;
         const ResultRow &row = rows.row(i);
         if (!openRowKey(*this, reg, row)) {
             rows.deselect(i);
             continue;
         }
-        if (!row.value.empty() && replaceInData(reg, row))
-            ++replaced;
+        if (!row.value.empty() && replaceInData(reg, row)) ++replaced;
         reg.ClosePath();
     }
 
     // Pass 2: value names. The default value's row names no real value.
     std::unordered_set<std::string> renamedValues; // Root, Branch and old Name
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows.isSelected(i))
-            continue;
+        if (!rows.isSelected(i)) continue;
         const ResultRow &row = rows.row(i);
         if (!openRowKey(*this, reg, row)) {
             rows.deselect(i);
@@ -173,12 +162,10 @@ void TRegForm::ReplaceSelected()
     // Pass 3: key names.
     std::unordered_set<std::string> movedKeys; // Root and old Branch
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows.isSelected(i))
-            continue;
+        if (!rows.isSelected(i)) continue;
         const ResultRow &row = rows.row(i);
         // The other rows of a key moved above went with it: they leave the list quietly.
-        if (movedKeys.count(rowKeyId(row)))
-            continue;
+        if (movedKeys.count(rowKeyId(row))) continue;
         if (!openRowKey(*this, reg, row)) {
             rows.deselect(i);
             continue;

@@ -12,8 +12,7 @@
 SelectedRows::SelectedRows(QAbstractItemView &list)
     : m_model(qobject_cast<ResultModel *>(list.model())), m_selection(list.selectionModel())
 {
-    if (!m_model || !m_selection)
-        return;
+    if (!m_model || !m_selection) return;
     m_model->flush();
     m_listRows = m_model->rowCount();
     m_positions = m_model->selectedRows(*m_selection);
@@ -25,21 +24,18 @@ SelectedRows::SelectedRows(QAbstractItemView &list)
 
 void SelectedRows::deselect(std::size_t i)
 {
-    if (!m_selected[i])
-        return;
+    if (!m_selected[i]) return;
     m_selected[i] = 0;
     m_model->deselectRow(*m_selection, m_positions[i]);
 }
 
 void SelectedRows::removeStillSelected()
 {
-    if (!m_model)
-        return;
+    if (!m_model) return;
     std::vector<int> doomed;
     doomed.reserve(m_positions.size());
     for (std::size_t i = 0; i < m_positions.size(); ++i)
-        if (m_selected[i])
-            doomed.push_back(m_positions[i]);
+        if (m_selected[i]) doomed.push_back(m_positions[i]);
     // Cleared first: the selection model then has nothing to carry through the
     // removal, which would cost a pass over its ranges for every removed run.
     m_selection->clearSelection();
@@ -50,8 +46,7 @@ bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row)
 {
     reg.SelectRoot(form.GetRootID(row.root));
     reg.SetAccessMask(TRegistry::kAllAccess);
-    if (reg.OpenPath('\\' + row.branch))
-        return true;
+    if (reg.OpenPath('\\' + row.branch)) return true;
     Dialogs::error("not opened: " + rowKeyText(row));
     return false;
 }

@@ -63,8 +63,7 @@ std::string BulkEditTest::valueBytes(const std::string &path, const std::string 
         bytes.resize(std::size_t(std::max(0, reg.QueryValueSize(name))));
         bytes.resize(std::size_t(reg.FetchData(name, bytes.data(), int(bytes.size()), found)));
     }
-    if (kind)
-        *kind = found;
+    if (kind) *kind = found;
     return bytes;
 }
 
@@ -99,8 +98,7 @@ std::vector<std::string> BulkEditTest::boxTexts(Dialogs::TDialogKind kind) const
 {
     std::vector<std::string> texts;
     for (const auto &box : boxes())
-        if (box.kind == kind)
-            texts.push_back(box.text);
+        if (box.kind == kind) texts.push_back(box.text);
     return texts;
 }
 

@@ -12,9 +12,8 @@ using Pieces = std::vector<std::string>;
 TEST(MultiStringData, SplitAndJoinGiveBackEveryByte)
 {
     const std::vector<std::string> samples = {
-        ""s,           "\0"s,          "a\0b\0\0"s,          "a\0\0b\0\0"s,
-        "no nul"s,     "a\0b"s,        "a\r\nb\0c\0\0"s,     "\0\0\0"s,
-        "x\0\0\0tail"s};
+        ""s,       "\0"s,         "a\0b\0\0"s, "a\0\0b\0\0"s, "no nul"s, "a\0b"s, "a\r\nb\0c\0\0"s,
+        "\0\0\0"s, "x\0\0\0tail"s};
     for (const std::string &data : samples)
         EXPECT_EQ(joinWithNul(splitAtNul(data)), data);
     EXPECT_EQ(splitAtNul("a\0b\0\0"s), (Pieces{"a", "b", "", ""}));
@@ -70,16 +69,5 @@ TEST(BulkEditRules, OwnNameIsTheLastKeyNameOfTheBranch)
     EXPECT_TRUE(replaceInOwnName(branch, "foo", "x"));
     EXPECT_EQ(branch, "A\\xfoo\\");
 
-    branch = "";
-    EXPECT_FALSE(replaceInOwnName(branch, "", "x"));
     EXPECT_EQ(ownNameSpan("A\\\\").length, 0u);
-}
-
-TEST(BulkEditRules, MessageTexts)
-{
-    const ResultRow row{"HKEY_CURRENT_USER", "Software\\Foo\\", "Bar", "", ""};
-    EXPECT_EQ(rowKeyText(row), "HKEY_CURRENT_USER\\Software\\Foo\\");
-    EXPECT_EQ(rowValueText(row), "HKEY_CURRENT_USER\\Software\\Foo\\Bar");
-    EXPECT_EQ(replaceQuestion("Foo", ""),
-              "Replace \n\r\"Foo\" with \n\r\"\" in selected Keys/Names/Values?");
 }

@@ -24,7 +24,8 @@ private:
 } // namespace
 
 class DeleteSelectedTest : public BulkEditTest
-{};
+{
+};
 
 TEST_F(DeleteSelectedTest, EmptyListAsksNothing)
 {

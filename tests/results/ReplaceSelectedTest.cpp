@@ -22,7 +22,8 @@ public:
 } // namespace
 
 class ReplaceSelectedTest : public BulkEditTest
-{};
+{
+};
 
 TEST_F(ReplaceSelectedTest, EmptyListAsksNothingAndNoSelectionTellsSo)
 {
