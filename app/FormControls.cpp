@@ -13,6 +13,7 @@
 #include "TTreeView.h"
 
 #include <QAction>
+#include <QHelpEvent>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -20,11 +21,32 @@
 #include <QMenu>
 #include <QScreen>
 #include <QStandardItemModel>
+#include <QToolTip>
 #include <algorithm>
 
 namespace {
 
 using A = TAlignLayout;
+
+// Shows a tooltip whose lines end in line feed and carriage return as plain
+// lines: Qt would draw each carriage return as a blank at the next line's start.
+class TTooltipLines : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        auto *control = qobject_cast<QWidget *>(watched);
+        if (event->type() != QEvent::ToolTip || !control || control->toolTip().isEmpty())
+            return false;
+        QString lines = control->toolTip();
+        lines.remove(QLatin1Char('\r'));
+        QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), lines, control);
+        return true;
+    }
+};
 
 template <typename T> T *placed(T *control, const char *name, QWidget *parent, QRect geometry)
 {
@@ -110,6 +132,7 @@ void TRegForm::CreatePanel1()
     Edit1 = placed(new QLineEdit, "Edit1", Panel1, {370, 1, 140, 21});
     ckbmirr = placed(new QCheckBox(QStringLiteral("include mirrored Keys")), "ckbmirr", Panel1,
                      {6, 2, 125, 17});
+    ckbmirr->installEventFilter(new TTooltipLines(ckbmirr));
     Button2 = placed(new TButton(QStringLiteral("E&xit")), "Button2", Panel1, {572, 1, 55, 21});
     Label1 = label("Label1", QStringLiteral("Search for:"), Panel1, {309, 4, 55, 15});
 
@@ -222,5 +245,4 @@ void TRegForm::SetUpFoundLVColumns()
     const int widths[] = {120, 200, 80, 80, 140};
     for (int column = 0; column < 5; ++column)
         FoundLV->setColumnWidth(column, widths[column]);
-    FoundLV->setToolTip(QString());
 }

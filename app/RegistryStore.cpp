@@ -1,13 +1,55 @@
 #include "RegistryStore.h"
 
+#include "Dialogs.h"
+
+#include <QTimer>
+
 #ifndef _WIN32
-#include "platform/KeyStore.h"
+#include "platform/RegistryFiles.h"
 #endif
 
-void SelectRegistryStore()
+namespace {
+// Changes reach the files once the registry has been quiet this long, so Wine sees them.
+constexpr int kIdleCheckMs = 1000;
+} // namespace
+
+RegistrySession::RegistrySession()
 {
 #ifndef _WIN32
-    // The in-memory store for now; a Wine prefix's files take its place later.
-    (void)quarnel::platform::activeStore();
+    const auto opened = quarnel::platform::openRegistry();
+    m_message = opened.message;
+    m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
+    m_idleSaver = new QTimer(this);
+    m_idleSaver->setInterval(kIdleCheckMs);
+    connect(m_idleSaver, &QTimer::timeout, this, &RegistrySession::saveIfIdle);
+    m_idleSaver->start();
+#endif
+}
+
+RegistrySession::~RegistrySession()
+{
+#ifndef _WIN32
+    const std::string message = quarnel::platform::closeRegistry();
+    if (!message.empty())
+        Dialogs::error(message);
+#endif
+}
+
+void RegistrySession::showOpeningMessage()
+{
+    if (m_message.empty())
+        return;
+    if (m_failed)
+        Dialogs::error(m_message);
+    else
+        Dialogs::information(m_message);
+}
+
+void RegistrySession::saveIfIdle()
+{
+#ifndef _WIN32
+    const std::string message = quarnel::platform::flushRegistryIfIdle();
+    if (!message.empty())
+        Dialogs::error(message);
 #endif
 }

@@ -1,5 +1,30 @@
-// Which registry the program works on.
+// Which registry the program works on: the registry files of a Wine prefix
+// (WINEPREFIX, else ~/.wine, else Quarnel's own), kept on disk while the window runs.
 #pragma once
 
-// Makes the registry layer's active store the one Quarnel edits.
-void SelectRegistryStore();
+#include <QObject>
+#include <string>
+
+class QTimer;
+
+class RegistrySession : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Opens the registry and makes it what the registry calls work on.
+    RegistrySession();
+    // Saves what is left and lets Wine have the prefix again.
+    ~RegistrySession() override;
+
+    // What the user must know about the opening (Wine running, a damaged file,
+    // changes recovered); shown once the window is up. Empty when all is well.
+    void showOpeningMessage();
+
+private:
+    void saveIfIdle();
+
+    std::string m_message;
+    bool m_failed = false;
+    QTimer *m_idleSaver = nullptr;
+};

@@ -19,13 +19,13 @@ TAlignLayout::~TAlignLayout()
 void TAlignLayout::add(QWidget *child, TAlign align, int anchors)
 {
     addChildWidget(child);
-    m_entries.push_back({new QWidgetItem(child), align, anchors});
+    m_entries.push_back({new QWidgetItem(child), align, anchors, child->geometry()});
     invalidate();
 }
 
 void TAlignLayout::addItem(QLayoutItem *item)
 {
-    m_entries.push_back({item, alNone, akLeft | akTop});
+    m_entries.push_back({item, alNone, akLeft | akTop, item->geometry()});
 }
 
 int TAlignLayout::count() const
@@ -74,21 +74,30 @@ void TAlignLayout::setGeometry(const QRect &rect)
     for (Entry &entry : m_entries) {
         QWidget *child = entry.item->widget();
         if (entry.align != alNone || !child) continue;
-        QRect g = child->geometry();
+        // Sizes are kept unclamped here, so that a child squeezed to nothing gets
+        // its size back when the parent grows again; a place somebody else gave
+        // the child becomes the new base.
+        if (child->geometry() != shown(entry.unclamped)) entry.unclamped = child->geometry();
+        QRect &g = entry.unclamped;
         if (entry.anchors & akRight) {
             if (entry.anchors & akLeft)
-                g.setWidth(std::max(0, g.width() + dw));
+                g.setWidth(g.width() + dw);
             else
                 g.moveLeft(g.left() + dw);
         }
         if (entry.anchors & akBottom) {
             if (entry.anchors & akTop)
-                g.setHeight(std::max(0, g.height() + dh));
+                g.setHeight(g.height() + dh);
             else
                 g.moveTop(g.top() + dh);
         }
-        child->setGeometry(g);
+        child->setGeometry(shown(g));
     }
+}
+
+QRect TAlignLayout::shown(const QRect &unclamped)
+{
+    return {unclamped.topLeft(), unclamped.size().expandedTo(QSize(0, 0))};
 }
 
 void TAlignLayout::placeAligned(QRect room, int dh, int dw)

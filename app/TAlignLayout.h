@@ -55,7 +55,9 @@ private:
         QLayoutItem *item;
         TAlign align;
         int anchors;
+        QRect unclamped; // free children: the place before sizes are cut at 0
     };
+    static QRect shown(const QRect &unclamped);
     void placeAligned(QRect room, int dh, int dw);
 
     std::vector<Entry> m_entries;

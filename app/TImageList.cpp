@@ -1,6 +1,5 @@
 #include "TImageList.h"
 
-#include <QFont>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -52,7 +51,47 @@ QPixmap drawFolder(bool open)
     return pixmap;
 }
 
-QPixmap drawPage(const QString &mark, const QColor &ink, int pixelSize)
+// 3x5 pixel glyphs: fonts are unreadable at this size.
+const char *glyph(char c)
+{
+    switch (c) {
+    case 'a':
+        return "##."
+               "..#"
+               ".##"
+               "#.#"
+               ".##";
+    case 'b':
+        return "#.."
+               "##."
+               "#.#"
+               "#.#"
+               "##.";
+    case '0':
+        return ".#."
+               "#.#"
+               "#.#"
+               "#.#"
+               ".#.";
+    default:
+        return ".#."
+               "##."
+               ".#."
+               ".#."
+               "###";
+    }
+}
+
+void drawGlyphs(QPainter &p, const char *text, int x, int y, const QColor &ink)
+{
+    for (; *text; ++text, x += 4) {
+        const char *rows = glyph(*text);
+        for (int i = 0; i < 15; ++i)
+            if (rows[i] == '#') p.fillRect(x + i % 3, y + i / 3, 1, 1, ink);
+    }
+}
+
+QPixmap drawPage(const char *line1, const char *line2, const QColor &ink)
 {
     QPixmap pixmap = blank();
     QPainter p(&pixmap);
@@ -62,13 +101,12 @@ QPixmap drawPage(const QString &mark, const QColor &ink, int pixelSize)
     p.drawPolygon(QPolygon({{2, 0}, {10, 0}, {13, 3}, {13, 15}, {2, 15}}));
     p.drawLine(10, 0, 10, 3);
     p.drawLine(10, 3, 13, 3);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(pixelSize);
-    font.setBold(true);
-    font.setStyleStrategy(QFont::NoAntialias);
-    p.setFont(font);
-    p.setPen(ink);
-    p.drawText(QRect(2, 4, 12, 11), Qt::AlignCenter, mark);
+    if (line2) {
+        drawGlyphs(p, line1, 4, 3, ink);
+        drawGlyphs(p, line2, 4, 9, ink);
+    } else {
+        drawGlyphs(p, line1, 4, 6, ink);
+    }
     return pixmap;
 }
 
@@ -79,8 +117,8 @@ TImageList::TImageList(QObject *parent) : QObject(parent)
     m_pixmaps.push_back(drawComputer());
     m_pixmaps.push_back(drawFolder(false));
     m_pixmaps.push_back(drawFolder(true));
-    m_pixmaps.push_back(drawPage(QStringLiteral("ab"), QColor(192, 0, 0), 8));
-    m_pixmaps.push_back(drawPage(QStringLiteral("01\n10"), QColor(0, 0, 192), 5));
+    m_pixmaps.push_back(drawPage("ab", nullptr, QColor(192, 0, 0)));
+    m_pixmaps.push_back(drawPage("01", "10", QColor(0, 0, 192)));
 }
 
 QPixmap TImageList::pixmap(int index) const

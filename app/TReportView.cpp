@@ -52,3 +52,9 @@ void TReportView::mouseDoubleClickEvent(QMouseEvent *event)
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) emit mouseDoubleClicked();
 }
+
+bool TReportView::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) return true;
+    return QTreeView::viewportEvent(event);
+}

@@ -29,4 +29,6 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    // No tooltips, whatever the model offers.
+    bool viewportEvent(QEvent *event) override;
 };

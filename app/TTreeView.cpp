@@ -2,11 +2,20 @@
 
 #include "TImageList.h"
 
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 
 namespace {
+
+// A move that was announced but did not happen must not stand for a later one.
+struct ForgetAnnounced
+{
+    QTreeWidgetItem *&announced;
+    ~ForgetAnnounced() { announced = nullptr; }
+};
 
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kSelectedImageRole = Qt::UserRole + 2;
@@ -101,6 +110,7 @@ bool TTreeView::collapseNode(QTreeWidgetItem *node)
 void TTreeView::selectNode(QTreeWidgetItem *node)
 {
     if (!node || node == currentItem()) return;
+    const ForgetAnnounced forget{m_announced};
     announce(node);
     setCurrentItem(node);
 }
@@ -113,10 +123,10 @@ void TTreeView::announce(QTreeWidgetItem *node)
 
 QModelIndex TTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers)
 {
-    // Keyboard moves and the first focus ask here for the node they go to next,
-    // which lets changing() run before the move.
+    // Keyboard moves ask here for the node they go to next, which lets changing()
+    // run before the move. Other callers may not move at all.
     const QModelIndex next = QTreeWidget::moveCursor(action, modifiers);
-    if (next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
+    if (m_inKeyPress && next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
     return next;
 }
 
@@ -191,6 +201,9 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
         if (canExpand(node)) toggle(node);
         return;
     }
+    // Only the left button selects; a right click leaves the selection for a menu.
+    if (event->button() != Qt::LeftButton) return;
+    const ForgetAnnounced forget{m_announced};
     if (node != currentItem()) announce(node);
     QTreeWidget::mousePressEvent(event);
 }
@@ -236,7 +249,19 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
             break;
         }
     }
+    // Handlers may throw; the flags must not outlive this press.
+    const QScopedValueRollback<bool> inKeyPress(m_inKeyPress, true);
+    const ForgetAnnounced forget{m_announced};
     QTreeWidget::keyPressEvent(event);
+}
+
+void TTreeView::focusInEvent(QFocusEvent *event)
+{
+    // Focus from the keyboard selects the first node when none is selected; done
+    // here so that the move is announced like any other.
+    if (!currentItem() && event->reason() != Qt::MouseFocusReason && topLevelItemCount() > 0)
+        selectNode(topLevelItem(0));
+    QTreeWidget::focusInEvent(event);
 }
 
 void TTreeView::keyReleaseEvent(QKeyEvent *event)

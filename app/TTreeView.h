@@ -1,6 +1,10 @@
 // A tree whose expand, collapse and selection events run synchronously, in the
 // order "about to" then "done", for the user's actions and for program calls
 // alike. A node expands only when it has child nodes or the has-children mark.
+// changing() runs before the selection moves, except for the one move Qt makes
+// on its own (typing a node's first letters), where it runs just before changed().
+// When the selected node (or an ancestor) is removed, the selection moves first:
+// to the next sibling, else the parent, else the previous sibling.
 // Each node carries an image index (shown while not selected) and a selected
 // image index into an image list.
 #pragma once
@@ -23,8 +27,10 @@ public:
     QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, int imageIndex);
 
     // Expanding runs expanding() then expanded(); collapsing runs collapsing() then
-    // collapsed(). Nodes without children and without the mark are left alone
-    // (no signal, returns false).
+    // collapsed(), also for a node already in that state. Nodes without children
+    // and without the mark are left alone (no signal, returns false). A node that
+    // still has no children after expanding() stays collapsed. Expand and collapse
+    // only through these (or the user), never with setExpanded().
     bool expandNode(QTreeWidgetItem *node);
     bool collapseNode(QTreeWidgetItem *node);
     // Runs changing() then changed() when the selection moves to `node`.
@@ -54,6 +60,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
     QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex &index,
                                                          const QEvent *event) const override;
     void rowsAboutToBeRemoved(const QModelIndex &parent, int start, int end) override;
@@ -68,4 +75,5 @@ private:
     const TImageList *m_images = nullptr;
     // The node changing() already ran for, ahead of its move.
     QTreeWidgetItem *m_announced = nullptr;
+    bool m_inKeyPress = false;
 };

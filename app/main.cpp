@@ -7,7 +7,8 @@ int main(int argc, char *argv[])
 {
     QuarnelApplication application(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
-    SelectRegistryStore();
-    TRegForm RegForm;
+    RegistrySession registry;
+    TRegForm RegForm; // shows the window, then the backup warning
+    registry.showOpeningMessage();
     return application.exec();
 }

@@ -13,6 +13,9 @@ namespace {
 
 const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Type", "Value"};
 
+// Up to this many separate runs of removed rows are removed one by one.
+constexpr std::size_t kFewRuns = 8;
+
 class BusyScope
 {
 public:
@@ -30,8 +33,7 @@ std::vector<std::pair<int, int>> selectedIntervals(const QItemSelectionModel &se
 {
     std::vector<std::pair<int, int>> spans;
     for (const QItemSelectionRange &range : selection.selection())
-        if (range.isValid())
-            spans.emplace_back(range.top(), range.bottom());
+        if (range.isValid()) spans.emplace_back(range.top(), range.bottom());
     std::sort(spans.begin(), spans.end());
     std::vector<std::pair<int, int>> merged;
     for (const auto &span : spans) {
@@ -53,7 +55,7 @@ ResultModel::ResultModel(int *sortColumn, QObject *parent)
 
 int ResultModel::rowCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : int(m_order.size() + m_tail.size());
+    return parent.isValid() ? 0 : int(m_order.size());
 }
 
 int ResultModel::columnCount(const QModelIndex &parent) const
@@ -63,9 +65,8 @@ int ResultModel::columnCount(const QModelIndex &parent) const
 
 QVariant ResultModel::data(const QModelIndex &index, int role) const
 {
-    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid))
-        return {};
-    const std::string &text = m_rows[slotAt(index.row())].cell(index.column());
+    if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+    const std::string &text = m_rows[m_order[std::size_t(index.row())]].cell(index.column());
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
@@ -79,8 +80,7 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
 
 Qt::ItemFlags ResultModel::flags(const QModelIndex &index) const
 {
-    if (!index.isValid())
-        return Qt::NoItemFlags;
+    if (!index.isValid()) return Qt::NoItemFlags;
     return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemNeverHasChildren;
 }
 
@@ -109,10 +109,14 @@ void ResultModel::appendRow(ResultRow row)
 
 void ResultModel::flushIfDue()
 {
-    if (m_pending.empty() || m_busy)
-        return;
-    if (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= m_flushIntervalMs)
-        mergePending();
+    if (m_pending.empty() || m_busy) return;
+    if (!m_sinceFlush.isValid() || m_sinceFlush.nsecsElapsed() >= m_nextFlushNs) mergePending();
+}
+
+void ResultModel::setFlushInterval(int milliseconds)
+{
+    m_flushIntervalNs = qint64(milliseconds) * 1'000'000;
+    m_nextFlushNs = m_flushIntervalNs;
 }
 
 void ResultModel::flush()
@@ -122,24 +126,20 @@ void ResultModel::flush()
 
 void ResultModel::sortByColumn(int column)
 {
-    if (column < 0 || column >= kResultColumnCount)
-        return;
+    if (column < 0 || column >= kResultColumnCount) return;
     *m_sortColumn = column;
-    if (m_busy)
-        return; // the next appended row re-sorts
+    if (m_busy) return; // the next appended row re-sorts
     mergePending();
     resort(column);
 }
 
 void ResultModel::clear()
 {
-    if (m_busy)
-        return;
+    if (m_busy) return;
     beginResetModel();
     std::vector<ResultRow>().swap(m_rows);
     std::vector<std::uint32_t>().swap(m_freeSlots);
     std::vector<std::uint32_t>().swap(m_order);
-    m_tail.clear();
     m_pending.clear();
     m_sortedBy = sortColumn();
     endResetModel();
@@ -149,45 +149,58 @@ void ResultModel::removeRowsAt(std::vector<int> rows)
 {
     // Positions refer to merged rows: waiting rows are not merged here, so positions
     // the caller read before stay valid.
-    if (m_busy)
-        return;
+    if (m_busy) return;
     const int count = int(m_order.size());
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-    rows.erase(std::remove_if(rows.begin(), rows.end(),
-                              [count](int r) { return r < 0 || r >= count; }),
-               rows.end());
-    if (rows.empty())
-        return;
+    rows.erase(
+        std::remove_if(rows.begin(), rows.end(), [count](int r) { return r < 0 || r >= count; }),
+        rows.end());
+    if (rows.empty()) return;
+
+    std::vector<std::pair<int, int>> runs; // ascending [first, last]
+    for (int r : rows) {
+        if (!runs.empty() && runs.back().second + 1 == r)
+            runs.back().second = r;
+        else
+            runs.emplace_back(r, r);
+    }
 
     BusyScope busy(m_busy);
-    // From the last run to the first; the rows after a run wait reversed in m_tail so
-    // that each run costs only its own length, not a shift of everything after it.
-    std::size_t runEnd = rows.size();
-    while (runEnd > 0) {
-        std::size_t runStart = runEnd - 1;
-        while (runStart > 0 && rows[runStart - 1] == rows[runStart] - 1)
-            --runStart;
-        const int first = rows[runStart];
-        const int last = rows[runEnd - 1];
-        for (std::size_t i = m_order.size(); i-- > std::size_t(last) + 1;)
-            m_tail.push_back(m_order[i]);
-        m_order.resize(std::size_t(last) + 1);
-        beginRemoveRows({}, first, last);
-        for (int r = first; r <= last; ++r)
-            release(m_order[std::size_t(r)]);
-        m_order.resize(std::size_t(first));
-        endRemoveRows();
-        runEnd = runStart;
+    if (runs.size() > kFewRuns) {
+        // Each removal signal costs views and selection models time in proportion to
+        // their persistent indexes, so many runs are first gathered at the end by one
+        // layout change and then removed at once.
+        std::vector<std::uint32_t> order;
+        order.reserve(m_order.size());
+        std::vector<int> newRowOf(m_order.size());
+        const int kept = count - int(rows.size());
+        int nextKept = 0, nextDoomed = kept;
+        std::size_t d = 0;
+        for (int r = 0; r < count; ++r) {
+            const bool doomed = d < rows.size() && rows[d] == r;
+            d += doomed;
+            newRowOf[std::size_t(r)] = doomed ? nextDoomed++ : nextKept++;
+        }
+        order.resize(m_order.size());
+        for (int r = 0; r < count; ++r)
+            order[std::size_t(newRowOf[std::size_t(r)])] = m_order[std::size_t(r)];
+        applyOrder(std::move(order), newRowOf);
+        runs.assign(1, {kept, count - 1});
     }
-    m_order.insert(m_order.end(), m_tail.rbegin(), m_tail.rend());
-    m_tail.clear();
+    for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
+        beginRemoveRows({}, run->first, run->second);
+        for (int r = run->first; r <= run->second; ++r)
+            release(m_order[std::size_t(r)]);
+        m_order.erase(m_order.begin() + run->first, m_order.begin() + run->second + 1);
+        endRemoveRows();
+    }
 }
 
 const ResultRow &ResultModel::rowAt(int row)
 {
     mergePending();
-    return m_rows[slotAt(row)];
+    return m_rows[m_order[std::size_t(row)]];
 }
 
 const std::string &ResultModel::cell(int row, int column)
@@ -198,8 +211,7 @@ const std::string &ResultModel::cell(int row, int column)
 void ResultModel::selectAll(QItemSelectionModel &selection)
 {
     mergePending();
-    if (m_order.empty())
-        return;
+    if (m_order.empty()) return;
     // One range for all rows: cheap to build, and selection models keep it as one
     // range through later re-sorts.
     const QItemSelection all(index(0, 0), index(int(m_order.size()) - 1, kResultColumnCount - 1));
@@ -208,8 +220,7 @@ void ResultModel::selectAll(QItemSelectionModel &selection)
 
 void ResultModel::deselectRow(QItemSelectionModel &selection, int row)
 {
-    if (row < 0 || row >= rowCount())
-        return;
+    if (row < 0 || row >= rowCount()) return;
     selection.select(QItemSelection(index(row, 0), index(row, kResultColumnCount - 1)),
                      QItemSelectionModel::Deselect);
 }
@@ -232,14 +243,6 @@ int ResultModel::selectedCount(const QItemSelectionModel &selection)
     return count;
 }
 
-std::uint32_t ResultModel::slotAt(int row) const
-{
-    const auto r = std::size_t(row);
-    if (r < m_order.size())
-        return m_order[r];
-    return m_tail[m_tail.size() - 1 - (r - m_order.size())];
-}
-
 std::uint32_t ResultModel::store(ResultRow &&row)
 {
     if (!m_freeSlots.empty()) {
@@ -260,9 +263,10 @@ void ResultModel::release(std::uint32_t slot)
 
 void ResultModel::mergePending()
 {
-    if (m_pending.empty() || m_busy)
-        return;
+    if (m_pending.empty() || m_busy) return;
     BusyScope busy(m_busy);
+    QElapsedTimer cost;
+    cost.start();
     const int column = m_sortedBy;
     const auto less = [this, column](std::uint32_t a, std::uint32_t b) {
         return listTextLess(m_rows[a].cell(column), m_rows[b].cell(column));
@@ -301,23 +305,21 @@ void ResultModel::mergePending()
         }
         applyOrder(std::move(merged), newRowOf);
     }
+    m_nextFlushNs = std::max(m_flushIntervalNs, 10 * cost.nsecsElapsed());
     m_sinceFlush.start();
 }
 
 void ResultModel::resort(int column)
 {
-    if (m_busy)
-        return;
+    if (m_busy) return;
     m_sortedBy = column;
     const std::size_t count = m_order.size();
-    if (count < 2)
-        return;
+    if (count < 2) return;
     BusyScope busy(m_busy);
     std::vector<std::string_view> keys(count);
     for (std::size_t r = 0; r < count; ++r)
         keys[r] = m_rows[m_order[r]].cell(column);
-    if (std::is_sorted(keys.begin(), keys.end(), listTextLess))
-        return;
+    if (std::is_sorted(keys.begin(), keys.end(), listTextLess)) return;
     std::vector<std::uint32_t> byKey(count);
     std::iota(byKey.begin(), byKey.end(), 0u);
     std::stable_sort(byKey.begin(), byKey.end(), [&keys](std::uint32_t a, std::uint32_t b) {

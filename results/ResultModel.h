@@ -42,10 +42,12 @@ public:
     // last sorted, everything is re-sorted by it first.
     void appendRow(ResultRow row);
     // Merges waiting rows if the flush interval has passed; cheap when nothing waits.
+    // The interval stretches to ten times the cost of the last merge, so that merging
+    // a long list never takes more than a small share of a search.
     void flushIfDue();
     // Merges waiting rows now.
     void flush();
-    void setFlushInterval(int milliseconds) { m_flushIntervalMs = milliseconds; }
+    void setFlushInterval(int milliseconds);
 
     // Header click: sets the shared sort column and sorts every row by it (stable).
     void sortByColumn(int column);
@@ -58,7 +60,7 @@ public:
     void removeRowsAt(std::vector<int> rows);
 
     // Every row found so far, waiting ones included; merges nothing.
-    int totalRows() const { return int(m_order.size() + m_tail.size() + m_pending.size()); }
+    int totalRows() const { return int(m_order.size() + m_pending.size()); }
     // Row and cell access by list position; both merge waiting rows first.
     const ResultRow &rowAt(int row);
     const std::string &cell(int row, int column);
@@ -72,22 +74,21 @@ public:
     static int selectedCount(const QItemSelectionModel &selection);
 
 private:
-    std::uint32_t slotAt(int row) const;
     std::uint32_t store(ResultRow &&row);
     void release(std::uint32_t slot);
     void mergePending();
     void resort(int column);
     void applyOrder(std::vector<std::uint32_t> &&order, const std::vector<int> &newRowOf);
 
-    std::vector<ResultRow> m_rows;             // slots; freed slots are reused
+    std::vector<ResultRow> m_rows; // slots; freed slots are reused
     std::vector<std::uint32_t> m_freeSlots;
-    std::vector<std::uint32_t> m_order;        // merged rows in list order
-    std::vector<std::uint32_t> m_tail;         // during a removal: the rows after it, reversed
-    std::vector<std::uint32_t> m_pending;      // appended, not merged yet, in arrival order
+    std::vector<std::uint32_t> m_order;   // merged rows in list order
+    std::vector<std::uint32_t> m_pending; // appended, not merged yet, in arrival order
     int m_ownSortColumn = 0;
     int *m_sortColumn = nullptr;
-    int m_sortedBy = 0;                        // column the merged rows are sorted by
-    int m_flushIntervalMs = 75;
+    int m_sortedBy = 0; // column the merged rows are sorted by
+    qint64 m_flushIntervalNs = 75'000'000;
+    qint64 m_nextFlushNs = m_flushIntervalNs; // the interval, stretched by the last merge
     QElapsedTimer m_sinceFlush;
-    bool m_busy = false;                       // while signals of a merge or removal go out
+    bool m_busy = false; // while signals of a merge or removal go out
 };

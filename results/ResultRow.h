@@ -4,7 +4,8 @@
 
 #include <string>
 
-enum ResultColumn : int {
+enum ResultColumn : int
+{
     kColRoot = 0,
     kColBranch = 1,
     kColName = 2,
@@ -13,7 +14,12 @@ enum ResultColumn : int {
     kResultColumnCount = 5,
 };
 
-enum class ResultRowKind { Key, ValueName, Data };
+enum class ResultRowKind
+{
+    Key,
+    ValueName,
+    Data
+};
 
 struct ResultRow
 {
@@ -27,18 +33,22 @@ struct ResultRow
     const std::string &cell(int column) const
     {
         switch (column) {
-        case kColBranch: return branch;
-        case kColName: return name;
-        case kColType: return type;
-        case kColValue: return value;
-        default: return root;
+        case kColBranch:
+            return branch;
+        case kColName:
+            return name;
+        case kColType:
+            return type;
+        case kColValue:
+            return value;
+        default:
+            return root;
         }
     }
 
     ResultRowKind kind() const
     {
-        if (name.empty())
-            return ResultRowKind::Key;
+        if (name.empty()) return ResultRowKind::Key;
         return type.empty() ? ResultRowKind::ValueName : ResultRowKind::Data;
     }
 

@@ -21,8 +21,7 @@ std::size_t firstHit(std::string_view loweredSearch, std::string_view candidate)
 {
     const std::size_t m = loweredSearch.size();
     const std::size_t n = candidate.size();
-    if (m == 0 || m > n)
-        return std::string_view::npos;
+    if (m == 0 || m > n) return std::string_view::npos;
 
     // Folding in place while scanning: the walker tests about a million candidates
     // per run, so no lowered copy is made.
@@ -30,13 +29,11 @@ std::size_t firstHit(std::string_view loweredSearch, std::string_view candidate)
     const auto *c = reinterpret_cast<const unsigned char *>(candidate.data());
     const unsigned char first = s[0];
     for (std::size_t i = 0; i + m <= n; ++i) {
-        if (lowerByte(c[i]) != first)
-            continue;
+        if (lowerByte(c[i]) != first) continue;
         std::size_t k = 1;
         while (k < m && lowerByte(c[i + k]) == s[k])
             ++k;
-        if (k == m)
-            return i;
+        if (k == m) return i;
     }
     return std::string_view::npos;
 }
@@ -45,8 +42,7 @@ bool replaceFirstHit(std::string &text, std::string_view loweredSearch,
                      std::string_view replacement)
 {
     const std::size_t at = firstHit(loweredSearch, text);
-    if (at == std::string_view::npos)
-        return false;
+    if (at == std::string_view::npos) return false;
     text.replace(at, loweredSearch.size(), replacement);
     return true;
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 
 namespace quarnel::platform {
 
@@ -40,7 +41,7 @@ std::size_t RegKey::subkeyPosition(std::u16string_view key, bool &found) const
 std::size_t RegKey::valuePosition(std::u16string_view value, bool &found) const
 {
     return sortedPosition(values, value, found,
-                          [](const RegValue &v) -> std::u16string_view { return v.name; });
+                          [](const RegValue &v) -> std::u16string_view { return v.name(); });
 }
 
 RegKey *RegKey::findSubkey(std::u16string_view key) const
@@ -73,19 +74,61 @@ RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
     return *child;
 }
 
-RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::vector<uint8_t> data)
+RegValue::RegValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data)
+    : type(type), m_nameLength(static_cast<uint32_t>(name.size())),
+      m_dataSize(static_cast<uint32_t>(data.size()))
+{
+    const std::size_t units = name.size() + (data.size() + 1) / 2;
+    if (!units)
+        return;
+    m_block.reset(new char16_t[units]);
+    std::copy(name.begin(), name.end(), m_block.get());
+    if (!data.empty())
+        std::memcpy(m_block.get() + name.size(), data.data(), data.size());
+}
+
+RegValue &RegValue::operator=(const RegValue &other)
+{
+    if (this != &other)
+        *this = RegValue(other.name(), other.type, other.data());
+    return *this;
+}
+
+void RegValue::setData(std::span<const uint8_t> data)
+{
+    // Data may point into our own block, so build the new one first.
+    RegValue changed(name(), type, data);
+    *this = std::move(changed);
+}
+
+RegKeyExtra &RegKey::extras()
+{
+    if (!extra)
+        extra = std::make_unique<RegKeyExtra>();
+    return *extra;
+}
+
+RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::span<const uint8_t> data)
 {
     bool found;
     const std::size_t pos = valuePosition(value, found);
     if (!found) {
-        RegValue v;
-        v.name = value;
-        values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos), std::move(v));
+        values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos), RegValue(value, type, data));
+        return values[pos];
     }
     RegValue &v = values[pos];
     v.type = type;
-    v.data = std::move(data);
+    v.setData(data);
     return v;
+}
+
+void RegKey::appendValue(RegValue value)
+{
+    if (!values.empty() && compareNames(values.back().name(), value.name()) >= 0) {
+        setValue(value.name(), value.type, value.data());
+        return;
+    }
+    values.push_back(std::move(value));
 }
 
 bool RegKey::removeValue(std::u16string_view value)

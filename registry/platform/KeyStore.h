@@ -5,17 +5,46 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace quarnel::platform {
 
-struct RegValue
+// A value keeps its name and data in one allocation: a registry holds hundreds
+// of thousands of values, and a string plus a vector each would double its size.
+class RegValue
 {
-    std::u16string name;
+public:
+    RegValue() = default;
+    RegValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
+    RegValue(const RegValue &other) : RegValue(other.name(), other.type, other.data()) {}
+    RegValue &operator=(const RegValue &other);
+    RegValue(RegValue &&) noexcept = default;
+    RegValue &operator=(RegValue &&) noexcept = default;
+
+    std::u16string_view name() const { return {m_block.get(), m_nameLength}; }
+    std::span<const uint8_t> data() const
+    {
+        return {reinterpret_cast<const uint8_t *>(m_block.get() + m_nameLength), m_dataSize};
+    }
+    std::vector<uint8_t> dataCopy() const { return {data().begin(), data().end()}; }
+    void setData(std::span<const uint8_t> data);
+
     uint32_t type = 0;
-    std::vector<uint8_t> data;
+
+private:
+    std::unique_ptr<char16_t[]> m_block; // the name's units, then the data's bytes
+    uint32_t m_nameLength = 0;
+    uint32_t m_dataSize = 0;
+};
+
+// What few keys have: a class and lines of a registry file we keep unread.
+struct RegKeyExtra
+{
+    std::u16string className;
+    std::vector<std::string> unknownLines; // written back as they came
 };
 
 class RegKey : public std::enable_shared_from_this<RegKey>
@@ -26,10 +55,16 @@ public:
     std::vector<std::shared_ptr<RegKey>> subkeys; // sorted by compareNames
     std::vector<RegValue> values;                 // sorted by compareNames; default value first
     uint64_t lastWriteTime = 0;                   // FILETIME
-    std::u16string className;
+    std::unique_ptr<RegKeyExtra> extra;           // rare, so one pointer per key
     bool deleted = false;
     bool isVolatile = false;
     bool isLink = false;
+
+    std::u16string_view className() const
+    {
+        return extra ? std::u16string_view(extra->className) : std::u16string_view();
+    }
+    RegKeyExtra &extras();
 
     // Index of the subkey or value with this name, or of where it would go.
     std::size_t subkeyPosition(std::u16string_view name, bool &found) const;
@@ -40,7 +75,9 @@ public:
 
     // Creates the subkey when missing; `created` tells which happened.
     RegKey &addSubkey(std::u16string_view name, bool &created);
-    RegValue &setValue(std::u16string_view name, uint32_t type, std::vector<uint8_t> data);
+    RegValue &setValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
+    // Adds a value known to sort after all present ones (as a file lists them).
+    void appendValue(RegValue value);
     bool removeValue(std::u16string_view name);
     // Detaches a subkey without subkeys of its own and marks it deleted.
     void removeSubkey(RegKey &child);
@@ -48,15 +85,27 @@ public:
     bool isDescendantOf(const RegKey &ancestor) const;
 };
 
+enum class StoreChange
+{
+    KeyCreated,   // `key` is the new key
+    ValueSet,     // `name` is the value's name
+    ValueDeleted, // `name` is the value's name
+    SubkeyDeleted, // `key` is the parent, `name` the deleted subkey's name
+    KeyMarked      // `key` got another class or became a symbolic link
+};
+
 // What a file-backed store adds: a veto before every change (for instance while
-// another program owns the files) and a notice after it.
+// another program owns the files) and a notice after it, precise enough to journal.
 class StoreHooks
 {
 public:
     virtual ~StoreHooks() = default;
     // Returns a Win32 error code; anything but 0 refuses the change.
     virtual long beforeChange(const RegKey &key) { return (void)key, 0; }
-    virtual void afterChange(RegKey &key) { (void)key; }
+    virtual void afterChange(RegKey &key, StoreChange change, std::u16string_view name)
+    {
+        (void)key, (void)change, (void)name;
+    }
 };
 
 class KeyStore

@@ -37,7 +37,7 @@ LONG addChild(RegKey &parent, std::u16string_view name, DWORD options, RegKey *&
     child = &parent.addSubkey(name, isNew);
     child->isVolatile = wantVolatile || parent.isVolatile;
     parent.lastWriteTime = child->lastWriteTime;
-    store.hooks().afterChange(*child);
+    store.hooks().afterChange(*child, StoreChange::KeyCreated, child->name);
     return ERROR_SUCCESS;
 }
 
@@ -72,11 +72,16 @@ LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created
     if (!target || target->type != REG_LINK) return ERROR_FILE_NOT_FOUND;
     // The target is an NT path in UTF-16LE, possibly with a terminator.
     std::u16string path;
-    for (std::size_t i = 0; i + 1 < target->data.size(); i += 2)
-        path.push_back(static_cast<char16_t>(target->data[i] | (target->data[i + 1] << 8)));
+    const auto bytes = target->data();
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+        path.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
     while (!path.empty() && path.back() == u'\0')
         path.pop_back();
-    return keyAtNtPath(path, hops, create, out, created);
+    if (LONG rc = keyAtNtPath(path, hops, create, out, created)) return rc;
+    // A link to one of its own ancestors would make the tree below it endless for
+    // every walker; Wine would follow it, we treat it as leading nowhere.
+    if (link->isDescendantOf(*out)) return ERROR_FILE_NOT_FOUND;
+    return ERROR_SUCCESS;
 }
 
 LONG checkNameLength(std::u16string_view name, std::size_t limit)
@@ -114,7 +119,10 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
             if (LONG rc = addChild(*key, parts[i],
                                    last ? options : options & ~REG_OPTION_CREATE_LINK, child))
                 return rc;
-            child->isLink = last && makeLink;
+            if (last && makeLink) {
+                child->isLink = true;
+                activeStore().hooks().afterChange(*child, StoreChange::KeyMarked, child->name);
+            }
             ++missing;
         }
         if (create) visited.push_back(child);
@@ -131,10 +139,10 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
     const std::size_t first = result.stepwise ? 0 : visited.size() - 1;
     for (std::size_t i = first; i < visited.size(); ++i) {
         RegKey &k = *visited[i];
-        if (k.className == newClass) continue;
+        if (k.className() == newClass) continue;
         if (long rc = store.hooks().beforeChange(k)) return static_cast<LONG>(rc);
-        k.className = newClass;
-        store.hooks().afterChange(k);
+        k.extras().className = newClass;
+        store.hooks().afterChange(k, StoreChange::KeyMarked, k.name);
     }
     return ERROR_SUCCESS;
 }

@@ -34,7 +34,7 @@ std::u16string toUtf16(LPCSTR text)
 }
 
 // Stored data of a string type is UTF-16LE; whole units only, as Wine reads it.
-std::u16string unitsOf(const std::vector<uint8_t> &data)
+std::u16string unitsOf(std::span<const uint8_t> data)
 {
     std::u16string units(data.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
@@ -56,8 +56,8 @@ std::vector<uint8_t> bytesOfUnits(std::u16string_view units)
 std::string externalData(const RegValue &value)
 {
     if (isStringType(value.type))
-        return bytesFromUtf16(unitsOf(value.data));
-    return std::string(value.data.begin(), value.data.end());
+        return bytesFromUtf16(unitsOf(value.data()));
+    return std::string(value.data().begin(), value.data().end());
 }
 
 template <typename T> void setIf(T *out, T value)
@@ -209,16 +209,16 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
     DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
     for (const auto &child : key->subkeys) {
         maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
-        maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className.size()));
+        maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className().size()));
     }
     for (const auto &value : key->values) {
-        maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name.size()));
-        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data.size()));
+        maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name().size()));
+        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data().size()));
     }
     LONG rc = ERROR_SUCCESS;
     if (lpcchClass) {
         // A class that does not fit is delivered cut short, as Wine does.
-        const std::string cls = bytesFromUtf16(key->className);
+        const std::string cls = bytesFromUtf16(key->className());
         if (lpClass && *lpcchClass) {
             std::size_t n = cls.size();
             if (n >= *lpcchClass) {
@@ -264,7 +264,7 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
     }
     // The class counts only when both its buffer and its length are given.
     const std::string name = bytesFromUtf16(child.name);
-    const std::string cls = lpcchClass ? bytesFromUtf16(child.className) : std::string();
+    const std::string cls = lpcchClass ? bytesFromUtf16(child.className()) : std::string();
     if (name.size() >= *lpcchName || (lpClass && lpcchClass && cls.size() >= *lpcchClass))
         return ERROR_MORE_DATA;
     deliverName(name, lpName, lpcchName);
@@ -291,7 +291,7 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
     if (rc == ERROR_SUCCESS)
-        rc = deliverNameTruncated(bytesFromUtf16(value.name), lpValueName, lpcchValueName);
+        rc = deliverNameTruncated(bytesFromUtf16(value.name()), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
     return rc;
 }
@@ -341,9 +341,9 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     KeyStore &store = activeStore();
     if (long rc = store.hooks().beforeChange(*key))
         return static_cast<LONG>(rc);
-    key->setValue(name, dwType, std::move(data));
+    key->setValue(name, dwType, data);
     key->lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(*key);
+    store.hooks().afterChange(*key, StoreChange::ValueSet, name);
     return ERROR_SUCCESS;
 }
 
@@ -360,7 +360,7 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
         return static_cast<LONG>(rc);
     key->removeValue(name);
     key->lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(*key);
+    store.hooks().afterChange(*key, StoreChange::ValueDeleted, name);
     return ERROR_SUCCESS;
 }
 
@@ -387,9 +387,10 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
     RegKey &parent = *key->parent;
     if (long rc = store.hooks().beforeChange(parent))
         return static_cast<LONG>(rc);
+    const std::u16string name = key->name; // the key may be freed by the removal
     parent.removeSubkey(*key);
     parent.lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(parent);
+    store.hooks().afterChange(parent, StoreChange::SubkeyDeleted, name);
     return ERROR_SUCCESS;
 }
 

@@ -9,11 +9,14 @@
 #include "app/TTreeView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -85,6 +88,15 @@ TEST(Startup, TextsStatesAndTooltips)
               "HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n\r"
               "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n\r"
               "its not necessary to search them too.");
+    // Resting the pointer on it shows three plain lines.
+    const QPoint inside(5, 5);
+    QHelpEvent rest(QEvent::ToolTip, inside, form.ckbmirr->mapToGlobal(inside));
+    QApplication::sendEvent(form.ckbmirr, &rest);
+    EXPECT_EQ(QToolTip::text(),
+              "HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n"
+              "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n"
+              "its not necessary to search them too.");
+    QToolTip::hideText();
     EXPECT_EQ(form.Label1->text(), "Search for:");
     EXPECT_EQ(form.Label2->text(), "Replace with:");
     EXPECT_EQ(form.Button1->text(), "&Search");

@@ -4,6 +4,8 @@
 #include "app/TImageList.h"
 #include "app/TTreeView.h"
 
+#include <QApplication>
+#include <QFocusEvent>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -81,8 +83,7 @@ TEST_F(TreeEvents, ANodeWithoutChildrenOrMarkCannotBeExpanded)
     log.clear();
     QTest::keyClick(&tree, Qt::Key_Plus);
     QTest::keyClick(&tree, Qt::Key_Right);
-    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, Qt::NoModifier,
-                       tree.visualItemRect(c).center());
+    WindowHarness::doubleClick(&tree, tree.visualItemRect(c).center());
     EXPECT_TRUE(log.empty());
     EXPECT_FALSE(c->isExpanded());
 }
@@ -111,12 +112,28 @@ TEST_F(TreeEvents, UserActionsTakeTheSameRoute)
     QTest::keyClick(&tree, Qt::Key_Left); // A2 has no children: moves to the parent
     QTest::keyClick(&tree, Qt::Key_Minus);
     QTest::keyClick(&tree, Qt::Key_Right);
-    QTest::mouseDClick(tree.viewport(), Qt::LeftButton, Qt::NoModifier,
-                       tree.visualItemRect(a).center());
+    WindowHarness::doubleClick(&tree, tree.visualItemRect(a).center());
     EXPECT_EQ(log, (Log{"expanding A", "expanded A", "changing A1 from -", "changed A1",
                         "changing A2 from A1", "changed A2", "changing A from A2", "changed A",
                         "collapsing A", "collapsed A", "expanding A", "expanded A", "collapsing A",
                         "collapsed A"}));
+    // A right click leaves the selection alone.
+    log.clear();
+    QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::NoModifier,
+                      tree.visualItemRect(b).center());
+    EXPECT_EQ(tree.selectedNode(), a);
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(TreeEvents, FocusByKeyboardSelectsTheFirstNodeWithBothEvents)
+{
+    QFocusEvent byMouse(QEvent::FocusIn, Qt::MouseFocusReason);
+    QApplication::sendEvent(&tree, &byMouse);
+    EXPECT_TRUE(log.empty());
+    QFocusEvent byTab(QEvent::FocusIn, Qt::TabFocusReason);
+    QApplication::sendEvent(&tree, &byTab);
+    EXPECT_EQ(tree.selectedNode(), a);
+    EXPECT_EQ(log, (Log{"changing A from -", "changed A"}));
 }
 
 TEST_F(TreeEvents, CollapsingOrRemovingMovesTheSelectionOutWithItsEvents)

@@ -88,6 +88,13 @@ TEST(Resize, SplittersMoveTheBordersAndKeepThemWhenTheWindowResizes)
     EXPECT_EQ(form.Panel2->height(), TSplitter::kMinSize);
     drag(form.Splitter2, {-2000, 0});
     EXPECT_EQ(form.RegTV->width(), TSplitter::kMinSize);
+
+    // Squeezed to nothing by a smaller window, the result list comes back as it was.
+    EXPECT_EQ(form.FoundLV->height(), TSplitter::kMinSize - 26);
+    form.resize(form.minimumSize());
+    EXPECT_EQ(form.FoundLV->height(), 0);
+    form.resize(800, 600);
+    EXPECT_EQ(form.FoundLV->geometry(), QRect(1, 24, 628 + 168, TSplitter::kMinSize - 26));
 }
 
 TEST(Closing, Button2ClosesTheWindowWithoutAQuestion)

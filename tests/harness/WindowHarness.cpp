@@ -95,9 +95,10 @@ void WindowHarness::doubleClick(QWidget *widget, QPoint at)
 {
     QWidget *target = mouseTarget(widget);
     const QPoint pos = centreOr(widget, at);
-    // A real double click: press, release, then the double-click event and its release.
+    // As the hardware sends it: press, release, the double-click event, release.
     QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, pos);
     QTest::mouseDClick(target, Qt::LeftButton, Qt::NoModifier, pos);
+    QTest::mouseRelease(target, Qt::LeftButton, Qt::NoModifier, pos);
 }
 
 void WindowHarness::trigger(QAction *action)

@@ -50,19 +50,20 @@ public:
         return m_form->findChild<T *>(QString::fromLatin1(name));
     }
 
-    // Mouse: at the widget's centre unless a point is given.
-    void click(QWidget *widget, QPoint at = QPoint());
-    void rightClick(QWidget *widget, QPoint at = QPoint());
-    void doubleClick(QWidget *widget, QPoint at = QPoint());
+    // Mouse: at the widget's centre unless a point is given; item views get the
+    // events on their viewport. These work on any widget, also without a window.
+    static void click(QWidget *widget, QPoint at = QPoint());
+    static void rightClick(QWidget *widget, QPoint at = QPoint());
+    static void doubleClick(QWidget *widget, QPoint at = QPoint());
     void click(const char *name) { click(find(name)); }
     // Triggers a menu item as a click on it would.
-    void trigger(QAction *action);
+    static void trigger(QAction *action);
 
     // Keyboard: to the widget itself (focus is given to it first).
-    void type(QWidget *widget, const std::string &text);
-    void key(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    void keyDown(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    void keyUp(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    static void type(QWidget *widget, const std::string &text);
+    static void key(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    static void keyDown(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    static void keyUp(QWidget *widget, int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
 
     // Boxes: the next box gets the oldest queued answer (a button text, or ""
     // for closing it another way); with none queued, its first button.

@@ -9,15 +9,17 @@
 
 namespace {
 
-int sign(int v) { return (v > 0) - (v < 0); }
+int sign(int v)
+{
+    return (v > 0) - (v < 0);
+}
 
 // Reference: fold a..z up, then compare as unsigned bytes.
 int referenceCompare(std::string a, std::string b)
 {
     for (std::string *s : {&a, &b})
         for (char &c : *s)
-            if (c >= 'a' && c <= 'z')
-                c = char(c - 32);
+            if (c >= 'a' && c <= 'z') c = char(c - 32);
     return sign(a.compare(b));
 }
 
@@ -27,7 +29,7 @@ TEST(ListOrder, FoldsOnlyAsciiLetters)
 {
     EXPECT_EQ(compareListText("abc", "ABC"), 0);
     EXPECT_EQ(compareListText("aBc", "AbC"), 0);
-    EXPECT_LT(compareListText("a", "_"), 0);   // A (0x41) is below _ (0x5F)
+    EXPECT_LT(compareListText("a", "_"), 0); // A (0x41) is below _ (0x5F)
     EXPECT_LT(compareListText("Z", "["), 0);
     EXPECT_LT(compareListText("z", "["), 0);
     EXPECT_NE(compareListText("\xC3\xA4", "\xC3\x84"), 0); // ä and Ä differ

@@ -15,8 +15,8 @@ TEST(Matching, HitIgnoresAsciiCaseOnly)
 {
     EXPECT_TRUE(isHit("abc", "xxABCxx"));
     EXPECT_TRUE(isHit("abc", "aBc"));
-    EXPECT_TRUE(isHit("\xC3\xA4", "M\xC3\xA4nner"));       // ä finds ä
-    EXPECT_FALSE(isHit("\xC3\xA4", "M\xC3\x84NNER"));      // ... but not Ä
+    EXPECT_TRUE(isHit("\xC3\xA4", "M\xC3\xA4nner"));        // ä finds ä
+    EXPECT_FALSE(isHit("\xC3\xA4", "M\xC3\x84NNER"));       // ... but not Ä
     EXPECT_TRUE(isHit(asciiLower("\xC3\x84"), "\xC3\x84")); // Ä finds Ä
     EXPECT_FALSE(isHit(asciiLower("\xC3\x84"), "\xC3\xA4"));
     EXPECT_FALSE(isHit("@", "`"));

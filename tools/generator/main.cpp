@@ -6,6 +6,7 @@
 #include "Win32RegistrySink.h"
 
 #include "platform/KeyStore.h"
+#include "platform/RegistryFiles.h"
 #include "platform/winreg.h"
 
 #include <chrono>
@@ -45,9 +46,11 @@ int usage()
 {
     std::fprintf(
         stderr, "usage: quarnel-genreg [--preset small|benchmark] [--keys N] [--values-per-key X]\n"
-                "                      [--seed S] [--dump FILE] [--store]\n"
-                "  --dump FILE  write one line per key and per value to FILE\n"
-                "  --store      also fill an in-memory store through the Win32 calls\n");
+                "                      [--seed S] [--dump FILE] [--store] [--registry-dir DIR]\n"
+                "  --dump FILE          write one line per key and per value to FILE\n"
+                "  --store              also fill an in-memory store through the Win32 calls\n"
+                "  --registry-dir DIR   write the registry as Wine registry files into DIR\n"
+                "                       (system.reg, user.reg, userdef.reg; DIR is created)\n");
     return 2;
 }
 
@@ -87,6 +90,7 @@ int main(int argc, char **argv)
     GeneratorOptions options = GeneratorOptions::small();
     std::string dumpPath;
     bool fillStore = false;
+    std::string registryDir;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasNext = i + 1 < argc;
@@ -108,6 +112,8 @@ int main(int argc, char **argv)
             dumpPath = argv[++i];
         } else if (arg == "--store") {
             fillStore = true;
+        } else if (arg == "--registry-dir" && hasNext) {
+            registryDir = argv[++i];
         } else {
             return usage();
         }
@@ -122,7 +128,16 @@ int main(int argc, char **argv)
             if (!dumpFile) throw std::runtime_error("cannot write " + dumpPath);
             sinks.push_back(&dump);
         }
-        quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
+        if (registryDir.empty()) {
+            quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
+        } else {
+            // Quarnel's own registry files in that directory, saved when closed.
+            const auto opened = quarnel::platform::openRegistryAt(registryDir, false);
+            if (opened.status != quarnel::platform::RegistryOpened::Status::Ok)
+                throw std::runtime_error(opened.message.empty() ? "cannot open " + registryDir
+                                                                : opened.message);
+            fillStore = true;
+        }
         Win32RegistrySink store;
         if (fillStore) sinks.push_back(&store);
         TeeSink tee(sinks);
@@ -132,6 +147,10 @@ int main(int argc, char **argv)
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         if (dumpFile.is_open() && !dumpFile.flush())
             throw std::runtime_error("cannot write " + dumpPath);
+        if (!registryDir.empty()) {
+            if (const std::string message = quarnel::platform::closeRegistry(); !message.empty())
+                throw std::runtime_error(message);
+        }
         printResult(result, seconds);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "quarnel-genreg: %s\n", e.what());

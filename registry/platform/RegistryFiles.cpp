@@ -1,0 +1,70 @@
+#include "RegistryFiles.h"
+
+#include "KeyStore.h"
+#include "wine/FileBackedStore.h"
+#include "wine/WinePrefix.h"
+
+#include <memory>
+
+namespace quarnel::platform {
+
+namespace {
+
+std::unique_ptr<wine::FileBackedStore> &current()
+{
+    static std::unique_ptr<wine::FileBackedStore> store;
+    return store;
+}
+
+} // namespace
+
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
+{
+    closeRegistry();
+    auto store = std::make_unique<wine::FileBackedStore>();
+    const auto opened = store->open(directory, isWinePrefix);
+    RegistryOpened result;
+    result.directory = directory;
+    result.message = opened.message;
+    switch (opened.status) {
+    case wine::FileBackedStore::Status::Ok: result.status = RegistryOpened::Status::Ok; break;
+    case wine::FileBackedStore::Status::ReadOnly:
+        result.status = RegistryOpened::Status::ReadOnly;
+        break;
+    case wine::FileBackedStore::Status::Failed: return result;
+    }
+    setActiveStore(store->store());
+    current() = std::move(store);
+    return result;
+}
+
+RegistryOpened openRegistry()
+{
+    const wine::RegistryLocation where = wine::chooseRegistry();
+    if (!where.error.empty()) {
+        RegistryOpened result;
+        result.directory = where.directory;
+        result.message = where.error;
+        return result;
+    }
+    return openRegistryAt(where.directory, where.isWinePrefix);
+}
+
+std::string flushRegistryIfIdle(int quietMs)
+{
+    auto &store = current();
+    return store ? store->flushIfIdle(std::chrono::milliseconds(quietMs)) : std::string();
+}
+
+std::string closeRegistry()
+{
+    auto &store = current();
+    if (!store)
+        return {};
+    std::string message = store->close();
+    setActiveStore(std::make_shared<KeyStore>());
+    store.reset();
+    return message;
+}
+
+} // namespace quarnel::platform

@@ -1,0 +1,43 @@
+// What the program calls to work on the real registry of this machine: the
+// registry files of a Wine prefix (or Quarnel's own). No Qt here; the window
+// shows the messages these return.
+//
+//   at start-up:  auto opened = quarnel::platform::openRegistry();
+//                 if (!opened.message.empty()) show it (an error box when
+//                 opened.status is not Ok, else an information box)
+//   from an idle timer (say every second):
+//                 if (auto m = quarnel::platform::flushRegistryIfIdle(); !m.empty()) show m
+//   at exit:      if (auto m = quarnel::platform::closeRegistry(); !m.empty()) show m
+#pragma once
+
+#include <string>
+
+namespace quarnel::platform {
+
+struct RegistryOpened
+{
+    enum class Status
+    {
+        Ok,       // open and writable
+        ReadOnly, // loaded, but changes are refused (Wine running, unreadable file...)
+        Failed    // no registry: the calls work on an empty registry in memory
+    } status = Status::Failed;
+    std::string directory; // the prefix (or Quarnel's own registry directory)
+    std::string message;   // for the user; empty when there is nothing to say
+};
+
+// Chooses the registry (WINEPREFIX, else ~/.wine, else Quarnel's own in
+// $XDG_DATA_HOME/quarnel/registry), locks it, loads it, applies changes an
+// earlier run journaled, and makes it what the Win32 calls work on.
+RegistryOpened openRegistry();
+// The same for a given directory (tests, tools).
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix);
+
+// Saves changed hives once nothing has changed for `quietMs`. Cheap when there
+// is nothing to do; returns "" or a message for the user.
+std::string flushRegistryIfIdle(int quietMs = 1500);
+
+// Saves everything, releases the lock. Returns "" or a message for the user.
+std::string closeRegistry();
+
+} // namespace quarnel::platform

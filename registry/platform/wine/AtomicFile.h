@@ -1,0 +1,49 @@
+// File access for the registry files: whole-file reads, saves that replace a
+// file in one rename (never a half-written file), and an identity to notice
+// when someone else changed a file since we read it.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace quarnel::platform::wine {
+
+struct FileId
+{
+    bool exists = false;
+    uint64_t device = 0, inode = 0, size = 0;
+    int64_t mtimeSec = 0, mtimeNsec = 0;
+
+    bool operator==(const FileId &) const = default;
+};
+
+FileId fileIdOf(const std::string &path);
+
+// A whole file read into memory (not mapped: a file cut short by another
+// program while we read it must not crash us). A missing file is an error too.
+class FileContent
+{
+public:
+    bool read(const std::string &path, std::string &error);
+    std::string_view text() const { return {m_data.get(), m_size}; }
+
+private:
+    std::unique_ptr<char[]> m_data; // left uninitialised: read() fills it
+    std::size_t m_size = 0;
+};
+
+// Writes `text` to a temporary file beside `path`, flushes it to disk and renames
+// it over `path`, keeping the old file's permissions.
+bool replaceFile(const std::string &path, const std::string &text, bool syncToDisk, FileId &written,
+                 std::string &error);
+
+// The same with the text made piece by piece: `produce` hands its chunks to the
+// function it is given, so that a big file never sits in memory as a whole.
+using ChunkSink = std::function<void(std::string_view)>;
+bool replaceFile(const std::string &path, const std::function<void(const ChunkSink &)> &produce,
+                 bool syncToDisk, FileId &written, std::string &error);
+
+} // namespace quarnel::platform::wine

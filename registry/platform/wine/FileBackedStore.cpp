@@ -1,0 +1,487 @@
+#include "FileBackedStore.h"
+
+#include "../winreg.h"
+#include "WinePrefix.h"
+#include "WineRegWriter.h"
+
+#include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quarnel::platform::wine {
+
+class FileBackedStore::Hooks final : public StoreHooks
+{
+public:
+    explicit Hooks(FileBackedStore &owner) : m_owner(owner) {}
+    long beforeChange(const RegKey &key) override { return m_owner.beforeChange(key); }
+    void afterChange(RegKey &key, StoreChange change, std::u16string_view name) override
+    {
+        m_owner.afterChange(key, change, name);
+    }
+
+private:
+    FileBackedStore &m_owner;
+};
+
+namespace {
+
+const char16_t *const kRootPaths[3] = {u"REGISTRY\\Machine", u"REGISTRY\\User\\.Default",
+                                       u"REGISTRY\\User\\"};
+
+// Marks a detached tree deleted so that handles still open on it report so.
+void markDeleted(RegKey &key)
+{
+    std::vector<RegKey *> todo{&key};
+    while (!todo.empty()) {
+        RegKey *k = todo.back();
+        todo.pop_back();
+        k->deleted = true;
+        for (auto &child : k->subkeys)
+            todo.push_back(child.get());
+    }
+}
+
+// Gives `target` the content of `fresh` (a tree loaded aside). Keys present in
+// both stay the same objects, so handles open on them stay valid across a reload.
+void takeContent(RegKey &target, RegKey &fresh)
+{
+    struct Pair
+    {
+        RegKey *target;
+        RegKey *fresh;
+    };
+    std::vector<Pair> todo{{&target, &fresh}};
+    while (!todo.empty()) {
+        auto [to, from] = todo.back();
+        todo.pop_back();
+        to->values = std::move(from->values);
+        to->extra = std::move(from->extra);
+        to->isLink = from->isLink;
+        if (from != &fresh)
+            to->lastWriteTime = from->lastWriteTime;
+        std::vector<std::shared_ptr<RegKey>> merged;
+        merged.reserve(from->subkeys.size());
+        std::vector<bool> kept(to->subkeys.size());
+        for (auto &child : from->subkeys) {
+            bool found;
+            const std::size_t pos = to->subkeyPosition(child->name, found);
+            if (found) {
+                kept[pos] = true;
+                merged.push_back(to->subkeys[pos]);
+                todo.push_back({merged.back().get(), child.get()});
+            } else {
+                child->parent = to;
+                merged.push_back(child);
+            }
+        }
+        for (std::size_t i = 0; i < kept.size(); ++i)
+            if (!kept[i]) {
+                markDeleted(*to->subkeys[i]);
+                to->subkeys[i]->parent = nullptr;
+            }
+        to->subkeys = std::move(merged); // `fresh` lists its keys sorted already
+    }
+}
+
+// The SID named by user.reg's root comment, when it has one.
+std::u16string sidOfPreamble(const Preamble &preamble)
+{
+    const std::string marker = ";; All keys relative to REGISTRY\\\\User\\\\";
+    for (const std::string &line : preamble)
+        if (line.starts_with(marker) && line.size() > marker.size() &&
+            line.find('\\', marker.size()) == std::string::npos)
+            return std::u16string(line.begin() + static_cast<std::ptrdiff_t>(marker.size()),
+                                  line.end());
+    return {};
+}
+
+RegKey *walk(RegKey &root, std::u16string_view path, bool create, uint64_t time)
+{
+    RegKey *key = &root;
+    std::size_t start = 0;
+    while (key && start < path.size()) {
+        std::size_t end = path.find(u'\\', start);
+        if (end == std::u16string_view::npos)
+            end = path.size();
+        const auto part = path.substr(start, end - start);
+        if (create) {
+            bool created;
+            RegKey &child = key->addSubkey(part, created);
+            if (created)
+                child.lastWriteTime = key->lastWriteTime = time;
+            key = &child;
+        } else {
+            key = key->findSubkey(part);
+        }
+        start = end + 1;
+    }
+    return key;
+}
+
+} // namespace
+
+FileBackedStore::FileBackedStore()
+    : m_store(std::make_shared<KeyStore>()), m_hooks(std::make_shared<Hooks>(*this))
+{
+}
+
+FileBackedStore::~FileBackedStore()
+{
+    // A program that exits without closing still gets its changes into the files.
+    if (m_lock.held())
+        close();
+    m_store->setHooks(std::make_shared<StoreHooks>());
+}
+
+std::string FileBackedStore::pathOf(int hive) const
+{
+    return m_directory + "/" + kHiveFiles[hive];
+}
+
+bool FileBackedStore::hasUnsavedChanges() const
+{
+    return std::any_of(std::begin(m_hives), std::end(m_hives), [](const Hive &h) { return h.dirty; });
+}
+
+std::string FileBackedStore::lockMessage(pid_t holder, const std::string &error) const
+{
+    if (!holder)
+        return "Quarnel cannot lock the registry in " + m_directory + " (" + error +
+               "). It is shown read-only.";
+    const std::string name = processName(holder);
+    if (name.rfind("wineserver", 0) == 0)
+        return "Wine is running on the prefix " + m_directory + " (wineserver, process " +
+               std::to_string(holder) +
+               "). Quarnel shows this registry read-only, because Wine would overwrite any change "
+               "made now. To change it, close the Windows programs of this prefix or stop Wine "
+               "with \"WINEPREFIX=" + m_directory + " wineserver -k\", then start Quarnel again.";
+    return "The registry in " + m_directory + " is in use by another program (process " +
+           std::to_string(holder) + (name.empty() ? "" : ", " + name) +
+           "), perhaps another Quarnel. It is shown read-only; close that program and start "
+           "Quarnel again to make changes.";
+}
+
+bool FileBackedStore::createOwnRegistry(std::string &error)
+{
+    // The keys a registry needs for the predefined views; the rest grows with use.
+    KeyStore fresh;
+    fresh.ensurePath(fresh.machine(), u"Software\\Microsoft\\Windows\\CurrentVersion");
+    fresh.ensurePath(fresh.machine(), u"System\\CurrentControlSet\\Control");
+    RegKey *roots[3] = {&fresh.machine(), &fresh.ensurePath(fresh.users(), u".Default"),
+                        &fresh.ensurePath(fresh.users(), fresh.currentUserSid)};
+    for (int i : {kUserDefaultHive, kUserHive}) {
+        fresh.ensurePath(*roots[i], u"Software\\Microsoft\\Windows\\CurrentVersion");
+        fresh.ensurePath(*roots[i], u"Environment");
+        fresh.ensurePath(*roots[i], u"Control Panel");
+    }
+    // system.reg last: its presence marks the registry as complete.
+    for (int i : {kUserHive, kUserDefaultHive, kSystemHive}) {
+        const std::u16string rootPath =
+            std::u16string(kRootPaths[i]) + (i == kUserHive ? fresh.currentUserSid : u"");
+        FileId id;
+        if (!replaceFile(pathOf(i), writeHive(*roots[i], standardPreamble(rootPath)), m_sync, id,
+                         error))
+            return false;
+    }
+    return true;
+}
+
+bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &journaled,
+                               std::string &error)
+{
+    Hive &h = m_hives[hive];
+    const std::string path = pathOf(hive);
+    const FileId id = fileIdOf(path);
+    RegKey fresh;
+    Preamble preamble;
+    if (id.exists) {
+        FileContent file;
+        if (!file.read(path, error))
+            return false;
+        const ReadResult r = readHive(file.text(), fresh, preamble);
+        if (!r.ok) {
+            error = path + ":" + std::to_string(r.line) + ": " + r.message;
+            return false;
+        }
+    }
+    if (hive == kUserHive)
+        if (std::u16string sid = sidOfPreamble(preamble); !sid.empty())
+            m_store->currentUserSid = sid;
+    if (!h.root)
+        h.root = hive == kSystemHive ? &m_store->machine()
+                 : hive == kUserDefaultHive
+                     ? &m_store->ensurePath(m_store->users(), u".Default")
+                     : &m_store->ensurePath(m_store->users(), m_store->currentUserSid);
+    for (const JournalRecord &r : journaled)
+        if (r.hive == hive) {
+            replay(fresh, r);
+            h.dirty = true;
+        }
+    if (preamble.empty())
+        preamble = standardPreamble(std::u16string(kRootPaths[hive]) +
+                                    (hive == kUserHive ? m_store->currentUserSid : u""));
+    takeContent(*h.root, fresh);
+    h.preamble = std::move(preamble);
+    h.id = id;
+    h.loaded = true;
+    return true;
+}
+
+FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, bool isWinePrefix)
+{
+    m_directory = directory;
+    m_readOnly = true;
+    OpenResult result;
+    if (isWinePrefix && !wine::isWinePrefix(directory))
+        return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg)."};
+    if (!isWinePrefix && !wine::isWinePrefix(directory)) {
+        // Our own directory only; a Wine prefix is never created here.
+        std::string made = directory;
+        for (std::size_t pos = 1; pos <= made.size(); ++pos)
+            if (pos == made.size() || made[pos] == '/')
+                ::mkdir(made.substr(0, pos).c_str(), 0700);
+    }
+    const auto lockPaths = isWinePrefix ? wineServerLockPaths(directory, true)
+                                        : std::vector<std::string>{directory + "/" + kOwnLockFile};
+    pid_t holder = 0;
+    std::string lockError;
+    const bool locked = m_lock.acquire(lockPaths, holder, lockError);
+    if (locked) {
+        m_readOnly = false;
+        for (int i = 0; i < 3; ++i)
+            ::unlink((pathOf(i) + kTempSuffix).c_str()); // left by a save that crashed
+        std::string error;
+        if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
+            m_lock.release();
+            return {Status::Failed, "Quarnel cannot create its registry in " + directory + ": " + error};
+        }
+    } else {
+        result.message = lockMessage(holder, lockError);
+    }
+
+    // Changes journaled by an earlier run that did not reach the files.
+    std::vector<JournalRecord> records;
+    std::string error;
+    const std::string journalPath = directory + "/" + kJournalFile;
+    std::size_t torn = 0;
+    const bool journalOk = m_readOnly ? Journal::peek(journalPath, records, error)
+                                      : m_journal.open(journalPath, records, torn, error);
+    if (!journalOk) {
+        m_readOnly = true;
+        m_lock.release();
+        result.message += (result.message.empty() ? "" : "\n") + error +
+                          "\nQuarnel shows the registry read-only.";
+    }
+
+    std::string loadErrors;
+    for (int i = 0; i < 3; ++i) {
+        std::string loadError;
+        if (!loadHive(i, records, loadError))
+            loadErrors += (loadErrors.empty() ? "" : "\n") + loadError;
+    }
+    if (!loadErrors.empty()) {
+        m_readOnly = true;
+        m_journal.close();
+        m_lock.release();
+        result.message += (result.message.empty() ? "" : "\n") + loadErrors +
+                          "\nQuarnel leaves the registry files untouched and shows them read-only. "
+                          "Repair or restore the file, then start Quarnel again.";
+    }
+
+    m_store->setHooks(m_hooks);
+    result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
+    if (!m_readOnly && !records.empty()) {
+        const std::string saved = flush();
+        result.message = "Quarnel recovered " + std::to_string(records.size()) +
+                         " change(s) from its last run that had not reached the registry files." +
+                         (saved.empty() ? "" : "\n" + saved);
+    }
+    (void)torn; // a torn record is a change whose call never returned; nothing to report
+    return result;
+}
+
+void FileBackedStore::replay(RegKey &root, const JournalRecord &r)
+{
+    switch (r.op) {
+    case JournalRecord::KeyCreated:
+        if (RegKey *key = walk(root, r.path, true, r.time); key && key->parent)
+            key->parent->lastWriteTime = r.time;
+        break;
+    case JournalRecord::ValueSet: {
+        RegKey *key = walk(root, r.path, true, r.time);
+        key->setValue(r.name, r.type, r.data);
+        key->lastWriteTime = r.time;
+        break;
+    }
+    case JournalRecord::ValueDeleted:
+        if (RegKey *key = walk(root, r.path, false, r.time)) {
+            key->removeValue(r.name);
+            key->lastWriteTime = r.time;
+        }
+        break;
+    case JournalRecord::KeyMarked:
+        if (RegKey *key = walk(root, r.path, true, r.time)) {
+            if (!r.name.empty() || key->extra)
+                key->extras().className = r.name;
+            key->isLink = r.type == 1;
+        }
+        break;
+    case JournalRecord::SubkeyDeleted:
+        if (RegKey *parent = walk(root, r.path, false, r.time)) {
+            // A subkey that gained subkeys meanwhile (from Wine) is kept with them.
+            RegKey *child = parent->findSubkey(r.name);
+            if (child && child->subkeys.empty()) {
+                parent->removeSubkey(*child);
+                parent->lastWriteTime = r.time;
+            }
+        }
+        break;
+    }
+}
+
+int FileBackedStore::hiveOf(const RegKey &key) const
+{
+    for (const RegKey *k = &key; k; k = k->parent)
+        for (int i = 0; i < 3; ++i)
+            if (k == m_hives[i].root)
+                return i;
+    return -1;
+}
+
+long FileBackedStore::beforeChange(const RegKey &key)
+{
+    if (m_readOnly)
+        return ERROR_ACCESS_DENIED;
+    if (!m_journalError.empty())
+        return ERROR_CANTWRITE;
+    // Outside the three hives only volatile keys may change: nothing else would be kept.
+    if (!key.isVolatile && hiveOf(key) < 0)
+        return ERROR_ACCESS_DENIED;
+    return ERROR_SUCCESS;
+}
+
+void FileBackedStore::afterChange(RegKey &key, StoreChange change, std::u16string_view name)
+{
+    if (key.isVolatile)
+        return;
+    const int hive = hiveOf(key);
+    if (hive < 0)
+        return;
+    JournalRecord r;
+    r.hive = static_cast<uint8_t>(hive);
+    r.time = key.lastWriteTime;
+    r.name = name;
+    std::vector<const RegKey *> chain;
+    for (const RegKey *k = &key; k != m_hives[hive].root; k = k->parent)
+        chain.push_back(k);
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
+        r.path += (r.path.empty() ? u"" : u"\\") + (*it)->name;
+    switch (change) {
+    case StoreChange::KeyCreated: r.op = JournalRecord::KeyCreated; break;
+    case StoreChange::ValueSet:
+        r.op = JournalRecord::ValueSet;
+        if (const RegValue *v = key.findValue(name)) {
+            r.type = v->type;
+            r.data = v->dataCopy();
+        }
+        break;
+    case StoreChange::ValueDeleted: r.op = JournalRecord::ValueDeleted; break;
+    case StoreChange::SubkeyDeleted: r.op = JournalRecord::SubkeyDeleted; break;
+    case StoreChange::KeyMarked:
+        r.op = JournalRecord::KeyMarked;
+        r.name = key.className();
+        r.type = key.isLink ? 1 : 0;
+        break;
+    }
+    std::string error;
+    if (!m_journal.append(r, error))
+        m_journalError = error; // later changes are refused; this one stays in memory
+    m_hives[hive].dirty = true;
+    m_lastChange = std::chrono::steady_clock::now();
+}
+
+bool FileBackedStore::saveHive(int hive, std::string &error)
+{
+    Hive &h = m_hives[hive];
+    const std::string path = pathOf(hive);
+    if (fileIdOf(path) != h.id) {
+        // Changed behind our back: take the file as it is now and put our
+        // journaled changes on top, so that neither side's update is lost.
+        std::string loadError;
+        std::vector<JournalRecord> records;
+        if (!Journal::peek(m_journal.path(), records, loadError) ||
+            !loadHive(hive, records, loadError)) {
+            error = path + " was changed by another program and cannot be read now (" + loadError +
+                    "). Quarnel keeps your changes in " + m_journal.path() +
+                    " and applies them at the next start.";
+            return false;
+        }
+    }
+    const auto produce = [&h](const ChunkSink &sink) { writeHive(*h.root, h.preamble, sink); };
+    if (!replaceFile(path, produce, m_sync, h.id, error))
+        return false;
+    h.dirty = false;
+    return true;
+}
+
+std::string FileBackedStore::flush()
+{
+    if (m_readOnly || !hasUnsavedChanges())
+        return {};
+    std::string messages;
+    bool allSaved = true;
+    for (int i = 0; i < 3; ++i) {
+        std::string error;
+        if (m_hives[i].dirty && !saveHive(i, error)) {
+            allSaved = false;
+            messages += (messages.empty() ? "" : "\n") + error;
+        }
+    }
+    std::string error;
+    if (allSaved) {
+        if (!m_journal.reset(error))
+            messages += (messages.empty() ? "" : "\n") + error;
+    } else {
+        // Keep only what has not reached its file, so that a later replay does
+        // not undo what others changed in the files saved meanwhile.
+        std::vector<JournalRecord> records, keep;
+        if (Journal::peek(m_journal.path(), records, error)) {
+            for (auto &r : records)
+                if (r.hive < 3 && m_hives[r.hive].dirty)
+                    keep.push_back(std::move(r));
+            m_journal.rewrite(keep, error);
+        }
+    }
+    return messages;
+}
+
+std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (!hasUnsavedChanges() || now - m_lastChange < quiet || now < m_retryAfter)
+        return {};
+    std::string message = flush();
+    // A save that fails is retried now and then, and reported once, not at every tick.
+    if (message.empty()) {
+        m_lastFailure.clear();
+        return {};
+    }
+    m_retryAfter = now + std::chrono::seconds(30);
+    if (message == m_lastFailure)
+        return {};
+    m_lastFailure = message;
+    return message;
+}
+
+std::string FileBackedStore::close()
+{
+    std::string message = flush();
+    m_store->setHooks(std::make_shared<StoreHooks>());
+    m_journal.close();
+    m_lock.release();
+    m_readOnly = true;
+    return message;
+}
+
+} // namespace quarnel::platform::wine

@@ -1,0 +1,96 @@
+// A KeyStore whose three hives live in the registry files of a Wine prefix (or
+// of Quarnel's own registry directory). Every change is journaled before the
+// call that made it returns; changed hives are saved when the caller is idle
+// and at close. While open, the registry is locked against Wine and other
+// Quarnels; if it cannot be locked or a file cannot be read, it opens read-only.
+#pragma once
+
+#include "../KeyStore.h"
+#include "AtomicFile.h"
+#include "Journal.h"
+#include "ServerLock.h"
+#include "WineRegReader.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace quarnel::platform::wine {
+
+class FileBackedStore
+{
+public:
+    enum class Status
+    {
+        Ok,       // writable; `message` may carry a notice (recovered changes)
+        ReadOnly, // loaded, but every change is refused; `message` says why
+        Failed    // nothing loaded; `message` says why
+    };
+    struct OpenResult
+    {
+        Status status = Status::Failed;
+        std::string message;
+    };
+
+    FileBackedStore();
+    ~FileBackedStore();
+    FileBackedStore(const FileBackedStore &) = delete;
+    FileBackedStore &operator=(const FileBackedStore &) = delete;
+
+    // `isWinePrefix` false: Quarnel's own directory, created with the standard
+    // keys when it holds no registry yet.
+    OpenResult open(const std::string &directory, bool isWinePrefix);
+
+    // Saves the changed hives. Returns "" or a message for the user.
+    std::string flush();
+    // Saves when something changed and nothing has changed for `quiet`. After a
+    // failed save it waits a while before trying again, and repeats no message.
+    std::string flushIfIdle(std::chrono::milliseconds quiet);
+    // Saves, then lets go of the files and the lock.
+    std::string close();
+
+    std::shared_ptr<KeyStore> store() const { return m_store; }
+    const std::string &directory() const { return m_directory; }
+    bool isReadOnly() const { return m_readOnly; }
+    bool hasUnsavedChanges() const;
+    // Whether saves wait for the data to reach the disk (on by default).
+    void setSyncToDisk(bool sync) { m_sync = sync; }
+
+private:
+    class Hooks;
+    struct Hive
+    {
+        RegKey *root = nullptr;
+        Preamble preamble;
+        FileId id;
+        bool dirty = false;
+        bool loaded = false;
+    };
+
+    long beforeChange(const RegKey &key);
+    void afterChange(RegKey &key, StoreChange change, std::u16string_view name);
+    int hiveOf(const RegKey &key) const;
+    std::string pathOf(int hive) const;
+    // Reads the hive's file, puts the journaled changes for it on top, and
+    // makes that the hive's content.
+    bool loadHive(int hive, const std::vector<JournalRecord> &journaled, std::string &error);
+    bool saveHive(int hive, std::string &error);
+    static void replay(RegKey &root, const JournalRecord &record);
+    std::string lockMessage(pid_t holder, const std::string &error) const;
+    bool createOwnRegistry(std::string &error);
+
+    std::shared_ptr<KeyStore> m_store;
+    std::shared_ptr<Hooks> m_hooks;
+    std::string m_directory;
+    Hive m_hives[3];
+    ServerLock m_lock;
+    Journal m_journal;
+    std::string m_journalError; // set once a change could not be journaled
+    bool m_readOnly = true;
+    bool m_sync = true;
+    std::chrono::steady_clock::time_point m_lastChange;
+    std::chrono::steady_clock::time_point m_retryAfter;
+    std::string m_lastFailure;
+};
+
+} // namespace quarnel::platform::wine

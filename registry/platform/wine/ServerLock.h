@@ -1,0 +1,44 @@
+// Keeps Wine and a second Quarnel away from a registry while Quarnel works on it.
+// A running wineserver holds a write lock on byte 0 of its lock file; taking that
+// lock ourselves both proves that no server runs and makes a Wine started
+// meanwhile fail instead of overwriting our changes later.
+#pragma once
+
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace quarnel::platform::wine {
+
+// The wineserver lock files a prefix may have: this Debian build's
+// ${TMPDIR:-/tmp}/<tag>/server-<dev>-<ino>/lock, where <tag> is the content of
+// the prefix's `wineserver` file, and upstream's /tmp/.wine-<uid>/server-<dev>-<ino>/lock.
+// With `createTag`, a missing tag file is created the way Wine would (so that a
+// later Wine meets our lock); otherwise that location is left out.
+std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool createTag);
+
+// The process holding a write lock on byte 0 of `path`, or 0 when none does.
+pid_t lockHolder(const std::string &path);
+
+class ServerLock
+{
+public:
+    ServerLock() = default;
+    ServerLock(const ServerLock &) = delete;
+    ServerLock &operator=(const ServerLock &) = delete;
+    ~ServerLock() { release(); }
+
+    // Takes the lock on every path (creating missing directories 0700 and files
+    // 0600). On failure nothing stays locked, and `holder` tells who has it.
+    bool acquire(const std::vector<std::string> &paths, pid_t &holder, std::string &error);
+    void release();
+    bool held() const { return !m_fds.empty(); }
+
+private:
+    std::vector<int> m_fds;
+};
+
+// A process's command name from /proc, or "" when unknown.
+std::string processName(pid_t pid);
+
+} // namespace quarnel::platform::wine

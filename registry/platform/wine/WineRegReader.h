@@ -1,0 +1,37 @@
+// Reads the text of one Wine registry file (system.reg, user.reg, userdef.reg)
+// into the key below which its keys live. It accepts what Wine writes and the
+// variations Wine itself accepts, keeps lines it does not interpret, and stops
+// at the first line Wine would drop or turn into an empty value, so that such a
+// file is reported instead of being loaded with a loss and saved over.
+#pragma once
+
+#include "../KeyStore.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarnel::platform::wine {
+
+inline constexpr std::string_view kRegistryHeader = "WINE REGISTRY Version 2";
+
+// The lines between the first line and the first key section, kept as they came
+// (the root comment and `#arch=`), without the blank line before the first key.
+using Preamble = std::vector<std::string>;
+
+struct ReadResult
+{
+    bool ok = true;
+    std::size_t line = 0; // 1-based line of the problem
+    std::string message;
+};
+
+// `root` must be a fresh key: keys of the file become its descendants.
+ReadResult readHive(std::string_view text, RegKey &root, Preamble &preamble);
+
+// FILETIME of a time given in Unix seconds, and back (rounded down).
+uint64_t fileTimeFromUnix(uint64_t seconds);
+uint64_t unixFromFileTime(uint64_t fileTime);
+
+} // namespace quarnel::platform::wine

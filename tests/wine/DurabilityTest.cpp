@@ -1,0 +1,192 @@
+// Nothing a call reported as done is lost: not when the process is killed right
+// after it, nor during a save, nor when another program changed a file meanwhile.
+#include "WineTestSupport.h"
+
+#include "platform/RegistryFiles.h"
+#include "platform/winreg.h"
+#include "platform/wine/Journal.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+using namespace quarnel::platform;
+using namespace quarnel::test;
+
+namespace {
+
+#define REQUIRE_PREFIX()                                                                           \
+    if (freshPrefix().empty())                                                                     \
+    GTEST_SKIP() << "no fresh Wine prefix (is Wine installed?)"
+
+LONG setNumber(HKEY key, int i)
+{
+    const std::string name = "v" + std::to_string(i);
+    const DWORD value = DWORD(i);
+    return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), 4);
+}
+
+// Runs a child that opens the registry and sets v0, v1, ... (saving after each
+// when `saveEach`), telling the parent after each call returned; the parent
+// kills it with SIGKILL after `delay`. Returns how many calls had returned.
+int killedWriter(const std::string &prefix, bool saveEach, std::chrono::microseconds delay)
+{
+    int fds[2];
+    if (pipe(fds) != 0)
+        return -1;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok)
+            _exit(2);
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Durable", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr);
+        for (int i = 0;; ++i) {
+            if (setNumber(key, i) != ERROR_SUCCESS)
+                _exit(3);
+            if (saveEach)
+                flushRegistryIfIdle(0);
+            if (write(fds[1], &i, sizeof i) != sizeof i)
+                _exit(4);
+        }
+    }
+    close(fds[1]);
+    std::this_thread::sleep_for(delay);
+    kill(pid, SIGKILL);
+    int last = -1, i;
+    while (read(fds[0], &i, sizeof i) == sizeof i)
+        last = i;
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    return last + 1;
+}
+
+// How many of v0, v1, ... the registry holds, in a row from v0.
+int valuesInARow()
+{
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Durable", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return 0;
+    int n = 0;
+    for (;; ++n) {
+        const std::string name = "v" + std::to_string(n);
+        DWORD v = 0, size = 4;
+        if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(&v), &size) !=
+                ERROR_SUCCESS ||
+            v != DWORD(n))
+            break;
+    }
+    RegCloseKey(key);
+    return n;
+}
+
+} // namespace
+
+TEST(Durability, KillNineLosesNoReturnedCall)
+{
+    REQUIRE_PREFIX();
+    std::mt19937 random(42);
+    for (bool saveEach : {false, true}) {
+        const std::string prefix = scratchPrefix();
+        for (int trial = 0; trial < 6; ++trial) {
+            const auto delay = std::chrono::microseconds(20000 + random() % 80000);
+            const int returned = killedWriter(prefix, saveEach, delay);
+            const auto opened = openRegistryAt(prefix, true);
+            ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+            // Every call that returned is there; at most the one in flight is extra.
+            const int present = valuesInARow();
+            EXPECT_GE(present, returned) << "saveEach " << saveEach << " trial " << trial;
+            EXPECT_LE(present, returned + 1);
+            // Start the next trial from a clean key.
+            RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Durable");
+            HKEY key = nullptr;
+            RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Durable", 0, KEY_ALL_ACCESS, &key);
+            for (int i = 0; i < present; ++i)
+                RegDeleteValueA(key, ("v" + std::to_string(i)).c_str());
+            RegCloseKey(key);
+            ASSERT_EQ(closeRegistry(), "");
+            // Every file left behind is one Wine reads, and no temporary file stays.
+            EXPECT_NE(access((prefix + "/user.reg.quarnel-tmp").c_str(), F_OK), 0);
+        }
+        std::system(("rm -rf '" + prefix + "'").c_str());
+    }
+}
+
+TEST(Durability, TornJournalRecordIsDropped)
+{
+    char templ[] = "/tmp/quarnel-journal-XXXXXX";
+    const std::string path = std::string(mkdtemp(templ)) + "/quarnel.journal";
+    std::vector<wine::JournalRecord> records;
+    std::size_t torn = 0;
+    std::string error;
+    {
+        wine::Journal journal;
+        ASSERT_TRUE(journal.open(path, records, torn, error)) << error;
+        for (int i = 0; i < 3; ++i) {
+            wine::JournalRecord r;
+            r.op = wine::JournalRecord::ValueSet;
+            r.path = u"Software\\A";
+            r.name = u"v" + std::u16string(1, char16_t(u'0' + i));
+            r.data = {1, 2, 3};
+            ASSERT_TRUE(journal.append(r, error));
+        }
+    }
+    const std::string full = readFile(path);
+    writeFile(path, full.substr(0, full.size() - 5));
+    wine::Journal journal;
+    ASSERT_TRUE(journal.open(path, records, torn, error)) << error;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].name, u"v1");
+    EXPECT_GT(torn, 0u);
+    EXPECT_EQ(readFile(path), full.substr(0, full.size() - 5 - torn)); // the torn tail is cut off
+    std::system(("rm -rf '" + path.substr(0, path.rfind('/')) + "'").c_str());
+}
+
+TEST(Durability, FileChangedOnDiskIsMergedNotOverwritten)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = scratchPrefix();
+    const std::string userReg = prefix + "/user.reg";
+    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Ours", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    ASSERT_EQ(setNumber(key, 1), ERROR_SUCCESS);
+
+    // Another program rewrites user.reg meanwhile, adding a key of its own.
+    const std::string theirs = readFile(userReg) +
+                               "\n[Software\\\\Theirs] 1796631433\n#time=1dd86235d37ae66\n\"t\"=\"1\"\n";
+    writeFile(userReg + ".other", theirs);
+    rename((userReg + ".other").c_str(), userReg.c_str());
+    EXPECT_EQ(flushRegistryIfIdle(0), "");
+    const std::string merged = readFile(userReg);
+    EXPECT_NE(merged.find("[Software\\\\Theirs]"), std::string::npos);
+    EXPECT_NE(merged.find("[Software\\\\Ours]"), std::string::npos);
+
+    // If the changed file cannot be read, it is not overwritten; our change
+    // waits in the journal until it can.
+    ASSERT_EQ(setNumber(key, 2), ERROR_SUCCESS);
+    RegCloseKey(key);
+    writeFile(userReg, "broken");
+    const std::string message = flushRegistryIfIdle(0);
+    EXPECT_NE(message.find(userReg + " was changed by another program"), std::string::npos) << message;
+    EXPECT_EQ(readFile(userReg), "broken");
+    closeRegistry();
+    EXPECT_EQ(readFile(userReg), "broken");
+    writeFile(userReg, merged);
+    const auto opened = openRegistryAt(prefix, true);
+    ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+    EXPECT_NE(opened.message.find("recovered"), std::string::npos);
+    RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Ours", 0, KEY_ALL_ACCESS, &key);
+    DWORD v = 0, size = 4;
+    EXPECT_EQ(RegQueryValueExA(key, "v2", nullptr, nullptr, reinterpret_cast<BYTE *>(&v), &size),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    closeRegistry();
+    std::system(("rm -rf '" + prefix + "'").c_str());
+}

@@ -1,0 +1,198 @@
+// The reader and writer on hand-made text: what Wine writes for each kind of
+// value and escape, what it accepts, and what we refuse.
+#include "platform/wine/WineRegReader.h"
+#include "platform/wine/WineRegWriter.h"
+
+#include <gtest/gtest.h>
+
+using namespace quarnel::platform;
+using namespace quarnel::platform::wine;
+
+namespace {
+
+const std::string kHead = "WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                          "#arch=win64\n";
+
+std::string section(const std::string &path, const std::string &body)
+{
+    return "\n[" + path + "] 1796630854\n#time=1dd8622040f4106\n" + body;
+}
+
+struct Loaded
+{
+    RegKey root;
+    Preamble preamble;
+    ReadResult result;
+};
+
+std::unique_ptr<Loaded> load(const std::string &text)
+{
+    auto l = std::make_unique<Loaded>();
+    l->result = readHive(text, l->root, l->preamble);
+    return l;
+}
+
+// Reads the text and writes it again; the text must come back unchanged.
+void expectRoundTrip(const std::string &text)
+{
+    auto l = load(text);
+    ASSERT_TRUE(l->result.ok) << l->result.line << ": " << l->result.message;
+    EXPECT_EQ(writeHive(l->root, l->preamble), text);
+}
+
+std::vector<uint8_t> utf16z(std::u16string_view s)
+{
+    std::vector<uint8_t> d;
+    for (char16_t c : s)
+        d.push_back(uint8_t(c)), d.push_back(uint8_t(c >> 8));
+    d.push_back(0), d.push_back(0);
+    return d;
+}
+
+// The value line the writer produces for one value.
+std::string lineFor(std::u16string name, uint32_t type, std::vector<uint8_t> data)
+{
+    RegKey root;
+    bool created;
+    RegKey &k = root.addSubkey(u"K", created);
+    k.lastWriteTime = 0x1dd8622040f4106;
+    k.setValue(name, type, data);
+    const std::string all = writeHive(root, {});
+    const std::size_t at = all.find("#time=1dd8622040f4106\n") + 22;
+    return all.substr(at);
+}
+
+} // namespace
+
+TEST(WineRegFormat, EveryValueFormRoundTrips)
+{
+    expectRoundTrip(kHead + section("Software\\\\Forms",
+                                    "@=\"default\"\n"
+                                    "\"@\"=\"named at\"\n"
+                                    "\"bin\"=hex:00,ff,10\n"
+                                    "\"d\"=dword:12345678\n"
+                                    "\"e\"=str(2):\"%PATH%;x\"\n"
+                                    "\"empty\"=hex:\n"
+                                    "\"m\"=str(7):\"one\\0two\\0three\\0\"\n"
+                                    "\"m2\"=hex(7):61,00,00,00,62,00\n"
+                                    "\"n\"=hex(0):\n"
+                                    "\"odd\"=hex(1):61,00,62,00,63\n"
+                                    "\"q\"=hex(b):01,02,03,04,05,06,07,08\n"
+                                    "\"w\"=hex(ffff0012):01\n") +
+                    section("Software\\\\Forms\\\\Escapes",
+                            "\"[br]\"=\"\\x20ac\\xe9g\\x00e90\\x00e9F\\xd83d\\xde00\x7f\"\n"
+                            "\"a\\\"q\\\\b\"=\"\\a\\b\\t\\n\\v\\f\\r\\e\\0001\\1\\37\\28\"\n") +
+                    section("Software\\\\quo\"te\\\\\\[x\\]", "#class=\"My\\\"Class\\xe9\"\n") +
+                    section("Software\\\\Wow6432Node\\\\Link",
+                            "#link\n\"SymbolicLinkValue\"=hex(6):5c,00,52,00\n"));
+}
+
+TEST(WineRegFormat, WritesValuesInWinesNormalForm)
+{
+    EXPECT_EQ(lineFor(u"", 1, utf16z(u"")), "@=\"\"\n");
+    EXPECT_EQ(lineFor(u"s", 1, {}), "\"s\"=hex(1):\n");
+    EXPECT_EQ(lineFor(u"s", 1, {'a', 0, 0, 0, 0, 0}), "\"s\"=\"a\\0\"\n");
+    EXPECT_EQ(lineFor(u"m", 7, {'a', 0, 0, 0, 'b', 0, 0, 0}), "\"m\"=str(7):\"a\\0b\"\n");
+    EXPECT_EQ(lineFor(u"d", 4, {1, 2}), "\"d\"=hex(4):01,02\n");
+    EXPECT_EQ(lineFor(u"d", 4, {0x78, 0x56, 0x34, 0x12}), "\"d\"=dword:12345678\n");
+    EXPECT_EQ(lineFor(u"b", 5, {0x78, 0x56}), "\"b\"=hex(5):78,56\n");
+    // Escape padding depends on the next character.
+    EXPECT_EQ(lineFor(u"x", 1, utf16z(u"\u0001" u"7\u0002" u"8")), "\"x\"=\"\\0017\\28\"\n");
+    EXPECT_EQ(lineFor(u"x", 1, utf16z(u"\u0100" u"0\u00e9" u"g")), "\"x\"=\"\\x01000\\xe9g\"\n");
+}
+
+TEST(WineRegFormat, WrapsHexLikeWine)
+{
+    std::vector<uint8_t> bytes(200);
+    for (int i = 0; i < 200; ++i)
+        bytes[i] = uint8_t(i);
+    const std::string text = lineFor(u"bin200", 3, bytes);
+    const std::size_t first = text.find('\n');
+    EXPECT_EQ(first, 80u);
+    EXPECT_EQ(text.substr(0, 80), "\"bin200\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,"
+                                  "0f,10,11,12,13,14,15,\\");
+    const std::size_t second = text.find('\n', first + 1);
+    EXPECT_EQ(second - first - 1, 78u);
+    // A long name breaks after the first byte; strings never wrap.
+    EXPECT_EQ(lineFor(std::u16string(80, u'n'), 3, {1, 2}).find("01,\\\n  02"), 87u);
+    EXPECT_EQ(lineFor(u"s", 1, utf16z(std::u16string(600, u'a'))).find('\\'), std::string::npos);
+}
+
+TEST(WineRegFormat, WritesOnlyTheKeysWineWrites)
+{
+    auto l = load(kHead + section("A\\\\B", "") + section("A\\\\C", "\"v\"=\"1\"\n"));
+    ASSERT_TRUE(l->result.ok);
+    bool created;
+    RegKey &vol = l->root.findSubkey(u"A")->findSubkey(u"B")->addSubkey(u"Vol", created);
+    vol.isVolatile = true;
+    const std::string out = writeHive(l->root, l->preamble);
+    EXPECT_EQ(out.find("[A]"), std::string::npos); // only subkeys: implied by their paths
+    EXPECT_NE(out.find("[A\\\\B]"), std::string::npos); // children all volatile: kept as a leaf
+    EXPECT_EQ(out.find("Vol"), std::string::npos);
+}
+
+TEST(WineRegFormat, AcceptsWhatWineAccepts)
+{
+    auto l = load("WINE REGISTRY Version 2\r\n\r\n[b\\\\c]1796628000 trailing\r\n"
+                  "  \"x\" = \"caf\xc3\xa9\" ignored\r\n"
+                  "\"h\"=hex:1,AB, \\\r\n\t02,\r\n"
+                  "\"d\"=dword:-1\r\n"
+                  "\"t\"=hex:01,\\\n\n"
+                  "[\\\\a\\\\] 1796628000\r\n\"v\"=\"1\"\r\n"
+                  "[B\\\\C] 5\r\n#time=zzzz\r\n\"x\"=\"later\"\r\n");
+    ASSERT_TRUE(l->result.ok) << l->result.line << ": " << l->result.message;
+    RegKey *c = l->root.findSubkey(u"b")->findSubkey(u"c");
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->lastWriteTime, 0x1dd861b5e945000u); // the first section's time stays
+    EXPECT_EQ(c->findValue(u"x")->dataCopy(), utf16z(u"later"));
+    EXPECT_EQ(c->findValue(u"h")->dataCopy(), (std::vector<uint8_t>{1, 0xab, 2}));
+    EXPECT_EQ(c->findValue(u"d")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    EXPECT_EQ(c->findValue(u"t")->dataCopy(), (std::vector<uint8_t>{1}));
+    EXPECT_TRUE(l->root.findSubkey(u"a"));
+    ASSERT_TRUE(c->extra); // the invalid #time is kept, not interpreted
+    EXPECT_EQ(c->extra->unknownLines.front(), "#time=zzzz");
+}
+
+TEST(WineRegFormat, KeepsLinesItDoesNotInterpret)
+{
+    expectRoundTrip(kHead + "#future=1\n" + section("K", "#unknownmeta=5\n; comment\n\"v\"=\"1\"\n"));
+}
+
+TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
+{
+    const struct
+    {
+        std::string body;
+        std::size_t line;
+        std::string message;
+    } cases[] = {
+        {"\"u\"=foo:1234\n", 8, "malformed value"},
+        {"\"u\"=hex(zz):01\n", 8, "malformed value"},
+        {"\"u\"=hex:0102\n", 8, "malformed value"},
+        {"\"u\"=str(4):\"x\"\n", 8, "malformed value"},
+        {"\"a5\"=\n", 8, "malformed value"},
+        {"\"e\"=\"abc\n", 8, "unterminated string"},
+        {"\"e\"=\"abc\\\"\n", 8, "unterminated string"},
+        {"\"u\"=HEX:01\n", 8, "malformed value"},
+        {"\"u\"=hex:01,02\\\n  03\n", 8, "malformed value"},
+        {"\"u\"=hex:01 x\n", 8, "malformed value"},
+        {"this is garbage\n", 8, "unrecognized input"},
+        {"q=unquoted\n", 8, "unrecognized input"},
+        {"\"lat\"=\"caf\xe9\"\n", 8, "invalid UTF-8"},
+        {std::string("\"b\"=\"x\"\n\"bin\"=\"\0\"\n", 18), 9, "binary data"},
+        {"\"u\"=hex:01,\\", 8, "ends inside a value"},
+        {"\"s\"=\"trunc", 8, "unterminated"},
+        {"[key\n", 8, "malformed key"},
+    };
+    for (const auto &c : cases) {
+        auto l = load(kHead + section("K", c.body));
+        EXPECT_FALSE(l->result.ok) << c.body;
+        EXPECT_EQ(l->result.line, c.line) << c.body;
+        EXPECT_NE(l->result.message.find(c.message), std::string::npos)
+            << c.body << " gave " << l->result.message;
+    }
+    EXPECT_FALSE(load("")->result.ok);
+    EXPECT_FALSE(load("\xef\xbb\xbfWINE REGISTRY Version 2\n")->result.ok);
+    EXPECT_FALSE(load("WINE REGISTRY Version 3\n")->result.ok);
+    EXPECT_EQ(load("WINE REGISTRY Version 2\n\"v\"=\"1\"\n")->result.message, "value without key");
+}

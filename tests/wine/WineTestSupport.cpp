@@ -1,0 +1,87 @@
+#include "WineTestSupport.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace quarnel::test {
+
+std::string freshPrefix()
+{
+    const std::string dir = QUARNEL_TEST_PREFIX;
+    return access((dir + "/system.reg").c_str(), R_OK) == 0 ? dir : std::string();
+}
+
+namespace {
+
+// Scratch prefixes go when the test program ends.
+struct ScratchDirs
+{
+    std::vector<std::string> dirs;
+    ~ScratchDirs()
+    {
+        for (const auto &dir : dirs)
+            std::system(("rm -rf '" + dir + "'").c_str());
+    }
+};
+
+ScratchDirs &scratchDirs()
+{
+    static ScratchDirs dirs;
+    return dirs;
+}
+
+} // namespace
+
+std::string scratchPrefix(bool runnable)
+{
+    char templ[] = "/tmp/quarnel-prefix-XXXXXX";
+    const std::string dir = mkdtemp(templ);
+    scratchDirs().dirs.push_back(dir);
+    const std::string from = freshPrefix();
+    std::string cmd;
+    if (runnable)
+        cmd = "cp -al '" + from + "/.' '" + dir + "/' && ";
+    cmd += "cd '" + from + "' && cp --remove-destination system.reg user.reg userdef.reg '" + dir + "/'";
+    if (!runnable)
+        cmd += " && cp wineserver '" + dir + "/'";
+    if (std::system(cmd.c_str()) != 0)
+        return {};
+    return dir;
+}
+
+std::string readFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void writeFile(const std::string &path, const std::string &text)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+int runInPrefix(const std::string &prefix, const std::string &command, std::string *output)
+{
+    const std::string full =
+        "WINEPREFIX='" + prefix + "' WINEDEBUG=-all sh -c '" + command + "' 2>&1";
+    FILE *p = popen(full.c_str(), "r");
+    if (!p)
+        return -1;
+    std::string out;
+    char buf[4096];
+    while (std::size_t n = fread(buf, 1, sizeof buf, p))
+        out.append(buf, n);
+    const int status = pclose(p);
+    if (output)
+        *output = out;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace quarnel::test

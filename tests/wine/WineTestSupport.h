@@ -1,0 +1,23 @@
+// Helpers for tests on real Wine-written registry files: the fresh prefix the
+// test run made, scratch copies of it, and running Wine on them.
+#pragma once
+
+#include <string>
+
+namespace quarnel::test {
+
+// The fresh prefix of this test run, or "" (the test then skips).
+std::string freshPrefix();
+
+// A scratch prefix holding copies of the fresh prefix's registry files (enough
+// for Quarnel). With `runnable`, the rest of the prefix is hard-linked in too so
+// that Wine can run on it.
+std::string scratchPrefix(bool runnable = false);
+
+std::string readFile(const std::string &path);
+void writeFile(const std::string &path, const std::string &text);
+
+// Runs a shell command with WINEPREFIX set; returns its exit status and output.
+int runInPrefix(const std::string &prefix, const std::string &command, std::string *output = nullptr);
+
+} // namespace quarnel::test
