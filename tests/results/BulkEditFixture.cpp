@@ -47,18 +47,20 @@ bool BulkEditTest::hasKey(const std::string &path, HKEY root)
     return reg.HasKey('\\' + path);
 }
 
-bool BulkEditTest::hasValue(const std::string &path, const std::string &name)
+bool BulkEditTest::hasValue(const std::string &path, const std::string &name, HKEY root)
 {
     TRegistry reg;
+    reg.SelectRoot(root);
     return reg.OpenPath('\\' + path) && reg.HasValue(name);
 }
 
 std::string BulkEditTest::valueBytes(const std::string &path, const std::string &name,
-                                     TValueKind *kind)
+                                     TValueKind *kind, HKEY root)
 {
     TValueKind found = TValueKind::vkUnknown;
     std::string bytes;
     TRegistry reg;
+    reg.SelectRoot(root);
     if (reg.OpenPath('\\' + path) && reg.HasValue(name)) {
         bytes.resize(std::size_t(std::max(0, reg.QueryValueSize(name))));
         bytes.resize(std::size_t(reg.FetchData(name, bytes.data(), int(bytes.size()), found)));

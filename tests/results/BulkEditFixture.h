@@ -36,10 +36,11 @@ protected:
         setValue(path, name, text + '\0', TValueKind::vkString);
     }
     bool hasKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
-    bool hasValue(const std::string &path, const std::string &name);
+    bool hasValue(const std::string &path, const std::string &name,
+                  HKEY root = HKEY_CURRENT_USER);
     // The value's bytes and kind; empty bytes and vkUnknown when missing.
     std::string valueBytes(const std::string &path, const std::string &name,
-                           TValueKind *kind = nullptr);
+                           TValueKind *kind = nullptr, HKEY root = HKEY_CURRENT_USER);
 
     // Rows in the order given (they sort by Root, keeping arrival order).
     void addRow(const ResultRow &row);
