@@ -4,11 +4,34 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QStyledItemDelegate>
 #include <algorithm>
 
 namespace {
 constexpr int kImageRole = Qt::UserRole + 1;
-}
+
+// More characters than the widest column can show. A value cell may hold
+// megabytes of text; laying all of it out and eliding it on every paint would
+// freeze the window, so only this prefix is painted (the row keeps the full text).
+constexpr qsizetype kPaintedPrefix = 8192;
+
+class TPrefixDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        if (option->text.size() <= kPaintedPrefix) return;
+        qsizetype cut = kPaintedPrefix;
+        if (option->text.at(cut).isLowSurrogate()) --cut; // keep pairs whole
+        option->text.truncate(cut);
+        option->text += QChar(0x2026);
+    }
+};
+} // namespace
 
 TListView::TListView(QWidget *parent) : QTreeWidget(parent)
 {
@@ -19,6 +42,7 @@ TListView::TListView(QWidget *parent) : QTreeWidget(parent)
     setAllColumnsShowFocus(true);
     setSortingEnabled(false); // order comes from sortAll() only
     setIconSize(QSize(16, 16));
+    setItemDelegate(new TPrefixDelegate(this));
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(false);

@@ -144,4 +144,14 @@ private:
     // --- result list and bulk edits (results/) ---
 
     // --- browser (browser/) ---
+    // Root name and node path of a node, from the texts on the way up to the top
+    // node; both empty for the top node itself.
+    void NodeRootAndPath(const QTreeWidgetItem *node, std::string &rootName,
+                         std::string &nodePath) const;
+    // Replaces the rows of RegLV by the values of this key; a read error passes through.
+    void FillValueList(const std::string &rootName, const std::string &nodePath);
+    // Every registry name that a node or row shows, as its exact bytes.
+    static std::string ItemName(const QTreeWidgetItem *item);
+    int m_treeUpdateHolds = 0; // loads nest through the message loop; repaint resumes at 0
+    unsigned m_valueListFills = 0; // tells a deletion whether its row may have gone
 };

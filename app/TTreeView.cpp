@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
+#include <algorithm>
 
 namespace {
 
@@ -55,6 +56,9 @@ TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
     setExpandsOnDoubleClick(false);
     setEditTriggers(NoEditTriggers);
     setIndentation(19);
+    // Every node has the same font and image size; without this, moving the
+    // selection below a node with 100k children measures every row above it.
+    setUniformRowHeights(true);
     setItemDelegate(new TNodeDelegate(this));
 }
 
@@ -93,7 +97,7 @@ bool TTreeView::expandNode(QTreeWidgetItem *node)
 
 bool TTreeView::collapseNode(QTreeWidgetItem *node)
 {
-    if (!canExpand(node)) return false;
+    if (!canExpand(node) || isInUse(node)) return false;
     emit collapsing(node);
     node->setExpanded(false);
     // The selection may not stay hidden inside a collapsed node.
@@ -105,6 +109,20 @@ bool TTreeView::collapseNode(QTreeWidgetItem *node)
         }
     emit collapsed(node);
     return true;
+}
+
+void TTreeView::unpinNode(QTreeWidgetItem *node)
+{
+    const auto at = std::find(m_pinned.begin(), m_pinned.end(), node);
+    if (at != m_pinned.end()) m_pinned.erase(at);
+}
+
+bool TTreeView::isInUse(const QTreeWidgetItem *node) const
+{
+    for (const QTreeWidgetItem *pinned : m_pinned)
+        for (const QTreeWidgetItem *up = pinned; up; up = up->parent())
+            if (up == node) return true;
+    return false;
 }
 
 void TTreeView::selectNode(QTreeWidgetItem *node)

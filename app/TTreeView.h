@@ -10,6 +10,7 @@
 #pragma once
 
 #include <QTreeWidget>
+#include <vector>
 
 class TImageList;
 
@@ -37,6 +38,14 @@ public:
     void selectNode(QTreeWidgetItem *node);
     // The selection is the current node (at most one).
     QTreeWidgetItem *selectedNode() const { return currentItem(); }
+
+    // Nodes that a running operation works on (a load, a walk down the tree) are
+    // pinned: neither they nor their ancestors collapse while a pin lasts, and code
+    // that removes nodes asks isInUse first. Pins nest; each pin needs its unpin.
+    void pinNode(QTreeWidgetItem *node) { m_pinned.push_back(node); }
+    void unpinNode(QTreeWidgetItem *node);
+    // Whether `node` is pinned or lies above a pinned node.
+    bool isInUse(const QTreeWidgetItem *node) const;
 
     static bool canExpand(const QTreeWidgetItem *node);
     static void setHasChildren(QTreeWidgetItem *node, bool hasChildren);
@@ -76,4 +85,32 @@ private:
     // The node changing() already ran for, ahead of its move.
     QTreeWidgetItem *m_announced = nullptr;
     bool m_inKeyPress = false;
+    std::vector<QTreeWidgetItem *> m_pinned;
+};
+
+// Pins a node for as long as it lives; moveTo lets a walk carry its pin down.
+class TNodePin
+{
+public:
+    TNodePin(TTreeView *view, QTreeWidgetItem *node) : m_view(view), m_node(node)
+    {
+        if (m_node) m_view->pinNode(m_node);
+    }
+    ~TNodePin()
+    {
+        if (m_node) m_view->unpinNode(m_node);
+    }
+    TNodePin(const TNodePin &) = delete;
+    TNodePin &operator=(const TNodePin &) = delete;
+
+    void moveTo(QTreeWidgetItem *node)
+    {
+        if (node) m_view->pinNode(node);
+        if (m_node) m_view->unpinNode(m_node);
+        m_node = node;
+    }
+
+private:
+    TTreeView *m_view;
+    QTreeWidgetItem *m_node;
 };

@@ -1,14 +1,139 @@
 // Deleting a key from the tree or values from the value list with the Delete key.
 #include "app/TRegForm.h"
 
+#include "ItemText.h"
+#include "TRegistry.h"
+#include "ValueText.h"
+#include "app/Dialogs.h"
+#include "app/TListView.h"
+#include "app/TTreeView.h"
+
+#include <QApplication>
+#include <QItemSelectionModel>
+#include <QTreeWidgetItem>
+#include <string>
+
+namespace {
+
+// The relative node path: the key names below the root joined by backslashes.
+std::string relativePath(const std::string &nodePath)
+{
+    return nodePath.empty() ? std::string() : nodePath.substr(1);
+}
+
+// A root node or a key directly below one. The historic opening rule there
+// addresses a subkey that bears the root's own name, which, where it exists,
+// would let one key press delete a whole root's content or another key's values.
+// Such deletions are refused as if that subkey did not open.
+bool belowFirstLevel(const std::string &relPath)
+{
+    return relPath.find('\\') != std::string::npos;
+}
+
+// The node after `node`'s whole subtree in tree order, or null.
+QTreeWidgetItem *nodeAfterSubtree(QTreeWidgetItem *node)
+{
+    for (; node; node = node->parent()) {
+        QTreeWidgetItem *parent = node->parent();
+        if (!parent) return nullptr;
+        const int next = parent->indexOfChild(node) + 1;
+        if (next < parent->childCount()) return parent->child(next);
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem *firstSelectedRow(const TListView *list)
+{
+    for (int i = 0; i < list->topLevelItemCount(); ++i)
+        if (list->topLevelItem(i)->isSelected()) return list->topLevelItem(i);
+    return nullptr;
+}
+
+} // namespace
+
 void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
 {
-    (void)key;
-    (void)shift;
+    (void)shift; // Delete with Shift, Ctrl or Alt deletes as well
+    QTreeWidgetItem *node = RegTV->selectedNode();
+    if (!node) return;
+    std::string rootName, nodePath;
+    NodeRootAndPath(node, rootName, nodePath);
+    const std::string relPath = relativePath(nodePath);
+    if (key != Qt::Key_Delete) return;
+    // A load or a walk that runs below here would lose its node.
+    if (RegTV->isInUse(node)) {
+        QApplication::beep();
+        return;
+    }
+    // The confirmation runs the message loop; nothing may take the node away meanwhile.
+    TNodePin pin(RegTV, node);
+    const std::string keyName = rootName + '\\' + relPath;
+    if (!Dialogs::confirm("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?")) return;
+
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    reg.SetAccessMask(TRegistry::kAllAccess);
+    if (!belowFirstLevel(relPath) || !reg.OpenPath(relPath)) {
+        Dialogs::error("not opened: " + keyName);
+        return;
+    }
+    if (!reg.DeleteTree('\\' + relPath)) {
+        Dialogs::error("not deleted: " + keyName);
+        return;
+    }
+
+    // Bring the tree in line: collapse, move the selection on, then remove.
+    RegTV->collapseNode(node);
+    // Past the whole subtree: a node that kept more than 500 children would
+    // otherwise hand the selection to its own first child, removed a moment later.
+    QTreeWidgetItem *next = nodeAfterSubtree(node);
+    pin.moveTo(nullptr);
+    try {
+        if (next)
+            RegTV->selectNode(next);
+        else
+            RegTV->selectionModel()->clear(); // no selection; the value list keeps its rows
+    } catch (...) {
+        delete node; // the key is gone even when the next key's values fail to read
+        throw;
+    }
+    delete node;
 }
 
 void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 {
-    (void)key;
     (void)shift;
+    if (RegLV->topLevelItemCount() == 0) return;
+    QTreeWidgetItem *row = firstSelectedRow(RegLV);
+    QTreeWidgetItem *node = RegTV->selectedNode();
+    if (!row || !node) return;
+    std::string rootName, nodePath;
+    NodeRootAndPath(node, rootName, nodePath);
+    const std::string relPath = relativePath(nodePath);
+    if (key != Qt::Key_Delete) return;
+
+    const std::string caption = ItemText::get(row);
+    const std::string valueText = row->text(2).toStdString();
+    const unsigned fill = m_valueListFills;
+    if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
+
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    reg.SetAccessMask(TRegistry::kAllAccess);
+    const std::string keyName = rootName + '\\' + relPath;
+    if (!belowFirstLevel(relPath) || !reg.OpenPath('\\' + relPath)) {
+        Dialogs::error("not opened: " + keyName);
+        return;
+    }
+    if (caption == kStandardName) {
+        // The default value is emptied, not removed; the row keeps its old text.
+        if (valueText != kValueNotSet) reg.WriteText(std::string(), std::string());
+        return;
+    }
+    if (!reg.RemoveValue(caption)) {
+        Dialogs::error("not deleted: " + keyName);
+        return;
+    }
+    // The confirmation ran the message loop: the row goes only if the list still holds it.
+    if (fill == m_valueListFills && RegLV->indexOfTopLevelItem(row) >= 0) delete row;
 }

@@ -2,32 +2,174 @@
 // following the selection.
 #include "app/TRegForm.h"
 
+#include "ItemText.h"
+#include "TRegistry.h"
+#include "ValueText.h"
+#include "app/TListView.h"
+#include "app/TTreeView.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidgetItem>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Nodes with more children than this keep them when they collapse, so a very
+// large key is not read again on every expansion.
+constexpr int kCollapseLimit = 500;
+
+QString toQt(const std::string &text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool isTopNode(const QTreeWidgetItem *node)
+{
+    return node->parent() == nullptr;
+}
+
+// Everything a load changes on the window comes back on every way out.
+class TLoadScope
+{
+public:
+    TLoadScope(TTreeView *tree, int &holds, QLabel *status)
+        : m_tree(tree), m_holds(holds), m_status(status)
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        if (m_holds++ == 0) m_tree->setUpdatesEnabled(false);
+    }
+    ~TLoadScope()
+    {
+        if (--m_holds == 0) m_tree->setUpdatesEnabled(true);
+        m_status->clear();
+        QApplication::restoreOverrideCursor();
+    }
+    TLoadScope(const TLoadScope &) = delete;
+    TLoadScope &operator=(const TLoadScope &) = delete;
+
+private:
+    TTreeView *m_tree;
+    int &m_holds;
+    QLabel *m_status;
+};
+
+} // namespace
+
+std::string TRegForm::ItemName(const QTreeWidgetItem *item)
+{
+    return ItemText::get(item);
+}
+
+void TRegForm::NodeRootAndPath(const QTreeWidgetItem *node, std::string &rootName,
+                               std::string &nodePath) const
+{
+    rootName.clear();
+    nodePath.clear();
+    if (!node || isTopNode(node)) return;
+    // Collect the key names up to the root node, whose parent is the top node.
+    std::vector<const QTreeWidgetItem *> keys;
+    for (; node->parent() && node->parent()->parent(); node = node->parent())
+        keys.push_back(node);
+    rootName = ItemText::get(node);
+    for (auto at = keys.rbegin(); at != keys.rend(); ++at) {
+        nodePath += '\\';
+        nodePath += ItemText::get(*at);
+    }
+}
+
 void TRegForm::RegTVExpanding(QTreeWidgetItem *node)
 {
-    (void)node;
+    if (!node || isTopNode(node) || node->childCount() > 0) return;
+    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+
+    // The message loop runs during the load: the node and its ancestors stay put.
+    TNodePin pin(RegTV, node);
+    TLoadScope scope(RegTV, m_treeUpdateHolds, lb1);
+
+    std::string rootName, nodePath;
+    NodeRootAndPath(node, rootName, nodePath);
+    lb1->setText(toQt("expanding " + PathDisplayText(rootName, nodePath) + "..."));
+
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    reg.SetAccessMask(TRegistry::kAllAccess);
+    reg.OpenPath(nodePath);
+    std::vector<std::string> names;
+    reg.ListSubkeys(names);
+    reg.ClosePath();
+
+    for (const std::string &name : names) {
+        // The mark is settled before the node joins the tree: the same result,
+        // without a change notice per child.
+        auto *child = new QTreeWidgetItem;
+        ItemText::set(child, name);
+        TTreeView::setImageIndex(child, kImageClosedFolder);
+        TTreeView::setSelectedIndex(child, kImageClosedFolder);
+        bool childless = false;
+        if (reg.OpenPath(nodePath + '\\' + name)) {
+            TKeyInfoRec info;
+            reg.QueryKeyInfo(info);
+            if (info.SubkeyCount > 0)
+                TTreeView::setHasChildren(child, true);
+            else
+                childless = true;
+            reg.ClosePath();
+        }
+        node->addChild(child);
+        if (childless) QCoreApplication::processEvents();
+    }
 }
 
 void TRegForm::RegTVExpanded(QTreeWidgetItem *node)
 {
-    (void)node;
+    if (node && !isTopNode(node)) TTreeView::setSelectedIndex(node, kImageOpenFolder);
 }
 
 void TRegForm::RegTVCollapsing(QTreeWidgetItem *node)
 {
-    (void)node;
+    if (!node || isTopNode(node)) return;
+    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    // A pinned node below would be removed under a running load or walk.
+    if (node->childCount() > kCollapseLimit || RegTV->isInUse(node)) return;
+    // A selection inside moves up before the removal starts, so an error while
+    // the node's values are read cannot break off a half-done removal.
+    for (QTreeWidgetItem *up = RegTV->selectedNode(); up; up = up->parent())
+        if (up->parent() == node) {
+            RegTV->selectNode(node);
+            break;
+        }
+    const QList<QTreeWidgetItem *> children = node->takeChildren();
+    qDeleteAll(children);
+    TTreeView::setHasChildren(node, true);
 }
 
 void TRegForm::RegTVCollapsed(QTreeWidgetItem *node)
 {
-    (void)node;
+    if (node && !isTopNode(node)) TTreeView::setSelectedIndex(node, kImageOpenFolder);
 }
 
 void TRegForm::RegTVChanging(QTreeWidgetItem *node)
 {
-    (void)node;
+    if (!node || isTopNode(node)) return;
+    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    TTreeView::setSelectedIndex(node->parent(), kImageOpenFolder);
 }
 
 void TRegForm::RegTVChange(QTreeWidgetItem *node)
 {
-    (void)node;
+    if (!node) return;
+    if (isTopNode(node)) {
+        ++m_valueListFills;
+        RegLV->clear();
+        TTreeView::setSelectedIndex(node, kImageComputer);
+        lb2->setText(toQt(std::string(kMyComputer)));
+        return;
+    }
+    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    std::string rootName, nodePath;
+    NodeRootAndPath(node, rootName, nodePath);
+    FillValueList(rootName, nodePath); // an error ends here and leaves lb2 as it was
+    lb2->setText(toQt(PathDisplayText(rootName, nodePath)));
 }

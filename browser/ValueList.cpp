@@ -1,16 +1,151 @@
-// The value list: its order and what happens when it gets the focus.
+// The value list: filling it with a key's values, its order, and what happens
+// when it gets the focus.
 #include "app/TRegForm.h"
+
+#include "ItemText.h"
+#include "MultiStringSplitter.h"
+#include "TRegistry.h"
+#include "ValueText.h"
+#include "app/TListView.h"
+#include "app/UnitState.h"
+
+#include <QList>
+#include <QTreeWidgetItem>
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+enum Cell : int
+{
+    kTypeCell = 1,
+    kValueCell = 2,
+};
+
+QString toQt(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+unsigned char foldUpper(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
+}
+
+// The list order both lists share: bytes, unsigned, only a..z folded to upper case.
+int compareListBytes(const QByteArray &a, const QByteArray &b)
+{
+    const qsizetype common = std::min(a.size(), b.size());
+    for (qsizetype i = 0; i < common; ++i) {
+        const unsigned char x = foldUpper(a[i]), y = foldUpper(b[i]);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Raw data of a binary or multi-string value, read in one call into a buffer of
+// exactly its size.
+std::vector<unsigned char> readRawData(TRegistry &reg, const std::string &name)
+{
+    const int size = reg.QueryValueSize(name);
+    std::vector<unsigned char> buffer(static_cast<std::size_t>(size > 0 ? size : 0));
+    const int count = reg.ReadRaw(name, buffer.data(), static_cast<int>(buffer.size()));
+    buffer.resize(static_cast<std::size_t>(std::clamp(count, 0, static_cast<int>(buffer.size()))));
+    return buffer;
+}
+
+} // namespace
+
+void TRegForm::FillValueList(const std::string &rootName, const std::string &nodePath)
+{
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    reg.SetAccessMask(TRegistry::kAllAccess);
+    reg.OpenPath(nodePath);
+    std::vector<std::string> names;
+    reg.ListValueNames(names);
+    ++m_valueListFills;
+    RegLV->clear();
+
+    // Rows join the list in one go; on a read error the rows built so far, the
+    // unfinished one too, join it unsorted and the error passes on.
+    QList<QTreeWidgetItem *> rows;
+    rows.reserve(static_cast<qsizetype>(names.size()) + 1);
+    const auto newRow = [&](const std::string &caption, std::string_view type, int image) {
+        auto *row = new QTreeWidgetItem;
+        ItemText::set(row, caption);
+        row->setText(kTypeCell, toQt(type));
+        RegLV->setImageIndex(row, image);
+        rows.append(row);
+        return row;
+    };
+    bool textDefault = false;
+    try {
+        for (const std::string &name : names) {
+            const TValueKind kind = reg.QueryValueKind(name);
+            switch (kind) {
+            case TValueKind::vkString:
+            case TValueKind::vkExpandString: {
+                textDefault = textDefault || name.empty();
+                QTreeWidgetItem *row = newRow(name.empty() ? std::string(kStandardName) : name,
+                                              TypeText(kind), kImageTextValue);
+                row->setText(kValueCell, toQt(StringValueText(reg.ReadText(name))));
+                break;
+            }
+            case TValueKind::vkBinary: {
+                QTreeWidgetItem *row = newRow(name, TypeText(kind), kImageBinaryValue);
+                const std::vector<unsigned char> data = readRawData(reg, name);
+                row->setText(kValueCell, toQt(BinaryText(data.data(), data.size())));
+                break;
+            }
+            case TValueKind::vkInteger: {
+                QTreeWidgetItem *row = newRow(name, TypeText(kind), kImageBinaryValue);
+                row->setText(kValueCell, toQt(DwordText(reg.ReadDword(name))));
+                break;
+            }
+            case TValueKind::vkMultiString: {
+                const std::vector<unsigned char> data = readRawData(reg, name);
+                const std::string text =
+                    MultiStringText(SplitMultiString(data.data(), static_cast<int>(data.size())));
+                newRow(name, TypeText(kind), kImageBinaryValue)->setText(kValueCell, toQt(text));
+                break;
+            }
+            default:
+                newRow(name, TypeText(TValueKind::vkUnknown), kImageBinaryValue)
+                    ->setText(kValueCell, toQt(kNotImplemented));
+                break;
+            }
+        }
+    } catch (...) {
+        RegLV->addTopLevelItems(rows);
+        throw;
+    }
+    if (!textDefault)
+        newRow(std::string(kStandardName), TypeText(TValueKind::vkString), kImageTextValue)
+            ->setText(kValueCell, toQt(kValueNotSet));
+    reg.ClosePath();
+    RegLV->addTopLevelItems(rows);
+    RegLV->sortAll();
+}
 
 int TRegForm::RegLVCompare(QTreeWidgetItem *item1, QTreeWidgetItem *item2) const
 {
-    (void)item1;
-    (void)item2;
-    return 0;
+    const int result = compareListBytes(ItemText::bytes(item1), ItemText::bytes(item2));
+    return UnitState::valueListDescending ? -result : result;
 }
 
 void TRegForm::RegLVColumnClick(int column)
 {
-    (void)column;
+    if (column == UnitState::sortColumn)
+        UnitState::valueListDescending = !UnitState::valueListDescending;
+    UnitState::sortColumn = column;
+    RegLV->sortAll();
 }
 
-void TRegForm::RegLVEnter() {}
+void TRegForm::RegLVEnter()
+{
+    if (RegLV->topLevelItemCount() > 0 && !RegLV->currentItem())
+        RegLV->topLevelItem(0)->setSelected(true);
+}

@@ -1,4 +1,97 @@
 // Opening the browser at a result row's key and value.
 #include "app/TRegForm.h"
 
-void TRegForm::FoundLVDblClick() {}
+#include "ResultModel.h"
+#include "app/TListView.h"
+#include "app/TReportView.h"
+#include "app/TTreeView.h"
+#include "app/UnitState.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidgetItem>
+#include <string>
+
+namespace {
+
+// The busy pointer for as long as the walk lasts, on every way out.
+class TBusyPointer
+{
+public:
+    TBusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyPointer() { QApplication::restoreOverrideCursor(); }
+    TBusyPointer(const TBusyPointer &) = delete;
+    TBusyPointer &operator=(const TBusyPointer &) = delete;
+};
+
+} // namespace
+
+void TRegForm::FoundLVDblClick()
+{
+    auto *model = qobject_cast<ResultModel *>(FoundLV->model());
+    if (UnitState::modifierFlag || !model || model->totalRows() == 0) return;
+    const std::vector<int> selected = model->selectedRows(*FoundLV->selectionModel());
+    if (selected.empty()) return; // a double click below the rows: nothing to open
+    // A copy: the walk runs the message loop, and the list may change meanwhile.
+    const ResultRow row = model->rowAt(selected.front());
+
+    const auto selectValue = [this, &row] {
+        if (row.name.empty()) return;
+        for (int i = 0; i < RegLV->topLevelItemCount(); ++i) {
+            QTreeWidgetItem *item = RegLV->topLevelItem(i);
+            if (ItemName(item) == row.name) {
+                item->setSelected(true);
+                break;
+            }
+        }
+        const bool hadFocus = RegLV->hasFocus();
+        RegLV->setFocus();
+        // An inactive window gets no focus event until it is activated.
+        if (!hadFocus && !RegLV->hasFocus()) RegLVEnter();
+    };
+
+    std::string target = "My Computer\\" + row.root + '\\' + row.branch;
+    target.pop_back();
+    if (lb2->text().toStdString() == target) {
+        selectValue();
+        return;
+    }
+
+    // The Root cell names a root key, so only the root nodes are candidates: a
+    // loaded key that happens to bear a root's name is not where the hit is.
+    QTreeWidgetItem *node = nullptr;
+    for (QTreeWidgetItem *root : RootNodes)
+        if (root && ItemName(root) == row.root) {
+            node = root;
+            break;
+        }
+    if (!node) return;
+
+    RegTV->setFocus();
+    {
+        const TBusyPointer busy;
+        // Pinned: the message loop below must not take the current node away.
+        TNodePin pin(RegTV, node);
+        RegTV->selectNode(node);
+        RegTV->expandNode(node);
+        std::string rest = row.branch;
+        for (bool more = true; more;) {
+            const std::size_t cut = rest.find('\\');
+            more = cut != std::string::npos;
+            const std::string name = rest.substr(0, cut);
+            rest = more ? rest.substr(cut + 1) : std::string();
+            QTreeWidgetItem *found = nullptr;
+            for (int i = 0; !found && i < node->childCount(); ++i) {
+                QCoreApplication::processEvents();
+                if (i >= node->childCount()) break; // children may go while messages run
+                if (ItemName(node->child(i)) == name) found = node->child(i);
+            }
+            if (!found) continue;
+            node = found;
+            pin.moveTo(node);
+            RegTV->selectNode(node);
+            RegTV->expandNode(node);
+        }
+        selectValue();
+    }
+}

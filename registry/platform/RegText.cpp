@@ -100,20 +100,26 @@ template <typename Sink> void forEachByteRun(std::u16string_view text, Sink &&si
 
 std::u16string utf16FromBytes(std::string_view bytes)
 {
-    std::u16string out;
-    out.reserve(bytes.size());
+    // Every byte gives at most one unit (four-byte sequences give two), so the
+    // result fits in a buffer as long as the input.
+    std::u16string out(bytes.size(), u'\0');
+    std::size_t o = 0;
+    auto escape = [&](std::size_t from, std::size_t n) {
+        for (std::size_t k = 0; k < n; ++k)
+            out[o++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[from + k]));
+    };
     std::size_t i = 0;
     while (i < bytes.size()) {
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
-            out.push_back(b0);
+            out[o++] = b0;
             ++i;
             continue;
         }
         char32_t cp = 0;
         const std::size_t len = validSequence(bytes.substr(i), cp);
         if (len == 0) {
-            out.push_back(static_cast<char16_t>(kEscapeBase + b0));
+            escape(i, 1);
             ++i;
             continue;
         }
@@ -123,21 +129,21 @@ std::u16string utf16FromBytes(std::string_view bytes)
             char32_t next = 0;
             const std::size_t nextLen = validSequence(bytes.substr(i + len), next);
             if (nextLen == 0 || (next >= 0xDC00 && next <= 0xDFFF)) {
-                for (std::size_t k = 0; k < len; ++k)
-                    out.push_back(static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[i + k])));
+                escape(i, len);
                 i += len;
                 continue;
             }
         }
         if (cp >= 0x10000) {
             cp -= 0x10000;
-            out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-            out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+            out[o++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+            out[o++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
         } else {
-            out.push_back(static_cast<char16_t>(cp));
+            out[o++] = static_cast<char16_t>(cp);
         }
         i += len;
     }
+    out.resize(o);
     return out;
 }
 
@@ -169,10 +175,12 @@ int compareNames(std::u16string_view a, std::u16string_view b)
 {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
-        if (a[i] == b[i])
+        const char16_t ua = a[i], ub = b[i];
+        if (ua == ub)
             continue;
-        const char16_t fa = foldUnit(a[i]);
-        const char16_t fb = foldUnit(b[i]);
+        // Most names are ASCII: fold those here without the table.
+        const char16_t fa = ua < 0x80 ? char16_t(ua + (unsigned(ua - u'A') < 26u ? 32 : 0)) : foldUnit(ua);
+        const char16_t fb = ub < 0x80 ? char16_t(ub + (unsigned(ub - u'A') < 26u ? 32 : 0)) : foldUnit(ub);
         if (fa != fb)
             return fa < fb ? -1 : 1;
     }

@@ -1,0 +1,184 @@
+// Figures for the registry browser on the real window, offscreen: expanding a key
+// with 100k subkeys, filling the value list with 10k values, showing a 1 MB binary value.
+#include "TRegistry.h"
+#include "app/Dialogs.h"
+#include "app/TListView.h"
+#include "app/TRegForm.h"
+#include "app/TTreeView.h"
+#include "platform/KeyStore.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QTreeWidgetItem>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Re-posts itself; the longest time between two deliveries is how long the
+// window went without handling messages.
+class TPulse : public QObject
+{
+public:
+    TPulse() { QCoreApplication::postEvent(this, new QEvent(QEvent::User)); }
+    void reset()
+    {
+        m_clock.start();
+        m_longest = 0;
+        m_beats = 0;
+    }
+    qint64 longest() const { return std::max(m_longest, m_clock.elapsed()); }
+    int beats() const { return m_beats; }
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() != QEvent::User) return QObject::event(event);
+        if (m_clock.isValid()) {
+            m_longest = std::max(m_longest, m_clock.restart());
+            ++m_beats;
+        }
+        QCoreApplication::postEvent(this, new QEvent(QEvent::User));
+        return true;
+    }
+
+private:
+    QElapsedTimer m_clock;
+    qint64 m_longest = 0;
+    int m_beats = 0;
+};
+
+QTreeWidgetItem *childNamed(QTreeWidgetItem *node, const QString &text)
+{
+    for (int i = 0; i < node->childCount(); ++i)
+        if (node->child(i)->text(0) == text) return node->child(i);
+    return nullptr;
+}
+
+void buildRegistry()
+{
+    TRegistry reg;
+    reg.SelectRoot(HKEY_CURRENT_USER);
+    reg.CreatePath("\\Bench\\Values");
+    reg.CreatePath("\\Bench\\Binary");
+    char name[32];
+    for (int i = 0; i < 100000; ++i) {
+        std::snprintf(name, sizeof name, "\\Bench\\Big\\Key%06d", i);
+        reg.CreatePath(i % 2 ? std::string(name) + "\\Sub" : std::string(name));
+    }
+    reg.OpenPath("\\Bench\\Values");
+    for (int i = 0; i < 10000; ++i) {
+        std::snprintf(name, sizeof name, "Value%05d", (i * 7919) % 10000);
+        const uint32_t number = static_cast<uint32_t>(i);
+        switch (i % 4) {
+        case 0:
+            reg.WriteText(name, "some text of a value " + std::to_string(i));
+            break;
+        case 1:
+            reg.StoreData(name, &number, 4, TValueKind::vkInteger);
+            break;
+        case 2:
+            reg.StoreData(name, name, 64, TValueKind::vkBinary);
+            break;
+        default:
+            reg.WriteMultiText(name, "one\0two\0three\0\0", 15);
+            break;
+        }
+    }
+    reg.OpenPath("\\Bench\\Binary");
+    std::vector<unsigned char> big(1 << 20);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = static_cast<unsigned char>(i * 31);
+    reg.StoreData("Blob", big.data(), static_cast<int>(big.size()), TValueKind::vkBinary);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    // Wall-clock figures on a shared machine: say how busy it was.
+    if (FILE *load = std::fopen("/proc/loadavg", "r")) {
+        char line[64] = {};
+        if (std::fgets(line, sizeof line, load)) std::printf("load average: %s", line);
+        std::fclose(load);
+    }
+    QApplication app(argc, argv);
+    quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
+    buildRegistry();
+    Dialogs::setAnswerer([](const Dialogs::TDialogRecord &) { return std::string(Dialogs::kOk); });
+
+    TRegForm form;
+    QCoreApplication::processEvents();
+    TPulse pulse;
+    QElapsedTimer clock;
+
+    QTreeWidgetItem *user = form.RootNodes[1];
+    form.RegTV->expandNode(user);
+    QTreeWidgetItem *bench = childNamed(user, QStringLiteral("Bench"));
+    form.RegTV->expandNode(bench);
+    QTreeWidgetItem *big = childNamed(bench, QStringLiteral("Big"));
+
+    QCoreApplication::processEvents();
+    pulse.reset();
+    clock.start();
+    form.RegTV->expandNode(big);
+    const qint64 expandMs = clock.elapsed();
+    const qint64 expandGap = pulse.longest();
+    const int beats = pulse.beats();
+    clock.start();
+    form.RegTV->repaint();
+    std::printf("expand 100k subkeys: %lld ms (%d children, %d message passes, longest "
+                "without messages %lld ms), repaint %lld ms\n",
+                static_cast<long long>(expandMs), big->childCount(), beats,
+                static_cast<long long>(expandGap), static_cast<long long>(clock.elapsed()));
+    clock.start();
+    form.RegTV->collapseNode(big);
+    form.RegTV->expandNode(big);
+    std::printf("collapse and expand again (kept): %lld ms\n",
+                static_cast<long long>(clock.elapsed()));
+
+    clock.start();
+    {
+        TRegistry reg;
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        reg.OpenPath("\\Bench\\Values");
+        std::vector<std::string> names;
+        reg.ListValueNames(names);
+        std::size_t bytes = 0;
+        for (const std::string &name : names)
+            bytes += static_cast<std::size_t>(reg.QueryValueSize(name)) +
+                     static_cast<std::size_t>(reg.QueryValueKind(name));
+        std::printf("registry reads of 10k values alone: %lld ms (%zu)\n",
+                    static_cast<long long>(clock.elapsed()), bytes);
+    }
+    clock.start();
+    form.RegTV->selectNode(childNamed(bench, QStringLiteral("Values")));
+    const qint64 fillMs = clock.elapsed();
+    clock.start();
+    form.RegLV->repaint();
+    std::printf("fill 10k values: %lld ms (%d rows), repaint %lld ms\n",
+                static_cast<long long>(fillMs), form.RegLV->topLevelItemCount(),
+                static_cast<long long>(clock.elapsed()));
+    clock.start();
+    form.RegLVColumnClick(0);
+    std::printf("reverse 10k rows: %lld ms\n", static_cast<long long>(clock.elapsed()));
+
+    QCoreApplication::processEvents();
+    pulse.reset();
+    clock.start();
+    form.RegTV->selectNode(childNamed(bench, QStringLiteral("Binary")));
+    const qint64 binaryFill = clock.elapsed();
+    form.RegLV->repaint();
+    QCoreApplication::processEvents();
+    const qint64 binaryShown = clock.elapsed();
+    clock.start();
+    form.RegLV->repaint();
+    std::printf("1 MB binary value: fill %lld ms, shown %lld ms, longest without messages "
+                "%lld ms, repaint again %lld ms\n",
+                static_cast<long long>(binaryFill), static_cast<long long>(binaryShown),
+                static_cast<long long>(pulse.longest()), static_cast<long long>(clock.elapsed()));
+    return 0;
+}

@@ -1,0 +1,33 @@
+// Registry names as the tree's nodes and the value list's rows carry them: the
+// exact bytes beside the shown text. Not every name is valid UTF-8, and a name
+// read back from the shown text could address another key or value.
+#pragma once
+
+#include <QByteArray>
+#include <QTreeWidgetItem>
+#include <string>
+
+namespace ItemText {
+
+constexpr int kBytesRole = Qt::UserRole + 8;
+
+inline void set(QTreeWidgetItem *item, const std::string &bytes)
+{
+    item->setText(0, QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    item->setData(0, kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
+// Items made elsewhere (the root nodes) carry only their shown text.
+inline QByteArray bytes(const QTreeWidgetItem *item)
+{
+    const QVariant stored = item->data(0, kBytesRole);
+    return stored.isValid() ? stored.toByteArray() : item->text(0).toUtf8();
+}
+
+inline std::string get(const QTreeWidgetItem *item)
+{
+    const QByteArray text = bytes(item);
+    return std::string(text.constData(), static_cast<std::size_t>(text.size()));
+}
+
+} // namespace ItemText

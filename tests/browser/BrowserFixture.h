@@ -1,0 +1,131 @@
+// The real window through the window harness, with helpers to build registry
+// content and read the tree and the value list.
+#pragma once
+
+#include "WindowHarness.h"
+
+#include "TRegistry.h"
+#include "ValueText.h"
+#include "app/TListView.h"
+#include "app/TRegForm.h"
+#include "app/TTreeView.h"
+#include "platform/KeyStore.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QTreeWidgetItem>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct Row
+{
+    std::string name, type, value;
+    int image = -1;
+    bool operator==(const Row &) const = default;
+};
+
+inline std::ostream &operator<<(std::ostream &out, const Row &row)
+{
+    return out << '{' << row.name << '|' << row.type << '|' << row.value << '|' << row.image << '}';
+}
+
+class BrowserTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        harness = std::make_unique<WindowHarness>();
+        form = &harness->form();
+        harness->clearBoxes(); // the backup warning
+    }
+
+    void TearDown() override { harness.reset(); }
+
+    const std::vector<RecordedBox> &boxes() const { return harness->boxes(); }
+
+    // Creates the key (absolute path below HKEY_CURRENT_USER unless `root` says otherwise).
+    static void key(const std::string &path, HKEY root = HKEY_CURRENT_USER)
+    {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        reg.CreatePath(path);
+    }
+
+    static void value(const std::string &path, const std::string &name, const std::string &bytes,
+                      DWORD type, HKEY root = HKEY_CURRENT_USER)
+    {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        reg.CreatePath(path);
+        ASSERT_TRUE(reg.OpenPath(path));
+        ASSERT_EQ(RegSetValueExA(reg.KeyHandle(), name.c_str(), 0, type,
+                                 reinterpret_cast<const BYTE *>(bytes.data()), DWORD(bytes.size())),
+                  ERROR_SUCCESS);
+    }
+
+    static bool hasKey(const std::string &path, HKEY root = HKEY_CURRENT_USER)
+    {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        return reg.OpenPath(path);
+    }
+
+    QTreeWidgetItem *top() const { return form->RegTV->topLevelItem(0); }
+    QTreeWidgetItem *user() const { return form->RootNodes[1]; }
+
+    static QTreeWidgetItem *child(QTreeWidgetItem *node, const char *text)
+    {
+        for (int i = 0; node && i < node->childCount(); ++i)
+            if (node->child(i)->text(0) == QString::fromUtf8(text)) return node->child(i);
+        return nullptr;
+    }
+
+    static std::vector<std::string> texts(const QTreeWidgetItem *node)
+    {
+        std::vector<std::string> names;
+        for (int i = 0; i < node->childCount(); ++i)
+            names.push_back(node->child(i)->text(0).toStdString());
+        return names;
+    }
+
+    // Expands each named node in turn from the root node of HKEY_CURRENT_USER.
+    QTreeWidgetItem *open(std::initializer_list<const char *> path)
+    {
+        QTreeWidgetItem *node = user();
+        form->RegTV->expandNode(node);
+        for (const char *name : path) {
+            node = child(node, name);
+            if (!node) return nullptr;
+            form->RegTV->expandNode(node);
+        }
+        return node;
+    }
+
+    std::vector<Row> rows() const
+    {
+        std::vector<Row> list;
+        for (int i = 0; i < form->RegLV->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem *row = form->RegLV->topLevelItem(i);
+            list.push_back({row->text(0).toStdString(), row->text(1).toStdString(),
+                            row->text(2).toStdString(), TListView::imageIndex(row)});
+        }
+        return list;
+    }
+
+    std::vector<std::string> names() const
+    {
+        std::vector<std::string> list;
+        for (const Row &row : rows())
+            list.push_back(row.name);
+        return list;
+    }
+
+    std::string lb1() const { return form->lb1->text().toStdString(); }
+    std::string lb2() const { return form->lb2->text().toStdString(); }
+
+    std::unique_ptr<WindowHarness> harness;
+    TRegForm *form = nullptr;
+};

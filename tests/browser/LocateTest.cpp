@@ -1,0 +1,160 @@
+#include "BrowserFixture.h"
+
+#include "ResultModel.h"
+#include "app/TReportView.h"
+#include "app/UnitState.h"
+
+#include <QTimer>
+
+namespace {
+
+std::string sz(const std::string &text)
+{
+    return text + std::string(1, '\0');
+}
+
+class LocateTest : public BrowserTest
+{
+protected:
+    void SetUp() override
+    {
+        BrowserTest::SetUp();
+        model = qobject_cast<ResultModel *>(form->FoundLV->model());
+        if (!model) { // until the result list brings its own
+            model = new ResultModel(&UnitState::sortColumn, form);
+            form->FoundLV->setModel(model);
+        }
+        key("\\Software\\Wine\\Fonts");
+        for (const char *name : {"a", "b", "c"})
+            value("\\Software\\Wine", name, sz(name), REG_SZ);
+        value("\\Software\\Wine", "", sz("default"), REG_SZ);
+    }
+
+    // Adds the rows and selects the one at `selected` (or none).
+    void results(std::vector<ResultRow> list, int selected = 0)
+    {
+        for (ResultRow &row : list)
+            model->appendRow(std::move(row));
+        model->flush();
+        form->FoundLV->selectionModel()->clear();
+        if (selected >= 0)
+            form->FoundLV->selectionModel()->select(
+                model->index(selected, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+
+    std::vector<std::string> selectedValues() const
+    {
+        std::vector<std::string> list;
+        for (int i = 0; i < form->RegLV->topLevelItemCount(); ++i)
+            if (form->RegLV->topLevelItem(i)->isSelected())
+                list.push_back(form->RegLV->topLevelItem(i)->text(0).toStdString());
+        return list;
+    }
+
+    std::string selectedKey() const
+    {
+        const QTreeWidgetItem *node = form->RegTV->selectedNode();
+        return node ? node->text(0).toStdString() : std::string();
+    }
+
+    ResultModel *model = nullptr;
+};
+
+const char *const kUser = "HKEY_CURRENT_USER";
+
+TEST_F(LocateTest, KeyRowUnfoldsTheTreeToTheKey)
+{
+    results({{kUser, "Software\\Wine\\", "", "", ""}});
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "Wine");
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine");
+    EXPECT_TRUE(child(child(user(), "Software"), "Wine")->isExpanded());
+    EXPECT_TRUE(form->RegTV->hasFocus());
+    EXPECT_TRUE(selectedValues().empty());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// The located value and the first row end up selected, and the focus in the list.
+TEST_F(LocateTest, ValueRowSelectsTheValueAndTheFirstRow)
+{
+    results({{kUser, "Software\\Wine\\", "b", "REG_SZ", "b"}});
+    harness->doubleClick(form->FoundLV->viewport(),
+                         form->FoundLV->visualRect(model->index(0, 0)).center());
+    EXPECT_EQ(selectedValues(), (std::vector<std::string>{"(Standard)", "b"}));
+    EXPECT_TRUE(form->RegLV->hasFocus());
+
+    // A second row of the key shown: no walk (which would fill the list anew),
+    // the value joins the selection.
+    results({{kUser, "Software\\Wine\\", "c", "REG_SZ", "c"}}, 1);
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedValues(), (std::vector<std::string>{"(Standard)", "b", "c"}));
+}
+
+TEST_F(LocateTest, DefaultValueRowAndExactNames)
+{
+    results({{kUser, "Software\\Wine\\", "(Standard)", "REG_SZ", "default"}});
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"(Standard)"});
+
+    // WINE is not Wine: the walk stays at Software, and no value of it is called b.
+    results({{kUser, "Software\\WINE\\", "b", "REG_SZ", "b"}}, 1);
+    form->FoundLVDblClick();
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"(Standard)"});
+}
+
+TEST_F(LocateTest, NothingHappensWithoutARowARootOrWithAModifier)
+{
+    // Rows sort by Root: the HKEY_CURRENT_USER row comes first.
+    results({{"HKEY_NOWHERE", "Software\\", "", "", ""}, {kUser, "Software\\", "", "", ""}}, -1);
+    form->RegTV->selectNode(top());
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "My Computer");
+
+    const auto selectOnly = [this](int row) {
+        form->FoundLV->selectionModel()->clear();
+        form->FoundLV->selectionModel()->select(
+            model->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    };
+    selectOnly(1);
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "My Computer");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    selectOnly(0);
+    UnitState::modifierFlag = true;
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "My Computer");
+    UnitState::modifierFlag = false;
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "Software");
+}
+
+// A loaded key that bears a root's name is not taken for that root.
+TEST_F(LocateTest, OnlyRootNodesMatchTheRootCell)
+{
+    key("\\HKEY_CURRENT_USER\\Software\\Wine", HKEY_CLASSES_ROOT);
+    form->RegTV->expandNode(form->RootNodes[0]);
+    results({{kUser, "Software\\Wine\\", "", "", ""}});
+    form->FoundLVDblClick();
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine");
+}
+
+// While the walk lets messages run, the node it stands on cannot be taken away.
+TEST_F(LocateTest, TheWalkKeepsItsNode)
+{
+    results({{kUser, "Software\\Wine\\Fonts\\", "", "", ""}});
+    int passes = 0;
+    QTimer::singleShot(0, [&] {
+        ++passes;
+        QTreeWidgetItem *at = form->RegTV->selectedNode();
+        EXPECT_FALSE(form->RegTV->collapseNode(at));
+        form->RegTVKeyUp(Qt::Key_Delete, {});
+    });
+    form->FoundLVDblClick();
+    EXPECT_EQ(passes, 1);
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(selectedKey(), "Fonts");
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+#include "BrowserFixture.h"
+
+#include "app/UnitState.h"
+
+namespace {
+
+std::string sz(const std::string &text)
+{
+    return text + std::string(1, '\0');
+}
+
+TEST_F(BrowserTest, EveryKindShowsItsTexts)
+{
+    const std::string path = "\\Kinds";
+    value(path, "", std::string("\x05\0\0\0", 4), REG_DWORD);
+    value(path, "text", sz("abc"), REG_SZ);
+    value(path, "empty", sz(""), REG_SZ);
+    value(path, "path", sz("%SystemRoot%\\x"), REG_EXPAND_SZ);
+    value(path, "dword", std::string("\xFF\0\0\0", 4), REG_DWORD);
+    value(path, "bin", std::string("\x00\xAB\x10", 3), REG_BINARY);
+    value(path, "multi", std::string("one\0two\0\0", 9), REG_MULTI_SZ);
+    value(path, "qword", std::string(8, '\x01'), REG_QWORD);
+    form->RegTV->selectNode(child(open({}), "Kinds"));
+    EXPECT_EQ(rows(), (std::vector<Row>{
+                          {"", "REG_DWORD", "00000005", kImageBinaryValue},
+                          {"(Standard)", "REG_SZ", "(Value not set)", kImageTextValue},
+                          {"bin", "REG_BINARY", "00 AB 10 ", kImageBinaryValue},
+                          {"dword", "REG_DWORD", "000000FF", kImageBinaryValue},
+                          {"empty", "REG_SZ", "(Value not set)", kImageTextValue},
+                          {"multi", "REG_MULTI_SZ", "one two ", kImageBinaryValue},
+                          {"path", "REG_EXPAND_SZ", "%SystemRoot%\\x", kImageTextValue},
+                          {"qword", "REG_UNKNOWN", "(not implemented)", kImageBinaryValue},
+                          {"text", "REG_SZ", "abc", kImageTextValue},
+                      }));
+}
+
+TEST_F(BrowserTest, DefaultTextReplacesThePlaceholder)
+{
+    value("\\Abc", "", sz("abc"), REG_SZ);
+    value("\\Empty", "", sz(""), REG_SZ);
+    key("\\None");
+    form->RegTV->expandNode(user());
+    form->RegTV->selectNode(child(user(), "Abc"));
+    EXPECT_EQ(rows(), (std::vector<Row>{{"(Standard)", "REG_SZ", "abc", kImageTextValue}}));
+    const std::vector<Row> placeholder{
+        {"(Standard)", "REG_SZ", "(Value not set)", kImageTextValue}};
+    form->RegTV->selectNode(child(user(), "Empty"));
+    EXPECT_EQ(rows(), placeholder);
+    form->RegTV->selectNode(child(user(), "None"));
+    EXPECT_EQ(rows(), placeholder);
+}
+
+TEST_F(BrowserTest, OrderFoldsOnlyAsciiLettersAndHeaderClicksReverseIt)
+{
+    for (const char *name : {"b", "A", "_u", "1", "Zed", "\xC3\xA4"})
+        value("\\Order", name, sz("x"), REG_SZ);
+    value("\\Order", "", std::string(4, '\0'), REG_DWORD);
+    value("\\Other", "m", sz("x"), REG_SZ);
+    form->RegTV->expandNode(user());
+    form->RegTV->selectNode(child(user(), "Order"));
+    const std::vector<std::string> ascending{"",  "(Standard)", "1",  "A",
+                                             "b", "Zed",        "_u", "\xC3\xA4"};
+    EXPECT_EQ(names(), ascending);
+    const std::vector<std::string> descending(ascending.rbegin(), ascending.rend());
+
+    form->RegLVColumnClick(0); // the sort column starts at 0: the first click reverses
+    EXPECT_EQ(names(), descending);
+    form->RegLVColumnClick(1);
+    EXPECT_EQ(names(), descending);
+    form->RegLVColumnClick(1);
+    EXPECT_EQ(names(), ascending);
+    form->RegLVColumnClick(1);
+
+    // The direction outlives a new selection.
+    form->RegTV->selectNode(child(user(), "Other"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"m", "(Standard)"}));
+
+    // The column is shared with the result list: a click there on k, then here on k, flips.
+    UnitState::sortColumn = 2;
+    form->RegLVColumnClick(2);
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "m"}));
+}
+
+TEST_F(BrowserTest, FocusSelectsTheFirstRowWhenNoRowIsFocused)
+{
+    value("\\Focus", "a", sz("x"), REG_SZ);
+    value("\\Focus", "b", sz("x"), REG_SZ);
+    form->RegTV->expandNode(user());
+    form->RegTV->selectNode(child(user(), "Focus"));
+    TListView *list = form->RegLV;
+    EXPECT_EQ(list->currentItem(), nullptr);
+    list->topLevelItem(2)->setSelected(true);
+    form->RegLVEnter();
+    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
+    EXPECT_TRUE(list->topLevelItem(2)->isSelected());
+    EXPECT_FALSE(list->topLevelItem(1)->isSelected());
+
+    // With a focused row nothing changes.
+    list->clearSelection();
+    list->setCurrentItem(list->topLevelItem(1), 0, QItemSelectionModel::NoUpdate);
+    form->RegLVEnter();
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+}
+
+// A read error ends the fill where it stands: earlier rows stay unsorted, the
+// unfinished row has no value, there is no placeholder, and lb2 keeps its text.
+TEST_F(BrowserTest, FailedReadLeavesThePartialList)
+{
+    value("\\Bad", "z", sz("x"), REG_SZ);
+    value("\\Bad", "m", std::string(8, '\x01'), REG_DWORD);
+    value("\\Bad", "n", sz("y"), REG_SZ);
+    value("\\Bad", "a", sz("x"), REG_SZ);
+    form->RegTV->expandNode(user());
+    form->RegTV->selectNode(user());
+    const std::string before = lb2();
+    try {
+        form->RegTV->selectNode(child(user(), "Bad"));
+        ADD_FAILURE() << "no error";
+    } catch (const ERegistryException &error) {
+        EXPECT_STREQ(error.what(), "Fehler beim Holen der Daten f\xC3\xBCr 'm'");
+    }
+    EXPECT_EQ(rows(), (std::vector<Row>{{"a", "REG_SZ", "x", kImageTextValue},
+                                        {"m", "REG_DWORD", "", kImageBinaryValue}}));
+    EXPECT_EQ(lb2(), before);
+}
+
+} // namespace
