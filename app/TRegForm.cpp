@@ -17,6 +17,7 @@
 TRegForm::TRegForm(QWidget *parent) : QWidget(parent)
 {
     CreateControls();
+    AttachResultModel();
     BindEvents();
     FormCreate();
 }

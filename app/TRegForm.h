@@ -17,6 +17,7 @@ class QLineEdit;
 class QMenu;
 class QStandardItemModel;
 class QTreeWidgetItem;
+class ResultModel;
 class TButton;
 class TImageList;
 class TListView;
@@ -140,8 +141,21 @@ private:
     QStandardItemModel *m_foundPlaceholder = nullptr;
 
     // --- search (search/) ---
+    // Lets the message loop run once during a walk (at most every few ms, see
+    // KeyWalker.cpp); throws TWindowGone when a handler destroyed the window.
+    void WalkerMessageStep();
+    // Appends a complete row for the key at keyPath under the current root.
+    void AddFoundRow(const std::string &keyPath, std::string name = {}, std::string type = {},
+                     std::string value = {});
+    // Paints lb1, lb2 and pb2 now, unless that was done very recently.
+    void PaintWalkProgress();
+    qint64 m_lastMessageStepNs = -1;
+    qint64 m_lastProgressPaintNs = -1;
 
     // --- result list and bulk edits (results/) ---
+    // Creates the result list's model and puts it behind FoundLV.
+    void AttachResultModel();
+    ResultModel *m_foundModel = nullptr;
 
     // --- browser (browser/) ---
     // Root name and node path of a node, from the texts on the way up to the top

@@ -23,6 +23,12 @@ TReportView::TReportView(QWidget *parent) : QTreeView(parent)
 void TReportView::keyPressEvent(QKeyEvent *event)
 {
     emit keyDown(event->key(), event->modifiers());
+    // Select-all belongs to the window's key-up handler; the view's own would act
+    // on key down and repeat while the key is held.
+    if (event->matches(QKeySequence::SelectAll)) {
+        event->accept();
+        return;
+    }
     QTreeView::keyPressEvent(event);
 }
 

@@ -2,6 +2,7 @@
 #include "app/TRegForm.h"
 
 #include "BulkEditRules.h"
+#include "ResultModel.h"
 #include "SelectedRows.h"
 #include "TRegistry.h"
 #include "TReportView.h"
@@ -24,7 +25,7 @@ void TRegForm::Delete1Click()
 
 void TRegForm::DeleteSelected()
 {
-    SelectedRows rows(*FoundLV);
+    SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (rows.listEmpty()) {
         RefreshCounter();
         return;

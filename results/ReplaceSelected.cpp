@@ -5,6 +5,7 @@
 #include "BulkEditRules.h"
 #include "Matching.h"
 #include "MultiStringData.h"
+#include "ResultModel.h"
 #include "SelectedRows.h"
 #include "TRegistry.h"
 #include "TReportView.h"
@@ -98,7 +99,7 @@ void TRegForm::Replace1Click()
 
 void TRegForm::ReplaceSelected()
 {
-    SelectedRows rows(*FoundLV);
+    SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (rows.listEmpty()) {
         RefreshCounter();
         return;

@@ -6,19 +6,17 @@
 #include "app/Dialogs.h"
 #include "app/TRegForm.h"
 
-#include <QAbstractItemView>
 #include <QItemSelectionModel>
 
-SelectedRows::SelectedRows(QAbstractItemView &list)
-    : m_model(qobject_cast<ResultModel *>(list.model())), m_selection(list.selectionModel())
+SelectedRows::SelectedRows(ResultModel &model, QItemSelectionModel &selection)
+    : m_model(model), m_selection(selection)
 {
-    if (!m_model || !m_selection) return;
-    m_model->flush();
-    m_listRows = m_model->rowCount();
-    m_positions = m_model->selectedRows(*m_selection);
+    m_model.flush();
+    m_listRows = m_model.rowCount();
+    m_positions = m_model.selectedRows(m_selection);
     m_rows.reserve(m_positions.size());
     for (int position : m_positions)
-        m_rows.push_back(m_model->rowAt(position));
+        m_rows.push_back(m_model.rowAt(position));
     m_selected.assign(m_rows.size(), 1);
 }
 
@@ -26,20 +24,19 @@ void SelectedRows::deselect(std::size_t i)
 {
     if (!m_selected[i]) return;
     m_selected[i] = 0;
-    m_model->deselectRow(*m_selection, m_positions[i]);
+    m_model.deselectRow(m_selection, m_positions[i]);
 }
 
 void SelectedRows::removeStillSelected()
 {
-    if (!m_model) return;
     std::vector<int> doomed;
     doomed.reserve(m_positions.size());
     for (std::size_t i = 0; i < m_positions.size(); ++i)
         if (m_selected[i]) doomed.push_back(m_positions[i]);
     // Cleared first: the selection model then has nothing to carry through the
     // removal, which would cost a pass over its ranges for every removed run.
-    m_selection->clearSelection();
-    m_model->removeRowsAt(std::move(doomed));
+    m_selection.clearSelection();
+    m_model.removeRowsAt(std::move(doomed));
 }
 
 bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row)

@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-class QAbstractItemView;
 class QItemSelectionModel;
 class ResultModel;
 class TRegistry;
@@ -20,7 +19,7 @@ class SelectedRows
 public:
     // Rows a running search has found but not yet shown are merged first, so the
     // operation sees every row found so far.
-    explicit SelectedRows(QAbstractItemView &list);
+    SelectedRows(ResultModel &model, QItemSelectionModel &selection);
 
     bool listEmpty() const { return m_listRows == 0; }
     bool noneSelected() const { return m_rows.empty(); }
@@ -34,8 +33,8 @@ public:
     void removeStillSelected();
 
 private:
-    ResultModel *m_model = nullptr;
-    QItemSelectionModel *m_selection = nullptr;
+    ResultModel &m_model;
+    QItemSelectionModel &m_selection;
     int m_listRows = 0;
     std::vector<int> m_positions; // list positions of the selected rows, in list order
     std::vector<ResultRow> m_rows;

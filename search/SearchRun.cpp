@@ -1,6 +1,127 @@
 // The search run: Button1 starts and stops it, BrowseReg walks the roots in scope.
 #include "app/TRegForm.h"
 
-void TRegForm::Button1Click() {}
+#include "Matching.h"
+#include "ResultModel.h"
+#include "SearchRunState.h"
+#include "StatisticsLine.h"
+#include "app/TButton.h"
+#include "app/TProgressBar.h"
+#include "app/TReportView.h"
+#include "app/TTreeView.h"
+#include "app/UnitState.h"
 
-void TRegForm::BrowseReg() {}
+#include <QCheckBox>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTreeWidgetItem>
+
+namespace {
+
+// Counts the run from its start press until its handler returns; a scope guard
+// because an error or a destroyed window leaves the handler early.
+class ActiveRun
+{
+public:
+    ActiveRun() { ++searchrun::g_activeRuns; }
+    ~ActiveRun() { --searchrun::g_activeRuns; }
+    ActiveRun(const ActiveRun &) = delete;
+    ActiveRun &operator=(const ActiveRun &) = delete;
+};
+
+struct Scope
+{
+    int firstRoot = 2;
+    int lastRoot = 6;
+    std::string keyPath = "\\";
+};
+
+} // namespace
+
+void TRegForm::Button1Click()
+{
+    if (Button1->text() != QStringLiteral("&Search")) {
+        // Stop: runs inside the walk's message-loop step; the walk notices and unwinds.
+        Button1->setText(QStringLiteral("&Search"));
+        Button1->setCancel(false);
+        Edit1->setEnabled(true);
+        Edit2->setEnabled(true);
+        Edit1->setFocus();
+        return;
+    }
+    // A start pressed while a stopped run still unwinds would run nested inside it
+    // and mix both runs' counters and statistics; the press is dropped instead.
+    if (searchrun::g_activeRuns > 0) return;
+    const ActiveRun active;
+    try {
+        Button1->setText(QStringLiteral("St&op"));
+        lb1->clear();
+        Button1->setCancel(true);
+        Edit1->setEnabled(false);
+        Edit2->setEnabled(false);
+        // Emptying does not refresh the counter: it shows the last list until a row comes.
+        m_foundModel->clear();
+        BrowseReg();
+    } catch (const searchrun::TWindowGone &) {
+        return; // the window is gone: touch nothing
+    }
+    FoundLVSelectAll();
+    RefreshCounter();
+    if (Edit2->text().isEmpty() && m_foundModel->totalRows() > 0) Edit2->setFocus();
+}
+
+void TRegForm::BrowseReg()
+{
+    QElapsedTimer started;
+    started.start();
+    UnitState::keysCounter = 0;
+    UnitState::valuesCounter = 0;
+    UnitState::byteTotal = 0;
+    pb1->setPosition(0);
+    pb2->setMax(0);
+    FoundLV->header()->setSectionsClickable(false);
+    m_lastMessageStepNs = -1;
+
+    const QByteArray typed = Edit1->text().toUtf8();
+    UnitState::searchText =
+        asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
+
+    Scope scope;
+    QTreeWidgetItem *node = RegTV->selectedNode();
+    if (node && node->parent()) {
+        // Up from the selected key to the root key node, which sits below the top node.
+        while (node->parent()->parent()) {
+            // The node's exact name bytes: not every registry name is valid UTF-8.
+            scope.keyPath = "\\" + ItemName(node) + scope.keyPath;
+            node = node->parent();
+        }
+        scope.firstRoot = scope.lastRoot = node->parent()->indexOfChild(node);
+    } else if (ckbmirr->isChecked()) {
+        scope.firstRoot = 0;
+    }
+
+    for (int index = scope.firstRoot; index <= scope.lastRoot; ++index) {
+        const std::string &name = RootNames[std::size_t(index)];
+        lb1->setText(QString::fromUtf8(name.data(), qsizetype(name.size())));
+        UnitState::currentRootName = name;
+        BrowseSubKeys(scope.keyPath, RootKeys[std::size_t(index)]);
+        pb1->stepIt();
+        if (!Button1->isCancel()) break;
+    }
+
+    // Rows that still wait for the model's next merge are shown with the statistics.
+    m_foundModel->flush();
+    lb1->setText(statisticsTimeText(double(started.elapsed()) / 1000.0, UnitState::byteTotal,
+                                    QLocale::system()));
+    lb2->setText(statisticsCountText(UnitState::keysCounter, UnitState::valuesCounter));
+
+    FoundLV->header()->setSectionsClickable(true);
+    Button1->setText(QStringLiteral("&Search"));
+    Edit1->setEnabled(true);
+    Edit2->setEnabled(true);
+    Button1->setCancel(false);
+    pb1->setPosition(0);
+    pb2->setPosition(0);
+}

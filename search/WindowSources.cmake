@@ -2,3 +2,6 @@
 target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SearchRun.cpp
     ${CMAKE_CURRENT_LIST_DIR}/KeyWalker.cpp)
+target_sources(quarnel_window PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/StatisticsLine.cpp)
+target_link_libraries(quarnel_window PUBLIC quarnel_search_logic)

@@ -150,6 +150,9 @@ TEST(DialogKeys, EscapePressesButton1OnlyWhileItIsTheCancelButton)
 {
     WindowHarness harness;
     TRegForm &form = harness.form();
+    // Only the key routing is under test: a real press would run a search, which
+    // ends by clearing the cancel role.
+    QObject::disconnect(form.Button1, &TButton::clicked, &form, &TRegForm::Button1Click);
     QSignalSpy button1(form.Button1, &TButton::clicked);
     harness.key(form.FoundLV, Qt::Key_Escape);
     harness.key(form.Button1, Qt::Key_Escape);

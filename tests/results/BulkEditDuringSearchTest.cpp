@@ -58,13 +58,11 @@ protected:
         const std::vector<ResultRow> listedRows = rows();
         int changed = 0;
         for (int i = 0; i < 20; ++i) {
-            const bool same =
-                valueBytes(keyOf(i), "v", nullptr, HKEY_LOCAL_MACHINE) == unchanged;
+            const bool same = valueBytes(keyOf(i), "v", nullptr, HKEY_LOCAL_MACHINE) == unchanged;
             changed += !same;
-            const bool listed = std::any_of(listedRows.begin(), listedRows.end(),
-                                            [&](const ResultRow &r) {
-                                                return r.branch == keyOf(i) + '\\';
-                                            });
+            const bool listed =
+                std::any_of(listedRows.begin(), listedRows.end(),
+                            [&](const ResultRow &r) { return r.branch == keyOf(i) + '\\'; });
             EXPECT_EQ(listed, same) << keyOf(i);
         }
         return changed;

@@ -12,10 +12,6 @@
 BulkEditTest::BulkEditTest()
 {
     clearBoxes(); // the backup warning at start
-    if (!qobject_cast<ResultModel *>(form().FoundLV->model())) {
-        form().FoundLV->setModel(new ResultModel(&UnitState::sortColumn, &form()));
-        form().SetUpFoundLVColumns();
-    }
 }
 
 ResultModel &BulkEditTest::model()
@@ -78,8 +74,6 @@ void BulkEditTest::addRow(const ResultRow &row)
 void BulkEditTest::selectAll()
 {
     form().FoundLVSelectAll();
-    if (selectedCount() == 0) // TEMP until the list's own select-all lands
-        model().selectAll(*form().FoundLV->selectionModel());
     form().RefreshCounter();
 }
 
@@ -113,7 +107,6 @@ void BulkEditTest::typeInto(QLineEdit *edit, const std::string &text)
 void BulkEditTest::clickDelete()
 {
     form().RefreshCounter();
-    form().Button3->setEnabled(true); // TEMP until the counter enables it
     m_harness.click(form().Button3);
 }
 
@@ -122,6 +115,5 @@ void BulkEditTest::clickReplace(const std::string &search, const std::string &re
     typeInto(form().Edit1, search);
     typeInto(form().Edit2, replacement);
     form().RefreshCounter();
-    form().Button4->setEnabled(true); // TEMP until the counter enables it
     m_harness.click(form().Button4);
 }

@@ -1,0 +1,29 @@
+// What the search run's members share beyond the unit-level state.
+#pragma once
+
+#include <cstdint>
+
+namespace searchrun {
+
+// Thrown out of the walk when a handler that ran in its message-loop step
+// destroyed the window: nothing of the window may be touched any more.
+struct TWindowGone
+{
+};
+
+// Nanoseconds that must pass before the walker lets the message loop run again.
+inline std::int64_t g_messageStepGapNs = 5'000'000;
+inline std::int64_t messageStepGapNs()
+{
+    return g_messageStepGapNs;
+}
+// Tests set 0 to get one pass per value.
+inline void setMessageStepGapNs(std::int64_t gap)
+{
+    g_messageStepGapNs = gap;
+}
+
+// Runs whose handler has not returned yet (at most one).
+inline int g_activeRuns = 0;
+
+} // namespace searchrun
