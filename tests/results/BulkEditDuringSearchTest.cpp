@@ -32,16 +32,19 @@ protected:
             setValue(keyOf(i), "v", kSame, TValueKind::vkString, HKEY_LOCAL_MACHINE);
     }
 
-    // Once the run has found `rows` rows: select them and press `button`.
+    // Once the run has found `rows` rows: select them and press `button`. The steps
+    // end with the run, so none outlives the test.
     void pressWhenFound(int rows, TButton *button)
     {
         m_step = [this, rows, button] {
-            if (form().Button1->text() != QStringLiteral("St&op") || model().totalRows() < rows) {
+            if (form().Button1->text() != QStringLiteral("St&op")) return;
+            if (model().totalRows() < rows) {
                 QTimer::singleShot(0, m_step);
                 return;
             }
             form().FoundLVSelectAll();
             button->click();
+            m_pressed = true;
         };
         QTimer::singleShot(0, m_step);
     }
@@ -68,6 +71,8 @@ protected:
         return changed;
     }
 
+    bool m_pressed = false;
+
 private:
     std::function<void()> m_step;
 };
@@ -78,6 +83,7 @@ TEST_F(BulkEditDuringSearchTest, DeleteActsOnTheRowsFoundSoFarAndTheRunGoesOn)
 
     search("same");
 
+    ASSERT_TRUE(m_pressed);
     EXPECT_EQ(form().Button1->text(), QStringLiteral("&Search"));
     EXPECT_FALSE(hasValue("K100", "v", HKEY_LOCAL_MACHINE));
     const int deleted = changedKeys(kSame);
@@ -93,6 +99,7 @@ TEST_F(BulkEditDuringSearchTest, ReplaceActsOnTheRowsFoundSoFarAndTheRunGoesOn)
 
     search("same");
 
+    ASSERT_TRUE(m_pressed);
     EXPECT_EQ(form().Button1->text(), QStringLiteral("&Search"));
     EXPECT_EQ(valueBytes("K100", "v", nullptr, HKEY_LOCAL_MACHINE), std::string("SAMEx\0", 6));
     const int replaced = changedKeys(kSame);

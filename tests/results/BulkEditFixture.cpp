@@ -3,7 +3,6 @@
 #include "ResultModel.h"
 #include "TButton.h"
 #include "TReportView.h"
-#include "app/UnitState.h"
 
 #include <QLineEdit>
 
