@@ -253,19 +253,6 @@ TEST_F(ReplaceSelectedTest, KeysThatDoNotOpenAreToldOnceAndStay)
     EXPECT_EQ(selectedCount(), 0);
 }
 
-TEST_F(ReplaceSelectedTest, EmptySearchTextReplacesNothingButClearsTheRows)
-{
-    setText("Software\\Foo", "v", "foo");
-    addDataRow("Software\\Foo\\", "v", "REG_SZ", "foo");
-    selectAll();
-
-    clickReplace("", "x");
-
-    EXPECT_EQ(valueBytes("Software\\Foo", "v"), "foo\0"s);
-    EXPECT_EQ(lb1Text(), "0 items replaced");
-    EXPECT_TRUE(rows().empty());
-}
-
 TEST_F(ReplaceSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
 {
     setText("Software\\Foo", "v", "foo");
