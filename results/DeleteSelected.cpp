@@ -26,14 +26,7 @@ void TRegForm::Delete1Click()
 void TRegForm::DeleteSelected()
 {
     SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
-    if (rows.listEmpty()) {
-        RefreshCounter();
-        return;
-    }
-    if (rows.noneSelected()) {
-        Dialogs::information("Nothing selected");
-        return;
-    }
+    if (!haveRowsToEdit(*this, rows)) return;
     if (!Dialogs::confirm("Delete selected Keys?")) return;
 
     int deleted = 0;

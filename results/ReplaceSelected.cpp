@@ -100,14 +100,7 @@ void TRegForm::Replace1Click()
 void TRegForm::ReplaceSelected()
 {
     SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
-    if (rows.listEmpty()) {
-        RefreshCounter();
-        return;
-    }
-    if (rows.noneSelected()) {
-        Dialogs::information("Nothing selected");
-        return;
-    }
+    if (!haveRowsToEdit(*this, rows)) return;
     const std::string searchTyped = typedText(*Edit1);
     const std::string replacementTyped = typedText(*Edit2);
     if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;

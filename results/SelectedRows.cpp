@@ -47,3 +47,16 @@ bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row)
     Dialogs::error("not opened: " + rowKeyText(row));
     return false;
 }
+
+bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows)
+{
+    if (rows.listEmpty()) {
+        form.RefreshCounter();
+        return false;
+    }
+    if (rows.noneSelected()) {
+        Dialogs::information("Nothing selected");
+        return false;
+    }
+    return true;
+}

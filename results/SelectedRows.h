@@ -41,6 +41,10 @@ private:
     std::vector<char> m_selected;
 };
 
+// The opening checks of delete and replace: an empty list only refreshes the
+// counter, a list without selected rows says "Nothing selected". True: go on.
+bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows);
+
 // Selects the row's root in reg with full access and opens the row's key. When the
 // key does not open, shows "not opened: " with its path and returns false.
 bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row);
