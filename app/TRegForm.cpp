@@ -62,12 +62,7 @@ void TRegForm::FormCreate()
 void TRegForm::FormCloseQuery(bool &canClose)
 {
     if (Button1->text() != QStringLiteral("&Search")) {
-        // The stop steps of a running search; the run unwinds on its own.
-        Button1->setText(QStringLiteral("&Search"));
-        Button1->setCancel(false);
-        Edit1->setEnabled(true);
-        Edit2->setEnabled(true);
-        Edit1->setFocus();
+        StopSearchRun(); // the run unwinds on its own
     }
     canClose = true;
 }

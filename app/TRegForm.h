@@ -141,6 +141,9 @@ private:
     QStandardItemModel *m_foundPlaceholder = nullptr;
 
     // --- search (search/) ---
+    // The stop steps: caption back to "&Search", run flag cleared, edits enabled,
+    // focus to Edit1. A running walk notices and unwinds.
+    void StopSearchRun();
     // Lets the message loop run once during a walk (at most every few ms, see
     // KeyWalker.cpp); throws TWindowGone when a handler destroyed the window.
     void WalkerMessageStep();

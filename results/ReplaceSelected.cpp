@@ -1,11 +1,185 @@
-// Replacing the search text in what the selected result rows stand for.
+// Replacing the search text in what the selected result rows stand for: string
+// data first, then value names, then key names.
 #include "app/TRegForm.h"
 
-void TRegForm::Button4Click() {}
+#include "BulkEditRules.h"
+#include "Matching.h"
+#include "MultiStringData.h"
+#include "ResultModel.h"
+#include "SelectedRows.h"
+#include "TRegistry.h"
+#include "TReportView.h"
+#include "app/Dialogs.h"
+#include "app/UnitState.h"
+
+#include <QLabel>
+#include <QLineEdit>
+
+#include <string>
+#include <unordered_set>
+
+namespace {
+
+std::string typedText(const QLineEdit &edit)
+{
+    return edit.text().toUtf8().toStdString();
+}
+
+// The value's current bytes; empty when it has none.
+std::string readValueBytes(TRegistry &reg, const std::string &name)
+{
+    const int size = reg.QueryValueSize(name);
+    if (size <= 0) return {};
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    TValueKind kind = TValueKind::vkUnknown;
+    bytes.resize(static_cast<std::size_t>(reg.FetchData(name, bytes.data(), size, kind)));
+    return bytes;
+}
+
+// Pass 1 on one data row whose key is open. Works on the value's current bytes,
+// not on the Value cell: the cell ends at the first NUL and may be out of date.
+bool replaceInData(TRegistry &reg, const ResultRow &row)
+{
+    const std::string name = row.name == kDefaultValueName ? std::string() : row.name;
+    TValueInfoRec info;
+    reg.QueryValueInfo(name, info);
+    const std::string &search = UnitState::searchText;
+    const std::string &replacement = UnitState::replaceText;
+    switch (info.Kind) {
+    case TValueKind::vkString:
+    case TValueKind::vkExpandString: {
+        std::string data = readValueBytes(reg, name);
+        if (!replaceInStringData(data, search, replacement)) return false;
+        reg.StoreData(name, data.data(), static_cast<int>(data.size()), info.Kind);
+        return true;
+    }
+    case TValueKind::vkMultiString: {
+        const int size = reg.QueryValueSize(name);
+        std::string data(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+        data.resize(static_cast<std::size_t>(reg.ReadRaw(name, data.data(), size)));
+        if (!replaceInMultiString(data, search, replacement)) return false;
+        reg.WriteMultiText(name, data.data(), static_cast<int>(data.size()));
+        return true;
+    }
+    default:
+        return false; // gone, or no longer a string
+    }
+}
+
+// RenameValueName and RelocateKey give no sign whether they acted; these tell.
+bool renameValue(TRegistry &reg, const std::string &oldName, const std::string &newName)
+{
+    if (newName == oldName) return true; // nothing to change
+    // A name differing only in case is the same value, so this also refuses those.
+    if (!reg.HasValue(oldName) || reg.HasValue(newName)) return false;
+    reg.RenameValueName(oldName, newName);
+    return !reg.HasValue(oldName) && reg.HasValue(newName);
+}
+
+bool relocateKey(TRegistry &reg, const std::string &oldPath, const std::string &newPath)
+{
+    if (newPath == oldPath) return true; // nothing to change
+    if (!reg.HasKey(oldPath) || reg.HasKey(newPath)) return false;
+    // Refused silently when the new path lies below the old key.
+    reg.RelocateKey(oldPath, newPath, true);
+    return !reg.HasKey(oldPath) && reg.HasKey(newPath);
+}
+
+} // namespace
+
+void TRegForm::Button4Click()
+{
+    ReplaceSelected();
+}
 
 void TRegForm::Replace1Click()
 {
     ReplaceSelected();
 }
 
-void TRegForm::ReplaceSelected() {}
+void TRegForm::ReplaceSelected()
+{
+    SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
+    if (!haveRowsToEdit(*this, rows)) return;
+    const std::string searchTyped = typedText(*Edit1);
+    const std::string replacementTyped = typedText(*Edit2);
+    if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;
+    UnitState::searchText = asciiLower(searchTyped);
+    UnitState::replaceText = replacementTyped;
+    if (UnitState::replaceText.empty() && !Dialogs::confirm("Replace with EMPTY String?")) {
+        Edit2->setFocus();
+        return;
+    }
+    const std::string &search = UnitState::searchText;
+    const std::string &replacement = UnitState::replaceText;
+
+    int replaced = 0;
+    TRegistry reg;
+
+    // Pass 1: string data.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows.isSelected(i)) continue;
+        const ResultRow &row = rows.row(i);
+        if (!openRowKey(*this, reg, row)) {
+            rows.deselect(i);
+            continue;
+        }
+        if (!row.value.empty() && replaceInData(reg, row)) ++replaced;
+        reg.ClosePath();
+    }
+
+    // Pass 2: value names. The default value's row names no real value.
+    std::unordered_set<std::string> renamedValues; // Root, Branch and old Name
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows.isSelected(i)) continue;
+        const ResultRow &row = rows.row(i);
+        if (!openRowKey(*this, reg, row)) {
+            rows.deselect(i);
+            continue;
+        }
+        std::string newName = row.name;
+        const bool defaultValue = row.name == kDefaultValueName && !row.type.empty();
+        // The second row of a value renamed above has been dealt with already.
+        if (!defaultValue && !renamedValues.count(rowValueId(row)) &&
+            replaceFirstHit(newName, search, replacement)) {
+            if (renameValue(reg, row.name, newName)) {
+                ++replaced;
+                renamedValues.insert(rowValueId(row));
+            } else {
+                Dialogs::error("not replaced: " + rowValueText(row));
+                rows.deselect(i);
+            }
+        }
+        reg.ClosePath();
+    }
+
+    // Pass 3: key names.
+    std::unordered_set<std::string> movedKeys; // Root and old Branch
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (!rows.isSelected(i)) continue;
+        const ResultRow &row = rows.row(i);
+        // The other rows of a key moved above went with it: they leave the list quietly.
+        if (movedKeys.count(rowKeyId(row))) continue;
+        if (!openRowKey(*this, reg, row)) {
+            rows.deselect(i);
+            continue;
+        }
+        std::string newBranch = row.branch;
+        if (replaceInOwnName(newBranch, search, replacement)) {
+            // An own name replaced by nothing would name the parent key.
+            if (ownNameSpan(newBranch).length > 0 &&
+                relocateKey(reg, '\\' + row.branch, '\\' + newBranch)) {
+                ++replaced;
+                movedKeys.insert(rowKeyId(row));
+            } else {
+                Dialogs::error("not replaced: " + rowKeyText(row));
+                rows.deselect(i);
+            }
+        }
+        reg.ClosePath();
+    }
+
+    rows.removeStillSelected();
+    lb1->setText(QString::number(replaced) + QStringLiteral(" items replaced"));
+    RefreshCounter();
+}

@@ -3,6 +3,7 @@ target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/ResultListHandlers.cpp
     ${CMAKE_CURRENT_LIST_DIR}/DeleteSelected.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ReplaceSelected.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SelectedRows.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Locate.cpp)
 # The window reads result rows through the result list model.
 target_link_libraries(quarnel_window PUBLIC quarnel_results_model)

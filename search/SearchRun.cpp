@@ -40,15 +40,20 @@ struct Scope
 
 } // namespace
 
+void TRegForm::StopSearchRun()
+{
+    Button1->setText(QStringLiteral("&Search"));
+    Button1->setCancel(false);
+    Edit1->setEnabled(true);
+    Edit2->setEnabled(true);
+    Edit1->setFocus();
+}
+
 void TRegForm::Button1Click()
 {
     if (Button1->text() != QStringLiteral("&Search")) {
-        // Stop: runs inside the walk's message-loop step; the walk notices and unwinds.
-        Button1->setText(QStringLiteral("&Search"));
-        Button1->setCancel(false);
-        Edit1->setEnabled(true);
-        Edit2->setEnabled(true);
-        Edit1->setFocus();
+        // Stop: runs inside the walk's message-loop step.
+        StopSearchRun();
         return;
     }
     // A start pressed while a stopped run still unwinds would run nested inside it

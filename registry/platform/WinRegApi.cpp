@@ -9,6 +9,7 @@
 #include "PathWalk.h"
 #include "RegText.h"
 
+#include <bit>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -52,12 +53,41 @@ std::vector<uint8_t> bytesOfUnits(std::u16string_view units)
     return data;
 }
 
+// The stored UTF-16LE units of string data, read in place where the host is
+// little-endian (the value's block keeps data 2-byte aligned); whole units only.
+class StoredUnits
+{
+public:
+    explicit StoredUnits(std::span<const uint8_t> data)
+    {
+        if constexpr (std::endian::native == std::endian::little) {
+            m_view = {reinterpret_cast<const char16_t *>(data.data()), data.size() / 2};
+        } else {
+            m_copy = unitsOf(data);
+            m_view = m_copy;
+        }
+    }
+    std::u16string_view view() const { return m_view; }
+
+private:
+    std::u16string m_copy;
+    std::u16string_view m_view;
+};
+
 // The value's data as the 8-bit calls deliver it.
 std::string externalData(const RegValue &value)
 {
     if (isStringType(value.type))
-        return bytesFromUtf16(unitsOf(value.data()));
+        return bytesFromUtf16(StoredUnits(value.data()).view());
     return std::string(value.data().begin(), value.data().end());
+}
+
+// Its size, without building it: size queries are frequent and data can be large.
+std::size_t externalSize(const RegValue &value)
+{
+    if (isStringType(value.type))
+        return byteLengthOfUtf16(StoredUnits(value.data()).view());
+    return value.data().size();
 }
 
 template <typename T> void setIf(T *out, T value)
@@ -95,6 +125,10 @@ LONG deliverNameTruncated(const std::string &text, LPSTR buffer, LPDWORD length)
 // that lacks one when there is room, as Wine's 8-bit calls do.
 LONG deliverData(const RegValue &value, LPBYTE data, LPDWORD count)
 {
+    if (!data) {
+        setIf(count, static_cast<DWORD>(externalSize(value)));
+        return ERROR_SUCCESS;
+    }
     const std::string bytes = externalData(value);
     LONG rc = ERROR_SUCCESS;
     if (data) {

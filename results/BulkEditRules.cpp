@@ -1,0 +1,65 @@
+#include "BulkEditRules.h"
+
+#include "Matching.h"
+
+#include <algorithm>
+
+std::string rowKeyText(const ResultRow &row)
+{
+    return row.root + '\\' + row.branch;
+}
+
+std::string rowValueText(const ResultRow &row)
+{
+    return row.root + '\\' + row.branch + row.name;
+}
+
+std::string rowKeyId(const ResultRow &row)
+{
+    // Root names never hold a NUL, so the pair reads back unambiguously.
+    return row.root + '\0' + row.branch;
+}
+
+std::string rowValueId(const ResultRow &row)
+{
+    return row.root + '\0' + row.branch + '\0' + row.name;
+}
+
+std::string replaceQuestion(std::string_view searchTyped, std::string_view replacementTyped)
+{
+    std::string text = "Replace \n\r\"";
+    text += searchTyped;
+    text += "\" with \n\r\"";
+    text += replacementTyped;
+    text += "\" in selected Keys/Names/Values?";
+    return text;
+}
+
+bool replaceInStringData(std::string &data, std::string_view loweredSearch,
+                         std::string_view replacement)
+{
+    const std::size_t shown = std::min(data.find('\0'), data.size());
+    const std::size_t at = firstHit(loweredSearch, std::string_view(data).substr(0, shown));
+    if (at == std::string_view::npos) return false;
+    data.replace(at, loweredSearch.size(), replacement);
+    return true;
+}
+
+NameSpan ownNameSpan(std::string_view branch)
+{
+    std::size_t end = branch.size();
+    if (end > 0 && branch[end - 1] == '\\') --end;
+    const std::size_t slash = end == 0 ? std::string_view::npos : branch.rfind('\\', end - 1);
+    const std::size_t start = slash == std::string_view::npos ? 0 : slash + 1;
+    return {start, end - start};
+}
+
+bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
+                      std::string_view replacement)
+{
+    const NameSpan own = ownNameSpan(branch);
+    std::string name = branch.substr(own.start, own.length);
+    if (!replaceFirstHit(name, loweredSearch, replacement)) return false;
+    branch.replace(own.start, own.length, name);
+    return true;
+}

@@ -1,0 +1,44 @@
+// The texts and rules of deleting and replacing what result rows stand for,
+// free of Qt and of the registry so that they can be tested alone.
+#pragma once
+
+#include "ResultRow.h"
+
+#include <string>
+#include <string_view>
+
+// The default value's Name cell.
+inline constexpr std::string_view kDefaultValueName = "(Standard)";
+
+// A row's key as the messages write it: Root, "\", Branch.
+std::string rowKeyText(const ResultRow &row);
+// A row's value as the messages write it: Root, "\", Branch, Name (the Branch
+// already ends with "\").
+std::string rowValueText(const ResultRow &row);
+// Root and Branch as one text, to remember keys by their exact cells.
+std::string rowKeyId(const ResultRow &row);
+// Root, Branch and Name as one text, to remember values by their exact cells.
+std::string rowValueId(const ResultRow &row);
+
+// The replace's first question: three lines, the texts as typed in quotes.
+std::string replaceQuestion(std::string_view searchTyped, std::string_view replacementTyped);
+
+// Replaces the first hit in the text before the data's first NUL, which is all
+// that a search shows of string data; the NUL and every byte after it stay as
+// they are. Returns false, leaving data alone, when there is no hit.
+bool replaceInStringData(std::string &data, std::string_view loweredSearch,
+                         std::string_view replacement);
+
+// Where the own name of a Branch lies: the last key name, before the trailing "\".
+struct NameSpan
+{
+    std::size_t start = 0;
+    std::size_t length = 0;
+};
+NameSpan ownNameSpan(std::string_view branch);
+
+// Replaces the first hit in the own name of branch, keeping the part before it and
+// the trailing "\". Returns false, leaving branch alone, when the own name has no
+// hit (the root key's empty Branch never has one).
+bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
+                      std::string_view replacement);

@@ -1,0 +1,80 @@
+// The real window through the harness, on a fresh in-memory registry, with result
+// rows put into its list directly, so each case controls exactly which rows are
+// there and in what order.
+#pragma once
+
+#include "ResultModel.h"
+#include "ResultRow.h"
+#include "TRegistry.h"
+#include "WindowHarness.h"
+
+#include <QAction>
+#include <QLabel>
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+inline const std::string kHkcu = "HKEY_CURRENT_USER";
+inline const std::string kHklm = "HKEY_LOCAL_MACHINE";
+
+class BulkEditTest : public ::testing::Test
+{
+protected:
+    BulkEditTest();
+
+    TRegForm &form() { return m_harness.form(); }
+    ResultModel &model();
+    quarnel::platform::KeyStore &store() { return m_harness.store(); }
+
+    // Registry set-up and inspection; paths are below the root, without leading "\".
+    void makeKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
+    void setValue(const std::string &path, const std::string &name, const std::string &bytes,
+                  TValueKind kind, HKEY root = HKEY_CURRENT_USER);
+    void setText(const std::string &path, const std::string &name, const std::string &text)
+    {
+        setValue(path, name, text + '\0', TValueKind::vkString);
+    }
+    bool hasKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
+    bool hasValue(const std::string &path, const std::string &name,
+                  HKEY root = HKEY_CURRENT_USER);
+    // The value's bytes and kind; empty bytes and vkUnknown when missing.
+    std::string valueBytes(const std::string &path, const std::string &name,
+                           TValueKind *kind = nullptr, HKEY root = HKEY_CURRENT_USER);
+
+    // Rows in the order given (they sort by Root, keeping arrival order).
+    void addRow(const ResultRow &row);
+    void addKeyRow(const std::string &branch, const std::string &root = kHkcu)
+    {
+        addRow({root, branch, "", "", ""});
+    }
+    void addNameRow(const std::string &branch, const std::string &name)
+    {
+        addRow({kHkcu, branch, name, "", ""});
+    }
+    void addDataRow(const std::string &branch, const std::string &name, const std::string &type,
+                    const std::string &value)
+    {
+        addRow({kHkcu, branch, name, type, value});
+    }
+    void selectAll();
+    std::vector<ResultRow> rows();
+    int selectedCount();
+
+    // Boxes.
+    void answer(const std::string &button) { m_harness.answer(button); }
+    const std::vector<RecordedBox> &boxes() const { return m_harness.boxes(); }
+    std::vector<std::string> boxTexts(Dialogs::TDialogKind kind) const;
+    void clearBoxes() { m_harness.clearBoxes(); }
+
+    // Starts the operations the way the user does.
+    void clickDelete();
+    void clickReplace(const std::string &search, const std::string &replacement);
+    std::string lb1Text() { return form().lb1->text().toUtf8().toStdString(); }
+    std::string lb6Text() { return form().lb6->text().toUtf8().toStdString(); }
+
+private:
+    void typeInto(QLineEdit *edit, const std::string &text);
+
+    WindowHarness m_harness;
+};

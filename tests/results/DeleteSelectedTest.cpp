@@ -1,0 +1,171 @@
+#include "BulkEditFixture.h"
+
+#include "TReportView.h"
+#include "platform/KeyStore.h"
+
+#include <QTest>
+
+using Dialogs::TDialogKind;
+using Strings = std::vector<std::string>;
+
+namespace {
+
+// Refuses every change to keys of one name, as the registry does without rights.
+class RefuseChangesTo : public quarnel::platform::StoreHooks
+{
+public:
+    explicit RefuseChangesTo(std::u16string name) : m_name(std::move(name)) {}
+    long beforeChange(const quarnel::platform::RegKey &key) override
+    {
+        return key.name == m_name ? ERROR_ACCESS_DENIED : 0;
+    }
+
+private:
+    std::u16string m_name;
+};
+
+} // namespace
+
+class DeleteSelectedTest : public BulkEditTest
+{
+};
+
+TEST_F(DeleteSelectedTest, EmptyListAsksNothingButRefreshesTheCounter)
+{
+    form().Delete1->trigger();
+    EXPECT_TRUE(boxes().empty());
+    EXPECT_EQ(lb6Text(), "0 selected / 0 found");
+}
+
+TEST_F(DeleteSelectedTest, NothingSelectedOrCancelChangesNothing)
+{
+    setText("Software\\Foo", "v", "x");
+    addKeyRow("Software\\Foo\\");
+    form().lb1->setText("before");
+
+    clickDelete();
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].kind, TDialogKind::Information);
+    EXPECT_EQ(boxes()[0].caption, "Informationen");
+    EXPECT_EQ(boxes()[0].text, "Nothing selected");
+
+    clearBoxes();
+    selectAll();
+    answer("Abbrechen");
+    clickDelete();
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].caption, "Best\xC3\xA4tigung");
+    EXPECT_EQ(boxes()[0].text, "Delete selected Keys?");
+    EXPECT_EQ(boxes()[0].buttons, (Strings{"OK", "Abbrechen"}));
+    EXPECT_TRUE(hasValue("Software\\Foo", "v"));
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(lb1Text(), "before");
+}
+
+TEST_F(DeleteSelectedTest, KeyRowFirstTakesTheValueRowsOfItsKeyAlong)
+{
+    setText("Software\\Foo", "v", "x");
+    setText("Software\\Foo", "w", "x");
+    makeKey("Software\\Foo", HKEY_LOCAL_MACHINE);
+    addKeyRow("Software\\Foo\\");
+    addNameRow("Software\\Foo\\", "v");
+    addKeyRow("Software\\Foo\\", kHklm);
+    // The value row of the same key, before its key row this time.
+    setText("Software\\Bar", "b", "x");
+    addNameRow("Software\\Bar\\", "b");
+    addKeyRow("Software\\Bar\\");
+    selectAll();
+
+    form().FoundLV->setFocus();
+    QTest::keyClick(form().FoundLV, Qt::Key_Delete); // acts when the key comes up
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_FALSE(hasKey("Software\\Foo"));
+    EXPECT_FALSE(hasKey("Software\\Foo", HKEY_LOCAL_MACHINE));
+    EXPECT_FALSE(hasKey("Software\\Bar"));
+    // Foo in two roots, then Bar's value and Bar; Foo's value row is not counted.
+    EXPECT_EQ(lb1Text(), "4 items deleted (maybe with subkeys)");
+    EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(DeleteSelectedTest, RowsBelowADeletedKeyFailToOpenAndStay)
+{
+    makeKey("Software\\Foo\\Sub\\Deeper");
+    addKeyRow("Software\\Foo\\");
+    addKeyRow("Software\\Foo\\Sub\\");
+    addKeyRow("Software\\Foo\\Sub\\Deeper\\");
+    selectAll();
+
+    clickDelete();
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              (Strings{"not opened: HKEY_CURRENT_USER\\Software\\Foo\\Sub\\",
+                       "not opened: HKEY_CURRENT_USER\\Software\\Foo\\Sub\\Deeper\\"}));
+    EXPECT_EQ(lb1Text(), "1 items deleted (maybe with subkeys)");
+    ASSERT_EQ(rows().size(), 2u);
+    EXPECT_EQ(rows()[0].branch, "Software\\Foo\\Sub\\");
+    EXPECT_EQ(lb6Text(), "0 selected / 2 found");
+}
+
+TEST_F(DeleteSelectedTest, DefaultValueIsEmptiedAndAGoneValueFails)
+{
+    setText("Software\\Foo", "", "data");
+    setText("Software\\Foo", "a", "x");
+    setText("Software\\Foo", "b", "x");
+    addDataRow("Software\\Foo\\", "(Standard)", "REG_SZ", "data");
+    addNameRow("Software\\Foo\\", "a");
+    addNameRow("Software\\Foo\\", "gone");
+    addNameRow("Software\\Foo\\", "b");
+    selectAll();
+
+    clickDelete();
+
+    TValueKind kind{};
+    EXPECT_EQ(valueBytes("Software\\Foo", "", &kind), std::string(1, '\0'));
+    EXPECT_EQ(kind, TValueKind::vkString);
+    EXPECT_FALSE(hasValue("Software\\Foo", "a"));
+    EXPECT_FALSE(hasValue("Software\\Foo", "b"));
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              Strings{"not deleted: HKEY_CURRENT_USER\\Software\\Foo\\gone"});
+    EXPECT_EQ(lb1Text(), "2 items deleted (maybe with subkeys)");
+    ASSERT_EQ(rows().size(), 1u);
+    EXPECT_EQ(rows()[0].name, "gone");
+    EXPECT_EQ(selectedCount(), 0);
+}
+
+TEST_F(DeleteSelectedTest, RootKeyIsNeitherDeletedNorEmptied)
+{
+    setText("Software\\Foo", "v", "x");
+    addKeyRow("");
+    selectAll();
+
+    clickDelete();
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{"not deleted: HKEY_CURRENT_USER\\"});
+    EXPECT_TRUE(hasValue("Software\\Foo", "v"));
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(selectedCount(), 0);
+    EXPECT_EQ(lb1Text(), "0 items deleted (maybe with subkeys)");
+}
+
+TEST_F(DeleteSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
+{
+    setText("Software\\A", "a", "x");
+    setText("Software\\Locked", "", "x");
+    setText("Software\\Z", "z", "x");
+    addNameRow("Software\\A\\", "a");
+    addDataRow("Software\\Locked\\", "(Standard)", "REG_SZ", "x");
+    addNameRow("Software\\Z\\", "z");
+    selectAll();
+    form().lb1->setText("before");
+    store().setHooks(std::make_shared<RefuseChangesTo>(u"Locked"));
+
+    clickDelete();
+
+    EXPECT_EQ(boxTexts(TDialogKind::ErrorDisplay),
+              Strings{Dialogs::errorDisplayText("Fehler beim Setzen der Daten f\xC3\xBCr ''")});
+    EXPECT_FALSE(hasValue("Software\\A", "a")); // done before the error, not undone
+    EXPECT_TRUE(hasValue("Software\\Z", "z"));
+    EXPECT_EQ(rows().size(), 3u);
+    EXPECT_EQ(lb1Text(), "before");
+}

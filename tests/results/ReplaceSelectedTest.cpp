@@ -1,0 +1,270 @@
+#include "BulkEditFixture.h"
+
+#include "app/UnitState.h"
+#include "platform/KeyStore.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QTest>
+
+using Dialogs::TDialogKind;
+using Strings = std::vector<std::string>;
+using namespace std::string_literals;
+
+namespace {
+
+class RefuseAllChanges : public quarnel::platform::StoreHooks
+{
+public:
+    long beforeChange(const quarnel::platform::RegKey &) override { return ERROR_ACCESS_DENIED; }
+};
+
+} // namespace
+
+class ReplaceSelectedTest : public BulkEditTest
+{
+};
+
+TEST_F(ReplaceSelectedTest, EmptyListAsksNothingAndNoSelectionTellsSo)
+{
+    form().Replace1->trigger();
+    EXPECT_TRUE(boxes().empty());
+
+    addKeyRow("Software\\Foo\\");
+    clickReplace("foo", "bar");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "Nothing selected");
+    EXPECT_EQ(boxes()[0].caption, "Informationen");
+}
+
+TEST_F(ReplaceSelectedTest, CancelInTheQuestionChangesNothing)
+{
+    setText("Software\\Foo", "v", "foo");
+    addDataRow("Software\\Foo\\", "v", "REG_SZ", "foo");
+    selectAll();
+    UnitState::searchText = "earlier";
+    answer("Abbrechen");
+
+    clickReplace("FOO", "Bar");
+
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].kind, TDialogKind::Confirmation);
+    EXPECT_EQ(boxes()[0].text,
+              "Replace \n\r\"FOO\" with \n\r\"Bar\" in selected Keys/Names/Values?");
+    EXPECT_EQ(boxes()[0].buttons, (Strings{"OK", "Abbrechen"}));
+    EXPECT_EQ(UnitState::searchText, "earlier");
+    EXPECT_EQ(valueBytes("Software\\Foo", "v"), "foo\0"s);
+    EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(ReplaceSelectedTest, EmptyReplacementIsAskedAboutTwice)
+{
+    setText("Software\\K", "v", "a foo b");
+    addDataRow("Software\\K\\", "v", "REG_SZ", "a foo b");
+    selectAll();
+    form().activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+    answer("OK");
+    answer("Abbrechen");
+
+    clickReplace("Foo", "");
+
+    ASSERT_EQ(boxes().size(), 2u);
+    EXPECT_EQ(boxes()[1].text, "Replace with EMPTY String?");
+    EXPECT_EQ(QApplication::focusWidget(), form().Edit2);
+    EXPECT_EQ(UnitState::searchText, "foo");
+    EXPECT_EQ(valueBytes("Software\\K", "v"), "a foo b\0"s);
+    EXPECT_EQ(rows().size(), 1u);
+
+    clearBoxes();
+    clickReplace("Foo", "");
+    EXPECT_EQ(valueBytes("Software\\K", "v"), "a  b\0"s);
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+}
+
+TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
+{
+    setText("Software\\K", "sz", "Foo Bar foo");
+    setValue("Software\\K", "exp", "%PATH%\\foo\0"s, TValueKind::vkExpandString);
+    setValue("Software\\K", "nul", "foo\0tail foo\0"s, TValueKind::vkString);
+    setText("Software\\K", "", "xfoo");
+    addDataRow("Software\\K\\", "sz", "REG_SZ", "Foo Bar foo");
+    addDataRow("Software\\K\\", "exp", "REG_EXPAND_SZ", "%PATH%\\foo");
+    addDataRow("Software\\K\\", "nul", "REG_SZ", "foo");
+    addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "xfoo");
+    selectAll();
+
+    clickReplace("FOO", "x");
+
+    TValueKind kind{};
+    EXPECT_EQ(valueBytes("Software\\K", "sz", &kind), "x Bar foo\0"s);
+    EXPECT_EQ(kind, TValueKind::vkString);
+    EXPECT_EQ(valueBytes("Software\\K", "exp", &kind), "%PATH%\\x\0"s);
+    EXPECT_EQ(kind, TValueKind::vkExpandString);
+    EXPECT_EQ(valueBytes("Software\\K", "nul"), "x\0tail foo\0"s);
+    EXPECT_EQ(valueBytes("Software\\K", ""), "xx\0"s);
+    EXPECT_EQ(lb1Text(), "4 items replaced");
+    EXPECT_TRUE(rows().empty());
+
+    // "(Standard)" holds the search text "and" but names no value.
+    setText("Software\\K", "", "and");
+    addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "and");
+    selectAll();
+    clickReplace("and", "or");
+    EXPECT_EQ(valueBytes("Software\\K", ""), "or\0"s);
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+}
+
+TEST_F(ReplaceSelectedTest, MultiStringEntriesAreRewrittenWithoutLoss)
+{
+    setValue("Software\\M", "plain", "afoo\0b\0foofoo\0\0"s, TValueKind::vkMultiString);
+    setValue("Software\\M", "lines", "a\r\nfoo\0foo\rfoo\0\0"s, TValueKind::vkMultiString);
+    setValue("Software\\M", "hidden", "foo\0\0after foo\0\0"s, TValueKind::vkMultiString);
+    setValue("Software\\M", "stale", "nothing\0\0"s, TValueKind::vkMultiString);
+    addDataRow("Software\\M\\", "plain", "REG_MULTI_SZ", "afoo b foofoo ");
+    addDataRow("Software\\M\\", "lines", "REG_MULTI_SZ", "a  foo foo foo ");
+    addDataRow("Software\\M\\", "hidden", "REG_MULTI_SZ", "foo ");
+    addDataRow("Software\\M\\", "stale", "REG_MULTI_SZ", "foo ");
+    selectAll();
+
+    clickReplace("foo", "x");
+
+    TValueKind kind{};
+    EXPECT_EQ(valueBytes("Software\\M", "plain", &kind), "ax\0b\0xfoo\0\0"s);
+    EXPECT_EQ(kind, TValueKind::vkMultiString);
+    EXPECT_EQ(valueBytes("Software\\M", "lines"), "a\r\nx\0x\rfoo\0\0"s);
+    EXPECT_EQ(valueBytes("Software\\M", "hidden"), "x\0\0after foo\0\0"s);
+    EXPECT_EQ(valueBytes("Software\\M", "stale"), "nothing\0\0"s);
+    EXPECT_EQ(lb1Text(), "3 items replaced");
+}
+
+TEST_F(ReplaceSelectedTest, NameRowAndDataRowOfOneValueRenameItOnce)
+{
+    setText("Software\\K", "fooName", "foo");
+    addNameRow("Software\\K\\", "fooName");
+    addDataRow("Software\\K\\", "fooName", "REG_SZ", "foo");
+    selectAll();
+
+    clickReplace("foo", "bar");
+
+    EXPECT_FALSE(hasValue("Software\\K", "fooName"));
+    EXPECT_EQ(valueBytes("Software\\K", "barName"), "bar\0"s);
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(lb1Text(), "2 items replaced"); // the data and one rename
+    EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(ReplaceSelectedTest, RenameOntoAnExistingNameIsNotReplaced)
+{
+    setText("Software\\K", "fooName", "1");
+    setText("Software\\K", "barName", "2");
+    setText("Software\\K", "fooOther", "3");
+    addNameRow("Software\\K\\", "fooName");
+    addNameRow("Software\\K\\", "fooOther");
+    selectAll();
+
+    clickReplace("foo", "bar");
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              Strings{"not replaced: HKEY_CURRENT_USER\\Software\\K\\fooName"});
+    EXPECT_EQ(valueBytes("Software\\K", "fooName"), "1\0"s);
+    EXPECT_EQ(valueBytes("Software\\K", "barName"), "2\0"s);
+    EXPECT_EQ(valueBytes("Software\\K", "barOther"), "3\0"s);
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+    ASSERT_EQ(rows().size(), 1u);
+    EXPECT_EQ(rows()[0].name, "fooName");
+    EXPECT_EQ(selectedCount(), 0);
+}
+
+TEST_F(ReplaceSelectedTest, KeyIsMovedWithEverythingBelowIt)
+{
+    setText("Software\\Foo", "v", "1");
+    setText("Software\\Foo\\Sub", "w", "2");
+    setText("Software\\Foo", "fooVal", "3");
+    makeKey("Software\\Foo", HKEY_LOCAL_MACHINE);
+    addKeyRow("Software\\Foo\\");
+    addNameRow("Software\\Foo\\", "fooVal"); // renamed in pass 2, then skipped in pass 3
+    addKeyRow("Software\\Foo\\", kHklm);
+    addKeyRow(""); // the root key itself: nothing happens, the row leaves
+    selectAll();
+
+    clickReplace("foo", "Bar");
+
+    EXPECT_FALSE(hasKey("Software\\Foo"));
+    EXPECT_EQ(valueBytes("Software\\Bar", "v"), "1\0"s);
+    EXPECT_EQ(valueBytes("Software\\Bar\\Sub", "w"), "2\0"s);
+    EXPECT_EQ(valueBytes("Software\\Bar", "BarVal"), "3\0"s);
+    EXPECT_TRUE(hasKey("Software\\Bar", HKEY_LOCAL_MACHINE));
+    EXPECT_FALSE(hasKey("Software\\Foo", HKEY_LOCAL_MACHINE));
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(lb1Text(), "3 items replaced");
+    EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
+{
+    setText("Software\\Foo", "v", "1");
+    setText("Software\\Bar", "v", "2");
+    setText("Software\\Up", "v", "3");
+    addKeyRow("Software\\Foo\\");
+    addNameRow("Software\\Foo\\", "v"); // another row of the same key: tried and told again
+    selectAll();
+
+    clickReplace("foo", "Bar");
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              (Strings{"not replaced: HKEY_CURRENT_USER\\Software\\Foo\\",
+                       "not replaced: HKEY_CURRENT_USER\\Software\\Foo\\"}));
+    EXPECT_EQ(valueBytes("Software\\Foo", "v"), "1\0"s);
+    EXPECT_EQ(valueBytes("Software\\Bar", "v"), "2\0"s);
+    EXPECT_EQ(lb1Text(), "0 items replaced");
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(selectedCount(), 0);
+
+    // A replacement holding "\" that would put the key below itself.
+    clearBoxes();
+    model().clear();
+    addKeyRow("Software\\Up\\");
+    selectAll();
+    clickReplace("up", "Up\\Down");
+    EXPECT_EQ(boxTexts(TDialogKind::Error).back(),
+              "not replaced: HKEY_CURRENT_USER\\Software\\Up\\");
+    EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
+    EXPECT_FALSE(hasKey("Software\\Up\\Down"));
+}
+
+TEST_F(ReplaceSelectedTest, KeysThatDoNotOpenAreToldOnceAndStay)
+{
+    makeKey("Software\\Foo\\Foo2");
+    addKeyRow("Software\\Foo\\");
+    addKeyRow("Software\\Foo\\Foo2\\");
+    addKeyRow("Software\\Gone\\");
+    selectAll();
+
+    clickReplace("foo", "x");
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              (Strings{"not opened: HKEY_CURRENT_USER\\Software\\Gone\\",
+                       "not opened: HKEY_CURRENT_USER\\Software\\Foo\\Foo2\\"}));
+    EXPECT_TRUE(hasKey("Software\\x\\Foo2"));
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+    EXPECT_EQ(rows().size(), 2u);
+    EXPECT_EQ(selectedCount(), 0);
+}
+
+TEST_F(ReplaceSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
+{
+    setText("Software\\Foo", "v", "foo");
+    addDataRow("Software\\Foo\\", "v", "REG_SZ", "foo");
+    selectAll();
+    form().lb1->setText("before");
+    store().setHooks(std::make_shared<RefuseAllChanges>());
+
+    clickReplace("foo", "x");
+
+    EXPECT_EQ(boxTexts(TDialogKind::ErrorDisplay),
+              Strings{Dialogs::errorDisplayText("Fehler beim Setzen der Daten f\xC3\xBCr 'v'")});
+    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_EQ(lb1Text(), "before");
+}
