@@ -406,7 +406,5 @@ search_replace_locate_delete.needs_prefix = True
 close_during_run.needs_demo = True
 refusal_while_wine_runs.needs_prefix = True
 browser_delete.needs_prefix = True
-ALL += [browser_delete, close_during_run, refusal_while_wine_runs]
-# Run only when named: they need the replace and the delete of result rows, which are
-# still being built.
-PENDING = [search_replace_locate_delete, looks_search_1x, looks_search_2x]
+ALL += [search_replace_locate_delete, browser_delete, close_during_run, refusal_while_wine_runs,
+        looks_search_1x, looks_search_2x]
