@@ -116,68 +116,64 @@ void TRegForm::ReplaceSelected()
     int replaced = 0;
     TRegistry reg;
 
-    // Pass 1: string data.
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows.isSelected(i)) continue;
-        const ResultRow &row = rows.row(i);
-        if (!openRowKey(*this, reg, row)) {
-            rows.deselect(i);
-            continue;
+    // Each pass visits the rows still selected whose key opens, with the key open;
+    // a row whose key does not open is told and deselected, so later passes skip it.
+    const auto eachOpenRow = [&](auto &&passOver, auto &&step) {
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (!rows.isSelected(i)) continue;
+            const ResultRow &row = rows.row(i);
+            if (passOver(row)) continue;
+            if (!openRowKey(*this, reg, row)) {
+                rows.deselect(i);
+                continue;
+            }
+            step(i, row);
+            reg.ClosePath();
         }
-        if (!row.value.empty() && replaceInData(reg, row)) ++replaced;
-        reg.ClosePath();
-    }
+    };
+    const auto never = [](const ResultRow &) { return false; };
+    // A rename or move that did not happen is told and not counted; the row stays.
+    const auto settle = [&](std::size_t i, bool done, std::unordered_set<std::string> &dealtWith,
+                            std::string id, const std::string &path) {
+        if (done) {
+            ++replaced;
+            dealtWith.insert(std::move(id));
+            return;
+        }
+        Dialogs::error("not replaced: " + path);
+        rows.deselect(i);
+    };
 
-    // Pass 2: value names. The default value's row names no real value.
+    // Pass 1: string data.
+    eachOpenRow(never, [&](std::size_t, const ResultRow &row) {
+        if (!row.value.empty() && replaceInData(reg, row)) ++replaced;
+    });
+
+    // Pass 2: value names. The default value's row names no real value, and the
+    // second row of a value renamed above has been dealt with already.
     std::unordered_set<std::string> renamedValues; // Root, Branch and old Name
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows.isSelected(i)) continue;
-        const ResultRow &row = rows.row(i);
-        if (!openRowKey(*this, reg, row)) {
-            rows.deselect(i);
-            continue;
-        }
+    eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
         std::string newName = row.name;
         const bool defaultValue = row.name == kDefaultValueName && !row.type.empty();
-        // The second row of a value renamed above has been dealt with already.
         if (!defaultValue && !renamedValues.count(rowValueId(row)) &&
-            replaceFirstHit(newName, search, replacement)) {
-            if (renameValue(reg, row.name, newName)) {
-                ++replaced;
-                renamedValues.insert(rowValueId(row));
-            } else {
-                Dialogs::error("not replaced: " + rowValueText(row));
-                rows.deselect(i);
-            }
-        }
-        reg.ClosePath();
-    }
+            replaceFirstHit(newName, search, replacement))
+            settle(i, renameValue(reg, row.name, newName), renamedValues, rowValueId(row),
+                   rowValueText(row));
+    });
 
-    // Pass 3: key names.
+    // Pass 3: key names. The other rows of a key moved above went with it: they
+    // leave the list quietly.
     std::unordered_set<std::string> movedKeys; // Root and old Branch
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (!rows.isSelected(i)) continue;
-        const ResultRow &row = rows.row(i);
-        // The other rows of a key moved above went with it: they leave the list quietly.
-        if (movedKeys.count(rowKeyId(row))) continue;
-        if (!openRowKey(*this, reg, row)) {
-            rows.deselect(i);
-            continue;
-        }
+    const auto movedAlready = [&](const ResultRow &row) { return movedKeys.count(rowKeyId(row)) > 0; };
+    eachOpenRow(movedAlready, [&](std::size_t i, const ResultRow &row) {
         std::string newBranch = row.branch;
         if (replaceInOwnName(newBranch, search, replacement)) {
             // An own name replaced by nothing would name the parent key.
-            if (ownNameSpan(newBranch).length > 0 &&
-                relocateKey(reg, '\\' + row.branch, '\\' + newBranch)) {
-                ++replaced;
-                movedKeys.insert(rowKeyId(row));
-            } else {
-                Dialogs::error("not replaced: " + rowKeyText(row));
-                rows.deselect(i);
-            }
+            const bool moved = ownNameSpan(newBranch).length > 0 &&
+                               relocateKey(reg, '\\' + row.branch, '\\' + newBranch);
+            settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row));
         }
-        reg.ClosePath();
-    }
+    });
 
     rows.removeStillSelected();
     lb1->setText(QString::number(replaced) + QStringLiteral(" items replaced"));
