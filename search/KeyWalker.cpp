@@ -6,6 +6,7 @@
 #include "ResultModel.h"
 #include "SearchRunState.h"
 #include "TRegistry.h"
+#include "ValueText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/UnitState.h"
@@ -14,6 +15,7 @@
 #include <QLabel>
 #include <QPointer>
 
+#include <algorithm>
 #include <chrono>
 #include <vector>
 
@@ -143,15 +145,12 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                 const int size = registry.QueryValueSize(name);
                 std::vector<char> buffer(std::size_t(size > 0 ? size : 0));
                 const int read = registry.ReadRaw(name, buffer.data(), int(buffer.size()));
-                bool hit = false;
-                std::string shown;
-                for (const std::string &entry : SplitMultiString(buffer.data(), read)) {
-                    hit = hit || isHit(UnitState::searchText, entry);
-                    shown += entry;
-                    shown += ' ';
-                }
+                const std::vector<std::string> entries = SplitMultiString(buffer.data(), read);
+                const bool hit = std::any_of(entries.begin(), entries.end(), [](const std::string &e) {
+                    return isHit(UnitState::searchText, e);
+                });
                 // No counter refresh for these rows; the next refresh catches up.
-                if (hit) AddFoundRow(keyPath, shownName, "REG_MULTI_SZ", std::move(shown));
+                if (hit) AddFoundRow(keyPath, shownName, "REG_MULTI_SZ", MultiStringText(entries));
             }
         }
     }
