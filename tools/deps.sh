@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ qt6-base-dev libgtest-dev
     wine wine64 g++-mingw-w64-x86-64-posix
-    xvfb xdotool x11-utils imagemagick
+    xvfb xauth xdotool x11-utils imagemagick python3
 )
 
 missing=()
