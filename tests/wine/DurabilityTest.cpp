@@ -19,10 +19,6 @@ using namespace quarnel::test;
 
 namespace {
 
-#define REQUIRE_PREFIX()                                                                           \
-    if (freshPrefix().empty())                                                                     \
-    GTEST_SKIP() << "no fresh Wine prefix (is Wine installed?)"
-
 LONG setNumber(HKEY key, int i)
 {
     const std::string name = "v" + std::to_string(i);

@@ -20,10 +20,6 @@ using namespace quarnel::test;
 
 namespace {
 
-#define REQUIRE_PREFIX()                                                                           \
-    if (freshPrefix().empty())                                                                     \
-    GTEST_SKIP() << "no fresh Wine prefix (is Wine installed?)"
-
 LONG setString(HKEY root, const char *path, const char *name, const std::string &text)
 {
     HKEY key = nullptr;

@@ -9,6 +9,12 @@ namespace quarnel::test {
 // The fresh prefix of this test run, or "" (the test then skips).
 std::string freshPrefix();
 
+// Skips a test that needs the fresh prefix when there is none (a test program run
+// by hand, outside CTest's fixture).
+#define REQUIRE_PREFIX()                                                                           \
+    if (::quarnel::test::freshPrefix().empty())                                                   \
+    GTEST_SKIP() << "no fresh Wine prefix (run through CTest, which makes one)"
+
 // A scratch prefix holding copies of the fresh prefix's registry files (enough
 // for Quarnel). With `runnable`, the rest of the prefix is hard-linked in too so
 // that Wine can run on it.
