@@ -37,8 +37,11 @@ QMessageBox::Icon iconFor(TDialogKind kind)
 
 std::string showBox(const TDialogRecord &record)
 {
-    QMessageBox box(iconFor(record.kind), toQt(record.caption), toQt(record.text),
-                    QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox box(iconFor(record.kind), toQt(record.caption), QString(), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    // Texts carry registry names, which may look like markup; they show as written.
+    box.setTextFormat(Qt::PlainText);
+    box.setText(toQt(record.text));
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;

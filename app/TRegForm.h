@@ -147,7 +147,8 @@ private:
     // Lets the message loop run once during a walk (at most every few ms, see
     // KeyWalker.cpp); throws TWindowGone when a handler destroyed the window.
     void WalkerMessageStep();
-    // Appends a complete row for the key at keyPath under the current root.
+    // Appends a complete row for the key at keyPath under the current root. name is
+    // the value's own name: on a data row, the empty name of the default value.
     void AddFoundRow(const std::string &keyPath, std::string name = {}, std::string type = {},
                      std::string value = {});
     // Paints lb1, lb2 and pb2 now, unless that was done very recently.

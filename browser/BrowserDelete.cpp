@@ -113,6 +113,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (key != Qt::Key_Delete) return;
 
     const std::string caption = ItemText::get(row);
+    const bool defaultValue = ItemText::isDefaultValue(row);
     const std::string valueText = row->text(2).toStdString();
     const unsigned fill = m_valueListFills;
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
@@ -125,7 +126,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
         Dialogs::error("not opened: " + keyName);
         return;
     }
-    if (caption == kStandardName) {
+    if (defaultValue) {
         // The default value is emptied, not removed; the row keeps its old text.
         if (valueText != kValueNotSet) reg.WriteText(std::string(), std::string());
         return;

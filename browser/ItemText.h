@@ -30,4 +30,18 @@ inline std::string get(const QTreeWidgetItem *item)
     return std::string(text.constData(), static_cast<std::size_t>(text.size()));
 }
 
+// Value list rows that show the key's default value as "(Standard)", with its text or
+// as the placeholder, carry this mark; a value really named "(Standard)" does not.
+constexpr int kDefaultValueRole = Qt::UserRole + 9;
+
+inline void markDefaultValue(QTreeWidgetItem *item)
+{
+    item->setData(0, kDefaultValueRole, true);
+}
+
+inline bool isDefaultValue(const QTreeWidgetItem *item)
+{
+    return item->data(0, kDefaultValueRole).toBool();
+}
+
 } // namespace ItemText

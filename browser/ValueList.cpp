@@ -88,9 +88,12 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
             switch (kind) {
             case TValueKind::vkString:
             case TValueKind::vkExpandString: {
-                textDefault = textDefault || name.empty();
                 QTreeWidgetItem *row = newRow(name.empty() ? std::string(kStandardName) : name,
                                               TypeText(kind), kImageTextValue);
+                if (name.empty()) {
+                    textDefault = true;
+                    ItemText::markDefaultValue(row);
+                }
                 row->setText(kValueCell, toQt(StringValueText(reg.ReadText(name))));
                 break;
             }
@@ -122,9 +125,12 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
         RegLV->addTopLevelItems(rows);
         throw;
     }
-    if (!textDefault)
-        newRow(std::string(kStandardName), TypeText(TValueKind::vkString), kImageTextValue)
-            ->setText(kValueCell, toQt(kValueNotSet));
+    if (!textDefault) {
+        QTreeWidgetItem *placeholder =
+            newRow(std::string(kStandardName), TypeText(TValueKind::vkString), kImageTextValue);
+        placeholder->setText(kValueCell, toQt(kValueNotSet));
+        ItemText::markDefaultValue(placeholder);
+    }
     reg.ClosePath();
     RegLV->addTopLevelItems(rows);
     RegLV->sortAll();

@@ -7,9 +7,6 @@
 #include <string>
 #include <string_view>
 
-// The default value's Name cell.
-inline constexpr std::string_view kDefaultValueName = "(Standard)";
-
 // A row's key as the messages write it: Root, "\", Branch.
 std::string rowKeyText(const ResultRow &row);
 // A row's value as the messages write it: Root, "\", Branch, Name (the Branch

@@ -41,7 +41,7 @@ void TRegForm::DeleteSelected()
             continue;
         }
         if (!row.name.empty()) {
-            if (row.name == kDefaultValueName) {
+            if (row.defaultValue) {
                 // The default value is emptied, not deleted.
                 reg.WriteText(std::string(), std::string());
             } else if (reg.RemoveValue(row.name)) {

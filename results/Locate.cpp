@@ -6,6 +6,7 @@
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
+#include "browser/ItemText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -39,8 +40,11 @@ void TRegForm::FoundLVDblClick()
         if (row.name.empty()) return;
         for (int i = 0; i < RegLV->topLevelItemCount(); ++i) {
             QTreeWidgetItem *item = RegLV->topLevelItem(i);
-            if (ItemName(item) == row.name) {
-                item->setSelected(true);
+            if (ItemText::isDefaultValue(item) == row.defaultValue && ItemName(item) == row.name) {
+                // The current row, and the only selected one: the focus rule then
+                // leaves the first row alone, and Delete acts on the located value.
+                RegLV->setCurrentItem(
+                    item, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
                 break;
             }
         }

@@ -40,7 +40,7 @@ std::string readValueBytes(TRegistry &reg, const std::string &name)
 // not on the Value cell: the cell ends at the first NUL and may be out of date.
 bool replaceInData(TRegistry &reg, const ResultRow &row)
 {
-    const std::string name = row.name == kDefaultValueName ? std::string() : row.name;
+    const std::string name = row.valueName();
     TValueInfoRec info;
     reg.QueryValueInfo(name, info);
     const std::string &search = UnitState::searchText;
@@ -149,13 +149,13 @@ void TRegForm::ReplaceSelected()
         if (!row.value.empty() && replaceInData(reg, row)) ++replaced;
     });
 
-    // Pass 2: value names. The default value's row names no real value, and the
-    // second row of a value renamed above has been dealt with already.
+    // Pass 2: value names. The default value is never renamed (a value really
+    // named "(Standard)" is), and the second row of a value renamed above has been
+    // dealt with already.
     std::unordered_set<std::string> renamedValues; // Root, Branch and old Name
     eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
         std::string newName = row.name;
-        const bool defaultValue = row.name == kDefaultValueName && !row.type.empty();
-        if (!defaultValue && !renamedValues.count(rowValueId(row)) &&
+        if (!row.defaultValue && !renamedValues.count(rowValueId(row)) &&
             replaceFirstHit(newName, search, replacement))
             settle(i, renameValue(reg, row.name, newName), renamedValues, rowValueId(row),
                    rowValueText(row));

@@ -28,6 +28,9 @@ struct ResultRow
     std::string name;   // value name, "(Standard)" for the default value, empty on key rows
     std::string type;   // REG_SZ, REG_EXPAND_SZ or REG_MULTI_SZ on data rows, else empty
     std::string value;  // data text on data rows; key and value-name rows leave it empty
+    // The row stands for the key's unnamed default value. Its Name cell reads "(Standard)",
+    // which a value may also really be called; only this tells the two apart.
+    bool defaultValue = false;
 
     // Column 0..4; any other index reads as the Root cell.
     const std::string &cell(int column) const
@@ -45,6 +48,9 @@ struct ResultRow
             return root;
         }
     }
+
+    // The registry name of the value a value-name or data row stands for.
+    std::string valueName() const { return defaultValue ? std::string() : name; }
 
     ResultRowKind kind() const
     {

@@ -91,8 +91,12 @@ void TRegForm::PaintWalkProgress()
 void TRegForm::AddFoundRow(const std::string &keyPath, std::string name, std::string type,
                            std::string value)
 {
+    // Only data rows can stand for the default value: its empty name never matches.
+    const bool defaultValue = name.empty() && !type.empty();
+    if (defaultValue) name = kStandardName;
     m_foundModel->appendRow(ResultRow{UnitState::currentRootName, keyPath.substr(1),
-                                      std::move(name), std::move(type), std::move(value)});
+                                      std::move(name), std::move(type), std::move(value),
+                                      defaultValue});
 }
 
 void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
@@ -131,11 +135,10 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
             TValueInfoRec info;
             if (!registry.QueryValueInfo(name, info)) info = TValueInfoRec{};
             UnitState::byteTotal += info.DataSize;
-            const std::string shownName = name.empty() ? std::string("(Standard)") : name;
             if (info.Kind == TValueKind::vkString || info.Kind == TValueKind::vkExpandString) {
                 std::string text = registry.ReadText(name);
                 if (isHit(UnitState::searchText, text)) {
-                    AddFoundRow(keyPath, shownName,
+                    AddFoundRow(keyPath, name,
                                 info.Kind == TValueKind::vkExpandString ? "REG_EXPAND_SZ"
                                                                         : "REG_SZ",
                                 std::move(text));
@@ -150,7 +153,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                     return isHit(UnitState::searchText, e);
                 });
                 // No counter refresh for these rows; the next refresh catches up.
-                if (hit) AddFoundRow(keyPath, shownName, "REG_MULTI_SZ", MultiStringText(entries));
+                if (hit) AddFoundRow(keyPath, name, "REG_MULTI_SZ", MultiStringText(entries));
             }
         }
     }

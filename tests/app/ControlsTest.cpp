@@ -6,6 +6,7 @@
 #include "app/TProgressBar.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -177,18 +178,30 @@ TEST(Dialogs, RealBoxesHaveGermanButtonsAndClosingAConfirmationCancels)
             [] { return std::string(Dialogs::confirm("Sure?") ? "yes" : "no"); }) == "yes";
     EXPECT_TRUE(ok);
 
+    // A registry name that looks like markup shows as written.
+    bool labelFound = false;
+    Qt::TextFormat format = Qt::AutoText;
+    QString shown;
     answerRealBox(
         [&](QMessageBox *box) {
             look(box);
+            if (const auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_label"))) {
+                labelFound = true;
+                format = label->textFormat();
+                shown = label->text();
+            }
             box->reject();
         },
         [] {
-            Dialogs::warning("Careful");
+            Dialogs::warning("not deleted: HKEY_CURRENT_USER\\<b>x</b>");
             return std::string();
         });
     EXPECT_EQ(caption, "Warnung");
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(buttons, QStringList({"OK"}));
+    ASSERT_TRUE(labelFound);
+    EXPECT_EQ(format, Qt::PlainText);
+    EXPECT_EQ(shown, QStringLiteral("not deleted: HKEY_CURRENT_USER\\<b>x</b>"));
 }
 
 } // namespace

@@ -144,7 +144,8 @@ TEST_F(BrowserDeleteTest, ValueDeletionRemovesTheFirstSelectedRowOnly)
     quarnel::platform::activeStore().setHooks(std::make_shared<quarnel::platform::StoreHooks>());
 }
 
-// "(Standard)" rows empty the default value instead of removing it.
+// The default value's "(Standard)" row empties it instead of removing it; the row
+// of a value really named "(Standard)" removes that value.
 TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
 {
     const std::string path = "\\Software\\Def";
@@ -155,14 +156,24 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     QTreeWidgetItem *software = open({"Software"});
     TRegistry reg;
     reg.SelectRoot(HKEY_CURRENT_USER);
+    const auto deleteRowShowing = [this](const char *valueText) {
+        form->RegLV->clearSelection();
+        for (int i = 0; i < form->RegLV->topLevelItemCount(); ++i)
+            if (form->RegLV->topLevelItem(i)->text(2) == QString::fromUtf8(valueText))
+                form->RegLV->topLevelItem(i)->setSelected(true);
+        form->RegLVKeyUp(Qt::Key_Delete, {});
+    };
 
     form->RegTV->selectNode(child(software, "Def"));
-    form->RegLV->topLevelItem(0)->setSelected(true);
-    form->RegLVKeyUp(Qt::Key_Delete, {});
+    deleteRowShowing("named");
     ASSERT_TRUE(reg.OpenPath(path));
+    EXPECT_FALSE(reg.HasValue("(Standard)"));
+    EXPECT_EQ(reg.ReadText(""), "abc");
+    EXPECT_EQ(rows(), (std::vector<Row>{{"(Standard)", "REG_SZ", "abc", kImageTextValue}}));
+
+    deleteRowShowing("abc");
     EXPECT_EQ(reg.ReadText(""), "");
     EXPECT_EQ(reg.QueryValueKind(""), TValueKind::vkString);
-    EXPECT_EQ(reg.ReadText("(Standard)"), "named");
     EXPECT_EQ(form->RegLV->topLevelItem(0)->text(2), QStringLiteral("abc"));
     form->RegTV->selectNode(software);
     form->RegTV->selectNode(child(software, "Def"));

@@ -4,6 +4,7 @@
 #include "app/TReportView.h"
 #include "app/UnitState.h"
 
+#include <QTest>
 #include <QTimer>
 
 namespace {
@@ -51,6 +52,20 @@ protected:
         return list;
     }
 
+    // A cell of the value list's current row: 0 its name, 2 its value.
+    std::string current(int cell = 0) const
+    {
+        const QTreeWidgetItem *row = form->RegLV->currentItem();
+        return row ? row->text(cell).toStdString() : std::string();
+    }
+
+    static bool hasValue(const std::string &name)
+    {
+        TRegistry reg;
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        return reg.OpenPath("\\Software\\Wine") && reg.HasValue(name);
+    }
+
     std::string selectedKey() const
     {
         const QTreeWidgetItem *node = form->RegTV->selectedNode();
@@ -74,30 +89,51 @@ TEST_F(LocateTest, KeyRowUnfoldsTheTreeToTheKey)
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-// The located value and the first row end up selected, and the focus in the list.
-TEST_F(LocateTest, ValueRowSelectsTheValueAndTheFirstRow)
+// The located value becomes the list's current and only selected row, so the focus
+// rule leaves the first row alone and Delete deals with the located value.
+TEST_F(LocateTest, ValueRowBecomesTheCurrentRowThatDeleteActsOn)
 {
     results({{kUser, "Software\\Wine\\", "b", "REG_SZ", "b"}});
     harness->doubleClick(form->FoundLV->viewport(),
                          form->FoundLV->visualRect(model->index(0, 0)).center());
-    EXPECT_EQ(selectedValues(), (std::vector<std::string>{"(Standard)", "b"}));
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"b"});
+    EXPECT_EQ(current(), "b");
     EXPECT_TRUE(form->RegLV->hasFocus());
+    QTest::keyClick(form->RegLV, Qt::Key_Delete);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "Delete Value b?");
+    EXPECT_FALSE(hasValue("b"));
+    EXPECT_TRUE(hasValue("a"));
 
-    // A second row of the key shown: no walk (which would fill the list anew),
-    // the value joins the selection.
+    // A second row of the key shown: no walk (which would fill the list anew), and
+    // the value takes the selection over.
     results({{kUser, "Software\\Wine\\", "c", "REG_SZ", "c"}}, 1);
     form->FoundLVDblClick();
-    EXPECT_EQ(selectedValues(), (std::vector<std::string>{"(Standard)", "b", "c"}));
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"c"});
+    EXPECT_EQ(current(), "c");
 }
 
+// The default value's row and the row of a value really named "(Standard)" each
+// find their own value.
 TEST_F(LocateTest, DefaultValueRowAndExactNames)
 {
-    results({{kUser, "Software\\Wine\\", "(Standard)", "REG_SZ", "default"}});
+    value("\\Software\\Wine", "(Standard)", sz("named"), REG_SZ);
+    results({{kUser, "Software\\Wine\\", "(Standard)", "REG_SZ", "default", true}});
     form->FoundLVDblClick();
     EXPECT_EQ(selectedValues(), std::vector<std::string>{"(Standard)"});
+    EXPECT_EQ(current(2), "default");
 
-    // WINE is not Wine: the walk stays at Software, and no value of it is called b.
-    results({{kUser, "Software\\WINE\\", "b", "REG_SZ", "b"}}, 1);
+    results({{kUser, "Software\\Wine\\", "(Standard)", "REG_SZ", "named"}}, 1);
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"(Standard)"});
+    EXPECT_EQ(current(2), "named");
+    QTest::keyClick(form->RegLV, Qt::Key_Delete);
+    EXPECT_FALSE(hasValue("(Standard)"));
+    EXPECT_TRUE(hasValue(""));
+
+    // WINE is not Wine: the walk stays at Software, and no value of it is called b;
+    // the focus then selects the first row as before.
+    results({{kUser, "Software\\WINE\\", "b", "REG_SZ", "b"}}, 2);
     form->FoundLVDblClick();
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
     EXPECT_EQ(selectedValues(), std::vector<std::string>{"(Standard)"});

@@ -57,6 +57,11 @@ protected:
     {
         addRow({kHkcu, branch, name, type, value});
     }
+    // A data row of the key's default value, which shows as "(Standard)".
+    void addDefaultRow(const std::string &branch, const std::string &type, const std::string &value)
+    {
+        addRow({kHkcu, branch, "(Standard)", type, value, true});
+    }
     void selectAll();
     std::vector<ResultRow> rows();
     int selectedCount();

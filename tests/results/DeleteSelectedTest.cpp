@@ -107,15 +107,20 @@ TEST_F(DeleteSelectedTest, RowsBelowADeletedKeyFailToOpenAndStay)
     EXPECT_EQ(lb6Text(), "0 selected / 2 found");
 }
 
+// A value really named "(Standard)" is removed like any other; only the default
+// value's own row empties it.
 TEST_F(DeleteSelectedTest, DefaultValueIsEmptiedAndAGoneValueFails)
 {
     setText("Software\\Foo", "", "data");
     setText("Software\\Foo", "a", "x");
     setText("Software\\Foo", "b", "x");
-    addDataRow("Software\\Foo\\", "(Standard)", "REG_SZ", "data");
+    setText("Software\\Bar", "", "kept");
+    setText("Software\\Bar", "(Standard)", "named");
+    addDefaultRow("Software\\Foo\\", "REG_SZ", "data");
     addNameRow("Software\\Foo\\", "a");
     addNameRow("Software\\Foo\\", "gone");
     addNameRow("Software\\Foo\\", "b");
+    addDataRow("Software\\Bar\\", "(Standard)", "REG_SZ", "named");
     selectAll();
 
     clickDelete();
@@ -125,9 +130,11 @@ TEST_F(DeleteSelectedTest, DefaultValueIsEmptiedAndAGoneValueFails)
     EXPECT_EQ(kind, TValueKind::vkString);
     EXPECT_FALSE(hasValue("Software\\Foo", "a"));
     EXPECT_FALSE(hasValue("Software\\Foo", "b"));
+    EXPECT_FALSE(hasValue("Software\\Bar", "(Standard)"));
+    EXPECT_EQ(valueBytes("Software\\Bar", ""), std::string("kept") + '\0');
     EXPECT_EQ(boxTexts(TDialogKind::Error),
               Strings{"not deleted: HKEY_CURRENT_USER\\Software\\Foo\\gone"});
-    EXPECT_EQ(lb1Text(), "2 items deleted (maybe with subkeys)");
+    EXPECT_EQ(lb1Text(), "3 items deleted (maybe with subkeys)");
     ASSERT_EQ(rows().size(), 1u);
     EXPECT_EQ(rows()[0].name, "gone");
     EXPECT_EQ(selectedCount(), 0);
@@ -154,7 +161,7 @@ TEST_F(DeleteSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
     setText("Software\\Locked", "", "x");
     setText("Software\\Z", "z", "x");
     addNameRow("Software\\A\\", "a");
-    addDataRow("Software\\Locked\\", "(Standard)", "REG_SZ", "x");
+    addDefaultRow("Software\\Locked\\", "REG_SZ", "x");
     addNameRow("Software\\Z\\", "z");
     selectAll();
     form().lb1->setText("before");

@@ -91,7 +91,7 @@ TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
     addDataRow("Software\\K\\", "sz", "REG_SZ", "Foo Bar foo");
     addDataRow("Software\\K\\", "exp", "REG_EXPAND_SZ", "%PATH%\\foo");
     addDataRow("Software\\K\\", "nul", "REG_SZ", "foo");
-    addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "xfoo");
+    addDefaultRow("Software\\K\\", "REG_SZ", "xfoo");
     selectAll();
 
     clickReplace("FOO", "x");
@@ -108,12 +108,35 @@ TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
 
     // "(Standard)" holds the search text "and" but names no value.
     setText("Software\\K", "", "and");
-    addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "and");
+    addDefaultRow("Software\\K\\", "REG_SZ", "and");
     selectAll();
     clickReplace("and", "or");
     EXPECT_EQ(valueBytes("Software\\K", ""), "or\0"s);
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
     EXPECT_EQ(lb1Text(), "1 items replaced");
+}
+
+// A value really named "(Standard)" is not the default value: its own data is
+// rewritten, and its name is replaced in like any other.
+TEST_F(ReplaceSelectedTest, ValueNamedStandardIsNotTheDefaultValue)
+{
+    setText("Software\\K", "", "foo default");
+    setText("Software\\K", "(Standard)", "foo named");
+    addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "foo named");
+    selectAll();
+    clickReplace("foo", "bar");
+    EXPECT_EQ(valueBytes("Software\\K", "(Standard)"), "bar named\0"s);
+    EXPECT_EQ(valueBytes("Software\\K", ""), "foo default\0"s);
+
+    addDefaultRow("Software\\K\\", "REG_SZ", "foo default");
+    addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "bar named");
+    selectAll();
+    clickReplace("standard", "Norm");
+    EXPECT_FALSE(hasValue("Software\\K", "(Standard)"));
+    EXPECT_EQ(valueBytes("Software\\K", "(Norm)"), "bar named\0"s);
+    EXPECT_EQ(valueBytes("Software\\K", ""), "foo default\0"s);
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+    EXPECT_TRUE(rows().empty());
 }
 
 TEST_F(ReplaceSelectedTest, MultiStringEntriesAreRewrittenWithoutLoss)

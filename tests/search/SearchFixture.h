@@ -12,6 +12,7 @@
 #include "app/TReportView.h"
 #include "platform/KeyStore.h"
 #include "platform/winreg.h"
+#include "results/ResultModel.h"
 #include "results/ResultRow.h"
 #include "search/SearchRunState.h"
 
@@ -32,7 +33,7 @@
 inline void PrintTo(const ResultRow &row, std::ostream *out)
 {
     *out << '[' << row.root << " | " << row.branch << " | " << row.name << " | " << row.type
-         << " | " << row.value << ']';
+         << " | " << row.value << (row.defaultValue ? " | default" : "") << ']';
 }
 
 class SearchFixture : public ::testing::Test
@@ -93,11 +94,14 @@ protected:
 
     std::vector<ResultRow> rows() const
     {
-        const QAbstractItemModel *model = form->FoundLV->model();
+        QAbstractItemModel *model = form->FoundLV->model();
+        auto *results = qobject_cast<ResultModel *>(model);
         std::vector<ResultRow> out;
         for (int r = 0; r < model->rowCount(); ++r) {
             auto cell = [&](int c) { return model->index(r, c).data().toString().toStdString(); };
-            out.push_back({cell(0), cell(1), cell(2), cell(3), cell(4)});
+            // The cells as shown; whether a row stands for the default value is not shown.
+            out.push_back({cell(0), cell(1), cell(2), cell(3), cell(4),
+                           results && results->rowAt(r).defaultValue});
         }
         return out;
     }

@@ -27,6 +27,7 @@ class SearchRunTest : public SearchFixture
 TEST_F(SearchRunTest, RowKindsCellsAndWalkOrder)
 {
     setText(HKEY_LOCAL_MACHINE, "Software\\Acme", "", "acme default");
+    setText(HKEY_LOCAL_MACHINE, "Software\\Acme", "(Standard)", "named acme");
     setText(HKEY_LOCAL_MACHINE, "Software\\Acme", "AcmeName", "plain");
     setText(HKEY_LOCAL_MACHINE, "Software\\Acme", "both acme", "ACME too");
     setValue(HKEY_LOCAL_MACHINE, "Software\\Acme", "env", REG_EXPAND_SZ, "%acme%\\bin\0"s);
@@ -38,10 +39,12 @@ TEST_F(SearchRunTest, RowKindsCellsAndWalkOrder)
     search("aCmE");
 
     // Equal Root cells keep the walk's order: key row, then values in enumeration
-    // order (default first), then the subtree, every key below a hit a hit too.
+    // order (default first), then the subtree, every key below a hit a hit too. Only
+    // the default value's row stands for it, not the value named "(Standard)".
     const std::vector<Row> expected = {
         {HKLM, "Software\\Acme\\", "", "", ""},
-        {HKLM, "Software\\Acme\\", "(Standard)", "REG_SZ", "acme default"},
+        {HKLM, "Software\\Acme\\", "(Standard)", "REG_SZ", "acme default", true},
+        {HKLM, "Software\\Acme\\", "(Standard)", "REG_SZ", "named acme"},
         {HKLM, "Software\\Acme\\", "AcmeName", "", ""},
         {HKLM, "Software\\Acme\\", "both acme", "", ""},
         {HKLM, "Software\\Acme\\", "both acme", "REG_SZ", "ACME too"},
@@ -50,7 +53,7 @@ TEST_F(SearchRunTest, RowKindsCellsAndWalkOrder)
         {HKLM, "Software\\Acme\\Sub\\", "", "", ""},
     };
     EXPECT_EQ(rows(), expected);
-    EXPECT_EQ(text(form->lb6), "8 selected / 8 found");
+    EXPECT_EQ(text(form->lb6), "9 selected / 9 found");
     EXPECT_TRUE(form->Button3->isEnabled());
     EXPECT_TRUE(form->Button4->isEnabled());
 }
