@@ -2,6 +2,8 @@
 // stop, Escape, counter, focus, statistics and what handlers may do mid-run.
 #include "SearchFixture.h"
 
+#include "DeepKeyPath.h"
+#include "TRegistry.h"
 #include "app/TProgressBar.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
@@ -53,6 +55,26 @@ TEST_F(SearchRunTest, RowKindsCellsAndWalkOrder)
     EXPECT_EQ(text(form->lb6), "8 selected / 8 found");
     EXPECT_TRUE(form->Button3->isEnabled());
     EXPECT_TRUE(form->Button4->isEnabled());
+}
+
+TEST_F(SearchRunTest, KeysBelowPathsLongerThanTheCallsTakeAreFound)
+{
+    const std::string deep = DeepKeyPath() + "\\NeedleKey";
+    TRegistry reg;
+    reg.SelectRoot(HKEY_LOCAL_MACHINE);
+    reg.CreatePath("\\" + deep + "\\Below");
+    ASSERT_TRUE(reg.OpenPath("\\" + deep));
+    reg.WriteText("needleName", "a needle");
+
+    search("needle");
+
+    const std::vector<Row> expected = {
+        {HKLM, deep + "\\", "", "", ""},
+        {HKLM, deep + "\\", "needleName", "", ""},
+        {HKLM, deep + "\\", "needleName", "REG_SZ", "a needle"},
+        {HKLM, deep + "\\Below\\", "", "", ""},
+    };
+    EXPECT_EQ(rows(), expected);
 }
 
 TEST_F(SearchRunTest, OnlyAsciiLettersFoldAndBlanksCount)
