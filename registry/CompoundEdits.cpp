@@ -182,6 +182,9 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
     // A key moved below itself would copy its own copy again and again.
     if (IsSameOrBelow(newPath, oldPath))
         return;
+    // A key the registry never deletes cannot move: it would only be copied.
+    if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath)))
+        return;
     const OwnedKey source(OpenSubHandle(oldPath));
     if (!source)
         return;

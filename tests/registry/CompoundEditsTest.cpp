@@ -352,6 +352,12 @@ TEST_F(CompoundEditsTest, RelocateOntoItselfOrAnExistingKeyChangesNothing)
     reg.RelocateKey("\\Software\\T\\Missing", "\\Software\\T\\New", true);
     EXPECT_EQ(dump("Software"), before);
     expectClean(nullptr);
+    // A user's whole registry does not move: it could only be copied.
+    TRegistry users;
+    users.SelectRoot(HKEY_USERS);
+    users.RelocateKey("\\S-1-5-21-0-0-0-1000", "\\S-1-5-21-0-0-0-1001", true);
+    EXPECT_FALSE(users.HasKey("\\S-1-5-21-0-0-0-1001"));
+    EXPECT_EQ(dump("Software"), before);
 }
 
 TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)

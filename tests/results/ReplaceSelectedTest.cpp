@@ -272,6 +272,17 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
               "not replaced: HKEY_CURRENT_USER\\Software\\Up\\");
     EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
     EXPECT_FALSE(hasKey("Software\\Up\\Down"));
+
+    // A key the registry never deletes, a user's whole registry, could only be copied.
+    clearBoxes();
+    model().clear();
+    setValue(".Default\\Software", "v", "4\0"s, TValueKind::vkString, HKEY_USERS);
+    addKeyRow(".Default\\", "HKEY_USERS");
+    selectAll();
+    clickReplace("default", "Other");
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{"not replaced: HKEY_USERS\\.Default\\"});
+    EXPECT_EQ(valueBytes(".Default\\Software", "v", nullptr, HKEY_USERS), "4\0"s);
+    EXPECT_FALSE(hasKey(".Other", HKEY_USERS));
 }
 
 TEST_F(ReplaceSelectedTest, KeysThatDoNotOpenAreToldOnceAndStay)
