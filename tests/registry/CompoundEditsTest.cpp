@@ -230,7 +230,9 @@ TEST_F(CompoundEditsTest, DeleteTreeEmptiesNothingTheRegistryWillNotDelete)
         // Also the registry refuses the key, once it is empty. (The root itself is
         // never deleted, whatever the registry would do.)
         ASSERT_TRUE(r.DeleteTree(child));
-        if (!c.path.empty()) EXPECT_NE(RegDeleteKeyA(c.root, c.path.c_str()), ERROR_SUCCESS);
+        if (!c.path.empty()) {
+            EXPECT_NE(RegDeleteKeyA(c.root, c.path.c_str()), ERROR_SUCCESS);
+        }
     }
     // Relative to an open key, the same rule.
     TRegistry r;
