@@ -126,6 +126,7 @@ private:
     // Whether the key named by these names below the root is one the registry
     // never deletes: a hive root or a root above hives (HiveRoots.cpp).
     bool IsHiveRoot(const std::vector<std::string> &names) const;
+    // DeleteTree after its check: every key below one that may go may go too.
     bool DeleteSubtree(const std::string &path);
     // Bytes a name buffer needs per unit that RegQueryInfoKeyA counts.
     static uint32_t NameBufferSize(uint32_t maxNameLen);
