@@ -37,6 +37,31 @@ void build(TRegistry &reg, const std::string &path, int count)
     reg.ClosePath();
 }
 
+// Opening by absolute path and closing again, microseconds each; -1 when it fails.
+double openMicros(TRegistry &reg, const std::string &path)
+{
+    constexpr int kOpens = 100000;
+    reg.CreatePath(path);
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kOpens; ++i) {
+        if (!reg.OpenPath(path)) return -1;
+        reg.ClosePath();
+    }
+    return secondsSince(start) * 1e6 / kOpens;
+}
+
+// Deleting leaf keys one by one (each a DeleteTree of its own), microseconds each.
+double deleteLeafMicros(TRegistry &reg, const std::string &parent)
+{
+    constexpr int kKeys = 20000;
+    for (int i = 0; i < kKeys; ++i)
+        reg.CreatePath(parent + "\\Leaf" + std::to_string(i));
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < kKeys; ++i)
+        reg.DeleteTree(parent + "\\Leaf" + std::to_string(i));
+    return secondsSince(start) * 1e6 / kKeys;
+}
+
 } // namespace
 
 int main()
@@ -63,6 +88,16 @@ int main()
     const bool deleted = reg.DeleteTree("\\Software\\Bench\\New");
     std::printf("DeleteTree:                   %.3f s (%s)\n", secondsSince(start),
                 deleted ? "deleted" : "NOT deleted");
+
+    std::string deep = "\\Software\\Bench";
+    while (deep.size() < 400)
+        deep += "\\Level" + std::to_string(deep.size()) + "_with_a_long_name";
+    std::printf("OpenPath + ClosePath, 5 levels:              %.3f us\n",
+                openMicros(reg, "\\Software\\Bench\\Vendor\\Product\\Component"));
+    std::printf("DeleteTree of a leaf key, 4 levels:          %.3f us\n",
+                deleteLeafMicros(reg, "\\Software\\Bench\\Vendor"));
+    std::printf("OpenPath + ClosePath, %zu bytes (in steps):  %.3f us\n", deep.size(),
+                openMicros(reg, deep));
 
     std::printf("open handles left: %zu\n", quarnel::platform::openHandleCount());
     return 0;

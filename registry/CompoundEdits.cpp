@@ -3,6 +3,7 @@
 // delete, copy or rename, so they are built from the object's basic operations.
 // While they run they point KeyHandle at handles of their own; KeySwitch and
 // OwnedKey undo that and close those handles on every way out, exceptions included.
+#include "PathSteps.h"
 #include "TRegistry.h"
 
 #ifndef _WIN32
@@ -114,11 +115,17 @@ bool TRegistry::IsSameOrBelow(const std::string &inner, const std::string &outer
 
 bool TRegistry::DeleteTree(const std::string &path)
 {
-    const ResolvedPath p = Resolve(path);
-    // The root itself can never be deleted; emptying it first would only lose
-    // everything below it and still report failure.
-    if (p.base == m_rootHandle && SplitPath(p.stripped).empty())
+    // The root itself is never deleted, and the registry refuses its hive roots
+    // (a user's whole registry, say): emptying either first would lose everything
+    // below it and still fail.
+    const std::vector<std::string> names = AbsoluteParts(path);
+    if (names.empty() || IsHiveRoot(names))
         return false;
+    return DeleteSubtree(path);
+}
+
+bool TRegistry::DeleteSubtree(const std::string &path)
+{
     {
         // A symbolic link is deleted itself; following it would empty its target.
         const OwnedKey key(OpenSubHandle(path, REG_OPTION_OPEN_LINK));
@@ -129,11 +136,12 @@ bool TRegistry::DeleteTree(const std::string &path)
                 const uint32_t bufferSize = NameBufferSize(info.MaxSubkeyNameLen);
                 std::string name(bufferSize, '\0');
                 // From the last index down: a deleted subkey never shifts those still to come.
+                // Keys below one that may go may all go, so they need no check of their own.
                 for (uint32_t i = info.SubkeyCount; i-- > 0;) {
                     DWORD length = bufferSize;
                     if (RegEnumKeyExA(m_keyHandle, i, name.data(), &length, nullptr, nullptr,
                                       nullptr, nullptr) == ERROR_SUCCESS)
-                        DeleteTree(std::string(name.data(), length));
+                        DeleteSubtree(std::string(name.data(), length));
                 }
             }
             // Through the handle, the very key that was emptied goes: deleting by name
@@ -143,7 +151,8 @@ bool TRegistry::DeleteTree(const std::string &path)
     }
     // Resolved again against the open key that is back in place.
     const ResolvedPath again = Resolve(path);
-    return RegDeleteKeyA(again.base, again.stripped.c_str()) == ERROR_SUCCESS;
+    const SteppedPath at(again.base, again.stripped, false);
+    return at.reached() && RegDeleteKeyA(at.base(), at.last()) == ERROR_SUCCESS;
 }
 
 void TRegistry::RenameValueName(const std::string &oldName, const std::string &newName)
@@ -172,6 +181,9 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
         return;
     // A key moved below itself would copy its own copy again and again.
     if (IsSameOrBelow(newPath, oldPath))
+        return;
+    // A key the registry never deletes cannot move: it would only be copied.
+    if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath)))
         return;
     const OwnedKey source(OpenSubHandle(oldPath));
     if (!source)
@@ -207,12 +219,15 @@ void TRegistry::CopyAllValues(HKEY source, HKEY target)
 void TRegistry::CopyOneValue(HKEY source, HKEY target, const std::string &name)
 {
     const KeySwitch fromSource(*this, source);
-    const int size = QueryValueSize(name);
-    if (size <= 0)
-        return; // missing, or without data
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(size), 0);
-    DWORD regType = REG_NONE;
-    const int count = FetchTyped(name, buffer.data(), size, regType);
+    TValueInfoRec info;
+    if (!QueryValueInfo(name, info))
+        return; // missing (a key without a default value keeps having none)
+    // A value without data is a value too (a REG_NONE marker, an empty REG_SZ):
+    // copied with its type and no bytes. The spare byte keeps the pointer valid then.
+    std::vector<uint8_t> buffer(info.DataSize + 1, 0);
+    DWORD regType = info.RegType;
+    const int count =
+        info.DataSize ? FetchTyped(name, buffer.data(), int(info.DataSize), regType) : 0;
     const KeySwitch toTarget(*this, target);
     StoreTyped(name, buffer.data(), count, regType);
 }

@@ -1,5 +1,7 @@
 #include "TRegistry.h"
 
+#include "PathSteps.h"
+
 #include <cstring>
 
 namespace {
@@ -102,8 +104,8 @@ void TRegistry::SelectRoot(HKEY root)
 bool TRegistry::OpenPath(const std::string &path)
 {
     const ResolvedPath p = Resolve(path);
-    HKEY handle = nullptr;
-    if (RegOpenKeyExA(p.base, p.stripped.c_str(), 0, m_accessMask, &handle) != ERROR_SUCCESS)
+    HKEY handle = OpenStepped(p.base, p.stripped, 0);
+    if (!handle)
         return false;
     std::string newPath = p.stripped;
     if (p.relative && m_keyHandle)
@@ -126,9 +128,11 @@ void TRegistry::ClosePath()
 bool TRegistry::CreatePath(const std::string &path)
 {
     const ResolvedPath p = Resolve(path);
+    const SteppedPath at(p.base, p.stripped, true);
     HKEY handle = nullptr;
     DWORD disposition = 0;
-    if (RegCreateKeyExA(p.base, p.stripped.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAllAccess,
+    if (!at.reached() ||
+        RegCreateKeyExA(at.base(), at.last(), 0, nullptr, REG_OPTION_NON_VOLATILE, kAllAccess,
                         nullptr, &handle, &disposition) != ERROR_SUCCESS)
         Raise(kCreateFailed, path);
     RegCloseKey(handle);
@@ -244,8 +248,15 @@ bool TRegistry::HasKey(const std::string &path)
 HKEY TRegistry::OpenSubHandle(const std::string &path, DWORD options)
 {
     const ResolvedPath p = Resolve(path);
+    return OpenStepped(p.base, p.stripped, options);
+}
+
+HKEY TRegistry::OpenStepped(HKEY base, const std::string &stripped, DWORD options) const
+{
+    const SteppedPath at(base, stripped, false);
     HKEY handle = nullptr;
-    if (RegOpenKeyExA(p.base, p.stripped.c_str(), options, m_accessMask, &handle) != ERROR_SUCCESS)
+    if (!at.reached() ||
+        RegOpenKeyExA(at.base(), at.last(), options, m_accessMask, &handle) != ERROR_SUCCESS)
         return nullptr;
     return handle;
 }

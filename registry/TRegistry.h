@@ -108,6 +108,8 @@ private:
         bool relative;
     };
     ResolvedPath Resolve(const std::string &path) const;
+    // Opens with AccessMask, in steps when the path is longer than the platform takes.
+    HKEY OpenStepped(HKEY base, const std::string &stripped, DWORD options) const;
     // FetchData and StoreData with the exact registry type, so that copies keep
     // types that have no kind of their own (REG_QWORD, later or private types).
     int FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType);
@@ -121,6 +123,11 @@ private:
     // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
     bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
     std::vector<std::string> AbsoluteParts(const std::string &path) const;
+    // Whether the key named by these names below the root is one the registry
+    // never deletes: a hive root or a root above hives (HiveRoots.cpp).
+    bool IsHiveRoot(const std::vector<std::string> &names) const;
+    // DeleteTree after its check: every key below one that may go may go too.
+    bool DeleteSubtree(const std::string &path);
     // Bytes a name buffer needs per unit that RegQueryInfoKeyA counts.
     static uint32_t NameBufferSize(uint32_t maxNameLen);
 

@@ -115,6 +115,28 @@ TEST_F(BrowserDeleteTest, FailedKeyDeletionLeavesTheTree)
               std::vector<std::string>{"not deleted: HKEY_CURRENT_USER\\Software\\Locked"});
     EXPECT_EQ(texts(software), std::vector<std::string>{"Locked"});
     quarnel::platform::activeStore().setHooks(std::make_shared<quarnel::platform::StoreHooks>());
+
+    // A user's registry reached through a link to where the users' hives are: the
+    // registry will not delete it, so nothing in it is emptied either.
+    bool created = false;
+    auto &link = quarnel::platform::activeStore().machine().addSubkey(u"Users", created);
+    link.isLink = true;
+    const std::u16string target = u"\\REGISTRY\\User";
+    std::vector<uint8_t> bytes;
+    for (char16_t unit : target)
+        bytes.insert(bytes.end(), {uint8_t(unit & 0xFF), uint8_t(unit >> 8)});
+    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    QTreeWidgetItem *machine = form->RootNodes[2];
+    form->RegTV->expandNode(machine);
+    form->RegTV->expandNode(child(machine, "Users"));
+    QTreeWidgetItem *hive = child(child(machine, "Users"), "S-1-5-21-0-0-0-1000");
+    ASSERT_NE(hive, nullptr);
+    form->RegTV->selectNode(hive);
+    harness->clearBoxes();
+    form->RegTVKeyUp(Qt::Key_Delete, {});
+    EXPECT_EQ(errors(), std::vector<std::string>{
+                            "not deleted: HKEY_LOCAL_MACHINE\\Users\\S-1-5-21-0-0-0-1000"});
+    EXPECT_TRUE(hasKey("\\Software\\Locked\\Sub"));
 }
 
 TEST_F(BrowserDeleteTest, ValueDeletionRemovesTheFirstSelectedRowOnly)

@@ -1,5 +1,6 @@
 #include "BrowserFixture.h"
 
+#include "DeepKeyPath.h"
 #include "ResultModel.h"
 #include "app/TReportView.h"
 #include "app/UnitState.h"
@@ -111,6 +112,21 @@ TEST_F(LocateTest, ValueRowBecomesTheCurrentRowThatDeleteActsOn)
     form->FoundLVDblClick();
     EXPECT_EQ(selectedValues(), std::vector<std::string>{"c"});
     EXPECT_EQ(current(), "c");
+}
+
+// Keys deeper than the registry calls take in one piece are reached and listed.
+TEST_F(LocateTest, KeyBelowALongPathIsReachedAndItsValuesListed)
+{
+    const std::string deep = DeepKeyPath() + "\\Target";
+    value("\\" + deep, "v", sz("deep"), REG_SZ);
+    value("\\" + deep, "w", sz("data"), REG_SZ);
+    results({{kUser, deep + "\\", "w", "REG_SZ", "data"}});
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "Target");
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\" + deep);
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "v", "w"}));
+    EXPECT_EQ(rows().at(1).value, "deep");
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"w"});
 }
 
 // The default value's row and the row of a value really named "(Standard)" each

@@ -49,19 +49,23 @@ protected:
         baseHandles = openHandleCount();
     }
 
+    static void makeLink(RegKey &parent, const std::u16string &name, const std::u16string &target)
+    {
+        bool created;
+        RegKey &link = parent.addSubkey(name, created);
+        link.isLink = true;
+        std::vector<uint8_t> bytes;
+        for (char16_t c : target)
+            bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
+        link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    }
+
     // Makes Software\T\L a symbolic link to Software\T\A; returns T.
     static RegKey &makeLinkToA()
     {
         RegKey &t =
             activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T");
-        bool created;
-        RegKey &link = t.addSubkey(u"L", created);
-        link.isLink = true;
-        const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A";
-        std::vector<uint8_t> bytes;
-        for (char16_t c : target)
-            bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
-        link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+        makeLink(t, u"L", u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\T\\A");
         return t;
     }
 
@@ -144,14 +148,6 @@ protected:
             buildTree(key + "\\k" + std::to_string(i), levels - 1, siblings, values);
     }
 
-    static Dump withoutEmptyValues(Dump d)
-    {
-        std::erase_if(d, [](const auto &e) {
-            return e.second.first != kKeyMark && e.second.second.empty();
-        });
-        return d;
-    }
-
     void expectClean(HKEY openKey)
     {
         EXPECT_EQ(reg.KeyHandle(), openKey);
@@ -185,6 +181,66 @@ TEST_F(CompoundEditsTest, DeleteTreeRemovesEveryLevelAlsoOfTheOpenKey)
     EXPECT_FALSE(reg.DeleteTree(""));
     EXPECT_EQ(dump("Software\\T").size(), 2u);
     expectClean(nullptr);
+}
+
+// What the registry refuses to delete, DeleteTree refuses before it empties
+// anything; the rest it deletes. Each refusal is checked against the registry.
+TEST_F(CompoundEditsTest, DeleteTreeEmptiesNothingTheRegistryWillNotDelete)
+{
+    struct Case
+    {
+        HKEY root;
+        std::string path;
+        bool goes;
+    };
+    std::string deep = "Software";
+    for (int i = 0; deep.size() < 400; ++i)
+        deep += "\\Level" + std::to_string(i) + std::string(20, 'x');
+    // HKEY_LOCAL_MACHINE\U links to \REGISTRY\User, where the hives of the users are.
+    const Case cases[] = {
+        {HKEY_USERS, "S-1-5-21-0-0-0-1000", false},
+        {HKEY_USERS, ".Default", false},
+        {HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software", true},
+        {HKEY_CURRENT_USER, "", false},
+        {HKEY_CURRENT_USER, "Software", true},
+        {HKEY_CURRENT_USER, deep, true},
+        {HKEY_LOCAL_MACHINE, "", false},
+        {HKEY_LOCAL_MACHINE, "Software", true}, // a hive only on Windows
+        {HKEY_CLASSES_ROOT, ".txt", true},
+        {HKEY_CURRENT_CONFIG, "Software", true},
+        {HKEY_LOCAL_MACHINE, "U\\S-1-5-21-0-0-0-1000", false},
+        {HKEY_LOCAL_MACHINE, "U\\S-1-5-21-0-0-0-1000\\Software", true},
+        {HKEY_LOCAL_MACHINE, "U", true}, // the link itself
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.path);
+        setActiveStore(std::make_shared<KeyStore>());
+        makeLink(activeStore().machine(), u"U", u"\\REGISTRY\\User");
+        const std::string key = "\\" + c.path, child = (c.path.empty() ? "" : key) + "\\Child";
+        TRegistry r;
+        r.SelectRoot(c.root);
+        r.CreatePath(child);
+        ASSERT_TRUE(r.HasKey(child));
+        EXPECT_EQ(r.DeleteTree(key), c.goes);
+        if (c.goes) {
+            EXPECT_FALSE(r.HasKey(key));
+            continue;
+        }
+        EXPECT_TRUE(r.HasKey(child));
+        // Also the registry refuses the key, once it is empty. (The root itself is
+        // never deleted, whatever the registry would do.)
+        ASSERT_TRUE(r.DeleteTree(child));
+        if (!c.path.empty()) {
+            EXPECT_NE(RegDeleteKeyA(c.root, c.path.c_str()), ERROR_SUCCESS);
+        }
+    }
+    // Relative to an open key, the same rule.
+    TRegistry r;
+    r.SelectRoot(HKEY_USERS);
+    r.CreatePath("\\.Default\\Child");
+    ASSERT_TRUE(r.OpenPath(""));
+    EXPECT_FALSE(r.DeleteTree(".Default"));
+    EXPECT_TRUE(r.HasKey(".Default\\Child"));
 }
 
 TEST_F(CompoundEditsTest, DeleteTreeFailingHalfwayKeepsWhatWasDone)
@@ -268,20 +324,21 @@ TEST_F(CompoundEditsTest, RenameNeverLosesTheValue)
 TEST_F(CompoundEditsTest, RelocateCopiesTheWholeTreeExactly)
 {
     buildTree("Software\\T\\Old", 3, 5, 3);
-    fillValues("Software\\T\\Old\\k1", 200);
-    reg.CreatePath("\\Software\\T\\Old\\k2\\Empty");
+    fillValues("Software\\T\\Old\\k1", 200);         // also values of several types without data
+    set("Software\\T\\Old\\k0", "", REG_SZ, ""s);    // a default value without data
+    reg.CreatePath("\\Software\\T\\Old\\k2\\Empty"); // no default value: none is made
     const Dump source = dump("Software\\T\\Old");
     ASSERT_TRUE(reg.OpenPath("\\Software\\T\\Old"));
     const HKEY openKey = reg.KeyHandle();
     reg.RelocateKey("\\Software\\T\\Old", "\\Software\\T\\Copy", false);
-    EXPECT_EQ(dump("Software\\T\\Copy"), withoutEmptyValues(source));
+    EXPECT_EQ(dump("Software\\T\\Copy"), source);
     EXPECT_EQ(dump("Software\\T\\Old"), source);
     // Moving deletes the old key, also while it is the open one.
     reg.RelocateKey("\\Software\\T\\Old", "\\Software\\T\\New\\Path", true);
     expectClean(openKey);
     reg.ClosePath();
     EXPECT_FALSE(reg.HasKey("\\Software\\T\\Old"));
-    EXPECT_EQ(dump("Software\\T\\New\\Path"), withoutEmptyValues(source));
+    EXPECT_EQ(dump("Software\\T\\New\\Path"), source);
 }
 
 TEST_F(CompoundEditsTest, RelocateOntoItselfOrAnExistingKeyChangesNothing)
@@ -297,6 +354,12 @@ TEST_F(CompoundEditsTest, RelocateOntoItselfOrAnExistingKeyChangesNothing)
     reg.RelocateKey("\\Software\\T\\Missing", "\\Software\\T\\New", true);
     EXPECT_EQ(dump("Software"), before);
     expectClean(nullptr);
+    // A user's whole registry does not move: it could only be copied.
+    TRegistry users;
+    users.SelectRoot(HKEY_USERS);
+    users.RelocateKey("\\S-1-5-21-0-0-0-1000", "\\S-1-5-21-0-0-0-1001", true);
+    EXPECT_FALSE(users.HasKey("\\S-1-5-21-0-0-0-1001"));
+    EXPECT_EQ(dump("Software"), before);
 }
 
 TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)
@@ -369,7 +432,7 @@ TEST_F(CompoundEditsTest, RelocateFailingAtAnyStepLeavesTheSourceAndNoHandles)
             EXPECT_EQ(source.at(e.first), e.second);
         for (const auto &e : left)
             EXPECT_EQ(source.at(e.first), e.second);
-        const bool copyComplete = copied == withoutEmptyValues(source);
+        const bool copyComplete = copied == source;
         // Only deleting the old key can fail quietly; the source goes only once the copy is whole.
         if (!raised) {
             EXPECT_TRUE(copyComplete);

@@ -1,4 +1,5 @@
 #include "TRegistry.h"
+#include "PathSteps.h"
 #include "platform/KeyStore.h"
 
 #include <gtest/gtest.h>
@@ -175,6 +176,49 @@ TEST_F(TRegistryTest, NonAsciiNamesEnumerateThroughSizedBuffers)
     EXPECT_NE(std::find(names.begin(), names.end(), name), names.end());
     reg.ListValueNames(names);
     EXPECT_EQ(names, std::vector<std::string>{name});
+}
+
+// The 8-bit calls take paths of up to 260 UTF-16 units; deeper keys are reached in steps.
+TEST_F(TRegistryTest, PathsLongerThanTheCallsTakeWorkInSteps)
+{
+    const std::string wide = "\xF0\x9F\x94\x91"; // one character: 4 bytes, 2 units
+    std::string fits = "Software", deep = "Software";
+    for (int i = 0; i < 13; ++i) {
+        fits += "\\\xC3\xA4\xC3\xA4" + std::string(16, 'a'); // ä: 2 bytes, 1 unit
+        deep += "\\" + wide + std::string(20, 'b');
+    }
+    ASSERT_GT(fits.size(), 260u);
+    ASSERT_LE(Utf16Length(fits), 260u);
+    EXPECT_EQ(PathSteps(fits), std::vector<std::string>{fits});
+    ASSERT_GT(Utf16Length(deep), 260u);
+    const std::vector<std::string> steps = PathSteps(deep + "\\");
+    std::string joined;
+    for (const std::string &step : steps) {
+        EXPECT_LE(Utf16Length(step), 260u);
+        joined += (joined.empty() ? "" : "\\") + step;
+    }
+    EXPECT_EQ(joined, deep);
+
+    reg.ClosePath();
+    const std::size_t handles = quarnel::platform::openHandleCount();
+    for (const std::string &path : {fits, deep}) {
+        reg.CreatePath("\\" + path + "\\Leaf");
+        EXPECT_TRUE(reg.HasKey("\\" + path + "\\Leaf"));
+        ASSERT_TRUE(reg.OpenPath("\\" + path + "\\"));
+        EXPECT_EQ(reg.KeyPath(), path + "\\");
+        ASSERT_TRUE(reg.OpenPath("Leaf"));
+        EXPECT_EQ(reg.KeyPath(), path + "\\\\Leaf");
+    }
+    reg.ClosePath();
+    EXPECT_EQ(quarnel::platform::openHandleCount(), handles);
+    // The calls themselves keep their limit.
+    HKEY h = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, deep.c_str(), 0, KEY_READ, &h), ERROR_MORE_DATA);
+    EXPECT_FALSE(reg.OpenPath("\\" + deep + "\\Missing\\" + deep));
+    const std::string tooLong = deep + "\\" + std::string(300, 'n') + "\\x";
+    EXPECT_EQ(messageOf([&] { reg.CreatePath(tooLong); }),
+              "Erzeugung von Schlüssel " + tooLong + " misslungen");
+    EXPECT_EQ(quarnel::platform::openHandleCount(), handles);
 }
 
 TEST(TValueKindMapping, KindsAndTypes)

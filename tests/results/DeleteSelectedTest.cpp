@@ -1,5 +1,6 @@
 #include "BulkEditFixture.h"
 
+#include "DeepKeyPath.h"
 #include "TReportView.h"
 #include "platform/KeyStore.h"
 
@@ -74,6 +75,13 @@ TEST_F(DeleteSelectedTest, KeyRowFirstTakesTheValueRowsOfItsKeyAlong)
     setText("Software\\Bar", "b", "x");
     addNameRow("Software\\Bar\\", "b");
     addKeyRow("Software\\Bar\\");
+    // Below a path longer than the registry calls take in one piece.
+    const std::string deep = DeepKeyPath();
+    setText(deep + "\\Gone\\Sub", "v", "x");
+    setText(deep, "v", "x");
+    setText(deep, "w", "x");
+    addKeyRow(deep + "\\Gone\\");
+    addNameRow(deep + "\\", "v");
     selectAll();
 
     form().FoundLV->setFocus();
@@ -83,8 +91,12 @@ TEST_F(DeleteSelectedTest, KeyRowFirstTakesTheValueRowsOfItsKeyAlong)
     EXPECT_FALSE(hasKey("Software\\Foo"));
     EXPECT_FALSE(hasKey("Software\\Foo", HKEY_LOCAL_MACHINE));
     EXPECT_FALSE(hasKey("Software\\Bar"));
-    // Foo in two roots, then Bar's value and Bar; Foo's value row is not counted.
-    EXPECT_EQ(lb1Text(), "4 items deleted (maybe with subkeys)");
+    EXPECT_FALSE(hasKey(deep + "\\Gone"));
+    EXPECT_FALSE(hasValue(deep, "v"));
+    EXPECT_TRUE(hasValue(deep, "w"));
+    // Foo in two roots, then Bar's value and Bar, then the deep ones; Foo's value
+    // row is not counted.
+    EXPECT_EQ(lb1Text(), "6 items deleted (maybe with subkeys)");
     EXPECT_TRUE(rows().empty());
 }
 
@@ -140,17 +152,25 @@ TEST_F(DeleteSelectedTest, DefaultValueIsEmptiedAndAGoneValueFails)
     EXPECT_EQ(selectedCount(), 0);
 }
 
-TEST_F(DeleteSelectedTest, RootKeyIsNeitherDeletedNorEmptied)
+// Nor a key the registry never deletes: a user's whole registry, say.
+TEST_F(DeleteSelectedTest, RootAndHiveRootsAreNeitherDeletedNorEmptied)
 {
     setText("Software\\Foo", "v", "x");
+    setValue(".Default\\Software\\D", "v", "x", TValueKind::vkString, HKEY_USERS);
     addKeyRow("");
+    addKeyRow("S-1-5-21-0-0-0-1000\\", "HKEY_USERS");
+    addKeyRow(".Default\\", "HKEY_USERS");
     selectAll();
 
     clickDelete();
 
-    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{"not deleted: HKEY_CURRENT_USER\\"});
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              (Strings{"not deleted: HKEY_CURRENT_USER\\",
+                       "not deleted: HKEY_USERS\\S-1-5-21-0-0-0-1000\\",
+                       "not deleted: HKEY_USERS\\.Default\\"}));
     EXPECT_TRUE(hasValue("Software\\Foo", "v"));
-    EXPECT_EQ(rows().size(), 1u);
+    EXPECT_TRUE(hasValue(".Default\\Software\\D", "v", HKEY_USERS));
+    EXPECT_EQ(rows().size(), 3u);
     EXPECT_EQ(selectedCount(), 0);
     EXPECT_EQ(lb1Text(), "0 items deleted (maybe with subkeys)");
 }

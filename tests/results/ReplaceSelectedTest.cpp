@@ -1,11 +1,14 @@
 #include "BulkEditFixture.h"
 
+#include "DeepKeyPath.h"
 #include "app/UnitState.h"
 #include "platform/KeyStore.h"
 
 #include <QApplication>
 #include <QLineEdit>
 #include <QTest>
+
+#include <tuple>
 
 using Dialogs::TDialogKind;
 using Strings = std::vector<std::string>;
@@ -205,6 +208,11 @@ TEST_F(ReplaceSelectedTest, KeyIsMovedWithEverythingBelowIt)
     setText("Software\\Foo", "v", "1");
     setText("Software\\Foo\\Sub", "w", "2");
     setText("Software\\Foo", "fooVal", "3");
+    // Values without data go along too, with their types; no default value appears.
+    setValue("Software\\Foo", "none", "", TValueKind::vkUnknown);
+    setValue("Software\\Foo", "bin", "", TValueKind::vkBinary);
+    setValue("Software\\Foo\\Sub", "", "", TValueKind::vkString);
+    makeKey("Software\\Foo\\NoDefault");
     makeKey("Software\\Foo", HKEY_LOCAL_MACHINE);
     addKeyRow("Software\\Foo\\");
     addNameRow("Software\\Foo\\", "fooVal"); // renamed in pass 2, then skipped in pass 3
@@ -218,9 +226,41 @@ TEST_F(ReplaceSelectedTest, KeyIsMovedWithEverythingBelowIt)
     EXPECT_EQ(valueBytes("Software\\Bar", "v"), "1\0"s);
     EXPECT_EQ(valueBytes("Software\\Bar\\Sub", "w"), "2\0"s);
     EXPECT_EQ(valueBytes("Software\\Bar", "BarVal"), "3\0"s);
+    using Moved = std::tuple<std::string, std::string, TValueKind>;
+    for (const auto &[path, name, kind] :
+         std::vector<Moved>{{"Software\\Bar", "none", TValueKind::vkUnknown},
+                            {"Software\\Bar", "bin", TValueKind::vkBinary},
+                            {"Software\\Bar\\Sub", "", TValueKind::vkString}}) {
+        TValueKind found{};
+        EXPECT_TRUE(hasValue(path, name)) << path << '|' << name;
+        EXPECT_EQ(valueBytes(path, name, &found), "");
+        EXPECT_EQ(found, kind);
+    }
+    EXPECT_TRUE(hasKey("Software\\Bar\\NoDefault"));
+    EXPECT_FALSE(hasValue("Software\\Bar\\NoDefault", ""));
     EXPECT_TRUE(hasKey("Software\\Bar", HKEY_LOCAL_MACHINE));
     EXPECT_FALSE(hasKey("Software\\Foo", HKEY_LOCAL_MACHINE));
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(lb1Text(), "3 items replaced");
+    EXPECT_TRUE(rows().empty());
+}
+
+TEST_F(ReplaceSelectedTest, RowsBelowPathsLongerThanTheCallsTakeAreReplaced)
+{
+    const std::string deep = DeepKeyPath();
+    setText(deep + "\\FooKey", "fooName", "a foo");
+    setText(deep + "\\FooKey\\Sub", "v", "1");
+    addDataRow(deep + "\\FooKey\\", "fooName", "REG_SZ", "a foo");
+    addNameRow(deep + "\\FooKey\\", "fooName");
+    addKeyRow(deep + "\\FooKey\\");
+    selectAll();
+
+    clickReplace("foo", "bar");
+
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_FALSE(hasKey(deep + "\\FooKey"));
+    EXPECT_EQ(valueBytes(deep + "\\barKey", "barName"), "a bar\0"s);
+    EXPECT_EQ(valueBytes(deep + "\\barKey\\Sub", "v"), "1\0"s);
     EXPECT_EQ(lb1Text(), "3 items replaced");
     EXPECT_TRUE(rows().empty());
 }
@@ -255,6 +295,17 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
               "not replaced: HKEY_CURRENT_USER\\Software\\Up\\");
     EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
     EXPECT_FALSE(hasKey("Software\\Up\\Down"));
+
+    // A key the registry never deletes, a user's whole registry, could only be copied.
+    clearBoxes();
+    model().clear();
+    setValue(".Default\\Software", "v", "4\0"s, TValueKind::vkString, HKEY_USERS);
+    addKeyRow(".Default\\", "HKEY_USERS");
+    selectAll();
+    clickReplace("default", "Other");
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{"not replaced: HKEY_USERS\\.Default\\"});
+    EXPECT_EQ(valueBytes(".Default\\Software", "v", nullptr, HKEY_USERS), "4\0"s);
+    EXPECT_FALSE(hasKey(".Other", HKEY_USERS));
 }
 
 TEST_F(ReplaceSelectedTest, KeysThatDoNotOpenAreToldOnceAndStay)

@@ -1,6 +1,7 @@
 // Quarnel on the registry files of a real Wine prefix, and beside Wine itself.
 #include "WineTestSupport.h"
 
+#include "TRegistry.h"
 #include "platform/RegistryFiles.h"
 #include "platform/winreg.h"
 #include "platform/wine/ServerLock.h"
@@ -172,6 +173,19 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
                   ERROR_SUCCESS);
     }
     RegCloseKey(tricky);
+    // Keys deeper than the 8-bit calls take in one piece, both ways.
+    std::string deep = "Deep", deepInShell = "Deep";
+    for (int i = 0; i < 18; ++i) {
+        deep += "\\Level" + std::to_string(i) + "_with_a_long_name";
+        deepInShell += "\\\\Level" + std::to_string(i) + "_with_a_long_name";
+    }
+    {
+        TRegistry reg;
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        reg.CreatePath("\\Software\\QuarnelTest\\" + deep);
+        ASSERT_TRUE(reg.OpenPath("\\Software\\QuarnelTest\\" + deep));
+        reg.WriteText("ours", "we wrote it");
+    }
     const char *const leaf = "AppEvents\\Schemes\\Apps\\Explorer\\Navigating\\.Current";
     ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, leaf), ERROR_SUCCESS);
     ASSERT_EQ(closeRegistry(), "");
@@ -184,21 +198,33 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     ASSERT_NE(ours.find("\\x20ac"), std::string::npos) << ours;
 
     std::string out;
-    const int rc = runInPrefix(prefix,
-                               "wine reg query \"HKCU\\\\Software\\\\QuarnelTest\" && "
-                               "wine reg query \"HKLM\\\\Software\\\\QuarnelTest\\\\Sub\" /v m && "
-                               "wine reg add \"HKCU\\\\Software\\\\FromWine\" /v w /d written /f; "
-                               "wineserver -w",
-                               &out);
+    const std::string queryOurs =
+        "wine reg query \"HKCU\\\\Software\\\\QuarnelTest\\\\" + deepInShell + "\" /v ours";
+    const std::string addDeep = "wine reg add \"HKCU\\\\Software\\\\FromWine\\\\" + deepInShell +
+                                "\" /v deep /d \"wine wrote it\" /f";
+    const int rc =
+        runInPrefix(prefix,
+                    "wine reg query \"HKCU\\\\Software\\\\QuarnelTest\" && "
+                    "wine reg query \"HKLM\\\\Software\\\\QuarnelTest\\\\Sub\" /v m && "
+                    "wine reg add \"HKCU\\\\Software\\\\FromWine\" /v w /d written /f && " +
+                        queryOurs + " && " + addDeep + "; wineserver -w",
+                    &out);
     EXPECT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("greeting    REG_SZ    hello wine"), std::string::npos) << out;
     EXPECT_NE(out.find("m    REG_SZ    machine"), std::string::npos) << out;
+    EXPECT_NE(out.find("ours    REG_SZ    we wrote it"), std::string::npos) << out;
     EXPECT_EQ(trickySection(), ours); // Wine re-saved it unchanged: nothing it read as malformed
 
     // Wine saved the hive again; our non-ASCII text survived it, and Wine's change reaches us.
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents"), "caf\xc3\xa9 \xe2\x82\xac");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\FromWine", "w"), "written");
+    {
+        TRegistry reg;
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        ASSERT_TRUE(reg.OpenPath("\\Software\\FromWine\\" + deep));
+        EXPECT_EQ(reg.ReadText("deep"), "wine wrote it");
+    }
     EXPECT_EQ(getString(HKEY_CURRENT_USER, leaf, ""), "<no key>");
     closeRegistry();
     std::system(("rm -rf '" + prefix + "'").c_str());
