@@ -3,9 +3,7 @@
 // instance, the last byte of a REG_SZ of odd length.
 #include "TRegistry.h"
 
-#ifndef _WIN32
-#include "platform/RegText.h"
-#endif
+#include "WideText.h"
 
 #include <string>
 #include <vector>
@@ -14,18 +12,12 @@ namespace {
 
 using WideText = std::basic_string<WCHAR>;
 
-// Names go through the same 8-bit to UTF-16 conversion as the 8-bit calls
-// make, so that a name found by them addresses the same value here.
+// Names go through the same conversion as in the 8-bit calls, so that a name
+// found by them addresses the same value here.
 WideText WideName(const std::string &name)
 {
-#ifdef _WIN32
-    const int n = MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), nullptr, 0);
-    WideText wide(std::size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_ACP, 0, name.data(), int(name.size()), wide.data(), n);
-    return wide;
-#else
-    return quarnel::platform::utf16FromBytes(name);
-#endif
+    const std::u16string units = WideFromBytes(name);
+    return WideText(units.begin(), units.end());
 }
 
 } // namespace
