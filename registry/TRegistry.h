@@ -93,6 +93,8 @@ public:
     // False when the value does not exist; raises when it cannot be read.
     bool FetchStored(const std::string &name, std::vector<uint8_t> &bytes, DWORD &regType);
     void StoreStored(const std::string &name, const std::vector<uint8_t> &bytes, DWORD regType);
+    // OpenPath for a key that may be a symbolic link: opens the link itself, not its target.
+    bool OpenLinkPath(const std::string &path);
 
     std::string ReadText(const std::string &name);
     uint32_t ReadDword(const std::string &name);
