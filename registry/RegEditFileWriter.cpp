@@ -98,10 +98,10 @@ void hexData(Output &out, const RegEditValue &v)
         std::snprintf(prefix, sizeof prefix, "hex(%x):", static_cast<unsigned>(v.type));
         out.ascii(prefix);
     }
+    static constexpr char kDigits[] = "0123456789abcdef";
     for (std::size_t i = 0; i < v.data.size(); ++i) {
-        char digits[4];
-        std::snprintf(digits, sizeof digits, "%02x", v.data[i]);
-        out.ascii(digits);
+        out.unit(static_cast<char16_t>(kDigits[v.data[i] >> 4]));
+        out.unit(static_cast<char16_t>(kDigits[v.data[i] & 0xF]));
         if (i + 1 == v.data.size()) break;
         out.unit(u',');
         if (out.column() > kWrapAfter) {
