@@ -1,5 +1,6 @@
 #include "UndoApply.h"
 
+#include "KeyParts.h"
 #include "RegistryPathText.h"
 #include "TRegistry.h"
 #include "ValueText.h"
@@ -18,20 +19,19 @@ void ApplySection(const RegEditSection &section, std::vector<std::string> &failu
     }
     TRegistry reg;
     reg.SelectRoot(at.root());
-    const std::string path = "\\" + at.below();
     if (section.removal) {
         // Nothing to do when the key is not there (the edit never created it).
-        if (reg.HasKey(path) && !reg.DeleteTree(path))
+        if (KeyExistsByParts(at.root(), at.parts()) && !DeleteTreeByParts(reg, at.parts()))
             failures.push_back("not deleted: " + section.path);
         return;
     }
     try {
-        reg.CreatePath(path);
+        CreateKeyByParts(reg, at.parts());
     } catch (const ERegistryException &) {
         failures.push_back("not created: " + section.path);
         return;
     }
-    if (!reg.OpenPath(path)) {
+    if (!OpenKeyByParts(reg, at.parts())) {
         failures.push_back("not opened: " + section.path);
         return;
     }

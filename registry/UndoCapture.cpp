@@ -1,7 +1,10 @@
 #include "UndoCapture.h"
 
+#include "KeyParts.h"
 #include "RegistryPathText.h"
 #include "TRegistry.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -29,15 +32,27 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
     if (!at.root() || at.below().empty() || !m_seenKeys.insert(at.full()).second) return;
     TRegistry reg;
     reg.SelectRoot(at.root());
+    // Keys below the top one are opened one name at a time from their parent, as
+    // DeleteTree reaches them, so that no path length limit leaves one out.
+    const auto open = [&reg, &at](const std::string &below) {
+        if (!OpenKeyByParts(reg, at.parts(), true)) return false;
+        for (std::size_t start = 0; start < below.size();) {
+            const std::size_t end = std::min(below.find('\\', start), below.size());
+            if (!reg.OpenLinkPath(below.substr(start, end - start))) return false;
+            start = end + 1;
+        }
+        return true;
+    };
     // Depth first without recursion; a key's subkeys go on the stack last to
     // first, so sections come out parent first, in enumeration order.
-    std::vector<std::string> todo{at.below()};
+    std::vector<std::string> todo{""};
     std::vector<std::string> names;
     while (!todo.empty()) {
-        const std::string path = std::move(todo.back());
+        const std::string below = std::move(todo.back());
         todo.pop_back();
-        if (!reg.OpenLinkPath("\\" + path)) continue; // gone meanwhile: nothing of it to give back
-        RegEditSection section{at.rootName() + "\\" + path, false, {}};
+        // One that does not open cannot be deleted either: nothing of it to give back.
+        if (!open(below)) continue;
+        RegEditSection section{at.full() + (below.empty() ? "" : "\\" + below), false, {}};
         bool isLink = false;
         reg.ListValueNames(names);
         for (const std::string &name : names) {
@@ -53,7 +68,7 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
         if (isLink) continue;
         reg.ListSubkeys(names);
         for (auto it = names.rbegin(); it != names.rend(); ++it)
-            todo.push_back(path + "\\" + *it);
+            todo.push_back(below.empty() ? *it : below + "\\" + *it);
     }
 }
 
@@ -64,7 +79,7 @@ void UndoCapture::captureValue(const std::string &rootName, const std::string &k
     if (!at.root() || !m_seenValues.insert({at.full(), valueName}).second) return;
     TRegistry reg;
     reg.SelectRoot(at.root());
-    if (!reg.OpenPath("\\" + at.below()))
+    if (!OpenKeyByParts(reg, at.parts()))
         return; // an edit cannot touch a value of a key that is not there
     RegEditValue value{valueName, false, 0, {}};
     // A value that does not exist now (an emptied default value) must be absent again.
@@ -82,7 +97,7 @@ void UndoCapture::captureNewValueName(const std::string &rootName, const std::st
     TRegistry reg;
     reg.SelectRoot(at.root());
     // A rename onto an existing name does nothing.
-    if (!reg.OpenPath("\\" + at.below()) || reg.HasValue(valueName)) return;
+    if (!OpenKeyByParts(reg, at.parts()) || reg.HasValue(valueName)) return;
     addValue(m_createdValues, at.full(), RegEditValue{valueName, true, 0, {}});
 }
 
@@ -90,13 +105,12 @@ void UndoCapture::captureNewKeyPath(const std::string &rootName, const std::stri
 {
     const RegistryPathText at(rootName, keyPath);
     if (!at.root()) return;
-    TRegistry reg;
-    reg.SelectRoot(at.root());
-    std::string path;
+    std::vector<std::string> path;
+    std::string full = at.rootName();
     for (const std::string &part : at.parts()) {
-        path += (path.empty() ? "" : "\\") + part;
-        if (!reg.HasKey("\\" + path)) {
-            const std::string full = at.rootName() + "\\" + path;
+        path.push_back(part);
+        full += "\\" + part;
+        if (!KeyExistsByParts(at.root(), path)) {
             if (m_seenKeys.insert("-" + full).second)
                 m_createdKeys.push_back(RegEditSection{full, true, {}});
             return;

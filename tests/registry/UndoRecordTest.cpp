@@ -82,6 +82,9 @@ protected:
         keyAt(u"Ren").setValue(u"old name", REG_SZ, bytes(std::string("o\0d\0d", 5)));
         fillValues(keyAt(u"Move\\Foo"));
         keyAt(u"Move\\Foo\\Sub").setValue(u"deep", REG_BINARY, std::vector<uint8_t>{1, 2, 3});
+        // Longer than one 8-bit call takes: reached one name at a time.
+        keyAt(u"Move\\Foo\\Sub\\" + std::u16string(120, u'L') + u"\\" + std::u16string(120, u'M'))
+            .setValue(u"far", REG_SZ, utf16(std::u16string(u"down\0", 5)));
         reg.SelectRoot(HKEY_CURRENT_USER);
     }
 
