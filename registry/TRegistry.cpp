@@ -349,3 +349,15 @@ void TRegistry::WriteMultiText(const std::string &name, const void *buffer, int 
 {
     StoreData(name, buffer, count, TValueKind::vkMultiString);
 }
+
+bool TRegistry::OpenLinkPath(const std::string &path)
+{
+    const HKEY handle = OpenSubHandle(path, REG_OPTION_OPEN_LINK);
+    if (!handle) return false;
+    const ResolvedPath p = Resolve(path);
+    std::string newPath = p.relative && m_keyHandle ? m_keyPath + "\\" + p.stripped : p.stripped;
+    ClosePath();
+    m_keyHandle = handle;
+    m_keyPath = std::move(newPath);
+    return true;
+}

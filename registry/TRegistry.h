@@ -88,6 +88,14 @@ public:
     int FetchData(const std::string &name, void *buffer, int size, TValueKind &kind);
     void StoreData(const std::string &name, const void *bytes, int count, TValueKind kind);
 
+    // A value's bytes as stored and its exact registry type, through the wide
+    // calls: string data stays UTF-16LE, byte for byte, whatever its length.
+    // False when the value does not exist; raises when it cannot be read.
+    bool FetchStored(const std::string &name, std::vector<uint8_t> &bytes, DWORD &regType);
+    void StoreStored(const std::string &name, const std::vector<uint8_t> &bytes, DWORD regType);
+    // OpenPath for a key that may be a symbolic link: opens the link itself, not its target.
+    bool OpenLinkPath(const std::string &path);
+
     std::string ReadText(const std::string &name);
     uint32_t ReadDword(const std::string &name);
     int ReadRaw(const std::string &name, void *buffer, int size);

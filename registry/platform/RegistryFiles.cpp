@@ -1,6 +1,7 @@
 #include "RegistryFiles.h"
 
 #include "KeyStore.h"
+#include "wine/Backups.h"
 #include "wine/FileBackedStore.h"
 #include "wine/WinePrefix.h"
 
@@ -65,6 +66,32 @@ std::string closeRegistry()
     setActiveStore(std::make_shared<KeyStore>());
     store.reset();
     return message;
+}
+
+std::string backupBeforeFirstChange()
+{
+    auto &store = current();
+    return store ? store->backupBeforeFirstChange() : std::string();
+}
+
+std::string safetyFolder()
+{
+    auto &store = current();
+    return store ? store->safetyFolder() : std::string();
+}
+
+std::string writeUndoFile(const std::string &kind, const std::string &bytes, std::string &path)
+{
+    path.clear();
+    const std::string folder = safetyFolder();
+    if (folder.empty())
+        return "Quarnel has no registry folder to keep the undo file in; nothing was changed.";
+    std::string error;
+    path = wine::writeUndoFile(folder, kind, bytes, std::time(nullptr), true, error);
+    if (path.empty())
+        return "Quarnel cannot write the undo file for this edit, so it has changed nothing.\n" +
+               error;
+    return {};
 }
 
 } // namespace quarnel::platform

@@ -8,6 +8,10 @@
 //   from an idle timer (say every second):
 //                 if (auto m = quarnel::platform::flushRegistryIfIdle(); !m.empty()) show m
 //   at exit:      if (auto m = quarnel::platform::closeRegistry(); !m.empty()) show m
+//   before an edit, once the user confirmed it:
+//                 if (auto m = quarnel::platform::backupBeforeFirstChange(); !m.empty())
+//                     show m and change nothing
+//                 then write what the edit may change with writeUndoFile()
 #pragma once
 
 #include <string>
@@ -39,5 +43,19 @@ std::string flushRegistryIfIdle(int quietMs = 1500);
 
 // Saves everything, releases the lock. Returns "" or a message for the user.
 std::string closeRegistry();
+
+// Copies the registry as it stands into <safetyFolder()>/<YYYY-MM-DD_HH-MM-SS>/
+// unless that was done earlier this session. Returns "" (made now or earlier, or
+// no writable registry is open) or a message for the user saying what failed
+// and that nothing was changed; until a backup is made, every change is refused.
+std::string backupBeforeFirstChange();
+
+// <registry directory>/quarnel-backups, or "" when no registry files are open.
+std::string safetyFolder();
+
+// Writes an undo file (a registry editor file) as
+// <safetyFolder()>/undo/<YYYY-MM-DD_HH-MM-SS>-<kind>.reg. `path` is set to the
+// file written; otherwise the result is a message for the user.
+std::string writeUndoFile(const std::string &kind, const std::string &bytes, std::string &path);
 
 } // namespace quarnel::platform

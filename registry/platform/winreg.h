@@ -1,4 +1,5 @@
-// The subset of the Win32 registry API that the registry object uses.
+// The subset of the Win32 registry API that the registry object uses: the ten
+// 8-bit calls and the two wide value calls.
 // On Windows this is the real API; elsewhere the same names, types, handle
 // values, constants and error codes are declared here and implemented by
 // our own registry layer (winreg_api.cpp on top of KeyStore).
@@ -15,6 +16,7 @@ typedef int32_t LONG;
 typedef LONG LSTATUS;
 typedef uint8_t BYTE;
 typedef char CHAR;
+typedef char16_t WCHAR;
 typedef int BOOL;
 typedef DWORD ACCESS_MASK;
 typedef ACCESS_MASK REGSAM;
@@ -23,6 +25,8 @@ typedef BYTE *LPBYTE;
 typedef const BYTE *LPCBYTE;
 typedef CHAR *LPSTR;
 typedef const CHAR *LPCSTR;
+typedef WCHAR *LPWSTR;
+typedef const WCHAR *LPCWSTR;
 typedef void *LPVOID;
 
 typedef struct HKEY__ *HKEY;
@@ -144,6 +148,12 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                 LPBYTE lpData, LPDWORD lpcbData);
 LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD Reserved, DWORD dwType,
+                              const BYTE *lpData, DWORD cbData);
+// The two wide calls pass value data as stored (string data stays UTF-16LE,
+// byte for byte), so copies and undo records keep what the 8-bit calls convert.
+LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData);
+LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD Reserved, DWORD dwType,
                               const BYTE *lpData, DWORD cbData);
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName);
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey);

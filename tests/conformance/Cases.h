@@ -22,5 +22,6 @@ void nonAsciiCases(const Key &s);
 void dataCases(const Key &s);
 void nestingCases(const Key &s);
 void optionCases(const Key &s);
+void wideValueCases(const Key &s);
 
 } // namespace conformance

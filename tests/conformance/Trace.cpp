@@ -223,6 +223,66 @@ LONG queryValue(const Key &key, const char *name, const QueryArgs &a)
     return rc;
 }
 
+WideName wide(const char16_t *text)
+{
+    WideName out;
+    for (; *text; ++text)
+        out.push_back(static_cast<WCHAR>(*text));
+    return out;
+}
+
+namespace {
+
+std::string quoteWide(const WCHAR *text)
+{
+    if (!text) return "null";
+    std::string out = "L\"";
+    for (; *text; ++text) {
+        const auto unit = static_cast<unsigned>(*text);
+        char b[8];
+        if (unit == '\\' || unit == '"')
+            out += std::string("\\") + static_cast<char>(unit);
+        else if (unit >= 0x20 && unit < 0x7F)
+            out += static_cast<char>(unit);
+        else {
+            std::snprintf(b, sizeof b, "\\u%04x", unit);
+            out += b;
+        }
+    }
+    return out + "\"";
+}
+
+} // namespace
+
+LONG setValueW(const Key &key, const WCHAR *name, DWORD type, const void *data, DWORD count)
+{
+    const LONG rc = RegSetValueExW(key.h, name, 0, type, static_cast<const BYTE *>(data), count);
+    emit("RegSetValueExW(" + key.label + ", " + quoteWide(name) + ", type=" + typeText(type) +
+         ", data=" + (data ? "[" + hex(data, count) + "]" : "null") +
+         ", count=" + std::to_string(count) + ") = " + std::to_string(rc));
+    return rc;
+}
+
+LONG queryValueW(const Key &key, const WCHAR *name, const QueryArgs &a)
+{
+    std::vector<unsigned char> buf(a.buffer < 0 ? 1 : static_cast<std::size_t>(a.buffer) + 1,
+                                   kFill);
+    DWORD type = kUnset;
+    DWORD count = a.buffer < 0 ? kUnset : static_cast<DWORD>(a.buffer);
+    DWORD reserved = 0;
+    const LONG rc = RegQueryValueExW(
+        key.h, name, a.reserved ? &reserved : nullptr, a.withType ? &type : nullptr,
+        a.buffer < 0 ? nullptr : buf.data(), a.withCount ? &count : nullptr);
+    emit("RegQueryValueExW(" + key.label + ", " + quoteWide(name) +
+         ", buffer=" + (a.buffer < 0 ? std::string("null") : std::to_string(a.buffer)) +
+         (a.withType ? "" : ", type=null") + (a.withCount ? "" : ", count=null") +
+         (a.reserved ? ", reserved=set" : "") + ") = " + std::to_string(rc) +
+         (a.withType ? " type=" + typeText(type) : "") +
+         (a.withCount ? " count=" + num(count) : "") +
+         (a.buffer < 0 ? "" : " data=" + dataText(buf, a.buffer + 1)));
+    return rc;
+}
+
 LONG queryInfo(const Key &key, const InfoArgs &a)
 {
     std::vector<char> cls(a.classBuffer < 0 ? 1 : static_cast<std::size_t>(a.classBuffer) + 1,

@@ -64,6 +64,12 @@ struct QueryArgs
 };
 LONG queryValue(const Key &key, const char *name, const QueryArgs &a = {});
 
+// The wide value calls; names are UTF-16 (WCHAR is 16 bits on both sides).
+using WideName = std::basic_string<WCHAR>;
+WideName wide(const char16_t *text);
+LONG setValueW(const Key &key, const WCHAR *name, DWORD type, const void *data, DWORD count);
+LONG queryValueW(const Key &key, const WCHAR *name, const QueryArgs &a = {});
+
 struct InfoArgs
 {
     int classBuffer = -1; // class buffer size

@@ -33,6 +33,7 @@ int main()
     dataCases(s);
     nestingCases(s);
     optionCases(s);
+    wideValueCases(s);
     deleteCases(s);
     rootCases(s);
     accessCases(s);

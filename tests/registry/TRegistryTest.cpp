@@ -221,6 +221,45 @@ TEST_F(TRegistryTest, PathsLongerThanTheCallsTakeWorkInSteps)
     EXPECT_EQ(quarnel::platform::openHandleCount(), handles);
 }
 
+TEST_F(TRegistryTest, StoredBytesPassUnchangedBothWays)
+{
+    // Data the 8-bit calls would convert or cut, under names that are not valid UTF-8.
+    const std::vector<std::pair<DWORD, std::vector<uint8_t>>> cases = {
+        {REG_SZ, {'a', 0, 'b', 0, 'c'}}, // odd length
+        {REG_SZ, {'a', 0, 'b', 0}},      // no terminator
+        {REG_MULTI_SZ, {'a', 0, 0, 0, 0x00, 0xD8, 0, 0}},
+        {REG_SZ, {}},
+        {REG_QWORD, {1, 2, 3, 4, 5, 6, 7, 8}},
+        {0x1234, {9}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const std::string name = "v\xE9\xFF" + std::to_string(i);
+        reg.StoreStored(name, cases[i].second, cases[i].first);
+        std::vector<uint8_t> bytes{42};
+        DWORD type = 0;
+        ASSERT_TRUE(reg.FetchStored(name, bytes, type)) << i;
+        EXPECT_EQ(bytes, cases[i].second) << i;
+        EXPECT_EQ(type, cases[i].first) << i;
+    }
+    // The same value the 8-bit calls address by that name.
+    EXPECT_EQ(reg.QueryValueSize("v\xE9\xFF"
+                                 "3"),
+              0);
+    std::vector<uint8_t> bytes;
+    DWORD type = 0;
+    EXPECT_FALSE(reg.FetchStored("missing", bytes, type));
+    ASSERT_EQ(RegDeleteKeyA(reg.RootHandle(), "Software\\Test\\Sub"), ERROR_SUCCESS);
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Test"));
+    TRegistry gone;
+    gone.SelectRoot(HKEY_CURRENT_USER);
+    ASSERT_TRUE(gone.OpenPath("\\Software\\Test"));
+    ASSERT_TRUE(reg.DeleteTree("\\Software\\Test"));
+    EXPECT_EQ(messageOf([&] { gone.StoreStored("v", {1}, REG_BINARY); }),
+              "Fehler beim Setzen der Daten für 'v'");
+    EXPECT_EQ(messageOf([&] { gone.FetchStored("v", bytes, type); }),
+              "Fehler beim Holen der Daten für 'v'");
+}
+
 TEST(TValueKindMapping, KindsAndTypes)
 {
     EXPECT_EQ(KindOfRegType(REG_MULTI_SZ), TValueKind::vkMultiString);

@@ -1,6 +1,7 @@
 #include "FileBackedStore.h"
 
 #include "../winreg.h"
+#include "Backups.h"
 #include "WinePrefix.h"
 #include "WineRegWriter.h"
 
@@ -355,10 +356,50 @@ long FileBackedStore::beforeChange(const RegKey &key)
         return ERROR_ACCESS_DENIED;
     if (!m_journalError.empty())
         return ERROR_CANTWRITE;
+    if (key.isVolatile) return ERROR_SUCCESS;
     // Outside the three hives only volatile keys may change: nothing else would be kept.
-    if (!key.isVolatile && hiveOf(key) < 0)
-        return ERROR_ACCESS_DENIED;
+    if (hiveOf(key) < 0) return ERROR_ACCESS_DENIED;
+    // Nothing changes without a backup; after a failed one, nothing changes until
+    // the user has been told (backupBeforeFirstChange) and it has been made.
+    if (m_backupFolder.empty() && (!m_backupFailure.empty() || !makeBackup()))
+        return ERROR_CANTWRITE;
     return ERROR_SUCCESS;
+}
+
+std::string FileBackedStore::safetyFolder() const
+{
+    return m_directory + "/" + kSafetyFolderName;
+}
+
+bool FileBackedStore::makeBackup()
+{
+    std::vector<BackupFile> files;
+    for (int i = 0; i < 3; ++i) {
+        const Hive &h = m_hives[i];
+        const std::string path = pathOf(i);
+        const FileId onDisk = fileIdOf(path);
+        if (!onDisk.exists && !h.dirty) continue; // a file that is not there is not invented
+        BackupFile file{kHiveFiles[i], path, {}};
+        // A file that is still what we loaded or saved, with nothing unsaved, is
+        // the hive byte for byte; otherwise the hive is written as it is in memory.
+        if (onDisk != h.id || h.dirty)
+            file.produce = [&h](const ChunkSink &sink) { writeHive(*h.root, h.preamble, sink); };
+        files.push_back(std::move(file));
+    }
+    std::string error;
+    m_backupFolder = wine::makeBackup(safetyFolder(), files, std::time(nullptr), m_sync, error);
+    if (m_backupFolder.empty())
+        m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
+                          "changed nothing.\n" +
+                          error;
+    return !m_backupFolder.empty();
+}
+
+std::string FileBackedStore::backupBeforeFirstChange()
+{
+    if (m_readOnly || !m_backupFolder.empty()) return {};
+    m_backupFailure.clear(); // asked again: try again
+    return makeBackup() ? std::string() : m_backupFailure;
 }
 
 void FileBackedStore::afterChange(RegKey &key, StoreChange change, std::u16string_view name)

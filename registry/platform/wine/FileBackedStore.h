@@ -56,6 +56,16 @@ public:
     // Whether saves wait for the data to reach the disk (on by default).
     void setSyncToDisk(bool sync) { m_sync = sync; }
 
+    // The registry as it stands, copied into the safety folder before the first
+    // change of the session; the first change makes it when nobody asked
+    // earlier. Returns "" (made now or before, or nothing can change) or a
+    // message for the user. While there is none, every change is refused.
+    std::string backupBeforeFirstChange();
+    // <directory>/quarnel-backups
+    std::string safetyFolder() const;
+    // The backup made this session, or "".
+    const std::string &backupFolder() const { return m_backupFolder; }
+
 private:
     class Hooks;
     struct Hive
@@ -78,6 +88,7 @@ private:
     static void replay(RegKey &root, const JournalRecord &record);
     std::string lockMessage(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
+    bool makeBackup();
 
     std::shared_ptr<KeyStore> m_store;
     std::shared_ptr<Hooks> m_hooks;
@@ -91,6 +102,8 @@ private:
     std::chrono::steady_clock::time_point m_lastChange;
     std::chrono::steady_clock::time_point m_retryAfter;
     std::string m_lastFailure;
+    std::string m_backupFolder;
+    std::string m_backupFailure; // why the backup failed; changes are refused meanwhile
 };
 
 } // namespace quarnel::platform::wine

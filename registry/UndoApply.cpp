@@ -1,0 +1,76 @@
+#include "UndoApply.h"
+
+#include "KeyParts.h"
+#include "RegistryPathText.h"
+#include "TRegistry.h"
+#include "ValueText.h"
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+void ApplySection(const RegEditSection &section, std::vector<std::string> &failures)
+{
+    const RegistryPathText at = RegistryPathText::fromFull(section.path);
+    if (!at.root()) {
+        failures.push_back("not a registry root: " + section.path);
+        return;
+    }
+    TRegistry reg;
+    reg.SelectRoot(at.root());
+    if (section.removal) {
+        // Nothing to do when the key is not there (the edit never created it).
+        if (KeyExistsByParts(at.root(), at.parts()) && !DeleteTreeByParts(reg, at.parts()))
+            failures.push_back("not deleted: " + section.path);
+        return;
+    }
+    try {
+        CreateKeyByParts(reg, at.parts());
+    } catch (const ERegistryException &) {
+        failures.push_back("not created: " + section.path);
+        return;
+    }
+    if (!OpenKeyByParts(reg, at.parts())) {
+        failures.push_back("not opened: " + section.path);
+        return;
+    }
+    for (const RegEditValue &value : section.values) {
+        const std::string shown =
+            section.path + "\\" + (value.name.empty() ? std::string(kStandardName) : value.name);
+        if (value.removal) {
+            if (reg.HasValue(value.name) && !reg.RemoveValue(value.name))
+                failures.push_back("not deleted: " + shown);
+            continue;
+        }
+        try {
+            reg.StoreStored(value.name, value.data, value.type);
+        } catch (const ERegistryException &) {
+            failures.push_back("not restored: " + shown);
+        }
+    }
+}
+
+} // namespace
+
+std::vector<std::string> ApplyUndo(const RegEditFile &file)
+{
+    std::vector<std::string> failures;
+    for (const RegEditSection &section : file.sections)
+        ApplySection(section, failures);
+    return failures;
+}
+
+std::vector<std::string> ApplyUndoFile(const std::string &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return {"cannot read " + path};
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    RegEditFile file;
+    const RegEditParseResult parsed = RegEditFile::parse(bytes.str(), file);
+    if (!parsed.ok)
+        return {path + ":" + std::to_string(parsed.line) + ": " + parsed.message +
+                "; nothing was changed"};
+    return ApplyUndo(file);
+}

@@ -1,0 +1,84 @@
+// The two wide value calls on the active KeyStore. They move value data as it
+// is stored, so string data of any length (odd, unterminated) passes unchanged;
+// results follow Wine's advapi32.
+#include "winreg.h"
+
+#include "HandleTable.h"
+#include "KeyStore.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace quarnel::platform;
+
+namespace {
+
+constexpr std::size_t kMaxValueNameUnits = 16383;
+
+std::u16string nameOf(LPCWSTR name)
+{
+    return name ? std::u16string(name) : std::u16string();
+}
+
+bool isStringType(DWORD type)
+{
+    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
+}
+
+} // namespace
+
+extern "C" {
+
+LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
+                                LPBYTE lpData, LPDWORD lpcbData)
+{
+    if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
+    if (!hKey) return ERROR_INVALID_HANDLE;
+    // Wine clears a size query's count before the lookup; the type it leaves alone.
+    if (lpcbData && !lpData) *lpcbData = 0;
+    RegKey *key;
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
+    const RegValue *value = key->findValue(nameOf(lpValueName));
+    if (!value) return ERROR_FILE_NOT_FOUND;
+    if (lpType) *lpType = value->type;
+    const auto data = value->data();
+    const DWORD size = static_cast<DWORD>(data.size());
+    if (!lpData) {
+        if (lpcbData) *lpcbData = size;
+        return ERROR_SUCCESS;
+    }
+    const DWORD room = *lpcbData;
+    *lpcbData = size;
+    if (size > room) return ERROR_MORE_DATA;
+    std::memcpy(lpData, data.data(), size);
+    // String data whose last unit is not NUL gets one past its end when it fits,
+    // as Wine does (Wine also writes it when the buffer is a byte short; we never
+    // write past the caller's buffer).
+    if (isStringType(value->type) && size > 0 && room >= 2 && size <= room - 2) {
+        const bool lastUnitSet = size == 1 ? data[0] != 0 : (data[size - 2] | data[size - 1]) != 0;
+        if (lastUnitSet) lpData[size] = lpData[size + 1] = 0;
+    }
+    return ERROR_SUCCESS;
+}
+
+LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwType,
+                              const BYTE *lpData, DWORD cbData)
+{
+    if (!lpData && cbData) return ERROR_NOACCESS;
+    RegKey *key;
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
+    const std::u16string name = nameOf(lpValueName);
+    if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
+    // Wine also counts a NUL unit found just past cbData; we never read beyond
+    // what the caller said it gave us.
+    const std::vector<uint8_t> data(lpData, lpData ? lpData + cbData : lpData);
+    KeyStore &store = activeStore();
+    if (long rc = store.hooks().beforeChange(*key)) return static_cast<LONG>(rc);
+    key->setValue(name, dwType, data);
+    key->lastWriteTime = KeyStore::now();
+    store.hooks().afterChange(*key, StoreChange::ValueSet, name);
+    return ERROR_SUCCESS;
+}
+
+} // extern "C"

@@ -1,0 +1,287 @@
+#include "Backups.h"
+
+#include "WinePrefix.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace quarnel::platform::wine {
+
+namespace {
+
+constexpr const char *kPartialPrefix = ".partial-";
+constexpr int kMaxSuffix = 1000;
+
+std::string describe(const std::string &what, const std::string &path)
+{
+    return "cannot " + what + " " + path + ": " + std::strerror(errno);
+}
+
+// A folder of ours: made 0700 when missing; one that is a symbolic link or no
+// folder at all is refused, not followed.
+bool ensureFolder(const std::string &path, std::string &error)
+{
+    if (::mkdir(path.c_str(), 0700) == 0 || errno == EEXIST) {
+        struct stat st
+        {
+        };
+        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return true;
+        error = path + " is not a folder (a symbolic link or a file is in the way)";
+        return false;
+    }
+    error = describe("create the folder", path);
+    return false;
+}
+
+bool writeAll(int fd, std::string_view chunk)
+{
+    for (std::size_t done = 0; done < chunk.size();) {
+        const ssize_t w = ::write(fd, chunk.data() + done, chunk.size() - done);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
+        done += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+bool copyInto(int to, int from)
+{
+    // In the kernel where it can; by reading and writing where it cannot.
+    for (;;) {
+        const ssize_t n = ::copy_file_range(from, nullptr, to, nullptr, std::size_t(1) << 30, 0);
+        if (n == 0) return true;
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+    }
+    if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
+    std::vector<char> buffer(1 << 20);
+    for (;;) {
+        const ssize_t r = ::read(from, buffer.data(), buffer.size());
+        if (r < 0 && errno == EINTR) continue;
+        if (r <= 0) return r == 0;
+        if (!writeAll(to, {buffer.data(), static_cast<std::size_t>(r)})) return false;
+    }
+}
+
+bool writeBackupFile(const std::string &folder, const BackupFile &file, bool sync,
+                     std::string &error)
+{
+    const std::string path = folder + "/" + file.name;
+    int source = -1;
+    struct stat original
+    {
+    };
+    const bool hasOriginal =
+        !file.original.empty() && ::stat(file.original.c_str(), &original) == 0;
+    if (!file.produce) {
+        source = ::open(file.original.c_str(), O_RDONLY | O_CLOEXEC);
+        if (source < 0) {
+            error = describe("read", file.original);
+            return false;
+        }
+    }
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = describe("create", path);
+        if (source >= 0) ::close(source);
+        return false;
+    }
+    bool ok = !hasOriginal || ::fchmod(fd, original.st_mode & 0777) == 0;
+    if (ok && source >= 0) {
+        ok = copyInto(fd, source);
+    } else if (ok) {
+        file.produce([&ok, fd](std::string_view chunk) { ok = ok && writeAll(fd, chunk); });
+    }
+    if (ok && sync) ok = ::fdatasync(fd) == 0;
+    if (!ok) error = describe("write", path);
+    if (::close(fd) != 0 && ok) {
+        error = describe("write", path);
+        ok = false;
+    }
+    if (source >= 0) ::close(source);
+    return ok;
+}
+
+bool syncFolder(const std::string &path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+
+// Renames `from` to `base` + `extension`, or to `base` + "-N" + `extension`
+// when that is taken; never over anything. Returns the new path or "".
+std::string renameFree(const std::string &from, const std::string &base,
+                       const std::string &extension, std::string &error)
+{
+    for (int n = 1; n <= kMaxSuffix; ++n) {
+        const std::string to = base + (n == 1 ? "" : "-" + std::to_string(n)) + extension;
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+            return to;
+        if (errno != EEXIST && errno != ENOTEMPTY) {
+            error = describe("rename " + from + " to", to);
+            return {};
+        }
+    }
+    error = "no free name for " + base + extension;
+    return {};
+}
+
+// The registry files of one backup folder, and the folder when that empties it.
+void removeBackupFolder(int safetyFd, const std::string &name)
+{
+    const int fd =
+        ::openat(safetyFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return;
+    for (const char *file : kHiveFiles) {
+        struct stat st
+        {
+        };
+        if (::fstatat(fd, file, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+            ::unlinkat(fd, file, 0);
+    }
+    ::close(fd);
+    ::unlinkat(safetyFd, name.c_str(), AT_REMOVEDIR); // fails when anything else is in it
+}
+
+// Backup folders sort by their time stamp, then by their suffix as a number.
+bool newerFirst(const std::string &a, const std::string &b)
+{
+    const auto number = [](const std::string &name) {
+        return name.size() > 19 ? std::stoi(name.substr(20)) : 1;
+    };
+    const int order = a.compare(0, 19, b, 0, 19);
+    return order != 0 ? order > 0 : number(a) > number(b);
+}
+
+} // namespace
+
+std::string timeStamp(std::time_t when)
+{
+    std::tm local{};
+    localtime_r(&when, &local);
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", &local);
+    return text;
+}
+
+bool isBackupFolderName(std::string_view name)
+{
+    constexpr std::string_view shape = "dddd-dd-dd_dd-dd-dd";
+    if (name.size() < shape.size()) return false;
+    for (std::size_t i = 0; i < shape.size(); ++i)
+        if (shape[i] == 'd' ? !std::isdigit(static_cast<unsigned char>(name[i]))
+                            : name[i] != shape[i])
+            return false;
+    if (name.size() == shape.size()) return true;
+    // A suffix: "-" and a number from 2, as renameFree makes them.
+    const std::string_view suffix = name.substr(shape.size());
+    if (suffix.size() < 2 || suffix.size() > 5 || suffix[0] != '-' || suffix[1] == '0')
+        return false;
+    return std::all_of(suffix.begin() + 1, suffix.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+}
+
+std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
+                       std::time_t when, bool syncToDisk, std::string &error)
+{
+    if (!ensureFolder(safetyFolder, error)) return {};
+    const std::string stamp = timeStamp(when);
+    std::string partial = safetyFolder + "/" + kPartialPrefix + stamp + "-XXXXXX";
+    if (!::mkdtemp(partial.data())) {
+        error = describe("create a folder in", safetyFolder);
+        return {};
+    }
+    bool ok = true;
+    for (const BackupFile &file : files)
+        if (!writeBackupFile(partial, file, syncToDisk, error)) {
+            ok = false;
+            break;
+        }
+    if (ok && syncToDisk && !syncFolder(partial)) {
+        error = describe("write", partial);
+        ok = false;
+    }
+    const std::string made = ok ? renameFree(partial, safetyFolder + "/" + stamp, "", error) : "";
+    if (made.empty()) {
+        for (const BackupFile &file : files)
+            ::unlink((partial + "/" + file.name).c_str());
+        ::rmdir(partial.c_str());
+        return {};
+    }
+    if (syncToDisk) syncFolder(safetyFolder);
+    pruneBackups(safetyFolder, kBackupsKept, made.substr(safetyFolder.size() + 1));
+    return made;
+}
+
+void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare)
+{
+    const int safetyFd =
+        ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (safetyFd < 0) return;
+    DIR *dir = ::fdopendir(::dup(safetyFd));
+    std::vector<std::string> backups, leftovers;
+    while (dir) {
+        const dirent *entry = ::readdir(dir);
+        if (!entry) break;
+        const std::string name = entry->d_name;
+        struct stat st
+        {
+        };
+        if (::fstatat(safetyFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISDIR(st.st_mode))
+            continue;
+        if (isBackupFolderName(name))
+            backups.push_back(name);
+        else if (name.starts_with(kPartialPrefix))
+            leftovers.push_back(name);
+    }
+    if (dir) ::closedir(dir);
+    std::sort(backups.begin(), backups.end(), newerFirst);
+    std::size_t kept = 0;
+    for (const std::string &name : backups)
+        if (name != spare && kept++ >= keep) removeBackupFolder(safetyFd, name);
+    for (const std::string &name : leftovers)
+        removeBackupFolder(safetyFd, name);
+    ::close(safetyFd);
+}
+
+std::string writeUndoFile(const std::string &safetyFolder, const std::string &kind,
+                          std::string_view bytes, std::time_t when, bool syncToDisk,
+                          std::string &error)
+{
+    const std::string folder = safetyFolder + "/" + kUndoFolderName;
+    if (!ensureFolder(safetyFolder, error) || !ensureFolder(folder, error)) return {};
+    const std::string stamp = timeStamp(when);
+    std::string temp = folder + "/" + kPartialPrefix + stamp + "-XXXXXX";
+    const int fd = ::mkostemp(temp.data(), O_CLOEXEC); // O_EXCL, mode 0600
+    if (fd < 0) {
+        error = describe("create a file in", folder);
+        return {};
+    }
+    bool ok = writeAll(fd, bytes) && (!syncToDisk || ::fdatasync(fd) == 0);
+    if (!ok) error = describe("write", temp);
+    if (::close(fd) != 0 && ok) {
+        error = describe("write", temp);
+        ok = false;
+    }
+    const std::string made =
+        ok ? renameFree(temp, folder + "/" + stamp + "-" + kind, ".reg", error) : "";
+    if (made.empty()) {
+        ::unlink(temp.c_str());
+        return {};
+    }
+    if (syncToDisk) syncFolder(folder);
+    return made;
+}
+
+} // namespace quarnel::platform::wine

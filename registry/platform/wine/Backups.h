@@ -1,0 +1,56 @@
+// The safety folder beside the registry files (quarnel-backups/): a copy of the
+// registry made before the first change of a session, one folder per backup
+// named after its time (YYYY-MM-DD_HH-MM-SS), the newest ten kept; and undo/,
+// the files that give back single edits. Nothing here follows a symbolic link
+// or replaces a file it did not make.
+#pragma once
+
+#include "AtomicFile.h"
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarnel::platform::wine {
+
+inline constexpr const char *kSafetyFolderName = "quarnel-backups";
+inline constexpr const char *kUndoFolderName = "undo";
+inline constexpr std::size_t kBackupsKept = 10;
+
+// One file of a backup.
+struct BackupFile
+{
+    std::string name;     // inside the backup folder (system.reg...)
+    std::string original; // the registry file: its mode is kept, and it is copied when
+                          // `produce` is empty
+    std::function<void(const ChunkSink &)> produce; // else the content, piece by piece
+};
+
+// "YYYY-MM-DD_HH-MM-SS" in local time.
+std::string timeStamp(std::time_t when);
+
+// Whether `name` is a backup folder's: a time stamp, perhaps with "-2", "-3"...
+bool isBackupFolderName(std::string_view name);
+
+// Writes the files into a hidden folder inside `safetyFolder` (made when
+// missing) and renames that into place under the time stamp, with a suffix when
+// the name is taken, so that a backup cut short never looks complete. Then
+// removes backups beyond the newest kBackupsKept. Returns the folder made, or ""
+// with `error` saying what failed where.
+std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
+                       std::time_t when, bool syncToDisk, std::string &error);
+
+// Removes the backup folders older than the newest `keep` (never `spare`):
+// only the registry files in them, then the folder if nothing else is left.
+// Leftovers of backups cut short go too.
+void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare = {});
+
+// Writes `bytes` as "<stamp>-<kind>.reg" (with a suffix when taken) into the
+// undo folder inside `safetyFolder`. Returns its path, or "" with `error` set.
+std::string writeUndoFile(const std::string &safetyFolder, const std::string &kind,
+                          std::string_view bytes, std::time_t when, bool syncToDisk,
+                          std::string &error);
+
+} // namespace quarnel::platform::wine

@@ -1,0 +1,161 @@
+#include "RegEditFile.h"
+#include "WideText.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<uint8_t> utf16(std::u16string_view units)
+{
+    std::vector<uint8_t> data;
+    for (char16_t u : units)
+        data.insert(data.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
+    return data;
+}
+
+std::vector<uint8_t> bytes(std::string_view s)
+{
+    return {s.begin(), s.end()};
+}
+
+// The written file as 8-bit text, after checking its byte-order mark.
+std::string textOf(const std::string &file)
+{
+    EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
+    std::u16string units;
+    for (std::size_t i = 2; i + 1 < file.size(); i += 2)
+        units.push_back(char16_t(uint8_t(file[i]) | uint8_t(file[i + 1]) << 8));
+    return BytesFromWide(units);
+}
+
+std::string fileOf(std::string_view text)
+{
+    std::string file = "\xFF\xFE";
+    for (char16_t u : WideFromBytes(text))
+        file += {char(u & 0xFF), char(u >> 8)};
+    return file;
+}
+
+} // namespace
+
+TEST(RegEditFile, WritesFriendlyFormsOnlyWhereExact)
+{
+    RegEditFile file;
+    file.sections.push_back({"HKEY_CURRENT_USER\\Software\\Gone", true, {}});
+    file.sections.push_back(
+        {"HKEY_CURRENT_USER\\Software\\k]x \"q\"",
+         false,
+         {
+             {"", false, 1, utf16(std::u16string(u"def\0", 4))},
+             {"q\"b\\", false, 1, utf16(std::u16string(u"a\r\nb\t\"\\\0", 8))},
+             {"empty", false, 1, utf16(std::u16string(u"\0", 1))},
+             {"none", false, 1, {}},
+             {"odd", false, 1, bytes(std::string("a\0b", 3))},
+             {"noterm", false, 1, utf16(u"ab")},
+             {"embedded", false, 1, utf16(std::u16string(u"a\0b\0", 4))},
+             {"expand", false, 2, utf16(std::u16string(u"%A%\0", 4))},
+             {"dw", false, 4, {0x78, 0x56, 0x34, 0x12}},
+             {"short dw", false, 4, {1, 2}},
+             {"qw", false, 11, {1, 2, 3, 4, 5, 6, 7, 8}},
+             {"odd type", false, 0xffff0012, {}},
+             {"bin", false, 3, {}},
+             {"one byte", false, 7, {'a'}},
+             {"caf\xC3\xA9 \xE9", false, 0, {}}, // the last byte is not valid UTF-8
+             {"old", true, 0, {}},
+         }});
+    file.sections.push_back({"HKEY_LOCAL_MACHINE\\Software\\B", false, {{"", true, 0, {}}}});
+    EXPECT_EQ(textOf(file.write()), "Windows Registry Editor Version 5.00\r\n"
+                                    "\r\n"
+                                    "[-HKEY_CURRENT_USER\\Software\\Gone]\r\n"
+                                    "\r\n"
+                                    "[HKEY_CURRENT_USER\\Software\\k]x \"q\"]\r\n"
+                                    "@=\"def\"\r\n"
+                                    "\"q\\\"b\\\\\"=\"a\\r\\nb\t\\\"\\\\\"\r\n"
+                                    "\"empty\"=\"\"\r\n"
+                                    "\"none\"=hex(1):\r\n"
+                                    "\"odd\"=hex(1):61,00,62\r\n"
+                                    "\"noterm\"=hex(1):61,00,62,00\r\n"
+                                    "\"embedded\"=hex(1):61,00,00,00,62,00,00,00\r\n"
+                                    "\"expand\"=hex(2):25,00,41,00,25,00,00,00\r\n"
+                                    "\"dw\"=dword:12345678\r\n"
+                                    "\"short dw\"=hex(4):01,02\r\n"
+                                    "\"qw\"=hex(b):01,02,03,04,05,06,07,08\r\n"
+                                    "\"odd type\"=hex(ffff0012):\r\n"
+                                    "\"bin\"=hex:\r\n"
+                                    "\"caf\xC3\xA9 \xE9\"=hex(0):\r\n"
+                                    "\"old\"=-\r\n"
+                                    "\r\n"
+                                    "[HKEY_LOCAL_MACHINE\\Software\\B]\r\n"
+                                    "@=-\r\n"
+                                    "\r\n"
+                                    "[HKEY_CURRENT_USER\\Software\\k]x \"q\"]\r\n"
+                                    "\"one byte\"=hex(7):61\r\n"
+                                    "\r\n");
+}
+
+TEST(RegEditFile, ReadsBackWhatItWrites)
+{
+    std::vector<uint8_t> big(5000);
+    for (std::size_t i = 0; i < big.size(); ++i)
+        big[i] = uint8_t(i * 7);
+    RegEditFile file;
+    file.sections.push_back({"HKEY_CURRENT_USER\\Software\\New\\Path", true, {}});
+    file.sections.push_back(
+        {"HKEY_USERS\\.Default\\caf\xC3\xA9\xFF\\\xED\xA0\x80 [x]",
+         false,
+         {
+             {"", false, 1, utf16(std::u16string(u"\0", 1))},
+             {"\xE9\xFE name \"@\"", false, 1, utf16(std::u16string(u"\r\n\\\"\xd800\0", 6))},
+             {"@", false, 2, bytes(std::string("a\0b", 3))},
+             {"big", false, 3, big},
+             {"dw", false, 4, {0, 0, 0, 0x80}},
+             {"none", false, 0, {}},
+             {"gone", true, 0, {}},
+         }});
+    RegEditFile back;
+    const auto r = RegEditFile::parse(file.write(), back);
+    ASSERT_TRUE(r.ok) << r.line << ": " << r.message;
+    EXPECT_EQ(back.sections, file.sections);
+}
+
+TEST(RegEditFile, ReadsTheEditorsExportsAndReportsErrorsByLine)
+{
+    RegEditFile file;
+    auto r = RegEditFile::parse(fileOf("Windows Registry Editor Version 5.00\r\n\r\n"
+                                       "; a comment\r\n"
+                                       "[HKEY_CURRENT_USER\\Software\\Exp]\r\n"
+                                       "\"spaced\" = \"x\\qy\" ; text after the string\r\n"
+                                       "\"wrapped\"=hex(7):61,00,\\\r\n"
+                                       "00,  00 ,\\\r\n"
+                                       "\t\t0,0\r\n"
+                                       "\"short\"=dword:2a\r\n"
+                                       "\"crlf\"=\"a\\r\\nb\"\r\n"),
+                                file);
+    ASSERT_TRUE(r.ok) << r.line << ": " << r.message;
+    ASSERT_EQ(file.sections.size(), 1u);
+    const auto &v = file.sections[0].values;
+    ASSERT_EQ(v.size(), 4u);
+    EXPECT_EQ(v[0].data, utf16(std::u16string(u"xqy\0", 4)));
+    EXPECT_EQ(v[1].data, (std::vector<uint8_t>{0x61, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(v[2].data, (std::vector<uint8_t>{0x2a, 0, 0, 0}));
+    EXPECT_EQ(v[3].data, utf16(std::u16string(u"a\r\nb\0", 5)));
+    // Plain UTF-8 with LF line ends reads too.
+    r = RegEditFile::parse(
+        "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\A]\n@=\"\xC3\xA9\"\n", file);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(file.sections[0].values[0].data, utf16(std::u16string(u"\u00e9\0", 2)));
+
+    const std::pair<const char *, std::size_t> errors[] = {
+        {"REGEDIT4\r\n", 1},
+        {"Windows Registry Editor Version 5.00\r\n\"v\"=\"x\"\r\n", 2},
+        {"Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=hex:0102\r\n", 3},
+        {"Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=str(2):\"x\"\r\n",
+         3},
+        {"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A\r\n", 3},
+    };
+    for (const auto &[text, line] : errors) {
+        r = RegEditFile::parse(fileOf(text), file);
+        EXPECT_FALSE(r.ok) << text;
+        EXPECT_EQ(r.line, line) << text << r.message;
+    }
+}

@@ -1,0 +1,227 @@
+#include "TRegistry.h"
+#include "UndoApply.h"
+#include "UndoCapture.h"
+#include "platform/KeyStore.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+
+using namespace quarnel::platform;
+
+namespace {
+
+constexpr const char *kRoot = "HKEY_CURRENT_USER";
+
+std::vector<uint8_t> utf16(std::u16string_view units)
+{
+    std::vector<uint8_t> data;
+    for (char16_t u : units)
+        data.insert(data.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
+    return data;
+}
+
+std::vector<uint8_t> bytes(std::string_view s)
+{
+    return {s.begin(), s.end()};
+}
+
+RegKey &keyAt(std::u16string_view path)
+{
+    return activeStore().ensurePath(activeStore().users(),
+                                    std::u16string(u"S-1-5-21-0-0-0-1000\\Software\\Area\\") +
+                                        std::u16string(path));
+}
+
+// Every value type in odd shapes, a default value, names beyond ASCII.
+void fillValues(RegKey &key)
+{
+    key.setValue(u"", REG_SZ, utf16(std::u16string(u"default\0", 8)));
+    key.setValue(u"odd", REG_SZ, bytes(std::string("a\0b", 3)));
+    key.setValue(u"noterm", REG_SZ, utf16(u"ab"));
+    key.setValue(u"one", REG_SZ, std::vector<uint8_t>{'x'});
+    key.setValue(u"embedded", REG_SZ, utf16(std::u16string(u"a\0b\0", 4)));
+    key.setValue(u"multi", REG_MULTI_SZ, utf16(std::u16string(u"a\0\xd800\0\0", 5)));
+    key.setValue(u"qword", REG_QWORD, std::vector<uint8_t>{1, 2, 3, 4, 5, 6, 7, 8});
+    key.setValue(u"none", REG_NONE, {});
+    key.setValue(u"odd type", 0xFFFF0012, std::vector<uint8_t>{7});
+    key.setValue(u"q\"b\\ \u00e9 \xdc80", REG_DWORD, std::vector<uint8_t>{1, 2});
+}
+
+// The area as stored: every key and every value's type and bytes.
+using Dump = std::map<std::u16string, std::pair<uint32_t, std::vector<uint8_t>>>;
+
+Dump dump()
+{
+    Dump out;
+    std::vector<std::pair<const RegKey *, std::u16string>> todo{{&keyAt(u""), u""}};
+    while (!todo.empty()) {
+        const auto [key, path] = todo.back();
+        todo.pop_back();
+        out[path + u"\\"] = {~0u, {}};
+        for (const RegValue &v : key->values)
+            out[path + u":" + std::u16string(v.name())] = {v.type, v.dataCopy()};
+        for (const auto &child : key->subkeys)
+            todo.push_back({child.get(), path + u"\\" + child->name});
+    }
+    return out;
+}
+
+class UndoRecordTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        setActiveStore(std::make_shared<KeyStore>());
+        fillValues(keyAt(u"Tree"));
+        fillValues(keyAt(u"Tree\\A\\B"));
+        keyAt(u"Tree\\Empty");
+        keyAt(u"Vals").setValue(u"single", REG_SZ, utf16(std::u16string(u"text\0", 5)));
+        keyAt(u"Dflt").setValue(u"", REG_SZ, utf16(std::u16string(u"was set\0", 8)));
+        keyAt(u"Ren").setValue(u"old name", REG_SZ, bytes(std::string("o\0d\0d", 5)));
+        fillValues(keyAt(u"Move\\Foo"));
+        keyAt(u"Move\\Foo\\Sub").setValue(u"deep", REG_BINARY, std::vector<uint8_t>{1, 2, 3});
+        // Longer than one 8-bit call takes: reached one name at a time.
+        keyAt(u"Move\\Foo\\Sub\\" + std::u16string(120, u'L') + u"\\" + std::u16string(120, u'M'))
+            .setValue(u"far", REG_SZ, utf16(std::u16string(u"down\0", 5)));
+        reg.SelectRoot(HKEY_CURRENT_USER);
+    }
+
+    // Writes the record, reads it back and applies it.
+    std::vector<std::string> undo(const UndoCapture &capture)
+    {
+        RegEditFile file;
+        const auto parsed = RegEditFile::parse(capture.file().write(), file);
+        EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
+        return ApplyUndo(file);
+    }
+
+    void open(const std::string &key) { ASSERT_TRUE(reg.OpenPath("\\Software\\Area\\" + key)); }
+
+    TRegistry reg;
+};
+
+} // namespace
+
+TEST_F(UndoRecordTest, UndoOfADeleteGivesEverythingBack)
+{
+    const Dump before = dump();
+    UndoCapture capture;
+    capture.captureKey(kRoot, "\\Software\\Area\\Tree\\");
+    capture.captureValue(kRoot, "Software\\Area\\Vals\\", "single");
+    capture.captureValue(kRoot, "Software\\Area\\Vals\\", ""); // does not exist
+    capture.captureValue(kRoot, "Software\\Area\\Dflt\\", "");
+    ASSERT_TRUE(reg.DeleteTree("\\Software\\Area\\Tree"));
+    open("Vals");
+    ASSERT_TRUE(reg.RemoveValue("single"));
+    reg.WriteText("", "");
+    open("Dflt");
+    reg.WriteText("", "");
+    reg.ClosePath();
+    ASSERT_NE(dump(), before);
+    EXPECT_EQ(undo(capture), std::vector<std::string>{});
+    EXPECT_EQ(dump(), before);
+}
+
+TEST_F(UndoRecordTest, UndoOfAReplaceGivesBackWhateverPartHappened)
+{
+    const std::vector<std::function<void()>> steps = {
+        [&] {
+            open("Vals");
+            reg.WriteText("single", "new text");
+        },
+        [&] {
+            open("Ren");
+            reg.RenameValueName("old name", "new name");
+        },
+        [&] { reg.RelocateKey("\\Software\\Area\\Move\\Foo", "\\Software\\Area\\New\\Bar", true); },
+    };
+    for (std::size_t done = 0; done <= steps.size(); ++done) {
+        SetUp();
+        const Dump before = dump();
+        UndoCapture capture;
+        capture.captureValue(kRoot, "Software\\Area\\Vals", "single");
+        capture.captureValue(kRoot, "Software\\Area\\Ren", "old name");
+        capture.captureNewValueName(kRoot, "Software\\Area\\Ren", "new name");
+        capture.captureKey(kRoot, "Software\\Area\\Move\\Foo");
+        capture.captureNewKeyPath(kRoot, "Software\\Area\\New\\Bar");
+        for (std::size_t i = 0; i < done; ++i) {
+            const Dump stepBefore = dump();
+            steps[i]();
+            ASSERT_NE(dump(), stepBefore) << "step " << i << " changed nothing";
+        }
+        reg.ClosePath();
+        EXPECT_EQ(undo(capture), std::vector<std::string>{}) << done;
+        EXPECT_EQ(dump(), before) << done << " steps done";
+    }
+}
+
+TEST_F(UndoRecordTest, CaptureRecordsOnlyWhatTheEditCanChange)
+{
+    UndoCapture capture;
+    EXPECT_TRUE(capture.empty());
+    // A rename onto an existing name and a move onto an existing key do nothing.
+    capture.captureNewValueName(kRoot, "Software\\Area\\Ren", "OLD NAME");
+    capture.captureNewKeyPath(kRoot, "Software\\Area\\Move");
+    // Nothing below a root can go as a whole; a missing key has nothing to give back.
+    capture.captureKey(kRoot, "\\");
+    capture.captureKey(kRoot, "Software\\Area\\Missing");
+    capture.captureValue(kRoot, "Software\\Area\\Missing", "v");
+    capture.captureKey("HKEY_NOWHERE", "Software");
+    EXPECT_TRUE(capture.empty());
+
+    // A link is kept as itself; what lies behind it is not its content.
+    RegKey &link = keyAt(u"Tree\\Link");
+    link.isLink = true;
+    const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\Area\\Move";
+    link.setValue(u"SymbolicLinkValue", REG_LINK, utf16(target));
+    capture.captureKey(kRoot, "Software\\Area\\Tree");
+    // The same key or value twice is recorded once.
+    capture.captureKey(kRoot, "Software\\Area\\Tree\\");
+    capture.captureValue(kRoot, "Software\\Area\\Vals", "single");
+    capture.captureValue(kRoot, "\\Software\\Area\\Vals\\", "single");
+    const RegEditFile file = capture.file();
+    std::vector<std::string> paths;
+    for (const RegEditSection &s : file.sections)
+        paths.push_back(s.path);
+    const std::string area = "HKEY_CURRENT_USER\\Software\\Area\\";
+    EXPECT_EQ(paths,
+              (std::vector<std::string>{area + "Tree", area + "Tree\\A", area + "Tree\\A\\B",
+                                        area + "Tree\\Empty", area + "Tree\\Link", area + "Vals"}));
+    EXPECT_EQ(file.sections[4].values.size(), 1u);
+    EXPECT_EQ(file.sections[5].values.size(), 1u);
+}
+
+TEST_F(UndoRecordTest, ApplyGoesOnPastFailuresAndNamesThem)
+{
+    // Refuses every change to keys named Locked.
+    struct LockedKeys : StoreHooks
+    {
+        long beforeChange(const RegKey &key) override
+        {
+            return key.name == u"Locked" ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+        }
+    };
+    keyAt(u"Locked").setValue(u"present", REG_DWORD, std::vector<uint8_t>{1, 0, 0, 0});
+    keyAt(u"Locked\\Child");
+    activeStore().setHooks(std::make_shared<LockedKeys>());
+    const std::string area = "HKEY_CURRENT_USER\\Software\\Area\\";
+    RegEditFile file;
+    file.sections = {
+        {"HKEY_NOWHERE\\Software", false, {{"v", false, REG_DWORD, {1, 0, 0, 0}}}},
+        {area + "Locked\\Child", true, {}},
+        {area + "Never\\There", true, {}},
+        {area + "Locked", false, {{"v", false, REG_DWORD, {1, 0, 0, 0}}, {"present", true, 0, {}}}},
+        {area + "After", false, {{"", false, REG_SZ, utf16(std::u16string(u"ok\0", 3))}}},
+    };
+    EXPECT_EQ(ApplyUndo(file), (std::vector<std::string>{
+                                   "not a registry root: HKEY_NOWHERE\\Software",
+                                   "not deleted: " + area + "Locked\\Child",
+                                   "not restored: " + area + "Locked\\v",
+                                   "not deleted: " + area + "Locked\\present",
+                               }));
+    EXPECT_EQ(keyAt(u"After").findValue(u"")->dataCopy(), utf16(std::u16string(u"ok\0", 3)));
+    EXPECT_EQ(ApplyUndoFile("/nonexistent/undo.reg"),
+              std::vector<std::string>{"cannot read /nonexistent/undo.reg"});
+}
