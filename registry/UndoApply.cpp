@@ -1,6 +1,5 @@
 #include "UndoApply.h"
 
-#include "KeyParts.h"
 #include "RegistryPathText.h"
 #include "TRegistry.h"
 #include "ValueText.h"
@@ -19,19 +18,20 @@ void ApplySection(const RegEditSection &section, std::vector<std::string> &failu
     }
     TRegistry reg;
     reg.SelectRoot(at.root());
+    const std::string path = "\\" + at.below();
     if (section.removal) {
         // Nothing to do when the key is not there (the edit never created it).
-        if (KeyExistsByParts(at.root(), at.parts()) && !DeleteTreeByParts(reg, at.parts()))
+        if (reg.HasKey(path) && !reg.DeleteTree(path))
             failures.push_back("not deleted: " + section.path);
         return;
     }
     try {
-        CreateKeyByParts(reg, at.parts());
+        reg.CreatePath(path);
     } catch (const ERegistryException &) {
         failures.push_back("not created: " + section.path);
         return;
     }
-    if (!OpenKeyByParts(reg, at.parts())) {
+    if (!reg.OpenPath(path)) {
         failures.push_back("not opened: " + section.path);
         return;
     }

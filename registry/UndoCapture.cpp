@@ -1,6 +1,5 @@
 #include "UndoCapture.h"
 
-#include "KeyParts.h"
 #include "RegistryPathText.h"
 #include "TRegistry.h"
 
@@ -33,9 +32,9 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
     TRegistry reg;
     reg.SelectRoot(at.root());
     // Keys below the top one are opened one name at a time from their parent, as
-    // DeleteTree reaches them, so that no path length limit leaves one out.
+    // DeleteTree reaches them: a link on the way is the link, not its target.
     const auto open = [&reg, &at](const std::string &below) {
-        if (!OpenKeyByParts(reg, at.parts(), true)) return false;
+        if (!reg.OpenLinkPath("\\" + at.below())) return false;
         for (std::size_t start = 0; start < below.size();) {
             const std::size_t end = std::min(below.find('\\', start), below.size());
             if (!reg.OpenLinkPath(below.substr(start, end - start))) return false;
@@ -79,7 +78,7 @@ void UndoCapture::captureValue(const std::string &rootName, const std::string &k
     if (!at.root() || !m_seenValues.insert({at.full(), valueName}).second) return;
     TRegistry reg;
     reg.SelectRoot(at.root());
-    if (!OpenKeyByParts(reg, at.parts()))
+    if (!reg.OpenPath("\\" + at.below()))
         return; // an edit cannot touch a value of a key that is not there
     RegEditValue value{valueName, false, 0, {}};
     // A value that does not exist now (an emptied default value) must be absent again.
@@ -97,7 +96,7 @@ void UndoCapture::captureNewValueName(const std::string &rootName, const std::st
     TRegistry reg;
     reg.SelectRoot(at.root());
     // A rename onto an existing name does nothing.
-    if (!OpenKeyByParts(reg, at.parts()) || reg.HasValue(valueName)) return;
+    if (!reg.OpenPath("\\" + at.below()) || reg.HasValue(valueName)) return;
     addValue(m_createdValues, at.full(), RegEditValue{valueName, true, 0, {}});
 }
 
@@ -105,12 +104,13 @@ void UndoCapture::captureNewKeyPath(const std::string &rootName, const std::stri
 {
     const RegistryPathText at(rootName, keyPath);
     if (!at.root()) return;
-    std::vector<std::string> path;
-    std::string full = at.rootName();
+    TRegistry reg;
+    reg.SelectRoot(at.root());
+    std::string below;
     for (const std::string &part : at.parts()) {
-        path.push_back(part);
-        full += "\\" + part;
-        if (!KeyExistsByParts(at.root(), path)) {
+        below += "\\" + part;
+        if (!reg.HasKey(below)) {
+            const std::string full = at.rootName() + below;
             if (m_seenKeys.insert("-" + full).second)
                 m_createdKeys.push_back(RegEditSection{full, true, {}});
             return;
