@@ -160,15 +160,14 @@ void TRegistry::RenameValueName(const std::string &oldName, const std::string &n
     // A new name that differs only in case is the same value: HasValue(newName) holds.
     if (!HasValue(oldName) || HasValue(newName))
         return;
-    const int size = QueryValueSize(oldName);
-    if (size <= 0)
-        return;
-    std::vector<uint8_t> buffer(static_cast<std::size_t>(size), 0);
+    // The stored bytes: through the 8-bit calls string data of odd length would
+    // lose its last byte.
+    std::vector<uint8_t> bytes;
     DWORD regType = REG_NONE;
-    const int count = FetchTyped(oldName, buffer.data(), size, regType);
+    if (!FetchStored(oldName, bytes, regType) || bytes.empty()) return;
     // Store first: if that fails the value still has its old name. A failing
     // remove afterwards leaves both names, which loses nothing.
-    StoreTyped(newName, buffer.data(), count, regType);
+    StoreStored(newName, bytes, regType);
     RemoveValue(oldName);
 }
 
@@ -219,17 +218,14 @@ void TRegistry::CopyAllValues(HKEY source, HKEY target)
 void TRegistry::CopyOneValue(HKEY source, HKEY target, const std::string &name)
 {
     const KeySwitch fromSource(*this, source);
-    TValueInfoRec info;
-    if (!QueryValueInfo(name, info))
+    // The stored bytes, as in a rename. A value without data is a value too (a
+    // REG_NONE marker, an empty REG_SZ): copied with its type and no bytes.
+    std::vector<uint8_t> bytes;
+    DWORD regType = REG_NONE;
+    if (!FetchStored(name, bytes, regType))
         return; // missing (a key without a default value keeps having none)
-    // A value without data is a value too (a REG_NONE marker, an empty REG_SZ):
-    // copied with its type and no bytes. The spare byte keeps the pointer valid then.
-    std::vector<uint8_t> buffer(info.DataSize + 1, 0);
-    DWORD regType = info.RegType;
-    const int count =
-        info.DataSize ? FetchTyped(name, buffer.data(), int(info.DataSize), regType) : 0;
     const KeySwitch toTarget(*this, target);
-    StoreTyped(name, buffer.data(), count, regType);
+    StoreStored(name, bytes, regType);
 }
 
 void TRegistry::CopySubtree(HKEY source, HKEY target, unsigned depth)

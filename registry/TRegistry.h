@@ -118,8 +118,7 @@ private:
     ResolvedPath Resolve(const std::string &path) const;
     // Opens with AccessMask, in steps when the path is longer than the platform takes.
     HKEY OpenStepped(HKEY base, const std::string &stripped, DWORD options) const;
-    // FetchData and StoreData with the exact registry type, so that copies keep
-    // types that have no kind of their own (REG_QWORD, later or private types).
+    // FetchData and StoreData with the exact registry type.
     int FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType);
     void StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType);
 

@@ -139,6 +139,28 @@ protected:
         }
     }
 
+    static RegKey &storeKey(const std::u16string &path)
+    {
+        return activeStore().ensurePath(activeStore().users(),
+                                        u"S-1-5-21-0-0-0-1000\\Software\\T\\" + path);
+    }
+
+    // String data that the 8-bit calls cannot carry whole: odd byte lengths, a
+    // lone surrogate. Only the stored bytes show whether a copy kept them.
+    static void setOddStrings(const std::u16string &path)
+    {
+        RegKey &key = storeKey(path);
+        key.setValue(u"odd", REG_SZ, std::vector<uint8_t>{'a', 0, 'b'});
+        key.setValue(u"one", REG_EXPAND_SZ, std::vector<uint8_t>{'x'});
+        key.setValue(u"lone", REG_MULTI_SZ, std::vector<uint8_t>{0x00, 0xD8, 0, 0, 0, 0});
+    }
+
+    static std::vector<uint8_t> stored(const std::u16string &path, const std::u16string &name)
+    {
+        const RegValue *value = storeKey(path).findValue(name);
+        return value ? value->dataCopy() : std::vector<uint8_t>{9, 9, 9};
+    }
+
     static void buildTree(const std::string &key, int levels, int siblings, int values)
     {
         fillValues(key, values);
@@ -293,6 +315,15 @@ TEST_F(CompoundEditsTest, RenameKeepsTypeAndBytesOfEveryValue)
     // A named value may become the default value again.
     reg.RenameValueName("formerDefault", "");
     EXPECT_EQ(reg.ReadText(""), "default");
+    // Every stored byte goes with the new name.
+    setOddStrings(u"");
+    const std::pair<std::string, std::u16string> names[] = {
+        {"odd", u"odd"}, {"one", u"one"}, {"lone", u"lone"}};
+    for (const auto &[name, wide] : names) {
+        const std::vector<uint8_t> bytes = stored(u"", wide);
+        reg.RenameValueName(name, name + "2");
+        EXPECT_EQ(stored(u"", wide + u"2"), bytes) << name;
+    }
     expectClean(reg.KeyHandle());
 }
 
@@ -327,6 +358,7 @@ TEST_F(CompoundEditsTest, RelocateCopiesTheWholeTreeExactly)
     fillValues("Software\\T\\Old\\k1", 200);         // also values of several types without data
     set("Software\\T\\Old\\k0", "", REG_SZ, ""s);    // a default value without data
     reg.CreatePath("\\Software\\T\\Old\\k2\\Empty"); // no default value: none is made
+    setOddStrings(u"Old\\k3");
     const Dump source = dump("Software\\T\\Old");
     ASSERT_TRUE(reg.OpenPath("\\Software\\T\\Old"));
     const HKEY openKey = reg.KeyHandle();
@@ -339,6 +371,9 @@ TEST_F(CompoundEditsTest, RelocateCopiesTheWholeTreeExactly)
     reg.ClosePath();
     EXPECT_FALSE(reg.HasKey("\\Software\\T\\Old"));
     EXPECT_EQ(dump("Software\\T\\New\\Path"), source);
+    EXPECT_EQ(stored(u"New\\Path\\k3", u"odd"), (std::vector<uint8_t>{'a', 0, 'b'}));
+    EXPECT_EQ(stored(u"New\\Path\\k3", u"one"), std::vector<uint8_t>{'x'});
+    EXPECT_EQ(stored(u"New\\Path\\k3", u"lone"), (std::vector<uint8_t>{0x00, 0xD8, 0, 0, 0, 0}));
 }
 
 TEST_F(CompoundEditsTest, RelocateOntoItselfOrAnExistingKeyChangesNothing)
