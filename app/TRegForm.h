@@ -4,6 +4,7 @@
 #pragma once
 
 #include "RootTable.h"
+#include "UndoHistory.h"
 
 #include <QWidget>
 #include <array>
@@ -139,6 +140,7 @@ private:
     void SetTabOrder();
     void BindEvents();
     QStandardItemModel *m_foundPlaceholder = nullptr;
+    UndoHistory m_undoHistory; // the edits of this session that can be taken back
 
     // --- search (search/) ---
     // The stop steps: caption back to "&Search", run flag cleared, edits enabled,

@@ -3,8 +3,10 @@
 
 #include "ItemText.h"
 #include "TRegistry.h"
+#include "UndoCapture.h"
 #include "ValueText.h"
 #include "app/Dialogs.h"
+#include "app/EditSafety.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
@@ -65,6 +67,7 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
         QApplication::beep();
         return;
     }
+    if (EditSafety::refusesChanges()) return;
     // The confirmation runs the message loop; nothing may take the node away meanwhile.
     TNodePin pin(RegTV, node);
     const std::string keyName = rootName + '\\' + relPath;
@@ -77,7 +80,12 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
         Dialogs::error("not opened: " + keyName);
         return;
     }
-    if (!reg.DeleteTree('\\' + relPath)) {
+    EditSafety safety(m_undoHistory, "delete", "unfinished key deletion");
+    if (!safety.prepare([&](UndoCapture &capture) { capture.captureKey(rootName, relPath); }))
+        return;
+    const bool deleted = reg.DeleteTree('\\' + relPath);
+    safety.finish(deleted, "Key " + keyName + " deleted");
+    if (!deleted) {
         Dialogs::error("not deleted: " + keyName);
         return;
     }
@@ -116,6 +124,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     const bool defaultValue = ItemText::isDefaultValue(row);
     const std::string valueText = row->text(2).toStdString();
     const unsigned fill = m_valueListFills;
+    if (EditSafety::refusesChanges()) return;
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
 
     TRegistry reg;
@@ -126,12 +135,21 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
         Dialogs::error("not opened: " + keyName);
         return;
     }
+    if (defaultValue && valueText == kValueNotSet) return; // nothing to empty
+    EditSafety safety(m_undoHistory, "delete", "unfinished value deletion");
+    if (!safety.prepare([&](UndoCapture &capture) {
+            capture.captureValue(rootName, relPath, defaultValue ? std::string() : caption);
+        }))
+        return;
     if (defaultValue) {
         // The default value is emptied, not removed; the row keeps its old text.
-        if (valueText != kValueNotSet) reg.WriteText(std::string(), std::string());
+        reg.WriteText(std::string(), std::string());
+        safety.finish(true, "Value " + caption + " emptied");
         return;
     }
-    if (!reg.RemoveValue(caption)) {
+    const bool removed = reg.RemoveValue(caption);
+    safety.finish(removed, "Value " + caption + " deleted");
+    if (!removed) {
         Dialogs::error("not deleted: " + keyName);
         return;
     }

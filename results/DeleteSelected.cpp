@@ -2,11 +2,13 @@
 #include "app/TRegForm.h"
 
 #include "BulkEditRules.h"
+#include "EditCapture.h"
 #include "ResultModel.h"
 #include "SelectedRows.h"
 #include "TRegistry.h"
 #include "TReportView.h"
 #include "app/Dialogs.h"
+#include "app/EditSafety.h"
 
 #include <QLabel>
 
@@ -27,9 +29,17 @@ void TRegForm::DeleteSelected()
 {
     SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (!haveRowsToEdit(*this, rows)) return;
+    if (EditSafety::refusesChanges()) return;
     if (!Dialogs::confirm("Delete selected Keys?")) return;
+    EditSafety safety(m_undoHistory, "delete", "unfinished delete");
+    if (!safety.prepare([&rows](UndoCapture &capture) {
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                captureDeleteOf(capture, rows.row(i));
+        }))
+        return;
 
     int deleted = 0;
+    bool emptied = false; // a default value; not counted, but a change all the same
     std::unordered_set<std::string> deletedKeys; // Root and Branch of keys gone in this pass
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow &row = rows.row(i);
@@ -44,6 +54,7 @@ void TRegForm::DeleteSelected()
             if (row.defaultValue) {
                 // The default value is emptied, not deleted.
                 reg.WriteText(std::string(), std::string());
+                emptied = true;
             } else if (reg.RemoveValue(row.name)) {
                 ++deleted;
             } else {
@@ -61,6 +72,7 @@ void TRegForm::DeleteSelected()
         reg.ClosePath();
     }
 
+    safety.finish(deleted > 0 || emptied, std::to_string(deleted) + " items deleted");
     rows.removeStillSelected();
     lb1->setText(QString::number(deleted) + QStringLiteral(" items deleted (maybe with subkeys)"));
     RefreshCounter();

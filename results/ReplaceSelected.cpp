@@ -3,6 +3,7 @@
 #include "app/TRegForm.h"
 
 #include "BulkEditRules.h"
+#include "EditCapture.h"
 #include "Matching.h"
 #include "MultiStringData.h"
 #include "ResultModel.h"
@@ -10,6 +11,7 @@
 #include "TRegistry.h"
 #include "TReportView.h"
 #include "app/Dialogs.h"
+#include "app/EditSafety.h"
 #include "app/UnitState.h"
 
 #include <QLabel>
@@ -101,6 +103,7 @@ void TRegForm::ReplaceSelected()
 {
     SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (!haveRowsToEdit(*this, rows)) return;
+    if (EditSafety::refusesChanges()) return;
     const std::string searchTyped = typedText(*Edit1);
     const std::string replacementTyped = typedText(*Edit2);
     if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;
@@ -112,6 +115,12 @@ void TRegForm::ReplaceSelected()
     }
     const std::string &search = UnitState::searchText;
     const std::string &replacement = UnitState::replaceText;
+    EditSafety safety(m_undoHistory, "replace", "unfinished replace");
+    if (!safety.prepare([&](UndoCapture &capture) {
+            for (std::size_t i = 0; i < rows.size(); ++i)
+                captureReplaceOf(capture, rows.row(i), search, replacement);
+        }))
+        return;
 
     int replaced = 0;
     TRegistry reg;
@@ -175,6 +184,7 @@ void TRegForm::ReplaceSelected()
         }
     });
 
+    safety.finish(replaced > 0, std::to_string(replaced) + " items replaced");
     rows.removeStillSelected();
     lb1->setText(QString::number(replaced) + QStringLiteral(" items replaced"));
     RefreshCounter();

@@ -17,6 +17,19 @@ std::unique_ptr<wine::FileBackedStore> &current()
     return store;
 }
 
+// What the opening said about a registry it opened read-only.
+std::string &readOnlyMessage()
+{
+    static std::string message;
+    return message;
+}
+
+std::string &safetyFolderOverride()
+{
+    static std::string folder;
+    return folder;
+}
+
 } // namespace
 
 RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
@@ -36,6 +49,7 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
     }
     setActiveStore(store->store());
     current() = std::move(store);
+    if (result.status == RegistryOpened::Status::ReadOnly) readOnlyMessage() = result.message;
     return result;
 }
 
@@ -65,6 +79,7 @@ std::string closeRegistry()
     std::string message = store->close();
     setActiveStore(std::make_shared<KeyStore>());
     store.reset();
+    readOnlyMessage().clear();
     return message;
 }
 
@@ -77,7 +92,20 @@ std::string backupBeforeFirstChange()
 std::string safetyFolder()
 {
     auto &store = current();
-    return store ? store->safetyFolder() : std::string();
+    return store ? store->safetyFolder() : safetyFolderOverride();
+}
+
+void setSafetyFolderOverride(const std::string &folder)
+{
+    safetyFolderOverride() = folder;
+}
+
+std::string readOnlyReason()
+{
+    auto &store = current();
+    if (!store || !store->isReadOnly()) return {};
+    if (!readOnlyMessage().empty()) return readOnlyMessage();
+    return "The registry in " + store->directory() + " is open read-only; nothing can be changed.";
 }
 
 std::string writeUndoFile(const std::string &kind, const std::string &bytes, std::string &path)

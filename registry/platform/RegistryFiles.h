@@ -50,8 +50,18 @@ std::string closeRegistry();
 // and that nothing was changed; until a backup is made, every change is refused.
 std::string backupBeforeFirstChange();
 
-// <registry directory>/quarnel-backups, or "" when no registry files are open.
+// <registry directory>/quarnel-backups; without registry files the folder set
+// by setSafetyFolderOverride(), else "".
 std::string safetyFolder();
+
+// Where backups and undo files go while no registry files are open (the
+// in-memory registry of tests); "" for none, so edits keep no undo files.
+void setSafetyFolderOverride(const std::string &folder);
+
+// Why the open registry takes no changes (Wine runs on it, another program
+// holds it, a file or the journal cannot be read or written), or "" when it
+// takes them.
+std::string readOnlyReason();
 
 // Writes an undo file (a registry editor file) as
 // <safetyFolder()>/undo/<YYYY-MM-DD_HH-MM-SS>-<kind>.reg. `path` is set to the

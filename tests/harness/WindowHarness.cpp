@@ -3,6 +3,7 @@
 #include "app/QuarnelApplication.h"
 #include "app/UnitState.h"
 #include "platform/KeyStore.h"
+#include "platform/RegistryFiles.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>
@@ -40,6 +41,8 @@ WindowHarness::WindowHarness()
     ensureApplication();
     m_store = std::make_shared<quarnel::platform::KeyStore>();
     quarnel::platform::setActiveStore(m_store);
+    // Edits in the in-memory registry keep their undo files as they would beside registry files.
+    quarnel::platform::setSafetyFolderOverride(safetyFolder());
     UnitState::searchText.clear();
     UnitState::currentRootName.clear();
     UnitState::replaceText.clear();
@@ -56,6 +59,7 @@ WindowHarness::WindowHarness()
 WindowHarness::~WindowHarness()
 {
     m_form.reset();
+    quarnel::platform::setSafetyFolderOverride({});
     Dialogs::setAnswerer({});
     processEvents();
 }

@@ -7,6 +7,7 @@
 #include "app/TRegForm.h"
 
 #include <QPoint>
+#include <QTemporaryDir>
 #include <deque>
 #include <memory>
 #include <string>
@@ -43,6 +44,8 @@ public:
 
     TRegForm &form() { return *m_form; }
     quarnel::platform::KeyStore &store() { return *m_store; }
+    // Where edits keep their backups and undo files (a fresh folder per window).
+    std::string safetyFolder() const { return m_safetyFolder.path().toStdString(); }
 
     // Any child of the window (control, action, image list) by object name, or null.
     template <typename T = QWidget> T *find(const char *name) const
@@ -77,6 +80,7 @@ public:
 private:
     std::string onBox(const Dialogs::TDialogRecord &record);
 
+    QTemporaryDir m_safetyFolder;
     std::shared_ptr<quarnel::platform::KeyStore> m_store;
     std::unique_ptr<TRegForm> m_form;
     std::deque<std::string> m_answers;

@@ -1,0 +1,51 @@
+// The safety net around one edit of the registry from the window (the bulk
+// delete and replace, the browser's two deletions):
+//
+//   if (EditSafety::refusesChanges()) return;      // before anything is asked
+//   ...the user confirms...
+//   EditSafety safety(m_undoHistory, "delete", "unfinished delete");
+//   if (!safety.prepare([&](UndoCapture &c) { ...what the edit may change... })) return;
+//   ...the edit...
+//   safety.finish(changed, "3 items deleted");
+//
+// Without registry files (and no test folder) there is nothing to back up and
+// nowhere to keep undo files: edits then go ahead without either.
+#pragma once
+
+#include "UndoHistory.h"
+
+#include <functional>
+#include <string>
+
+class UndoCapture;
+
+class EditSafety
+{
+public:
+    // Shows, in one error box, why the registry takes no changes. True: the
+    // edit must not even ask.
+    static bool refusesChanges();
+
+    // `kind` goes into the undo file's name ("delete", "replace"); `cutShort`
+    // describes the edit in the history when an error ends it before finish().
+    EditSafety(UndoHistory &history, std::string kind, std::string cutShort);
+    ~EditSafety();
+    EditSafety(const EditSafety &) = delete;
+    EditSafety &operator=(const EditSafety &) = delete;
+
+    // Once the user confirmed, before the first change: the backup, then what
+    // the edit may change as it is now, saved as the undo file. False after one
+    // error box: nothing may change.
+    bool prepare(const std::function<void(UndoCapture &)> &capture);
+
+    // The edit ran to its end. If it changed anything, Ctrl+Z can take it back.
+    void finish(bool changed, const std::string &description);
+
+private:
+    UndoHistory &m_history;
+    std::string m_kind;
+    std::string m_cutShort;
+    std::string m_undoFile; // set once prepare() wrote it
+    bool m_finished = false;
+    int m_uncaught = 0;
+};
