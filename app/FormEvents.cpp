@@ -7,6 +7,7 @@
 #include "TTreeView.h"
 
 #include <QAction>
+#include <QShortcut>
 
 void TRegForm::BindEvents()
 {
@@ -44,4 +45,9 @@ void TRegForm::BindEvents()
     connect(ClearList1, &QAction::triggered, this, &TRegForm::ClearList1Click);
     connect(Delete1, &QAction::triggered, this, &TRegForm::Delete1Click);
     connect(Replace1, &QAction::triggered, this, &TRegForm::Replace1Click);
+
+    // The edit fields take Ctrl+Z before the window sees it: it undoes their text there.
+    auto *undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);
+    undo->setObjectName(QStringLiteral("UndoShortcut"));
+    connect(undo, &QShortcut::activated, this, &TRegForm::UndoLastEdit);
 }

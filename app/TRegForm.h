@@ -84,6 +84,9 @@ public:
     HKEY GetRootID(const std::string &rootName) const;
     // Five columns and their widths; call again after giving FoundLV another model.
     void SetUpFoundLVColumns();
+    // Ctrl+Z outside the two edit fields: takes back the newest edit of this
+    // session not yet taken back, after a confirmation.
+    void UndoLastEdit();
 
     // --- search (search/) ---
     void Button1Click();
@@ -140,7 +143,7 @@ private:
     void SetTabOrder();
     void BindEvents();
     QStandardItemModel *m_foundPlaceholder = nullptr;
-    UndoHistory m_undoHistory; // the edits of this session that can be taken back
+    UndoHistory m_undoHistory; // the edits of this session, for UndoLastEdit
 
     // --- search (search/) ---
     // The stop steps: caption back to "&Search", run flag cleared, edits enabled,

@@ -144,11 +144,11 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (defaultValue) {
         // The default value is emptied, not removed; the row keeps its old text.
         reg.WriteText(std::string(), std::string());
-        safety.finish(true, "Value " + caption + " emptied");
+        safety.finish(true, "Value \"" + caption + "\" emptied");
         return;
     }
     const bool removed = reg.RemoveValue(caption);
-    safety.finish(removed, "Value " + caption + " deleted");
+    safety.finish(removed, "Value \"" + caption + "\" deleted");
     if (!removed) {
         Dialogs::error("not deleted: " + keyName);
         return;

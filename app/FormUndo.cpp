@@ -1,0 +1,34 @@
+// Ctrl+Z: taking back the edits of this session, newest first, from their undo files.
+#include "TRegForm.h"
+
+#include "Dialogs.h"
+#include "UndoApply.h"
+
+#include <QLabel>
+
+#include <string>
+#include <vector>
+
+void TRegForm::UndoLastEdit()
+{
+    const UndoHistory::Entry *newest = m_undoHistory.newest();
+    if (!newest) {
+        Dialogs::information("Nothing to undo");
+        return;
+    }
+    const UndoHistory::Entry edit = *newest;
+    if (!Dialogs::confirm("Undo the last change?\n\r" + edit.description)) return;
+    // The question ran the message loop: another edit may have come meanwhile.
+    newest = m_undoHistory.newest();
+    if (!newest || newest->undoFile != edit.undoFile) return;
+
+    const std::vector<std::string> failures = ApplyUndoFile(edit.undoFile);
+    m_undoHistory.dropNewest();
+    if (!failures.empty()) {
+        std::string text = "Not all of it could be undone:";
+        for (const std::string &failure : failures)
+            text += "\n\r" + failure;
+        Dialogs::error(text);
+    }
+    lb1->setText(QStringLiteral("Undone: ") + QString::fromUtf8(edit.description.c_str()));
+}
