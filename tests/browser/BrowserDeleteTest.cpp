@@ -37,6 +37,7 @@ TEST_F(BrowserDeleteTest, KeyIsDeletedAfterConfirmationAndTheNextNodeSelected)
     QTreeWidgetItem *software = child(user(), "Software");
     QTreeWidgetItem *test = child(software, "Test");
     form->RegTV->selectNode(test);
+    const std::string before = WindowHarness::registryDump();
 
     harness->answer(Dialogs::kCancel);
     QTest::keyClick(form->RegTV, Qt::Key_Backspace);
@@ -55,6 +56,13 @@ TEST_F(BrowserDeleteTest, KeyIsDeletedAfterConfirmationAndTheNextNodeSelected)
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Zoo");
     EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "z"}));
     EXPECT_EQ(boxes().size(), 2u);
+
+    // Ctrl+Z gives the key back with everything below it; the tree stays as it is.
+    WindowHarness::pressUndo(form->RegTV);
+    EXPECT_EQ(boxes().back().text,
+              "Undo the last change?\n\rKey HKEY_CURRENT_USER\\Software\\Test deleted");
+    EXPECT_EQ(WindowHarness::registryDump(), before);
+    EXPECT_EQ(texts(software), std::vector<std::string>{"Zoo"});
 }
 
 // A node that keeps more than 500 children hands the selection past its subtree.
@@ -175,6 +183,7 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     value(path, "(Standard)", sz("named"), REG_SZ);
     value("\\Software\\Num", "", std::string("\x05\0\0\0", 4), REG_DWORD);
     key("\\Software\\Unset");
+    const std::string before = WindowHarness::registryDump();
     QTreeWidgetItem *software = open({"Software"});
     TRegistry reg;
     reg.SelectRoot(HKEY_CURRENT_USER);
@@ -218,6 +227,19 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     EXPECT_FALSE(reg.HasValue(""));
     EXPECT_EQ(names(), std::vector<std::string>{"(Standard)"});
     EXPECT_TRUE(errors().empty());
+
+    // Each deletion is taken back on its own, newest first.
+    harness->clearBoxes();
+    for (int i = 0; i < 3; ++i)
+        WindowHarness::pressUndo(form->RegLV);
+    std::vector<std::string> asked;
+    for (const auto &box : boxes())
+        asked.push_back(box.text);
+    EXPECT_EQ(asked,
+              (std::vector<std::string>{"Undo the last change?\n\rValue \"\" deleted",
+                                        "Undo the last change?\n\rValue \"(Standard)\" emptied",
+                                        "Undo the last change?\n\rValue \"(Standard)\" deleted"}));
+    EXPECT_EQ(WindowHarness::registryDump(), before);
 }
 
 } // namespace

@@ -138,3 +138,50 @@ void WindowHarness::processEvents()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QCoreApplication::processEvents();
 }
+
+void WindowHarness::pressUndo(QWidget *widget)
+{
+    widget->window()->activateWindow();
+    if (!QTest::qWaitForWindowActive(widget->window())) return;
+    key(widget, Qt::Key_Z, Qt::ControlModifier);
+}
+
+std::string WindowHarness::registryDump()
+{
+    using quarnel::platform::RegKey;
+    std::string out;
+    const auto hex = [&out](uint32_t byte) {
+        out += "0123456789abcdef"[byte >> 4];
+        out += "0123456789abcdef"[byte & 15];
+    };
+    const auto name = [&out, &hex](std::u16string_view text) {
+        for (char16_t unit : text) {
+            if (unit >= 0x20 && unit < 0x7F) {
+                out += char(unit);
+            } else {
+                out += "\\u";
+                hex(unit >> 8);
+                hex(unit & 0xFF);
+            }
+        }
+    };
+    std::vector<std::pair<const RegKey *, std::u16string>> todo{
+        {&quarnel::platform::activeStore().top(), u""}};
+    while (!todo.empty()) {
+        const auto [key, path] = todo.back();
+        todo.pop_back();
+        name(path);
+        out += key->isLink ? " (link)\n" : "\n";
+        for (const auto &value : key->values) {
+            out += "  ";
+            name(value.name());
+            out += " type " + std::to_string(value.type) + ": ";
+            for (uint8_t byte : value.data())
+                hex(byte);
+            out += '\n';
+        }
+        for (auto it = key->subkeys.rbegin(); it != key->subkeys.rend(); ++it)
+            todo.push_back({it->get(), path + u"\\" + (*it)->name});
+    }
+    return out;
+}

@@ -77,6 +77,13 @@ public:
     // Lets queued events run (repaints, deferred deletes).
     static void processEvents();
 
+    // Ctrl+Z as the user presses it, in the control that has the focus then.
+    // Window shortcuts work only in the active window.
+    static void pressUndo(QWidget *widget);
+    // The whole registry as stored: every key (links marked) and every value's
+    // type and bytes, one line each, for byte-exact comparisons.
+    static std::string registryDump();
+
 private:
     std::string onBox(const Dialogs::TDialogRecord &record);
 

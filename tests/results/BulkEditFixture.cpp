@@ -3,7 +3,9 @@
 #include "ResultModel.h"
 #include "TButton.h"
 #include "TReportView.h"
+#include "platform/RegistryFiles.h"
 
+#include <QDir>
 #include <QLineEdit>
 
 #include <algorithm>
@@ -115,4 +117,18 @@ void BulkEditTest::clickReplace(const std::string &search, const std::string &re
     typeInto(form().Edit2, replacement);
     form().RefreshCounter();
     m_harness.click(form().Button4);
+}
+
+void BulkEditTest::pressUndo(QWidget *where)
+{
+    WindowHarness::pressUndo(where ? where : form().FoundLV);
+}
+
+std::vector<std::string> BulkEditTest::undoFiles()
+{
+    std::vector<std::string> names;
+    const QDir undo(QString::fromStdString(quarnel::platform::safetyFolder() + "/undo"));
+    for (const QString &name : undo.entryList(QDir::Files, QDir::Name))
+        names.push_back(name.toStdString());
+    return names;
 }

@@ -75,6 +75,11 @@ protected:
     // Starts the operations the way the user does.
     void clickDelete();
     void clickReplace(const std::string &search, const std::string &replacement);
+    // Ctrl+Z, in the result list unless another control is named.
+    void pressUndo(QWidget *where = nullptr);
+    static std::string registry() { return WindowHarness::registryDump(); }
+    // The names of the undo files in the safety folder now in force.
+    static std::vector<std::string> undoFiles();
     std::string lb1Text() { return form().lb1->text().toUtf8().toStdString(); }
     std::string lb6Text() { return form().lb6->text().toUtf8().toStdString(); }
 

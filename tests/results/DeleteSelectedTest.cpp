@@ -2,8 +2,10 @@
 
 #include "DeepKeyPath.h"
 #include "TReportView.h"
+#include "TTreeView.h"
 #include "platform/KeyStore.h"
 
+#include <QLineEdit>
 #include <QTest>
 
 using Dialogs::TDialogKind;
@@ -83,6 +85,7 @@ TEST_F(DeleteSelectedTest, KeyRowFirstTakesTheValueRowsOfItsKeyAlong)
     addKeyRow(deep + "\\Gone\\");
     addNameRow(deep + "\\", "v");
     selectAll();
+    const std::string before = registry();
 
     form().FoundLV->setFocus();
     QTest::keyClick(form().FoundLV, Qt::Key_Delete); // acts when the key comes up
@@ -97,6 +100,13 @@ TEST_F(DeleteSelectedTest, KeyRowFirstTakesTheValueRowsOfItsKeyAlong)
     // Foo in two roots, then Bar's value and Bar, then the deep ones; Foo's value
     // row is not counted.
     EXPECT_EQ(lb1Text(), "6 items deleted (maybe with subkeys)");
+    EXPECT_TRUE(rows().empty());
+
+    // Ctrl+Z gives all of it back, deep keys too; the list stays as it is.
+    pressUndo();
+    EXPECT_EQ(boxes().back().text, "Undo the last change?\n\r6 items deleted");
+    EXPECT_EQ(registry(), before);
+    EXPECT_EQ(lb1Text(), "Undone: 6 items deleted");
     EXPECT_TRUE(rows().empty());
 }
 
@@ -185,6 +195,7 @@ TEST_F(DeleteSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
     addNameRow("Software\\Z\\", "z");
     selectAll();
     form().lb1->setText("before");
+    const std::string before = registry();
     store().setHooks(std::make_shared<RefuseChangesTo>(u"Locked"));
 
     clickDelete();
@@ -195,4 +206,61 @@ TEST_F(DeleteSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
     EXPECT_TRUE(hasValue("Software\\Z", "z"));
     EXPECT_EQ(rows().size(), 3u);
     EXPECT_EQ(lb1Text(), "before");
+
+    // What the edit did before the error, Ctrl+Z takes back.
+    store().setHooks(std::make_shared<quarnel::platform::StoreHooks>());
+    pressUndo();
+    EXPECT_EQ(boxes().back().text, "Undo the last change?\n\runfinished delete");
+    EXPECT_EQ(registry(), before);
+}
+
+// Ctrl+Z outside the edit fields takes back the newest edit not yet taken back,
+// once it is confirmed; the edit fields keep it for their own text.
+TEST_F(DeleteSelectedTest, CtrlZTakesBackTheNewestEditFirst)
+{
+    setText("Software\\Foo\\Sub", "v", "x");
+    setText("Software\\Foo", "", "default");
+    setText("Software\\Bar", "w", "x");
+    // String data of odd length, which only the stored bytes show whole.
+    store()
+        .ensurePath(store().users(), u"S-1-5-21-0-0-0-1000\\Software\\Bar")
+        .setValue(u"odd", REG_SZ, std::vector<uint8_t>{'a', 0, 'b'});
+    const std::string original = registry();
+    addKeyRow("Software\\Foo\\");
+    addNameRow("Software\\Bar\\", "odd");
+    selectAll();
+    clickDelete();
+    const std::string afterFirst = registry();
+    addKeyRow("Software\\Bar\\");
+    selectAll();
+    clickDelete();
+    ASSERT_FALSE(hasKey("Software\\Bar"));
+    const std::string afterSecond = registry();
+    EXPECT_EQ(undoFiles().size(), 2u);
+    clearBoxes();
+
+    for (QLineEdit *edit : {form().Edit1, form().Edit2}) {
+        WindowHarness::type(edit, "typed");
+        WindowHarness::pressUndo(edit);
+        EXPECT_NE(edit->text(), QStringLiteral("typed"));
+    }
+    EXPECT_TRUE(boxes().empty());
+    answer(Dialogs::kCancel);
+    pressUndo(form().RegTV);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].caption, "Best\xC3\xA4tigung");
+    EXPECT_EQ(boxes()[0].text, "Undo the last change?\n\r1 items deleted");
+    EXPECT_EQ(registry(), afterSecond);
+
+    pressUndo();
+    EXPECT_EQ(registry(), afterFirst);
+    pressUndo();
+    EXPECT_EQ(boxes().back().text, "Undo the last change?\n\r2 items deleted");
+    EXPECT_EQ(registry(), original);
+    EXPECT_EQ(lb1Text(), "Undone: 2 items deleted");
+    pressUndo();
+    EXPECT_EQ(boxes().back().kind, TDialogKind::Information);
+    EXPECT_EQ(boxes().back().text, "Nothing to undo");
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(registry(), original);
 }

@@ -96,6 +96,7 @@ TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
     addDataRow("Software\\K\\", "nul", "REG_SZ", "foo");
     addDefaultRow("Software\\K\\", "REG_SZ", "xfoo");
     selectAll();
+    const std::string before = registry();
 
     clickReplace("FOO", "x");
 
@@ -108,6 +109,10 @@ TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
     EXPECT_EQ(valueBytes("Software\\K", ""), "xx\0"s);
     EXPECT_EQ(lb1Text(), "4 items replaced");
     EXPECT_TRUE(rows().empty());
+    pressUndo();
+    EXPECT_EQ(boxes().back().text, "Undo the last change?\n\r4 items replaced");
+    EXPECT_EQ(registry(), before);
+    EXPECT_EQ(lb1Text(), "Undone: 4 items replaced");
 
     // "(Standard)" holds the search text "and" but names no value.
     setText("Software\\K", "", "and");
@@ -219,6 +224,7 @@ TEST_F(ReplaceSelectedTest, KeyIsMovedWithEverythingBelowIt)
     addKeyRow("Software\\Foo\\", kHklm);
     addKeyRow(""); // the root key itself: nothing happens, the row leaves
     selectAll();
+    const std::string before = registry();
 
     clickReplace("foo", "Bar");
 
@@ -243,6 +249,9 @@ TEST_F(ReplaceSelectedTest, KeyIsMovedWithEverythingBelowIt)
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
     EXPECT_EQ(lb1Text(), "3 items replaced");
     EXPECT_TRUE(rows().empty());
+    // The moves and the rename, taken back in one.
+    pressUndo();
+    EXPECT_EQ(registry(), before);
 }
 
 TEST_F(ReplaceSelectedTest, RowsBelowPathsLongerThanTheCallsTakeAreReplaced)
@@ -254,6 +263,7 @@ TEST_F(ReplaceSelectedTest, RowsBelowPathsLongerThanTheCallsTakeAreReplaced)
     addNameRow(deep + "\\FooKey\\", "fooName");
     addKeyRow(deep + "\\FooKey\\");
     selectAll();
+    const std::string before = registry();
 
     clickReplace("foo", "bar");
 
@@ -263,6 +273,8 @@ TEST_F(ReplaceSelectedTest, RowsBelowPathsLongerThanTheCallsTakeAreReplaced)
     EXPECT_EQ(valueBytes(deep + "\\barKey\\Sub", "v"), "1\0"s);
     EXPECT_EQ(lb1Text(), "3 items replaced");
     EXPECT_TRUE(rows().empty());
+    pressUndo();
+    EXPECT_EQ(registry(), before);
 }
 
 TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
