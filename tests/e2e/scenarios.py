@@ -192,6 +192,48 @@ def browser_delete(app):
     expect(wine.reg_query(app.prefix, TEST_KEY), wanted, "what Wine reads")
 
 
+def delete_and_undo(app):
+    """Deletes a key in the browser, then Ctrl+Z and "OK": Wine reads the key back as it was,
+    and the backup and the undo file are beside the registry files."""
+    wanted = wine.reg_query(app.prefix, TEST_KEY)
+    before = start_on_prefix(app)
+
+    key = TEST_KEY + "\\ZebraFish Tank"
+    open_in_tree(app, ["HKEY_CURRENT_USER", "Software", "QuarnelE2E", "ZebraFish Tank"])
+    app.session.key("Delete")
+    app.wait_for_box("the key question")
+    app.press_box_button("OK")
+    app.wait_for(lambda s: "ZebraFish Tank" not in [r["cells"][0] for r in app.rows("RegTV", s)],
+                 "the key to leave the tree")
+    app.screenshot("key-deleted")
+
+    # Window shortcuts act only in the active window; with no window manager to give
+    # it the input focus back after the box, that is done here.
+    app.session.focus(app.main_x_window())
+    app.session.key("ctrl+z")
+    expect(app.wait_for_box("the undo question"),
+           ("Bestätigung", f"Undo the last change?\n\rKey {key} deleted", ["OK", "Abbrechen"]),
+           "undo question")
+    app.screenshot("undo-question")
+    app.press_box_button("OK")
+    app.wait_for(lambda s: text_of(app, "lb1", s) == f"Undone: Key {key} deleted",
+                 "the undo to end")
+    app.screenshot("undone")
+
+    backups = os.path.join(app.prefix, "quarnel-backups")
+    made = sorted(os.listdir(backups))
+    expect(len(made), 2, f"one backup and the undo folder: {made}")
+    expect(sorted(os.listdir(os.path.join(backups, made[0]))),
+           ["system.reg", "user.reg", "userdef.reg"], "the backup's files")
+    undo_files = os.listdir(os.path.join(backups, "undo"))
+    expect([f.endswith("-delete.reg") for f in undo_files], [True], f"undo files {undo_files}")
+
+    app.session.request_close(app.main_x_window())
+    expect(app.wait_exit(), 0, "exit status")
+    expect_files_unchanged_outside_test_key(before, snapshot_files(app.prefix))
+    expect(wine.reg_query(app.prefix, TEST_KEY), wanted, "what Wine reads after the undo")
+
+
 def close_during_run(app):
     """Closing the window while a search runs stops the run and ends the program;
     nothing in the registry files changes."""
@@ -243,8 +285,9 @@ looks_search_2x.screen = looks_2x.screen
 looks_search_1x.needs_prefix = looks_search_2x.needs_prefix = True
 search_replace_locate_delete.needs_prefix = True
 browser_delete.needs_prefix = True
+delete_and_undo.needs_prefix = True
 refusal_while_wine_runs.needs_prefix = True
 close_during_run.needs_demo = True
 
 ALL = [start_search_close, looks_1x, looks_2x, search_replace_locate_delete, browser_delete,
-       close_during_run, refusal_while_wine_runs, looks_search_1x, looks_search_2x]
+       delete_and_undo, close_during_run, refusal_while_wine_runs, looks_search_1x, looks_search_2x]
