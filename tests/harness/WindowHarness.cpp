@@ -149,39 +149,26 @@ void WindowHarness::pressUndo(QWidget *widget)
 std::string WindowHarness::registryDump()
 {
     using quarnel::platform::RegKey;
-    std::string out;
-    const auto hex = [&out](uint32_t byte) {
-        out += "0123456789abcdef"[byte >> 4];
-        out += "0123456789abcdef"[byte & 15];
+    const auto text = [](std::u16string_view units) {
+        return QString::fromUtf16(units.data(), qsizetype(units.size()));
     };
-    const auto name = [&out, &hex](std::u16string_view text) {
-        for (char16_t unit : text) {
-            if (unit >= 0x20 && unit < 0x7F) {
-                out += char(unit);
-            } else {
-                out += "\\u";
-                hex(unit >> 8);
-                hex(unit & 0xFF);
-            }
-        }
-    };
-    std::vector<std::pair<const RegKey *, std::u16string>> todo{
-        {&quarnel::platform::activeStore().top(), u""}};
+    QString out;
+    std::vector<std::pair<const RegKey *, QString>> todo{
+        {&quarnel::platform::activeStore().top(), QString()}};
     while (!todo.empty()) {
         const auto [key, path] = todo.back();
         todo.pop_back();
-        name(path);
-        out += key->isLink ? " (link)\n" : "\n";
+        out += path + (key->isLink ? QStringLiteral(" (link)\n") : QStringLiteral("\n"));
         for (const auto &value : key->values) {
-            out += "  ";
-            name(value.name());
-            out += " type " + std::to_string(value.type) + ": ";
-            for (uint8_t byte : value.data())
-                hex(byte);
-            out += '\n';
+            const auto data = value.data();
+            const QByteArray bytes(reinterpret_cast<const char *>(data.data()),
+                                   qsizetype(data.size()));
+            out += QStringLiteral("  %1 type %2: %3\n")
+                       .arg(text(value.name()), QString::number(value.type),
+                            QString::fromLatin1(bytes.toHex()));
         }
         for (auto it = key->subkeys.rbegin(); it != key->subkeys.rend(); ++it)
-            todo.push_back({it->get(), path + u"\\" + (*it)->name});
+            todo.push_back({it->get(), path + QLatin1Char('\\') + text((*it)->name)});
     }
-    return out;
+    return out.toStdString();
 }
