@@ -30,5 +30,6 @@ void TRegForm::UndoLastEdit()
             text += "\n\r" + failure;
         Dialogs::error(text);
     }
-    lb1->setText(QStringLiteral("Undone: ") + QString::fromUtf8(edit.description.c_str()));
+    lb1->setText(QStringLiteral("Undone: ") +
+                 QString::fromUtf8(edit.description.data(), qsizetype(edit.description.size())));
 }
