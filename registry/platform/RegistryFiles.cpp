@@ -19,11 +19,11 @@ std::unique_ptr<wine::FileBackedStore> &current()
 
 } // namespace
 
-RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, const AskUser &ask)
 {
     closeRegistry();
     auto store = std::make_unique<wine::FileBackedStore>();
-    const auto opened = store->open(directory, isWinePrefix);
+    const auto opened = store->open(directory, isWinePrefix, ask);
     RegistryOpened result;
     result.directory = directory;
     result.message = opened.message;
@@ -39,7 +39,7 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
     return result;
 }
 
-RegistryOpened openRegistry()
+RegistryOpened openRegistry(const AskUser &ask)
 {
     const wine::RegistryLocation where = wine::chooseRegistry();
     if (!where.error.empty()) {
@@ -48,7 +48,7 @@ RegistryOpened openRegistry()
         result.message = where.error;
         return result;
     }
-    return openRegistryAt(where.directory, where.isWinePrefix);
+    return openRegistryAt(where.directory, where.isWinePrefix, ask);
 }
 
 std::string flushRegistryIfIdle(int quietMs)
@@ -66,6 +66,12 @@ std::string closeRegistry()
     setActiveStore(std::make_shared<KeyStore>());
     store.reset();
     return message;
+}
+
+std::string takeRegistryNotice()
+{
+    auto &store = current();
+    return store ? store->takeNotice() : std::string();
 }
 
 std::string backupBeforeFirstChange()

@@ -174,9 +174,16 @@ TEST(Durability, FileChangedOnDiskIsMergedNotOverwritten)
     EXPECT_EQ(readFile(userReg), "broken");
     closeRegistry();
     EXPECT_EQ(readFile(userReg), "broken");
+    // Repaired by hand: the file is not the one the change was made against, so
+    // the user decides.
     writeFile(userReg, merged);
-    const auto opened = openRegistryAt(prefix, true);
+    std::string question;
+    const auto opened = openRegistryAt(prefix, true, [&question](const std::string &text) {
+        question = text;
+        return true;
+    });
     ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+    EXPECT_NE(question.find("1 change(s)"), std::string::npos) << question;
     EXPECT_NE(opened.message.find("recovered"), std::string::npos);
     RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Ours", 0, KEY_ALL_ACCESS, &key);
     DWORD v = 0, size = 4;
