@@ -236,6 +236,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                                                   const Confirm &confirmRecovery)
 {
     m_directory = directory;
+    m_isWinePrefix = isWinePrefix;
     m_readOnly = true;
     OpenResult result;
     if (isWinePrefix && !wine::isWinePrefix(directory))
@@ -406,8 +407,7 @@ int FileBackedStore::hiveOf(const RegKey &key) const
 
 long FileBackedStore::beforeChange(const RegKey &key)
 {
-    if (m_readOnly)
-        return ERROR_ACCESS_DENIED;
+    if (m_readOnly || m_wineStarted) return ERROR_ACCESS_DENIED;
     if (!m_journalError.empty())
         return ERROR_CANTWRITE;
     if (key.isVolatile) return ERROR_SUCCESS;
@@ -546,6 +546,21 @@ std::string FileBackedStore::flush()
 {
     if (m_readOnly || !hasUnsavedChanges())
         return {};
+    // A Wine started beside us with another TMPDIR never met our lock. It read
+    // the files at its start and writes them back later: what we saved now would
+    // be lost then, so it stays in the journal, and nothing more changes.
+    if (m_isWinePrefix)
+        if (const pid_t server = runningWineServer(m_directory)) {
+            m_wineStarted = true;
+            return "Wine was started on the prefix " + m_directory + " (wineserver, process " +
+                   std::to_string(server) +
+                   ") while Quarnel had it open. Quarnel does not save now, because Wine would "
+                   "overwrite the files later, and makes no more changes. Your changes are kept "
+                   "in " +
+                   m_journal.path() +
+                   ": close the Windows programs of this prefix, then start Quarnel again to "
+                   "apply them.";
+        }
     std::string messages;
     bool allSaved = true;
     for (int i = 0; i < 3; ++i) {

@@ -115,6 +115,8 @@ private:
     std::string m_notice;
     bool m_journalFailing = false; // the last change could not be journaled
     bool m_readOnly = true;
+    bool m_isWinePrefix = false;
+    bool m_wineStarted = false; // Wine began running on the prefix while we had it open
     bool m_sync = true;
     std::chrono::steady_clock::time_point m_lastChange;
     std::chrono::steady_clock::time_point m_retryAfter;

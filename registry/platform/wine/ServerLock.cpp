@@ -143,8 +143,12 @@ pid_t lockHolder(const std::string &path)
 
 pid_t runningWineServer(const std::string &prefix)
 {
+    struct stat config
+    {
+    };
     const std::string server = serverFolderName(prefix);
-    DIR *proc = server.empty() ? nullptr : ::opendir("/proc");
+    DIR *proc =
+        server.empty() || ::stat(prefix.c_str(), &config) != 0 ? nullptr : ::opendir("/proc");
     if (!proc) return 0;
     pid_t found = 0;
     while (const dirent *entry = ::readdir(proc)) {
@@ -152,12 +156,18 @@ pid_t runningWineServer(const std::string &prefix)
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid <= 0 || *end || processName(static_cast<pid_t>(pid)).rfind("wineserver", 0) != 0)
             continue;
-        char cwd[4096];
-        const std::string link = std::string("/proc/") + entry->d_name + "/cwd";
-        const ssize_t n = ::readlink(link.c_str(), cwd, sizeof cwd - 1);
-        if (n <= 0) continue;
-        const std::string where(cwd, static_cast<std::size_t>(n));
-        if (where.substr(where.rfind('/') + 1) == server) {
+        // The server works in its server folder, and in the prefix itself while it
+        // loads or saves the registry.
+        const std::string cwd = std::string("/proc/") + entry->d_name + "/cwd";
+        char where[4096];
+        const ssize_t n = ::readlink(cwd.c_str(), where, sizeof where - 1);
+        const std::string folder(where, n > 0 ? static_cast<std::size_t>(n) : 0);
+        struct stat st
+        {
+        };
+        const bool inPrefix = ::stat(cwd.c_str(), &st) == 0 && st.st_dev == config.st_dev &&
+                              st.st_ino == config.st_ino;
+        if (inPrefix || (n > 0 && folder.substr(folder.rfind('/') + 1) == server)) {
             found = static_cast<pid_t>(pid);
             break;
         }

@@ -24,7 +24,8 @@ pid_t lockHolder(const std::string &path);
 
 // A wineserver running for `prefix` however it was started (its lock may be
 // under another TMPDIR): a process of that name whose working directory is the
-// server folder named after the prefix's device and inode. 0 when none is seen.
+// server folder named after the prefix's device and inode, or the prefix. 0
+// when none is seen.
 pid_t runningWineServer(const std::string &prefix);
 
 class ServerLock
