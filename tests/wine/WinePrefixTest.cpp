@@ -216,7 +216,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     EXPECT_EQ(trickySection(), ours); // Wine re-saved it unchanged: nothing it read as malformed
 
     // Wine saved the hive again; our non-ASCII text survived it, and Wine's change reaches us.
-    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    const auto reopened = openRegistryAt(prefix, true);
+    ASSERT_EQ(reopened.status, RegistryOpened::Status::Ok) << reopened.message;
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents"), "caf\xc3\xa9 \xe2\x82\xac");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\FromWine", "w"), "written");
     {

@@ -12,6 +12,7 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quarnel::platform::wine {
 
@@ -104,6 +105,46 @@ std::string serverFolderName(const std::string &prefix)
     return server;
 }
 
+std::string linkTarget(const std::string &link)
+{
+    char target[4096];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// What a wineserver process has open that tells whether it serves a prefix.
+// Wine's server holds the lock in its server folder for as long as it serves
+// (and lets go of it before it ends), and keeps its prefix open.
+struct ServerView
+{
+    int prefixOpen = 0; // 1 the prefix; -1 only a removed folder that had its inode
+    std::string lock;   // its lock file in the prefix's server folder, if open
+};
+
+ServerView inspect(const std::string &process, const struct stat &prefix, const std::string &server)
+{
+    ServerView view;
+    std::vector<std::string> links{process + "/cwd"};
+    if (DIR *fds = ::opendir((process + "/fd").c_str())) {
+        while (const dirent *fd = ::readdir(fds))
+            if (fd->d_name[0] != '.') links.push_back(process + "/fd/" + fd->d_name);
+        ::closedir(fds);
+    }
+    for (const std::string &link : links) {
+        const std::string target = linkTarget(link);
+        if (target.ends_with("/" + server + "/lock")) view.lock = target;
+        struct stat st
+        {
+        };
+        if (view.prefixOpen == 1 || ::stat(link.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_dev != prefix.st_dev || st.st_ino != prefix.st_ino)
+            continue;
+        // A new folder may get the inode of a removed one.
+        view.prefixOpen = target.ends_with(" (deleted)") ? -1 : 1;
+    }
+    return view;
+}
+
 } // namespace
 
 std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool create,
@@ -156,18 +197,8 @@ pid_t runningWineServer(const std::string &prefix)
         const long pid = std::strtol(entry->d_name, &end, 10);
         if (pid <= 0 || *end || processName(static_cast<pid_t>(pid)).rfind("wineserver", 0) != 0)
             continue;
-        // The server works in its server folder, and in the prefix itself while it
-        // loads or saves the registry.
-        const std::string cwd = std::string("/proc/") + entry->d_name + "/cwd";
-        char where[4096];
-        const ssize_t n = ::readlink(cwd.c_str(), where, sizeof where - 1);
-        const std::string folder(where, n > 0 ? static_cast<std::size_t>(n) : 0);
-        struct stat st
-        {
-        };
-        const bool inPrefix = ::stat(cwd.c_str(), &st) == 0 && st.st_dev == config.st_dev &&
-                              st.st_ino == config.st_ino;
-        if (inPrefix || (n > 0 && folder.substr(folder.rfind('/') + 1) == server)) {
+        const ServerView view = inspect(std::string("/proc/") + entry->d_name, config, server);
+        if (view.prefixOpen >= 0 && !view.lock.empty() && lockHolder(view.lock) == pid) {
             found = static_cast<pid_t>(pid);
             break;
         }

@@ -23,8 +23,8 @@ std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool cre
 pid_t lockHolder(const std::string &path);
 
 // A wineserver running for `prefix` however it was started (its lock may be
-// under another TMPDIR): a process of that name whose working directory is the
-// server folder named after the prefix's device and inode, or the prefix. 0
+// under another TMPDIR): a process of that name holding the lock in a server
+// folder named after the prefix's device and inode, wherever that folder is. 0
 // when none is seen.
 pid_t runningWineServer(const std::string &prefix);
 
