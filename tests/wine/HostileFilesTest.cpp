@@ -14,6 +14,7 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <memory>
 #include <poll.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -234,6 +235,11 @@ TEST(HostileFiles, AChangeThatCannotBeJournaledFailsAndIsToldOnce)
     char templ[] = "/tmp/quarnel-full-XXXXXX";
     const std::string root = mkdtemp(templ);
     const bool mounted = mount("tmpfs", root.c_str(), "tmpfs", 0, "size=256k,mode=0700") == 0;
+    const std::shared_ptr<void> cleanUp(nullptr, [&](void *) {
+        closeRegistry();
+        if (mounted) umount2(root.c_str(), MNT_DETACH);
+        std::system(("rm -rf '" + root + "'").c_str());
+    });
     const std::string dir = root + "/registry";
     const std::string report = withinDeadline([&] {
         std::string problems;
@@ -304,6 +310,4 @@ TEST(HostileFiles, AChangeThatCannotBeJournaledFailsAndIsToldOnce)
     EXPECT_FALSE(hasNumber(key, failed + 1));
     RegCloseKey(key);
     EXPECT_EQ(closeRegistry(), "");
-    if (mounted) umount2(root.c_str(), MNT_DETACH);
-    std::system(("rm -rf '" + root + "'").c_str());
 }
