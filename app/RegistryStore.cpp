@@ -16,7 +16,7 @@ constexpr int kIdleCheckMs = 1000;
 RegistrySession::RegistrySession()
 {
 #ifndef _WIN32
-    const auto opened = quarnel::platform::openRegistry();
+    const auto opened = quarnel::platform::openRegistry(&Dialogs::confirm);
     m_message = opened.message;
     m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
     m_idleSaver = new QTimer(this);
@@ -51,5 +51,7 @@ void RegistrySession::saveIfIdle()
     const std::string message = quarnel::platform::flushRegistryIfIdle();
     if (!message.empty())
         Dialogs::error(message);
+    const std::string notice = quarnel::platform::takeRegistryNotice();
+    if (!notice.empty()) Dialogs::error(notice);
 #endif
 }

@@ -15,6 +15,7 @@
 #include "platform/KeyStore.h"
 #include "platform/wine/Backups.h"
 #include "platform/wine/FileBackedStore.h"
+#include "platform/wine/ServerLock.h"
 #include "platform/wine/WinePrefix.h"
 #include "platform/wine/WineRegWriter.h"
 #include "platform/winreg.h"
@@ -147,6 +148,25 @@ int main(int argc, char **argv)
         std::printf("%s: %s%s\n", which, clock.text().c_str(), rc ? " FAILED" : "");
     }
     std::printf("backup: %s", sh("du -sh '" + files->backupFolder() + "'").c_str());
+    {
+        // Every change is journaled before it is made; each save looks for a Wine server.
+        HKEY key = nullptr;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_ALL_ACCESS, &key);
+        clock = Stopwatch();
+        constexpr int kChanges = 10000;
+        for (int i = 0; i < kChanges; ++i) {
+            const std::string name = "journaled " + std::to_string(i);
+            RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&i), 4);
+        }
+        RegCloseKey(key);
+        std::printf("%d journaled value changes: %s\n", kChanges, clock.text().c_str());
+        clock = Stopwatch();
+        constexpr int kScans = 100;
+        for (int i = 0; i < kScans; ++i)
+            wine::runningWineServer(dir);
+        std::printf("%d looks for a Wine server of the prefix (%s processes): %s\n", kScans,
+                    sh("ls -d /proc/[0-9]* | wc -l | tr -d '\\n'").c_str(), clock.text().c_str());
+    }
     {
         // The slower way, taken when a file changed on disk or a hive has unsaved
         // changes: the hives written from memory.

@@ -4,6 +4,7 @@
 #include "TRegistry.h"
 #include "ValueText.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -63,6 +64,15 @@ std::vector<std::string> ApplyUndo(const RegEditFile &file)
 
 std::vector<std::string> ApplyUndoFile(const std::string &path)
 {
+    // Only a regular file of a sane size: a FIFO would block the read for good,
+    // a device would never end.
+    constexpr std::uintmax_t kMaxBytes = std::uintmax_t(1) << 30;
+    std::error_code error;
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return {path + " is not a regular file; nothing was changed"};
+    if (std::filesystem::exists(status) && std::filesystem::file_size(path, error) > kMaxBytes)
+        return {path + " is too large for an undo file; nothing was changed"};
     std::ifstream in(path, std::ios::binary);
     if (!in) return {"cannot read " + path};
     std::stringstream bytes;

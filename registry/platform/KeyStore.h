@@ -87,26 +87,50 @@ public:
 
 enum class StoreChange
 {
-    KeyCreated,   // `key` is the new key
-    ValueSet,     // `name` is the value's name
-    ValueDeleted, // `name` is the value's name
+    KeyCreated,    // `key` is the parent, `name` the new key's name
+    ValueSet,      // `name` is the value's name
+    ValueDeleted,  // `name` is the value's name
     SubkeyDeleted, // `key` is the parent, `name` the deleted subkey's name
-    KeyMarked      // `key` got another class or became a symbolic link
+    KeyMarked      // `key` gets another class
+};
+
+// A change about to be made, with all a journal needs to make it again.
+struct PendingChange
+{
+    StoreChange kind = StoreChange::ValueSet;
+    // The value's name; the new or deleted subkey's name; for KeyMarked the class.
+    std::u16string_view name{};
+    uint64_t time = 0;               // the key's last-write time once changed
+    uint32_t type = 0;               // ValueSet: the value's type
+    std::span<const uint8_t> data{}; // ValueSet: the value's data
+    bool link = false;               // KeyCreated, KeyMarked: the key is a symbolic link
+    bool volatileKey = false;        // KeyCreated: the new key is volatile
 };
 
 // What a file-backed store adds: a veto before every change (for instance while
-// another program owns the files) and a notice after it, precise enough to journal.
+// another program owns the files) and a record of it before it is made, so that
+// a change the store cannot keep is never made at all.
 class StoreHooks
 {
 public:
     virtual ~StoreHooks() = default;
     // Returns a Win32 error code; anything but 0 refuses the change.
     virtual long beforeChange(const RegKey &key) { return (void)key, 0; }
-    virtual void afterChange(RegKey &key, StoreChange change, std::u16string_view name)
+    // Called once beforeChange allowed it, right before the change is made to
+    // `key` (for KeyCreated and SubkeyDeleted: the parent). Anything but 0
+    // refuses the change, which is then not made.
+    virtual long recordChange(const RegKey &key, const PendingChange &change)
     {
-        (void)key, (void)change, (void)name;
+        return (void)key, (void)change, 0;
     }
 };
+
+// Both of the above: the code to return, or 0 when the change is to be made now.
+inline long admitChange(StoreHooks &hooks, const RegKey &key, const PendingChange &change)
+{
+    if (long rc = hooks.beforeChange(key)) return rc;
+    return hooks.recordChange(key, change);
+}
 
 class KeyStore
 {

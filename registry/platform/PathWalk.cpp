@@ -25,19 +25,25 @@ std::vector<std::u16string_view> splitPath(std::u16string_view path)
 
 LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created);
 
-// Makes a missing child under `parent` for a create, with Wine's volatility rule.
-LONG addChild(RegKey &parent, std::u16string_view name, DWORD options, RegKey *&child)
+// Makes a missing child under `parent` for a create, with Wine's volatility rule;
+// a symbolic link when `link`.
+LONG addChild(RegKey &parent, std::u16string_view name, DWORD options, bool link, RegKey *&child)
 {
     KeyStore &store = activeStore();
     const bool wantVolatile = (options & REG_OPTION_VOLATILE) != 0;
     if (parent.isVolatile && !wantVolatile && &parent != &store.top())
         return ERROR_CHILD_MUST_BE_VOLATILE;
-    if (long rc = store.hooks().beforeChange(parent)) return static_cast<LONG>(rc);
+    const PendingChange change{.kind = StoreChange::KeyCreated,
+                               .name = name,
+                               .time = KeyStore::now(),
+                               .link = link,
+                               .volatileKey = wantVolatile || parent.isVolatile};
+    if (long rc = admitChange(store.hooks(), parent, change)) return static_cast<LONG>(rc);
     bool isNew;
     child = &parent.addSubkey(name, isNew);
-    child->isVolatile = wantVolatile || parent.isVolatile;
-    parent.lastWriteTime = child->lastWriteTime;
-    store.hooks().afterChange(*child, StoreChange::KeyCreated, child->name);
+    child->isVolatile = change.volatileKey;
+    child->isLink = link;
+    child->lastWriteTime = parent.lastWriteTime = change.time;
     return ERROR_SUCCESS;
 }
 
@@ -54,7 +60,7 @@ LONG keyAtNtPath(std::u16string_view path, int hops, bool create, RegKey *&out, 
             if (LONG rc = followLink(child, hops + 1, false, child, created)) return rc;
         } else if (!child) {
             if (!create || i + 1 != parts.size()) return ERROR_FILE_NOT_FOUND;
-            if (LONG rc = addChild(*key, parts[i], 0, child)) return rc;
+            if (LONG rc = addChild(*key, parts[i], 0, false, child)) return rc;
             created = true;
         }
         key = child;
@@ -116,13 +122,10 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
         if (!child) {
             if (!create) return ERROR_FILE_NOT_FOUND;
             if (missing == 0) result.stepwise = parts.size() - i > 1;
-            if (LONG rc = addChild(*key, parts[i],
-                                   last ? options : options & ~REG_OPTION_CREATE_LINK, child))
+            if (LONG rc =
+                    addChild(*key, parts[i], last ? options : options & ~REG_OPTION_CREATE_LINK,
+                             last && makeLink, child))
                 return rc;
-            if (last && makeLink) {
-                child->isLink = true;
-                activeStore().hooks().afterChange(*child, StoreChange::KeyMarked, child->name);
-            }
             ++missing;
         }
         if (create) visited.push_back(child);
@@ -140,9 +143,12 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
     for (std::size_t i = first; i < visited.size(); ++i) {
         RegKey &k = *visited[i];
         if (k.className() == newClass) continue;
-        if (long rc = store.hooks().beforeChange(k)) return static_cast<LONG>(rc);
+        const PendingChange change{.kind = StoreChange::KeyMarked,
+                                   .name = newClass,
+                                   .time = k.lastWriteTime,
+                                   .link = k.isLink};
+        if (long rc = admitChange(store.hooks(), k, change)) return static_cast<LONG>(rc);
         k.extras().className = newClass;
-        store.hooks().afterChange(k, StoreChange::KeyMarked, k.name);
     }
     return ERROR_SUCCESS;
 }

@@ -32,11 +32,11 @@ std::string &safetyFolderOverride()
 
 } // namespace
 
-RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, const AskUser &ask)
 {
     closeRegistry();
     auto store = std::make_unique<wine::FileBackedStore>();
-    const auto opened = store->open(directory, isWinePrefix);
+    const auto opened = store->open(directory, isWinePrefix, ask);
     RegistryOpened result;
     result.directory = directory;
     result.message = opened.message;
@@ -53,7 +53,7 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix)
     return result;
 }
 
-RegistryOpened openRegistry()
+RegistryOpened openRegistry(const AskUser &ask)
 {
     const wine::RegistryLocation where = wine::chooseRegistry();
     if (!where.error.empty()) {
@@ -62,7 +62,7 @@ RegistryOpened openRegistry()
         result.message = where.error;
         return result;
     }
-    return openRegistryAt(where.directory, where.isWinePrefix);
+    return openRegistryAt(where.directory, where.isWinePrefix, ask);
 }
 
 std::string flushRegistryIfIdle(int quietMs)
@@ -81,6 +81,12 @@ std::string closeRegistry()
     store.reset();
     readOnlyMessage().clear();
     return message;
+}
+
+std::string takeRegistryNotice()
+{
+    auto &store = current();
+    return store ? store->takeNotice() : std::string();
 }
 
 std::string backupBeforeFirstChange()

@@ -2,11 +2,14 @@
 // registry files of a Wine prefix (or Quarnel's own). No Qt here; the window
 // shows the messages these return.
 //
-//   at start-up:  auto opened = quarnel::platform::openRegistry();
+//   at start-up:  auto opened = quarnel::platform::openRegistry(ask);
+//                 (ask: a confirmation box, for changes of a crashed run that
+//                 would go over files changed since)
 //                 if (!opened.message.empty()) show it (an error box when
 //                 opened.status is not Ok, else an information box)
 //   from an idle timer (say every second):
 //                 if (auto m = quarnel::platform::flushRegistryIfIdle(); !m.empty()) show m
+//                 if (auto m = quarnel::platform::takeRegistryNotice(); !m.empty()) show m
 //   at exit:      if (auto m = quarnel::platform::closeRegistry(); !m.empty()) show m
 //   before an edit, once the user confirmed it:
 //                 if (auto m = quarnel::platform::backupBeforeFirstChange(); !m.empty())
@@ -14,9 +17,13 @@
 //                 then write what the edit may change with writeUndoFile()
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace quarnel::platform {
+
+// Asks the user a yes/no question; true for yes.
+using AskUser = std::function<bool(const std::string &question)>;
 
 struct RegistryOpened
 {
@@ -32,10 +39,14 @@ struct RegistryOpened
 
 // Chooses the registry (WINEPREFIX, else ~/.wine, else Quarnel's own in
 // $XDG_DATA_HOME/quarnel/registry), locks it, loads it, applies changes an
-// earlier run journaled, and makes it what the Win32 calls work on.
-RegistryOpened openRegistry();
+// earlier run journaled, and makes it what the Win32 calls work on. When the
+// files changed on disk after those changes were made, `ask` decides whether
+// they are applied; without it (or on no) they are kept aside, and the message
+// says where.
+RegistryOpened openRegistry(const AskUser &ask = {});
 // The same for a given directory (tests, tools).
-RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix);
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
+                              const AskUser &ask = {});
 
 // Saves changed hives once nothing has changed for `quietMs`. Cheap when there
 // is nothing to do; returns "" or a message for the user.
@@ -43,6 +54,10 @@ std::string flushRegistryIfIdle(int quietMs = 1500);
 
 // Saves everything, releases the lock. Returns "" or a message for the user.
 std::string closeRegistry();
+
+// Why a registry call failed that its caller cannot explain (the journal could
+// not be written: a full disk), once; "" when there is nothing new to tell.
+std::string takeRegistryNotice();
 
 // Copies the registry as it stands into <safetyFolder()>/<YYYY-MM-DD_HH-MM-SS>/
 // unless that was done earlier this session. Returns "" (made now or earlier, or

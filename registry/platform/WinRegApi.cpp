@@ -372,12 +372,14 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     } else if (lpData) {
         data.assign(lpData, lpData + cbData);
     }
-    KeyStore &store = activeStore();
-    if (long rc = store.hooks().beforeChange(*key))
-        return static_cast<LONG>(rc);
+    const PendingChange change{.kind = StoreChange::ValueSet,
+                               .name = name,
+                               .time = KeyStore::now(),
+                               .type = dwType,
+                               .data = data};
+    if (long rc = admitChange(activeStore().hooks(), *key, change)) return static_cast<LONG>(rc);
     key->setValue(name, dwType, data);
-    key->lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(*key, StoreChange::ValueSet, name);
+    key->lastWriteTime = change.time;
     return ERROR_SUCCESS;
 }
 
@@ -389,12 +391,11 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
     const std::u16string name = toUtf16(lpValueName);
     if (!key->findValue(name))
         return ERROR_FILE_NOT_FOUND;
-    KeyStore &store = activeStore();
-    if (long rc = store.hooks().beforeChange(*key))
-        return static_cast<LONG>(rc);
+    const PendingChange change{
+        .kind = StoreChange::ValueDeleted, .name = name, .time = KeyStore::now()};
+    if (long rc = admitChange(activeStore().hooks(), *key, change)) return static_cast<LONG>(rc);
     key->removeValue(name);
-    key->lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(*key, StoreChange::ValueDeleted, name);
+    key->lastWriteTime = change.time;
     return ERROR_SUCCESS;
 }
 
@@ -419,12 +420,11 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         key->parent == &store.users())
         return ERROR_ACCESS_DENIED;
     RegKey &parent = *key->parent;
-    if (long rc = store.hooks().beforeChange(parent))
-        return static_cast<LONG>(rc);
-    const std::u16string name = key->name; // the key may be freed by the removal
-    parent.removeSubkey(*key);
-    parent.lastWriteTime = KeyStore::now();
-    store.hooks().afterChange(parent, StoreChange::SubkeyDeleted, name);
+    const PendingChange change{
+        .kind = StoreChange::SubkeyDeleted, .name = key->name, .time = KeyStore::now()};
+    if (long rc = admitChange(store.hooks(), parent, change)) return static_cast<LONG>(rc);
+    parent.removeSubkey(*key); // frees the key, and with it change.name
+    parent.lastWriteTime = change.time;
     return ERROR_SUCCESS;
 }
 

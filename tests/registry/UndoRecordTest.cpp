@@ -7,6 +7,8 @@
 
 #include <functional>
 #include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace quarnel::platform;
 
@@ -224,4 +226,16 @@ TEST_F(UndoRecordTest, ApplyGoesOnPastFailuresAndNamesThem)
     EXPECT_EQ(keyAt(u"After").findValue(u"")->dataCopy(), utf16(std::u16string(u"ok\0", 3)));
     EXPECT_EQ(ApplyUndoFile("/nonexistent/undo.reg"),
               std::vector<std::string>{"cannot read /nonexistent/undo.reg"});
+    // Neither a FIFO nor a device is read (the alarm ends a hang as a failure).
+    char folder[] = "/tmp/quarnel-undo-XXXXXX";
+    const std::string fifo = std::string(mkdtemp(folder)) + "/undo.reg";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    alarm(20);
+    EXPECT_EQ(ApplyUndoFile(fifo),
+              std::vector<std::string>{fifo + " is not a regular file; nothing was changed"});
+    EXPECT_EQ(ApplyUndoFile("/dev/zero"),
+              std::vector<std::string>{"/dev/zero is not a regular file; nothing was changed"});
+    alarm(0);
+    unlink(fifo.c_str());
+    rmdir(folder);
 }

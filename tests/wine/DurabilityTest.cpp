@@ -174,9 +174,16 @@ TEST(Durability, FileChangedOnDiskIsMergedNotOverwritten)
     EXPECT_EQ(readFile(userReg), "broken");
     closeRegistry();
     EXPECT_EQ(readFile(userReg), "broken");
+    // Repaired by hand: the file is not the one the change was made against, so
+    // the user decides.
     writeFile(userReg, merged);
-    const auto opened = openRegistryAt(prefix, true);
+    std::string question;
+    const auto opened = openRegistryAt(prefix, true, [&question](const std::string &text) {
+        question = text;
+        return true;
+    });
     ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+    EXPECT_NE(question.find("1 change(s)"), std::string::npos) << question;
     EXPECT_NE(opened.message.find("recovered"), std::string::npos);
     RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Ours", 0, KEY_ALL_ACCESS, &key);
     DWORD v = 0, size = 4;
@@ -184,5 +191,73 @@ TEST(Durability, FileChangedOnDiskIsMergedNotOverwritten)
               ERROR_SUCCESS);
     RegCloseKey(key);
     closeRegistry();
+    std::system(("rm -rf '" + prefix + "'").c_str());
+}
+
+TEST(Durability, RecoveryAsksBeforeGoingOverFilesChangedSince)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = scratchPrefix(true);
+    const std::string userReg = prefix + "/user.reg";
+    // A run that ends without saving its change to a value...
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+        HKEY key = nullptr;
+        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Recover", 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr);
+        _exit(RegSetValueExA(key, "v", 0, REG_SZ, reinterpret_cast<const BYTE *>("ours"), 5));
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    ASSERT_EQ(status, 0);
+    // ...and Wine changing the same value afterwards.
+    std::string out;
+    ASSERT_EQ(
+        runInPrefix(prefix,
+                    "wine reg add \"HKCU\\\\Software\\\\Recover\" /v v /d wine /f; wineserver -w",
+                    &out),
+        0)
+        << out;
+    const std::string wineWrote = readFile(userReg);
+    const auto valueOfV = [] {
+        HKEY key = nullptr;
+        char text[16] = {};
+        DWORD size = sizeof text;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Recover", 0, KEY_ALL_ACCESS, &key);
+        RegQueryValueExA(key, "v", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size);
+        RegCloseKey(key);
+        return std::string(text);
+    };
+
+    // No: the files stay as Wine left them; the changes wait in the file the message names.
+    std::string question;
+    auto opened = openRegistryAt(prefix, true, [&question](const std::string &text) {
+        question = text;
+        return false;
+    });
+    ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+    EXPECT_NE(question.find("2 change(s)"), std::string::npos) << question;
+    EXPECT_NE(question.find("changed on disk since"), std::string::npos) << question;
+    EXPECT_EQ(valueOfV(), "wine");
+    const std::size_t at = opened.message.find("kept in ");
+    ASSERT_NE(at, std::string::npos) << opened.message;
+    const std::string kept =
+        opened.message.substr(at + 8, opened.message.find(". To", at) - at - 8);
+    EXPECT_EQ(kept.rfind(prefix + "/quarnel.journal.kept-", 0), 0u) << kept;
+    EXPECT_EQ(closeRegistry(), "");
+    EXPECT_EQ(readFile(userReg), wineWrote);
+
+    // Put back and answered yes: the user chose ours over Wine's.
+    ASSERT_EQ(rename(kept.c_str(), (prefix + "/quarnel.journal").c_str()), 0);
+    question.clear();
+    opened = openRegistryAt(prefix, true, [&question](const std::string &text) {
+        question = text;
+        return true;
+    });
+    EXPECT_NE(question, "");
+    EXPECT_NE(opened.message.find("recovered 2 change(s)"), std::string::npos) << opened.message;
+    EXPECT_EQ(valueOfV(), "ours");
+    EXPECT_EQ(closeRegistry(), "");
     std::system(("rm -rf '" + prefix + "'").c_str());
 }

@@ -216,7 +216,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     EXPECT_EQ(trickySection(), ours); // Wine re-saved it unchanged: nothing it read as malformed
 
     // Wine saved the hive again; our non-ASCII text survived it, and Wine's change reaches us.
-    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    const auto reopened = openRegistryAt(prefix, true);
+    ASSERT_EQ(reopened.status, RegistryOpened::Status::Ok) << reopened.message;
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents"), "caf\xc3\xa9 \xe2\x82\xac");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\FromWine", "w"), "written");
     {
@@ -235,28 +236,44 @@ TEST(WinePrefix, RunningWineIsRefusedAndWineCannotStartWhileWeHoldThePrefix)
     REQUIRE_PREFIX();
     const std::string prefix = scratchPrefix(true);
     const std::string userReg = prefix + "/user.reg";
-    ASSERT_EQ(runInPrefix(prefix, "wineserver -p </dev/null >/dev/null 2>&1"), 0);
-    const auto paths = wine::wineServerLockPaths(prefix, false);
-    bool running = false;
-    for (int i = 0; i < 100 && !running; ++i) {
-        for (const auto &p : paths)
-            running = running || wine::lockHolder(p) != 0;
-        if (!running)
+    char templ[] = "/tmp/quarnel-othertmp-XXXXXX";
+    const std::string otherTmp = mkdtemp(templ);
+    const std::string savedTmp = getenv("TMPDIR") ? getenv("TMPDIR") : "";
+    // A wineserver started with the given TMPDIR ("" for ours), once its lock is taken.
+    const auto startServer = [&](const std::string &tmp) {
+        const std::string env = tmp.empty() ? "" : "TMPDIR=" + tmp + " ";
+        if (runInPrefix(prefix, env + "wineserver -p </dev/null >/dev/null 2>&1") != 0)
+            return false;
+        if (!tmp.empty()) setenv("TMPDIR", tmp.c_str(), 1);
+        const auto paths = wine::wineServerLockPaths(prefix, false);
+        savedTmp.empty() ? unsetenv("TMPDIR") : setenv("TMPDIR", savedTmp.c_str(), 1);
+        for (int i = 0; i < 100; ++i) {
+            for (const auto &p : paths)
+                if (wine::lockHolder(p) != 0) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        return false;
+    };
+    const auto stopServer = [&](const std::string &tmp) {
+        const std::string env = tmp.empty() ? "" : "TMPDIR=" + tmp + " ";
+        runInPrefix(prefix, env + "wineserver -k; " + env + "wineserver -w");
+    };
+    // However Wine was started, its lock where ours is or elsewhere.
+    for (const std::string &tmp : {std::string(), otherTmp}) {
+        ASSERT_TRUE(startServer(tmp)) << tmp;
+        const FileState before = stateOf(userReg);
+        const auto opened = openRegistryAt(prefix, true);
+        EXPECT_EQ(opened.status, RegistryOpened::Status::ReadOnly) << tmp;
+        EXPECT_NE(opened.message.find("Wine is running on the prefix " + prefix), std::string::npos)
+            << opened.message;
+        EXPECT_NE(opened.message.find("wineserver -k"), std::string::npos);
+        EXPECT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x", "refused"),
+                  ERROR_ACCESS_DENIED);
+        EXPECT_EQ(getString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper"), "");
+        closeRegistry();
+        expectUnchanged(before, userReg);
+        stopServer(tmp);
     }
-    ASSERT_TRUE(running);
-    const FileState before = stateOf(userReg);
-    const auto opened = openRegistryAt(prefix, true);
-    EXPECT_EQ(opened.status, RegistryOpened::Status::ReadOnly);
-    EXPECT_NE(opened.message.find("Wine is running on the prefix " + prefix), std::string::npos)
-        << opened.message;
-    EXPECT_NE(opened.message.find("wineserver -k"), std::string::npos);
-    EXPECT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x", "refused"),
-              ERROR_ACCESS_DENIED);
-    EXPECT_EQ(getString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper"), "");
-    closeRegistry();
-    expectUnchanged(before, userReg);
-    runInPrefix(prefix, "wineserver -k; wineserver -w");
 
     // Now we hold the prefix: a Wine started meanwhile fails instead of
     // overwriting our changes later.
@@ -267,8 +284,26 @@ TEST(WinePrefix, RunningWineIsRefusedAndWineCannotStartWhileWeHoldThePrefix)
     EXPECT_EQ(closeRegistry(), "");
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x"), "ours");
+
+    // A Wine started with another TMPDIR does not meet our lock: nothing is saved
+    // under it and nothing more changes; the change waits in the journal.
+    ASSERT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x", "while wine ran"),
+              ERROR_SUCCESS);
+    const FileState before = stateOf(userReg);
+    ASSERT_TRUE(startServer(otherTmp));
+    const std::string message = flushRegistryIfIdle(0);
+    EXPECT_NE(message.find("Wine was started on the prefix " + prefix), std::string::npos)
+        << message;
+    expectUnchanged(before, userReg);
+    EXPECT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "y", "refused"),
+              ERROR_ACCESS_DENIED);
+    stopServer(otherTmp);
+    EXPECT_EQ(closeRegistry(), "");
+    ASSERT_EQ(openRegistryAt(prefix, true, [](const std::string &) { return true; }).status,
+              RegistryOpened::Status::Ok);
+    EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x"), "while wine ran");
     closeRegistry();
-    std::system(("rm -rf '" + prefix + "'").c_str());
+    std::system(("rm -rf '" + prefix + "' '" + otherTmp + "'").c_str());
 }
 
 TEST(WinePrefix, MalformedFilesAreReportedAndLeftUntouched)

@@ -1,7 +1,9 @@
 #include "AtomicFile.h"
 
+#include "SafeOpen.h"
 #include "WinePrefix.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -41,40 +43,46 @@ FileId fileIdOf(const std::string &path)
 
 bool FileContent::read(const std::string &path, std::string &error)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        error = describe("open", path);
-        return false;
-    }
+    const int fd = openForReading(path, true, error);
+    if (fd < 0) return false;
+    const bool ok = readFrom(fd, path, error);
+    ::close(fd);
+    return ok;
+}
+
+bool FileContent::readFrom(int fd, const std::string &path, std::string &error)
+{
     struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        error = path + " is not a regular file";
-        ::close(fd);
+    if (::fstat(fd, &st) != 0) {
+        error = describe("read", path);
         return false;
     }
-    std::size_t capacity = static_cast<std::size_t>(st.st_size) + 1;
+    std::size_t capacity = std::min(static_cast<std::size_t>(st.st_size), kMaxFileBytes) + 1;
     m_data = std::make_unique_for_overwrite<char[]>(capacity);
     m_size = 0;
     for (;;) {
         if (m_size == capacity) { // the file grew meanwhile
-            auto bigger = std::make_unique_for_overwrite<char[]>(capacity * 2);
+            if (capacity > kMaxFileBytes) {
+                error = path + " is too large for a registry file";
+                return false;
+            }
+            const std::size_t more = std::min(capacity * 2, kMaxFileBytes + 1);
+            auto bigger = std::make_unique_for_overwrite<char[]>(more);
             std::memcpy(bigger.get(), m_data.get(), m_size);
             m_data = std::move(bigger);
-            capacity *= 2;
+            capacity = more;
         }
         const ssize_t r = ::read(fd, m_data.get() + m_size, capacity - m_size);
         if (r < 0 && errno == EINTR)
             continue;
         if (r < 0) {
             error = describe("read", path);
-            ::close(fd);
             return false;
         }
         if (r == 0)
             break;
         m_size += static_cast<std::size_t>(r);
     }
-    ::close(fd);
     return true;
 }
 
@@ -86,16 +94,16 @@ bool replaceFile(const std::string &path, const std::string &text, bool syncToDi
 }
 
 bool replaceFile(const std::string &path, const std::function<void(const ChunkSink &)> &produce,
-                 bool syncToDisk, FileId &written, std::string &error)
+                 bool syncToDisk, FileId &written, std::string &error,
+                 const std::function<void(const FileId &)> &beforeRename)
 {
     const std::string temp = path + kTempSuffix;
     struct stat old{};
     const bool hadFile = ::stat(path.c_str(), &old) == 0;
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        error = describe("create", temp);
-        return false;
-    }
+    // Only a file made here and now; a link planted under this name goes, unfollowed.
+    ::unlink(temp.c_str());
+    const int fd = openForWriting(temp, O_WRONLY | O_CREAT | O_EXCL, 0644, error);
+    if (fd < 0) return false;
     bool ok = !hadFile || ::fchmod(fd, old.st_mode & 07777) == 0;
     produce([&ok, fd](std::string_view chunk) {
         for (std::size_t done = 0; ok && done < chunk.size();) {
@@ -117,6 +125,7 @@ bool replaceFile(const std::string &path, const std::function<void(const ChunkSi
         error = describe("write", temp);
         ok = false;
     }
+    if (ok && beforeRename) beforeRename(idOf(st));
     if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
         error = describe("replace", path);
         ok = false;

@@ -23,11 +23,14 @@ struct FileId
 FileId fileIdOf(const std::string &path);
 
 // A whole file read into memory (not mapped: a file cut short by another
-// program while we read it must not crash us). A missing file is an error too.
+// program while we read it must not crash us). A missing file is an error too,
+// and so is anything but a regular file of a sane size.
 class FileContent
 {
 public:
     bool read(const std::string &path, std::string &error);
+    // The rest of an open file.
+    bool readFrom(int fd, const std::string &path, std::string &error);
     std::string_view text() const { return {m_data.get(), m_size}; }
 
 private:
@@ -42,8 +45,10 @@ bool replaceFile(const std::string &path, const std::string &text, bool syncToDi
 
 // The same with the text made piece by piece: `produce` hands its chunks to the
 // function it is given, so that a big file never sits in memory as a whole.
+// `beforeRename` learns the identity the file will have, before it has it.
 using ChunkSink = std::function<void(std::string_view)>;
 bool replaceFile(const std::string &path, const std::function<void(const ChunkSink &)> &produce,
-                 bool syncToDisk, FileId &written, std::string &error);
+                 bool syncToDisk, FileId &written, std::string &error,
+                 const std::function<void(const FileId &)> &beforeRename = {});
 
 } // namespace quarnel::platform::wine

@@ -1,5 +1,6 @@
 #include "Backups.h"
 
+#include "SafeOpen.h"
 #include "WinePrefix.h"
 
 #include <algorithm>
@@ -81,11 +82,9 @@ bool writeBackupFile(const std::string &folder, const BackupFile &file, bool syn
     const bool hasOriginal =
         !file.original.empty() && ::stat(file.original.c_str(), &original) == 0;
     if (!file.produce) {
-        source = ::open(file.original.c_str(), O_RDONLY | O_CLOEXEC);
-        if (source < 0) {
-            error = describe("read", file.original);
-            return false;
-        }
+        // Swapped for a FIFO since it was loaded, it would block the copy for good.
+        source = openForReading(file.original, true, error);
+        if (source < 0) return false;
     }
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) {

@@ -6,8 +6,10 @@
 #include "WineRegWriter.h"
 
 #include <algorithm>
+#include <ctime>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace quarnel::platform::wine {
 
@@ -16,9 +18,9 @@ class FileBackedStore::Hooks final : public StoreHooks
 public:
     explicit Hooks(FileBackedStore &owner) : m_owner(owner) {}
     long beforeChange(const RegKey &key) override { return m_owner.beforeChange(key); }
-    void afterChange(RegKey &key, StoreChange change, std::u16string_view name) override
+    long recordChange(const RegKey &key, const PendingChange &change) override
     {
-        m_owner.afterChange(key, change, name);
+        return m_owner.recordChange(key, change);
     }
 
 private:
@@ -26,6 +28,8 @@ private:
 };
 
 namespace {
+
+const char *const kShownReadOnly = "\nQuarnel shows the registry read-only.";
 
 const char16_t *const kRootPaths[3] = {u"REGISTRY\\Machine", u"REGISTRY\\User\\.Default",
                                        u"REGISTRY\\User\\"};
@@ -188,7 +192,7 @@ bool FileBackedStore::createOwnRegistry(std::string &error)
     return true;
 }
 
-bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &journaled,
+bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &changes,
                                std::string &error)
 {
     Hive &h = m_hives[hive];
@@ -214,11 +218,10 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &journ
                  : hive == kUserDefaultHive
                      ? &m_store->ensurePath(m_store->users(), u".Default")
                      : &m_store->ensurePath(m_store->users(), m_store->currentUserSid);
-    for (const JournalRecord &r : journaled)
-        if (r.hive == hive) {
-            replay(fresh, r);
-            h.dirty = true;
-        }
+    for (const JournalRecord &r : changes) {
+        replay(fresh, r);
+        h.dirty = true;
+    }
     if (preamble.empty())
         preamble = standardPreamble(std::u16string(kRootPaths[hive]) +
                                     (hive == kUserHive ? m_store->currentUserSid : u""));
@@ -229,9 +232,11 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &journ
     return true;
 }
 
-FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, bool isWinePrefix)
+FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, bool isWinePrefix,
+                                                  const Confirm &confirmRecovery)
 {
     m_directory = directory;
+    m_isWinePrefix = isWinePrefix;
     m_readOnly = true;
     OpenResult result;
     if (isWinePrefix && !wine::isWinePrefix(directory))
@@ -243,11 +248,17 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
             if (pos == made.size() || made[pos] == '/')
                 ::mkdir(made.substr(0, pos).c_str(), 0700);
     }
-    const auto lockPaths = isWinePrefix ? wineServerLockPaths(directory, true)
-                                        : std::vector<std::string>{directory + "/" + kOwnLockFile};
     pid_t holder = 0;
     std::string lockError;
-    const bool locked = m_lock.acquire(lockPaths, holder, lockError);
+    std::vector<std::string> lockPaths{directory + "/" + kOwnLockFile};
+    if (isWinePrefix) {
+        // A server started with another TMPDIR has its lock where ours never meets it.
+        holder = runningWineServer(directory);
+        lockPaths =
+            holder ? std::vector<std::string>{} : wineServerLockPaths(directory, true, &lockError);
+    }
+    const bool locked =
+        !holder && lockError.empty() && m_lock.acquire(lockPaths, holder, lockError, isWinePrefix);
     if (locked) {
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
@@ -268,46 +279,88 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     std::size_t torn = 0;
     const bool journalOk = m_readOnly ? Journal::peek(journalPath, records, error)
                                       : m_journal.open(journalPath, records, torn, error);
-    if (!journalOk) {
-        m_readOnly = true;
-        m_lock.release();
-        result.message += (result.message.empty() ? "" : "\n") + error +
-                          "\nQuarnel shows the registry read-only.";
-    }
+    if (!journalOk) goReadOnly(error + kShownReadOnly, result.message);
 
     std::string loadErrors;
     for (int i = 0; i < 3; ++i) {
         std::string loadError;
-        if (!loadHive(i, records, loadError))
-            loadErrors += (loadErrors.empty() ? "" : "\n") + loadError;
+        if (!loadHive(i, {}, loadError)) loadErrors += (loadErrors.empty() ? "" : "\n") + loadError;
     }
-    if (!loadErrors.empty()) {
-        m_readOnly = true;
-        m_journal.close();
-        m_lock.release();
-        result.message += (result.message.empty() ? "" : "\n") + loadErrors +
-                          "\nQuarnel leaves the registry files untouched and shows them read-only. "
-                          "Repair or restore the file, then start Quarnel again.";
-    }
+    if (!loadErrors.empty())
+        goReadOnly(loadErrors +
+                       "\nQuarnel leaves the registry files untouched and shows them read-only. "
+                       "Repair or restore the file, then start Quarnel again.",
+                   result.message);
 
     m_store->setHooks(m_hooks);
+    const FileId onDisk[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
+    recover(planRecovery(records, onDisk), confirmRecovery, result.message);
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
-    if (!m_readOnly && !records.empty()) {
-        const std::string saved = flush();
-        result.message = "Quarnel recovered " + std::to_string(records.size()) +
-                         " change(s) from its last run that had not reached the registry files." +
-                         (saved.empty() ? "" : "\n" + saved);
-    }
     (void)torn; // a torn record is a change whose call never returned; nothing to report
     return result;
+}
+
+void FileBackedStore::goReadOnly(const std::string &why, std::string &message)
+{
+    m_readOnly = true;
+    m_journal.close();
+    m_lock.release();
+    message += (message.empty() ? "" : "\n") + why;
+}
+
+void FileBackedStore::recover(const Recovery &plan, const Confirm &confirm, std::string &message)
+{
+    const auto add = [&message](const std::string &text) {
+        if (!text.empty()) message += (message.empty() ? "" : "\n") + text;
+    };
+    const auto apply = [this, &plan] {
+        for (int i = 0; i < 3; ++i)
+            for (const JournalRecord &r : plan.changes[i]) {
+                replay(*m_hives[i].root, r);
+                m_hives[i].dirty = true;
+            }
+    };
+    if (m_readOnly) {
+        apply(); // shown as they would be; nothing is written
+        return;
+    }
+    std::string error;
+    if (plan.count && plan.filesChanged &&
+        !(confirm && confirm(recoveryQuestion(plan.count, m_directory)))) {
+        const std::string journalPath = m_journal.path();
+        m_journal.close();
+        const std::string kept = setJournalAside(journalPath, std::time(nullptr), error);
+        std::vector<JournalRecord> none;
+        std::size_t torn = 0;
+        if (kept.empty() || !m_journal.open(journalPath, none, torn, error))
+            return goReadOnly(error + kShownReadOnly, message);
+        add(keptAsideMessage(plan.count, kept));
+    } else if (plan.count) {
+        apply();
+        add(recoveredMessage(plan.count));
+        add(flush()); // also starts the journal afresh
+        return;
+    }
+    // From here on the journal holds changes made against these files.
+    if (!m_journal.reset(hiveFiles(), error)) goReadOnly(error + kShownReadOnly, message);
+}
+
+std::vector<JournalRecord> FileBackedStore::hiveFiles() const
+{
+    std::vector<JournalRecord> files;
+    for (uint8_t i = 0; i < 3; ++i)
+        files.push_back(hiveFileRecord(i, m_hives[i].id));
+    return files;
 }
 
 void FileBackedStore::replay(RegKey &root, const JournalRecord &r)
 {
     switch (r.op) {
     case JournalRecord::KeyCreated:
-        if (RegKey *key = walk(root, r.path, true, r.time); key && key->parent)
+        if (RegKey *key = walk(root, r.path, true, r.time); key && key->parent) {
             key->parent->lastWriteTime = r.time;
+            key->isLink = key->isLink || r.type == 1;
+        }
         break;
     case JournalRecord::ValueSet: {
         RegKey *key = walk(root, r.path, true, r.time);
@@ -327,6 +380,8 @@ void FileBackedStore::replay(RegKey &root, const JournalRecord &r)
                 key->extras().className = r.name;
             key->isLink = r.type == 1;
         }
+        break;
+    case JournalRecord::HiveFile:
         break;
     case JournalRecord::SubkeyDeleted:
         if (RegKey *parent = walk(root, r.path, false, r.time)) {
@@ -352,8 +407,7 @@ int FileBackedStore::hiveOf(const RegKey &key) const
 
 long FileBackedStore::beforeChange(const RegKey &key)
 {
-    if (m_readOnly)
-        return ERROR_ACCESS_DENIED;
+    if (m_readOnly || m_wineStarted) return ERROR_ACCESS_DENIED;
     if (!m_journalError.empty())
         return ERROR_CANTWRITE;
     if (key.isVolatile) return ERROR_SUCCESS;
@@ -402,44 +456,59 @@ std::string FileBackedStore::backupBeforeFirstChange()
     return makeBackup() ? std::string() : m_backupFailure;
 }
 
-void FileBackedStore::afterChange(RegKey &key, StoreChange change, std::u16string_view name)
+long FileBackedStore::recordChange(const RegKey &key, const PendingChange &change)
 {
-    if (key.isVolatile)
-        return;
+    if (key.isVolatile || change.volatileKey) return ERROR_SUCCESS;
     const int hive = hiveOf(key);
-    if (hive < 0)
-        return;
+    if (hive < 0) return ERROR_SUCCESS;
     JournalRecord r;
     r.hive = static_cast<uint8_t>(hive);
-    r.time = key.lastWriteTime;
-    r.name = name;
+    r.time = change.time;
+    r.name = change.name;
     std::vector<const RegKey *> chain;
     for (const RegKey *k = &key; k != m_hives[hive].root; k = k->parent)
         chain.push_back(k);
     for (auto it = chain.rbegin(); it != chain.rend(); ++it)
         r.path += (r.path.empty() ? u"" : u"\\") + (*it)->name;
-    switch (change) {
-    case StoreChange::KeyCreated: r.op = JournalRecord::KeyCreated; break;
+    switch (change.kind) {
+    case StoreChange::KeyCreated:
+        r.op = JournalRecord::KeyCreated;
+        r.path += (r.path.empty() ? u"" : u"\\") + r.name;
+        r.type = change.link ? 1 : 0;
+        break;
     case StoreChange::ValueSet:
         r.op = JournalRecord::ValueSet;
-        if (const RegValue *v = key.findValue(name)) {
-            r.type = v->type;
-            r.data = v->dataCopy();
-        }
+        r.type = change.type;
+        r.data.assign(change.data.begin(), change.data.end());
         break;
     case StoreChange::ValueDeleted: r.op = JournalRecord::ValueDeleted; break;
     case StoreChange::SubkeyDeleted: r.op = JournalRecord::SubkeyDeleted; break;
     case StoreChange::KeyMarked:
         r.op = JournalRecord::KeyMarked;
-        r.name = key.className();
-        r.type = key.isLink ? 1 : 0;
+        r.type = change.link ? 1 : 0;
         break;
     }
     std::string error;
-    if (!m_journal.append(r, error))
-        m_journalError = error; // later changes are refused; this one stays in memory
+    if (!m_journal.append(r, error)) {
+        if (!m_journal.isSound()) m_journalError = error;
+        // Every change fails while this lasts; the user hears why once.
+        if (!m_journalFailing)
+            m_notice = "Quarnel cannot write to its journal, so it did not make the change that "
+                       "needed it, and makes none until the journal can be written again (is the "
+                       "disk full?).\n" +
+                       error;
+        m_journalFailing = true;
+        return ERROR_CANTWRITE;
+    }
+    m_journalFailing = false;
     m_hives[hive].dirty = true;
     m_lastChange = std::chrono::steady_clock::now();
+    return ERROR_SUCCESS;
+}
+
+std::string FileBackedStore::takeNotice()
+{
+    return std::exchange(m_notice, std::string());
 }
 
 bool FileBackedStore::saveHive(int hive, std::string &error)
@@ -451,8 +520,10 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
         // journaled changes on top, so that neither side's update is lost.
         std::string loadError;
         std::vector<JournalRecord> records;
+        bool known = false;
         if (!Journal::peek(m_journal.path(), records, loadError) ||
-            !loadHive(hive, records, loadError)) {
+            !loadHive(hive, changesNotIn(records, static_cast<uint8_t>(hive), h.id, known),
+                      loadError)) {
             error = path + " was changed by another program and cannot be read now (" + loadError +
                     "). Quarnel keeps your changes in " + m_journal.path() +
                     " and applies them at the next start.";
@@ -460,8 +531,13 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
         }
     }
     const auto produce = [&h](const ChunkSink &sink) { writeHive(*h.root, h.preamble, sink); };
-    if (!replaceFile(path, produce, m_sync, h.id, error))
-        return false;
+    // Named in the journal before it takes the file's place: after a crash either
+    // the old file or this one is there, and the journal knows both.
+    const auto named = [this, hive](const FileId &id) {
+        std::string ignored;
+        m_journal.append(hiveFileRecord(static_cast<uint8_t>(hive), id), ignored);
+    };
+    if (!replaceFile(path, produce, m_sync, h.id, error, named)) return false;
     h.dirty = false;
     return true;
 }
@@ -470,6 +546,21 @@ std::string FileBackedStore::flush()
 {
     if (m_readOnly || !hasUnsavedChanges())
         return {};
+    // A Wine started beside us with another TMPDIR never met our lock. It read
+    // the files at its start and writes them back later: what we saved now would
+    // be lost then, so it stays in the journal, and nothing more changes.
+    if (m_isWinePrefix)
+        if (const pid_t server = runningWineServer(m_directory)) {
+            m_wineStarted = true;
+            return "Wine was started on the prefix " + m_directory + " (wineserver, process " +
+                   std::to_string(server) +
+                   ") while Quarnel had it open. Quarnel does not save now, because Wine would "
+                   "overwrite the files later, and makes no more changes. Your changes are kept "
+                   "in " +
+                   m_journal.path() +
+                   ": close the Windows programs of this prefix, then start Quarnel again to "
+                   "apply them.";
+        }
     std::string messages;
     bool allSaved = true;
     for (int i = 0; i < 3; ++i) {
@@ -481,16 +572,19 @@ std::string FileBackedStore::flush()
     }
     std::string error;
     if (allSaved) {
-        if (!m_journal.reset(error))
+        if (!m_journal.reset(hiveFiles(), error))
             messages += (messages.empty() ? "" : "\n") + error;
     } else {
         // Keep only what has not reached its file, so that a later replay does
         // not undo what others changed in the files saved meanwhile.
-        std::vector<JournalRecord> records, keep;
+        std::vector<JournalRecord> records, keep = hiveFiles();
         if (Journal::peek(m_journal.path(), records, error)) {
-            for (auto &r : records)
-                if (r.hive < 3 && m_hives[r.hive].dirty)
-                    keep.push_back(std::move(r));
+            for (uint8_t i = 0; i < 3; ++i) {
+                bool known = false;
+                if (m_hives[i].dirty)
+                    for (auto &r : changesNotIn(records, i, m_hives[i].id, known))
+                        keep.push_back(std::move(r));
+            }
             m_journal.rewrite(keep, error);
         }
     }

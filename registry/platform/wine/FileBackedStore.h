@@ -1,13 +1,15 @@
 // A KeyStore whose three hives live in the registry files of a Wine prefix (or
-// of Quarnel's own registry directory). Every change is journaled before the
-// call that made it returns; changed hives are saved when the caller is idle
-// and at close. While open, the registry is locked against Wine and other
-// Quarnels; if it cannot be locked or a file cannot be read, it opens read-only.
+// of Quarnel's own registry directory). Every change is journaled before it is
+// made, and a change that cannot be journaled is not made; changed hives are
+// saved when the caller is idle and at close. While open, the registry is
+// locked against Wine and other Quarnels; if it cannot be locked, Wine runs on
+// it, or a file cannot be read, it opens read-only.
 #pragma once
 
 #include "../KeyStore.h"
 #include "AtomicFile.h"
 #include "Journal.h"
+#include "Recovery.h"
 #include "ServerLock.h"
 #include "WineRegReader.h"
 
@@ -38,8 +40,11 @@ public:
     FileBackedStore &operator=(const FileBackedStore &) = delete;
 
     // `isWinePrefix` false: Quarnel's own directory, created with the standard
-    // keys when it holds no registry yet.
-    OpenResult open(const std::string &directory, bool isWinePrefix);
+    // keys when it holds no registry yet. Journaled changes of an earlier run
+    // are applied; when the files changed on disk after they were made,
+    // `confirmRecovery` decides (none: no), and a no keeps them aside.
+    OpenResult open(const std::string &directory, bool isWinePrefix,
+                    const Confirm &confirmRecovery = {});
 
     // Saves the changed hives. Returns "" or a message for the user.
     std::string flush();
@@ -66,6 +71,10 @@ public:
     // The backup made this session, or "".
     const std::string &backupFolder() const { return m_backupFolder; }
 
+    // Why a change failed that no caller can explain (the journal could not be
+    // written), once: "" afterwards until a change was journaled again.
+    std::string takeNotice();
+
 private:
     class Hooks;
     struct Hive
@@ -78,12 +87,18 @@ private:
     };
 
     long beforeChange(const RegKey &key);
-    void afterChange(RegKey &key, StoreChange change, std::u16string_view name);
+    long recordChange(const RegKey &key, const PendingChange &change);
     int hiveOf(const RegKey &key) const;
     std::string pathOf(int hive) const;
-    // Reads the hive's file, puts the journaled changes for it on top, and
+    // Reads the hive's file, puts these journaled changes to it on top, and
     // makes that the hive's content.
-    bool loadHive(int hive, const std::vector<JournalRecord> &journaled, std::string &error);
+    bool loadHive(int hive, const std::vector<JournalRecord> &changes, std::string &error);
+    // Which file each hive was loaded from or saved to, for the journal.
+    std::vector<JournalRecord> hiveFiles() const;
+    // Applies an earlier run's changes, or keeps them aside; adds what the user
+    // must know to `message`.
+    void recover(const Recovery &plan, const Confirm &confirm, std::string &message);
+    void goReadOnly(const std::string &why, std::string &message);
     bool saveHive(int hive, std::string &error);
     static void replay(RegKey &root, const JournalRecord &record);
     std::string lockMessage(pid_t holder, const std::string &error) const;
@@ -96,8 +111,12 @@ private:
     Hive m_hives[3];
     ServerLock m_lock;
     Journal m_journal;
-    std::string m_journalError; // set once a change could not be journaled
+    std::string m_journalError; // set once the journal cannot be trusted with more changes
+    std::string m_notice;
+    bool m_journalFailing = false; // the last change could not be journaled
     bool m_readOnly = true;
+    bool m_isWinePrefix = false;
+    bool m_wineStarted = false; // Wine began running on the prefix while we had it open
     bool m_sync = true;
     std::chrono::steady_clock::time_point m_lastChange;
     std::chrono::steady_clock::time_point m_retryAfter;

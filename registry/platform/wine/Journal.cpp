@@ -1,5 +1,8 @@
 #include "Journal.h"
 
+#include "SafeOpen.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -108,7 +111,7 @@ bool decode(const uint8_t *p, std::size_t n, JournalRecord &r)
     if (!c.ok || static_cast<std::size_t>(c.end - c.p) != size)
         return false;
     r.data.assign(c.p, c.end);
-    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::KeyMarked;
+    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::HiveFile;
 }
 
 bool writeAll(int fd, const void *data, std::size_t n)
@@ -126,35 +129,26 @@ bool writeAll(int fd, const void *data, std::size_t n)
     return true;
 }
 
-bool readFile(int fd, std::vector<uint8_t> &bytes)
+// Whether `bytes` begin a journal: our magic, or the start of it (a journal
+// whose creation was cut short).
+bool isOurs(std::string_view bytes)
 {
-    bytes.clear();
-    uint8_t buf[1 << 16];
-    for (;;) {
-        const ssize_t r = ::read(fd, buf, sizeof buf);
-        if (r < 0 && errno == EINTR)
-            continue;
-        if (r < 0)
-            return false;
-        if (r == 0)
-            return true;
-        bytes.insert(bytes.end(), buf, buf + r);
-    }
+    const std::size_t n = std::min(bytes.size(), sizeof kMagic);
+    return std::memcmp(bytes.data(), kMagic, n) == 0;
 }
 
 // Parses records; returns the length of the intact part.
-std::size_t parse(const std::vector<uint8_t> &bytes, std::vector<JournalRecord> &records)
+std::size_t parse(std::string_view text, std::vector<JournalRecord> &records)
 {
-    if (bytes.size() < sizeof kMagic || std::memcmp(bytes.data(), kMagic, sizeof kMagic) != 0)
-        return 0;
+    const auto *bytes = reinterpret_cast<const uint8_t *>(text.data());
+    if (text.size() < sizeof kMagic || !isOurs(text)) return 0;
     std::size_t pos = sizeof kMagic;
-    while (bytes.size() - pos >= 8) {
-        Cursor c{bytes.data() + pos, bytes.data() + bytes.size()};
+    while (text.size() - pos >= 8) {
+        Cursor c{bytes + pos, bytes + text.size()};
         const auto len = static_cast<uint32_t>(c.get(4));
         const auto sum = static_cast<uint32_t>(c.get(4));
-        if (len > kMaxRecord || bytes.size() - pos - 8 < len)
-            break;
-        const uint8_t *payload = bytes.data() + pos + 8;
+        if (len > kMaxRecord || text.size() - pos - 8 < len) break;
+        const uint8_t *payload = bytes + pos + 8;
         JournalRecord r;
         if (checksum(payload, len) != sum || !decode(payload, len, r))
             break;
@@ -162,6 +156,25 @@ std::size_t parse(const std::vector<uint8_t> &bytes, std::vector<JournalRecord> 
         pos += 8 + len;
     }
     return pos;
+}
+
+std::vector<uint8_t> encodeAll(const std::vector<JournalRecord> &records)
+{
+    std::vector<uint8_t> bytes;
+    for (const JournalRecord &r : records) {
+        const auto e = encode(r);
+        bytes.insert(bytes.end(), e.begin(), e.end());
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> encodeId(const FileId &id)
+{
+    std::vector<uint8_t> out{static_cast<uint8_t>(id.exists)};
+    for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
+                       static_cast<uint64_t>(id.mtimeNsec)})
+        put64(out, v);
+    return out;
 }
 
 } // namespace
@@ -172,21 +185,25 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
     close();
     records.clear();
     tornBytes = 0;
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (m_fd < 0) {
-        error = "cannot open the journal " + path + ": " + std::strerror(errno);
+    m_sound = true;
+    m_fd = openForWriting(path, O_RDWR | O_CREAT, 0600, error);
+    if (m_fd < 0) return false;
+    m_path = path;
+    FileContent file;
+    if (!file.readFrom(m_fd, path, error)) {
+        close();
         return false;
     }
-    m_path = path;
-    std::vector<uint8_t> bytes;
-    if (!readFile(m_fd, bytes)) {
-        error = "cannot read the journal " + path + ": " + std::strerror(errno);
+    const std::string_view bytes = file.text();
+    if (!isOurs(bytes)) {
+        error = path + " is not a journal of Quarnel's. Quarnel leaves it as it is; move it out "
+                       "of the way to make changes.";
         close();
         return false;
     }
     std::size_t intact = parse(bytes, records);
     if (intact == 0) {
-        // New, empty or foreign: start it afresh with our magic.
+        // New, or its creation was cut short: start it afresh with our magic.
         tornBytes = bytes.size();
         if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0 ||
             !writeAll(m_fd, kMagic, sizeof kMagic)) {
@@ -203,6 +220,7 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
             return false;
         }
     }
+    m_end = intact;
     ::lseek(m_fd, static_cast<off_t>(intact), SEEK_SET);
     return true;
 }
@@ -210,62 +228,83 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
 bool Journal::peek(const std::string &path, std::vector<JournalRecord> &records, std::string &error)
 {
     records.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno == ENOENT || (error = "cannot open the journal " + path, false);
-    std::vector<uint8_t> bytes;
-    const bool ok = readFile(fd, bytes);
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
+    const int fd = openForReading(path, false, error);
+    if (fd < 0) return false;
+    FileContent file;
+    const bool ok = file.readFrom(fd, path, error);
     ::close(fd);
-    if (ok)
-        parse(bytes, records);
+    if (ok) parse(file.text(), records);
     return ok;
 }
 
 bool Journal::append(const JournalRecord &record, std::string &error)
 {
-    if (m_fd < 0) {
-        error = "the journal is not open";
+    if (m_fd < 0 || !m_sound) {
+        error = "the journal " + m_path + " cannot be written";
         return false;
     }
     const std::vector<uint8_t> bytes = encode(record);
-    if (!writeAll(m_fd, bytes.data(), bytes.size())) {
-        error = "cannot write the journal " + m_path + ": " + std::strerror(errno);
+    if (bytes.size() - 8 > kMaxRecord || m_end + bytes.size() > kMaxFileBytes) {
+        error = "the change is too large for the journal " + m_path;
         return false;
     }
-    return true;
+    if (writeAll(m_fd, bytes.data(), bytes.size())) {
+        m_end += bytes.size();
+        return true;
+    }
+    error = "cannot write the journal " + m_path + ": " + std::strerror(errno);
+    // Whatever part of the record made it would hide every record after it.
+    m_sound = ::ftruncate(m_fd, static_cast<off_t>(m_end)) == 0 &&
+              ::lseek(m_fd, static_cast<off_t>(m_end), SEEK_SET) == static_cast<off_t>(m_end);
+    return false;
 }
 
 bool Journal::rewrite(const std::vector<JournalRecord> &records, std::string &error)
 {
     std::vector<uint8_t> bytes(kMagic, kMagic + sizeof kMagic);
-    for (const JournalRecord &r : records) {
-        const auto e = encode(r);
-        bytes.insert(bytes.end(), e.begin(), e.end());
-    }
+    const auto body = encodeAll(records);
+    bytes.insert(bytes.end(), body.begin(), body.end());
     // Written aside and renamed, so a crash leaves either the old or the new journal.
     const std::string temp = m_path + ".new";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0 || !writeAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0 ||
+    ::unlink(temp.c_str()); // a link planted under this name goes, unfollowed
+    const int fd = openForWriting(temp, O_WRONLY | O_CREAT | O_EXCL, 0600, error);
+    if (fd < 0) return false;
+    if (!writeAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0 ||
         ::rename(temp.c_str(), m_path.c_str()) != 0) {
         error = "cannot rewrite the journal " + m_path + ": " + std::strerror(errno);
-        if (fd >= 0)
-            ::close(fd);
+        ::close(fd);
         ::unlink(temp.c_str());
         return false;
     }
-    ::close(m_fd);
+    close();
     m_fd = fd;
+    m_end = bytes.size();
+    m_sound = true;
     ::lseek(m_fd, 0, SEEK_END);
     return true;
 }
 
-bool Journal::reset(std::string &error)
+bool Journal::reset(const std::vector<JournalRecord> &start, std::string &error)
 {
+    const auto bytes = encodeAll(start);
     if (m_fd < 0 || ::ftruncate(m_fd, sizeof kMagic) != 0 ||
         ::lseek(m_fd, sizeof kMagic, SEEK_SET) != static_cast<off_t>(sizeof kMagic)) {
         error = "cannot empty the journal " + m_path + ": " + std::strerror(errno);
         return false;
     }
+    m_end = sizeof kMagic;
+    m_sound = true;
+    if (!writeAll(m_fd, bytes.data(), bytes.size())) {
+        error = "cannot write the journal " + m_path + ": " + std::strerror(errno);
+        m_sound = ::ftruncate(m_fd, sizeof kMagic) == 0 &&
+                  ::lseek(m_fd, sizeof kMagic, SEEK_SET) == static_cast<off_t>(sizeof kMagic);
+        return false;
+    }
+    m_end += bytes.size();
     return true;
 }
 
@@ -274,6 +313,30 @@ void Journal::close()
     if (m_fd >= 0)
         ::close(m_fd);
     m_fd = -1;
+}
+
+JournalRecord hiveFileRecord(uint8_t hive, const FileId &id)
+{
+    JournalRecord r;
+    r.op = JournalRecord::HiveFile;
+    r.hive = hive;
+    r.data = encodeId(id);
+    return r;
+}
+
+std::vector<JournalRecord> changesNotIn(const std::vector<JournalRecord> &records, uint8_t hive,
+                                        const FileId &onDisk, bool &known)
+{
+    const std::vector<uint8_t> id = encodeId(onDisk);
+    const auto names = [&](const JournalRecord &r) {
+        return r.op == JournalRecord::HiveFile && r.hive == hive && r.data == id;
+    };
+    const auto last = std::find_if(records.rbegin(), records.rend(), names);
+    known = last != records.rend();
+    std::vector<JournalRecord> changes;
+    for (auto it = known ? last.base() : records.begin(); it != records.end(); ++it)
+        if (it->hive == hive && it->op != JournalRecord::HiveFile) changes.push_back(*it);
+    return changes;
 }
 
 } // namespace quarnel::platform::wine

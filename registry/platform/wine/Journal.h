@@ -1,10 +1,15 @@
 // An append-only record of every change since the registry files were last
-// saved. Each change is one write() before the call that made it returns, so it
-// survives the process being killed; a record cut short by a crash is detected
-// by its length and checksum and ignored.
+// saved. Each change is one write() before it is made, so it survives the
+// process being killed; a record cut short by a crash is detected by its length
+// and checksum and ignored, and one cut short by a failed write is cut off.
+// Beside the changes it keeps the identity of each hive file they were made
+// against, so that a file changed since by someone else is noticed.
 #pragma once
 
+#include "AtomicFile.h"
+
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,11 +19,12 @@ struct JournalRecord
 {
     enum Op : uint8_t
     {
-        KeyCreated = 1,
+        KeyCreated = 1, // `type` 1 marks a symbolic link
         ValueSet = 2,
         ValueDeleted = 3,
         SubkeyDeleted = 4,
-        KeyMarked = 5 // `name` is the key's class; `type` 1 marks a symbolic link
+        KeyMarked = 5, // `name` is the key's class; `type` 1 marks a symbolic link
+        HiveFile = 6   // the hive's file is (or is about to be) the one in `data`
     };
     Op op = KeyCreated;
     uint8_t hive = 0;
@@ -38,25 +44,42 @@ public:
     ~Journal() { close(); }
 
     // Opens (creating) the journal and reads the records it holds. A torn last
-    // record is reported in `tornBytes` and cut off the file.
+    // record is reported in `tornBytes` and cut off the file. A file that is not
+    // a journal (or no regular file, or a link) is left as it is: `error` says so.
     bool open(const std::string &path, std::vector<JournalRecord> &records, std::size_t &tornBytes,
               std::string &error);
     // Opens the journal read-only and returns its records (for a registry opened read-only).
     static bool peek(const std::string &path, std::vector<JournalRecord> &records, std::string &error);
 
+    // Writes the record, or nothing: a write that fails halfway is cut off again.
+    // When even that fails, isSound() turns false.
     bool append(const JournalRecord &record, std::string &error);
     // Replaces the journal's content with these records (those not yet saved).
     bool rewrite(const std::vector<JournalRecord> &records, std::string &error);
-    // Empties the journal once everything in it has reached the registry files.
-    bool reset(std::string &error);
+    // Empties the journal once everything in it has reached the registry files,
+    // leaving only `start` (the identities of the files saved).
+    bool reset(const std::vector<JournalRecord> &start, std::string &error);
     void close();
 
     const std::string &path() const { return m_path; }
     bool isOpen() const { return m_fd >= 0; }
+    // False once a failed write could not be cut off: nothing may be appended then.
+    bool isSound() const { return m_sound; }
 
 private:
     std::string m_path;
     int m_fd = -1;
+    uint64_t m_end = 0; // where the intact records end
+    bool m_sound = true;
 };
+
+// The record saying that `hive`'s file is `id`.
+JournalRecord hiveFileRecord(uint8_t hive, const FileId &id);
+
+// The changes to `hive` that its file `onDisk` does not hold: those after the
+// last record naming that file. `known` false: the journal never named it, so
+// the file changed after the changes were made; all of the hive's are returned.
+std::vector<JournalRecord> changesNotIn(const std::vector<JournalRecord> &records, uint8_t hive,
+                                        const FileId &onDisk, bool &known);
 
 } // namespace quarnel::platform::wine

@@ -1,24 +1,43 @@
 #include "ServerLock.h"
 
+#include "SafeOpen.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace quarnel::platform::wine {
 
 namespace {
 
-std::string readTag(const std::string &prefix)
+// The prefix's tag; "" when it has none. A tag file that is no regular file
+// (a FIFO would block the read for good) sets `error`.
+std::string readTag(const std::string &prefix, std::string *error = nullptr)
 {
-    std::ifstream in(prefix + "/wineserver", std::ios::binary);
-    std::string tag;
-    std::getline(in, tag, '\0');
+    const std::string path = prefix + "/wineserver";
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) != 0) return {};
+    std::string failure;
+    const int fd = openForReading(path, true, failure);
+    if (fd < 0) {
+        if (error) *error = failure;
+        return {};
+    }
+    char text[256]; // Wine's tags are a dozen characters
+    const ssize_t n = ::read(fd, text, sizeof text);
+    ::close(fd);
+    std::string tag(text, n > 0 ? static_cast<std::size_t>(n) : 0);
+    tag = tag.substr(0, tag.find('\0'));
     while (!tag.empty() && (tag.back() == '\n' || tag.back() == '\r'))
         tag.pop_back();
     // The tag becomes a directory name; anything path-like is not Wine's.
@@ -35,7 +54,7 @@ std::string createTag(const std::string &prefix)
     for (int i = 0; i < 6; ++i)
         tag.push_back(alphabet[rd() % (sizeof alphabet - 1)]);
     const std::string path = prefix + "/wineserver";
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0400);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0400);
     if (fd < 0)
         return readTag(prefix); // someone else created it meanwhile
     const bool ok = ::write(fd, tag.data(), tag.size()) == static_cast<ssize_t>(tag.size());
@@ -60,20 +79,82 @@ std::string directoryOf(const std::string &path)
     return path.substr(0, path.rfind('/'));
 }
 
-} // namespace
+// The folders a lock file sits in must be this user's own: through a link
+// planted there, our lock (and Wine's) would land in someone else's folder.
+bool ownFolder(const std::string &path, std::string &error)
+{
+    struct stat st
+    {
+    };
+    if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid())
+        return true;
+    error = path + " is not a folder of this user (a link or someone else's is in the way)";
+    return false;
+}
 
-std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool create)
+// Wine's name for the server folder of a prefix: its device and inode.
+std::string serverFolderName(const std::string &prefix)
 {
     struct stat st{};
     if (::stat(prefix.c_str(), &st) != 0)
         return {};
     char server[64];
-    std::snprintf(server, sizeof server, "server-%llx-%llx", static_cast<unsigned long long>(st.st_dev),
+    std::snprintf(server, sizeof server, "server-%llx-%llx",
+                  static_cast<unsigned long long>(st.st_dev),
                   static_cast<unsigned long long>(st.st_ino));
+    return server;
+}
+
+std::string linkTarget(const std::string &link)
+{
+    char target[4096];
+    const ssize_t n = ::readlink(link.c_str(), target, sizeof target);
+    return n > 0 ? std::string(target, static_cast<std::size_t>(n)) : std::string();
+}
+
+// What a wineserver process has open that tells whether it serves a prefix.
+// Wine's server holds the lock in its server folder for as long as it serves
+// (and lets go of it before it ends), and keeps its prefix open.
+struct ServerView
+{
+    int prefixOpen = 0; // 1 the prefix; -1 only a removed folder that had its inode
+    std::string lock;   // its lock file in the prefix's server folder, if open
+};
+
+ServerView inspect(const std::string &process, const struct stat &prefix, const std::string &server)
+{
+    ServerView view;
+    std::vector<std::string> links{process + "/cwd"};
+    if (DIR *fds = ::opendir((process + "/fd").c_str())) {
+        while (const dirent *fd = ::readdir(fds))
+            if (fd->d_name[0] != '.') links.push_back(process + "/fd/" + fd->d_name);
+        ::closedir(fds);
+    }
+    for (const std::string &link : links) {
+        const std::string target = linkTarget(link);
+        if (target.ends_with("/" + server + "/lock")) view.lock = target;
+        struct stat st
+        {
+        };
+        if (view.prefixOpen == 1 || ::stat(link.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_dev != prefix.st_dev || st.st_ino != prefix.st_ino)
+            continue;
+        // A new folder may get the inode of a removed one.
+        view.prefixOpen = target.ends_with(" (deleted)") ? -1 : 1;
+    }
+    return view;
+}
+
+} // namespace
+
+std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool create,
+                                             std::string *error)
+{
+    const std::string server = serverFolderName(prefix);
+    if (server.empty()) return {};
     std::vector<std::string> paths;
-    std::string tag = readTag(prefix);
-    if (tag.empty() && create)
-        tag = createTag(prefix);
+    std::string tag = readTag(prefix, error);
+    if (tag.empty() && create && !(error && !error->empty())) tag = createTag(prefix);
     if (!tag.empty()) {
         const char *tmp = std::getenv("TMPDIR");
         const std::string tmpDir = tmp && *tmp ? tmp : "/tmp";
@@ -85,7 +166,8 @@ std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool cre
 
 pid_t lockHolder(const std::string &path)
 {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::string error;
+    const int fd = openForReading(path, false, error);
     if (fd < 0)
         return 0; // no lock file: no server there
     struct flock fl{};
@@ -100,6 +182,31 @@ pid_t lockHolder(const std::string &path)
     return pid;
 }
 
+pid_t runningWineServer(const std::string &prefix)
+{
+    struct stat config
+    {
+    };
+    const std::string server = serverFolderName(prefix);
+    DIR *proc =
+        server.empty() || ::stat(prefix.c_str(), &config) != 0 ? nullptr : ::opendir("/proc");
+    if (!proc) return 0;
+    pid_t found = 0;
+    while (const dirent *entry = ::readdir(proc)) {
+        char *end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (pid <= 0 || *end || processName(static_cast<pid_t>(pid)).rfind("wineserver", 0) != 0)
+            continue;
+        const ServerView view = inspect(std::string("/proc/") + entry->d_name, config, server);
+        if (view.prefixOpen >= 0 && !view.lock.empty() && lockHolder(view.lock) == pid) {
+            found = static_cast<pid_t>(pid);
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
+}
+
 std::string processName(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
@@ -108,18 +215,21 @@ std::string processName(pid_t pid)
     return name;
 }
 
-bool ServerLock::acquire(const std::vector<std::string> &paths, pid_t &holder, std::string &error)
+bool ServerLock::acquire(const std::vector<std::string> &paths, pid_t &holder, std::string &error,
+                         bool sharedTemp)
 {
     holder = 0;
     for (const std::string &path : paths) {
-        if (!makeDirs(directoryOf(path))) {
-            error = "cannot create " + directoryOf(path) + ": " + std::strerror(errno);
+        const std::string folder = directoryOf(path);
+        if (!makeDirs(folder)) {
+            error = "cannot create " + folder + ": " + std::strerror(errno);
             release();
             return false;
         }
-        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        const bool safe =
+            !sharedTemp || (ownFolder(directoryOf(folder), error) && ownFolder(folder, error));
+        const int fd = safe ? openForWriting(path, O_RDWR | O_CREAT, 0600, error) : -1;
         if (fd < 0) {
-            error = "cannot open " + path + ": " + std::strerror(errno);
             release();
             return false;
         }

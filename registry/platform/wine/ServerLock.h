@@ -14,11 +14,19 @@ namespace quarnel::platform::wine {
 // ${TMPDIR:-/tmp}/<tag>/server-<dev>-<ino>/lock, where <tag> is the content of
 // the prefix's `wineserver` file, and upstream's /tmp/.wine-<uid>/server-<dev>-<ino>/lock.
 // With `createTag`, a missing tag file is created the way Wine would (so that a
-// later Wine meets our lock); otherwise that location is left out.
-std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool createTag);
+// later Wine meets our lock); otherwise that location is left out. A tag file
+// that cannot be read (no regular file) sets `error`.
+std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool createTag,
+                                             std::string *error = nullptr);
 
 // The process holding a write lock on byte 0 of `path`, or 0 when none does.
 pid_t lockHolder(const std::string &path);
+
+// A wineserver running for `prefix` however it was started (its lock may be
+// under another TMPDIR): a process of that name holding the lock in a server
+// folder named after the prefix's device and inode, wherever that folder is. 0
+// when none is seen.
+pid_t runningWineServer(const std::string &prefix);
 
 class ServerLock
 {
@@ -29,8 +37,12 @@ public:
     ~ServerLock() { release(); }
 
     // Takes the lock on every path (creating missing directories 0700 and files
-    // 0600). On failure nothing stays locked, and `holder` tells who has it.
-    bool acquire(const std::vector<std::string> &paths, pid_t &holder, std::string &error);
+    // 0600; a lock file must be a regular file). With `sharedTemp` (Wine's server
+    // folders, in temporary folders anyone writes into) the two folders above
+    // each lock must be real folders of this user. On failure nothing stays
+    // locked, and `holder` tells who has it.
+    bool acquire(const std::vector<std::string> &paths, pid_t &holder, std::string &error,
+                 bool sharedTemp = false);
     void release();
     bool held() const { return !m_fds.empty(); }
 

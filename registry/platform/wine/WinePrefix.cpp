@@ -7,10 +7,12 @@ namespace quarnel::platform::wine {
 
 namespace {
 
+// Any kind of file: one that is not regular is still the prefix's, and opening
+// it says what is wrong with it instead of taking this for no prefix at all.
 bool isFile(const std::string &path)
 {
     struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 std::string env(const char *name)

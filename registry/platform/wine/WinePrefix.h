@@ -17,7 +17,8 @@ struct RegistryLocation
 // ~/.local/share/quarnel/registry), which need not exist yet.
 RegistryLocation chooseRegistry();
 
-// Whether `directory` holds a Wine prefix's registry (its system.reg).
+// Whether `directory` holds a Wine prefix's registry (its system.reg, of any
+// kind but a folder).
 bool isWinePrefix(const std::string &directory);
 
 // The file names of the three hives, in the order Quarnel keeps them.

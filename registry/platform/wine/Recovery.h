@@ -1,0 +1,38 @@
+// Changes an earlier run journaled that did not reach the registry files: which
+// of them each file lacks, whether the files changed on disk after they were
+// made (then the user decides), and keeping them aside when the answer is no.
+#pragma once
+
+#include "Journal.h"
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quarnel::platform::wine {
+
+// Asks the user a yes/no question; true for yes.
+using Confirm = std::function<bool(const std::string &question)>;
+
+struct Recovery
+{
+    std::vector<JournalRecord> changes[3]; // per hive, in the order they were made
+    std::size_t count = 0;
+    // Some file with changes to apply is not the one they were made against:
+    // someone else wrote it after them, and applying them may undo that.
+    bool filesChanged = false;
+};
+
+// `onDisk`: the identity of each hive's file as it is now.
+Recovery planRecovery(const std::vector<JournalRecord> &records, const FileId onDisk[3]);
+
+std::string recoveryQuestion(std::size_t count, const std::string &directory);
+std::string recoveredMessage(std::size_t count);
+std::string keptAsideMessage(std::size_t count, const std::string &keptPath);
+
+// Renames the journal to "<journal>.kept-<YYYY-MM-DD_HH-MM-SS>" (with a suffix
+// when taken), never over anything. Returns the new path, or "" with `error` set.
+std::string setJournalAside(const std::string &journalPath, std::time_t when, std::string &error);
+
+} // namespace quarnel::platform::wine
