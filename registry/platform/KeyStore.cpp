@@ -63,8 +63,12 @@ RegKey::~RegKey()
     std::vector<std::shared_ptr<RegKey>> pending;
     const auto takeSubkeys = [&pending](RegKey &key) {
         for (auto &child : key.subkeys) {
-            // A key kept alive elsewhere (an open handle) outlives its parent.
-            if (child->parent == &key) child->parent = nullptr;
+            // A key kept alive elsewhere (an open handle) outlives its parent,
+            // no longer part of the registry.
+            if (child->parent == &key) {
+                child->parent = nullptr;
+                child->deleted = true;
+            }
             pending.push_back(std::move(child));
         }
         key.subkeys.clear();

@@ -459,6 +459,7 @@ void CompoundEditsTest::deepTrees()
     const std::shared_ptr<RegKey> kept = held->shared_from_this();
     setActiveStore(std::make_shared<KeyStore>());
     EXPECT_EQ(kept->parent, nullptr);
+    EXPECT_TRUE(kept->deleted);
     EXPECT_EQ(kept->subkeys.size(), 1u);
 }
 
