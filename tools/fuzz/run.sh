@@ -10,7 +10,8 @@ out=build-fuzz
 mkdir -p "$out/corpus"
 src=(tools/fuzz/fuzz_wine_reader.cpp registry/platform/wine/WineRegReader.cpp
      registry/platform/wine/WineRegWriter.cpp registry/platform/KeyStore.cpp
-     registry/platform/RegText.cpp registry/platform/WinRegApi.cpp)
+     registry/platform/RegText.cpp registry/platform/WinRegApi.cpp
+     registry/platform/PathWalk.cpp registry/platform/HandleTable.cpp)
 clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -Iregistry "${src[@]}" -o "$out/fuzz_wine_reader"
 cd "$out"
 exec ./fuzz_wine_reader -max_total_time="$seconds" -max_len=4096 -timeout=10 \
