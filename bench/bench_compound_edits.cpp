@@ -1,12 +1,21 @@
 // Figures for the compound edits: moving and deleting a key with 10k subkeys
-// and 10k values. Prints numbers only; nothing here asserts a time.
+// and 10k values, and a key nested 100,000 levels deep (its move refused, its
+// undo record, its delete, freeing it; deleting one in registry files, whose
+// journal grows with the square of the depth). Prints numbers only; nothing
+// here asserts a time.
+#include "RegEditFile.h"
 #include "TRegistry.h"
+#include "UndoApply.h"
+#include "UndoCapture.h"
 #include "platform/KeyStore.h"
+#include "platform/RegistryFiles.h"
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 
 namespace {
 
@@ -62,6 +71,89 @@ double deleteLeafMicros(TRegistry &reg, const std::string &parent)
     return secondsSince(start) * 1e6 / kKeys;
 }
 
+// A chain of keys named k, `levels` deep below `top`, made one relative create at a time.
+void chain(const std::string &top, int levels)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, top.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                    nullptr);
+    for (int i = 0; i < levels; ++i) {
+        HKEY next = nullptr;
+        RegCreateKeyExA(key, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr);
+        RegCloseKey(key);
+        key = next;
+    }
+    RegSetValueExA(key, "bottom", 0, REG_DWORD, reinterpret_cast<const BYTE *>("\1\0\0\0"), 4);
+    RegCloseKey(key);
+}
+
+void deepFigures(TRegistry &reg)
+{
+    constexpr int kLevels = 100000;
+    auto start = std::chrono::steady_clock::now();
+    chain("Software\\Bench\\Deep", kLevels);
+    std::printf("\n%d-level key made:           %.3f s\n", kLevels, secondsSince(start));
+
+    start = std::chrono::steady_clock::now();
+    reg.RelocateKey("\\Software\\Bench\\Deep", "\\Software\\Bench\\Moved", true);
+    std::printf("its move refused:            %.3f s (%s)\n", secondsSince(start),
+                reg.HasKey("\\Software\\Bench\\Moved") ? "MOVED" : "nothing made");
+
+    start = std::chrono::steady_clock::now();
+    UndoCapture capture;
+    capture.captureKey("HKEY_CURRENT_USER", "Software\\Bench\\Deep");
+    const std::string record = capture.file().write();
+    std::printf("its undo record:             %.3f s, %zu bytes\n", secondsSince(start),
+                record.size());
+
+    start = std::chrono::steady_clock::now();
+    const bool deleted = reg.DeleteTree("\\Software\\Bench\\Deep");
+    std::printf("DeleteTree of it:            %.3f s (%s)\n", secondsSince(start),
+                deleted ? "deleted" : "NOT deleted");
+
+    start = std::chrono::steady_clock::now();
+    RegEditFile file;
+    RegEditFile::parse(record, file);
+    const auto failures = ApplyUndo(file);
+    std::printf("undo record applied:         %.3f s (%zu failures)\n", secondsSince(start),
+                failures.size());
+
+    start = std::chrono::steady_clock::now();
+    quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
+    std::printf("registry holding it freed:   %.3f s\n", secondsSince(start));
+}
+
+// In registry files every change is journaled with its key's full path, so a
+// chain's create and delete write journal records that grow with its depth.
+void fileBackedFigures()
+{
+    char dir[] = "/tmp/quarnel-bench-XXXXXX";
+    if (!mkdtemp(dir)) return;
+    const std::string journal = std::string(dir) + "/quarnel.journal";
+    const auto journalBytes = [&journal] {
+        struct stat st
+        {
+        };
+        return stat(journal.c_str(), &st) == 0 ? long(st.st_size) : -1L;
+    };
+    for (const int levels : {1000, 2000, 4000, 8000}) {
+        quarnel::platform::openRegistryAt(dir, false);
+        quarnel::platform::backupBeforeFirstChange();
+        chain("Software\\Deep", levels);
+        const long afterCreate = journalBytes();
+        TRegistry reg;
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        const auto start = std::chrono::steady_clock::now();
+        const bool deleted = reg.DeleteTree("\\Software\\Deep");
+        std::printf("registry files, %5d levels: DeleteTree %.3f s (%s), journal %ld bytes "
+                    "after create, %ld after delete\n",
+                    levels, secondsSince(start), deleted ? "deleted" : "NOT deleted", afterCreate,
+                    journalBytes());
+        quarnel::platform::closeRegistry();
+    }
+    std::system(("rm -rf '" + std::string(dir) + "'").c_str());
+}
+
 } // namespace
 
 int main()
@@ -100,5 +192,8 @@ int main()
                 openMicros(reg, deep));
 
     std::printf("open handles left: %zu\n", quarnel::platform::openHandleCount());
+
+    deepFigures(reg);
+    fileBackedFigures();
     return 0;
 }

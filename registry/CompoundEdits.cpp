@@ -3,6 +3,7 @@
 // delete, copy or rename, so they are built from the object's basic operations.
 // While they run they point KeyHandle at handles of their own; KeySwitch and
 // OwnedKey undo that and close those handles on every way out, exceptions included.
+// Their walks keep a stack of their own, as trees may nest deeper than the call stack.
 #include "PathSteps.h"
 #include "TRegistry.h"
 
@@ -10,14 +11,16 @@
 #include "platform/RegText.h"
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
-// The registry cannot hold keys deeper than this; a copy that gets there is
-// copying into itself (through a link, say) and would otherwise never end.
+// Windows holds no deeper trees. A deeper one (a Wine file may hold one) or an
+// endless one (a cycle of links) is not copied: a move is refused up front.
 constexpr unsigned kMaxCopyDepth = 512;
 
 // A handle the operation opened itself; closed when the step ends.
@@ -25,17 +28,27 @@ class OwnedKey
 {
 public:
     explicit OwnedKey(HKEY handle) : m_handle(handle) {}
-    ~OwnedKey()
-    {
-        if (m_handle)
-            RegCloseKey(m_handle);
-    }
+    ~OwnedKey() { reset(); }
     OwnedKey(const OwnedKey &) = delete;
     OwnedKey &operator=(const OwnedKey &) = delete;
+    OwnedKey(OwnedKey &&other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
+    OwnedKey &operator=(OwnedKey &&other) noexcept
+    {
+        if (this != &other) {
+            reset();
+            m_handle = std::exchange(other.m_handle, nullptr);
+        }
+        return *this;
+    }
     HKEY get() const { return m_handle; }
     explicit operator bool() const { return m_handle != nullptr; }
 
 private:
+    void reset()
+    {
+        if (m_handle) RegCloseKey(std::exchange(m_handle, nullptr));
+    }
+
     HKEY m_handle;
 };
 
@@ -76,6 +89,52 @@ bool SameKeyName(const std::string &a, const std::string &b)
 }
 
 } // namespace
+
+// One key on a walk's stack: its subkeys by index, one at a time, from the
+// first or from the last. The count is taken once, when the key is reached.
+class TRegistry::SubkeyCursor
+{
+public:
+    SubkeyCursor(HKEY borrowed, bool lastFirst) : m_key(borrowed), m_lastFirst(lastFirst)
+    {
+        DWORD count = 0, maxName = 0;
+        if (RegQueryInfoKeyA(m_key, nullptr, nullptr, nullptr, &count, &maxName, nullptr, nullptr,
+                             nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            return;
+        m_count = m_left = count;
+        m_buffer.resize(NameBufferSize(maxName));
+    }
+    SubkeyCursor(OwnedKey owned, bool lastFirst) : SubkeyCursor(owned.get(), lastFirst)
+    {
+        m_owned = std::move(owned);
+    }
+
+    HKEY key() const { return m_key; }
+
+    // False once every index was tried; an index whose enumeration fails is skipped.
+    bool next(std::string &name)
+    {
+        while (m_left > 0) {
+            const uint32_t index = m_lastFirst ? m_left - 1 : m_count - m_left;
+            --m_left;
+            DWORD length = DWORD(m_buffer.size());
+            if (RegEnumKeyExA(m_key, index, m_buffer.data(), &length, nullptr, nullptr, nullptr,
+                              nullptr) == ERROR_SUCCESS) {
+                name.assign(m_buffer.data(), length);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    HKEY m_key;
+    OwnedKey m_owned{nullptr};
+    std::string m_buffer;
+    uint32_t m_count = 0;
+    uint32_t m_left = 0;
+    bool m_lastFirst;
+};
 
 class TRegistry::KeySwitch
 {
@@ -126,33 +185,34 @@ bool TRegistry::DeleteTree(const std::string &path)
 
 bool TRegistry::DeleteSubtree(const std::string &path)
 {
-    {
-        // A symbolic link is deleted itself; following it would empty its target.
-        const OwnedKey key(OpenSubHandle(path, REG_OPTION_OPEN_LINK));
-        if (key) {
-            const KeySwitch into(*this, key.get());
-            TKeyInfoRec info;
-            if (QueryKeyInfo(info)) {
-                const uint32_t bufferSize = NameBufferSize(info.MaxSubkeyNameLen);
-                std::string name(bufferSize, '\0');
-                // From the last index down: a deleted subkey never shifts those still to come.
-                // Keys below one that may go may all go, so they need no check of their own.
-                for (uint32_t i = info.SubkeyCount; i-- > 0;) {
-                    DWORD length = bufferSize;
-                    if (RegEnumKeyExA(m_keyHandle, i, name.data(), &length, nullptr, nullptr,
-                                      nullptr, nullptr) == ERROR_SUCCESS)
-                        DeleteSubtree(std::string(name.data(), length));
-                }
-            }
-            // Through the handle, the very key that was emptied goes: deleting by name
-            // would follow a link to its target.
-            return RegDeleteKeyA(key.get(), "") == ERROR_SUCCESS;
-        }
+    // A symbolic link is deleted itself; following it would empty its target.
+    OwnedKey top(OpenSubHandle(path, REG_OPTION_OPEN_LINK));
+    if (!top) {
+        const ResolvedPath p = Resolve(path);
+        const SteppedPath at(p.base, p.stripped, false);
+        return at.reached() && RegDeleteKeyA(at.base(), at.last()) == ERROR_SUCCESS;
     }
-    // Resolved again against the open key that is back in place.
-    const ResolvedPath again = Resolve(path);
-    const SteppedPath at(again.base, again.stripped, false);
-    return at.reached() && RegDeleteKeyA(at.base(), at.last()) == ERROR_SUCCESS;
+    // From the last index down: a deleted subkey never shifts those still to come.
+    // Keys below one that may go may all go, so they need no check of their own.
+    std::vector<SubkeyCursor> stack;
+    stack.emplace_back(std::move(top), true);
+    std::string name;
+    for (;;) {
+        SubkeyCursor &key = stack.back();
+        if (key.next(name)) {
+            OwnedKey child(OpenStepped(key.key(), name, REG_OPTION_OPEN_LINK));
+            if (child)
+                stack.emplace_back(std::move(child), true);
+            else
+                RegDeleteKeyA(key.key(), name.c_str()); // fails unless it has no subkeys
+            continue;
+        }
+        // Through the handle, the very key that was emptied goes: deleting by name
+        // would follow a link to its target.
+        const bool deleted = RegDeleteKeyA(key.key(), "") == ERROR_SUCCESS;
+        stack.pop_back();
+        if (stack.empty()) return deleted;
+    }
 }
 
 void TRegistry::RenameValueName(const std::string &oldName, const std::string &newName)
@@ -187,15 +247,61 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
     const OwnedKey source(OpenSubHandle(oldPath));
     if (!source)
         return;
+    // Before anything is created: a tree too deep to copy changes nothing.
+    const unsigned depth = SubtreeDepth(source.get(), kMaxCopyDepth);
+    if (depth > kMaxCopyDepth) return;
+    const std::string created = FirstMissingKey(newPath);
     CreatePath(newPath);
     const OwnedKey target(OpenSubHandle(newPath));
     if (!target)
         return;
     CopyAllValues(source.get(), target.get());
-    CopySubtree(source.get(), target.get(), 0);
+    if (!CopySubtree(source.get(), target.get(), depth)) {
+        // The new key lies inside the old one, reached through a link: the copy
+        // would copy itself without end. What it made goes again.
+        if (!created.empty()) DeleteTree(created);
+        return;
+    }
     if (deleteOld)
         DeleteTree(oldPath);
     // target closes before source as the owners leave scope.
+}
+
+std::string TRegistry::FirstMissingKey(const std::string &path) const
+{
+    std::string prefix;
+    HKEY at = m_rootHandle;
+    OwnedKey owned(nullptr);
+    for (const std::string &name : AbsoluteParts(path)) {
+        prefix += '\\';
+        prefix += name;
+        HKEY next = nullptr;
+        if (RegOpenKeyExA(at, name.c_str(), 0, 0, &next) != ERROR_SUCCESS) return prefix;
+        owned = OwnedKey(next);
+        at = next;
+    }
+    return {};
+}
+
+unsigned TRegistry::SubtreeDepth(HKEY key, unsigned limit) const
+{
+    std::vector<SubkeyCursor> stack;
+    stack.emplace_back(key, false);
+    unsigned deepest = 0;
+    std::string name;
+    while (!stack.empty()) {
+        if (!stack.back().next(name)) {
+            stack.pop_back();
+            continue;
+        }
+        // Opened as the copy opens them: links are followed.
+        OwnedKey child(OpenStepped(stack.back().key(), name, 0));
+        if (!child) continue;
+        deepest = std::max(deepest, unsigned(stack.size()));
+        if (deepest > limit) break;
+        stack.emplace_back(std::move(child), false);
+    }
+    return deepest;
 }
 
 void TRegistry::CopyAllValues(HKEY source, HKEY target)
@@ -228,33 +334,39 @@ void TRegistry::CopyOneValue(HKEY source, HKEY target, const std::string &name)
     StoreStored(name, bytes, regType);
 }
 
-void TRegistry::CopySubtree(HKEY source, HKEY target, unsigned depth)
+bool TRegistry::CopySubtree(HKEY source, HKEY target, unsigned maxDepth)
 {
-    const KeySwitch into(*this, source);
-    TKeyInfoRec info;
-    if (!QueryKeyInfo(info))
-        return;
-    const uint32_t bufferSize = NameBufferSize(info.MaxSubkeyNameLen);
-    std::string buffer(bufferSize, '\0');
-    for (uint32_t i = 0; i < info.SubkeyCount; ++i) {
-        DWORD length = bufferSize;
-        if (RegEnumKeyExA(source, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
+    struct Level
+    {
+        SubkeyCursor source;
+        OwnedKey ownedTarget;
+        HKEY target;
+    };
+    std::vector<Level> stack;
+    stack.push_back({SubkeyCursor(source, false), OwnedKey(nullptr), target});
+    std::string name;
+    while (!stack.empty()) {
+        Level &level = stack.back();
+        if (!level.source.next(name)) {
+            stack.pop_back();
             continue;
-        const std::string name(buffer.data(), length);
-        const OwnedKey sourceChild(OpenSubHandle(name));
+        }
+        OwnedKey sourceChild(OpenStepped(level.source.key(), name, 0));
         if (!sourceChild)
             continue;
-        if (depth + 1 >= kMaxCopyDepth)
-            throw ERegistryException("Erzeugung von Schlüssel " + name + " misslungen");
-        const OwnedKey targetChild([&] {
-            const KeySwitch toTarget(*this, target);
+        // Deeper than the source was before the copy began: the copy is inside it.
+        if (stack.size() > maxDepth) return false;
+        OwnedKey targetChild([&] {
+            const KeySwitch toTarget(*this, level.target);
             CreatePath(name);
             return OpenSubHandle(name);
         }());
         if (!targetChild)
             continue;
         CopyAllValues(sourceChild.get(), targetChild.get());
-        CopySubtree(sourceChild.get(), targetChild.get(), depth + 1);
+        const HKEY newTarget = targetChild.get();
+        stack.push_back(
+            {SubkeyCursor(std::move(sourceChild), false), std::move(targetChild), newTarget});
     }
+    return true;
 }

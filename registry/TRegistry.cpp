@@ -107,13 +107,22 @@ bool TRegistry::OpenPath(const std::string &path)
     HKEY handle = OpenStepped(p.base, p.stripped, 0);
     if (!handle)
         return false;
-    std::string newPath = p.stripped;
-    if (p.relative && m_keyHandle)
-        newPath = m_keyPath + "\\" + p.stripped;
-    ClosePath();
-    m_keyHandle = handle;
-    m_keyPath = std::move(newPath);
+    TakeOpenedKey(handle, p);
     return true;
+}
+
+void TRegistry::TakeOpenedKey(HKEY handle, const ResolvedPath &p)
+{
+    // Extended in place: keys entered one name at a time, thousands deep, would
+    // otherwise copy the whole path at every step.
+    if (p.relative && m_keyHandle) {
+        m_keyPath += '\\';
+        m_keyPath += p.stripped;
+    } else {
+        m_keyPath = p.stripped;
+    }
+    if (m_keyHandle) RegCloseKey(m_keyHandle);
+    m_keyHandle = handle;
 }
 
 void TRegistry::ClosePath()
@@ -354,10 +363,6 @@ bool TRegistry::OpenLinkPath(const std::string &path)
 {
     const HKEY handle = OpenSubHandle(path, REG_OPTION_OPEN_LINK);
     if (!handle) return false;
-    const ResolvedPath p = Resolve(path);
-    std::string newPath = p.relative && m_keyHandle ? m_keyPath + "\\" + p.stripped : p.stripped;
-    ClosePath();
-    m_keyHandle = handle;
-    m_keyPath = std::move(newPath);
+    TakeOpenedKey(handle, Resolve(path));
     return true;
 }

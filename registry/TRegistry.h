@@ -118,15 +118,25 @@ private:
     ResolvedPath Resolve(const std::string &path) const;
     // Opens with AccessMask, in steps when the path is longer than the platform takes.
     HKEY OpenStepped(HKEY base, const std::string &stripped, DWORD options) const;
-    // FetchData and StoreData with the exact registry type.
+    // Makes a handle opened for `p` the open key, closing the one before.
+    void TakeOpenedKey(HKEY handle, const ResolvedPath &p);
+    // FetchData and StoreData with the exact registry type, so that copies keep
+    // types that have no kind of their own (REG_QWORD, later or private types).
     int FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType);
     void StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType);
 
     // Steps of the compound edits (CompoundEdits.cpp).
-    class KeySwitch; // puts the displaced open key back when it goes out of scope
+    class KeySwitch;    // puts the displaced open key back when it goes out of scope
+    class SubkeyCursor; // a key on a walk's stack and the subkeys still to visit
     void CopyAllValues(HKEY source, HKEY target);
     void CopyOneValue(HKEY source, HKEY target, const std::string &name);
-    void CopySubtree(HKEY source, HKEY target, unsigned depth);
+    // False, part done, when it had to go deeper than `maxDepth` below `source`.
+    bool CopySubtree(HKEY source, HKEY target, unsigned maxDepth);
+    // Levels of keys below `key`, as a copy opens them; stops once past `limit`.
+    unsigned SubtreeDepth(HKEY key, unsigned limit) const;
+    // The absolute path of the topmost key of `path` that does not exist: what
+    // creating `path` adds. Empty when the whole path exists.
+    std::string FirstMissingKey(const std::string &path) const;
     // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
     bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
     std::vector<std::string> AbsoluteParts(const std::string &path) const;

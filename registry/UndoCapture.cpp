@@ -3,7 +3,7 @@
 #include "RegistryPathText.h"
 #include "TRegistry.h"
 
-#include <algorithm>
+#include <memory>
 
 namespace {
 
@@ -29,45 +29,66 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
     const RegistryPathText at(rootName, keyPath);
     // A root key is never deleted or moved.
     if (!at.root() || at.below().empty() || !m_seenKeys.insert(at.full()).second) return;
-    TRegistry reg;
-    reg.SelectRoot(at.root());
-    // Keys below the top one are opened one name at a time from their parent, as
-    // DeleteTree reaches them: a link on the way is the link, not its target.
-    const auto open = [&reg, &at](const std::string &below) {
-        if (!reg.OpenLinkPath("\\" + at.below())) return false;
-        for (std::size_t start = 0; start < below.size();) {
-            const std::size_t end = std::min(below.find('\\', start), below.size());
-            if (!reg.OpenLinkPath(below.substr(start, end - start))) return false;
-            start = end + 1;
-        }
-        return true;
+    // Depth first with a stack of its own, one registry object per level, each key
+    // opened from its parent as DeleteTree reaches it: however deep a key lies, it
+    // is reached in one step and no path length limit leaves it out.
+    struct Level
+    {
+        std::unique_ptr<TRegistry> reg;
+        std::vector<std::string> subkeys;
+        std::size_t next = 0;
+        std::size_t pathLength = 0; // of this key's path, the start of `path`
+        std::size_t sectionsBefore = 0;
     };
-    // Depth first without recursion; a key's subkeys go on the stack last to
-    // first, so sections come out parent first, in enumeration order.
-    std::vector<std::string> todo{""};
-    std::vector<std::string> names;
-    while (!todo.empty()) {
-        const std::string below = std::move(todo.back());
-        todo.pop_back();
-        // One that does not open cannot be deleted either: nothing of it to give back.
-        if (!open(below)) continue;
-        RegEditSection section{at.full() + (below.empty() ? "" : "\\" + below), false, {}};
+    std::vector<Level> stack;
+    std::string path = at.full();
+    // Adds the key's section, or leaves it to its subkeys: recreating any of them
+    // recreates a key that holds nothing else, and a record of a deep tree then
+    // grows with the tree, not with its depth times its size.
+    const auto visit = [&](std::unique_ptr<TRegistry> reg) {
+        RegEditSection section{path, false, {}};
         bool isLink = false;
-        reg.ListValueNames(names);
+        std::vector<std::string> names;
+        reg->ListValueNames(names);
         for (const std::string &name : names) {
             RegEditValue value{name, false, 0, {}};
             DWORD type = 0;
-            if (!reg.FetchStored(name, value.data, type)) continue;
+            if (!reg->FetchStored(name, value.data, type)) continue;
             value.type = type;
             isLink = isLink || (value.type == REG_LINK && IsSymbolicLinkValueName(name));
             section.values.push_back(std::move(value));
         }
-        m_keys.push_back(std::move(section));
         // A link's subkeys are its target's, which the edit does not touch.
-        if (isLink) continue;
-        reg.ListSubkeys(names);
-        for (auto it = names.rbegin(); it != names.rend(); ++it)
-            todo.push_back(below.empty() ? *it : below + "\\" + *it);
+        std::vector<std::string> subkeys;
+        if (!isLink) reg->ListSubkeys(subkeys);
+        if (subkeys.empty() || !section.values.empty()) m_keys.push_back(std::move(section));
+        if (!subkeys.empty())
+            stack.push_back(
+                Level{std::move(reg), std::move(subkeys), 0, path.size(), m_keys.size()});
+    };
+
+    auto top = std::make_unique<TRegistry>();
+    top->SelectRoot(at.root());
+    // One that does not open cannot be deleted either: nothing of it to give back.
+    if (!top->OpenLinkPath("\\" + at.below())) return;
+    visit(std::move(top));
+    while (!stack.empty()) {
+        Level &level = stack.back();
+        if (level.next == level.subkeys.size()) {
+            // None of its subkeys opened: the key itself must come back.
+            if (m_keys.size() == level.sectionsBefore)
+                m_keys.push_back(RegEditSection{path.substr(0, level.pathLength), false, {}});
+            stack.pop_back();
+            continue;
+        }
+        const std::string &name = level.subkeys[level.next++];
+        path.resize(level.pathLength);
+        path += '\\';
+        path += name;
+        // The parent's key stands in for the root, so the name resolves against it.
+        auto reg = std::make_unique<TRegistry>();
+        reg->SelectRoot(level.reg->KeyHandle());
+        if (reg->OpenLinkPath(name)) visit(std::move(reg));
     }
 }
 

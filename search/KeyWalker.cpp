@@ -21,10 +21,6 @@
 
 namespace {
 
-// Keys deeper than this below the starting key are not entered: the registry
-// itself allows no more levels, so anything deeper comes from a link cycle.
-constexpr int kMaxWalkDepth = 512;
-
 // Keys with at least this many subkeys show their path and a progress bar.
 constexpr std::size_t kBigKey = 35;
 
@@ -172,7 +168,10 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
         // No message loop runs in the subkey loop, so the labels are painted here.
         PaintWalkProgress();
     }
-    if (g_walkDepth > kMaxWalkDepth) return;
+    if (g_walkDepth > searchrun::kMaxWalkDepth) {
+        if (count > 0 && Button1->isCancel()) searchrun::g_keysBeyondDepth = true;
+        return;
+    }
     for (std::size_t j = 0; j < count; ++j) {
         const std::string &subkey = subkeys[j];
         // An empty name would repeat this key under a doubled backslash, without end.

@@ -5,6 +5,7 @@
 #include "ResultModel.h"
 #include "SearchRunState.h"
 #include "StatisticsLine.h"
+#include "app/Dialogs.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/TReportView.h"
@@ -75,6 +76,9 @@ void TRegForm::Button1Click()
     FoundLVSelectAll();
     RefreshCounter();
     if (Edit2->text().isEmpty() && m_foundModel->totalRows() > 0) Edit2->setFocus();
+    if (searchrun::g_keysBeyondDepth)
+        Dialogs::information("Keys more than " + std::to_string(searchrun::kMaxWalkDepth) +
+                             " levels below the searched key were not searched.");
 }
 
 void TRegForm::BrowseReg()
@@ -84,6 +88,7 @@ void TRegForm::BrowseReg()
     UnitState::keysCounter = 0;
     UnitState::valuesCounter = 0;
     UnitState::byteTotal = 0;
+    searchrun::g_keysBeyondDepth = false;
     pb1->setPosition(0);
     pb2->setMax(0);
     FoundLV->header()->setSectionsClickable(false);

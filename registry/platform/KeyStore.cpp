@@ -58,6 +58,30 @@ const RegValue *RegKey::findValue(std::u16string_view value) const
     return found ? &values[pos] : nullptr;
 }
 
+RegKey::~RegKey()
+{
+    std::vector<std::shared_ptr<RegKey>> pending;
+    const auto takeSubkeys = [&pending](RegKey &key) {
+        for (auto &child : key.subkeys) {
+            // A key kept alive elsewhere (an open handle) outlives its parent,
+            // no longer part of the registry.
+            if (child->parent == &key) {
+                child->parent = nullptr;
+                child->deleted = true;
+            }
+            pending.push_back(std::move(child));
+        }
+        key.subkeys.clear();
+    };
+    takeSubkeys(*this);
+    while (!pending.empty()) {
+        std::shared_ptr<RegKey> key = std::move(pending.back());
+        pending.pop_back();
+        // The last owner frees the key, once its subkeys have moved here.
+        if (key.use_count() == 1) takeSubkeys(*key);
+    }
+}
+
 RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
 {
     bool found;

@@ -50,6 +50,13 @@ struct RegKeyExtra
 class RegKey : public std::enable_shared_from_this<RegKey>
 {
 public:
+    RegKey() = default;
+    // Frees the keys below one at a time: a chain of nested keys as deep as a
+    // registry file may hold would overflow the stack with nested destructors.
+    ~RegKey();
+    RegKey(const RegKey &) = delete;
+    RegKey &operator=(const RegKey &) = delete;
+
     std::u16string name;
     RegKey *parent = nullptr;
     std::vector<std::shared_ptr<RegKey>> subkeys; // sorted by compareNames

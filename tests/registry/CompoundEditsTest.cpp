@@ -1,6 +1,8 @@
 #include "TRegistry.h"
 #include "platform/KeyStore.h"
 
+#include "support/SmallStack.h"
+
 #include <gtest/gtest.h>
 
 #include <iterator>
@@ -164,6 +166,8 @@ protected:
         for (int i = 0; i < siblings; ++i)
             buildTree(key + "\\k" + std::to_string(i), levels - 1, siblings, values);
     }
+
+    void deepTrees();
 
     void expectClean(HKEY openKey)
     {
@@ -401,18 +405,85 @@ TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)
     expectClean(reg.KeyHandle());
 }
 
-TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfEnds)
+TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfChangesNothing)
 {
-    // T\L is a link to T\A, so T\L\B lies inside T\A under another name.
-    reg.CreatePath("\\Software\\T\\A");
-    set("Software\\T\\A", "v", REG_DWORD, "\x01\x00\x00\x00"s);
+    // T\L is a link to T\A, so T\L\B\C lies inside T\A under another name.
+    buildTree("Software\\T\\A", 2, 2, 1);
     makeLinkToA();
+    const Dump before = dump("Software\\T\\A");
 
-    EXPECT_THROW(reg.RelocateKey("\\Software\\T\\A", "\\Software\\T\\L\\B", true),
-                 ERegistryException);
-    EXPECT_TRUE(reg.HasKey("\\Software\\T\\A")); // the old key was not deleted
-    EXPECT_EQ(reg.KeyHandle(), nullptr);
-    EXPECT_EQ(openHandleCount(), baseHandles);
+    reg.RelocateKey("\\Software\\T\\A", "\\Software\\T\\L\\B\\C", true);
+    EXPECT_EQ(dump("Software\\T\\A"), before);
+    expectClean(nullptr);
+}
+
+// Wine loads keys nested far deeper than the call stack allows recursing. On a
+// small stack a recursion per level fails already at this depth.
+TEST_F(CompoundEditsTest, DeepTreesAreDeletedWholeAndMovedOnlyAsDeepAsTheRegistryHolds)
+{
+    OnSmallStack([this] { deepTrees(); });
+}
+
+void CompoundEditsTest::deepTrees()
+{
+    // Made as the layer is used: one relative create of one name per level.
+    const auto chain = [](const std::string &top, int levels) {
+        HKEY key = nullptr;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, top.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+        for (int i = 0; i < levels; ++i) {
+            HKEY next = nullptr;
+            ASSERT_EQ(
+                RegCreateKeyExA(key, "k", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &next, nullptr),
+                ERROR_SUCCESS);
+            RegCloseKey(key);
+            key = next;
+        }
+        RegSetValueExA(key, "bottom", 0, REG_DWORD, reinterpret_cast<const BYTE *>("\1\0\0\0"), 4);
+        RegCloseKey(key);
+    };
+    const auto levelsBelow = [](const std::string &path) {
+        TRegistry r;
+        if (!r.OpenPath(path)) return -1;
+        int levels = 0;
+        while (r.OpenPath("k"))
+            ++levels;
+        return r.HasValue("bottom") ? levels : -2;
+    };
+    chain("Software\\T\\Deep", 100000);
+    chain("Software\\T\\AsDeepAsItGets", 512);
+    chain("Software\\T\\OneTooDeep", 513);
+
+    reg.RelocateKey("\\Software\\T\\AsDeepAsItGets", "\\Software\\T\\Moved", true);
+    EXPECT_EQ(levelsBelow("\\Software\\T\\Moved"), 512);
+    EXPECT_FALSE(reg.HasKey("\\Software\\T\\AsDeepAsItGets"));
+    // Refused before anything is made.
+    for (const char *tooDeep : {"OneTooDeep", "Deep"}) {
+        SCOPED_TRACE(tooDeep);
+        reg.RelocateKey("\\Software\\T\\"s + tooDeep, "\\Software\\T\\New\\Key", true);
+        EXPECT_FALSE(reg.HasKey("\\Software\\T\\New"));
+    }
+    EXPECT_EQ(levelsBelow("\\Software\\T\\OneTooDeep"), 513);
+    EXPECT_EQ(levelsBelow("\\Software\\T\\Deep"), 100000);
+
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
+    EXPECT_TRUE(reg.DeleteTree("Deep"));
+    EXPECT_FALSE(reg.HasKey("Deep"));
+    expectClean(reg.KeyHandle());
+    reg.ClosePath();
+
+    // Freeing a deep tree, also with a key far down still held.
+    chain("Software\\T\\Deep", 100000);
+    RegKey *held =
+        &activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T\\Deep");
+    for (int i = 0; i < 1000; ++i)
+        held = held->subkeys.front().get();
+    const std::shared_ptr<RegKey> kept = held->shared_from_this();
+    setActiveStore(std::make_shared<KeyStore>());
+    EXPECT_EQ(kept->parent, nullptr);
+    EXPECT_TRUE(kept->deleted);
+    EXPECT_EQ(kept->subkeys.size(), 1u);
 }
 
 TEST_F(CompoundEditsTest, DeleteTreeRemovesALinkButNotItsTarget)

@@ -332,11 +332,28 @@ void linkTo(quarnel::platform::RegKey &parent, const std::u16string &name,
     link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
 }
 
-TEST_F(SearchRunTest, LinkCyclesAndEmptyNamesEndTheDescent)
+TEST_F(SearchRunTest, LinkCyclesAndDeepKeysEndTheDescentWithANotice)
 {
+    const std::string notice =
+        "Keys more than 512 levels below the searched key were not searched.";
+    quarnel::platform::RegKey &machine = quarnel::platform::activeStore().machine();
+    bool created = false;
+    quarnel::platform::RegKey *deep = &machine.addSubkey(u"Deep", created);
+    for (int i = 0; i < 511; ++i) // down to 512 levels below the root
+        deep = &deep->addSubkey(u"k", created);
+    search("\\");
+    EXPECT_TRUE(boxes().empty()); // as deep as the walk goes: nothing left out
+    deep->addSubkey(u"k", created);
+    search("k\\");
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].kind, Dialogs::TDialogKind::Information);
+    EXPECT_EQ(boxes()[0].text, notice);
+    EXPECT_EQ(rows().size(), 511u);
+    machine.removeSubkey(*machine.findSubkey(u"Deep"));
+    harness->clearBoxes();
+
     createKey(HKEY_LOCAL_MACHINE, "A");
     createKey(HKEY_LOCAL_MACHINE, "B");
-    quarnel::platform::RegKey &machine = quarnel::platform::activeStore().machine();
     linkTo(*machine.findSubkey(u"A"), u"L1", u"\\REGISTRY\\Machine\\B");
     linkTo(*machine.findSubkey(u"B"), u"L2", u"\\REGISTRY\\Machine\\A");
     search("\\");
@@ -345,8 +362,9 @@ TEST_F(SearchRunTest, LinkCyclesAndEmptyNamesEndTheDescent)
     const int keys = UnitState::keysCounter;
     EXPECT_GT(keys, 9 + 500 + 500);
     EXPECT_LE(keys, 9 + 512 + 512);
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, notice);
 
-    bool created = false;
     machine.findSubkey(u"A")->addSubkey(u"", created);
     search("\\");
     EXPECT_EQ(UnitState::keysCounter, keys); // the empty name is neither entered nor counted

@@ -1,6 +1,8 @@
 // Quarnel on the registry files of a real Wine prefix, and beside Wine itself.
 #include "WineTestSupport.h"
 
+#include "support/SmallStack.h"
+
 #include "TRegistry.h"
 #include "platform/RegistryFiles.h"
 #include "platform/winreg.h"
@@ -304,6 +306,59 @@ TEST(WinePrefix, RunningWineIsRefusedAndWineCannotStartWhileWeHoldThePrefix)
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x"), "while wine ran");
     closeRegistry();
     std::system(("rm -rf '" + prefix + "' '" + otherTmp + "'").c_str());
+}
+
+// Wine loads and saves a key nested 100,000 levels deep; we load Wine's file,
+// save it after a change, merge it when it changed on disk, and let go of it.
+TEST(WinePrefix, KeysNestedDeeperThanTheStackLoadSaveAndMerge)
+{
+    REQUIRE_PREFIX();
+    // On a small stack, as a recursion per level would fail there already.
+    OnSmallStack([] {
+        constexpr int kLevels = 100000;
+        const std::string prefix = scratchPrefix(true);
+        const std::string userReg = prefix + "/user.reg";
+        std::string deep = "Software\\\\Deep";
+        for (int i = 0; i < kLevels; ++i)
+            deep += "\\\\k";
+        const std::string section = "\n[" + deep + "] 1796630854\n#time=1dd8622040f4106\n";
+        writeFile(userReg, readFile(userReg) + section + "\"bottom\"=\"reached\"\n");
+        std::string out;
+        ASSERT_EQ(runInPrefix(prefix,
+                              "wine reg add \"HKCU\\\\Software\\\\FromWine\" /v w /d 1 /f && "
+                              "wineserver -w",
+                              &out),
+                  0)
+            << out;
+        ASSERT_NE(readFile(userReg).find("[Software\\\\FromWine]"), std::string::npos);
+        ASSERT_NE(readFile(userReg).find(section + "\"bottom\"=\"reached\"\n"), std::string::npos);
+
+        const auto bottom = [] {
+            TRegistry reg;
+            reg.SelectRoot(HKEY_CURRENT_USER);
+            if (!reg.OpenPath("\\Software\\Deep")) return std::string("<no key>");
+            for (int i = 0; i < kLevels; ++i)
+                if (!reg.OpenPath("k")) return "<only " + std::to_string(i) + " levels>";
+            return reg.ReadText("bottom");
+        };
+        ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+        EXPECT_EQ(bottom(), "reached");
+        ASSERT_EQ(setString(HKEY_CURRENT_USER, "Software\\Ours", "v", "1"), ERROR_SUCCESS);
+        EXPECT_EQ(flushRegistryIfIdle(0), "");
+        // Changed on disk meanwhile: read again and merged with what we hold.
+        writeFile(userReg, readFile(userReg) + "\n[Software\\\\Theirs] 1796631433\n\"t\"=\"1\"\n");
+        ASSERT_EQ(setString(HKEY_CURRENT_USER, "Software\\Ours", "v", "2"), ERROR_SUCCESS);
+        EXPECT_EQ(closeRegistry(), "");
+        const std::string saved = readFile(userReg);
+        EXPECT_NE(saved.find(section + "\"bottom\"=\"reached\"\n"), std::string::npos);
+        EXPECT_NE(saved.find("[Software\\\\Theirs]"), std::string::npos);
+
+        ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+        EXPECT_EQ(bottom(), "reached");
+        EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\Ours", "v"), "2");
+        EXPECT_EQ(closeRegistry(), "");
+        std::system(("rm -rf '" + prefix + "'").c_str());
+    });
 }
 
 TEST(WinePrefix, MalformedFilesAreReportedAndLeftUntouched)
