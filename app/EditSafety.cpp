@@ -24,6 +24,19 @@ bool EditSafety::refusesChanges()
     return false;
 }
 
+bool EditSafety::refusesFromNowOn()
+{
+#ifndef _WIN32
+    std::string reason = files::takeRegistryNotice();
+    if (reason.empty()) reason = files::readOnlyReason();
+    if (!reason.empty()) {
+        Dialogs::error(reason);
+        return true;
+    }
+#endif
+    return false;
+}
+
 EditSafety::EditSafety(UndoHistory &history, std::string kind, std::string cutShort)
     : m_history(history), m_kind(std::move(kind)), m_cutShort(std::move(cutShort)),
       m_uncaught(std::uncaught_exceptions())

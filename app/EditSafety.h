@@ -25,6 +25,10 @@ public:
     // Shows, in one error box, why the registry takes no changes. True: the
     // edit must not even ask.
     static bool refusesChanges();
+    // After an item of a bulk edit failed: when the registry now refuses every change
+    // (its journal cannot be written, Wine started beside us), shows why in one
+    // error box and returns true, so the edit stops instead of failing item by item.
+    static bool refusesFromNowOn();
 
     // `kind` goes into the undo file's name ("delete", "replace"); `cutShort`
     // describes the edit in the history when an error ends it before finish().

@@ -41,7 +41,20 @@ void TRegForm::DeleteSelected()
     int deleted = 0;
     bool emptied = false; // a default value; not counted, but a change all the same
     std::unordered_set<std::string> deletedKeys; // Root and Branch of keys gone in this pass
-    for (std::size_t i = 0; i < rows.size(); ++i) {
+    // A row that could not be deleted stays. When the registry now refuses every change,
+    // one box says why and the rows still to come stay too, instead of a box each.
+    bool stopped = false;
+    const auto notDeleted = [&](std::size_t i, const std::string &path) {
+        if (EditSafety::refusesFromNowOn()) {
+            for (std::size_t j = i; j < rows.size(); ++j)
+                if (!deletedKeys.count(rowKeyId(rows.row(j)))) rows.deselect(j);
+            stopped = true;
+            return;
+        }
+        Dialogs::error("not deleted: " + path);
+        rows.deselect(i);
+    };
+    for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
         const ResultRow &row = rows.row(i);
         // The rows of a key deleted above went with it: they leave the list quietly.
         if (deletedKeys.count(rowKeyId(row))) continue;
@@ -58,16 +71,14 @@ void TRegForm::DeleteSelected()
             } else if (reg.RemoveValue(row.name)) {
                 ++deleted;
             } else {
-                Dialogs::error("not deleted: " + rowValueText(row));
-                rows.deselect(i);
+                notDeleted(i, rowValueText(row));
             }
         } else if (!row.branch.empty() && reg.DeleteTree('\\' + row.branch)) {
             ++deleted;
             deletedKeys.insert(rowKeyId(row));
         } else {
             // An empty Branch is the root key itself, which is never deleted or emptied.
-            Dialogs::error("not deleted: " + rowKeyText(row));
-            rows.deselect(i);
+            notDeleted(i, rowKeyText(row));
         }
         reg.ClosePath();
     }

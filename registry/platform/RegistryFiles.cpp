@@ -109,7 +109,8 @@ void setSafetyFolderOverride(const std::string &folder)
 std::string readOnlyReason()
 {
     auto &store = current();
-    if (!store || !store->isReadOnly()) return {};
+    if (!store) return {};
+    if (!store->isReadOnly()) return store->refusalReason();
     if (!readOnlyMessage().empty()) return readOnlyMessage();
     return "The registry in " + store->directory() + " is open read-only; nothing can be changed.";
 }

@@ -9,8 +9,11 @@
 
 #include <QDir>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using Dialogs::TDialogKind;
 using quarnel::platform::RegistryOpened;
@@ -134,4 +137,50 @@ TEST_F(SafetyNetTest, ReadOnlyRegistryRefusesEachEditOnceBeforeAnyQuestion)
     EXPECT_EQ(rows().size(), 101u);
     EXPECT_EQ(selectedCount(), 101);
     EXPECT_FALSE(QDir(QString::fromStdString(prefix + "/quarnel-backups")).exists());
+}
+
+// A journal that stops taking records midway: one box says why, and only what was
+// done leaves the list; everything reported done is in the files.
+TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteWithOneBox)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    constexpr int kRows = 20;
+    for (int i = 0; i < kRows; ++i) {
+        setText(kTestKey, "v" + std::to_string(i), "x");
+        addNameRow(kTestKey + "\\", "v" + std::to_string(i));
+    }
+    selectAll();
+    struct stat journal{};
+    ASSERT_EQ(::stat((prefix + "/quarnel.journal").c_str(), &journal), 0);
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit room = before;
+    room.rlim_cur = rlim_t(journal.st_size) + 300; // a few records, far fewer than the rows
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &room), 0);
+    clickDelete();
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, oldHandler);
+
+    const Strings errors = boxTexts(TDialogKind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("journal"), std::string::npos) << errors[0];
+    int gone = 0;
+    for (int i = 0; i < kRows; ++i)
+        gone += hasValue(kTestKey, "v" + std::to_string(i)) ? 0 : 1;
+    EXPECT_GT(gone, 0);
+    EXPECT_LT(gone, kRows);
+    EXPECT_EQ(lb1Text(), std::to_string(gone) + " items deleted (maybe with subkeys)");
+    EXPECT_EQ(int(rows().size()), kRows - gone);
+    EXPECT_EQ(selectedCount(), 0);
+
+    // What was reported done is what the files hold after a fresh start.
+    EXPECT_EQ(quarnel::platform::closeRegistry(), "");
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    int goneOnDisk = 0;
+    for (int i = 0; i < kRows; ++i)
+        goneOnDisk += hasValue(kTestKey, "v" + std::to_string(i)) ? 0 : 1;
+    EXPECT_EQ(goneOnDisk, gone);
 }

@@ -506,6 +506,15 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
     return ERROR_SUCCESS;
 }
 
+std::string FileBackedStore::refusalReason() const
+{
+    if (m_wineStarted) return m_wineStartedMessage;
+    if (!m_journalError.empty())
+        return "Quarnel cannot trust its journal with more changes, so it makes none.\n" +
+               m_journalError;
+    return {};
+}
+
 std::string FileBackedStore::takeNotice()
 {
     return std::exchange(m_notice, std::string());
@@ -552,7 +561,8 @@ std::string FileBackedStore::flush()
     if (m_isWinePrefix)
         if (const pid_t server = runningWineServer(m_directory)) {
             m_wineStarted = true;
-            return "Wine was started on the prefix " + m_directory + " (wineserver, process " +
+            m_wineStartedMessage =
+                "Wine was started on the prefix " + m_directory + " (wineserver, process " +
                    std::to_string(server) +
                    ") while Quarnel had it open. Quarnel does not save now, because Wine would "
                    "overwrite the files later, and makes no more changes. Your changes are kept "
@@ -560,6 +570,7 @@ std::string FileBackedStore::flush()
                    m_journal.path() +
                    ": close the Windows programs of this prefix, then start Quarnel again to "
                    "apply them.";
+            return m_wineStartedMessage;
         }
     std::string messages;
     bool allSaved = true;

@@ -57,6 +57,9 @@ public:
     std::shared_ptr<KeyStore> store() const { return m_store; }
     const std::string &directory() const { return m_directory; }
     bool isReadOnly() const { return m_readOnly; }
+    // Why a store opened writable takes no changes any more (Wine started beside
+    // us, a journal that cannot be trusted), or "" while it takes them.
+    std::string refusalReason() const;
     bool hasUnsavedChanges() const;
     // Whether saves wait for the data to reach the disk (on by default).
     void setSyncToDisk(bool sync) { m_sync = sync; }
@@ -117,6 +120,7 @@ private:
     bool m_readOnly = true;
     bool m_isWinePrefix = false;
     bool m_wineStarted = false; // Wine began running on the prefix while we had it open
+    std::string m_wineStartedMessage;
     bool m_sync = true;
     std::chrono::steady_clock::time_point m_lastChange;
     std::chrono::steady_clock::time_point m_retryAfter;
