@@ -152,7 +152,9 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteWithOneBox)
         addNameRow(kTestKey + "\\", "v" + std::to_string(i));
     }
     selectAll();
-    struct stat journal{};
+    struct stat journal
+    {
+    };
     ASSERT_EQ(::stat((prefix + "/quarnel.journal").c_str(), &journal), 0);
     rlimit before{};
     ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);

@@ -563,13 +563,13 @@ std::string FileBackedStore::flush()
             m_wineStarted = true;
             m_wineStartedMessage =
                 "Wine was started on the prefix " + m_directory + " (wineserver, process " +
-                   std::to_string(server) +
-                   ") while Quarnel had it open. Quarnel does not save now, because Wine would "
-                   "overwrite the files later, and makes no more changes. Your changes are kept "
-                   "in " +
-                   m_journal.path() +
-                   ": close the Windows programs of this prefix, then start Quarnel again to "
-                   "apply them.";
+                std::to_string(server) +
+                ") while Quarnel had it open. Quarnel does not save now, because Wine would "
+                "overwrite the files later, and makes no more changes. Your changes are kept "
+                "in " +
+                m_journal.path() +
+                ": close the Windows programs of this prefix, then start Quarnel again to "
+                "apply them.";
             return m_wineStartedMessage;
         }
     std::string messages;
