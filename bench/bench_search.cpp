@@ -1,7 +1,8 @@
 // Times a full search run in the real window on the generator's benchmark
 // registry (in memory, offscreen): a rare and a common needle, grep -ci over the
 // same registry as text, one header click and select-all on the big list, and
-// the longest gap between two message-loop passes during a run.
+// the longest gap between two message-loop passes during a run, and the heap
+// each result row of the big list costs.
 // GAP_MS=n tries another least gap between two passes (default 5 ms).
 #include "RegistryGenerator.h"
 #include "TextDumpSink.h"
@@ -27,6 +28,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <malloc.h>
 #include <memory>
 #include <string>
 
@@ -41,6 +43,14 @@ double cpuSeconds()
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// Bytes the heap has handed out, chunk overheads and large mapped blocks included:
+// exact, and not affected by other load on the machine.
+double heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks) + double(info.hblkhd);
 }
 
 struct RunFigures
@@ -136,13 +146,20 @@ int main(int argc, char **argv)
     std::printf("grep -ci %s over the text dump: %.3f s (%s lines); search/grep = %.1f\n",
                 rareNeedle, grep, grepCount.c_str(), rare.seconds / grep);
 
+    form.ClearList1Click();
+    QCoreApplication::processEvents();
+    const double heapBeforeCommon = heapInUse();
     const RunFigures common = searchFor(form, commonNeedle);
+    QCoreApplication::processEvents();
+    const double heapAfterCommon = heapInUse();
     std::printf("common needle \"%s\": %d rows (predicted %llu), %.3f s wall, %.3f s CPU "
                 "= %.2f x rare (CPU)\n",
                 commonNeedle, common.rows,
                 static_cast<unsigned long long>(generated.needles[1].defaultScopeRows()),
                 common.seconds, common.cpu, common.cpu / rare.cpu);
     std::printf("  longest gap between message-loop passes: %.1f ms\n", common.longestGapMs);
+    std::printf("  memory per result row: %.0f B (heap growth of the run / rows)\n",
+                (heapAfterCommon - heapBeforeCommon) / std::max(common.rows, 1));
 
     QElapsedTimer clock;
     clock.start();
@@ -165,6 +182,11 @@ int main(int argc, char **argv)
     form.RefreshCounter();
     std::printf("counter refresh with every row selected: %.4f s (%s)\n",
                 double(clock.nsecsElapsed()) / 1e9, form.lb6->text().toUtf8().constData());
+    const double heapWithList = heapInUse();
+    form.ClearList1Click();
+    QCoreApplication::processEvents();
+    std::printf("  the list held %.0f B per row (heap freed by Clear List / rows)\n",
+                (heapWithList - heapInUse()) / std::max(common.rows, 1));
     std::remove(dumpFile.c_str());
     return 0;
 }
