@@ -66,7 +66,7 @@ int ResultModel::columnCount(const QModelIndex &parent) const
 QVariant ResultModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-    const std::string &text = m_rows[m_order[std::size_t(index.row())]].cell(index.column());
+    const std::string_view text = m_rows.cell(m_order[std::size_t(index.row())], index.column());
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
@@ -95,7 +95,7 @@ int ResultModel::sortColumn() const
     return (column >= 0 && column < kResultColumnCount) ? column : kColRoot;
 }
 
-void ResultModel::appendRow(ResultRow row)
+void ResultModel::appendRow(const ResultRow &row)
 {
     const int column = sortColumn();
     if (column != m_sortedBy && !m_busy) {
@@ -103,7 +103,7 @@ void ResultModel::appendRow(ResultRow row)
         mergePending();
         resort(column);
     }
-    m_pending.push_back(store(std::move(row)));
+    m_pending.push_back(m_rows.add(row));
     flushIfDue();
 }
 
@@ -137,10 +137,9 @@ void ResultModel::clear()
 {
     if (m_busy) return;
     beginResetModel();
-    std::vector<ResultRow>().swap(m_rows);
-    std::vector<std::uint32_t>().swap(m_freeSlots);
+    m_rows.clear();
     std::vector<std::uint32_t>().swap(m_order);
-    m_pending.clear();
+    std::vector<std::uint32_t>().swap(m_pending);
     m_sortedBy = sortColumn();
     endResetModel();
 }
@@ -191,21 +190,23 @@ void ResultModel::removeRowsAt(std::vector<int> rows)
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         beginRemoveRows({}, run->first, run->second);
         for (int r = run->first; r <= run->second; ++r)
-            release(m_order[std::size_t(r)]);
+            m_rows.remove(m_order[std::size_t(r)]);
         m_order.erase(m_order.begin() + run->first, m_order.begin() + run->second + 1);
         endRemoveRows();
     }
+    m_rows.compact();
 }
 
-const ResultRow &ResultModel::rowAt(int row)
+ResultRow ResultModel::rowAt(int row)
 {
     mergePending();
-    return m_rows[m_order[std::size_t(row)]];
+    return m_rows.row(m_order[std::size_t(row)]);
 }
 
-const std::string &ResultModel::cell(int row, int column)
+std::string_view ResultModel::cell(int row, int column)
 {
-    return rowAt(row).cell(column);
+    mergePending();
+    return m_rows.cell(m_order[std::size_t(row)], column);
 }
 
 void ResultModel::selectAll(QItemSelectionModel &selection)
@@ -243,24 +244,6 @@ int ResultModel::selectedCount(const QItemSelectionModel &selection)
     return count;
 }
 
-std::uint32_t ResultModel::store(ResultRow &&row)
-{
-    if (!m_freeSlots.empty()) {
-        const std::uint32_t slot = m_freeSlots.back();
-        m_freeSlots.pop_back();
-        m_rows[slot] = std::move(row);
-        return slot;
-    }
-    m_rows.push_back(std::move(row));
-    return std::uint32_t(m_rows.size() - 1);
-}
-
-void ResultModel::release(std::uint32_t slot)
-{
-    m_rows[slot] = ResultRow{};
-    m_freeSlots.push_back(slot);
-}
-
 void ResultModel::mergePending()
 {
     if (m_pending.empty() || m_busy) return;
@@ -269,7 +252,7 @@ void ResultModel::mergePending()
     cost.start();
     const int column = m_sortedBy;
     const auto less = [this, column](std::uint32_t a, std::uint32_t b) {
-        return listTextLess(m_rows[a].cell(column), m_rows[b].cell(column));
+        return listTextLess(m_rows.cell(a, column), m_rows.cell(b, column));
     };
     // Stable, and equal merged rows win in the merge: the same order as placing
     // each row by binary search after its equals, one at a time.
@@ -318,7 +301,7 @@ void ResultModel::resort(int column)
     BusyScope busy(m_busy);
     std::vector<std::string_view> keys(count);
     for (std::size_t r = 0; r < count; ++r)
-        keys[r] = m_rows[m_order[r]].cell(column);
+        keys[r] = m_rows.cell(m_order[r], column);
     if (std::is_sorted(keys.begin(), keys.end(), listTextLess)) return;
     std::vector<std::uint32_t> byKey(count);
     std::iota(byKey.begin(), byKey.end(), 0u);
