@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <dirent.h>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
 
@@ -59,6 +60,8 @@ TEST(DeepKeys, MadeAndDeletedInRegistryFilesAtAFewJournalBytesPerLevel)
     REQUIRE_PREFIX();
     char templ[] = "/tmp/quarnel-deep-XXXXXX";
     const std::string outside = mkdtemp(templ);
+    const std::shared_ptr<void> cleanUp(
+        nullptr, [&](void *) { std::system(("rm -rf '" + outside + "'").c_str()); });
     const std::string prefix = outside + "/prefix";
     ASSERT_EQ(rename(scratchPrefix().c_str(), prefix.c_str()), 0);
     writeFile(outside + "/precious.txt", "someone else's file\n");
@@ -125,5 +128,4 @@ TEST(DeepKeys, MadeAndDeletedInRegistryFilesAtAFewJournalBytesPerLevel)
 
     EXPECT_EQ(entriesOf(outside), (std::set<std::string>{"precious.txt", "prefix"}));
     EXPECT_EQ(readFile(outside + "/precious.txt"), "someone else's file\n");
-    std::system(("rm -rf '" + outside + "'").c_str());
 }
