@@ -11,7 +11,6 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QTreeWidgetItem>
 #include <cstdio>
 #include <ctime>
 #include <malloc.h>
@@ -29,10 +28,12 @@ double cpuSeconds()
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
 }
 
-// Bytes the heap has handed out and not taken back; exact, whatever the load.
+// Bytes the heap has handed out and not taken back, large blocks (mapped on
+// their own) included; exact, whatever the load.
 std::size_t heapInUse()
 {
-    return mallinfo2().uordblks;
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 }
 
 // Re-posts itself; the longest time between two deliveries is how long the
@@ -68,10 +69,10 @@ private:
     int m_beats = 0;
 };
 
-QTreeWidgetItem *childNamed(QTreeWidgetItem *node, const QString &text)
+TTreeNode *childNamed(TTreeNode *node, const std::string &name)
 {
     for (int i = 0; i < node->childCount(); ++i)
-        if (node->child(i)->text(0) == text) return node->child(i);
+        if (node->child(i)->name() == name) return node->child(i);
     return nullptr;
 }
 
@@ -133,11 +134,11 @@ int main(int argc, char *argv[])
     TPulse pulse;
     QElapsedTimer clock;
 
-    QTreeWidgetItem *user = form.RootNodes[1];
+    TTreeNode *user = form.RootNodes[1];
     form.RegTV->expandNode(user);
-    QTreeWidgetItem *bench = childNamed(user, QStringLiteral("Bench"));
+    TTreeNode *bench = childNamed(user, "Bench");
     form.RegTV->expandNode(bench);
-    QTreeWidgetItem *big = childNamed(bench, QStringLiteral("Big"));
+    TTreeNode *big = childNamed(bench, "Big");
 
     QCoreApplication::processEvents();
     form.RegTV->repaint();
@@ -184,7 +185,7 @@ int main(int argc, char *argv[])
                     static_cast<long long>(clock.elapsed()), bytes);
     }
     clock.start();
-    form.RegTV->selectNode(childNamed(bench, QStringLiteral("Values")));
+    form.RegTV->selectNode(childNamed(bench, "Values"));
     const qint64 fillMs = clock.elapsed();
     clock.start();
     form.RegLV->repaint();
@@ -198,7 +199,7 @@ int main(int argc, char *argv[])
     QCoreApplication::processEvents();
     pulse.reset();
     clock.start();
-    form.RegTV->selectNode(childNamed(bench, QStringLiteral("Binary")));
+    form.RegTV->selectNode(childNamed(bench, "Binary"));
     const qint64 binaryFill = clock.elapsed();
     form.RegLV->repaint();
     QCoreApplication::processEvents();
