@@ -26,8 +26,7 @@ TRegForm::~TRegForm() = default;
 
 void TRegForm::FormCreate()
 {
-    QTreeWidgetItem *top =
-        RegTV->addNode(nullptr, QStringLiteral("My Computer"), TImageList::Computer);
+    TTreeNode *top = RegTV->addNode(nullptr, "My Computer", TImageList::Computer);
     ckbmirr->setToolTip(
         QStringLiteral("HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n\r"
                        "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n\r"
@@ -44,10 +43,8 @@ void TRegForm::FormCreate()
     }
     for (int index = 0; index < kRootCount; ++index) {
         const std::string &name = RootNames[static_cast<std::size_t>(index)];
-        QTreeWidgetItem *node = RegTV->addNode(top, QString::fromUtf8(name.data(), name.size()),
-                                               TImageList::ClosedFolder);
-        RootNodes[static_cast<std::size_t>(index)] = node;
-        TTreeView::setHasChildren(node, true);
+        RootNodes[static_cast<std::size_t>(index)] =
+            RegTV->addNode(top, name, TImageList::ClosedFolder, true);
     }
     RegTV->expandNode(top);
 

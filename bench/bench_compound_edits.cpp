@@ -1,8 +1,7 @@
 // Figures for the compound edits: moving and deleting a key with 10k subkeys
 // and 10k values, and a key nested 100,000 levels deep (its move refused, its
-// undo record, its delete, freeing it; deleting one in registry files, whose
-// journal grows with the square of the depth). Prints numbers only; nothing
-// here asserts a time.
+// undo record, its delete, freeing it; made, deleted and replayed in registry
+// files). Prints numbers only; nothing here asserts a time.
 #include "RegEditFile.h"
 #include "TRegistry.h"
 #include "UndoApply.h"
@@ -16,6 +15,9 @@
 #include <memory>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -123,9 +125,10 @@ void deepFigures(TRegistry &reg)
     std::printf("registry holding it freed:   %.3f s\n", secondsSince(start));
 }
 
-// In registry files every change is journaled with its key's full path, so a
-// chain's create and delete write journal records that grow with its depth.
-void fileBackedFigures()
+// In registry files: making a chain of keys one level at a time, saving it,
+// deleting it, and the next start replaying the journal of that delete as a
+// crash left it. The journal's size shows what each change costs it.
+void fileBackedFigures(const std::vector<int> &depths)
 {
     char dir[] = "/tmp/quarnel-bench-XXXXXX";
     if (!mkdtemp(dir)) return;
@@ -136,27 +139,49 @@ void fileBackedFigures()
         };
         return stat(journal.c_str(), &st) == 0 ? long(st.st_size) : -1L;
     };
-    for (const int levels : {1000, 2000, 4000, 8000}) {
-        quarnel::platform::openRegistryAt(dir, false);
-        quarnel::platform::backupBeforeFirstChange();
+    namespace qp = quarnel::platform;
+    for (const int levels : depths) {
+        qp::openRegistryAt(dir, false);
+        qp::backupBeforeFirstChange();
+        auto start = std::chrono::steady_clock::now();
         chain("Software\\Deep", levels);
-        const long afterCreate = journalBytes();
+        std::printf("registry files, %6d levels: made %.3f s, journal %ld bytes\n", levels,
+                    secondsSince(start), journalBytes());
+        start = std::chrono::steady_clock::now();
+        qp::closeRegistry();
+        std::printf("%29s saved %.3f s\n", "", secondsSince(start));
+        std::fflush(stdout);
+
+        const pid_t pid = fork();
+        if (pid == 0) {
+            qp::openRegistryAt(dir, false);
+            qp::backupBeforeFirstChange();
+            TRegistry reg;
+            reg.SelectRoot(HKEY_CURRENT_USER);
+            start = std::chrono::steady_clock::now();
+            const bool deleted = reg.DeleteTree("\\Software\\Deep");
+            std::printf("%29s DeleteTree %.3f s (%s), journal %ld bytes\n", "", secondsSince(start),
+                        deleted ? "deleted" : "NOT deleted", journalBytes());
+            std::fflush(stdout);
+            _exit(0); // as a crash would: the delete is in the journal, not in the files
+        }
+        waitpid(pid, nullptr, 0);
+        start = std::chrono::steady_clock::now();
+        qp::openRegistryAt(dir, false);
+        const double replayed = secondsSince(start);
         TRegistry reg;
         reg.SelectRoot(HKEY_CURRENT_USER);
-        const auto start = std::chrono::steady_clock::now();
-        const bool deleted = reg.DeleteTree("\\Software\\Deep");
-        std::printf("registry files, %5d levels: DeleteTree %.3f s (%s), journal %ld bytes "
-                    "after create, %ld after delete\n",
-                    levels, secondsSince(start), deleted ? "deleted" : "NOT deleted", afterCreate,
-                    journalBytes());
-        quarnel::platform::closeRegistry();
+        std::printf("%29s replayed and saved at the next start %.3f s (%s)\n", "", replayed,
+                    reg.HasKey("\\Software\\Deep") ? "KEY STILL THERE" : "key gone");
+        qp::closeRegistry();
     }
     std::system(("rm -rf '" + std::string(dir) + "'").c_str());
 }
 
 } // namespace
 
-int main()
+// Arguments: the depths of the chains made in registry files (default 1000 10000 100000).
+int main(int argc, char **argv)
 {
     using clock = std::chrono::steady_clock;
     constexpr int kCount = 10000;
@@ -194,6 +219,10 @@ int main()
     std::printf("open handles left: %zu\n", quarnel::platform::openHandleCount());
 
     deepFigures(reg);
-    fileBackedFigures();
+    std::vector<int> depths{1000, 10000, 100000};
+    if (argc > 1) depths.clear();
+    for (int i = 1; i < argc; ++i)
+        depths.push_back(std::atoi(argv[i]));
+    fileBackedFigures(depths);
     return 0;
 }

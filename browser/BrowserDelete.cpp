@@ -33,13 +33,12 @@ bool belowFirstLevel(const std::string &relPath)
 }
 
 // The node after `node`'s whole subtree in tree order, or null.
-QTreeWidgetItem *nodeAfterSubtree(QTreeWidgetItem *node)
+TTreeNode *nodeAfterSubtree(TTreeNode *node)
 {
     for (; node; node = node->parent()) {
-        QTreeWidgetItem *parent = node->parent();
+        TTreeNode *parent = node->parent();
         if (!parent) return nullptr;
-        const int next = parent->indexOfChild(node) + 1;
-        if (next < parent->childCount()) return parent->child(next);
+        if (TTreeNode *next = parent->child(node->row() + 1)) return next;
     }
     return nullptr;
 }
@@ -56,7 +55,7 @@ QTreeWidgetItem *firstSelectedRow(const TListView *list)
 void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
 {
     (void)shift; // Delete with Shift, Ctrl or Alt deletes as well
-    QTreeWidgetItem *node = RegTV->selectedNode();
+    TTreeNode *node = RegTV->selectedNode();
     if (!node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
@@ -94,7 +93,7 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     RegTV->collapseNode(node);
     // Past the whole subtree: a node that kept more than 500 children would
     // otherwise hand the selection to its own first child, removed a moment later.
-    QTreeWidgetItem *next = nodeAfterSubtree(node);
+    TTreeNode *next = nodeAfterSubtree(node);
     pin.moveTo(nullptr);
     try {
         if (next)
@@ -102,10 +101,10 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
         else
             RegTV->selectionModel()->clear(); // no selection; the value list keeps its rows
     } catch (...) {
-        delete node; // the key is gone even when the next key's values fail to read
+        RegTV->removeNode(node); // the key is gone even when the next key's values fail to read
         throw;
     }
-    delete node;
+    RegTV->removeNode(node);
 }
 
 void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
@@ -113,7 +112,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     (void)shift;
     if (RegLV->topLevelItemCount() == 0) return;
     QTreeWidgetItem *row = firstSelectedRow(RegLV);
-    QTreeWidgetItem *node = RegTV->selectedNode();
+    TTreeNode *node = RegTV->selectedNode();
     if (!row || !node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);

@@ -58,6 +58,11 @@ std::vector<unsigned char> readRawData(TRegistry &reg, const std::string &name)
 
 } // namespace
 
+std::string TRegForm::ItemName(const QTreeWidgetItem *item)
+{
+    return ItemText::get(item);
+}
+
 void TRegForm::FillValueList(const std::string &rootName, const std::string &nodePath)
 {
     TRegistry reg;

@@ -63,9 +63,9 @@ void TRegForm::FoundLVDblClick()
 
     // The Root cell names a root key, so only the root nodes are candidates: a
     // loaded key that happens to bear a root's name is not where the hit is.
-    QTreeWidgetItem *node = nullptr;
-    for (QTreeWidgetItem *root : RootNodes)
-        if (root && ItemName(root) == row.root) {
+    TTreeNode *node = nullptr;
+    for (TTreeNode *root : RootNodes)
+        if (root && root->name() == row.root) {
             node = root;
             break;
         }
@@ -84,11 +84,11 @@ void TRegForm::FoundLVDblClick()
             more = cut != std::string::npos;
             const std::string name = rest.substr(0, cut);
             rest = more ? rest.substr(cut + 1) : std::string();
-            QTreeWidgetItem *found = nullptr;
+            TTreeNode *found = nullptr;
             for (int i = 0; !found && i < node->childCount(); ++i) {
                 QCoreApplication::processEvents();
                 if (i >= node->childCount()) break; // children may go while messages run
-                if (ItemName(node->child(i)) == name) found = node->child(i);
+                if (node->child(i)->name() == name) found = node->child(i);
             }
             if (!found) continue;
             node = found;

@@ -17,7 +17,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidgetItem>
 
 namespace {
 
@@ -99,15 +98,15 @@ void TRegForm::BrowseReg()
         asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
 
     Scope scope;
-    QTreeWidgetItem *node = RegTV->selectedNode();
+    const TTreeNode *node = RegTV->selectedNode();
     if (node && node->parent()) {
         // Up from the selected key to the root key node, which sits below the top node.
         while (node->parent()->parent()) {
             // The node's exact name bytes: not every registry name is valid UTF-8.
-            scope.keyPath = "\\" + ItemName(node) + scope.keyPath;
+            scope.keyPath = "\\" + node->name() + scope.keyPath;
             node = node->parent();
         }
-        scope.firstRoot = scope.lastRoot = node->parent()->indexOfChild(node);
+        scope.firstRoot = scope.lastRoot = node->row();
     } else if (ckbmirr->isChecked()) {
         scope.firstRoot = 0;
     }

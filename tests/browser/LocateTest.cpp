@@ -69,8 +69,8 @@ protected:
 
     std::string selectedKey() const
     {
-        const QTreeWidgetItem *node = form->RegTV->selectedNode();
-        return node ? node->text(0).toStdString() : std::string();
+        const TTreeNode *node = form->RegTV->selectedNode();
+        return node ? node->name() : std::string();
     }
 
     ResultModel *model = nullptr;
@@ -84,7 +84,7 @@ TEST_F(LocateTest, KeyRowUnfoldsTheTreeToTheKey)
     form->FoundLVDblClick();
     EXPECT_EQ(selectedKey(), "Wine");
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine");
-    EXPECT_TRUE(child(child(user(), "Software"), "Wine")->isExpanded());
+    EXPECT_TRUE(form->RegTV->isNodeExpanded(child(child(user(), "Software"), "Wine")));
     EXPECT_TRUE(form->RegTV->hasFocus());
     EXPECT_TRUE(selectedValues().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
@@ -199,7 +199,7 @@ TEST_F(LocateTest, TheWalkKeepsItsNode)
     int passes = 0;
     QTimer::singleShot(0, [&] {
         ++passes;
-        QTreeWidgetItem *at = form->RegTV->selectedNode();
+        TTreeNode *at = form->RegTV->selectedNode();
         EXPECT_FALSE(form->RegTV->collapseNode(at));
         form->RegTVKeyUp(Qt::Key_Delete, {});
     });

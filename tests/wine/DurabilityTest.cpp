@@ -2,9 +2,12 @@
 // after it, nor during a save, nor when another program changed a file meanwhile.
 #include "WineTestSupport.h"
 
+#include "platform/KeyStore.h"
+#include "platform/RegText.h"
 #include "platform/RegistryFiles.h"
-#include "platform/winreg.h"
 #include "platform/wine/Journal.h"
+#include "platform/wine/WinePrefix.h"
+#include "platform/winreg.h"
 
 #include <gtest/gtest.h>
 
@@ -16,6 +19,7 @@
 
 using namespace quarnel::platform;
 using namespace quarnel::test;
+using std::string_literals::operator""s;
 
 namespace {
 
@@ -81,6 +85,67 @@ int valuesInARow()
     return n;
 }
 
+// Software\Mix in each hive as the store holds it: keys, classes and values.
+std::string dumpMix()
+{
+    KeyStore &store = activeStore();
+    std::string out;
+    for (const RegKey *root : {&store.machine(), store.users().findSubkey(u".Default"),
+                               store.users().findSubkey(store.currentUserSid)}) {
+        const RegKey *software = root ? root->findSubkey(u"Software") : nullptr;
+        std::vector<std::pair<const RegKey *, std::string>> todo;
+        if (const RegKey *mix = software ? software->findSubkey(u"Mix") : nullptr)
+            todo.push_back({mix, bytesFromUtf16(root->name) + "\\Mix"});
+        while (!todo.empty()) {
+            const auto [key, path] = todo.back();
+            todo.pop_back();
+            out += path + " (" + bytesFromUtf16(key->className()) + ")\n";
+            for (const RegValue &v : key->values)
+                out += "  " + bytesFromUtf16(v.name()) + " " + std::to_string(v.type) + " " +
+                       std::string(v.data().begin(), v.data().end()) + "\n";
+            for (const auto &child : key->subkeys)
+                todo.push_back({child.get(), path + "\\" + bytesFromUtf16(child->name)});
+        }
+    }
+    return out;
+}
+
+// One random change below Software\Mix of a random hive, at a depth of up to five keys.
+void changeSomething(std::mt19937 &random)
+{
+    const struct
+    {
+        HKEY root;
+        const char *base;
+    } hives[] = {{HKEY_LOCAL_MACHINE, "Software\\Mix"},
+                 {HKEY_CURRENT_USER, "Software\\Mix"},
+                 {HKEY_USERS, ".Default\\Software\\Mix"}};
+    const auto &hive = hives[random() % 3];
+    std::string path = hive.base;
+    for (unsigned depth = random() % 6; depth > 0; --depth)
+        path += "\\"s + "abc"[random() % 3];
+    const std::string name = "v" + std::to_string(random() % 3);
+    const std::string data = std::to_string(random());
+    HKEY key = nullptr;
+    switch (random() % 5) {
+    case 0:
+        RegDeleteKeyA(hive.root, path.c_str()); // refused while it has subkeys
+        return;
+    case 1:
+        if (RegOpenKeyExA(hive.root, path.c_str(), 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+            return;
+        RegDeleteValueA(key, name.c_str());
+        break;
+    default: {
+        std::string cls = random() % 4 ? "" : "class" + data;
+        RegCreateKeyExA(hive.root, path.c_str(), 0, cls.data(), 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr);
+        RegSetValueExA(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE *>(data.c_str()),
+                       DWORD(data.size() + 1));
+    }
+    }
+    RegCloseKey(key);
+}
 } // namespace
 
 TEST(Durability, KillNineLosesNoReturnedCall)
@@ -260,4 +325,109 @@ TEST(Durability, RecoveryAsksBeforeGoingOverFilesChangedSince)
     EXPECT_EQ(valueOfV(), "ours");
     EXPECT_EQ(closeRegistry(), "");
     std::system(("rm -rf '" + prefix + "'").c_str());
+}
+
+// Changes to the three hives interleaved, saved, merged with a file changed on
+// disk, kept through a save that failed, then a crash: the next start makes of
+// the journal exactly what the calls had made.
+TEST(Durability, ChangesAcrossHivesAndSavesReplayAsTheyWereMade)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = scratchPrefix();
+    const std::string userReg = prefix + "/user.reg";
+    std::string good;
+    const std::string made = withinDeadline([&] {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) return "not opened"s;
+        std::mt19937 random(14);
+        for (int i = 0; i < 1200; ++i) {
+            changeSomething(random);
+            if (i == 300) flushRegistryIfIdle(0);
+            if (i == 600) {
+                writeFile(userReg + ".other", readFile(userReg) + "\n[Software\\\\Theirs]\n");
+                rename((userReg + ".other").c_str(), userReg.c_str());
+                if (!flushRegistryIfIdle(0).empty()) return "not merged"s;
+            }
+            if (i == 900) {
+                writeFile(userReg + ".good", readFile(userReg));
+                writeFile(userReg, "broken");
+                if (flushRegistryIfIdle(0).empty()) return "saved over a broken file"s;
+            }
+        }
+        return dumpMix(); // and ends as a crash would
+    });
+    ASSERT_NE(made.find("Mix\\"), std::string::npos) << made;
+    ASSERT_EQ(rename((userReg + ".good").c_str(), userReg.c_str()), 0);
+    const auto opened = openRegistryAt(prefix, true, [](const std::string &) { return true; });
+    ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+    EXPECT_EQ(dumpMix(), made);
+    EXPECT_EQ(closeRegistry(), "");
+    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    EXPECT_EQ(dumpMix(), made);
+    EXPECT_NE(readFile(userReg).find("[Software\\\\Theirs]"), std::string::npos);
+    closeRegistry();
+}
+
+// A journal as the earlier format wrote it (its keys named in full) is read,
+// its torn tail cut off, and replayed; the file identities it names still spare
+// the user the question; once emptied it is one of the current format.
+TEST(Durability, JournalOfTheEarlierFormatIsReplayed)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = scratchPrefix();
+    const std::string journal = prefix + "/quarnel.journal";
+    // Software\Old made in HKEY_CURRENT_USER's hive, and its value v set to "old".
+    std::string earlier;
+    for (const char *hex = "51524e4c4a524e31320000007590c8260102010000000000d9010c0000005300"
+                           "6f006600740077006100720065005c004f006c00640000000000000000000000"
+                           "00003c000000181a56360202020000000000d9010c00000053006f0066007400"
+                           "77006100720065005c004f006c00640001000000760001000000080000006f00"
+                           "6c0064000000";
+         *hex; hex += 2)
+        earlier += char(std::stoi(std::string(hex, 2), nullptr, 16));
+    writeFile(journal, earlier + earlier.substr(8, 30));
+    std::vector<wine::JournalRecord> records;
+    std::string error;
+    ASSERT_TRUE(wine::Journal::peek(journal, records, error)) << error;
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_EQ(records[1].path, u"Software\\Old");
+    EXPECT_EQ(records[1].kept, 0u);
+    const auto valueOfV = [] {
+        HKEY key = nullptr;
+        char text[16] = {};
+        DWORD size = sizeof text;
+        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Old", 0, KEY_ALL_ACCESS, &key);
+        RegQueryValueExA(key, "v", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size);
+        RegCloseKey(key);
+        return std::string(text);
+    };
+    // It never named user.reg: the user is asked.
+    int asked = 0;
+    const auto count = [&asked](const std::string &) { return ++asked > 0; };
+    ASSERT_EQ(openRegistryAt(prefix, true, count).status, RegistryOpened::Status::Ok);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(valueOfV(), "old");
+    EXPECT_EQ(readFile(journal).substr(0, 8), "QRNLJRN2");
+    EXPECT_EQ(closeRegistry(), "");
+
+    // One naming the file as it is now: appended to in its own format, and replayed unasked.
+    writeFile(journal, "QRNLJRN1");
+    {
+        wine::Journal earlierJournal;
+        std::size_t torn = 0;
+        ASSERT_TRUE(earlierJournal.open(journal, records, torn, error)) << error;
+        ASSERT_TRUE(earlierJournal.append(
+            wine::hiveFileRecord(wine::kUserHive, wine::fileIdOf(prefix + "/user.reg")), error));
+        ASSERT_FALSE(earlierJournal.follows(wine::kUserHive));
+        wine::JournalRecord r = records.empty() ? wine::JournalRecord{} : records[0];
+        r.op = wine::JournalRecord::ValueDeleted;
+        r.hive = wine::kUserHive;
+        r.path = u"Software\\Old";
+        r.name = u"v";
+        ASSERT_TRUE(earlierJournal.append(r, error)) << error;
+    }
+    ASSERT_EQ(readFile(journal).substr(0, 8), "QRNLJRN1");
+    ASSERT_EQ(openRegistryAt(prefix, true, count).status, RegistryOpened::Status::Ok);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(valueOfV(), "");
+    closeRegistry();
 }

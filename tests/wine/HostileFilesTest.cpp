@@ -11,11 +11,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
 #include <functional>
 #include <memory>
-#include <poll.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -26,44 +24,6 @@ using namespace quarnel::platform;
 using namespace quarnel::test;
 
 namespace {
-
-// Runs `scenario` in a child process and returns what it reported, or "hung"
-// when it did not end in time: a FIFO must fail the test, not stop it.
-std::string withinDeadline(const std::function<std::string()> &scenario, int seconds = 15)
-{
-    int fds[2];
-    if (pipe(fds) != 0) return "no pipe";
-    const pid_t pid = fork();
-    if (pid == 0) {
-        close(fds[0]);
-        const std::string report = scenario();
-        (void)!write(fds[1], report.data(), report.size());
-        _exit(0);
-    }
-    close(fds[1]);
-    std::string report;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    for (;;) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd p{fds[0], POLLIN, 0};
-        if (left.count() <= 0 || poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-            kill(pid, SIGKILL);
-            report = "hung";
-            break;
-        }
-        char buf[4096];
-        const ssize_t n = read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        report.append(buf, static_cast<std::size_t>(n));
-    }
-    close(fds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (report != "hung" && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
-        report += " (the child died: status " + std::to_string(status) + ")";
-    return report;
-}
 
 // Opens the registry in a child, within the deadline: "<status>: <message>".
 std::string openedInChild(const std::string &directory, bool isWinePrefix)

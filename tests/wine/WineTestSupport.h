@@ -2,6 +2,7 @@
 // test run made, scratch copies of it, and running Wine on them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 namespace quarnel::test {
@@ -22,6 +23,11 @@ std::string scratchPrefix(bool runnable = false);
 
 std::string readFile(const std::string &path);
 void writeFile(const std::string &path, const std::string &text);
+
+// Runs `scenario` in a child process and returns what it reported, or "hung"
+// when it did not end in time: a FIFO must fail the test, not stop it. The
+// child ends without closing anything, as a killed process would.
+std::string withinDeadline(const std::function<std::string()> &scenario, int seconds = 15);
 
 // Runs a shell command with WINEPREFIX set; returns its exit status and output.
 int runInPrefix(const std::string &prefix, const std::string &command, std::string *output = nullptr);

@@ -2,6 +2,7 @@
 
 #include "../winreg.h"
 #include "Backups.h"
+#include "JournalReplay.h"
 #include "WinePrefix.h"
 #include "WineRegWriter.h"
 
@@ -101,29 +102,6 @@ std::u16string sidOfPreamble(const Preamble &preamble)
     return {};
 }
 
-RegKey *walk(RegKey &root, std::u16string_view path, bool create, uint64_t time)
-{
-    RegKey *key = &root;
-    std::size_t start = 0;
-    while (key && start < path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-            end = path.size();
-        const auto part = path.substr(start, end - start);
-        if (create) {
-            bool created;
-            RegKey &child = key->addSubkey(part, created);
-            if (created)
-                child.lastWriteTime = key->lastWriteTime = time;
-            key = &child;
-        } else {
-            key = key->findSubkey(part);
-        }
-        start = end + 1;
-    }
-    return key;
-}
-
 } // namespace
 
 FileBackedStore::FileBackedStore()
@@ -218,8 +196,10 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
                  : hive == kUserDefaultHive
                      ? &m_store->ensurePath(m_store->users(), u".Default")
                      : &m_store->ensurePath(m_store->users(), m_store->currentUserSid);
+    m_trail.setRoot(hive, h.root);
+    JournalReplay replay(fresh);
     for (const JournalRecord &r : changes) {
-        replay(fresh, r);
+        replay.apply(r);
         h.dirty = true;
     }
     if (preamble.empty())
@@ -314,11 +294,13 @@ void FileBackedStore::recover(const Recovery &plan, const Confirm &confirm, std:
         if (!text.empty()) message += (message.empty() ? "" : "\n") + text;
     };
     const auto apply = [this, &plan] {
-        for (int i = 0; i < 3; ++i)
+        for (int i = 0; i < 3; ++i) {
+            JournalReplay replay(*m_hives[i].root);
             for (const JournalRecord &r : plan.changes[i]) {
-                replay(*m_hives[i].root, r);
+                replay.apply(r);
                 m_hives[i].dirty = true;
             }
+        }
     };
     if (m_readOnly) {
         apply(); // shown as they would be; nothing is written
@@ -353,58 +335,6 @@ std::vector<JournalRecord> FileBackedStore::hiveFiles() const
     return files;
 }
 
-void FileBackedStore::replay(RegKey &root, const JournalRecord &r)
-{
-    switch (r.op) {
-    case JournalRecord::KeyCreated:
-        if (RegKey *key = walk(root, r.path, true, r.time); key && key->parent) {
-            key->parent->lastWriteTime = r.time;
-            key->isLink = key->isLink || r.type == 1;
-        }
-        break;
-    case JournalRecord::ValueSet: {
-        RegKey *key = walk(root, r.path, true, r.time);
-        key->setValue(r.name, r.type, r.data);
-        key->lastWriteTime = r.time;
-        break;
-    }
-    case JournalRecord::ValueDeleted:
-        if (RegKey *key = walk(root, r.path, false, r.time)) {
-            key->removeValue(r.name);
-            key->lastWriteTime = r.time;
-        }
-        break;
-    case JournalRecord::KeyMarked:
-        if (RegKey *key = walk(root, r.path, true, r.time)) {
-            if (!r.name.empty() || key->extra)
-                key->extras().className = r.name;
-            key->isLink = r.type == 1;
-        }
-        break;
-    case JournalRecord::HiveFile:
-        break;
-    case JournalRecord::SubkeyDeleted:
-        if (RegKey *parent = walk(root, r.path, false, r.time)) {
-            // A subkey that gained subkeys meanwhile (from Wine) is kept with them.
-            RegKey *child = parent->findSubkey(r.name);
-            if (child && child->subkeys.empty()) {
-                parent->removeSubkey(*child);
-                parent->lastWriteTime = r.time;
-            }
-        }
-        break;
-    }
-}
-
-int FileBackedStore::hiveOf(const RegKey &key) const
-{
-    for (const RegKey *k = &key; k; k = k->parent)
-        for (int i = 0; i < 3; ++i)
-            if (k == m_hives[i].root)
-                return i;
-    return -1;
-}
-
 long FileBackedStore::beforeChange(const RegKey &key)
 {
     if (m_readOnly || m_wineStarted) return ERROR_ACCESS_DENIED;
@@ -412,7 +342,7 @@ long FileBackedStore::beforeChange(const RegKey &key)
         return ERROR_CANTWRITE;
     if (key.isVolatile) return ERROR_SUCCESS;
     // Outside the three hives only volatile keys may change: nothing else would be kept.
-    if (hiveOf(key) < 0) return ERROR_ACCESS_DENIED;
+    if (m_trail.locate(key).hive < 0) return ERROR_ACCESS_DENIED;
     // Nothing changes without a backup; after a failed one, nothing changes until
     // the user has been told (backupBeforeFirstChange) and it has been made.
     if (m_backupFolder.empty() && (!m_backupFailure.empty() || !makeBackup()))
@@ -459,17 +389,18 @@ std::string FileBackedStore::backupBeforeFirstChange()
 long FileBackedStore::recordChange(const RegKey &key, const PendingChange &change)
 {
     if (key.isVolatile || change.volatileKey) return ERROR_SUCCESS;
-    const int hive = hiveOf(key);
-    if (hive < 0) return ERROR_SUCCESS;
+    for (uint8_t i = 0; i < 3; ++i)
+        if (!m_journal.follows(i)) m_trail.forget(i);
+    const KeyTrail::Place place = m_trail.locate(key);
+    if (place.hive < 0) return ERROR_SUCCESS;
+    const int hive = place.hive;
     JournalRecord r;
     r.hive = static_cast<uint8_t>(hive);
     r.time = change.time;
     r.name = change.name;
-    std::vector<const RegKey *> chain;
-    for (const RegKey *k = &key; k != m_hives[hive].root; k = k->parent)
-        chain.push_back(k);
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it)
-        r.path += (r.path.empty() ? u"" : u"\\") + (*it)->name;
+    r.kept = place.kept;
+    for (const RegKey *k : place.added)
+        r.path += (r.path.empty() ? u"" : u"\\") + k->name;
     switch (change.kind) {
     case StoreChange::KeyCreated:
         r.op = JournalRecord::KeyCreated;
@@ -490,6 +421,7 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
     }
     std::string error;
     if (!m_journal.append(r, error)) {
+        m_trail.forget(hive);
         if (!m_journal.isSound()) m_journalError = error;
         // Every change fails while this lasts; the user hears why once.
         if (!m_journalFailing)
@@ -501,6 +433,7 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
         return ERROR_CANTWRITE;
     }
     m_journalFailing = false;
+    m_trail.follow(place, change.kind == StoreChange::KeyCreated ? change.name : u"");
     m_hives[hive].dirty = true;
     m_lastChange = std::chrono::steady_clock::now();
     return ERROR_SUCCESS;
@@ -625,6 +558,7 @@ std::string FileBackedStore::close()
     std::string message = flush();
     m_store->setHooks(std::make_shared<StoreHooks>());
     m_journal.close();
+    m_trail.forgetAll();
     m_lock.release();
     m_readOnly = true;
     return message;

@@ -9,6 +9,7 @@
 #include "../KeyStore.h"
 #include "AtomicFile.h"
 #include "Journal.h"
+#include "KeyTrail.h"
 #include "Recovery.h"
 #include "ServerLock.h"
 #include "WineRegReader.h"
@@ -91,7 +92,6 @@ private:
 
     long beforeChange(const RegKey &key);
     long recordChange(const RegKey &key, const PendingChange &change);
-    int hiveOf(const RegKey &key) const;
     std::string pathOf(int hive) const;
     // Reads the hive's file, puts these journaled changes to it on top, and
     // makes that the hive's content.
@@ -103,7 +103,6 @@ private:
     void recover(const Recovery &plan, const Confirm &confirm, std::string &message);
     void goReadOnly(const std::string &why, std::string &message);
     bool saveHive(int hive, std::string &error);
-    static void replay(RegKey &root, const JournalRecord &record);
     std::string lockMessage(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
     bool makeBackup();
@@ -114,6 +113,7 @@ private:
     Hive m_hives[3];
     ServerLock m_lock;
     Journal m_journal;
+    KeyTrail m_trail;           // the key of each hive's last record
     std::string m_journalError; // set once the journal cannot be trusted with more changes
     std::string m_notice;
     bool m_journalFailing = false; // the last change could not be journaled

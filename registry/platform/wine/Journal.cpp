@@ -3,6 +3,7 @@
 #include "SafeOpen.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -13,7 +14,9 @@ namespace quarnel::platform::wine {
 
 namespace {
 
-constexpr char kMagic[8] = {'Q', 'R', 'N', 'L', 'J', 'R', 'N', '1'};
+constexpr char kMagic[8] = {'Q', 'R', 'N', 'L', 'J', 'R', 'N', '2'};
+// The earlier format: records name their keys in full and have no `kept`.
+constexpr char kLegacyMagic[8] = {'Q', 'R', 'N', 'L', 'J', 'R', 'N', '1'};
 constexpr uint32_t kMaxRecord = 64u << 20;
 
 uint32_t checksum(const uint8_t *p, std::size_t n)
@@ -78,13 +81,14 @@ struct Cursor
     }
 };
 
-std::vector<uint8_t> encode(const JournalRecord &r)
+std::vector<uint8_t> encode(const JournalRecord &r, bool legacy)
 {
     std::vector<uint8_t> payload;
-    payload.reserve(32 + r.path.size() * 2 + r.name.size() * 2 + r.data.size());
+    payload.reserve(36 + r.path.size() * 2 + r.name.size() * 2 + r.data.size());
     payload.push_back(r.op);
     payload.push_back(r.hive);
     put64(payload, r.time);
+    if (!legacy) put32(payload, r.kept);
     putText(payload, r.path);
     putText(payload, r.name);
     put32(payload, r.type);
@@ -98,12 +102,13 @@ std::vector<uint8_t> encode(const JournalRecord &r)
     return out;
 }
 
-bool decode(const uint8_t *p, std::size_t n, JournalRecord &r)
+bool decode(const uint8_t *p, std::size_t n, bool legacy, JournalRecord &r)
 {
     Cursor c{p, p + n};
     r.op = static_cast<JournalRecord::Op>(c.get(1));
     r.hive = static_cast<uint8_t>(c.get(1));
     r.time = c.get(8);
+    r.kept = legacy ? 0 : static_cast<uint32_t>(c.get(4));
     r.path = c.text();
     r.name = c.text();
     r.type = static_cast<uint32_t>(c.get(4));
@@ -129,19 +134,56 @@ bool writeAll(int fd, const void *data, std::size_t n)
     return true;
 }
 
-// Whether `bytes` begin a journal: our magic, or the start of it (a journal
-// whose creation was cut short).
+// Whether `bytes` begin a journal: a magic of ours, or the start of one (a
+// journal whose creation was cut short).
 bool isOurs(std::string_view bytes)
 {
     const std::size_t n = std::min(bytes.size(), sizeof kMagic);
-    return std::memcmp(bytes.data(), kMagic, n) == 0;
+    return std::memcmp(bytes.data(), kMagic, n) == 0 ||
+           std::memcmp(bytes.data(), kLegacyMagic, n) == 0;
 }
+
+bool isLegacy(std::string_view bytes)
+{
+    return bytes.size() >= sizeof kLegacyMagic &&
+           std::memcmp(bytes.data(), kLegacyMagic, sizeof kLegacyMagic) == 0;
+}
+
+// Follows each hive's chain of records: one that keeps more keys than its
+// predecessor named, or has none to keep them from, cannot be replayed.
+class ChainCheck
+{
+public:
+    bool accept(const JournalRecord &r)
+    {
+        int64_t &depth = m_depth[r.hive];
+        if (r.op == JournalRecord::HiveFile) {
+            depth = -1;
+            return true;
+        }
+        if (r.kept > 0 && (depth < 0 || r.kept > depth)) return false;
+        depth = int64_t(r.kept) +
+                (r.path.empty() ? 0 : 1 + std::count(r.path.begin(), r.path.end(), u'\\'));
+        return true;
+    }
+
+private:
+    std::array<int64_t, 256> m_depth = filledWith(-1);
+    static std::array<int64_t, 256> filledWith(int64_t v)
+    {
+        std::array<int64_t, 256> a;
+        a.fill(v);
+        return a;
+    }
+};
 
 // Parses records; returns the length of the intact part.
 std::size_t parse(std::string_view text, std::vector<JournalRecord> &records)
 {
     const auto *bytes = reinterpret_cast<const uint8_t *>(text.data());
     if (text.size() < sizeof kMagic || !isOurs(text)) return 0;
+    const bool legacy = isLegacy(text);
+    ChainCheck chains;
     std::size_t pos = sizeof kMagic;
     while (text.size() - pos >= 8) {
         Cursor c{bytes + pos, bytes + text.size()};
@@ -150,7 +192,7 @@ std::size_t parse(std::string_view text, std::vector<JournalRecord> &records)
         if (len > kMaxRecord || text.size() - pos - 8 < len) break;
         const uint8_t *payload = bytes + pos + 8;
         JournalRecord r;
-        if (checksum(payload, len) != sum || !decode(payload, len, r))
+        if (checksum(payload, len) != sum || !decode(payload, len, legacy, r) || !chains.accept(r))
             break;
         records.push_back(std::move(r));
         pos += 8 + len;
@@ -158,14 +200,16 @@ std::size_t parse(std::string_view text, std::vector<JournalRecord> &records)
     return pos;
 }
 
-std::vector<uint8_t> encodeAll(const std::vector<JournalRecord> &records)
+// Encodes the records, or returns false when one of them cannot be replayed.
+bool encodeAll(const std::vector<JournalRecord> &records, std::vector<uint8_t> &bytes)
 {
-    std::vector<uint8_t> bytes;
+    ChainCheck chains;
     for (const JournalRecord &r : records) {
-        const auto e = encode(r);
+        if (!chains.accept(r)) return false;
+        const auto e = encode(r, false);
         bytes.insert(bytes.end(), e.begin(), e.end());
     }
-    return bytes;
+    return true;
 }
 
 std::vector<uint8_t> encodeId(const FileId &id)
@@ -186,6 +230,8 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
     records.clear();
     tornBytes = 0;
     m_sound = true;
+    m_legacy = false;
+    std::fill(std::begin(m_follows), std::end(m_follows), false);
     m_fd = openForWriting(path, O_RDWR | O_CREAT, 0600, error);
     if (m_fd < 0) return false;
     m_path = path;
@@ -220,6 +266,8 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
             return false;
         }
     }
+    // One of the earlier format is appended to in it until it is rewritten or emptied.
+    m_legacy = isLegacy(bytes);
     m_end = intact;
     ::lseek(m_fd, static_cast<off_t>(intact), SEEK_SET);
     return true;
@@ -247,13 +295,21 @@ bool Journal::append(const JournalRecord &record, std::string &error)
         error = "the journal " + m_path + " cannot be written";
         return false;
     }
-    const std::vector<uint8_t> bytes = encode(record);
+    const bool chained = record.op != JournalRecord::HiveFile && !m_legacy;
+    const bool hadPrevious = follows(record.hive);
+    if (record.hive < 3) m_follows[record.hive] = false; // until this record is in
+    if (record.kept > 0 && !hadPrevious) {
+        error = "a change for the journal " + m_path + " names no whole key";
+        return false;
+    }
+    const std::vector<uint8_t> bytes = encode(record, m_legacy);
     if (bytes.size() - 8 > kMaxRecord || m_end + bytes.size() > kMaxFileBytes) {
         error = "the change is too large for the journal " + m_path;
         return false;
     }
     if (writeAll(m_fd, bytes.data(), bytes.size())) {
         m_end += bytes.size();
+        if (record.hive < 3) m_follows[record.hive] = chained;
         return true;
     }
     error = "cannot write the journal " + m_path + ": " + std::strerror(errno);
@@ -266,8 +322,10 @@ bool Journal::append(const JournalRecord &record, std::string &error)
 bool Journal::rewrite(const std::vector<JournalRecord> &records, std::string &error)
 {
     std::vector<uint8_t> bytes(kMagic, kMagic + sizeof kMagic);
-    const auto body = encodeAll(records);
-    bytes.insert(bytes.end(), body.begin(), body.end());
+    if (!encodeAll(records, bytes)) {
+        error = "cannot rewrite the journal " + m_path + ": a change names no whole key";
+        return false;
+    }
     // Written aside and renamed, so a crash leaves either the old or the new journal.
     const std::string temp = m_path + ".new";
     ::unlink(temp.c_str()); // a link planted under this name goes, unfollowed
@@ -284,20 +342,33 @@ bool Journal::rewrite(const std::vector<JournalRecord> &records, std::string &er
     m_fd = fd;
     m_end = bytes.size();
     m_sound = true;
+    m_legacy = false;
+    std::fill(std::begin(m_follows), std::end(m_follows), false);
     ::lseek(m_fd, 0, SEEK_END);
     return true;
 }
 
 bool Journal::reset(const std::vector<JournalRecord> &start, std::string &error)
 {
-    const auto bytes = encodeAll(start);
-    if (m_fd < 0 || ::ftruncate(m_fd, sizeof kMagic) != 0 ||
-        ::lseek(m_fd, sizeof kMagic, SEEK_SET) != static_cast<off_t>(sizeof kMagic)) {
+    std::vector<uint8_t> bytes;
+    if (!encodeAll(start, bytes)) {
+        error = "cannot empty the journal " + m_path + ": a change names no whole key";
+        return false;
+    }
+    if (m_fd < 0 || ::ftruncate(m_fd, sizeof kMagic) != 0) {
         error = "cannot empty the journal " + m_path + ": " + std::strerror(errno);
         return false;
     }
     m_end = sizeof kMagic;
-    m_sound = true;
+    std::fill(std::begin(m_follows), std::end(m_follows), false);
+    // Emptied before the magic changes: the earlier format's magic on no
+    // records is a sound journal, the new one on the earlier records is not.
+    if (m_legacy && ::pwrite(m_fd, kMagic, sizeof kMagic, 0) == sizeof kMagic) m_legacy = false;
+    m_sound = ::lseek(m_fd, sizeof kMagic, SEEK_SET) == static_cast<off_t>(sizeof kMagic);
+    if (!m_sound || m_legacy) {
+        error = "cannot empty the journal " + m_path + ": " + std::strerror(errno);
+        return false;
+    }
     if (!writeAll(m_fd, bytes.data(), bytes.size())) {
         error = "cannot write the journal " + m_path + ": " + std::strerror(errno);
         m_sound = ::ftruncate(m_fd, sizeof kMagic) == 0 &&

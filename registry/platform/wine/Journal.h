@@ -4,10 +4,17 @@
 // and checksum and ignored, and one cut short by a failed write is cut off.
 // Beside the changes it keeps the identity of each hive file they were made
 // against, so that a file changed since by someone else is noticed.
+//
+// A record names its key by what it shares with the key of the previous record
+// of its hive, so that a record costs what the change costs, not what the
+// key's depth costs. Such a chain starts afresh (the first record names its key
+// in full) at the start of the journal and after each record naming the hive's
+// file; so the changes after such a record stand on their own.
 #pragma once
 
 #include "AtomicFile.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -28,8 +35,12 @@ struct JournalRecord
     };
     Op op = KeyCreated;
     uint8_t hive = 0;
-    uint64_t time = 0;      // the key's last-write time after the change
-    std::u16string path;    // key below the hive's root, components joined by '\'
+    uint64_t time = 0; // the key's last-write time after the change
+    // The key below the hive's root: the first `kept` keys of the previous
+    // record's key (of this hive), then `path`, its components joined by '\'.
+    // KeyCreated's key is the new one; SubkeyDeleted's the parent.
+    uint32_t kept = 0;
+    std::u16string path;
     std::u16string name;    // value name, or the deleted subkey's name
     uint32_t type = 0;
     std::vector<uint8_t> data;
@@ -54,7 +65,12 @@ public:
     // Writes the record, or nothing: a write that fails halfway is cut off again.
     // When even that fails, isSound() turns false.
     bool append(const JournalRecord &record, std::string &error);
-    // Replaces the journal's content with these records (those not yet saved).
+    // Whether a record of `hive` appended now may keep keys of the previous one
+    // (`kept` > 0): false at the start, after a record naming the hive's file or
+    // one that failed, and in a journal of the earlier format.
+    bool follows(uint8_t hive) const { return hive < 3 && m_follows[hive]; }
+    // Replaces the journal's content with these records (those not yet saved;
+    // each hive's in their order, starting with one that names its key in full).
     bool rewrite(const std::vector<JournalRecord> &records, std::string &error);
     // Empties the journal once everything in it has reached the registry files,
     // leaving only `start` (the identities of the files saved).
@@ -71,6 +87,8 @@ private:
     int m_fd = -1;
     uint64_t m_end = 0; // where the intact records end
     bool m_sound = true;
+    bool m_legacy = false; // written by the earlier format, whose records name keys in full
+    bool m_follows[3] = {};
 };
 
 // The record saying that `hive`'s file is `id`.
