@@ -19,7 +19,7 @@ std::uint32_t checkedSize(std::size_t size)
 }
 
 // Roots and types are a handful of texts: a look through them beats hashing.
-template <typename Index> Index intern(std::vector<std::string> &table, std::string_view text)
+template <typename Index> Index intern(std::deque<std::string> &table, std::string_view text)
 {
     const auto found = std::find(table.begin(), table.end(), text);
     if (found != table.end()) return Index(found - table.begin());

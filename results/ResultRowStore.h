@@ -64,6 +64,7 @@ private:
     std::deque<Branch> m_branches{Branch{}};
     std::vector<std::uint32_t> m_freeBranches;
     std::uint32_t m_lastBranch = 0; // holds a reference of its own
-    std::vector<std::string> m_roots;
-    std::vector<std::string> m_types{std::string()};
+    // Deques: a cell's view of a Root or Type text stays put when a new one is added.
+    std::deque<std::string> m_roots;
+    std::deque<std::string> m_types{std::string()};
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -38,10 +39,19 @@ TEST(ResultRowStore, RowsReadBackExactly)
     };
     ResultRowStore store;
     std::vector<Slot> slots;
-    for (const ResultRow &row : rows)
+    std::string_view shortRoot, shortType; // short texts live inside their string
+    for (const ResultRow &row : rows) {
         slots.push_back(store.add(row));
+        if (slots.size() == 4) {
+            shortRoot = store.cell(slots[3], kColRoot);
+            shortType = store.cell(slots[3], kColType);
+        }
+    }
     for (std::size_t i = 0; i < rows.size(); ++i)
         expectRow(store, slots[i], rows[i]);
+    // Later Roots and Types were added; views taken before them stay where they were.
+    EXPECT_EQ(store.cell(slots[3], kColRoot).data(), shortRoot.data());
+    EXPECT_EQ(store.cell(slots[3], kColType).data(), shortType.data());
     EXPECT_EQ(store.cell(slots[1], 9), "HKEY_LOCAL_MACHINE"); // out of range reads as Root
 
     store.clear();
