@@ -7,6 +7,7 @@
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
 #include "browser/ItemText.h"
+#include "registry/ValueText.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -54,7 +55,7 @@ void TRegForm::FoundLVDblClick()
         if (!hadFocus && !RegLV->hasFocus()) RegLVEnter();
     };
 
-    std::string target = "My Computer\\" + row.root + '\\' + row.branch;
+    std::string target = std::string(kMyComputer) + '\\' + row.root + '\\' + row.branch;
     target.pop_back();
     if (lb2->text().toStdString() == target) {
         selectValue();
