@@ -16,7 +16,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QStandardItemModel;
 class QTreeWidgetItem;
 class ResultModel;
 class TButton;
@@ -143,7 +142,6 @@ private:
     void PlaceOnScreen();
     void SetTabOrder();
     void BindEvents();
-    QStandardItemModel *m_foundPlaceholder = nullptr;
     UndoHistory m_undoHistory; // the edits of this session, for UndoLastEdit
 
     // --- search (search/) ---
