@@ -167,8 +167,9 @@ private:
 
     // --- browser (browser/) ---
     // Root name and node path of a node, from the names on the way up to the top
-    // node; both empty for the top node itself.
-    void NodeRootAndPath(const TTreeNode *node, std::string &rootName, std::string &nodePath) const;
+    // node, and the root key's node; empty and null for the top node itself.
+    const TTreeNode *NodeRootAndPath(const TTreeNode *node, std::string &rootName,
+                                     std::string &nodePath) const;
     // Replaces the rows of RegLV by the values of this key; a read error passes through.
     void FillValueList(const std::string &rootName, const std::string &nodePath);
     // The registry name that a value list row shows, as its exact bytes.

@@ -55,12 +55,12 @@ private:
 
 } // namespace
 
-void TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
-                               std::string &nodePath) const
+const TTreeNode *TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
+                                           std::string &nodePath) const
 {
     rootName.clear();
     nodePath.clear();
-    if (!node || isTopNode(node)) return;
+    if (!node || isTopNode(node)) return nullptr;
     // Collect the key names up to the root node, whose parent is the top node.
     std::vector<const TTreeNode *> keys;
     for (; node->parent() && node->parent()->parent(); node = node->parent())
@@ -70,6 +70,7 @@ void TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
         nodePath += '\\';
         nodePath += (*at)->name();
     }
+    return node;
 }
 
 void TRegForm::RegTVExpanding(TTreeNode *node)

@@ -98,15 +98,10 @@ void TRegForm::BrowseReg()
         asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
 
     Scope scope;
-    const TTreeNode *node = RegTV->selectedNode();
-    if (node && node->parent()) {
-        // Up from the selected key to the root key node, which sits below the top node.
-        while (node->parent()->parent()) {
-            // The node's exact name bytes: not every registry name is valid UTF-8.
-            scope.keyPath = "\\" + node->name() + scope.keyPath;
-            node = node->parent();
-        }
-        scope.firstRoot = scope.lastRoot = node->row();
+    std::string rootName, nodePath;
+    if (const TTreeNode *root = NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) {
+        scope.firstRoot = scope.lastRoot = root->row();
+        scope.keyPath = nodePath + '\\';
     } else if (ckbmirr->isChecked()) {
         scope.firstRoot = 0;
     }
