@@ -73,9 +73,7 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (!Dialogs::confirm("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?")) return;
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    if (!belowFirstLevel(relPath) || !reg.OpenPath(relPath)) {
+    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }
@@ -127,10 +125,9 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
     const std::string keyName = rootName + '\\' + relPath;
-    if (!belowFirstLevel(relPath) || !reg.OpenPath('\\' + relPath)) {
+    if (!belowFirstLevel(relPath) ||
+        !OpenWithAllAccess(reg, GetRootID(rootName), '\\' + relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }

@@ -87,9 +87,7 @@ void TRegForm::RegTVExpanding(TTreeNode *node)
     lb1->setText(toQt("expanding " + PathDisplayText(rootName, nodePath) + "..."));
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    reg.OpenPath(nodePath);
+    OpenWithAllAccess(reg, GetRootID(rootName), nodePath);
     std::vector<std::string> names;
     reg.ListSubkeys(names);
     reg.ClosePath();

@@ -55,9 +55,7 @@ std::string TRegForm::ItemName(const QTreeWidgetItem *item)
 void TRegForm::FillValueList(const std::string &rootName, const std::string &nodePath)
 {
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    reg.OpenPath(nodePath);
+    OpenWithAllAccess(reg, GetRootID(rootName), nodePath);
     std::vector<std::string> names;
     reg.ListValueNames(names);
     ++m_valueListFills;

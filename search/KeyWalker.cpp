@@ -99,11 +99,9 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 {
     const DepthScope depth;
     TRegistry registry;
-    registry.SelectRoot(root);
-    registry.SetAccessMask(TRegistry::kAllAccess);
     std::vector<std::string> subkeys;
 
-    if (registry.OpenPath(keyPath)) {
+    if (OpenWithAllAccess(registry, root, keyPath)) {
         if (isHit(UnitState::searchText, keyPath)) {
             AddFoundRow(keyPath);
             RefreshCounter();
