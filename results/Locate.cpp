@@ -7,6 +7,7 @@
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
 #include "browser/ItemText.h"
+#include "registry/KeyPath.h"
 #include "registry/ValueText.h"
 
 #include <QApplication>
@@ -79,12 +80,7 @@ void TRegForm::FoundLVDblClick()
         TNodePin pin(RegTV, node);
         RegTV->selectNode(node);
         RegTV->expandNode(node);
-        std::string rest = row.branch;
-        for (bool more = true; more;) {
-            const std::size_t cut = rest.find('\\');
-            more = cut != std::string::npos;
-            const std::string name = rest.substr(0, cut);
-            rest = more ? rest.substr(cut + 1) : std::string();
+        for (const std::string_view name : KeyNames(row.branch)) {
             TTreeNode *found = nullptr;
             for (int i = 0; !found && i < node->childCount(); ++i) {
                 QCoreApplication::processEvents();
