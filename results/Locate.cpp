@@ -12,22 +12,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTreeWidgetItem>
 #include <string>
-
-namespace {
-
-// The busy pointer for as long as the walk lasts, on every way out.
-class TBusyPointer
-{
-public:
-    TBusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TBusyPointer() { QApplication::restoreOverrideCursor(); }
-    TBusyPointer(const TBusyPointer &) = delete;
-    TBusyPointer &operator=(const TBusyPointer &) = delete;
-};
-
-} // namespace
 
 void TRegForm::FoundLVDblClick()
 {
@@ -75,7 +62,9 @@ void TRegForm::FoundLVDblClick()
 
     RegTV->setFocus();
     {
-        const TBusyPointer busy;
+        // The busy pointer for as long as the walk lasts, on every way out.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto busy = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         // Pinned: the message loop below must not take the current node away.
         TNodePin pin(RegTV, node);
         RegTV->selectNode(node);

@@ -17,19 +17,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 
 namespace {
-
-// Counts the run from its start press until its handler returns; a scope guard
-// because an error or a destroyed window leaves the handler early.
-class ActiveRun
-{
-public:
-    ActiveRun() { ++searchrun::g_activeRuns; }
-    ~ActiveRun() { --searchrun::g_activeRuns; }
-    ActiveRun(const ActiveRun &) = delete;
-    ActiveRun &operator=(const ActiveRun &) = delete;
-};
 
 struct Scope
 {
@@ -59,7 +49,9 @@ void TRegForm::Button1Click()
     // A start pressed while a stopped run still unwinds would run nested inside it
     // and mix both runs' counters and statistics; the press is dropped instead.
     if (searchrun::g_activeRuns > 0) return;
-    const ActiveRun active;
+    // Counts the run from its start press until its handler returns, also when an
+    // error or a destroyed window leaves the handler early.
+    const QScopedValueRollback<int> active(searchrun::g_activeRuns, searchrun::g_activeRuns + 1);
     try {
         Button1->setText(QStringLiteral("St&op"));
         lb1->clear();
