@@ -126,8 +126,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 
     TRegistry reg;
     const std::string keyName = rootName + '\\' + relPath;
-    if (!belowFirstLevel(relPath) ||
-        !OpenWithAllAccess(reg, GetRootID(rootName), '\\' + relPath)) {
+    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), '\\' + relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }

@@ -419,10 +419,13 @@ TEST(WinePrefix, ChoosesThePrefixAndCreatesOnlyItsOwnRegistry)
     EXPECT_EQ(opened.directory, home + "/.local/share/quarnel/registry");
     // The folders made on the way are this user's alone; the one already there keeps its mode.
     const auto modeOf = [](const std::string &path) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
     };
-    for (const char *made : {"/.local", "/.local/share", "/.local/share/quarnel", "/.local/share/quarnel/registry"})
+    for (const char *made :
+         {"/.local", "/.local/share", "/.local/share/quarnel", "/.local/share/quarnel/registry"})
         EXPECT_EQ(modeOf(home + made), 0700u) << made;
     EXPECT_EQ(modeOf(home), 0755u);
     EXPECT_EQ(setString(HKEY_CLASSES_ROOT, ".qrn", "", "Quarnel.File"), ERROR_SUCCESS);

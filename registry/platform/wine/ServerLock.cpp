@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
-#include <filesystem>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sys/stat.h>
