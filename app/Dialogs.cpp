@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "QtText.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,11 +14,6 @@ TAnswerer &answerer()
 {
     static TAnswerer current;
     return current;
-}
-
-QString toQt(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QMessageBox::Icon iconFor(TDialogKind kind)

@@ -3,6 +3,7 @@
 #include "TRegForm.h"
 
 #include "Dialogs.h"
+#include "QtText.h"
 #include "TButton.h"
 #include "TTreeView.h"
 #include "UnitState.h"
@@ -31,7 +32,7 @@ void TRegForm::FormCreate()
         QStringLiteral("HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n\r"
                        "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n\r"
                        "its not necessary to search them too."));
-    lb2->setText(QString::fromUtf8(kMyComputer.data(), qsizetype(kMyComputer.size())));
+    lb2->setText(toQt(kMyComputer));
     UnitState::modifierFlag = false;
     UnitState::valueListDescending = false;
     UnitState::sortColumn = 0;

@@ -4,6 +4,7 @@
 
 #include "TRegistry.h"
 #include "ValueText.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
@@ -17,11 +18,6 @@ namespace {
 // Nodes with more children than this keep them when they collapse, so a very
 // large key is not read again on every expansion.
 constexpr int kCollapseLimit = 500;
-
-QString toQt(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool isTopNode(const TTreeNode *node)
 {
@@ -147,7 +143,7 @@ void TRegForm::RegTVChange(TTreeNode *node)
         ++m_valueListFills;
         RegLV->clear();
         RegTV->setSelectedIndex(node, kImageComputer);
-        lb2->setText(toQt(std::string(kMyComputer)));
+        lb2->setText(toQt(kMyComputer));
         return;
     }
     RegTV->setSelectedIndex(node, kImageOpenFolder);

@@ -6,6 +6,7 @@
 #include "MultiStringSplitter.h"
 #include "TRegistry.h"
 #include "ValueText.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/UnitState.h"
 #include "results/ListOrder.h"
@@ -23,11 +24,6 @@ enum Cell : int
     kTypeCell = 1,
     kValueCell = 2,
 };
-
-QString toQt(std::string_view text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 std::string_view bytesOf(const QByteArray &bytes)
 {

@@ -6,6 +6,7 @@
 #include "SearchRunState.h"
 #include "StatisticsLine.h"
 #include "app/Dialogs.h"
+#include "app/QtText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/TReportView.h"
@@ -100,7 +101,7 @@ void TRegForm::BrowseReg()
 
     for (int index = scope.firstRoot; index <= scope.lastRoot; ++index) {
         const std::string &name = RootNames[std::size_t(index)];
-        lb1->setText(QString::fromUtf8(name.data(), qsizetype(name.size())));
+        lb1->setText(toQt(name));
         UnitState::currentRootName = name;
         BrowseSubKeys(scope.keyPath, RootKeys[std::size_t(index)]);
         pb1->stepIt();
