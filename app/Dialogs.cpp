@@ -52,7 +52,7 @@ std::string showBox(const TDialogRecord &record)
     box.setEscapeButton(escape);
     box.exec();
     const QAbstractButton *clicked = box.clickedButton();
-    return clicked ? clicked->text().toUtf8().toStdString() : std::string();
+    return clicked ? fromQt(clicked->text()) : std::string();
 }
 
 } // namespace
@@ -83,7 +83,7 @@ TDialogRecord recordFor(TDialogKind kind, const std::string &text)
         record.caption = "Fehler";
         break;
     case TDialogKind::ErrorDisplay:
-        record.caption = QCoreApplication::applicationName().toUtf8().toStdString();
+        record.caption = fromQt(QCoreApplication::applicationName());
         break;
     }
     return record;

@@ -7,6 +7,7 @@
 #include "ValueText.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
@@ -119,7 +120,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 
     const std::string caption = ItemText::get(row);
     const bool defaultValue = ItemText::isDefaultValue(row);
-    const std::string valueText = row->text(2).toStdString();
+    const std::string valueText = fromQt(row->text(2));
     const unsigned fill = m_valueListFills;
     if (EditSafety::refusesChanges()) return;
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;

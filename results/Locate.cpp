@@ -2,6 +2,7 @@
 #include "app/TRegForm.h"
 
 #include "ResultModel.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
@@ -45,7 +46,7 @@ void TRegForm::FoundLVDblClick()
 
     std::string target = std::string(kMyComputer) + '\\' + row.root + '\\' + row.branch;
     target.pop_back();
-    if (lb2->text().toStdString() == target) {
+    if (fromQt(lb2->text()) == target) {
         selectValue();
         return;
     }

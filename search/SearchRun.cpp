@@ -86,9 +86,7 @@ void TRegForm::BrowseReg()
     FoundLV->header()->setSectionsClickable(false);
     m_lastMessageStepNs = -1;
 
-    const QByteArray typed = Edit1->text().toUtf8();
-    UnitState::searchText =
-        asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
+    UnitState::searchText = asciiLower(fromQt(Edit1->text()));
 
     Scope scope;
     std::string rootName, nodePath;
