@@ -44,9 +44,12 @@ void TRegForm::FoundLVDblClick()
         if (!hadFocus && !RegLV->hasFocus()) RegLVEnter();
     };
 
-    std::string target = std::string(kMyComputer) + '\\' + row.root + '\\' + row.branch;
-    target.pop_back();
-    if (fromQt(lb2->text()) == target) {
+    std::string nodePath;
+    for (const std::string_view name : KeyNames(row.branch)) {
+        nodePath += '\\';
+        nodePath += name;
+    }
+    if (fromQt(lb2->text()) == PathDisplayText(row.root, nodePath)) {
         selectValue();
         return;
     }
