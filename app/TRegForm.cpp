@@ -3,10 +3,11 @@
 #include "TRegForm.h"
 
 #include "Dialogs.h"
+#include "QtText.h"
 #include "TButton.h"
-#include "TImageList.h"
 #include "TTreeView.h"
 #include "UnitState.h"
+#include "registry/ValueText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,12 +27,12 @@ TRegForm::~TRegForm() = default;
 
 void TRegForm::FormCreate()
 {
-    TTreeNode *top = RegTV->addNode(nullptr, "My Computer", TImageList::Computer);
+    TTreeNode *top = RegTV->addNode(nullptr, std::string(kMyComputer), kImageComputer);
     ckbmirr->setToolTip(
         QStringLiteral("HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n\r"
                        "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n\r"
                        "its not necessary to search them too."));
-    lb2->setText(QStringLiteral("My Computer"));
+    lb2->setText(toQt(kMyComputer));
     UnitState::modifierFlag = false;
     UnitState::valueListDescending = false;
     UnitState::sortColumn = 0;
@@ -44,7 +45,7 @@ void TRegForm::FormCreate()
     for (int index = 0; index < kRootCount; ++index) {
         const std::string &name = RootNames[static_cast<std::size_t>(index)];
         RootNodes[static_cast<std::size_t>(index)] =
-            RegTV->addNode(top, name, TImageList::ClosedFolder, true);
+            RegTV->addNode(top, name, kImageClosedFolder, true);
     }
     RegTV->expandNode(top);
 

@@ -16,7 +16,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QStandardItemModel;
 class QTreeWidgetItem;
 class ResultModel;
 class TButton;
@@ -143,7 +142,6 @@ private:
     void PlaceOnScreen();
     void SetTabOrder();
     void BindEvents();
-    QStandardItemModel *m_foundPlaceholder = nullptr;
     UndoHistory m_undoHistory; // the edits of this session, for UndoLastEdit
 
     // --- search (search/) ---
@@ -169,8 +167,9 @@ private:
 
     // --- browser (browser/) ---
     // Root name and node path of a node, from the names on the way up to the top
-    // node; both empty for the top node itself.
-    void NodeRootAndPath(const TTreeNode *node, std::string &rootName, std::string &nodePath) const;
+    // node, and the root key's node; empty and null for the top node itself.
+    const TTreeNode *NodeRootAndPath(const TTreeNode *node, std::string &rootName,
+                                     std::string &nodePath) const;
     // Replaces the rows of RegLV by the values of this key; a read error passes through.
     void FillValueList(const std::string &rootName, const std::string &nodePath);
     // The registry name that a value list row shows, as its exact bytes.

@@ -1,5 +1,7 @@
 #include "TTreeNode.h"
 
+#include "QtText.h"
+
 TTreeNode::TTreeNode(std::string name, int imageIndex, bool hasChildrenMark)
     : m_name(std::move(name)), m_image(imageSlot(imageIndex)), m_selectedImage(m_image),
       m_hasChildrenMark(hasChildrenMark)
@@ -22,7 +24,7 @@ TTreeNode::~TTreeNode()
 
 QString TTreeNode::text() const
 {
-    return QString::fromUtf8(m_name.data(), static_cast<qsizetype>(m_name.size()));
+    return toQt(m_name);
 }
 
 TTreeNode *TTreeNode::child(int row) const

@@ -6,19 +6,13 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <algorithm>
 #include <memory>
 
 namespace {
-
-// A move that was announced but did not happen must not stand for a later one.
-struct ForgetAnnounced
-{
-    TTreeNode *&announced;
-    ~ForgetAnnounced() { announced = nullptr; }
-};
 
 // Shows the node's image or, while it is selected, its selected image.
 class TNodeDelegate : public QStyledItemDelegate
@@ -157,7 +151,8 @@ bool TTreeView::isInUse(const TTreeNode *node) const
 void TTreeView::selectNode(TTreeNode *node)
 {
     if (!node || node == selectedNode()) return;
-    const ForgetAnnounced forget{m_announced};
+    // A move that was announced but did not happen must not stand for a later one.
+    const auto forget = qScopeGuard([this] { m_announced = nullptr; });
     announce(node);
     setCurrentIndex(indexOf(node));
 }
@@ -234,7 +229,7 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
     }
     // Only the left button selects; a right click leaves the selection for a menu.
     if (event->button() != Qt::LeftButton) return;
-    const ForgetAnnounced forget{m_announced};
+    const auto forget = qScopeGuard([this] { m_announced = nullptr; });
     if (node != selectedNode()) announce(node);
     QTreeView::mousePressEvent(event);
 }
@@ -282,7 +277,7 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
     }
     // Handlers may throw; the flags must not outlive this press.
     const QScopedValueRollback<bool> inKeyPress(m_inKeyPress, true);
-    const ForgetAnnounced forget{m_announced};
+    const auto forget = qScopeGuard([this] { m_announced = nullptr; });
     QTreeView::keyPressEvent(event);
 }
 

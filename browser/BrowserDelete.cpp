@@ -7,6 +7,7 @@
 #include "ValueText.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
@@ -73,9 +74,7 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (!Dialogs::confirm("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?")) return;
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    if (!belowFirstLevel(relPath) || !reg.OpenPath(relPath)) {
+    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }
@@ -121,16 +120,14 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 
     const std::string caption = ItemText::get(row);
     const bool defaultValue = ItemText::isDefaultValue(row);
-    const std::string valueText = row->text(2).toStdString();
+    const std::string valueText = fromQt(row->text(2));
     const unsigned fill = m_valueListFills;
     if (EditSafety::refusesChanges()) return;
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
     const std::string keyName = rootName + '\\' + relPath;
-    if (!belowFirstLevel(relPath) || !reg.OpenPath('\\' + relPath)) {
+    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), '\\' + relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }

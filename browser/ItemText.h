@@ -3,6 +3,8 @@
 // text could address another value.
 #pragma once
 
+#include "app/QtText.h"
+
 #include <QByteArray>
 #include <QTreeWidgetItem>
 #include <string>
@@ -13,7 +15,7 @@ constexpr int kBytesRole = Qt::UserRole + 8;
 
 inline void set(QTreeWidgetItem *item, const std::string &bytes)
 {
-    item->setText(0, QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    item->setText(0, toQt(bytes));
     item->setData(0, kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 

@@ -4,6 +4,7 @@
 
 #include "TRegistry.h"
 #include "ValueText.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
@@ -17,11 +18,6 @@ namespace {
 // Nodes with more children than this keep them when they collapse, so a very
 // large key is not read again on every expansion.
 constexpr int kCollapseLimit = 500;
-
-QString toQt(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 bool isTopNode(const TTreeNode *node)
 {
@@ -55,12 +51,12 @@ private:
 
 } // namespace
 
-void TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
-                               std::string &nodePath) const
+const TTreeNode *TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
+                                           std::string &nodePath) const
 {
     rootName.clear();
     nodePath.clear();
-    if (!node || isTopNode(node)) return;
+    if (!node || isTopNode(node)) return nullptr;
     // Collect the key names up to the root node, whose parent is the top node.
     std::vector<const TTreeNode *> keys;
     for (; node->parent() && node->parent()->parent(); node = node->parent())
@@ -70,6 +66,7 @@ void TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
         nodePath += '\\';
         nodePath += (*at)->name();
     }
+    return node;
 }
 
 void TRegForm::RegTVExpanding(TTreeNode *node)
@@ -86,9 +83,7 @@ void TRegForm::RegTVExpanding(TTreeNode *node)
     lb1->setText(toQt("expanding " + PathDisplayText(rootName, nodePath) + "..."));
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    reg.OpenPath(nodePath);
+    OpenWithAllAccess(reg, GetRootID(rootName), nodePath);
     std::vector<std::string> names;
     reg.ListSubkeys(names);
     reg.ClosePath();
@@ -148,7 +143,7 @@ void TRegForm::RegTVChange(TTreeNode *node)
         ++m_valueListFills;
         RegLV->clear();
         RegTV->setSelectedIndex(node, kImageComputer);
-        lb2->setText(toQt(std::string(kMyComputer)));
+        lb2->setText(toQt(kMyComputer));
         return;
     }
     RegTV->setSelectedIndex(node, kImageOpenFolder);

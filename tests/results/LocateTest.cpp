@@ -1,4 +1,4 @@
-#include "BrowserFixture.h"
+#include "browser/BrowserFixture.h"
 
 #include "DeepKeyPath.h"
 #include "ResultModel.h"
@@ -88,6 +88,19 @@ TEST_F(LocateTest, KeyRowUnfoldsTheTreeToTheKey)
     EXPECT_TRUE(form->RegTV->hasFocus());
     EXPECT_TRUE(selectedValues().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A subkey with an empty name (Wine's files may hold one) is not where the
+    // Branch's closing backslash leads.
+    bool created = false;
+    quarnel::platform::activeStore()
+        .machine()
+        .addSubkey(u"Software", created)
+        .addSubkey(u"Quarnel", created)
+        .addSubkey(u"", created);
+    results({{"HKEY_LOCAL_MACHINE", "Software\\Quarnel\\", "", "", ""}}, 1);
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "Quarnel");
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_LOCAL_MACHINE\\Software\\Quarnel");
 }
 
 // The located value becomes the list's current and only selected row, so the focus
