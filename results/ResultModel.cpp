@@ -2,7 +2,10 @@
 
 #include "ListOrder.h"
 
+#include "app/QtText.h"
+
 #include <QItemSelectionModel>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <numeric>
@@ -16,17 +19,6 @@ const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Typ
 // Up to this many separate runs of removed rows are removed one by one.
 constexpr std::size_t kFewRuns = 8;
 
-class BusyScope
-{
-public:
-    explicit BusyScope(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~BusyScope() { m_flag = false; }
-    BusyScope(const BusyScope &) = delete;
-    BusyScope &operator=(const BusyScope &) = delete;
-
-private:
-    bool &m_flag;
-};
 
 // Selected rows as sorted, disjoint [top, bottom] intervals.
 std::vector<std::pair<int, int>> selectedIntervals(const QItemSelectionModel &selection)
@@ -66,8 +58,7 @@ int ResultModel::columnCount(const QModelIndex &parent) const
 QVariant ResultModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-    const std::string_view text = m_rows.cell(m_order[std::size_t(index.row())], index.column());
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    return toQt(m_rows.cell(m_order[std::size_t(index.row())], index.column()));
 }
 
 QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int role) const
@@ -165,7 +156,7 @@ void ResultModel::removeRowsAt(std::vector<int> rows)
             runs.emplace_back(r, r);
     }
 
-    BusyScope busy(m_busy);
+    QScopedValueRollback busy(m_busy, true);
     if (runs.size() > kFewRuns) {
         // Each removal signal costs views and selection models time in proportion to
         // their persistent indexes, so many runs are first gathered at the end by one
@@ -247,7 +238,7 @@ int ResultModel::selectedCount(const QItemSelectionModel &selection)
 void ResultModel::mergePending()
 {
     if (m_pending.empty() || m_busy) return;
-    BusyScope busy(m_busy);
+    QScopedValueRollback busy(m_busy, true);
     QElapsedTimer cost;
     cost.start();
     const int column = m_sortedBy;
@@ -317,7 +308,7 @@ void ResultModel::resort(int column)
     m_sortedBy = column;
     const std::size_t count = m_order.size();
     if (count < 2) return;
-    BusyScope busy(m_busy);
+    QScopedValueRollback busy(m_busy, true);
     std::vector<std::string_view> keys(count);
     for (std::size_t r = 0; r < count; ++r)
         keys[r] = m_rows.cell(m_order[r], column);

@@ -7,6 +7,7 @@
 #include "SearchRunState.h"
 #include "TRegistry.h"
 #include "ValueText.h"
+#include "app/QtText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/UnitState.h"
@@ -37,11 +38,6 @@ qint64 nowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-QString toQt(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
 } // namespace
@@ -124,10 +120,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
             if (info.Kind == TValueKind::vkString || info.Kind == TValueKind::vkExpandString) {
                 std::string text = registry.ReadText(name);
                 if (isHit(UnitState::searchText, text)) {
-                    AddFoundRow(keyPath, name,
-                                info.Kind == TValueKind::vkExpandString ? "REG_EXPAND_SZ"
-                                                                        : "REG_SZ",
-                                std::move(text));
+                    AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)), std::move(text));
                     RefreshCounter();
                 }
             } else if (info.Kind == TValueKind::vkMultiString) {
@@ -139,7 +132,9 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                     return isHit(UnitState::searchText, e);
                 });
                 // No counter refresh for these rows; the next refresh catches up.
-                if (hit) AddFoundRow(keyPath, name, "REG_MULTI_SZ", MultiStringText(entries));
+                if (hit)
+                    AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)),
+                                MultiStringText(entries));
             }
         }
     }
