@@ -40,7 +40,7 @@ void TRegForm::BindEvents()
                 FoundLVMouseDown(button, shift, pos.x(), pos.y());
             });
     // The result list's model sorts itself (ResultModel::sortByColumn, in the order of
-    // results/ListOrder); nothing here takes part, FoundLVCompare included.
+    // registry/ListOrder); nothing here takes part, FoundLVCompare included.
 
     connect(SelectAll1, &QAction::triggered, this, &TRegForm::SelectAll1Click);
     connect(ClearList1, &QAction::triggered, this, &TRegForm::ClearList1Click);

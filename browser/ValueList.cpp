@@ -9,7 +9,7 @@
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/UnitState.h"
-#include "results/ListOrder.h"
+#include "registry/ListOrder.h"
 
 #include <QList>
 #include <QTreeWidgetItem>

@@ -1,7 +1,7 @@
 // The result list's own behaviour: order, selection, keys, mouse and counter.
 #include "app/TRegForm.h"
 
-#include "ListOrder.h"
+#include "registry/ListOrder.h"
 #include "ResultModel.h"
 #include "app/TButton.h"
 #include "app/TPanel.h"

@@ -1,6 +1,6 @@
 #include "ResultModel.h"
 
-#include "ListOrder.h"
+#include "registry/ListOrder.h"
 
 #include "app/QtText.h"
 

@@ -1,5 +1,5 @@
 #include "ResultModel.h"
-#include "ListOrder.h"
+#include "registry/ListOrder.h"
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>

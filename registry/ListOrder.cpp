@@ -1,4 +1,4 @@
-#include "ListOrder.h"
+#include "registry/ListOrder.h"
 
 #include <algorithm>
 #include <cstdint>
