@@ -57,6 +57,7 @@ void takeContent(RegKey &target, RegKey &fresh)
         RegKey *target;
         RegKey *fresh;
     };
+    treeChanged();
     std::vector<Pair> todo{{&target, &fresh}};
     while (!todo.empty()) {
         auto [to, from] = todo.back();
