@@ -106,8 +106,7 @@ template <typename T> void setIf(T *out, T value)
 LONG deliverName(std::u16string_view text, LPSTR buffer, LPDWORD length)
 {
     const std::size_t size = byteLengthOfUtf16(text);
-    if (size >= *length)
-        return ERROR_MORE_DATA;
+    if (size >= *length) return ERROR_MORE_DATA;
     writeBytesOfUtf16(text, buffer);
     buffer[size] = '\0';
     *length = static_cast<DWORD>(size);
@@ -118,8 +117,7 @@ LONG deliverName(std::u16string_view text, LPSTR buffer, LPDWORD length)
 // (RegEnumValueA does this).
 LONG deliverNameTruncated(std::u16string_view text, LPSTR buffer, LPDWORD length)
 {
-    if (deliverName(text, buffer, length) == ERROR_SUCCESS)
-        return ERROR_SUCCESS;
+    if (deliverName(text, buffer, length) == ERROR_SUCCESS) return ERROR_SUCCESS;
     if (*length) {
         const std::string bytes = bytesFromUtf16(text);
         std::memcpy(buffer, bytes.data(), *length - 1);
@@ -142,8 +140,7 @@ LONG deliverData(const RegValue &value, LPBYTE data, LPDWORD count)
         rc = ERROR_MORE_DATA;
     } else if (isStringType(value.type)) {
         writeBytesOfUtf16(StoredUnits(value.data()).view(), reinterpret_cast<char *>(data));
-        if (size > 0 && size < *count && data[size - 1] != 0)
-            data[size] = 0;
+        if (size > 0 && size < *count && data[size - 1] != 0) data[size] = 0;
     } else if (size > 0) {
         std::memcpy(data, value.data().data(), size);
     }
@@ -330,8 +327,7 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
         return ERROR_NO_MORE_ITEMS;
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
-    if (rc == ERROR_SUCCESS)
-        rc = deliverNameTruncated(value.name(), lpValueName, lpcchValueName);
+    if (rc == ERROR_SUCCESS) rc = deliverNameTruncated(value.name(), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
     return rc;
 }
