@@ -1,5 +1,7 @@
 #include "Dialogs.h"
 
+#include "QtText.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -12,11 +14,6 @@ TAnswerer &answerer()
 {
     static TAnswerer current;
     return current;
-}
-
-QString toQt(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 QMessageBox::Icon iconFor(TDialogKind kind)
@@ -55,7 +52,7 @@ std::string showBox(const TDialogRecord &record)
     box.setEscapeButton(escape);
     box.exec();
     const QAbstractButton *clicked = box.clickedButton();
-    return clicked ? clicked->text().toUtf8().toStdString() : std::string();
+    return clicked ? fromQt(clicked->text()) : std::string();
 }
 
 } // namespace
@@ -86,7 +83,7 @@ TDialogRecord recordFor(TDialogKind kind, const std::string &text)
         record.caption = "Fehler";
         break;
     case TDialogKind::ErrorDisplay:
-        record.caption = QCoreApplication::applicationName().toUtf8().toStdString();
+        record.caption = fromQt(QCoreApplication::applicationName());
         break;
     }
     return record;

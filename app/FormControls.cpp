@@ -20,7 +20,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
-#include <QStandardItemModel>
 #include <QToolTip>
 #include <algorithm>
 
@@ -189,12 +188,7 @@ void TRegForm::CreatePanel3()
     Panel2 = placed(new TPanel, "Panel2", Panel3, {1, 188, 630, 182});
     auto *results = new TAlignLayout(Panel2, QSize(630, 182), TPanel::kBevelWidth);
     FoundLV = placed(new TReportView, "FoundLV", Panel2, {1, 24, 628, 156});
-    m_foundPlaceholder = new QStandardItemModel(0, 5, this);
-    m_foundPlaceholder->setHorizontalHeaderLabels({QStringLiteral("Root"), QStringLiteral("Branch"),
-                                                   QStringLiteral("Name"), QStringLiteral("Type"),
-                                                   QStringLiteral("Value")});
-    FoundLV->setModel(m_foundPlaceholder);
-    SetUpFoundLVColumns();
+    // Its model, and with it the column headers and widths, comes in AttachResultModel.
     keepSelectionVisible(FoundLV);
     Edit2 = placed(new QLineEdit, "Edit2", Panel2, {370, 1, 139, 21});
     Button4 = placed(new TButton(QStringLiteral("&Replace")), "Button4", Panel2, {572, 2, 55, 21});

@@ -39,7 +39,8 @@ void TRegForm::BindEvents()
             [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
                 FoundLVMouseDown(button, shift, pos.x(), pos.y());
             });
-    // FoundLVCompare is called by the result list's model when it sorts.
+    // The result list's model sorts itself (ResultModel::sortByColumn, in the order of
+    // results/ListOrder); nothing here takes part, FoundLVCompare included.
 
     connect(SelectAll1, &QAction::triggered, this, &TRegForm::SelectAll1Click);
     connect(ClearList1, &QAction::triggered, this, &TRegForm::ClearList1Click);

@@ -2,6 +2,7 @@
 #include "TRegForm.h"
 
 #include "Dialogs.h"
+#include "QtText.h"
 #include "UndoApply.h"
 
 #include <QLabel>
@@ -30,6 +31,5 @@ void TRegForm::UndoLastEdit()
             text += "\n\r" + failure;
         Dialogs::error(text);
     }
-    lb1->setText(QStringLiteral("Undone: ") +
-                 QString::fromUtf8(edit.description.data(), qsizetype(edit.description.size())));
+    lb1->setText(QStringLiteral("Undone: ") + toQt(edit.description));
 }

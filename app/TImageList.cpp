@@ -1,5 +1,7 @@
 #include "TImageList.h"
 
+#include "registry/ValueText.h"
+
 #include <QPainter>
 #include <QPainterPath>
 
@@ -114,11 +116,12 @@ QPixmap drawPage(const char *line1, const char *line2, const QColor &ink)
 
 TImageList::TImageList(QObject *parent) : QObject(parent)
 {
-    m_pixmaps.push_back(drawComputer());
-    m_pixmaps.push_back(drawFolder(false));
-    m_pixmaps.push_back(drawFolder(true));
-    m_pixmaps.push_back(drawPage("ab", nullptr, QColor(192, 0, 0)));
-    m_pixmaps.push_back(drawPage("01", "10", QColor(0, 0, 192)));
+    m_pixmaps.resize(kImageBinaryValue + 1);
+    m_pixmaps[kImageComputer] = drawComputer();
+    m_pixmaps[kImageClosedFolder] = drawFolder(false);
+    m_pixmaps[kImageOpenFolder] = drawFolder(true);
+    m_pixmaps[kImageTextValue] = drawPage("ab", nullptr, QColor(192, 0, 0));
+    m_pixmaps[kImageBinaryValue] = drawPage("01", "10", QColor(0, 0, 192));
 }
 
 QPixmap TImageList::pixmap(int index) const

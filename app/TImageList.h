@@ -1,4 +1,5 @@
-// The five 16x16 images shared by the key tree and the value list.
+// The five 16x16 images shared by the key tree and the value list, at the
+// indexes of ImageIndex (registry/ValueText.h).
 #pragma once
 
 #include <QIcon>
@@ -11,15 +12,6 @@ class TImageList : public QObject
     Q_OBJECT
 
 public:
-    enum Index
-    {
-        Computer = 0,
-        ClosedFolder = 1,
-        OpenFolder = 2,
-        TextValue = 3,
-        BinaryValue = 4
-    };
-
     explicit TImageList(QObject *parent = nullptr);
 
     int count() const { return static_cast<int>(m_pixmaps.size()); }

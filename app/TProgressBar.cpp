@@ -8,13 +8,6 @@ TProgressBar::TProgressBar(QWidget *parent) : QProgressBar(parent)
     apply();
 }
 
-void TProgressBar::setMin(int min)
-{
-    m_min = min;
-    m_max = std::max(m_max, m_min);
-    apply();
-}
-
 void TProgressBar::setMax(int max)
 {
     m_max = max;
@@ -33,11 +26,6 @@ void TProgressBar::stepIt()
     int next = m_position + m_step;
     if (next > m_max) next = m_max > m_min ? m_min + (next - m_min) % (m_max - m_min) : m_min;
     setPosition(next);
-}
-
-void TProgressBar::stepBy(int delta)
-{
-    setPosition(m_position + delta);
 }
 
 void TProgressBar::apply()

@@ -1,5 +1,5 @@
-// A progress bar with Min/Max/Position/Step. An empty range (Max equal to Min)
-// shows an empty bar: Qt would show its busy animation there.
+// A progress bar from 0 with Max/Position/Step. An empty range (Max 0) shows an
+// empty bar: Qt would show its busy animation there.
 #pragma once
 
 #include <QProgressBar>
@@ -11,19 +11,16 @@ class TProgressBar : public QProgressBar
 public:
     explicit TProgressBar(QWidget *parent = nullptr);
 
-    int min() const { return m_min; }
     int max() const { return m_max; }
     int position() const { return m_position; }
     int step() const { return m_step; }
 
-    void setMin(int min);
     void setMax(int max);
     // Clamped to the range.
     void setPosition(int position);
     void setStep(int step) { m_step = step; }
     // Advances by Step; past Max the bar starts over from Min.
     void stepIt();
-    void stepBy(int delta);
 
 private:
     void apply();

@@ -3,10 +3,11 @@
 #include "TRegForm.h"
 
 #include "Dialogs.h"
+#include "QtText.h"
 #include "TButton.h"
-#include "TImageList.h"
 #include "TTreeView.h"
 #include "UnitState.h"
+#include "registry/ValueText.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -26,13 +27,12 @@ TRegForm::~TRegForm() = default;
 
 void TRegForm::FormCreate()
 {
-    QTreeWidgetItem *top =
-        RegTV->addNode(nullptr, QStringLiteral("My Computer"), TImageList::Computer);
+    TTreeNode *top = RegTV->addNode(nullptr, std::string(kMyComputer), kImageComputer);
     ckbmirr->setToolTip(
         QStringLiteral("HKEY_CLASSES_ROOT is a mirror of HKEY_LOCAL_MACHINE\\Software\\Classes\n\r"
                        "HKEY_CURRENT_USER is a mirror of HKEY_USERS\\S-1-5-xx-xx\n\r"
                        "its not necessary to search them too."));
-    lb2->setText(QStringLiteral("My Computer"));
+    lb2->setText(toQt(kMyComputer));
     UnitState::modifierFlag = false;
     UnitState::valueListDescending = false;
     UnitState::sortColumn = 0;
@@ -44,10 +44,8 @@ void TRegForm::FormCreate()
     }
     for (int index = 0; index < kRootCount; ++index) {
         const std::string &name = RootNames[static_cast<std::size_t>(index)];
-        QTreeWidgetItem *node = RegTV->addNode(top, QString::fromUtf8(name.data(), name.size()),
-                                               TImageList::ClosedFolder);
-        RootNodes[static_cast<std::size_t>(index)] = node;
-        TTreeView::setHasChildren(node, true);
+        RootNodes[static_cast<std::size_t>(index)] =
+            RegTV->addNode(top, name, kImageClosedFolder, true);
     }
     RegTV->expandNode(top);
 

@@ -16,7 +16,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QStandardItemModel;
 class QTreeWidgetItem;
 class ResultModel;
 class TButton;
@@ -26,6 +25,7 @@ class TPanel;
 class TProgressBar;
 class TReportView;
 class TSplitter;
+class TTreeNode;
 class TTreeView;
 
 class TRegForm : public QWidget
@@ -73,7 +73,7 @@ public:
     // The root table, indexed by root index (0..6), filled by FormCreate.
     std::array<HKEY, kRootCount> RootKeys{};
     std::array<std::string, kRootCount> RootNames;
-    std::array<QTreeWidgetItem *, kRootCount> RootNodes{};
+    std::array<TTreeNode *, kRootCount> RootNodes{};
 
     // --- shell (app/) ---
     void FormCreate();
@@ -116,12 +116,12 @@ public:
     void FoundLVSelectAll();
 
     // --- browser (browser/) ---
-    void RegTVExpanding(QTreeWidgetItem *node);
-    void RegTVExpanded(QTreeWidgetItem *node);
-    void RegTVCollapsing(QTreeWidgetItem *node);
-    void RegTVCollapsed(QTreeWidgetItem *node);
-    void RegTVChanging(QTreeWidgetItem *node);
-    void RegTVChange(QTreeWidgetItem *node);
+    void RegTVExpanding(TTreeNode *node);
+    void RegTVExpanded(TTreeNode *node);
+    void RegTVCollapsing(TTreeNode *node);
+    void RegTVCollapsed(TTreeNode *node);
+    void RegTVChanging(TTreeNode *node);
+    void RegTVChange(TTreeNode *node);
     void RegTVKeyUp(int key, Qt::KeyboardModifiers shift);
     void RegLVKeyUp(int key, Qt::KeyboardModifiers shift);
     void RegLVEnter();
@@ -142,7 +142,6 @@ private:
     void PlaceOnScreen();
     void SetTabOrder();
     void BindEvents();
-    QStandardItemModel *m_foundPlaceholder = nullptr;
     UndoHistory m_undoHistory; // the edits of this session, for UndoLastEdit
 
     // --- search (search/) ---
@@ -167,14 +166,14 @@ private:
     ResultModel *m_foundModel = nullptr;
 
     // --- browser (browser/) ---
-    // Root name and node path of a node, from the texts on the way up to the top
-    // node; both empty for the top node itself.
-    void NodeRootAndPath(const QTreeWidgetItem *node, std::string &rootName,
-                         std::string &nodePath) const;
+    // Root name and node path of a node, from the names on the way up to the top
+    // node, and the root key's node; empty and null for the top node itself.
+    const TTreeNode *NodeRootAndPath(const TTreeNode *node, std::string &rootName,
+                                     std::string &nodePath) const;
     // Replaces the rows of RegLV by the values of this key; a read error passes through.
     void FillValueList(const std::string &rootName, const std::string &nodePath);
-    // Every registry name that a node or row shows, as its exact bytes.
+    // The registry name that a value list row shows, as its exact bytes.
     static std::string ItemName(const QTreeWidgetItem *item);
-    int m_treeUpdateHolds = 0; // loads nest through the message loop; repaint resumes at 0
+    int m_treeUpdateHolds = 0;     // loads nest through the message loop; repaint resumes at 0
     unsigned m_valueListFills = 0; // tells a deletion whether its row may have gone
 };

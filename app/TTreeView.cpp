@@ -1,25 +1,18 @@
 #include "TTreeView.h"
 
 #include "TImageList.h"
+#include "TTreeModel.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QStyledItemDelegate>
 #include <algorithm>
+#include <memory>
 
 namespace {
-
-// A move that was announced but did not happen must not stand for a later one.
-struct ForgetAnnounced
-{
-    QTreeWidgetItem *&announced;
-    ~ForgetAnnounced() { announced = nullptr; }
-};
-
-constexpr int kImageRole = Qt::UserRole + 1;
-constexpr int kSelectedImageRole = Qt::UserRole + 2;
 
 // Shows the node's image or, while it is selected, its selected image.
 class TNodeDelegate : public QStyledItemDelegate
@@ -34,7 +27,8 @@ protected:
         const TImageList *images = m_view->imageList();
         if (!images || index.column() != 0) return;
         const bool selected = option->state & QStyle::State_Selected;
-        const QVariant image = index.data(selected ? kSelectedImageRole : kImageRole);
+        const QVariant image =
+            index.data(selected ? TTreeModel::SelectedImageRole : TTreeModel::ImageRole);
         if (!image.isValid()) return;
         option->icon = images->icon(image.toInt());
         option->decorationSize = QSize(16, 16);
@@ -47,10 +41,10 @@ private:
 
 } // namespace
 
-TTreeView::TTreeView(QWidget *parent) : QTreeWidget(parent)
+TTreeView::TTreeView(QWidget *parent) : QTreeView(parent), m_model(new TTreeModel(this))
 {
+    setModel(m_model);
     setHeaderHidden(true);
-    setColumnCount(1);
     setSelectionMode(SingleSelection);
     setItemsExpandable(false); // expansion goes through expandNode/collapseNode only
     setExpandsOnDoubleClick(false);
@@ -68,41 +62,65 @@ void TTreeView::setImageList(const TImageList *images)
     viewport()->update();
 }
 
-QTreeWidgetItem *TTreeView::addNode(QTreeWidgetItem *parent, const QString &text, int imageIndex)
+TTreeNode *TTreeView::addNode(TTreeNode *parent, std::string name, int imageIndex, bool hasChildren)
 {
-    auto *node = new QTreeWidgetItem(QStringList{text});
-    setImageIndex(node, imageIndex);
-    setSelectedIndex(node, imageIndex);
-    if (parent)
-        parent->addChild(node);
-    else
-        addTopLevelItem(node);
-    return node;
+    // The mark is settled before the node joins the view: no change notice of its own.
+    return m_model->append(parent,
+                           std::make_unique<TTreeNode>(std::move(name), imageIndex, hasChildren));
 }
 
-bool TTreeView::canExpand(const QTreeWidgetItem *node)
+void TTreeView::removeNode(TTreeNode *node)
+{
+    if (node) m_model->remove(node);
+}
+
+void TTreeView::removeChildren(TTreeNode *node)
+{
+    if (node) m_model->removeChildren(node);
+}
+
+int TTreeView::topLevelNodeCount() const
+{
+    return m_model->topLevelCount();
+}
+
+TTreeNode *TTreeView::topLevelNode(int row) const
+{
+    return m_model->topLevelNode(row);
+}
+
+TTreeNode *TTreeView::nodeOf(const QModelIndex &index) const
+{
+    return m_model->nodeAt(index);
+}
+
+QModelIndex TTreeView::indexOf(const TTreeNode *node) const
+{
+    return m_model->indexOf(node);
+}
+
+bool TTreeView::canExpand(const TTreeNode *node)
 {
     return node && (node->childCount() > 0 || hasChildren(node));
 }
 
-bool TTreeView::expandNode(QTreeWidgetItem *node)
+bool TTreeView::expandNode(TTreeNode *node)
 {
     if (!canExpand(node)) return false;
     emit expanding(node);
     // A node whose load added nothing stays collapsed, so the next expansion reads again.
-    if (node->childCount() > 0) node->setExpanded(true);
+    if (node->childCount() > 0) setExpanded(indexOf(node), true);
     emit expanded(node);
     return true;
 }
 
-bool TTreeView::collapseNode(QTreeWidgetItem *node)
+bool TTreeView::collapseNode(TTreeNode *node)
 {
     if (!canExpand(node) || isInUse(node)) return false;
     emit collapsing(node);
-    node->setExpanded(false);
+    setExpanded(indexOf(node), false);
     // The selection may not stay hidden inside a collapsed node.
-    for (QTreeWidgetItem *up = currentItem() ? currentItem()->parent() : nullptr; up;
-         up = up->parent())
+    for (TTreeNode *up = selectedNode() ? selectedNode()->parent() : nullptr; up; up = up->parent())
         if (up == node) {
             selectNode(node);
             break;
@@ -111,29 +129,35 @@ bool TTreeView::collapseNode(QTreeWidgetItem *node)
     return true;
 }
 
-void TTreeView::unpinNode(QTreeWidgetItem *node)
+bool TTreeView::isNodeExpanded(const TTreeNode *node) const
+{
+    return node && isExpanded(indexOf(node));
+}
+
+void TTreeView::unpinNode(TTreeNode *node)
 {
     const auto at = std::find(m_pinned.begin(), m_pinned.end(), node);
     if (at != m_pinned.end()) m_pinned.erase(at);
 }
 
-bool TTreeView::isInUse(const QTreeWidgetItem *node) const
+bool TTreeView::isInUse(const TTreeNode *node) const
 {
-    for (const QTreeWidgetItem *pinned : m_pinned)
-        for (const QTreeWidgetItem *up = pinned; up; up = up->parent())
+    for (const TTreeNode *pinned : m_pinned)
+        for (const TTreeNode *up = pinned; up; up = up->parent())
             if (up == node) return true;
     return false;
 }
 
-void TTreeView::selectNode(QTreeWidgetItem *node)
+void TTreeView::selectNode(TTreeNode *node)
 {
-    if (!node || node == currentItem()) return;
-    const ForgetAnnounced forget{m_announced};
+    if (!node || node == selectedNode()) return;
+    // A move that was announced but did not happen must not stand for a later one.
+    const auto forget = qScopeGuard([this] { m_announced = nullptr; });
     announce(node);
-    setCurrentItem(node);
+    setCurrentIndex(indexOf(node));
 }
 
-void TTreeView::announce(QTreeWidgetItem *node)
+void TTreeView::announce(TTreeNode *node)
 {
     m_announced = node;
     emit changing(node);
@@ -143,15 +167,15 @@ QModelIndex TTreeView::moveCursor(CursorAction action, Qt::KeyboardModifiers mod
 {
     // Keyboard moves ask here for the node they go to next, which lets changing()
     // run before the move. Other callers may not move at all.
-    const QModelIndex next = QTreeWidget::moveCursor(action, modifiers);
-    if (m_inKeyPress && next.isValid() && next != currentIndex()) announce(itemFromIndex(next));
+    const QModelIndex next = QTreeView::moveCursor(action, modifiers);
+    if (m_inKeyPress && next.isValid() && next != currentIndex()) announce(nodeOf(next));
     return next;
 }
 
 void TTreeView::currentChanged(const QModelIndex &current, const QModelIndex &previous)
 {
-    QTreeWidget::currentChanged(current, previous);
-    QTreeWidgetItem *node = itemFromIndex(current);
+    QTreeView::currentChanged(current, previous);
+    TTreeNode *node = nodeOf(current);
     if (!node) return;
     // The selection follows the current node at once, also on a mouse press,
     // where the view would select only after this.
@@ -164,47 +188,31 @@ void TTreeView::currentChanged(const QModelIndex &current, const QModelIndex &pr
     emit changed(node);
 }
 
-void TTreeView::setHasChildren(QTreeWidgetItem *node, bool hasChildren)
+void TTreeView::setHasChildren(TTreeNode *node, bool hasChildren)
 {
-    node->setChildIndicatorPolicy(hasChildren ? QTreeWidgetItem::ShowIndicator
-                                              : QTreeWidgetItem::DontShowIndicatorWhenChildless);
+    m_model->setHasChildrenMark(node, hasChildren);
 }
 
-bool TTreeView::hasChildren(const QTreeWidgetItem *node)
+void TTreeView::setImageIndex(TTreeNode *node, int index)
 {
-    return node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator;
+    m_model->setImageIndex(node, index);
 }
 
-void TTreeView::setImageIndex(QTreeWidgetItem *node, int index)
+void TTreeView::setSelectedIndex(TTreeNode *node, int index)
 {
-    node->setData(0, kImageRole, index);
+    m_model->setSelectedIndex(node, index);
 }
 
-int TTreeView::imageIndex(const QTreeWidgetItem *node)
-{
-    return node->data(0, kImageRole).toInt();
-}
-
-void TTreeView::setSelectedIndex(QTreeWidgetItem *node, int index)
-{
-    node->setData(0, kSelectedImageRole, index);
-}
-
-int TTreeView::selectedIndex(const QTreeWidgetItem *node)
-{
-    return node->data(0, kSelectedImageRole).toInt();
-}
-
-bool TTreeView::onExpandButton(const QPoint &pos, QTreeWidgetItem *node) const
+bool TTreeView::onExpandButton(const QPoint &pos, const TTreeNode *node) const
 {
     // The button sits in the last indentation step left of the node's cell.
-    const QRect cell = visualItemRect(node);
+    const QRect cell = nodeRect(node);
     return pos.x() < cell.left() && pos.x() >= cell.left() - indentation();
 }
 
-void TTreeView::toggle(QTreeWidgetItem *node)
+void TTreeView::toggle(TTreeNode *node)
 {
-    if (node->isExpanded())
+    if (isNodeExpanded(node))
         collapseNode(node);
     else
         expandNode(node);
@@ -213,7 +221,7 @@ void TTreeView::toggle(QTreeWidgetItem *node)
 void TTreeView::mousePressEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    QTreeWidgetItem *node = itemAt(pos);
+    TTreeNode *node = nodeAt(pos);
     if (!node) return; // a click beside every node keeps the selection
     if (event->button() == Qt::LeftButton && onExpandButton(pos, node)) {
         if (canExpand(node)) toggle(node);
@@ -221,27 +229,27 @@ void TTreeView::mousePressEvent(QMouseEvent *event)
     }
     // Only the left button selects; a right click leaves the selection for a menu.
     if (event->button() != Qt::LeftButton) return;
-    const ForgetAnnounced forget{m_announced};
-    if (node != currentItem()) announce(node);
-    QTreeWidget::mousePressEvent(event);
+    const auto forget = qScopeGuard([this] { m_announced = nullptr; });
+    if (node != selectedNode()) announce(node);
+    QTreeView::mousePressEvent(event);
 }
 
 void TTreeView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     const QPoint pos = event->position().toPoint();
-    QTreeWidgetItem *node = itemAt(pos);
+    TTreeNode *node = nodeAt(pos);
     if (!node || event->button() != Qt::LeftButton) return;
     if (onExpandButton(pos, node)) {
         if (canExpand(node)) toggle(node);
         return;
     }
-    QTreeWidget::mouseDoubleClickEvent(event);
+    QTreeView::mouseDoubleClickEvent(event);
     if (canExpand(node)) toggle(node);
 }
 
 void TTreeView::keyPressEvent(QKeyEvent *event)
 {
-    QTreeWidgetItem *node = currentItem();
+    TTreeNode *node = selectedNode();
     if (node) {
         switch (event->key()) {
         case Qt::Key_Plus:
@@ -252,13 +260,13 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
             collapseNode(node);
             return;
         case Qt::Key_Right:
-            if (!node->isExpanded())
+            if (!isNodeExpanded(node))
                 expandNode(node);
             else if (node->childCount() > 0)
                 selectNode(node->child(0));
             return;
         case Qt::Key_Left:
-            if (node->isExpanded())
+            if (isNodeExpanded(node))
                 collapseNode(node);
             else if (node->parent())
                 selectNode(node->parent());
@@ -269,22 +277,22 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
     }
     // Handlers may throw; the flags must not outlive this press.
     const QScopedValueRollback<bool> inKeyPress(m_inKeyPress, true);
-    const ForgetAnnounced forget{m_announced};
-    QTreeWidget::keyPressEvent(event);
+    const auto forget = qScopeGuard([this] { m_announced = nullptr; });
+    QTreeView::keyPressEvent(event);
 }
 
 void TTreeView::focusInEvent(QFocusEvent *event)
 {
     // Focus from the keyboard selects the first node when none is selected; done
     // here so that the move is announced like any other.
-    if (!currentItem() && event->reason() != Qt::MouseFocusReason && topLevelItemCount() > 0)
-        selectNode(topLevelItem(0));
-    QTreeWidget::focusInEvent(event);
+    if (!selectedNode() && event->reason() != Qt::MouseFocusReason && topLevelNodeCount() > 0)
+        selectNode(topLevelNode(0));
+    QTreeView::focusInEvent(event);
 }
 
 void TTreeView::keyReleaseEvent(QKeyEvent *event)
 {
-    QTreeWidget::keyReleaseEvent(event);
+    QTreeView::keyReleaseEvent(event);
     if (!event->isAutoRepeat()) emit keyUp(event->key(), event->modifiers());
 }
 
@@ -306,8 +314,8 @@ void TTreeView::rowsAboutToBeRemoved(const QModelIndex &parent, int start, int e
         QModelIndex next = model()->index(end + 1, 0, parent);
         if (!next.isValid()) next = parent;
         if (!next.isValid()) next = model()->index(start - 1, 0, parent);
-        if (next.isValid()) selectNode(itemFromIndex(next));
+        if (next.isValid()) selectNode(nodeOf(next));
         break;
     }
-    QTreeWidget::rowsAboutToBeRemoved(parent, start, end);
+    QTreeView::rowsAboutToBeRemoved(parent, start, end);
 }

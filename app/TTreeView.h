@@ -9,12 +9,16 @@
 // image index into an image list.
 #pragma once
 
-#include <QTreeWidget>
+#include "TTreeNode.h"
+
+#include <QTreeView>
+#include <string>
 #include <vector>
 
 class TImageList;
+class TTreeModel;
 
-class TTreeView : public QTreeWidget
+class TTreeView : public QTreeView
 {
     Q_OBJECT
 
@@ -24,44 +28,58 @@ public:
     void setImageList(const TImageList *images);
     const TImageList *imageList() const { return m_images; }
 
-    // Adds a node at the end of `parent`'s children (a top-level node for null).
-    QTreeWidgetItem *addNode(QTreeWidgetItem *parent, const QString &text, int imageIndex);
+    // Adds a node at the end of `parent`'s children (a top-level node for null),
+    // named by the exact bytes of `name`; both image indexes start as `imageIndex`.
+    TTreeNode *addNode(TTreeNode *parent, std::string name, int imageIndex,
+                       bool hasChildren = false);
+    // Removes the node with everything below it; see above for the selection.
+    void removeNode(TTreeNode *node);
+    void removeChildren(TTreeNode *node);
+    int topLevelNodeCount() const;
+    TTreeNode *topLevelNode(int row) const;
 
     // Expanding runs expanding() then expanded(); collapsing runs collapsing() then
     // collapsed(), also for a node already in that state. Nodes without children
     // and without the mark are left alone (no signal, returns false). A node that
     // still has no children after expanding() stays collapsed. Expand and collapse
     // only through these (or the user), never with setExpanded().
-    bool expandNode(QTreeWidgetItem *node);
-    bool collapseNode(QTreeWidgetItem *node);
+    bool expandNode(TTreeNode *node);
+    bool collapseNode(TTreeNode *node);
+    bool isNodeExpanded(const TTreeNode *node) const;
     // Runs changing() then changed() when the selection moves to `node`.
-    void selectNode(QTreeWidgetItem *node);
+    void selectNode(TTreeNode *node);
     // The selection is the current node (at most one).
-    QTreeWidgetItem *selectedNode() const { return currentItem(); }
+    TTreeNode *selectedNode() const { return nodeOf(currentIndex()); }
+
+    // The node at a point of the viewport, and where a node is drawn there.
+    TTreeNode *nodeAt(const QPoint &pos) const { return nodeOf(indexAt(pos)); }
+    QRect nodeRect(const TTreeNode *node) const { return visualRect(indexOf(node)); }
+    TTreeNode *nodeOf(const QModelIndex &index) const;
+    QModelIndex indexOf(const TTreeNode *node) const;
 
     // Nodes that a running operation works on (a load, a walk down the tree) are
     // pinned: neither they nor their ancestors collapse while a pin lasts, and code
     // that removes nodes asks isInUse first. Pins nest; each pin needs its unpin.
-    void pinNode(QTreeWidgetItem *node) { m_pinned.push_back(node); }
-    void unpinNode(QTreeWidgetItem *node);
+    void pinNode(TTreeNode *node) { m_pinned.push_back(node); }
+    void unpinNode(TTreeNode *node);
     // Whether `node` is pinned or lies above a pinned node.
-    bool isInUse(const QTreeWidgetItem *node) const;
+    bool isInUse(const TTreeNode *node) const;
 
-    static bool canExpand(const QTreeWidgetItem *node);
-    static void setHasChildren(QTreeWidgetItem *node, bool hasChildren);
-    static bool hasChildren(const QTreeWidgetItem *node);
-    static void setImageIndex(QTreeWidgetItem *node, int index);
-    static int imageIndex(const QTreeWidgetItem *node);
-    static void setSelectedIndex(QTreeWidgetItem *node, int index);
-    static int selectedIndex(const QTreeWidgetItem *node);
+    static bool canExpand(const TTreeNode *node);
+    void setHasChildren(TTreeNode *node, bool hasChildren);
+    static bool hasChildren(const TTreeNode *node) { return node->hasChildrenMark(); }
+    void setImageIndex(TTreeNode *node, int index);
+    static int imageIndex(const TTreeNode *node) { return node->imageIndex(); }
+    void setSelectedIndex(TTreeNode *node, int index);
+    static int selectedIndex(const TTreeNode *node) { return node->selectedIndex(); }
 
 signals:
-    void expanding(QTreeWidgetItem *node);
-    void expanded(QTreeWidgetItem *node);
-    void collapsing(QTreeWidgetItem *node);
-    void collapsed(QTreeWidgetItem *node);
-    void changing(QTreeWidgetItem *node);
-    void changed(QTreeWidgetItem *node);
+    void expanding(TTreeNode *node);
+    void expanded(TTreeNode *node);
+    void collapsing(TTreeNode *node);
+    void collapsed(TTreeNode *node);
+    void changing(TTreeNode *node);
+    void changed(TTreeNode *node);
     void keyUp(int key, Qt::KeyboardModifiers modifiers);
 
 protected:
@@ -77,22 +95,23 @@ protected:
     void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
-    void announce(QTreeWidgetItem *node);
-    bool onExpandButton(const QPoint &pos, QTreeWidgetItem *node) const;
-    void toggle(QTreeWidgetItem *node);
+    void announce(TTreeNode *node);
+    bool onExpandButton(const QPoint &pos, const TTreeNode *node) const;
+    void toggle(TTreeNode *node);
 
+    TTreeModel *m_model = nullptr;
     const TImageList *m_images = nullptr;
     // The node changing() already ran for, ahead of its move.
-    QTreeWidgetItem *m_announced = nullptr;
+    TTreeNode *m_announced = nullptr;
     bool m_inKeyPress = false;
-    std::vector<QTreeWidgetItem *> m_pinned;
+    std::vector<TTreeNode *> m_pinned;
 };
 
 // Pins a node for as long as it lives; moveTo lets a walk carry its pin down.
 class TNodePin
 {
 public:
-    TNodePin(TTreeView *view, QTreeWidgetItem *node) : m_view(view), m_node(node)
+    TNodePin(TTreeView *view, TTreeNode *node) : m_view(view), m_node(node)
     {
         if (m_node) m_view->pinNode(m_node);
     }
@@ -103,7 +122,7 @@ public:
     TNodePin(const TNodePin &) = delete;
     TNodePin &operator=(const TNodePin &) = delete;
 
-    void moveTo(QTreeWidgetItem *node)
+    void moveTo(TTreeNode *node)
     {
         if (node) m_view->pinNode(node);
         if (m_node) m_view->unpinNode(m_node);
@@ -112,5 +131,5 @@ public:
 
 private:
     TTreeView *m_view;
-    QTreeWidgetItem *m_node;
+    TTreeNode *m_node;
 };

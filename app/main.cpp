@@ -1,6 +1,6 @@
 // The program: the application titled "Quarnel", its one window, the message loop.
 #include "QuarnelApplication.h"
-#include "RegistryStore.h"
+#include "RegistrySession.h"
 #include "StateDump.h"
 #include "TRegForm.h"
 

@@ -2,14 +2,18 @@
 // registry files: the load (until the window can be used) against `cat` of the
 // three files, memory after and during the load, a rare and a common needle's
 // search against `grep -ci` over the same files in the same run, one header
-// click and select-all on the big list, and the longest gap between two
-// message-loop passes during a run. Nothing here asserts a time.
+// click and select-all on the big list, the longest gap between two
+// message-loop passes during a run, whether rows appear while it goes on, and
+// the heap each result row of the big list costs. Nothing here asserts a time.
 //
 //   bench_search [--registry DIR] [--repeat N] [--keys K]
-// K makes a smaller registry of the same shape (for profiling). DIR keeps the generated files
-// between runs (made when it has no system.reg); without it they go to a temporary folder removed
-// at the end. Each search and grep is run N times (default 3) and the fastest counts, as the
-// machine is shared. GAP_MS=n tries another least gap between two passes (default 5 ms).
+// K makes a smaller registry of the same shape (for profiling). DIR keeps the
+// generated files between runs (made when it has no system.reg); without it they
+// go to a temporary folder removed at the end. Each search and grep is run N
+// times (default 3) and the fastest counts, as the machine is shared.
+// GAP_MS=n tries another least gap between two passes (default 5 ms).
+// SORT_COLUMN=n sorts the list by column n before the common search; 4 (Value)
+// scatters the found rows most, so merging them costs most.
 #include "RegistryGenerator.h"
 #include "Win32RegistrySink.h"
 
@@ -36,6 +40,7 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <malloc.h>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -167,12 +172,45 @@ double commandSeconds(const std::string &command)
     return wallSeconds() - start;
 }
 
+// Bytes the heap has handed out, chunk overheads and large mapped blocks included:
+// exact, and not affected by other load on the machine.
+double heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return double(info.uordblks) + double(info.hblkhd);
+}
+
+// Whether rows reach the list while the run goes on, not only at its end.
+struct ListGrowth
+{
+    int passes = 0;
+    int growths = 0; // passes at which the list showed more rows than before
+    int shown = 0;
+    double firstRowsAt = -1; // seconds into the run
+
+    void seen(int rows, double seconds)
+    {
+        ++passes;
+        if (rows <= shown) return;
+        if (firstRowsAt < 0) firstRowsAt = seconds;
+        ++growths;
+        shown = rows;
+    }
+    void print() const
+    {
+        std::printf("  rows shown during the run: the list grew at %d of %d message-loop passes, "
+                    "first after %.3f s\n",
+                    growths, passes, firstRowsAt);
+    }
+};
+
 struct RunFigures
 {
     double seconds = 1e9;
     double cpu = 1e9;
     double longestGapMs = 0;
     int rows = 0;
+    ListGrowth growth;
 };
 
 // One run for `needle`; a zero-interval timer fires at every message-loop pass
@@ -182,18 +220,20 @@ RunFigures searchOnce(TRegForm &form, const char *needle)
     form.Edit1->setText(QString::fromLatin1(needle));
     QElapsedTimer sinceLast;
     double longest = 0;
+    RunFigures figures;
+    double start = 0;
     QTimer probe;
     probe.setInterval(0);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (sinceLast.isValid())
             longest = std::max(longest, double(sinceLast.nsecsElapsed()) / 1e6);
         sinceLast.start();
+        figures.growth.seen(form.FoundLV->model()->rowCount(), wallSeconds() - start);
     });
     probe.start();
-    const double start = wallSeconds();
+    start = wallSeconds();
     const double cpuBefore = cpuSeconds();
     form.Button1->click();
-    RunFigures figures;
     figures.seconds = wallSeconds() - start;
     figures.cpu = cpuSeconds() - cpuBefore;
     probe.stop();
@@ -212,6 +252,7 @@ RunFigures searchFor(TRegForm &form, const char *needle, int repeat)
         best.cpu = std::min(best.cpu, run.cpu);
         best.longestGapMs = std::max(best.longestGapMs, run.longestGapMs);
         best.rows = run.rows;
+        best.growth = run.growth;
     }
     return best;
 }
@@ -315,7 +356,14 @@ int main(int argc, char **argv)
                 grepRare, rare.seconds / grepRare, rare.cpu / grepRare);
     std::printf("  longest gap between message-loop passes: %.1f ms\n", rare.longestGapMs);
 
+    form->ClearList1Click();
+    QCoreApplication::processEvents();
+    if (const char *column = std::getenv("SORT_COLUMN"))
+        emit form->FoundLV->header()->sectionClicked(std::atoi(column));
+    const double heapBeforeCommon = heapInUse();
     const RunFigures common = searchFor(*form, commonNeedle, std::max(1, repeat - 1));
+    QCoreApplication::processEvents();
+    const double heapAfterCommon = heapInUse();
     const double grepCommon = grepFor(dir, commonNeedle, repeat);
     std::printf("common needle \"%s\": %d rows (predicted %llu), %.3f s wall, %.3f s CPU "
                 "= %.2f x rare (CPU)\n",
@@ -325,6 +373,9 @@ int main(int argc, char **argv)
                 grepCommon, common.seconds / grepCommon, common.cpu / grepCommon);
     std::printf("  longest gap between message-loop passes: %.1f ms; %.1f MB resident\n",
                 common.longestGapMs, statusMB("VmRSS:"));
+    common.growth.print();
+    std::printf("  memory per result row: %.0f B (heap growth of the run / rows)\n",
+                (heapAfterCommon - heapBeforeCommon) / std::max(common.rows, 1));
 
     QElapsedTimer clock;
     clock.start();
@@ -347,6 +398,12 @@ int main(int argc, char **argv)
     form->RefreshCounter();
     std::printf("counter refresh with every row selected: %.4f s (%s)\n",
                 double(clock.nsecsElapsed()) / 1e9, form->lb6->text().toUtf8().constData());
+
+    const double heapWithList = heapInUse();
+    form->ClearList1Click();
+    QCoreApplication::processEvents();
+    std::printf("  the list held %.0f B per row (heap freed by Clear List / rows)\n",
+                (heapWithList - heapInUse()) / std::max(common.rows, 1));
 
     form.reset();
     platform::closeRegistry();

@@ -7,6 +7,7 @@
 #include "ValueText.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
@@ -33,13 +34,12 @@ bool belowFirstLevel(const std::string &relPath)
 }
 
 // The node after `node`'s whole subtree in tree order, or null.
-QTreeWidgetItem *nodeAfterSubtree(QTreeWidgetItem *node)
+TTreeNode *nodeAfterSubtree(TTreeNode *node)
 {
     for (; node; node = node->parent()) {
-        QTreeWidgetItem *parent = node->parent();
+        TTreeNode *parent = node->parent();
         if (!parent) return nullptr;
-        const int next = parent->indexOfChild(node) + 1;
-        if (next < parent->childCount()) return parent->child(next);
+        if (TTreeNode *next = parent->child(node->row() + 1)) return next;
     }
     return nullptr;
 }
@@ -56,7 +56,7 @@ QTreeWidgetItem *firstSelectedRow(const TListView *list)
 void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
 {
     (void)shift; // Delete with Shift, Ctrl or Alt deletes as well
-    QTreeWidgetItem *node = RegTV->selectedNode();
+    TTreeNode *node = RegTV->selectedNode();
     if (!node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
@@ -74,9 +74,7 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (!Dialogs::confirm("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?")) return;
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    if (!belowFirstLevel(relPath) || !reg.OpenPath(relPath)) {
+    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }
@@ -94,7 +92,7 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     RegTV->collapseNode(node);
     // Past the whole subtree: a node that kept more than 500 children would
     // otherwise hand the selection to its own first child, removed a moment later.
-    QTreeWidgetItem *next = nodeAfterSubtree(node);
+    TTreeNode *next = nodeAfterSubtree(node);
     pin.moveTo(nullptr);
     try {
         if (next)
@@ -102,10 +100,10 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
         else
             RegTV->selectionModel()->clear(); // no selection; the value list keeps its rows
     } catch (...) {
-        delete node; // the key is gone even when the next key's values fail to read
+        RegTV->removeNode(node); // the key is gone even when the next key's values fail to read
         throw;
     }
-    delete node;
+    RegTV->removeNode(node);
 }
 
 void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
@@ -113,7 +111,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     (void)shift;
     if (RegLV->topLevelItemCount() == 0) return;
     QTreeWidgetItem *row = firstSelectedRow(RegLV);
-    QTreeWidgetItem *node = RegTV->selectedNode();
+    TTreeNode *node = RegTV->selectedNode();
     if (!row || !node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
@@ -122,16 +120,14 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 
     const std::string caption = ItemText::get(row);
     const bool defaultValue = ItemText::isDefaultValue(row);
-    const std::string valueText = row->text(2).toStdString();
+    const std::string valueText = fromQt(row->text(2));
     const unsigned fill = m_valueListFills;
     if (EditSafety::refusesChanges()) return;
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
     const std::string keyName = rootName + '\\' + relPath;
-    if (!belowFirstLevel(relPath) || !reg.OpenPath('\\' + relPath)) {
+    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), '\\' + relPath)) {
         Dialogs::error("not opened: " + keyName);
         return;
     }

@@ -1,7 +1,9 @@
-// Registry names as the tree's nodes and the value list's rows carry them: the
-// exact bytes beside the shown text. Not every name is valid UTF-8, and a name
-// read back from the shown text could address another key or value.
+// Registry names as the value list's rows carry them: the exact bytes beside the
+// shown text. Not every name is valid UTF-8, and a name read back from the shown
+// text could address another value.
 #pragma once
+
+#include "app/QtText.h"
 
 #include <QByteArray>
 #include <QTreeWidgetItem>
@@ -13,11 +15,11 @@ constexpr int kBytesRole = Qt::UserRole + 8;
 
 inline void set(QTreeWidgetItem *item, const std::string &bytes)
 {
-    item->setText(0, QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    item->setText(0, toQt(bytes));
     item->setData(0, kBytesRole, QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
 }
 
-// Items made elsewhere (the root nodes) carry only their shown text.
+// Rows made without set() carry only their shown text.
 inline QByteArray bytes(const QTreeWidgetItem *item)
 {
     const QVariant stored = item->data(0, kBytesRole);

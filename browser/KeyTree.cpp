@@ -2,15 +2,14 @@
 // following the selection.
 #include "app/TRegForm.h"
 
-#include "ItemText.h"
 #include "TRegistry.h"
 #include "ValueText.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 
 #include <QApplication>
 #include <QLabel>
-#include <QTreeWidgetItem>
 #include <string>
 #include <vector>
 
@@ -20,12 +19,7 @@ namespace {
 // large key is not read again on every expansion.
 constexpr int kCollapseLimit = 500;
 
-QString toQt(const std::string &text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool isTopNode(const QTreeWidgetItem *node)
+bool isTopNode(const TTreeNode *node)
 {
     return node->parent() == nullptr;
 }
@@ -57,32 +51,28 @@ private:
 
 } // namespace
 
-std::string TRegForm::ItemName(const QTreeWidgetItem *item)
-{
-    return ItemText::get(item);
-}
-
-void TRegForm::NodeRootAndPath(const QTreeWidgetItem *node, std::string &rootName,
-                               std::string &nodePath) const
+const TTreeNode *TRegForm::NodeRootAndPath(const TTreeNode *node, std::string &rootName,
+                                           std::string &nodePath) const
 {
     rootName.clear();
     nodePath.clear();
-    if (!node || isTopNode(node)) return;
+    if (!node || isTopNode(node)) return nullptr;
     // Collect the key names up to the root node, whose parent is the top node.
-    std::vector<const QTreeWidgetItem *> keys;
+    std::vector<const TTreeNode *> keys;
     for (; node->parent() && node->parent()->parent(); node = node->parent())
         keys.push_back(node);
-    rootName = ItemText::get(node);
+    rootName = node->name();
     for (auto at = keys.rbegin(); at != keys.rend(); ++at) {
         nodePath += '\\';
-        nodePath += ItemText::get(*at);
+        nodePath += (*at)->name();
     }
+    return node;
 }
 
-void TRegForm::RegTVExpanding(QTreeWidgetItem *node)
+void TRegForm::RegTVExpanding(TTreeNode *node)
 {
     if (!node || isTopNode(node) || node->childCount() > 0) return;
-    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    RegTV->setSelectedIndex(node, kImageOpenFolder);
 
     // The message loop runs during the load: the node and its ancestors stay put.
     TNodePin pin(RegTV, node);
@@ -93,81 +83,70 @@ void TRegForm::RegTVExpanding(QTreeWidgetItem *node)
     lb1->setText(toQt("expanding " + PathDisplayText(rootName, nodePath) + "..."));
 
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    reg.OpenPath(nodePath);
+    OpenWithAllAccess(reg, GetRootID(rootName), nodePath);
     std::vector<std::string> names;
     reg.ListSubkeys(names);
     reg.ClosePath();
 
-    for (const std::string &name : names) {
-        // The mark is settled before the node joins the tree: the same result,
-        // without a change notice per child.
-        auto *child = new QTreeWidgetItem;
-        ItemText::set(child, name);
-        TTreeView::setImageIndex(child, kImageClosedFolder);
-        TTreeView::setSelectedIndex(child, kImageClosedFolder);
-        bool childless = false;
+    for (std::string &name : names) {
+        bool marked = false, childless = false;
         if (reg.OpenPath(nodePath + '\\' + name)) {
             TKeyInfoRec info;
             reg.QueryKeyInfo(info);
-            if (info.SubkeyCount > 0)
-                TTreeView::setHasChildren(child, true);
-            else
-                childless = true;
+            marked = info.SubkeyCount > 0;
+            childless = !marked;
             reg.ClosePath();
         }
-        node->addChild(child);
+        RegTV->addNode(node, std::move(name), kImageClosedFolder, marked);
         if (childless) QCoreApplication::processEvents();
     }
 }
 
-void TRegForm::RegTVExpanded(QTreeWidgetItem *node)
+void TRegForm::RegTVExpanded(TTreeNode *node)
 {
-    if (node && !isTopNode(node)) TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    if (node && !isTopNode(node)) RegTV->setSelectedIndex(node, kImageOpenFolder);
 }
 
-void TRegForm::RegTVCollapsing(QTreeWidgetItem *node)
+void TRegForm::RegTVCollapsing(TTreeNode *node)
 {
     if (!node || isTopNode(node)) return;
-    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    RegTV->setSelectedIndex(node, kImageOpenFolder);
     // A pinned node below would be removed under a running load or walk.
     if (node->childCount() > kCollapseLimit || RegTV->isInUse(node)) return;
     // A selection inside moves up before the removal starts, so an error while
     // the node's values are read cannot break off a half-done removal.
-    for (QTreeWidgetItem *up = RegTV->selectedNode(); up; up = up->parent())
+    for (TTreeNode *up = RegTV->selectedNode(); up; up = up->parent())
         if (up->parent() == node) {
             RegTV->selectNode(node);
             break;
         }
-    const QList<QTreeWidgetItem *> children = node->takeChildren();
-    qDeleteAll(children);
-    TTreeView::setHasChildren(node, true);
+    RegTV->removeChildren(node);
+    RegTV->setHasChildren(node, true);
 }
 
-void TRegForm::RegTVCollapsed(QTreeWidgetItem *node)
+void TRegForm::RegTVCollapsed(TTreeNode *node)
 {
-    if (node && !isTopNode(node)) TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    if (node && !isTopNode(node)) RegTV->setSelectedIndex(node, kImageOpenFolder);
 }
 
-void TRegForm::RegTVChanging(QTreeWidgetItem *node)
+void TRegForm::RegTVChanging(TTreeNode *node)
 {
     if (!node || isTopNode(node)) return;
-    TTreeView::setSelectedIndex(node, kImageOpenFolder);
-    TTreeView::setSelectedIndex(node->parent(), kImageOpenFolder);
+    RegTV->setSelectedIndex(node, kImageOpenFolder);
+    RegTV->setSelectedIndex(node->parent(), kImageOpenFolder);
 }
 
-void TRegForm::RegTVChange(QTreeWidgetItem *node)
+void TRegForm::RegTVChange(TTreeNode *node)
 {
     if (!node) return;
     if (isTopNode(node)) {
         ++m_valueListFills;
         RegLV->clear();
-        TTreeView::setSelectedIndex(node, kImageComputer);
-        lb2->setText(toQt(std::string(kMyComputer)));
+        RegTV->setSelectedIndex(node, kImageComputer);
+        lb2->setText(toQt(kMyComputer));
         return;
     }
-    TTreeView::setSelectedIndex(node, kImageOpenFolder);
+    RegTV->setSelectedIndex(node, kImageOpenFolder);
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
     FillValueList(rootName, nodePath); // an error ends here and leaves lb2 as it was

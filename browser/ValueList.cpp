@@ -6,8 +6,10 @@
 #include "MultiStringSplitter.h"
 #include "TRegistry.h"
 #include "ValueText.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/UnitState.h"
+#include "results/ListOrder.h"
 
 #include <QList>
 #include <QTreeWidgetItem>
@@ -23,26 +25,9 @@ enum Cell : int
     kValueCell = 2,
 };
 
-QString toQt(std::string_view text)
+std::string_view bytesOf(const QByteArray &bytes)
 {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-unsigned char foldUpper(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 'a' && byte <= 'z' ? static_cast<unsigned char>(byte - ('a' - 'A')) : byte;
-}
-
-// The list order both lists share: bytes, unsigned, only a..z folded to upper case.
-int compareListBytes(const QByteArray &a, const QByteArray &b)
-{
-    const qsizetype common = std::min(a.size(), b.size());
-    for (qsizetype i = 0; i < common; ++i) {
-        const unsigned char x = foldUpper(a[i]), y = foldUpper(b[i]);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 // Raw data of a binary or multi-string value, read in one call into a buffer of
@@ -58,12 +43,15 @@ std::vector<unsigned char> readRawData(TRegistry &reg, const std::string &name)
 
 } // namespace
 
+std::string TRegForm::ItemName(const QTreeWidgetItem *item)
+{
+    return ItemText::get(item);
+}
+
 void TRegForm::FillValueList(const std::string &rootName, const std::string &nodePath)
 {
     TRegistry reg;
-    reg.SelectRoot(GetRootID(rootName));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    reg.OpenPath(nodePath);
+    OpenWithAllAccess(reg, GetRootID(rootName), nodePath);
     std::vector<std::string> names;
     reg.ListValueNames(names);
     ++m_valueListFills;
@@ -138,7 +126,8 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
 
 int TRegForm::RegLVCompare(QTreeWidgetItem *item1, QTreeWidgetItem *item2) const
 {
-    const int result = compareListBytes(ItemText::bytes(item1), ItemText::bytes(item2));
+    const QByteArray name1 = ItemText::bytes(item1), name2 = ItemText::bytes(item2);
+    const int result = compareListText(bytesOf(name1), bytesOf(name2));
     return UnitState::valueListDescending ? -result : result;
 }
 

@@ -4,6 +4,7 @@
 // While they run they point KeyHandle at handles of their own; KeySwitch and
 // OwnedKey undo that and close those handles on every way out, exceptions included.
 // Their walks keep a stack of their own, as trees may nest deeper than the call stack.
+#include "KeyPath.h"
 #include "PathSteps.h"
 #include "TRegistry.h"
 
@@ -54,16 +55,8 @@ private:
 
 std::vector<std::string> SplitPath(const std::string &path, std::vector<std::string> parts = {})
 {
-    // Empty parts fall away, as the registry ignores doubled and trailing separators.
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos)
-            end = path.size();
-        if (end > start)
-            parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    for (const std::string_view name : KeyNames(path))
+        parts.emplace_back(name);
     return parts;
 }
 

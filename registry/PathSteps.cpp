@@ -1,5 +1,7 @@
 #include "PathSteps.h"
 
+#include "KeyPath.h"
+
 #ifndef _WIN32
 #include "platform/RegText.h"
 #endif
@@ -32,12 +34,7 @@ std::vector<std::string> PathSteps(const std::string &path)
     std::vector<std::string> steps;
     std::string step;
     std::size_t stepUnits = 0;
-    for (std::size_t start = 0; start <= path.size();) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        const std::string_view name = std::string_view(path).substr(start, end - start);
-        start = end + 1;
-        if (name.empty()) continue;
+    for (const std::string_view name : KeyNames(path)) {
         const std::size_t units = Utf16Length(name);
         if (!step.empty() && stepUnits + 1 + units > kMaxPathStepUnits) {
             steps.push_back(std::move(step));

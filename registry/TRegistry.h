@@ -153,3 +153,12 @@ private:
     std::string m_keyPath;
     uint32_t m_accessMask = kAllAccess;
 };
+
+// How the window's handlers open a key: `reg` switched to `root` with full access,
+// then `path` opened. False when it did not open.
+inline bool OpenWithAllAccess(TRegistry &reg, HKEY root, const std::string &path)
+{
+    reg.SelectRoot(root);
+    reg.SetAccessMask(TRegistry::kAllAccess);
+    return reg.OpenPath(path);
+}

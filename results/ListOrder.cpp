@@ -1,6 +1,8 @@
 #include "ListOrder.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -13,10 +15,20 @@ constexpr unsigned char upperByte(unsigned char c)
 
 int compareListText(std::string_view a, std::string_view b)
 {
+    // Rows of one key share their Branch text.
+    if (a.data() == b.data() && a.size() == b.size()) return 0;
     const auto *pa = reinterpret_cast<const unsigned char *>(a.data());
     const auto *pb = reinterpret_cast<const unsigned char *>(b.data());
     const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
+    std::size_t i = 0;
+    // Key paths share long beginnings; equal bytes fold alike, so they are
+    // passed over eight at a time.
+    for (std::uint64_t wa, wb; i + 8 <= n; i += 8) {
+        std::memcpy(&wa, pa + i, 8);
+        std::memcpy(&wb, pb + i, 8);
+        if (wa != wb) break;
+    }
+    for (; i < n; ++i) {
         if (pa[i] == pb[i]) continue;
         const int fa = upperByte(pa[i]);
         const int fb = upperByte(pb[i]);

@@ -2,30 +2,20 @@
 #include "app/TRegForm.h"
 
 #include "ResultModel.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
 #include "browser/ItemText.h"
+#include "registry/KeyPath.h"
+#include "registry/ValueText.h"
 
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTreeWidgetItem>
 #include <string>
-
-namespace {
-
-// The busy pointer for as long as the walk lasts, on every way out.
-class TBusyPointer
-{
-public:
-    TBusyPointer() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~TBusyPointer() { QApplication::restoreOverrideCursor(); }
-    TBusyPointer(const TBusyPointer &) = delete;
-    TBusyPointer &operator=(const TBusyPointer &) = delete;
-};
-
-} // namespace
 
 void TRegForm::FoundLVDblClick()
 {
@@ -54,18 +44,21 @@ void TRegForm::FoundLVDblClick()
         if (!hadFocus && !RegLV->hasFocus()) RegLVEnter();
     };
 
-    std::string target = "My Computer\\" + row.root + '\\' + row.branch;
-    target.pop_back();
-    if (lb2->text().toStdString() == target) {
+    std::string nodePath;
+    for (const std::string_view name : KeyNames(row.branch)) {
+        nodePath += '\\';
+        nodePath += name;
+    }
+    if (fromQt(lb2->text()) == PathDisplayText(row.root, nodePath)) {
         selectValue();
         return;
     }
 
     // The Root cell names a root key, so only the root nodes are candidates: a
     // loaded key that happens to bear a root's name is not where the hit is.
-    QTreeWidgetItem *node = nullptr;
-    for (QTreeWidgetItem *root : RootNodes)
-        if (root && ItemName(root) == row.root) {
+    TTreeNode *node = nullptr;
+    for (TTreeNode *root : RootNodes)
+        if (root && root->name() == row.root) {
             node = root;
             break;
         }
@@ -73,22 +66,19 @@ void TRegForm::FoundLVDblClick()
 
     RegTV->setFocus();
     {
-        const TBusyPointer busy;
+        // The busy pointer for as long as the walk lasts, on every way out.
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        const auto busy = qScopeGuard([] { QApplication::restoreOverrideCursor(); });
         // Pinned: the message loop below must not take the current node away.
         TNodePin pin(RegTV, node);
         RegTV->selectNode(node);
         RegTV->expandNode(node);
-        std::string rest = row.branch;
-        for (bool more = true; more;) {
-            const std::size_t cut = rest.find('\\');
-            more = cut != std::string::npos;
-            const std::string name = rest.substr(0, cut);
-            rest = more ? rest.substr(cut + 1) : std::string();
-            QTreeWidgetItem *found = nullptr;
+        for (const std::string_view name : KeyNames(row.branch)) {
+            TTreeNode *found = nullptr;
             for (int i = 0; !found && i < node->childCount(); ++i) {
                 QCoreApplication::processEvents();
                 if (i >= node->childCount()) break; // children may go while messages run
-                if (ItemName(node->child(i)) == name) found = node->child(i);
+                if (node->child(i)->name() == name) found = node->child(i);
             }
             if (!found) continue;
             node = found;

@@ -12,6 +12,7 @@
 #include "TReportView.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
+#include "app/QtText.h"
 #include "app/UnitState.h"
 
 #include <QLabel>
@@ -21,11 +22,6 @@
 #include <unordered_set>
 
 namespace {
-
-std::string typedText(const QLineEdit &edit)
-{
-    return edit.text().toUtf8().toStdString();
-}
 
 // The value's current bytes; empty when it has none.
 std::string readValueBytes(TRegistry &reg, const std::string &name)
@@ -104,8 +100,8 @@ void TRegForm::ReplaceSelected()
     SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (!haveRowsToEdit(*this, rows)) return;
     if (EditSafety::refusesChanges()) return;
-    const std::string searchTyped = typedText(*Edit1);
-    const std::string replacementTyped = typedText(*Edit2);
+    const std::string searchTyped = fromQt(Edit1->text());
+    const std::string replacementTyped = fromQt(Edit2->text());
     if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;
     UnitState::searchText = asciiLower(searchTyped);
     UnitState::replaceText = replacementTyped;

@@ -66,7 +66,7 @@ int ResultModel::columnCount(const QModelIndex &parent) const
 QVariant ResultModel::data(const QModelIndex &index, int role) const
 {
     if (role != Qt::DisplayRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-    const std::string &text = m_rows[m_order[std::size_t(index.row())]].cell(index.column());
+    const std::string_view text = m_rows.cell(m_order[std::size_t(index.row())], index.column());
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
@@ -95,7 +95,7 @@ int ResultModel::sortColumn() const
     return (column >= 0 && column < kResultColumnCount) ? column : kColRoot;
 }
 
-void ResultModel::appendRow(ResultRow row)
+void ResultModel::appendRow(const ResultRow &row)
 {
     const int column = sortColumn();
     if (column != m_sortedBy && !m_busy) {
@@ -103,7 +103,7 @@ void ResultModel::appendRow(ResultRow row)
         mergePending();
         resort(column);
     }
-    m_pending.push_back(store(std::move(row)));
+    m_pending.push_back(m_rows.add(row));
     flushIfDue();
 }
 
@@ -137,10 +137,9 @@ void ResultModel::clear()
 {
     if (m_busy) return;
     beginResetModel();
-    std::vector<ResultRow>().swap(m_rows);
-    std::vector<std::uint32_t>().swap(m_freeSlots);
+    m_rows.clear();
     std::vector<std::uint32_t>().swap(m_order);
-    m_pending.clear();
+    std::vector<std::uint32_t>().swap(m_pending);
     m_sortedBy = sortColumn();
     endResetModel();
 }
@@ -191,21 +190,23 @@ void ResultModel::removeRowsAt(std::vector<int> rows)
     for (auto run = runs.rbegin(); run != runs.rend(); ++run) {
         beginRemoveRows({}, run->first, run->second);
         for (int r = run->first; r <= run->second; ++r)
-            release(m_order[std::size_t(r)]);
+            m_rows.remove(m_order[std::size_t(r)]);
         m_order.erase(m_order.begin() + run->first, m_order.begin() + run->second + 1);
         endRemoveRows();
     }
+    m_rows.compact();
 }
 
-const ResultRow &ResultModel::rowAt(int row)
+ResultRow ResultModel::rowAt(int row)
 {
     mergePending();
-    return m_rows[m_order[std::size_t(row)]];
+    return m_rows.row(m_order[std::size_t(row)]);
 }
 
-const std::string &ResultModel::cell(int row, int column)
+std::string_view ResultModel::cell(int row, int column)
 {
-    return rowAt(row).cell(column);
+    mergePending();
+    return m_rows.cell(m_order[std::size_t(row)], column);
 }
 
 void ResultModel::selectAll(QItemSelectionModel &selection)
@@ -243,24 +244,6 @@ int ResultModel::selectedCount(const QItemSelectionModel &selection)
     return count;
 }
 
-std::uint32_t ResultModel::store(ResultRow &&row)
-{
-    if (!m_freeSlots.empty()) {
-        const std::uint32_t slot = m_freeSlots.back();
-        m_freeSlots.pop_back();
-        m_rows[slot] = std::move(row);
-        return slot;
-    }
-    m_rows.push_back(std::move(row));
-    return std::uint32_t(m_rows.size() - 1);
-}
-
-void ResultModel::release(std::uint32_t slot)
-{
-    m_rows[slot] = ResultRow{};
-    m_freeSlots.push_back(slot);
-}
-
 void ResultModel::mergePending()
 {
     if (m_pending.empty() || m_busy) return;
@@ -268,29 +251,47 @@ void ResultModel::mergePending()
     QElapsedTimer cost;
     cost.start();
     const int column = m_sortedBy;
-    const auto less = [this, column](std::uint32_t a, std::uint32_t b) {
-        return listTextLess(m_rows[a].cell(column), m_rows[b].cell(column));
+    // Each row's text is looked up once, in a loop of its own: looked up in every
+    // comparison, merging rows into a 200k-row list by Value held the window
+    // for over 100 ms.
+    struct Keyed
+    {
+        std::string_view key;
+        std::uint32_t slot;
     };
+    std::vector<Keyed> added(m_pending.size());
+    for (std::size_t k = 0; k < added.size(); ++k)
+        added[k] = {m_rows.cell(m_pending[k], column), m_pending[k]};
     // Stable, and equal merged rows win in the merge: the same order as placing
     // each row by binary search after its equals, one at a time.
-    std::stable_sort(m_pending.begin(), m_pending.end(), less);
-    const auto landing = [&](std::uint32_t slot) {
-        return int(std::upper_bound(m_order.begin(), m_order.end(), slot, less) - m_order.begin());
+    std::stable_sort(added.begin(), added.end(),
+                     [](const Keyed &a, const Keyed &b) { return listTextLess(a.key, b.key); });
+    const auto landing = [&](std::string_view key) {
+        const auto after = std::upper_bound(
+            m_order.begin(), m_order.end(), key, [&](std::string_view text, std::uint32_t slot) {
+                return listTextLess(text, m_rows.cell(slot, column));
+            });
+        return int(after - m_order.begin());
     };
     const int oldCount = int(m_order.size());
-    const int added = int(m_pending.size());
-    const int firstPlace = landing(m_pending.front());
-    const bool together = firstPlace == landing(m_pending.back());
+    const int addedCount = int(added.size());
+    const int firstPlace = landing(added.front().key);
+    const bool together = firstPlace == landing(added.back().key);
     const int insertAt = together ? firstPlace : oldCount;
 
-    beginInsertRows({}, insertAt, insertAt + added - 1);
-    m_order.insert(m_order.begin() + insertAt, m_pending.begin(), m_pending.end());
+    beginInsertRows({}, insertAt, insertAt + addedCount - 1);
+    m_order.insert(m_order.begin() + insertAt, std::size_t(addedCount), 0);
+    for (int k = 0; k < addedCount; ++k)
+        m_order[std::size_t(insertAt + k)] = added[std::size_t(k)].slot;
     m_pending.clear();
     endInsertRows();
 
     if (!together) {
         // Scattered rows: shown at the end first, then moved into place by one layout
         // change, which carries selections and the current row along.
+        std::vector<std::string_view> oldKeys(static_cast<std::size_t>(oldCount));
+        for (std::size_t r = 0; r < oldKeys.size(); ++r)
+            oldKeys[r] = m_rows.cell(m_order[r], column);
         std::vector<std::uint32_t> merged;
         merged.reserve(m_order.size());
         std::vector<int> newRowOf(m_order.size());
@@ -298,7 +299,8 @@ void ResultModel::mergePending()
         const std::size_t end = m_order.size();
         while (i < std::size_t(oldCount) || j < end) {
             const bool takeNew =
-                j < end && (i == std::size_t(oldCount) || less(m_order[j], m_order[i]));
+                j < end && (i == std::size_t(oldCount) ||
+                            listTextLess(added[j - std::size_t(oldCount)].key, oldKeys[i]));
             const std::size_t from = takeNew ? j++ : i++;
             newRowOf[from] = int(merged.size());
             merged.push_back(m_order[from]);
@@ -318,7 +320,7 @@ void ResultModel::resort(int column)
     BusyScope busy(m_busy);
     std::vector<std::string_view> keys(count);
     for (std::size_t r = 0; r < count; ++r)
-        keys[r] = m_rows[m_order[r]].cell(column);
+        keys[r] = m_rows.cell(m_order[r], column);
     if (std::is_sorted(keys.begin(), keys.end(), listTextLess)) return;
     std::vector<std::uint32_t> byKey(count);
     std::iota(byKey.begin(), byKey.end(), 0u);

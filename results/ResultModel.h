@@ -10,12 +10,13 @@
 #pragma once
 
 #include "ResultRow.h"
+#include "ResultRowStore.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>
 
 #include <cstdint>
-#include <string>
+#include <string_view>
 #include <vector>
 
 class QItemSelectionModel;
@@ -40,7 +41,7 @@ public:
 
     // Adds a complete row. When the shared sort column changed since the rows were
     // last sorted, everything is re-sorted by it first.
-    void appendRow(ResultRow row);
+    void appendRow(const ResultRow &row);
     // Merges waiting rows if the flush interval has passed; cheap when nothing waits.
     // The interval stretches to ten times the cost of the last merge, so that merging
     // a long list never takes more than a small share of a search.
@@ -61,9 +62,10 @@ public:
 
     // Every row found so far, waiting ones included; merges nothing.
     int totalRows() const { return int(m_order.size() + m_pending.size()); }
-    // Row and cell access by list position; both merge waiting rows first.
-    const ResultRow &rowAt(int row);
-    const std::string &cell(int row, int column);
+    // Row and cell access by list position; both merge waiting rows first. A cell
+    // stays valid until rows are removed or the list is cleared.
+    ResultRow rowAt(int row);
+    std::string_view cell(int row, int column);
 
     // Selection helpers for the view's selection model (rows are whole rows).
     void selectAll(QItemSelectionModel &selection);
@@ -74,14 +76,11 @@ public:
     static int selectedCount(const QItemSelectionModel &selection);
 
 private:
-    std::uint32_t store(ResultRow &&row);
-    void release(std::uint32_t slot);
     void mergePending();
     void resort(int column);
     void applyOrder(std::vector<std::uint32_t> &&order, const std::vector<int> &newRowOf);
 
-    std::vector<ResultRow> m_rows; // slots; freed slots are reused
-    std::vector<std::uint32_t> m_freeSlots;
+    ResultRowStore m_rows;
     std::vector<std::uint32_t> m_order;   // merged rows in list order
     std::vector<std::uint32_t> m_pending; // appended, not merged yet, in arrival order
     int m_ownSortColumn = 0;

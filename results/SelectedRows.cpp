@@ -41,9 +41,7 @@ void SelectedRows::removeStillSelected()
 
 bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row)
 {
-    reg.SelectRoot(form.GetRootID(row.root));
-    reg.SetAccessMask(TRegistry::kAllAccess);
-    if (reg.OpenPath('\\' + row.branch)) return true;
+    if (OpenWithAllAccess(reg, form.GetRootID(row.root), '\\' + row.branch)) return true;
     Dialogs::error("not opened: " + rowKeyText(row));
     return false;
 }

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QScopedValueRollback>
 
 #include <algorithm>
 #include <chrono>
@@ -30,15 +31,6 @@ constexpr qint64 kProgressPaintGapNs = 40'000'000;
 // Nesting of walks in progress. Not a window member: it is unwound by scope guards
 // that also run when the window was destroyed by a handler in the middle of a walk.
 int g_walkDepth = 0;
-
-class DepthScope
-{
-public:
-    DepthScope() { ++g_walkDepth; }
-    ~DepthScope() { --g_walkDepth; }
-    DepthScope(const DepthScope &) = delete;
-    DepthScope &operator=(const DepthScope &) = delete;
-};
 
 qint64 nowNs()
 {
@@ -97,13 +89,11 @@ void TRegForm::AddFoundRow(const std::string &keyPath, std::string name, std::st
 
 void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 {
-    const DepthScope depth;
+    const QScopedValueRollback<int> depth(g_walkDepth, g_walkDepth + 1);
     TRegistry registry;
-    registry.SelectRoot(root);
-    registry.SetAccessMask(TRegistry::kAllAccess);
     std::vector<std::string> subkeys;
 
-    if (registry.OpenPath(keyPath)) {
+    if (OpenWithAllAccess(registry, root, keyPath)) {
         if (isHit(UnitState::searchText, keyPath)) {
             AddFoundRow(keyPath);
             RefreshCounter();

@@ -6,6 +6,7 @@
 #include "SearchRunState.h"
 #include "StatisticsLine.h"
 #include "app/Dialogs.h"
+#include "app/QtText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/TReportView.h"
@@ -17,20 +18,9 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTreeWidgetItem>
+#include <QScopedValueRollback>
 
 namespace {
-
-// Counts the run from its start press until its handler returns; a scope guard
-// because an error or a destroyed window leaves the handler early.
-class ActiveRun
-{
-public:
-    ActiveRun() { ++searchrun::g_activeRuns; }
-    ~ActiveRun() { --searchrun::g_activeRuns; }
-    ActiveRun(const ActiveRun &) = delete;
-    ActiveRun &operator=(const ActiveRun &) = delete;
-};
 
 struct Scope
 {
@@ -60,7 +50,9 @@ void TRegForm::Button1Click()
     // A start pressed while a stopped run still unwinds would run nested inside it
     // and mix both runs' counters and statistics; the press is dropped instead.
     if (searchrun::g_activeRuns > 0) return;
-    const ActiveRun active;
+    // Counts the run from its start press until its handler returns, also when an
+    // error or a destroyed window leaves the handler early.
+    const QScopedValueRollback<int> active(searchrun::g_activeRuns, searchrun::g_activeRuns + 1);
     try {
         Button1->setText(QStringLiteral("St&op"));
         lb1->clear();
@@ -94,27 +86,20 @@ void TRegForm::BrowseReg()
     FoundLV->header()->setSectionsClickable(false);
     m_lastMessageStepNs = -1;
 
-    const QByteArray typed = Edit1->text().toUtf8();
-    UnitState::searchText =
-        asciiLower(std::string_view(typed.constData(), std::size_t(typed.size())));
+    UnitState::searchText = asciiLower(fromQt(Edit1->text()));
 
     Scope scope;
-    QTreeWidgetItem *node = RegTV->selectedNode();
-    if (node && node->parent()) {
-        // Up from the selected key to the root key node, which sits below the top node.
-        while (node->parent()->parent()) {
-            // The node's exact name bytes: not every registry name is valid UTF-8.
-            scope.keyPath = "\\" + ItemName(node) + scope.keyPath;
-            node = node->parent();
-        }
-        scope.firstRoot = scope.lastRoot = node->parent()->indexOfChild(node);
+    std::string rootName, nodePath;
+    if (const TTreeNode *root = NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) {
+        scope.firstRoot = scope.lastRoot = root->row();
+        scope.keyPath = nodePath + '\\';
     } else if (ckbmirr->isChecked()) {
         scope.firstRoot = 0;
     }
 
     for (int index = scope.firstRoot; index <= scope.lastRoot; ++index) {
         const std::string &name = RootNames[std::size_t(index)];
-        lb1->setText(QString::fromUtf8(name.data(), qsizetype(name.size())));
+        lb1->setText(toQt(name));
         UnitState::currentRootName = name;
         BrowseSubKeys(scope.keyPath, RootKeys[std::size_t(index)]);
         pb1->stepIt();

@@ -2,7 +2,7 @@
 // 8-bit calls and the two wide value calls.
 // On Windows this is the real API; elsewhere the same names, types, handle
 // values, constants and error codes are declared here and implemented by
-// our own registry layer (winreg_api.cpp on top of KeyStore).
+// our own registry layer (WinRegApi.cpp and WinRegWide.cpp on top of KeyStore).
 #pragma once
 
 #ifdef _WIN32

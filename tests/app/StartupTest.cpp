@@ -173,25 +173,25 @@ TEST(Startup, KeyTreeAndRootTable)
 {
     WindowHarness harness;
     TRegForm &form = harness.form();
-    ASSERT_EQ(form.RegTV->topLevelItemCount(), 1);
-    QTreeWidgetItem *top = form.RegTV->topLevelItem(0);
-    EXPECT_EQ(top->text(0), "My Computer");
+    ASSERT_EQ(form.RegTV->topLevelNodeCount(), 1);
+    TTreeNode *top = form.RegTV->topLevelNode(0);
+    EXPECT_EQ(top->text(), "My Computer");
     EXPECT_EQ(TTreeView::imageIndex(top), 0);
-    EXPECT_TRUE(top->isExpanded());
+    EXPECT_TRUE(form.RegTV->isNodeExpanded(top));
     EXPECT_EQ(form.RegTV->indentation(), 19);
     ASSERT_EQ(top->childCount(), kRootCount);
     for (int i = 0; i < kRootCount; ++i) {
         const auto index = static_cast<std::size_t>(i);
         const RootEntry &entry = RootTable()[index];
-        QTreeWidgetItem *node = top->child(i);
-        EXPECT_EQ(text(node->text(0)), entry.displayName);
+        TTreeNode *node = top->child(i);
+        EXPECT_EQ(node->name(), entry.displayName);
         EXPECT_EQ(form.RootNodes[index], node);
         EXPECT_EQ(form.RootNames[index], entry.displayName);
         EXPECT_EQ(form.RootKeys[index], entry.handle);
         EXPECT_TRUE(TTreeView::hasChildren(node));
         EXPECT_EQ(TTreeView::imageIndex(node), 1);
         EXPECT_EQ(node->childCount(), 0);
-        EXPECT_FALSE(node->isExpanded());
+        EXPECT_FALSE(form.RegTV->isNodeExpanded(node));
         EXPECT_EQ(form.GetRootID(form.RootNames[index]), entry.handle);
     }
     EXPECT_EQ(form.GetRootID("hkey_users"), nullptr);

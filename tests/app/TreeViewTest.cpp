@@ -2,8 +2,11 @@
 #include "WindowHarness.h"
 
 #include "app/TImageList.h"
+#include "app/TTreeModel.h"
 #include "app/TTreeView.h"
+#include "support/SmallStack.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFocusEvent>
 #include <QTest>
@@ -22,30 +25,29 @@ protected:
         a1 = tree.addNode(a, "A1", 1);
         a2 = tree.addNode(a, "A2", 1);
         b = tree.addNode(nullptr, "B", 1);
-        TTreeView::setHasChildren(b, true);
+        tree.setHasChildren(b, true);
         c = tree.addNode(nullptr, "C", 1);
         tree.show();
         auto record = [this](const char *what) {
-            return [this, what](QTreeWidgetItem *node) {
-                log.push_back(std::string(what) + " " + node->text(0).toStdString());
+            return [this, what](TTreeNode *node) {
+                log.push_back(std::string(what) + " " + node->name());
             };
         };
         QObject::connect(&tree, &TTreeView::expanding, record("expanding"));
         QObject::connect(&tree, &TTreeView::expanded, record("expanded"));
         QObject::connect(&tree, &TTreeView::collapsing, record("collapsing"));
         QObject::connect(&tree, &TTreeView::collapsed, record("collapsed"));
-        QObject::connect(&tree, &TTreeView::changing, [this](QTreeWidgetItem *node) {
+        QObject::connect(&tree, &TTreeView::changing, [this](TTreeNode *node) {
             // Still the old selection while changing runs.
-            QTreeWidgetItem *old = tree.currentItem();
-            log.push_back("changing " + node->text(0).toStdString() + " from " +
-                          (old ? old->text(0).toStdString() : "-"));
+            TTreeNode *old = tree.selectedNode();
+            log.push_back("changing " + node->name() + " from " + (old ? old->name() : "-"));
         });
         QObject::connect(&tree, &TTreeView::changed, record("changed"));
     }
 
-    QPoint buttonOf(QTreeWidgetItem *node)
+    QPoint buttonOf(TTreeNode *node)
     {
-        const QRect cell = tree.visualItemRect(node);
+        const QRect cell = tree.nodeRect(node);
         return {cell.left() - tree.indentation() / 2, cell.center().y()};
     }
 
@@ -54,7 +56,7 @@ protected:
         ApplicationFirst() { WindowHarness::ensureApplication(); }
     } applicationFirst;
     TTreeView tree;
-    QTreeWidgetItem *a = nullptr, *a1 = nullptr, *a2 = nullptr, *b = nullptr, *c = nullptr;
+    TTreeNode *a = nullptr, *a1 = nullptr, *a2 = nullptr, *b = nullptr, *c = nullptr;
     std::vector<std::string> log;
 };
 
@@ -63,12 +65,12 @@ using Log = std::vector<std::string>;
 TEST_F(TreeEvents, ProgramCallsRunBothHandlersBeforeReturning)
 {
     EXPECT_TRUE(tree.expandNode(a));
-    EXPECT_TRUE(a->isExpanded());
+    EXPECT_TRUE(tree.isNodeExpanded(a));
     EXPECT_TRUE(tree.collapseNode(a));
-    EXPECT_FALSE(a->isExpanded());
+    EXPECT_FALSE(tree.isNodeExpanded(a));
     tree.selectNode(a2);
     EXPECT_EQ(tree.selectedNode(), a2);
-    EXPECT_TRUE(a2->isSelected());
+    EXPECT_TRUE(tree.selectionModel()->isSelected(tree.indexOf(a2)));
     tree.selectNode(a2); // no move, no events
     EXPECT_EQ(log, (Log{"expanding A", "expanded A", "collapsing A", "collapsed A",
                         "changing A2 from -", "changed A2"}));
@@ -83,44 +85,42 @@ TEST_F(TreeEvents, ANodeWithoutChildrenOrMarkCannotBeExpanded)
     log.clear();
     QTest::keyClick(&tree, Qt::Key_Plus);
     QTest::keyClick(&tree, Qt::Key_Right);
-    WindowHarness::doubleClick(&tree, tree.visualItemRect(c).center());
+    WindowHarness::doubleClick(&tree, tree.nodeRect(c).center());
     EXPECT_TRUE(log.empty());
-    EXPECT_FALSE(c->isExpanded());
+    EXPECT_FALSE(tree.isNodeExpanded(c));
 }
 
 TEST_F(TreeEvents, AMarkedNodeThatGetsNoChildrenStaysCollapsedAndIsReadAgain)
 {
     EXPECT_TRUE(tree.expandNode(b));
-    EXPECT_FALSE(b->isExpanded());
+    EXPECT_FALSE(tree.isNodeExpanded(b));
     // The expanding handler is where children are loaded.
-    QObject::connect(&tree, &TTreeView::expanding, [this](QTreeWidgetItem *node) {
+    QObject::connect(&tree, &TTreeView::expanding, [this](TTreeNode *node) {
         if (node == b && b->childCount() == 0) tree.addNode(b, "B1", 1);
     });
     EXPECT_TRUE(tree.expandNode(b));
-    EXPECT_TRUE(b->isExpanded());
+    EXPECT_TRUE(tree.isNodeExpanded(b));
     EXPECT_EQ(log, (Log{"expanding B", "expanded B", "expanding B", "expanded B"}));
 }
 
 TEST_F(TreeEvents, UserActionsTakeTheSameRoute)
 {
     QTest::mouseClick(tree.viewport(), Qt::LeftButton, Qt::NoModifier, buttonOf(a));
-    EXPECT_TRUE(a->isExpanded());
+    EXPECT_TRUE(tree.isNodeExpanded(a));
     EXPECT_EQ(tree.selectedNode(), nullptr); // the expand button does not select
-    QTest::mouseClick(tree.viewport(), Qt::LeftButton, Qt::NoModifier,
-                      tree.visualItemRect(a1).center());
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, Qt::NoModifier, tree.nodeRect(a1).center());
     QTest::keyClick(&tree, Qt::Key_Down);
     QTest::keyClick(&tree, Qt::Key_Left); // A2 has no children: moves to the parent
     QTest::keyClick(&tree, Qt::Key_Minus);
     QTest::keyClick(&tree, Qt::Key_Right);
-    WindowHarness::doubleClick(&tree, tree.visualItemRect(a).center());
+    WindowHarness::doubleClick(&tree, tree.nodeRect(a).center());
     EXPECT_EQ(log, (Log{"expanding A", "expanded A", "changing A1 from -", "changed A1",
                         "changing A2 from A1", "changed A2", "changing A from A2", "changed A",
                         "collapsing A", "collapsed A", "expanding A", "expanded A", "collapsing A",
                         "collapsed A"}));
     // A right click leaves the selection alone.
     log.clear();
-    QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::NoModifier,
-                      tree.visualItemRect(b).center());
+    QTest::mouseClick(tree.viewport(), Qt::RightButton, Qt::NoModifier, tree.nodeRect(b).center());
     EXPECT_EQ(tree.selectedNode(), a);
     EXPECT_TRUE(log.empty());
 }
@@ -149,33 +149,77 @@ TEST_F(TreeEvents, CollapsingOrRemovingMovesTheSelectionOutWithItsEvents)
     tree.expandNode(a);
     tree.selectNode(a1);
     log.clear();
-    delete a1;
+    tree.removeNode(a1);
     EXPECT_EQ(tree.selectedNode(), a2);
-    delete a2;
+    tree.removeNode(a2);
     EXPECT_EQ(tree.selectedNode(), a);
     EXPECT_EQ(log, (Log{"changing A2 from A1", "changed A2", "changing A from A2", "changed A"}));
+
+    // A node removed from the middle leaves its later siblings addressable.
+    TTreeNode *x = tree.addNode(a, "X", 1);
+    TTreeNode *y = tree.addNode(a, "Y", 1);
+    TTreeNode *z = tree.addNode(a, "Z", 1);
+    tree.removeNode(x);
+    tree.removeNode(y);
+    EXPECT_EQ(a->child(0), z);
+    tree.selectNode(z);
+    EXPECT_EQ(tree.nodeAt(tree.nodeRect(z).center()), z);
+    EXPECT_EQ(tree.selectedNode(), z);
+}
+
+// What a screen reader is given: each shown node by its text, and the selection.
+TEST_F(TreeEvents, AccessibleTreePresentsTheNodes)
+{
+    tree.expandNode(a);
+    tree.selectNode(a2);
+    QAccessibleInterface *view = QAccessible::queryAccessibleInterface(&tree);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->role(), QAccessible::Tree);
+    QStringList names, selected;
+    for (int i = 0; i < view->childCount(); ++i) {
+        QAccessibleInterface *cell = view->child(i);
+        if (cell->role() != QAccessible::TreeItem) continue; // the hidden header
+        names << cell->text(QAccessible::Name);
+        if (cell->state().selected) selected << cell->text(QAccessible::Name);
+    }
+    EXPECT_EQ(names, (QStringList{"A", "A1", "A2", "B", "C"}));
+    EXPECT_EQ(selected, QStringList{"A2"});
 }
 
 TEST_F(TreeEvents, TheSelectedImageShowsOnlyWhileSelected)
 {
     TImageList images;
     tree.setImageList(&images);
-    auto look = [this](QTreeWidgetItem *node) {
-        return tree.viewport()->grab(tree.visualItemRect(node)).toImage();
+    auto look = [this](TTreeNode *node) {
+        return tree.viewport()->grab(tree.nodeRect(node)).toImage();
     };
     // Unselected, the selected image plays no part.
-    TTreeView::setSelectedIndex(b, 2);
+    tree.setSelectedIndex(b, 2);
     const QImage unselected = look(b);
-    TTreeView::setSelectedIndex(b, 1);
+    tree.setSelectedIndex(b, 1);
     EXPECT_EQ(look(b), unselected);
     // Selected, it is what shows.
     tree.selectNode(b);
     const QImage selectedClosed = look(b);
-    TTreeView::setSelectedIndex(b, 2);
+    tree.setSelectedIndex(b, 2);
     EXPECT_NE(look(b), selectedClosed);
-    TTreeView::setImageIndex(b, 4);
-    TTreeView::setSelectedIndex(b, 1);
+    tree.setImageIndex(b, 4);
+    tree.setSelectedIndex(b, 1);
     EXPECT_EQ(look(b), selectedClosed);
+}
+
+// A subtree deeper than any call stack allows is freed without recursing per level.
+TEST(TreeNodes, ADeepSubtreeIsFreedOnASmallStack)
+{
+    OnSmallStack([] {
+        TTreeModel model;
+        TTreeNode *top = model.append(nullptr, std::make_unique<TTreeNode>("top", 0));
+        TTreeNode *node = top;
+        for (int level = 0; level < 100000; ++level)
+            node = model.append(node, std::make_unique<TTreeNode>("k", 1));
+        model.remove(top);
+        EXPECT_EQ(model.rowCount(), 0);
+    });
 }
 
 } // namespace

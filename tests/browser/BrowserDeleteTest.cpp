@@ -34,8 +34,8 @@ TEST_F(BrowserDeleteTest, KeyIsDeletedAfterConfirmationAndTheNextNodeSelected)
     key("\\Software\\Test\\Deep\\Deeper");
     value("\\Software\\Zoo", "z", sz("1"), REG_SZ);
     open({"Software", "Test"});
-    QTreeWidgetItem *software = child(user(), "Software");
-    QTreeWidgetItem *test = child(software, "Test");
+    TTreeNode *software = child(user(), "Software");
+    TTreeNode *test = child(software, "Test");
     form->RegTV->selectNode(test);
     const std::string before = WindowHarness::registryDump();
 
@@ -72,7 +72,7 @@ TEST_F(BrowserDeleteTest, LargeNodeSelectsTheNodeAfterItsSubtree)
         key("\\Big\\Many\\K" + std::to_string(i));
     key("\\Big\\Next");
     open({"Big", "Many"});
-    QTreeWidgetItem *big = child(user(), "Big");
+    TTreeNode *big = child(user(), "Big");
     form->RegTV->selectNode(child(big, "Many"));
     form->RegTVKeyUp(Qt::Key_Delete, {});
     EXPECT_EQ(texts(big), std::vector<std::string>{"Next"});
@@ -87,7 +87,7 @@ TEST_F(BrowserDeleteTest, TopRootAndFirstLevelAreRefused)
     key("\\Software\\Keep");
     value("\\Software", "v", sz("1"), REG_SZ);
     form->RegTV->expandNode(user());
-    const std::vector<std::pair<QTreeWidgetItem *, std::string>> cases{
+    const std::vector<std::pair<TTreeNode *, std::string>> cases{
         {top(), "\\"},
         {user(), "HKEY_CURRENT_USER\\"},
         {child(user(), "Software"), "HKEY_CURRENT_USER\\Software"},
@@ -115,7 +115,7 @@ TEST_F(BrowserDeleteTest, TopRootAndFirstLevelAreRefused)
 TEST_F(BrowserDeleteTest, FailedKeyDeletionLeavesTheTree)
 {
     key("\\Software\\Locked\\Sub");
-    QTreeWidgetItem *software = open({"Software"});
+    TTreeNode *software = open({"Software"});
     form->RegTV->selectNode(child(software, "Locked"));
     quarnel::platform::activeStore().setHooks(std::make_shared<Veto>());
     form->RegTVKeyUp(Qt::Key_Delete, {});
@@ -134,10 +134,10 @@ TEST_F(BrowserDeleteTest, FailedKeyDeletionLeavesTheTree)
     for (char16_t unit : target)
         bytes.insert(bytes.end(), {uint8_t(unit & 0xFF), uint8_t(unit >> 8)});
     link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
-    QTreeWidgetItem *machine = form->RootNodes[2];
+    TTreeNode *machine = form->RootNodes[2];
     form->RegTV->expandNode(machine);
     form->RegTV->expandNode(child(machine, "Users"));
-    QTreeWidgetItem *hive = child(child(machine, "Users"), "S-1-5-21-0-0-0-1000");
+    TTreeNode *hive = child(child(machine, "Users"), "S-1-5-21-0-0-0-1000");
     ASSERT_NE(hive, nullptr);
     form->RegTV->selectNode(hive);
     harness->clearBoxes();
@@ -184,7 +184,7 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     value("\\Software\\Num", "", std::string("\x05\0\0\0", 4), REG_DWORD);
     key("\\Software\\Unset");
     const std::string before = WindowHarness::registryDump();
-    QTreeWidgetItem *software = open({"Software"});
+    TTreeNode *software = open({"Software"});
     TRegistry reg;
     reg.SelectRoot(HKEY_CURRENT_USER);
     const auto deleteRowShowing = [this](const char *valueText) {

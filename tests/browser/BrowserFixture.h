@@ -73,28 +73,28 @@ protected:
         return reg.OpenPath(path);
     }
 
-    QTreeWidgetItem *top() const { return form->RegTV->topLevelItem(0); }
-    QTreeWidgetItem *user() const { return form->RootNodes[1]; }
+    TTreeNode *top() const { return form->RegTV->topLevelNode(0); }
+    TTreeNode *user() const { return form->RootNodes[1]; }
 
-    static QTreeWidgetItem *child(QTreeWidgetItem *node, const char *text)
+    static TTreeNode *child(TTreeNode *node, const char *name)
     {
         for (int i = 0; node && i < node->childCount(); ++i)
-            if (node->child(i)->text(0) == QString::fromUtf8(text)) return node->child(i);
+            if (node->child(i)->name() == name) return node->child(i);
         return nullptr;
     }
 
-    static std::vector<std::string> texts(const QTreeWidgetItem *node)
+    static std::vector<std::string> texts(const TTreeNode *node)
     {
         std::vector<std::string> names;
         for (int i = 0; i < node->childCount(); ++i)
-            names.push_back(node->child(i)->text(0).toStdString());
+            names.push_back(node->child(i)->name());
         return names;
     }
 
     // Expands each named node in turn from the root node of HKEY_CURRENT_USER.
-    QTreeWidgetItem *open(std::initializer_list<const char *> path)
+    TTreeNode *open(std::initializer_list<const char *> path)
     {
-        QTreeWidgetItem *node = user();
+        TTreeNode *node = user();
         form->RegTV->expandNode(node);
         for (const char *name : path) {
             node = child(node, name);

@@ -12,7 +12,7 @@ TEST_F(BrowserTest, TreeLoadsOneLevelOnDemandWithMarksAndImages)
     key("\\Software\\Empty");
     key("\\Alpha");
     ASSERT_EQ(top()->childCount(), 7);
-    for (QTreeWidgetItem *root : form->RootNodes) {
+    for (TTreeNode *root : form->RootNodes) {
         EXPECT_EQ(root->childCount(), 0);
         EXPECT_TRUE(Tree::hasChildren(root));
     }
@@ -21,7 +21,7 @@ TEST_F(BrowserTest, TreeLoadsOneLevelOnDemandWithMarksAndImages)
     ASSERT_TRUE(form->RegTV->expandNode(user()));
     EXPECT_EQ(texts(user()), (std::vector<std::string>{"Alpha", "Software"}));
     EXPECT_EQ(Tree::selectedIndex(user()), kImageOpenFolder);
-    QTreeWidgetItem *software = child(user(), "Software");
+    TTreeNode *software = child(user(), "Software");
     EXPECT_TRUE(Tree::hasChildren(software));
     EXPECT_FALSE(Tree::hasChildren(child(user(), "Alpha")));
     EXPECT_EQ(Tree::imageIndex(software), kImageClosedFolder);
@@ -49,12 +49,12 @@ TEST_F(BrowserTest, TreeLoadsOneLevelOnDemandWithMarksAndImages)
 TEST_F(BrowserTest, ExpandButtonLoadsAndCollapseMovesTheSelectionUp)
 {
     key("\\Software\\Inner");
-    const QRect cell = form->RegTV->visualItemRect(user());
+    const QRect cell = form->RegTV->nodeRect(user());
     const QPoint button(cell.left() - 9, cell.center().y());
     harness->click(form->RegTV, button);
     ASSERT_EQ(texts(user()), std::vector<std::string>{"Software"});
-    EXPECT_TRUE(user()->isExpanded());
-    QTreeWidgetItem *software = child(user(), "Software");
+    EXPECT_TRUE(form->RegTV->isNodeExpanded(user()));
+    TTreeNode *software = child(user(), "Software");
     form->RegTV->expandNode(software);
     form->RegTV->selectNode(child(software, "Inner"));
     harness->click(form->RegTV, button);
@@ -71,8 +71,8 @@ TEST_F(BrowserTest, CollapseDropsUpTo500ChildrenAndKeepsMore)
     }
     key("\\More\\K9999");
     form->RegTV->expandNode(user());
-    QTreeWidgetItem *five = child(user(), "Five");
-    QTreeWidgetItem *more = child(user(), "More");
+    TTreeNode *five = child(user(), "Five");
+    TTreeNode *more = child(user(), "More");
     form->RegTV->expandNode(five);
     form->RegTV->expandNode(more);
     ASSERT_EQ(five->childCount(), 500);
@@ -101,7 +101,7 @@ TEST_F(BrowserTest, LoadShowsProgressAndRunsTheMessageLoopPerChildlessChild)
     key("\\Software\\B\\Sub");
     key("\\Software\\C");
     form->RegTV->expandNode(user());
-    QTreeWidgetItem *software = child(user(), "Software");
+    TTreeNode *software = child(user(), "Software");
     std::vector<std::string> seen;
     bool busy = false;
     QTimer::singleShot(0, [&] {
@@ -125,8 +125,8 @@ TEST_F(BrowserTest, LoadingNodeAndAncestorsStayDuringTheLoad)
 {
     for (const char *name : {"A", "B", "C"})
         key(std::string("\\Software\\Wine\\") + name);
-    QTreeWidgetItem *software = open({"Software"});
-    QTreeWidgetItem *wine = child(software, "Wine");
+    TTreeNode *software = open({"Software"});
+    TTreeNode *wine = child(software, "Wine");
     form->RegTV->selectNode(software);
     int passes = 0;
     QTimer::singleShot(0, [&] {
@@ -148,12 +148,33 @@ TEST_F(BrowserTest, LoadingNodeAndAncestorsStayDuringTheLoad)
     EXPECT_EQ(software->childCount(), 0);
 }
 
+// Two keys that show alike: one name not valid UTF-8, the other holding the
+// replacement character shown for it. Each node addresses its own key.
+TEST_F(BrowserTest, NodesAddressTheirKeysByTheExactNameBytes)
+{
+    const std::string latin = "Caf\xE9", shown = "Caf\xEF\xBF\xBD";
+    value("\\Software\\" + latin, "which", std::string("latin", 6), REG_SZ);
+    value("\\Software\\" + shown, "which", std::string("shown", 6), REG_SZ);
+    TTreeNode *software = open({"Software"});
+    TTreeNode *bad = child(software, latin.c_str());
+    ASSERT_NE(bad, nullptr);
+    ASSERT_NE(child(software, shown.c_str()), nullptr);
+    EXPECT_EQ(bad->text(), child(software, shown.c_str())->text());
+
+    form->RegTV->selectNode(bad);
+    EXPECT_EQ(rows().back().value, "latin");
+    form->RegTVKeyUp(Qt::Key_Delete, {});
+    EXPECT_FALSE(hasKey("\\Software\\" + latin));
+    EXPECT_TRUE(hasKey("\\Software\\" + shown));
+    EXPECT_EQ(texts(software), std::vector<std::string>{shown});
+}
+
 TEST_F(BrowserTest, SelectionShowsTheKeyAndItsPath)
 {
     key("\\Software\\My Computer\\Inner");
     value("\\Software\\My Computer\\Inner", "v", std::string("x\0", 2), REG_SZ);
-    QTreeWidgetItem *mine = open({"Software", "My Computer"});
-    QTreeWidgetItem *inner = child(mine, "Inner");
+    TTreeNode *mine = open({"Software", "My Computer"});
+    TTreeNode *inner = child(mine, "Inner");
     form->RegTV->selectNode(inner);
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\My Computer\\Inner");
     EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "v"}));

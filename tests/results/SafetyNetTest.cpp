@@ -117,12 +117,12 @@ TEST_F(SafetyNetTest, ReadOnlyRegistryRefusesEachEditOnceBeforeAnyQuestion)
     clickReplace("Quarnel", "Other");
     refusedOnce("replace");
     TTreeView *tree = form().RegTV;
-    QTreeWidgetItem *node = form().RootNodes[1];
+    TTreeNode *node = form().RootNodes[1];
     for (const char *name : {"Software", "QuarnelSafety"}) {
         tree->expandNode(node);
-        QTreeWidgetItem *next = nullptr;
+        TTreeNode *next = nullptr;
         for (int i = 0; i < node->childCount(); ++i)
-            if (node->child(i)->text(0) == QLatin1String(name)) next = node->child(i);
+            if (node->child(i)->name() == name) next = node->child(i);
         ASSERT_NE(next, nullptr) << name;
         node = next;
     }

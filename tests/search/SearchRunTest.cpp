@@ -13,7 +13,6 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPointer>
-#include <QTreeWidgetItem>
 
 using namespace std::string_literals;
 
@@ -126,16 +125,16 @@ TEST_F(SearchRunTest, ScopeIsTheSelectedKeyOrTheRootsWithOrWithoutMirrors)
 
     // A selected key: only its subtree, whatever ckbmirr says; the key's own path
     // is tested as a key row.
-    QTreeWidgetItem *other = form->RegTV->addNode(form->RootNodes[3], "Other", 1);
-    QTreeWidgetItem *hit = form->RegTV->addNode(other, "hit", 1);
-    form->RegTV->setCurrentItem(hit);
+    TTreeNode *other = form->RegTV->addNode(form->RootNodes[3], "Other", 1);
+    TTreeNode *hit = form->RegTV->addNode(other, "hit", 1);
+    form->RegTV->selectNode(hit);
     search("hit");
     EXPECT_EQ(rows(), (std::vector<Row>{{"HKEY_USERS", "Other\\hit\\", "", "", ""},
                                         {"HKEY_USERS", "Other\\hit\\", "v", "REG_SZ", "hit"}}));
 
     // A root node: that root alone, from its top; a backslash makes every key a
     // hit, the root key itself with an empty Branch.
-    form->RegTV->setCurrentItem(form->RootNodes[3]);
+    form->RegTV->selectNode(form->RootNodes[3]);
     search("\\");
     EXPECT_EQ(branches(),
               (std::vector<std::string>{"", ".Default\\", "Other\\", "Other\\hit\\",

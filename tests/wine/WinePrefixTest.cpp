@@ -403,6 +403,7 @@ TEST(WinePrefix, ChoosesThePrefixAndCreatesOnlyItsOwnRegistry)
     const char *saved[] = {getenv("WINEPREFIX"), getenv("HOME"), getenv("XDG_DATA_HOME")};
     const std::string keep[] = {saved[0] ? saved[0] : "", saved[1] ? saved[1] : "",
                                 saved[2] ? saved[2] : ""};
+    chmod(home.c_str(), 0755);
     setenv("HOME", home.c_str(), 1);
     unsetenv("XDG_DATA_HOME");
     setenv("WINEPREFIX", (home + "/not-a-prefix").c_str(), 1);
@@ -416,6 +417,17 @@ TEST(WinePrefix, ChoosesThePrefixAndCreatesOnlyItsOwnRegistry)
     opened = openRegistry();
     ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
     EXPECT_EQ(opened.directory, home + "/.local/share/quarnel/registry");
+    // The folders made on the way are this user's alone; the one already there keeps its mode.
+    const auto modeOf = [](const std::string &path) {
+        struct stat st
+        {
+        };
+        return stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0u;
+    };
+    for (const char *made :
+         {"/.local", "/.local/share", "/.local/share/quarnel", "/.local/share/quarnel/registry"})
+        EXPECT_EQ(modeOf(home + made), 0700u) << made;
+    EXPECT_EQ(modeOf(home), 0755u);
     EXPECT_EQ(setString(HKEY_CLASSES_ROOT, ".qrn", "", "Quarnel.File"), ERROR_SUCCESS);
     EXPECT_EQ(closeRegistry(), "");
     const std::string system = readFile(opened.directory + "/system.reg");

@@ -1,5 +1,6 @@
 #include "TextDumpSink.h"
 
+#include "ValueText.h"
 #include "platform/winreg.h"
 
 #include <cstdint>
@@ -95,7 +96,7 @@ void TextDumpSink::beginKey(Hive hive, std::string_view path, std::size_t)
 void TextDumpSink::addValue(const GeneratedValue &value)
 {
     m_buffer += '\t';
-    m_buffer += value.name.empty() ? std::string_view("(Standard)") : std::string_view(value.name);
+    m_buffer += value.name.empty() ? kStandardName : std::string_view(value.name);
     m_buffer += '\t';
     m_buffer += typeText(value.type);
     m_buffer += '\t';

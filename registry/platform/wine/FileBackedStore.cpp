@@ -227,10 +227,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg)."};
     if (!isWinePrefix && !wine::isWinePrefix(directory)) {
         // Our own directory only; a Wine prefix is never created here.
-        std::string made = directory;
-        for (std::size_t pos = 1; pos <= made.size(); ++pos)
-            if (pos == made.size() || made[pos] == '/')
-                ::mkdir(made.substr(0, pos).c_str(), 0700);
+        // A folder that cannot be made shows as the lock that cannot be taken.
+        makeOwnFolders(directory);
     }
     pid_t holder = 0;
     std::string lockError;

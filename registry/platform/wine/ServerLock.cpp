@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <fstream>
 #include <random>
 #include <sys/stat.h>
@@ -60,18 +61,6 @@ std::string createTag(const std::string &prefix)
     const bool ok = ::write(fd, tag.data(), tag.size()) == static_cast<ssize_t>(tag.size());
     ::close(fd);
     return ok ? tag : std::string();
-}
-
-bool makeDirs(const std::string &path)
-{
-    for (std::size_t pos = 1; pos <= path.size(); ++pos) {
-        if (pos != path.size() && path[pos] != '/')
-            continue;
-        const std::string part = path.substr(0, pos);
-        if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    return true;
 }
 
 std::string directoryOf(const std::string &path)
@@ -207,6 +196,24 @@ pid_t runningWineServer(const std::string &prefix)
     return found;
 }
 
+std::error_code makeOwnFolders(const std::string &path)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::vector<fs::path> missing;
+    for (fs::path at = path; !at.empty() && !fs::exists(fs::symlink_status(at, ec));
+         at = at.parent_path())
+        missing.push_back(at);
+    if (missing.empty()) return {};
+    if (!fs::create_directories(path, ec) && ec) return ec;
+    // create_directories leaves the mode to the umask; ours are closed to others.
+    for (auto at = missing.rbegin(); at != missing.rend(); ++at) {
+        fs::permissions(*at, fs::perms::owner_all, ec);
+        if (ec) return ec;
+    }
+    return {};
+}
+
 std::string processName(pid_t pid)
 {
     std::ifstream in("/proc/" + std::to_string(pid) + "/comm");
@@ -221,8 +228,8 @@ bool ServerLock::acquire(const std::vector<std::string> &paths, pid_t &holder, s
     holder = 0;
     for (const std::string &path : paths) {
         const std::string folder = directoryOf(path);
-        if (!makeDirs(folder)) {
-            error = "cannot create " + folder + ": " + std::strerror(errno);
+        if (const std::error_code made = makeOwnFolders(folder)) {
+            error = "cannot create " + folder + ": " + made.message();
             release();
             return false;
         }

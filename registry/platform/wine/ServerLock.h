@@ -6,6 +6,7 @@
 
 #include <string>
 #include <sys/types.h>
+#include <system_error>
 #include <vector>
 
 namespace quarnel::platform::wine {
@@ -49,6 +50,10 @@ public:
 private:
     std::vector<int> m_fds;
 };
+
+// `mkdir -p` where every folder made gets mode 0700. A path that names
+// something already is no error here, folder or not: the checks that follow judge it.
+std::error_code makeOwnFolders(const std::string &path);
 
 // A process's command name from /proc, or "" when unknown.
 std::string processName(pid_t pid);

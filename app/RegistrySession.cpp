@@ -1,4 +1,4 @@
-#include "RegistryStore.h"
+#include "RegistrySession.h"
 
 #include "Dialogs.h"
 

@@ -1,4 +1,4 @@
-#include "BrowserFixture.h"
+#include "browser/BrowserFixture.h"
 
 #include "DeepKeyPath.h"
 #include "ResultModel.h"
@@ -69,8 +69,8 @@ protected:
 
     std::string selectedKey() const
     {
-        const QTreeWidgetItem *node = form->RegTV->selectedNode();
-        return node ? node->text(0).toStdString() : std::string();
+        const TTreeNode *node = form->RegTV->selectedNode();
+        return node ? node->name() : std::string();
     }
 
     ResultModel *model = nullptr;
@@ -84,10 +84,23 @@ TEST_F(LocateTest, KeyRowUnfoldsTheTreeToTheKey)
     form->FoundLVDblClick();
     EXPECT_EQ(selectedKey(), "Wine");
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine");
-    EXPECT_TRUE(child(child(user(), "Software"), "Wine")->isExpanded());
+    EXPECT_TRUE(form->RegTV->isNodeExpanded(child(child(user(), "Software"), "Wine")));
     EXPECT_TRUE(form->RegTV->hasFocus());
     EXPECT_TRUE(selectedValues().empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // A subkey with an empty name (Wine's files may hold one) is not where the
+    // Branch's closing backslash leads.
+    bool created = false;
+    quarnel::platform::activeStore()
+        .machine()
+        .addSubkey(u"Software", created)
+        .addSubkey(u"Quarnel", created)
+        .addSubkey(u"", created);
+    results({{"HKEY_LOCAL_MACHINE", "Software\\Quarnel\\", "", "", ""}}, 1);
+    form->FoundLVDblClick();
+    EXPECT_EQ(selectedKey(), "Quarnel");
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_LOCAL_MACHINE\\Software\\Quarnel");
 }
 
 // The located value becomes the list's current and only selected row, so the focus
@@ -199,7 +212,7 @@ TEST_F(LocateTest, TheWalkKeepsItsNode)
     int passes = 0;
     QTimer::singleShot(0, [&] {
         ++passes;
-        QTreeWidgetItem *at = form->RegTV->selectedNode();
+        TTreeNode *at = form->RegTV->selectedNode();
         EXPECT_FALSE(form->RegTV->collapseNode(at));
         form->RegTVKeyUp(Qt::Key_Delete, {});
     });
