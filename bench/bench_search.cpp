@@ -1,13 +1,20 @@
-// Times a full search run in the real window on the generator's benchmark
-// registry (in memory, offscreen): a rare and a common needle, grep -ci over the
-// same registry as text, one header click and select-all on the big list, and
-// the longest gap between two message-loop passes during a run, whether rows
-// appear while it goes on, and the heap each result row of the big list costs.
+// Times the real window on the generator's benchmark registry, kept as Wine
+// registry files: the load (until the window can be used) against `cat` of the
+// three files, memory after and during the load, a rare and a common needle's
+// search against `grep -ci` over the same files in the same run, one header
+// click and select-all on the big list, the longest gap between two
+// message-loop passes during a run, whether rows appear while it goes on, and
+// the heap each result row of the big list costs. Nothing here asserts a time.
+//
+//   bench_search [--registry DIR] [--repeat N] [--keys K]
+// K makes a smaller registry of the same shape (for profiling). DIR keeps the
+// generated files between runs (made when it has no system.reg); without it they
+// go to a temporary folder removed at the end. Each search and grep is run N
+// times (default 3) and the fastest counts, as the machine is shared.
 // GAP_MS=n tries another least gap between two passes (default 5 ms).
 // SORT_COLUMN=n sorts the list by column n before the common search; 4 (Value)
 // scatters the found rows most, so merging them costs most.
 #include "RegistryGenerator.h"
-#include "TextDumpSink.h"
 #include "Win32RegistrySink.h"
 
 #include "app/Dialogs.h"
@@ -16,6 +23,8 @@
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
 #include "platform/KeyStore.h"
+#include "platform/RegistryFiles.h"
+#include "platform/wine/WineRegWriter.h"
 #include "search/SearchRunState.h"
 
 #include <QAbstractItemModel>
@@ -28,15 +37,22 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <malloc.h>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace quarnel::generator;
+namespace platform = quarnel::platform;
 
 namespace {
+
+const char *const kFiles[3] = {"system.reg", "user.reg", "userdef.reg"};
 
 // CPU time of the whole process: the machine is shared, so wall-clock figures
 // carry other people's load; both are printed.
@@ -45,6 +61,115 @@ double cpuSeconds()
     timespec t{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
     return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+double wallSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
+}
+
+// VmRSS or VmHWM of this process, in MB.
+double statusMB(const char *field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::strlen(field))) / 1024;
+    return 0;
+}
+
+// Lets VmHWM measure from here on.
+void resetPeak()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
+
+bool exists(const std::string &path)
+{
+    struct stat st
+    {
+    };
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string quoted(const std::string &path)
+{
+    return "'" + path + "'";
+}
+
+std::string fileList(const std::string &dir)
+{
+    std::string list;
+    for (const char *f : kFiles)
+        list += " " + quoted(dir + "/" + f);
+    return list;
+}
+
+// Rows a search for each needle gives (default scope), as the generator planted them.
+struct Predicted
+{
+    unsigned long long rare = 0, common = 0;
+};
+
+// Generates the registry into `dir` as Wine files, in a child process so that
+// none of its memory counts below.
+bool generateFiles(const std::string &dir, std::size_t keys, Predicted &predicted)
+{
+    int channel[2];
+    if (::pipe(channel) != 0) return false;
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(channel[0]);
+        platform::setActiveStore(std::make_shared<platform::KeyStore>());
+        GeneratorOptions options = GeneratorOptions::benchmark();
+        if (keys && keys < options.keyCount) {
+            const double scale = double(keys) / double(options.keyCount);
+            options.keyCount = keys;
+            for (NeedlePlan &n : options.needles)
+                for (std::size_t *count : {&n.keyRows, &n.valueNames, &n.stringData, &n.expandData,
+                                           &n.multiStrings, &n.nameAndData})
+                    *count = std::max<std::size_t>(1, std::size_t(double(*count) * scale));
+        }
+        GeneratorResult generated;
+        {
+            Win32RegistrySink store;
+            generated = generateRegistry(options, store);
+        }
+        platform::KeyStore &s = platform::activeStore();
+        const platform::RegKey *roots[3] = {&s.machine(),
+                                            &s.ensurePath(s.users(), s.currentUserSid),
+                                            &s.ensurePath(s.users(), u".Default")};
+        const std::u16string rootPaths[3] = {u"REGISTRY\\Machine",
+                                             u"REGISTRY\\User\\" + s.currentUserSid,
+                                             u"REGISTRY\\User\\.Default"};
+        ::mkdir(dir.c_str(), 0700);
+        for (int i = 0; i < 3; ++i)
+            std::ofstream(dir + "/" + kFiles[i], std::ios::binary | std::ios::trunc)
+                << platform::wine::writeHive(*roots[i],
+                                             platform::wine::standardPreamble(rootPaths[i]));
+        const Predicted p{generated.needles[0].defaultScopeRows(),
+                          generated.needles[1].defaultScopeRows()};
+        if (::write(channel[1], &p, sizeof p) != sizeof p) _exit(1);
+        std::printf("registry: %zu keys, %zu values, %llu data bytes generated\n", generated.keys,
+                    generated.values, static_cast<unsigned long long>(generated.dataBytes));
+        std::fflush(stdout);
+        _exit(0);
+    }
+    ::close(channel[1]);
+    const bool read = ::read(channel[0], &predicted, sizeof predicted) == sizeof predicted;
+    ::close(channel[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return read && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+double commandSeconds(const std::string &command)
+{
+    const double start = wallSeconds();
+    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
+    return wallSeconds() - start;
 }
 
 // Bytes the heap has handed out, chunk overheads and large mapped blocks included:
@@ -81,8 +206,8 @@ struct ListGrowth
 
 struct RunFigures
 {
-    double seconds = 0;
-    double cpu = 0;
+    double seconds = 1e9;
+    double cpu = 1e9;
     double longestGapMs = 0;
     int rows = 0;
     ListGrowth growth;
@@ -90,26 +215,26 @@ struct RunFigures
 
 // One run for `needle`; a zero-interval timer fires at every message-loop pass
 // and records the longest time between two of them.
-RunFigures searchFor(TRegForm &form, const char *needle)
+RunFigures searchOnce(TRegForm &form, const char *needle)
 {
     form.Edit1->setText(QString::fromLatin1(needle));
     QElapsedTimer sinceLast;
     double longest = 0;
-    QElapsedTimer clock;
     RunFigures figures;
+    double start = 0;
     QTimer probe;
     probe.setInterval(0);
     QObject::connect(&probe, &QTimer::timeout, [&] {
         if (sinceLast.isValid())
             longest = std::max(longest, double(sinceLast.nsecsElapsed()) / 1e6);
         sinceLast.start();
-        figures.growth.seen(form.FoundLV->model()->rowCount(), double(clock.nsecsElapsed()) / 1e9);
+        figures.growth.seen(form.FoundLV->model()->rowCount(), wallSeconds() - start);
     });
     probe.start();
-    clock.start();
+    start = wallSeconds();
     const double cpuBefore = cpuSeconds();
     form.Button1->click();
-    figures.seconds = double(clock.nsecsElapsed()) / 1e9;
+    figures.seconds = wallSeconds() - start;
     figures.cpu = cpuSeconds() - cpuBefore;
     probe.stop();
     figures.longestGapMs = longest;
@@ -117,107 +242,171 @@ RunFigures searchFor(TRegForm &form, const char *needle)
     return figures;
 }
 
-double grepSeconds(const std::string &file, const char *needle, std::string &count)
+// The fastest of `repeat` runs (wall and CPU each), the longest gap of all.
+RunFigures searchFor(TRegForm &form, const char *needle, int repeat)
 {
-    const std::string command = std::string("grep -ci ") + needle + " " + file;
-    QElapsedTimer clock;
-    clock.start();
-    FILE *pipe = popen(command.c_str(), "r");
-    char line[64] = {};
-    if (pipe && std::fgets(line, sizeof line, pipe)) count = line;
-    if (pipe) pclose(pipe);
-    while (!count.empty() && count.back() == '\n')
-        count.pop_back();
-    return double(clock.nsecsElapsed()) / 1e9;
+    RunFigures best;
+    for (int i = 0; i < repeat; ++i) {
+        const RunFigures run = searchOnce(form, needle);
+        best.seconds = std::min(best.seconds, run.seconds);
+        best.cpu = std::min(best.cpu, run.cpu);
+        best.longestGapMs = std::max(best.longestGapMs, run.longestGapMs);
+        best.rows = run.rows;
+        best.growth = run.growth;
+    }
+    return best;
+}
+
+double grepFor(const std::string &dir, const char *needle, int repeat)
+{
+    const std::string command =
+        std::string("grep -ci ") + needle + fileList(dir) + " > " + quoted(dir + "/grep.out");
+    double best = 1e9;
+    for (int i = 0; i < repeat; ++i)
+        best = std::min(best, commandSeconds(command));
+    return best;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    std::string dir;
+    int repeat = 3;
+    std::size_t keys = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--registry" && i + 1 < argc) {
+            dir = argv[++i];
+        } else if (arg == "--repeat" && i + 1 < argc) {
+            repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--keys" && i + 1 < argc) {
+            keys = std::size_t(std::strtoull(argv[++i], nullptr, 10));
+        } else {
+            std::fprintf(stderr, "usage: bench_search [--registry DIR] [--repeat N] [--keys K]\n");
+            return 2;
+        }
+    }
+    const bool temporary = dir.empty();
+    if (temporary) {
+        char pattern[] = "/tmp/quarnel-bench-search-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    Predicted predicted;
+    const std::string predictedFile = dir + "/predicted";
+    if (!exists(dir + "/system.reg")) {
+        if (!generateFiles(dir, keys, predicted)) {
+            std::fprintf(stderr, "cannot generate the registry into %s\n", dir.c_str());
+            return 1;
+        }
+        std::ofstream(predictedFile) << predicted.rare << ' ' << predicted.common;
+    } else {
+        std::ifstream(predictedFile) >> predicted.rare >> predicted.common;
+    }
+    std::system(("cat" + fileList(dir) + " > /dev/null").c_str()); // warm the page cache
+    double bytes = 0;
+    for (const char *f : kFiles) {
+        struct stat st
+        {
+        };
+        ::stat((dir + "/" + f).c_str(), &st);
+        bytes += double(st.st_size);
+    }
+    double cat = 1e9;
+    for (int i = 0; i < repeat; ++i)
+        cat = std::min(cat, commandSeconds("cat" + fileList(dir) + " > /dev/null"));
+    std::printf("registry files: %.1f MB in %s; cat of the three: %.3f s\n", bytes / 1e6,
+                dir.c_str(), cat);
+
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QuarnelApplication app(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
     Dialogs::setAnswerer([](const Dialogs::TDialogRecord &) { return std::string(Dialogs::kOk); });
+    QCoreApplication::processEvents();
 
-    quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
-    const std::string dumpFile = "/tmp/quarnel_bench_search.txt";
-    GeneratorResult generated;
-    {
-        Win32RegistrySink store;
-        std::ofstream dump(dumpFile, std::ios::binary);
-        TextDumpSink text(dump);
-        TeeSink both({&store, &text});
-        QElapsedTimer clock;
-        clock.start();
-        generated = generateRegistry(GeneratorOptions::benchmark(), both);
-        std::printf("registry: %zu keys, %zu values, %llu data bytes (generated in %.2f s)\n",
-                    generated.keys, generated.values,
-                    static_cast<unsigned long long>(generated.dataBytes),
-                    double(clock.elapsed()) / 1000);
+    // The load: from opening the files until the window is up and idle.
+    const double rssBefore = statusMB("VmRSS:");
+    resetPeak();
+    const double loadStart = wallSeconds(), loadCpuStart = cpuSeconds();
+    const auto opened = platform::openRegistryAt(dir, false);
+    const double filesSeconds = wallSeconds() - loadStart;
+    if (opened.status != platform::RegistryOpened::Status::Ok) {
+        std::fprintf(stderr, "cannot open %s: %s\n", dir.c_str(), opened.message.c_str());
+        return 1;
     }
-
     if (const char *gap = std::getenv("GAP_MS"))
         searchrun::setMessageStepGapNs(std::int64_t(std::atof(gap) * 1e6));
-    TRegForm form;
+    auto form = std::make_unique<TRegForm>();
     QCoreApplication::processEvents();
+    const double loadSeconds = wallSeconds() - loadStart, loadCpu = cpuSeconds() - loadCpuStart;
+    const double rssAfter = statusMB("VmRSS:"), peak = statusMB("VmHWM:");
+    std::printf("load until the window is up: %.3f s wall (files %.3f s), %.3f s CPU; "
+                "load/cat = %.1f\n",
+                loadSeconds, filesSeconds, loadCpu, loadSeconds / cat);
+    std::printf("memory: %.1f MB resident after load (%.1f MB before it), peak during load "
+                "%.1f MB\n",
+                rssAfter, rssBefore, peak);
 
-    const RunFigures rare = searchFor(form, rareNeedle);
+    const RunFigures rare = searchFor(*form, rareNeedle, repeat);
+    const double grepRare = grepFor(dir, rareNeedle, repeat);
     std::printf("rare needle \"%s\": %d rows (predicted %llu), %.3f s wall, %.3f s CPU; %s\n",
-                rareNeedle, rare.rows,
-                static_cast<unsigned long long>(generated.needles[0].defaultScopeRows()),
-                rare.seconds, rare.cpu, form.lb1->text().toUtf8().constData());
+                rareNeedle, rare.rows, predicted.rare, rare.seconds, rare.cpu,
+                form->lb1->text().toUtf8().constData());
+    std::printf("  grep -ci over the three files: %.3f s; search/grep = %.1f (CPU %.1f)\n",
+                grepRare, rare.seconds / grepRare, rare.cpu / grepRare);
     std::printf("  longest gap between message-loop passes: %.1f ms\n", rare.longestGapMs);
 
-    std::string grepCount;
-    const double grep = grepSeconds(dumpFile, rareNeedle, grepCount);
-    std::printf("grep -ci %s over the text dump: %.3f s (%s lines); search/grep = %.1f\n",
-                rareNeedle, grep, grepCount.c_str(), rare.seconds / grep);
-
-    form.ClearList1Click();
+    form->ClearList1Click();
     QCoreApplication::processEvents();
     if (const char *column = std::getenv("SORT_COLUMN"))
-        emit form.FoundLV->header()->sectionClicked(std::atoi(column));
+        emit form->FoundLV->header()->sectionClicked(std::atoi(column));
     const double heapBeforeCommon = heapInUse();
-    const RunFigures common = searchFor(form, commonNeedle);
+    const RunFigures common = searchFor(*form, commonNeedle, std::max(1, repeat - 1));
     QCoreApplication::processEvents();
     const double heapAfterCommon = heapInUse();
+    const double grepCommon = grepFor(dir, commonNeedle, repeat);
     std::printf("common needle \"%s\": %d rows (predicted %llu), %.3f s wall, %.3f s CPU "
                 "= %.2f x rare (CPU)\n",
-                commonNeedle, common.rows,
-                static_cast<unsigned long long>(generated.needles[1].defaultScopeRows()),
-                common.seconds, common.cpu, common.cpu / rare.cpu);
-    std::printf("  longest gap between message-loop passes: %.1f ms\n", common.longestGapMs);
+                commonNeedle, common.rows, predicted.common, common.seconds, common.cpu,
+                common.cpu / rare.cpu);
+    std::printf("  grep -ci over the three files: %.3f s; search/grep = %.1f (CPU %.1f)\n",
+                grepCommon, common.seconds / grepCommon, common.cpu / grepCommon);
+    std::printf("  longest gap between message-loop passes: %.1f ms; %.1f MB resident\n",
+                common.longestGapMs, statusMB("VmRSS:"));
     common.growth.print();
     std::printf("  memory per result row: %.0f B (heap growth of the run / rows)\n",
                 (heapAfterCommon - heapBeforeCommon) / std::max(common.rows, 1));
 
     QElapsedTimer clock;
     clock.start();
-    emit form.FoundLV->header()->sectionClicked(1);
+    emit form->FoundLV->header()->sectionClicked(1);
     const double sortSeconds = double(clock.nsecsElapsed()) / 1e9;
     QCoreApplication::processEvents();
     std::printf("header click re-sorting %d rows by Branch: %.3f s (with repaint %.3f s)\n",
                 common.rows, sortSeconds, double(clock.nsecsElapsed()) / 1e9);
 
-    form.FoundLV->clearSelection();
+    form->FoundLV->clearSelection();
     QCoreApplication::processEvents();
     clock.start();
-    form.FoundLVSelectAll();
+    form->FoundLVSelectAll();
     const double selectSeconds = double(clock.nsecsElapsed()) / 1e9;
     QCoreApplication::processEvents();
     std::printf("select-all of %d rows: %.4f s (with repaint %.4f s)\n",
-                form.FoundLV->model()->rowCount(), selectSeconds,
+                form->FoundLV->model()->rowCount(), selectSeconds,
                 double(clock.nsecsElapsed()) / 1e9);
     clock.start();
-    form.RefreshCounter();
+    form->RefreshCounter();
     std::printf("counter refresh with every row selected: %.4f s (%s)\n",
-                double(clock.nsecsElapsed()) / 1e9, form.lb6->text().toUtf8().constData());
+                double(clock.nsecsElapsed()) / 1e9, form->lb6->text().toUtf8().constData());
+
     const double heapWithList = heapInUse();
-    form.ClearList1Click();
+    form->ClearList1Click();
     QCoreApplication::processEvents();
     std::printf("  the list held %.0f B per row (heap freed by Clear List / rows)\n",
                 (heapWithList - heapInUse()) / std::max(common.rows, 1));
-    std::remove(dumpFile.c_str());
+
+    form.reset();
+    platform::closeRegistry();
+    if (temporary) std::system(("rm -rf " + quoted(dir)).c_str());
     return 0;
 }

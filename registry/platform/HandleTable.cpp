@@ -35,40 +35,65 @@ DWORD grantedAccess(REGSAM sam)
     return granted;
 }
 
+namespace {
+
+RegKey *predefinedKey(uint32_t v)
+{
+    KeyStore &store = activeStore();
+    switch (v) {
+    case 0x80000000u:
+        return &store.ensurePath(store.machine(), u"Software\\Classes");
+    case 0x80000001u:
+        return &store.ensurePath(store.users(), store.currentUserSid);
+    case 0x80000002u:
+        return &store.machine();
+    case 0x80000003u:
+        return &store.users();
+    case 0x80000005u:
+        return &store.ensurePath(store.machine(),
+                                 u"System\\CurrentControlSet\\Hardware Profiles\\Current");
+    case 0x80000006u: {
+        // Dynamic data is a volatile key that nothing fills.
+        bool created;
+        RegKey *key = &store.top().addSubkey(u"DynData", created);
+        key->isVolatile = true;
+        return key;
+    }
+    default:
+        return nullptr; // performance data has no key
+    }
+}
+
+// The key of each root, found again only when a key may have gone or the user's
+// key changed: a walk resolves its root once per key it opens.
+RegKey *cachedPredefinedKey(uint32_t v)
+{
+    struct Found
+    {
+        uint64_t version = 0;
+        RegKey *key = nullptr;
+    };
+    static Found found[7];
+    Found &f = found[v - 0x80000000u];
+    // The version first: a key it no longer covers may have been freed.
+    const bool stale = !f.key || f.version != treeVersion() ||
+                       (v == 0x80000001u && f.key->name != activeStore().currentUserSid);
+    if (stale) {
+        f.key = predefinedKey(v);
+        f.version = treeVersion();
+    }
+    return f.key;
+}
+
+} // namespace
+
 LONG resolveHandle(HKEY h, RegKey *&key, DWORD need)
 {
     key = nullptr;
     if (isPredefined(h)) {
-        KeyStore &store = activeStore();
         const auto v = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(h));
-        switch (v) {
-        case 0x80000000u:
-            key = &store.ensurePath(store.machine(), u"Software\\Classes");
-            break;
-        case 0x80000001u:
-            key = &store.ensurePath(store.users(), store.currentUserSid);
-            break;
-        case 0x80000002u:
-            key = &store.machine();
-            break;
-        case 0x80000003u:
-            key = &store.users();
-            break;
-        case 0x80000005u:
-            key = &store.ensurePath(store.machine(),
-                                    u"System\\CurrentControlSet\\Hardware Profiles\\Current");
-            break;
-        case 0x80000006u: {
-            // Dynamic data is a volatile key that nothing fills.
-            bool created;
-            key = &store.top().addSubkey(u"DynData", created);
-            key->isVolatile = true;
-            break;
-        }
-        default:
-            return ERROR_INVALID_HANDLE; // performance data has no key
-        }
-        return ERROR_SUCCESS;
+        key = cachedPredefinedKey(v);
+        return key ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
     }
     DWORD access = 0;
     key = handles().find(h, access);

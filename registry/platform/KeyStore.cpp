@@ -30,7 +30,19 @@ std::size_t sortedPosition(const Range &range, std::u16string_view name, bool &f
     return lo;
 }
 
+uint64_t g_treeVersion = 0;
+
 } // namespace
+
+uint64_t treeVersion()
+{
+    return g_treeVersion;
+}
+
+void treeChanged()
+{
+    ++g_treeVersion;
+}
 
 std::size_t RegKey::subkeyPosition(std::u16string_view key, bool &found) const
 {
@@ -60,6 +72,7 @@ const RegValue *RegKey::findValue(std::u16string_view value) const
 
 RegKey::~RegKey()
 {
+    treeChanged();
     std::vector<std::shared_ptr<RegKey>> pending;
     const auto takeSubkeys = [&pending](RegKey &key) {
         for (auto &child : key.subkeys) {
@@ -137,9 +150,11 @@ RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::span<c
     bool found;
     const std::size_t pos = valuePosition(value, found);
     if (!found) {
+        if (isLink) treeChanged();
         values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos), RegValue(value, type, data));
         return values[pos];
     }
+    if (isLink) treeChanged();
     RegValue &v = values[pos];
     v.type = type;
     v.setData(data);
@@ -159,6 +174,7 @@ bool RegKey::removeValue(std::u16string_view value)
 {
     bool found;
     const std::size_t pos = valuePosition(value, found);
+    if (found && isLink) treeChanged();
     if (found)
         values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
     return found;
@@ -170,6 +186,7 @@ void RegKey::removeSubkey(RegKey &child)
     const std::size_t pos = subkeyPosition(child.name, found);
     if (!found || subkeys[pos].get() != &child)
         return;
+    treeChanged();
     child.deleted = true;
     child.parent = nullptr;
     subkeys.erase(subkeys.begin() + static_cast<std::ptrdiff_t>(pos));
@@ -242,6 +259,7 @@ void setActiveStore(std::shared_ptr<KeyStore> store)
 {
     invalidateAllHandles();
     storeSlot() = std::move(store);
+    treeChanged();
 }
 
 } // namespace quarnel::platform

@@ -171,6 +171,11 @@ private:
 KeyStore &activeStore();
 void setActiveStore(std::shared_ptr<KeyStore> store);
 
+// Changes whenever a key may have been freed or detached, or a link may lead
+// elsewhere: whoever remembers keys found by their path checks it before use.
+uint64_t treeVersion();
+void treeChanged();
+
 // Handles opened and not yet closed (WinRegApi.cpp); lets tests find leaks.
 std::size_t openHandleCount();
 

@@ -2,6 +2,7 @@
 
 #include "RegText.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace quarnel::platform {
@@ -10,9 +11,9 @@ namespace {
 
 constexpr int kMaxLinkHops = 16;
 
-std::vector<std::u16string_view> splitPath(std::u16string_view path)
+void splitPath(std::u16string_view path, std::vector<std::u16string_view> &parts)
 {
-    std::vector<std::u16string_view> parts;
+    parts.clear();
     std::size_t start = 0;
     while (start < path.size()) {
         std::size_t end = path.find(u'\\', start);
@@ -20,7 +21,53 @@ std::vector<std::u16string_view> splitPath(std::u16string_view path)
         if (end > start) parts.push_back(path.substr(start, end - start));
         start = end + 1;
     }
-    return parts;
+}
+
+// The keys the last open walked through, so that the next open of a key below
+// one of them (a walk over the tree opens every key by its full path) starts
+// there instead of at its base. Valid while treeVersion() stays the same.
+struct OpenedChain
+{
+    const RegKey *base = nullptr;
+    uint64_t version = 0;
+    std::size_t depth = 0;
+    std::vector<std::u16string> names; // as given, compared exactly
+    std::vector<RegKey *> keys;        // where each name led, links followed
+};
+
+OpenedChain &lastOpened()
+{
+    static OpenedChain chain;
+    return chain;
+}
+
+// How many leading names of `parts` the last open resolved from `base`. The last
+// name is always looked up again: its options decide whether a link is followed.
+std::size_t reusableDepth(const RegKey *base, const std::vector<std::u16string_view> &parts)
+{
+    const OpenedChain &chain = lastOpened();
+    if (chain.base != base || chain.version != treeVersion() || parts.empty()) return 0;
+    const std::size_t limit = std::min(chain.depth, parts.size() - 1);
+    std::size_t n = 0;
+    while (n < limit && chain.names[n] == parts[n])
+        ++n;
+    return n;
+}
+
+void rememberStep(const RegKey *base, std::size_t index, std::u16string_view name, RegKey *key)
+{
+    OpenedChain &chain = lastOpened();
+    if (index == 0) {
+        chain.base = base;
+        chain.version = treeVersion();
+    }
+    if (chain.names.size() <= index) {
+        chain.names.emplace_back();
+        chain.keys.push_back(nullptr);
+    }
+    chain.names[index].assign(name);
+    chain.keys[index] = key;
+    chain.depth = index + 1;
 }
 
 LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created);
@@ -51,7 +98,8 @@ LONG addChild(RegKey &parent, std::u16string_view name, DWORD options, bool link
 // A create through a link makes the target's last key when only that is missing.
 LONG keyAtNtPath(std::u16string_view path, int hops, bool create, RegKey *&out, bool &created)
 {
-    const auto parts = splitPath(path);
+    std::vector<std::u16string_view> parts;
+    splitPath(path, parts);
     RegKey *key = &activeStore().top();
     if (parts.empty() || !sameName(parts[0], key->name)) return ERROR_FILE_NOT_FOUND;
     for (std::size_t i = 1; i < parts.size(); ++i) {
@@ -95,6 +143,29 @@ LONG checkNameLength(std::u16string_view name, std::size_t limit)
     return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
+// An open: existing keys only, starting below the keys the last open shares.
+LONG openPath(RegKey *base, const std::vector<std::u16string_view> &parts, DWORD options,
+              WalkResult &result)
+{
+    std::size_t i = reusableDepth(base, parts);
+    RegKey *key = i ? lastOpened().keys[i - 1] : base;
+    for (; i < parts.size(); ++i) {
+        const bool last = i + 1 == parts.size();
+        RegKey *child = key->findSubkey(parts[i]);
+        if (!child) return ERROR_FILE_NOT_FOUND;
+        const bool openLink = last && (options & REG_OPTION_OPEN_LINK);
+        if (child->isLink && !openLink) {
+            bool created = false;
+            if (LONG rc = followLink(child, 0, false, child, created)) return rc;
+        }
+        // A link opened as itself is no step for keys below it.
+        if (!(openLink && child->isLink)) rememberStep(base, i, parts[i], child);
+        key = child;
+    }
+    result.key = key;
+    return ERROR_SUCCESS;
+}
+
 } // namespace
 
 LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
@@ -102,25 +173,30 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
 {
     result = WalkResult{};
     if (!path.empty() && path[0] == u'\\') return ERROR_BAD_PATHNAME;
-    const auto parts = splitPath(path);
+    // Reused for opens, which are frequent enough for an allocation to show; a
+    // create calls the store's hooks and keeps its own.
+    static std::vector<std::u16string_view> openNames;
+    std::vector<std::u16string_view> createNames;
+    std::vector<std::u16string_view> &parts = create ? createNames : openNames;
+    splitPath(path, parts);
     for (const auto part : parts)
         if (LONG rc = checkNameLength(part, kMaxKeyNameUnits)) return rc;
+    if (!create) return openPath(base, parts, options, result);
     std::vector<RegKey *> visited;
-    visited.reserve(create ? parts.size() : 0);
+    visited.reserve(parts.size());
     RegKey *key = base;
     std::size_t missing = 0;
-    const bool makeLink = create && (options & REG_OPTION_CREATE_LINK);
+    const bool makeLink = (options & REG_OPTION_CREATE_LINK) != 0;
     for (std::size_t i = 0; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
         RegKey *child = missing ? nullptr : key->findSubkey(parts[i]);
         if (child && last && makeLink) return ERROR_ALREADY_EXISTS;
         if (child && child->isLink && !(last && (options & REG_OPTION_OPEN_LINK))) {
             bool madeTarget = false;
-            if (LONG rc = followLink(child, 0, create && last, child, madeTarget)) return rc;
+            if (LONG rc = followLink(child, 0, last, child, madeTarget)) return rc;
             missing += madeTarget;
         }
         if (!child) {
-            if (!create) return ERROR_FILE_NOT_FOUND;
             if (missing == 0) result.stepwise = parts.size() - i > 1;
             if (LONG rc =
                     addChild(*key, parts[i], last ? options : options & ~REG_OPTION_CREATE_LINK,
@@ -128,11 +204,10 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
                 return rc;
             ++missing;
         }
-        if (create) visited.push_back(child);
+        visited.push_back(child);
         key = child;
     }
     result.key = key;
-    if (!create) return ERROR_SUCCESS;
     // Wine reports an empty path as a newly created key.
     result.created = missing > 0 || parts.empty();
     if (visited.empty()) visited.push_back(key);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace quarnel::platform {
@@ -61,6 +62,16 @@ std::size_t validSequence(std::string_view s, char32_t &cp)
     return len;
 }
 
+// Units before the first that is not ASCII: most text is ASCII all through, and
+// those units convert one to one.
+std::size_t asciiPrefix(std::u16string_view text)
+{
+    std::size_t i = 0;
+    while (i < text.size() && text[i] < 0x80)
+        ++i;
+    return i;
+}
+
 template <typename Sink> void forEachByteRun(std::u16string_view text, Sink &&sink)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -98,11 +109,11 @@ template <typename Sink> void forEachByteRun(std::u16string_view text, Sink &&si
 
 } // namespace
 
-std::u16string utf16FromBytes(std::string_view bytes)
+void utf16FromBytes(std::string_view bytes, std::u16string &out)
 {
     // Every byte gives at most one unit (four-byte sequences give two), so the
     // result fits in a buffer as long as the input.
-    std::u16string out(bytes.size(), u'\0');
+    out.resize(bytes.size());
     std::size_t o = 0;
     auto escape = [&](std::size_t from, std::size_t n) {
         for (std::size_t k = 0; k < n; ++k)
@@ -144,22 +155,40 @@ std::u16string utf16FromBytes(std::string_view bytes)
         i += len;
     }
     out.resize(o);
+}
+
+std::u16string utf16FromBytes(std::string_view bytes)
+{
+    std::u16string out;
+    utf16FromBytes(bytes, out);
     return out;
 }
 
 std::string bytesFromUtf16(std::u16string_view text)
 {
-    std::string out;
-    out.reserve(text.size());
-    forEachByteRun(text, [&](const char *p, std::size_t n) { out.append(p, n); });
+    std::string out(byteLengthOfUtf16(text), '\0');
+    writeBytesOfUtf16(text, out.data());
     return out;
 }
 
 std::size_t byteLengthOfUtf16(std::u16string_view text)
 {
-    std::size_t n = 0;
-    forEachByteRun(text, [&](const char *, std::size_t k) { n += k; });
+    const std::size_t ascii = asciiPrefix(text);
+    std::size_t n = ascii;
+    forEachByteRun(text.substr(ascii), [&](const char *, std::size_t k) { n += k; });
     return n;
+}
+
+void writeBytesOfUtf16(std::u16string_view text, char *out)
+{
+    const std::size_t ascii = asciiPrefix(text);
+    for (std::size_t i = 0; i < ascii; ++i)
+        out[i] = static_cast<char>(text[i]);
+    out += ascii;
+    forEachByteRun(text.substr(ascii), [&](const char *p, std::size_t n) {
+        std::memcpy(out, p, n);
+        out += n;
+    });
 }
 
 char16_t foldUnit(char16_t unit)

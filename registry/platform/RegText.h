@@ -13,9 +13,14 @@ namespace quarnel::platform {
 
 std::u16string utf16FromBytes(std::string_view bytes);
 std::string bytesFromUtf16(std::u16string_view text);
+// The same into `out`, whose buffer is reused: the calls convert every name they
+// are given, and an allocation each would cost more than the conversion.
+void utf16FromBytes(std::string_view bytes, std::u16string &out);
 
 // Number of 8-bit bytes that bytesFromUtf16 would produce.
 std::size_t byteLengthOfUtf16(std::u16string_view text);
+// Writes those bytes to `out`, which has room for byteLengthOfUtf16(text).
+void writeBytesOfUtf16(std::u16string_view text, char *out);
 
 // The registry's name folding: one UTF-16 unit to its simple lower case.
 char16_t foldUnit(char16_t unit);

@@ -34,6 +34,19 @@ std::u16string toUtf16(LPCSTR text)
     return text ? utf16FromBytes(text) : std::u16string();
 }
 
+// A name or path a lookup converts: into a buffer kept for the next call, as the
+// walk's lookups come by the million. Two, as a call may need a path and a name.
+std::u16string_view scratchUtf16(LPCSTR text, int slot = 0)
+{
+    static std::u16string buffers[2];
+    std::u16string &buffer = buffers[slot];
+    if (text)
+        utf16FromBytes(text, buffer);
+    else
+        buffer.clear();
+    return buffer;
+}
+
 // Stored data of a string type is UTF-16LE; whole units only, as Wine reads it.
 std::u16string unitsOf(std::span<const uint8_t> data)
 {
@@ -74,14 +87,6 @@ private:
     std::u16string_view m_view;
 };
 
-// The value's data as the 8-bit calls deliver it.
-std::string externalData(const RegValue &value)
-{
-    if (isStringType(value.type))
-        return bytesFromUtf16(StoredUnits(value.data()).view());
-    return std::string(value.data().begin(), value.data().end());
-}
-
 // Its size, without building it: size queries are frequent and data can be large.
 std::size_t externalSize(const RegValue &value)
 {
@@ -96,26 +101,26 @@ template <typename T> void setIf(T *out, T value)
         *out = value;
 }
 
-// Copies `text` with its NUL into a caller's buffer of *length bytes, as the
-// enumeration calls do; leaves *length alone when it does not fit.
-LONG deliverName(const std::string &text, LPSTR buffer, LPDWORD length)
+// Copies `text` as 8-bit text with its NUL into a caller's buffer of *length
+// bytes, as the enumeration calls do; leaves *length alone when it does not fit.
+LONG deliverName(std::u16string_view text, LPSTR buffer, LPDWORD length)
 {
-    if (text.size() >= *length)
-        return ERROR_MORE_DATA;
-    std::memcpy(buffer, text.data(), text.size());
-    buffer[text.size()] = '\0';
-    *length = static_cast<DWORD>(text.size());
+    const std::size_t size = byteLengthOfUtf16(text);
+    if (size >= *length) return ERROR_MORE_DATA;
+    writeBytesOfUtf16(text, buffer);
+    buffer[size] = '\0';
+    *length = static_cast<DWORD>(size);
     return ERROR_SUCCESS;
 }
 
 // As deliverName, but a name that does not fit is still delivered cut short
 // (RegEnumValueA does this).
-LONG deliverNameTruncated(const std::string &text, LPSTR buffer, LPDWORD length)
+LONG deliverNameTruncated(std::u16string_view text, LPSTR buffer, LPDWORD length)
 {
-    if (text.size() < *length)
-        return deliverName(text, buffer, length);
+    if (deliverName(text, buffer, length) == ERROR_SUCCESS) return ERROR_SUCCESS;
     if (*length) {
-        std::memcpy(buffer, text.data(), *length - 1);
+        const std::string bytes = bytesFromUtf16(text);
+        std::memcpy(buffer, bytes.data(), *length - 1);
         buffer[*length - 1] = '\0';
     }
     return ERROR_MORE_DATA;
@@ -125,23 +130,21 @@ LONG deliverNameTruncated(const std::string &text, LPSTR buffer, LPDWORD length)
 // that lacks one when there is room, as Wine's 8-bit calls do.
 LONG deliverData(const RegValue &value, LPBYTE data, LPDWORD count)
 {
+    const std::size_t size = externalSize(value);
     if (!data) {
-        setIf(count, static_cast<DWORD>(externalSize(value)));
+        setIf(count, static_cast<DWORD>(size));
         return ERROR_SUCCESS;
     }
-    const std::string bytes = externalData(value);
     LONG rc = ERROR_SUCCESS;
-    if (data) {
-        if (bytes.size() > *count) {
-            rc = ERROR_MORE_DATA;
-        } else {
-            std::memcpy(data, bytes.data(), bytes.size());
-            if (isStringType(value.type) && !bytes.empty() && bytes.size() < *count &&
-                bytes.back() != '\0')
-                data[bytes.size()] = 0;
-        }
+    if (size > *count) {
+        rc = ERROR_MORE_DATA;
+    } else if (isStringType(value.type)) {
+        writeBytesOfUtf16(StoredUnits(value.data()).view(), reinterpret_cast<char *>(data));
+        if (size > 0 && size < *count && data[size - 1] != 0) data[size] = 0;
+    } else if (size > 0) {
+        std::memcpy(data, value.data().data(), size);
     }
-    setIf(count, static_cast<DWORD>(bytes.size()));
+    *count = static_cast<DWORD>(size);
     return rc;
 }
 
@@ -173,7 +176,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
         return ERROR_INVALID_PARAMETER;
     if (!hKey)
         return ERROR_INVALID_HANDLE;
-    const std::u16string path = toUtf16(lpSubKey);
+    const std::u16string_view path = scratchUtf16(lpSubKey);
     if (path.size() > kMaxPathUnits)
         return ERROR_MORE_DATA;
     *phkResult = nullptr;
@@ -297,17 +300,17 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
         lpftLastWriteTime->dwHighDateTime = static_cast<DWORD>(child.lastWriteTime >> 32);
     }
     // The class counts only when both its buffer and its length are given.
-    const std::string name = bytesFromUtf16(child.name);
-    const std::string cls = lpcchClass ? bytesFromUtf16(child.className()) : std::string();
-    if (name.size() >= *lpcchName || (lpClass && lpcchClass && cls.size() >= *lpcchClass))
+    const std::size_t clsSize = lpcchClass ? byteLengthOfUtf16(child.className()) : 0;
+    if (byteLengthOfUtf16(child.name) >= *lpcchName ||
+        (lpClass && lpcchClass && clsSize >= *lpcchClass))
         return ERROR_MORE_DATA;
-    deliverName(name, lpName, lpcchName);
+    deliverName(child.name, lpName, lpcchName);
     if (lpcchClass) {
         if (lpClass) {
-            std::memcpy(lpClass, cls.data(), cls.size());
-            lpClass[cls.size()] = '\0';
+            writeBytesOfUtf16(child.className(), lpClass);
+            lpClass[clsSize] = '\0';
         }
-        *lpcchClass = static_cast<DWORD>(cls.size());
+        *lpcchClass = static_cast<DWORD>(clsSize);
     }
     return ERROR_SUCCESS;
 }
@@ -324,8 +327,7 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
         return ERROR_NO_MORE_ITEMS;
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
-    if (rc == ERROR_SUCCESS)
-        rc = deliverNameTruncated(bytesFromUtf16(value.name()), lpValueName, lpcchValueName);
+    if (rc == ERROR_SUCCESS) rc = deliverNameTruncated(value.name(), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
     return rc;
 }
@@ -344,8 +346,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
         return rc;
-    const std::u16string name = toUtf16(lpValueName);
-    const RegValue *value = key->findValue(name);
+    const RegValue *value = key->findValue(scratchUtf16(lpValueName, 1));
     if (!value)
         return ERROR_FILE_NOT_FOUND;
     setIf(lpType, static_cast<DWORD>(value->type));

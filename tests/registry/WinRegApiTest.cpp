@@ -250,6 +250,28 @@ TEST_F(WinRegApi, DeleteKeyRefusesParentsAndDeletedHandlesFail)
     EXPECT_EQ(RegCloseKey(key), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Del"), ERROR_SUCCESS);
     RegCloseKey(parent);
+
+    // Opens after the keys of an earlier open went and came again reach the new keys,
+    // not the old ones a handle keeps.
+    HKEY deep = nullptr;
+    HKEY held[] = {create(HKEY_CURRENT_USER, "Del"), create(HKEY_CURRENT_USER, "Del\\Child"),
+                   create(HKEY_CURRENT_USER, "Del\\Child\\Grand")};
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Del\\Child\\Grand", 0, KEY_READ, &deep),
+              ERROR_SUCCESS);
+    RegCloseKey(deep);
+    for (const char *path : {"Del\\Child\\Grand", "Del\\Child", "Del"})
+        ASSERT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, path), ERROR_SUCCESS);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Del\\Child\\Grand", 0, KEY_READ, &deep),
+              ERROR_FILE_NOT_FOUND);
+    HKEY again = create(HKEY_CURRENT_USER, "Del\\Child\\Grand");
+    setString(again, "v", "new");
+    RegCloseKey(again);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Del\\Child\\Grand", 0, KEY_READ, &deep),
+              ERROR_SUCCESS);
+    EXPECT_EQ(valueNames(deep), std::vector<std::string>{"v"});
+    RegCloseKey(deep);
+    for (HKEY h : held)
+        RegCloseKey(h);
 }
 
 TEST_F(WinRegApi, BadInputChangesNothing)
@@ -343,6 +365,18 @@ TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link\\Inside", 0, KEY_ALL_ACCESS, &key),
               ERROR_SUCCESS);
+    RegCloseKey(key);
+    // Led elsewhere, the link's path reaches the new target at once.
+    RegKey &other = store.ensurePath(store.machine(), u"Software\\Other\\Inside");
+    other.setValue(u"there", REG_DWORD, std::vector<uint8_t>(4));
+    const std::u16string otherPath = u"\\Registry\\Machine\\Software\\Other";
+    data.clear();
+    for (char16_t c : otherPath)
+        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
+    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link\\Inside", 0, KEY_ALL_ACCESS, &key),
+              ERROR_SUCCESS);
+    EXPECT_EQ(valueNames(key), std::vector<std::string>{"there"});
     RegCloseKey(key);
     // A link to itself never resolves; Wine answers such loops with ERROR_INVALID_PARAMETER.
     const std::u16string self = u"\\Registry\\Machine\\Software\\Link";

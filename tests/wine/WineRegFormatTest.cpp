@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
 using namespace quarnel::platform;
 using namespace quarnel::platform::wine;
 
@@ -25,10 +28,27 @@ struct Loaded
     ReadResult result;
 };
 
+// Read whole, and again a few bytes at a time as files are: lines split across
+// reads must give the same keys, and the same failure on the same line.
 std::unique_ptr<Loaded> load(const std::string &text)
 {
     auto l = std::make_unique<Loaded>();
     l->result = readHive(text, l->root, l->preamble);
+    Loaded pieces;
+    std::size_t at = 0, step = 0;
+    pieces.result = readHive(
+        [&](char *to, std::size_t room, std::size_t &got) {
+            got = std::min({room, text.size() - at, 1 + step++ % 7});
+            std::memcpy(to, text.data() + at, got);
+            at += got;
+            return true;
+        },
+        pieces.root, pieces.preamble);
+    EXPECT_EQ(pieces.result.ok, l->result.ok) << text;
+    EXPECT_EQ(pieces.result.line, l->result.line) << text;
+    EXPECT_EQ(pieces.result.message, l->result.message) << text;
+    if (l->result.ok)
+        EXPECT_EQ(writeHive(pieces.root, pieces.preamble), writeHive(l->root, l->preamble));
     return l;
 }
 
@@ -180,6 +200,7 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
         {"q=unquoted\n", 8, "unrecognized input"},
         {"\"lat\"=\"caf\xe9\"\n", 8, "invalid UTF-8"},
         {std::string("\"b\"=\"x\"\n\"bin\"=\"\0\"\n", 18), 9, "binary data"},
+        {std::string("garbage\n\"bin\"=\"\0\"\n", 17), 9, "binary data"},
         {"\"u\"=hex:01,\\", 8, "ends inside a value"},
         {"\"s\"=\"trunc", 8, "unterminated"},
         {"[key\n", 8, "malformed key"},

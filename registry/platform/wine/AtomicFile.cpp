@@ -86,6 +86,39 @@ bool FileContent::readFrom(int fd, const std::string &path, std::string &error)
     return true;
 }
 
+FilePieces::~FilePieces()
+{
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool FilePieces::open(const std::string &path, std::string &error)
+{
+    m_path = path;
+    m_fd = openForReading(path, true, error);
+    return m_fd >= 0;
+}
+
+bool FilePieces::read(char *to, std::size_t room, std::size_t &got)
+{
+    got = 0;
+    for (;;) {
+        const ssize_t r = ::read(m_fd, to, room);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            m_error = describe("read", m_path);
+            return false;
+        }
+        got = static_cast<std::size_t>(r);
+        break;
+    }
+    m_total += got;
+    if (m_total > kMaxFileBytes) { // it grew while we read it
+        m_error = m_path + " is too large for a registry file";
+        return false;
+    }
+    return true;
+}
+
 bool replaceFile(const std::string &path, const std::string &text, bool syncToDisk, FileId &written,
                  std::string &error)
 {

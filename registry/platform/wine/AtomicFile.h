@@ -38,6 +38,29 @@ private:
     std::size_t m_size = 0;
 };
 
+// A file read a piece at a time, with the same checks: a big registry file
+// need not sit in memory whole while it is read.
+class FilePieces
+{
+public:
+    FilePieces() = default;
+    ~FilePieces();
+    FilePieces(const FilePieces &) = delete;
+    FilePieces &operator=(const FilePieces &) = delete;
+
+    bool open(const std::string &path, std::string &error);
+    // The next bytes, up to `room`; `got` is 0 at the end. False on an error,
+    // which error() then describes.
+    bool read(char *to, std::size_t room, std::size_t &got);
+    const std::string &error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    std::string m_path;
+    std::size_t m_total = 0;
+    std::string m_error;
+};
+
 // Writes `text` to a temporary file beside `path`, flushes it to disk and renames
 // it over `path`, keeping the old file's permissions.
 bool replaceFile(const std::string &path, const std::string &text, bool syncToDisk, FileId &written,

@@ -57,6 +57,7 @@ void takeContent(RegKey &target, RegKey &fresh)
         RegKey *target;
         RegKey *fresh;
     };
+    treeChanged();
     std::vector<Pair> todo{{&target, &fresh}};
     while (!todo.empty()) {
         auto [to, from] = todo.back();
@@ -179,12 +180,15 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
     RegKey fresh;
     Preamble preamble;
     if (id.exists) {
-        FileContent file;
-        if (!file.read(path, error))
-            return false;
-        const ReadResult r = readHive(file.text(), fresh, preamble);
+        FilePieces file;
+        if (!file.open(path, error)) return false;
+        const ReadResult r =
+            readHive([&file](char *to, std::size_t room,
+                             std::size_t &got) { return file.read(to, room, got); },
+                     fresh, preamble);
         if (!r.ok) {
-            error = path + ":" + std::to_string(r.line) + ": " + r.message;
+            error = !file.error().empty() ? file.error()
+                                          : path + ":" + std::to_string(r.line) + ": " + r.message;
             return false;
         }
     }

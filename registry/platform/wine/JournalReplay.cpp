@@ -34,6 +34,7 @@ RegKey *JournalReplay::keyOf(const JournalRecord &r, bool create)
 
 void JournalReplay::apply(const JournalRecord &r)
 {
+    treeChanged(); // a replayed mark may turn a key into a link or back
     switch (r.op) {
     case JournalRecord::KeyCreated:
         if (RegKey *key = keyOf(r, true); key && key->parent) {

@@ -2,7 +2,9 @@
 
 #include "../RegText.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace quarnel::platform::wine {
 
@@ -187,22 +189,46 @@ public:
     Reader(std::string_view text, RegKey &root, Preamble &preamble)
         : m_text(text), m_root(root), m_preamble(preamble)
     {
+        m_lastByte = text.empty() ? '\n' : text.back();
+        m_empty = text.empty();
+        m_atEnd = true; // there is nothing more to read
+        noteNul(0);
+    }
+    Reader(const TextPieces &pieces, RegKey &root, Preamble &preamble)
+        : m_pieces(&pieces), m_root(root), m_preamble(preamble)
+    {
     }
 
     ReadResult run();
 
 private:
     bool nextLine(std::string_view &line);
-    ReadResult fail(std::string message) const { return {false, m_lineNo, std::move(message)}; }
+    // Reads more of the file behind the unread text; false at its end.
+    bool readMore();
+    // Looks for a NUL in the text from `from` on, which has not been looked at.
+    void noteNul(std::size_t from);
+    // A NUL anywhere in the file is what is reported, whatever else is wrong.
+    ReadResult fail(std::string message);
+    ReadResult finish(ReadResult result);
     ReadResult keyLine(std::string_view line);
     ReadResult valueLine(std::string_view line);
     ReadResult hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data);
     void metaLine(std::string_view line);
     void keepUnknown(std::string_view line);
 
-    std::string_view m_text;
+    std::string_view m_text; // the text read and not yet dropped
     std::size_t m_pos = 0;
     std::size_t m_lineNo = 0;
+    // Reading in pieces: the file never sits in memory whole, only the lines
+    // being read. Without pieces, m_text is the whole file.
+    const TextPieces *m_pieces = nullptr;
+    std::unique_ptr<char[]> m_buffer;
+    std::size_t m_capacity = 0;
+    bool m_atEnd = false;
+    bool m_readFailed = false;
+    bool m_empty = true;
+    char m_lastByte = '\n';
+    std::size_t m_nulLine = 0; // line of the first NUL, once one was read
     RegKey &m_root;
     Preamble &m_preamble;
     RegKey *m_key = nullptr;
@@ -217,12 +243,80 @@ private:
     std::vector<uint8_t> m_data;
 };
 
+void Reader::noteNul(std::size_t from)
+{
+    if (m_nulLine) return;
+    const void *nul = std::memchr(m_text.data() + from, '\0', m_text.size() - from);
+    if (!nul) return;
+    // The lines before m_pos were read whole; count those after it up to the NUL.
+    const auto at = static_cast<std::size_t>(static_cast<const char *>(nul) - m_text.data());
+    m_nulLine = m_lineNo + 1 +
+                static_cast<std::size_t>(
+                    std::count(m_text.begin() + static_cast<std::ptrdiff_t>(m_pos),
+                               m_text.begin() + static_cast<std::ptrdiff_t>(at), '\n'));
+}
+
+bool Reader::readMore()
+{
+    if (!m_pieces || m_atEnd) return false;
+    constexpr std::size_t kPiece = std::size_t(1) << 20;
+    const std::size_t unread = m_text.size() - m_pos;
+    // A line longer than the buffer makes it grow; the rest moves to its front.
+    if (unread + kPiece > m_capacity) {
+        const std::size_t capacity = std::max(2 * m_capacity, unread + kPiece);
+        auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
+        std::memcpy(bigger.get(), m_text.data() + m_pos, unread);
+        m_buffer = std::move(bigger);
+        m_capacity = capacity;
+    } else if (m_pos) {
+        std::memmove(m_buffer.get(), m_text.data() + m_pos, unread);
+    }
+    std::size_t got = 0;
+    if (!(*m_pieces)(m_buffer.get() + unread, m_capacity - unread, got)) {
+        m_readFailed = true;
+        got = 0;
+    }
+    m_text = std::string_view(m_buffer.get(), unread + got);
+    m_pos = 0;
+    if (got == 0) {
+        m_atEnd = true;
+        return false;
+    }
+    m_empty = false;
+    m_lastByte = m_text.back();
+    noteNul(unread);
+    return true;
+}
+
+ReadResult Reader::fail(std::string message)
+{
+    // The rest of the file may still hold a NUL, which is the better report.
+    const std::size_t line = m_lineNo;
+    while (!m_nulLine && !m_atEnd) {
+        m_lineNo += static_cast<std::size_t>(
+            std::count(m_text.begin() + static_cast<std::ptrdiff_t>(m_pos), m_text.end(), '\n'));
+        m_pos = m_text.size();
+        readMore();
+    }
+    return finish({false, line, std::move(message)});
+}
+
+ReadResult Reader::finish(ReadResult result)
+{
+    if (m_readFailed) return {false, m_lineNo, "the file could not be read"};
+    if (m_nulLine) return {false, m_nulLine, "binary data (a NUL byte) in the file"};
+    return result;
+}
+
 bool Reader::nextLine(std::string_view &line)
 {
+    const void *nl = nullptr;
+    while (m_pos >= m_text.size() ||
+           !(nl = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos)))
+        if (!readMore()) break;
     if (m_pos >= m_text.size())
         return false;
     const char *start = m_text.data() + m_pos;
-    const void *nl = std::memchr(start, '\n', m_text.size() - m_pos);
     std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - start)
                          : m_text.size() - m_pos;
     m_pos += len + (nl ? 1 : 0);
@@ -237,20 +331,15 @@ bool Reader::nextLine(std::string_view &line)
 ReadResult Reader::run()
 {
     std::string_view line;
-    if (!nextLine(line) || line != kRegistryHeader)
-        return fail("not a Wine registry file (the first line must be \"" +
-                    std::string(kRegistryHeader) + "\")");
-    if (std::memchr(m_text.data(), '\0', m_text.size())) {
-        // Find the line for the message; a NUL never belongs in this text format.
-        const std::size_t at = static_cast<std::size_t>(
-            static_cast<const char *>(std::memchr(m_text.data(), '\0', m_text.size())) -
-            m_text.data());
-        std::size_t lineNo = 1;
-        for (std::size_t i = 0; i < at; ++i)
-            lineNo += m_text[i] == '\n';
-        return {false, lineNo, "binary data (a NUL byte) in the file"};
+    if (!nextLine(line) || line != kRegistryHeader) {
+        if (m_readFailed) return finish({});
+        return {false, m_lineNo,
+                "not a Wine registry file (the first line must be \"" +
+                    std::string(kRegistryHeader) + "\")"};
     }
-    while (nextLine(line)) {
+    // A NUL never belongs in this text format; it is found wherever it is.
+    while (!m_nulLine && nextLine(line)) {
+        if (m_nulLine) break;
         std::size_t pos = 0;
         skipBlanks(line, pos);
         const std::string_view body = line.substr(pos);
@@ -280,7 +369,8 @@ ReadResult Reader::run()
         if (!r.ok)
             return r;
     }
-    if (!m_text.empty() && m_text.back() != '\n')
+    if (m_nulLine || m_readFailed) return finish({});
+    if (!m_empty && m_lastByte != '\n')
         return {false, m_lineNo, "the file ends in the middle of a line (truncated?)"};
     while (!m_preamble.empty() && m_preamble.back().empty())
         m_preamble.pop_back();
@@ -497,6 +587,12 @@ uint64_t unixFromFileTime(uint64_t fileTime)
 ReadResult readHive(std::string_view text, RegKey &root, Preamble &preamble)
 {
     Reader reader(text, root, preamble);
+    return reader.run();
+}
+
+ReadResult readHive(const TextPieces &pieces, RegKey &root, Preamble &preamble)
+{
+    Reader reader(pieces, root, preamble);
     return reader.run();
 }
 

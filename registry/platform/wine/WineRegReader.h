@@ -8,6 +8,7 @@
 #include "../KeyStore.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,12 @@ struct ReadResult
 
 // `root` must be a fresh key: keys of the file become its descendants.
 ReadResult readHive(std::string_view text, RegKey &root, Preamble &preamble);
+
+// The same for a file read a piece at a time, so that it never sits in memory
+// whole: fills `to` with up to `room` bytes and sets `got`, 0 at its end; false
+// when it cannot read (the result is then a failure).
+using TextPieces = std::function<bool(char *to, std::size_t room, std::size_t &got)>;
+ReadResult readHive(const TextPieces &pieces, RegKey &root, Preamble &preamble);
 
 // FILETIME of a time given in Unix seconds, and back (rounded down).
 uint64_t fileTimeFromUnix(uint64_t seconds);
