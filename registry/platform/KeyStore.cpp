@@ -1,5 +1,6 @@
 #include "KeyStore.h"
 
+#include "KeyNames.h"
 #include "RegText.h"
 
 #include <algorithm>
@@ -217,17 +218,10 @@ KeyStore::KeyStore() : m_top(std::make_shared<RegKey>()), m_hooks(std::make_shar
 RegKey &KeyStore::ensurePath(RegKey &base, std::u16string_view path)
 {
     RegKey *key = &base;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-            end = path.size();
-        if (end > start) {
-            bool created;
-            key = &key->addSubkey(path.substr(start, end - start), created);
-        }
-        start = end + 1;
-    }
+    forEachKeyName(path, [&](std::u16string_view name) {
+        bool created;
+        key = &key->addSubkey(name, created);
+    });
     return *key;
 }
 

@@ -1,5 +1,6 @@
 #include "WineRegReader.h"
 
+#include "../KeyNames.h"
 #include "../RegText.h"
 
 #include <algorithm>
@@ -436,35 +437,28 @@ ReadResult Reader::keyLine(std::string_view line)
     const uint64_t time = parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds)
                                                                  : KeyStore::now();
     // Components after unescaping; the backslash separates them.
-    std::size_t depth = 0, start = 0;
+    std::size_t depth = 0;
     RegKey *key = &m_root;
     bool created = false;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string::npos)
-            end = path.size();
-        if (end > start) {
-            const std::u16string_view part(path.data() + start, end - start);
-            if (depth < m_pathDepth && m_path[depth] == part) {
-                key = m_chain[depth];
-            } else {
-                bool isNew;
-                key = &key->addSubkey(part, isNew);
-                if (isNew)
-                    key->lastWriteTime = time;
-                created = isNew;
-                if (m_path.size() <= depth) {
-                    m_path.emplace_back();
-                    m_chain.push_back(nullptr);
-                }
-                m_path[depth].assign(part);
-                m_chain[depth] = key;
-                m_pathDepth = depth + 1;
+    forEachKeyName(std::u16string_view(path), [&](std::u16string_view part) {
+        if (depth < m_pathDepth && m_path[depth] == part) {
+            key = m_chain[depth];
+        } else {
+            bool isNew;
+            key = &key->addSubkey(part, isNew);
+            if (isNew)
+                key->lastWriteTime = time;
+            created = isNew;
+            if (m_path.size() <= depth) {
+                m_path.emplace_back();
+                m_chain.push_back(nullptr);
             }
-            ++depth;
+            m_path[depth].assign(part);
+            m_chain[depth] = key;
+            m_pathDepth = depth + 1;
         }
-        start = end + 1;
-    }
+        ++depth;
+    });
     // Wine never saves the root itself; values given to it would be lost.
     if (depth == 0)
         return fail("malformed key (empty path)");
