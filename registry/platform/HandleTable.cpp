@@ -102,4 +102,18 @@ LONG resolveHandle(HKEY h, RegKey *&key, DWORD need)
     return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
+LONG setAdmittedValue(RegKey &key, const std::u16string &name, DWORD type,
+                      const std::vector<uint8_t> &data)
+{
+    const PendingChange change{.kind = StoreChange::ValueSet,
+                               .name = name,
+                               .time = KeyStore::now(),
+                               .type = type,
+                               .data = data};
+    if (long rc = admitChange(activeStore().hooks(), key, change)) return static_cast<LONG>(rc);
+    key.setValue(name, type, data);
+    key.lastWriteTime = change.time;
+    return ERROR_SUCCESS;
+}
+
 } // namespace quarnel::platform

@@ -373,15 +373,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     } else if (lpData) {
         data.assign(lpData, lpData + cbData);
     }
-    const PendingChange change{.kind = StoreChange::ValueSet,
-                               .name = name,
-                               .time = KeyStore::now(),
-                               .type = dwType,
-                               .data = data};
-    if (long rc = admitChange(activeStore().hooks(), *key, change)) return static_cast<LONG>(rc);
-    key->setValue(name, dwType, data);
-    key->lastWriteTime = change.time;
-    return ERROR_SUCCESS;
+    return setAdmittedValue(*key, name, dwType, data);
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
