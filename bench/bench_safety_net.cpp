@@ -5,6 +5,7 @@
 // here asserts a time.
 //
 //   bench_safety_net [--no-sync]
+#include "bench/ShellOutput.h"
 #include "RegistryGenerator.h"
 #include "Win32RegistrySink.h"
 
@@ -53,17 +54,6 @@ struct Stopwatch
         return out;
     }
 };
-
-std::string sh(const std::string &cmd)
-{
-    FILE *p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p))
-        out += buf;
-    if (p) pclose(p);
-    return out;
-}
 
 // The benchmark registry, generated in memory and written as the three files.
 void writeRegistry(const std::string &dir)

@@ -6,6 +6,7 @@
 //   bench_wine_registry PREFIX [--wine]
 // PREFIX is a fresh Wine prefix (the tests make one in build/tests/wine-prefix);
 // it is copied, not changed.
+#include "bench/ShellOutput.h"
 #include "platform/KeyStore.h"
 #include "platform/wine/FileBackedStore.h"
 #include "platform/winreg.h"
@@ -104,18 +105,6 @@ void generate(const std::string &prefix)
             }
         }
     std::ofstream(path, std::ios::binary | std::ios::trunc) << wine::writeHive(root, preamble);
-}
-
-std::string sh(const std::string &cmd)
-{
-    FILE *p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p))
-        out += buf;
-    if (p)
-        pclose(p);
-    return out;
 }
 
 void wineFigures(const std::string &prefix)
