@@ -1,11 +1,11 @@
-#include "RegistrySession.h"
+#include "app/RegistrySession.h"
 
-#include "Dialogs.h"
+#include "app/Dialogs.h"
 
 #include <QTimer>
 
 #ifndef _WIN32
-#include "platform/RegistryFiles.h"
+#include "registry/platform/RegistryFiles.h"
 #endif
 
 namespace {

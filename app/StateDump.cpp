@@ -1,4 +1,4 @@
-#include "StateDump.h"
+#include "app/StateDump.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>

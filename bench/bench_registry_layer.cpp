@@ -1,7 +1,7 @@
 // Figures for the registry layer: memory per value, absolute opens, enumeration.
 // Prints numbers only; nothing here asserts a time.
-#include "platform/KeyStore.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>

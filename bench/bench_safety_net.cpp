@@ -6,20 +6,20 @@
 //
 //   bench_safety_net [--no-sync]
 #include "bench/ShellOutput.h"
-#include "RegistryGenerator.h"
-#include "Win32RegistrySink.h"
+#include "tools/generator/RegistryGenerator.h"
+#include "tools/generator/Win32RegistrySink.h"
 
-#include "TRegistry.h"
-#include "UndoApply.h"
-#include "UndoCapture.h"
-#include "WideText.h"
-#include "platform/KeyStore.h"
-#include "platform/wine/Backups.h"
-#include "platform/wine/FileBackedStore.h"
-#include "platform/wine/ServerLock.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/wine/WineRegWriter.h"
-#include "platform/winreg.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoApply.h"
+#include "registry/UndoCapture.h"
+#include "registry/WideText.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/wine/ServerLock.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>

@@ -7,11 +7,11 @@
 // PREFIX is a fresh Wine prefix (the tests make one in build/tests/wine-prefix);
 // it is copied, not changed.
 #include "bench/ShellOutput.h"
-#include "platform/KeyStore.h"
-#include "platform/wine/FileBackedStore.h"
-#include "platform/winreg.h"
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/winreg.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <chrono>
 #include <cstdio>

@@ -4,12 +4,12 @@
 // While they run they point KeyHandle at handles of their own; KeySwitch and
 // OwnedKey undo that and close those handles on every way out, exceptions included.
 // Their walks keep a stack of their own, as trees may nest deeper than the call stack.
-#include "KeyPath.h"
-#include "PathSteps.h"
-#include "TRegistry.h"
+#include "registry/KeyPath.h"
+#include "registry/PathSteps.h"
+#include "registry/TRegistry.h"
 
 #ifndef _WIN32
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
 #endif
 
 #include <algorithm>

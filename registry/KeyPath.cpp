@@ -1,6 +1,6 @@
-#include "KeyPath.h"
+#include "registry/KeyPath.h"
 
-#include "platform/KeyNames.h"
+#include "registry/platform/KeyNames.h"
 
 std::vector<std::string_view> KeyNames(std::string_view path)
 {

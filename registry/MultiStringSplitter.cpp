@@ -1,4 +1,4 @@
-#include "MultiStringSplitter.h"
+#include "registry/MultiStringSplitter.h"
 
 std::vector<std::string> SplitMultiString(const void *buffer, int size)
 {

@@ -1,7 +1,7 @@
 // The seven predefined root keys in display order (the root index).
 #pragma once
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <array>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 
-#include "PathSteps.h"
+#include "registry/PathSteps.h"
 
 #include <cstring>
 

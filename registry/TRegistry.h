@@ -3,7 +3,7 @@
 // the only caller of the Win32 registry calls (platform/winreg.h).
 #pragma once
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -1,4 +1,4 @@
-#include "ValueText.h"
+#include "registry/ValueText.h"
 
 std::string_view TypeText(TValueKind kind)
 {

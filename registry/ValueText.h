@@ -1,7 +1,7 @@
 // The display vocabulary shared by the result list and the registry browser.
 #pragma once
 
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 
 #include <cstdint>
 #include <string>

@@ -1,12 +1,12 @@
 // Deleting what the selected result rows stand for.
 #include "app/TRegForm.h"
 
-#include "BulkEditRules.h"
-#include "EditCapture.h"
-#include "ResultModel.h"
-#include "SelectedRows.h"
-#include "TRegistry.h"
-#include "TReportView.h"
+#include "results/BulkEditRules.h"
+#include "results/EditCapture.h"
+#include "results/ResultModel.h"
+#include "results/SelectedRows.h"
+#include "registry/TRegistry.h"
+#include "app/TReportView.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 

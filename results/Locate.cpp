@@ -1,7 +1,7 @@
 // Opening the browser at a result row's key and value.
 #include "app/TRegForm.h"
 
-#include "ResultModel.h"
+#include "results/ResultModel.h"
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TReportView.h"

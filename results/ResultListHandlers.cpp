@@ -2,7 +2,7 @@
 #include "app/TRegForm.h"
 
 #include "registry/ListOrder.h"
-#include "ResultModel.h"
+#include "results/ResultModel.h"
 #include "app/TButton.h"
 #include "app/TPanel.h"
 #include "app/TReportView.h"

@@ -1,8 +1,8 @@
-#include "SelectedRows.h"
+#include "results/SelectedRows.h"
 
-#include "BulkEditRules.h"
-#include "ResultModel.h"
-#include "TRegistry.h"
+#include "results/BulkEditRules.h"
+#include "results/ResultModel.h"
+#include "registry/TRegistry.h"
 #include "app/Dialogs.h"
 #include "app/TRegForm.h"
 

@@ -1,12 +1,12 @@
 // The key walker: matches key paths, value names and string data below a key.
 #include "app/TRegForm.h"
 
-#include "Matching.h"
-#include "MultiStringSplitter.h"
-#include "ResultModel.h"
-#include "SearchRunState.h"
-#include "TRegistry.h"
-#include "ValueText.h"
+#include "search/Matching.h"
+#include "registry/MultiStringSplitter.h"
+#include "results/ResultModel.h"
+#include "search/SearchRunState.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
 #include "app/QtText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"

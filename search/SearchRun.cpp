@@ -1,10 +1,10 @@
 // The search run: Button1 starts and stops it, BrowseReg walks the roots in scope.
 #include "app/TRegForm.h"
 
-#include "Matching.h"
-#include "ResultModel.h"
-#include "SearchRunState.h"
-#include "StatisticsLine.h"
+#include "search/Matching.h"
+#include "results/ResultModel.h"
+#include "search/SearchRunState.h"
+#include "search/StatisticsLine.h"
 #include "app/Dialogs.h"
 #include "app/QtText.h"
 #include "app/TButton.h"

@@ -1,4 +1,4 @@
-#include "HandleTable.h"
+#include "registry/platform/HandleTable.h"
 
 namespace quarnel::platform {
 

@@ -2,8 +2,8 @@
 // which rights it was opened, and how the predefined root values resolve.
 #pragma once
 
-#include "KeyStore.h"
-#include "winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "KeyStore.h"
+#include "registry/platform/KeyStore.h"
 
-#include "KeyNames.h"
-#include "RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <chrono>

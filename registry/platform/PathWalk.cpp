@@ -1,7 +1,7 @@
-#include "PathWalk.h"
+#include "registry/platform/PathWalk.h"
 
-#include "KeyNames.h"
-#include "RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "RegText.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,7 +16,7 @@ struct FoldPair
 };
 
 constexpr FoldPair kLowerTable[] = {
-#include "UnicodeLowerTable.inc"
+#include "registry/platform/UnicodeLowerTable.inc"
 };
 
 constexpr char16_t kEscapeBase = 0xDC00; // invalid byte b travels as U+DC00 + b (b >= 0x80)

@@ -1,9 +1,9 @@
-#include "RegistryFiles.h"
+#include "registry/platform/RegistryFiles.h"
 
-#include "KeyStore.h"
-#include "wine/Backups.h"
-#include "wine/FileBackedStore.h"
-#include "wine/WinePrefix.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <memory>
 

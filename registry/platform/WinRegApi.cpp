@@ -2,12 +2,12 @@
 // Results follow Wine's advapi32: text is kept as UTF-16 and converted at these
 // 8-bit calls (UTF-8 being the 8-bit code page), maximum lengths are exact, and
 // enumeration follows the store's sorted order.
-#include "winreg.h"
+#include "registry/platform/winreg.h"
 
-#include "HandleTable.h"
-#include "KeyStore.h"
-#include "PathWalk.h"
-#include "RegText.h"
+#include "registry/platform/HandleTable.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/PathWalk.h"
+#include "registry/platform/RegText.h"
 
 #include <bit>
 #include <cstring>

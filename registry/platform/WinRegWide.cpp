@@ -1,10 +1,10 @@
 // The two wide value calls on the active KeyStore. They move value data as it
 // is stored, so string data of any length (odd, unterminated) passes unchanged;
 // results follow Wine's advapi32.
-#include "winreg.h"
+#include "registry/platform/winreg.h"
 
-#include "HandleTable.h"
-#include "KeyStore.h"
+#include "registry/platform/HandleTable.h"
+#include "registry/platform/KeyStore.h"
 
 #include <cstring>
 #include <string>

@@ -1,7 +1,7 @@
 // Resizing, splitters, closing, the dialog keys and the default error display.
-#include "WindowHarness.h"
+#include "tests/harness/WindowHarness.h"
 
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 #include "app/TButton.h"
 #include "app/TListView.h"
 #include "app/TPanel.h"

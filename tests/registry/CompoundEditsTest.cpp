@@ -1,7 +1,7 @@
-#include "TRegistry.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/KeyStore.h"
 
-#include "support/SmallStack.h"
+#include "tests/support/SmallStack.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
 
 #include <gtest/gtest.h>
 

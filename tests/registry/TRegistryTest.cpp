@@ -1,6 +1,6 @@
-#include "TRegistry.h"
-#include "PathSteps.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/PathSteps.h"
+#include "registry/platform/KeyStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/KeyStore.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 

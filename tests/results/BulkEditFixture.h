@@ -3,10 +3,10 @@
 // there and in what order.
 #pragma once
 
-#include "ResultModel.h"
-#include "ResultRow.h"
-#include "TRegistry.h"
-#include "WindowHarness.h"
+#include "results/ResultModel.h"
+#include "results/ResultRow.h"
+#include "registry/TRegistry.h"
+#include "tests/harness/WindowHarness.h"
 
 #include <QAction>
 #include <QLabel>

@@ -1,7 +1,7 @@
-#include "browser/BrowserFixture.h"
+#include "tests/browser/BrowserFixture.h"
 
-#include "DeepKeyPath.h"
-#include "ResultModel.h"
+#include "tests/harness/DeepKeyPath.h"
+#include "results/ResultModel.h"
 #include "app/TReportView.h"
 #include "app/UnitState.h"
 

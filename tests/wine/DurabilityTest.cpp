@@ -1,13 +1,13 @@
 // Nothing a call reported as done is lost: not when the process is killed right
 // after it, nor during a save, nor when another program changed a file meanwhile.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "platform/KeyStore.h"
-#include "platform/RegText.h"
-#include "platform/RegistryFiles.h"
-#include "platform/wine/Journal.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegText.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/Journal.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // Quarnel on the registry files of a real Wine prefix, and beside Wine itself.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "support/SmallStack.h"
+#include "tests/support/SmallStack.h"
 
-#include "TRegistry.h"
-#include "platform/RegistryFiles.h"
-#include "platform/winreg.h"
-#include "platform/wine/ServerLock.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/winreg.h"
+#include "registry/platform/wine/ServerLock.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The reader and writer on hand-made text: what Wine writes for each kind of
 // value and escape, what it accepts, and what we refuse.
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
 #include <chrono>
 #include <csignal>

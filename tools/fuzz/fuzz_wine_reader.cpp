@@ -1,8 +1,8 @@
 // libFuzzer target for the Wine registry file reader. Besides not crashing, it
 // checks that whatever the reader accepts, the writer turns into text that the
 // reader accepts again with the same content (no line Wine would call malformed).
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
-#include "AtomicFile.h"
+#include "registry/platform/wine/AtomicFile.h"
 
-#include "SafeOpen.h"
-#include "WinePrefix.h"
+#include "registry/platform/wine/SafeOpen.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,10 +1,10 @@
-#include "FileBackedStore.h"
+#include "registry/platform/wine/FileBackedStore.h"
 
-#include "../winreg.h"
-#include "Backups.h"
-#include "JournalReplay.h"
-#include "WinePrefix.h"
-#include "WineRegWriter.h"
+#include "registry/platform/winreg.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/JournalReplay.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <algorithm>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "Journal.h"
+#include "registry/platform/wine/Journal.h"
 
-#include "SafeOpen.h"
+#include "registry/platform/wine/SafeOpen.h"
 
 #include <algorithm>
 #include <array>

@@ -12,7 +12,7 @@
 // file; so the changes after such a record stand on their own.
 #pragma once
 
-#include "AtomicFile.h"
+#include "registry/platform/wine/AtomicFile.h"
 
 #include <cstddef>
 #include <cstdint>

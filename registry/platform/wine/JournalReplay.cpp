@@ -1,4 +1,4 @@
-#include "JournalReplay.h"
+#include "registry/platform/wine/JournalReplay.h"
 
 #include <algorithm>
 

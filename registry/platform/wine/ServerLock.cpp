@@ -1,6 +1,6 @@
-#include "ServerLock.h"
+#include "registry/platform/wine/ServerLock.h"
 
-#include "SafeOpen.h"
+#include "registry/platform/wine/SafeOpen.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "WinePrefix.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <cstdlib>
 #include <sys/stat.h>

@@ -1,7 +1,7 @@
-#include "WineRegReader.h"
+#include "registry/platform/wine/WineRegReader.h"
 
-#include "../KeyNames.h"
-#include "../RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <cstring>

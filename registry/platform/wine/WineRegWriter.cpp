@@ -1,4 +1,4 @@
-#include "WineRegWriter.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <algorithm>
 #include <cstring>
