@@ -13,9 +13,9 @@
 #include "app/TTreeView.h"
 
 #include <QAction>
-#include <QHelpEvent>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>

@@ -33,7 +33,6 @@ inline const std::array<RootEntry, kRootCount> &RootTable()
 inline HKEY RootHandleByName(std::string_view name)
 {
     for (const RootEntry &entry : RootTable())
-        if (entry.displayName == name)
-            return entry.handle;
+        if (entry.displayName == name) return entry.handle;
     return nullptr;
 }

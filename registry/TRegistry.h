@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-enum class TValueKind : uint8_t {
+enum class TValueKind : uint8_t
+{
     vkUnknown = 0,
     vkString = 1,
     vkExpandString = 2,

@@ -1,14 +1,14 @@
 // Deleting what the selected result rows stand for.
 #include "app/TRegForm.h"
 
+#include "app/Dialogs.h"
+#include "app/EditSafety.h"
+#include "app/TReportView.h"
+#include "registry/TRegistry.h"
 #include "results/BulkEditRules.h"
 #include "results/EditCapture.h"
 #include "results/ResultModel.h"
 #include "results/SelectedRows.h"
-#include "registry/TRegistry.h"
-#include "app/TReportView.h"
-#include "app/Dialogs.h"
-#include "app/EditSafety.h"
 
 #include <QLabel>
 

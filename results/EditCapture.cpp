@@ -1,8 +1,8 @@
 #include "results/EditCapture.h"
 
+#include "registry/UndoCapture.h"
 #include "results/BulkEditRules.h"
 #include "search/Matching.h"
-#include "registry/UndoCapture.h"
 
 void captureDeleteOf(UndoCapture &capture, const ResultRow &row)
 {

@@ -19,7 +19,6 @@ const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Typ
 // Up to this many separate runs of removed rows are removed one by one.
 constexpr std::size_t kFewRuns = 8;
 
-
 // Selected rows as sorted, disjoint [top, bottom] intervals.
 std::vector<std::pair<int, int>> selectedIntervals(const QItemSelectionModel &selection)
 {

@@ -1,10 +1,10 @@
 #include "results/SelectedRows.h"
 
-#include "results/BulkEditRules.h"
-#include "results/ResultModel.h"
-#include "registry/TRegistry.h"
 #include "app/Dialogs.h"
 #include "app/TRegForm.h"
+#include "registry/TRegistry.h"
+#include "results/BulkEditRules.h"
+#include "results/ResultModel.h"
 
 #include <QItemSelectionModel>
 

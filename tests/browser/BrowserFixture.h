@@ -4,11 +4,11 @@
 
 #include "tests/harness/WindowHarness.h"
 
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
 #include "app/TListView.h"
 #include "app/TRegForm.h"
 #include "app/TTreeView.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
 #include "registry/platform/KeyStore.h"
 
 #include <QApplication>

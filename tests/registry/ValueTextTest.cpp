@@ -1,6 +1,6 @@
+#include "registry/ValueText.h"
 #include "registry/MultiStringSplitter.h"
 #include "registry/RootTable.h"
-#include "registry/ValueText.h"
 
 #include <gtest/gtest.h>
 

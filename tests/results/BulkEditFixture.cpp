@@ -1,9 +1,9 @@
 #include "tests/results/BulkEditFixture.h"
 
-#include "results/ResultModel.h"
 #include "app/TButton.h"
 #include "app/TReportView.h"
 #include "registry/platform/RegistryFiles.h"
+#include "results/ResultModel.h"
 
 #include <QDir>
 #include <QLineEdit>

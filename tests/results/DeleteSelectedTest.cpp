@@ -1,9 +1,9 @@
 #include "tests/results/BulkEditFixture.h"
 
-#include "tests/harness/DeepKeyPath.h"
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
 #include "registry/platform/KeyStore.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QLineEdit>
 #include <QTest>

@@ -1,8 +1,8 @@
 #include "tests/results/BulkEditFixture.h"
 
-#include "tests/harness/DeepKeyPath.h"
 #include "app/UnitState.h"
 #include "registry/platform/KeyStore.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -2,10 +2,10 @@
 // before the first change, and a registry that takes no changes.
 #include "tests/results/BulkEditFixture.h"
 
-#include "app/TTreeView.h"
-#include "tests/wine/WineTestSupport.h"
 #include "app/TListView.h"
+#include "app/TTreeView.h"
 #include "registry/platform/RegistryFiles.h"
+#include "tests/wine/WineTestSupport.h"
 
 #include <QDir>
 

@@ -6,7 +6,6 @@
 // .Default and the current user's key below HKEY_USERS.
 #pragma once
 
-#include "tests/harness/WindowHarness.h"
 #include "app/TButton.h"
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
@@ -15,6 +14,7 @@
 #include "results/ResultModel.h"
 #include "results/ResultRow.h"
 #include "search/SearchRunState.h"
+#include "tests/harness/WindowHarness.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>

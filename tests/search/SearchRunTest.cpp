@@ -2,12 +2,12 @@
 // stop, Escape, counter, focus, statistics and what handlers may do mid-run.
 #include "tests/search/SearchFixture.h"
 
-#include "tests/harness/DeepKeyPath.h"
-#include "registry/TRegistry.h"
 #include "app/TProgressBar.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
+#include "registry/TRegistry.h"
 #include "search/StatisticsLine.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

@@ -1,7 +1,7 @@
 #include "tools/generator/KeyTree.h"
 
-#include "tools/generator/RegistryGenerator.h"
 #include "registry/platform/RegText.h"
+#include "tools/generator/RegistryGenerator.h"
 
 #include <algorithm>
 #include <cmath>

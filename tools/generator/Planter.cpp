@@ -1,7 +1,7 @@
 #include "tools/generator/Planter.h"
 
-#include "tools/generator/TextMatch.h"
 #include "registry/platform/winreg.h"
+#include "tools/generator/TextMatch.h"
 
 #include <algorithm>
 #include <stdexcept>

@@ -1,9 +1,9 @@
 #include "tools/generator/RegistryGenerator.h"
 
+#include "registry/platform/winreg.h"
 #include "tools/generator/KeyTree.h"
 #include "tools/generator/Planter.h"
 #include "tools/generator/TextMatch.h"
-#include "registry/platform/winreg.h"
 
 #include <algorithm>
 #include <cmath>

@@ -15,12 +15,9 @@ constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
     return -1;
 }
 
@@ -61,16 +58,13 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, std::u16string &out)
         len = 4, cp = b0 & 0x07, min = 0x10000;
     else
         return false;
-    if (pos + len > s.size())
-        return false;
+    if (pos + len > s.size()) return false;
     for (std::size_t i = 1; i < len; ++i) {
         const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80)
-            return false;
+        if ((b & 0xC0) != 0x80) return false;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF)
-        return false;
+    if (cp < min || cp > 0x10FFFF) return false;
     appendCodePoint(out, cp);
     pos += len;
     return true;
@@ -96,8 +90,7 @@ Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16strin
             return Unescaped::Closed;
         }
         if (static_cast<unsigned char>(c) >= 0x80) {
-            if (!decodeUtf8(s, pos, out))
-                return Unescaped::BadUtf8;
+            if (!decodeUtf8(s, pos, out)) return Unescaped::BadUtf8;
             continue;
         }
         if (c != '\\') {
@@ -105,18 +98,33 @@ Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16strin
             ++pos;
             continue;
         }
-        if (++pos >= s.size())
-            return Unescaped::Unterminated;
+        if (++pos >= s.size()) return Unescaped::Unterminated;
         const char e = s[pos++];
         switch (e) {
-        case 'a': out.push_back(u'\a'); break;
-        case 'b': out.push_back(u'\b'); break;
-        case 'e': out.push_back(0x1b); break;
-        case 'f': out.push_back(u'\f'); break;
-        case 'n': out.push_back(u'\n'); break;
-        case 'r': out.push_back(u'\r'); break;
-        case 't': out.push_back(u'\t'); break;
-        case 'v': out.push_back(u'\v'); break;
+        case 'a':
+            out.push_back(u'\a');
+            break;
+        case 'b':
+            out.push_back(u'\b');
+            break;
+        case 'e':
+            out.push_back(0x1b);
+            break;
+        case 'f':
+            out.push_back(u'\f');
+            break;
+        case 'n':
+            out.push_back(u'\n');
+            break;
+        case 'r':
+            out.push_back(u'\r');
+            break;
+        case 't':
+            out.push_back(u'\t');
+            break;
+        case 'v':
+            out.push_back(u'\v');
+            break;
         case 'x': {
             unsigned v = 0;
             int n = 0;
@@ -133,8 +141,7 @@ Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16strin
                 out.push_back(static_cast<char16_t>(v));
             } else if (static_cast<unsigned char>(e) >= 0x80) {
                 --pos; // an escaped multi-byte character stands for itself
-                if (!decodeUtf8(s, pos, out))
-                    return Unescaped::BadUtf8;
+                if (!decodeUtf8(s, pos, out)) return Unescaped::BadUtf8;
             } else {
                 out.push_back(static_cast<char16_t>(e));
             }
@@ -149,8 +156,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
 {
     skipBlanks(s, pos);
     bool negative = false;
-    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-'))
-        negative = s[pos++] == '-';
+    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) negative = s[pos++] == '-';
     if (base == 16 && pos + 2 < s.size() + 1 && pos + 1 < s.size() && s[pos] == '0' &&
         (s[pos + 1] == 'x' || s[pos + 1] == 'X') && pos + 2 < s.size() && hexDigit(s[pos + 2]) >= 0)
         pos += 2;
@@ -159,8 +165,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
     int digits = 0;
     for (; pos < s.size(); ++pos, ++digits) {
         const int d = hexDigit(s[pos]);
-        if (d < 0 || d >= base)
-            break;
+        if (d < 0 || d >= base) break;
         if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
             overflow = true;
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
@@ -315,8 +320,7 @@ bool Reader::nextLine(std::string_view &line)
     while (m_pos >= m_text.size() ||
            !(nl = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos)))
         if (!readMore()) break;
-    if (m_pos >= m_text.size())
-        return false;
+    if (m_pos >= m_text.size()) return false;
     const char *start = m_text.data() + m_pos;
     std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - start)
                          : m_text.size() - m_pos;
@@ -346,16 +350,16 @@ ReadResult Reader::run()
         const std::string_view body = line.substr(pos);
         ReadResult r;
         if (body.empty()) {
-            if (!m_key)
-                m_preamble.emplace_back(line);
+            if (!m_key) m_preamble.emplace_back(line);
             continue;
         }
         switch (body[0]) {
-        case '[': r = keyLine(body); break;
+        case '[':
+            r = keyLine(body);
+            break;
         case '@':
         case '"':
-            if (!m_key)
-                return fail("value without key");
+            if (!m_key) return fail("value without key");
             r = valueLine(body);
             break;
         case '#':
@@ -364,11 +368,13 @@ ReadResult Reader::run()
             else
                 m_preamble.emplace_back(line);
             break;
-        case ';': keepUnknown(line); break;
-        default: return fail("unrecognized input");
+        case ';':
+            keepUnknown(line);
+            break;
+        default:
+            return fail("unrecognized input");
         }
-        if (!r.ok)
-            return r;
+        if (!r.ok) return r;
     }
     if (m_nulLine || m_readFailed) return finish({});
     if (!m_empty && m_lastByte != '\n')
@@ -402,8 +408,7 @@ void Reader::metaLine(std::string_view line)
             t = t * 16 + static_cast<uint64_t>(d);
         }
         if (valid) {
-            if (m_keyIsNew)
-                m_key->lastWriteTime = t;
+            if (m_keyIsNew) m_key->lastWriteTime = t;
             return;
         }
     } else if (body.starts_with("#class=\"")) {
@@ -428,14 +433,17 @@ ReadResult Reader::keyLine(std::string_view line)
     std::size_t pos = 1;
     std::u16string &path = m_scratch;
     switch (unescape(line, pos, ']', path)) {
-    case Unescaped::Closed: break;
-    case Unescaped::BadUtf8: return fail("invalid UTF-8 in a key name");
-    case Unescaped::Unterminated: return fail("malformed key (no closing ])");
+    case Unescaped::Closed:
+        break;
+    case Unescaped::BadUtf8:
+        return fail("invalid UTF-8 in a key name");
+    case Unescaped::Unterminated:
+        return fail("malformed key (no closing ])");
     }
     uint32_t seconds = 0;
     std::size_t numPos = pos;
-    const uint64_t time = parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds)
-                                                                 : KeyStore::now();
+    const uint64_t time =
+        parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds) : KeyStore::now();
     // Components after unescaping; the backslash separates them.
     std::size_t depth = 0;
     RegKey *key = &m_root;
@@ -446,8 +454,7 @@ ReadResult Reader::keyLine(std::string_view line)
         } else {
             bool isNew;
             key = &key->addSubkey(part, isNew);
-            if (isNew)
-                key->lastWriteTime = time;
+            if (isNew) key->lastWriteTime = time;
             created = isNew;
             if (m_path.size() <= depth) {
                 m_path.emplace_back();
@@ -460,8 +467,7 @@ ReadResult Reader::keyLine(std::string_view line)
         ++depth;
     });
     // Wine never saves the root itself; values given to it would be lost.
-    if (depth == 0)
-        return fail("malformed key (empty path)");
+    if (depth == 0) return fail("malformed key (empty path)");
     m_pathDepth = depth;
     m_key = key;
     m_keyIsNew = created;
@@ -472,30 +478,24 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<u
 {
     for (;;) {
         skipBlanks(line, pos);
-        if (pos >= line.size())
-            return {};
+        if (pos >= line.size()) return {};
         if (line[pos] == '\\') {
             // A continuation only follows a comma; a blank line ends the value.
             skipBlanks(line, ++pos);
             if (pos != line.size())
                 return fail("malformed value (text after the line continuation)");
-            if (!nextLine(line))
-                return fail("the file ends inside a value (truncated?)");
+            if (!nextLine(line)) return fail("the file ends inside a value (truncated?)");
             pos = 0;
             continue;
         }
         int hi = hexDigit(line[pos]);
-        if (hi < 0)
-            return fail("malformed value (bad hex data)");
+        if (hi < 0) return fail("malformed value (bad hex data)");
         ++pos;
-        if (pos < line.size() && hexDigit(line[pos]) >= 0)
-            hi = hi * 16 + hexDigit(line[pos++]);
+        if (pos < line.size() && hexDigit(line[pos]) >= 0) hi = hi * 16 + hexDigit(line[pos++]);
         data.push_back(static_cast<uint8_t>(hi));
         skipBlanks(line, pos);
-        if (pos >= line.size())
-            return {};
-        if (line[pos] != ',')
-            return fail("malformed value (bad hex data)");
+        if (pos >= line.size()) return {};
+        if (line[pos] != ',') return fail("malformed value (bad hex data)");
         ++pos;
     }
 }
@@ -510,9 +510,12 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         pos = 1;
         switch (unescape(line, pos, '"', name)) {
-        case Unescaped::Closed: break;
-        case Unescaped::BadUtf8: return fail("invalid UTF-8 in a value name");
-        case Unescaped::Unterminated: return fail("malformed value name (no closing quote)");
+        case Unescaped::Closed:
+            break;
+        case Unescaped::BadUtf8:
+            return fail("invalid UTF-8 in a value name");
+        case Unescaped::Unterminated:
+            return fail("malformed value name (no closing quote)");
         }
     }
     skipBlanks(line, pos);
@@ -526,9 +529,12 @@ ReadResult Reader::valueLine(std::string_view line)
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
         std::size_t p = at;
         switch (unescape(rest, p, '"', m_scratch)) {
-        case Unescaped::Closed: break;
-        case Unescaped::BadUtf8: return fail("invalid UTF-8 in string data");
-        case Unescaped::Unterminated: return fail("malformed value (unterminated string)");
+        case Unescaped::Closed:
+            break;
+        case Unescaped::BadUtf8:
+            return fail("invalid UTF-8 in string data");
+        case Unescaped::Unterminated:
+            return fail("malformed value (unterminated string)");
         }
         type = t;
         appendUnitsWithNul(data, m_scratch);
@@ -560,8 +566,7 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         return fail("malformed value (unknown data form)");
     }
-    if (!r.ok)
-        return r;
+    if (!r.ok) return r;
     m_key->appendValue(RegValue(name, type, data));
     return {};
 }
