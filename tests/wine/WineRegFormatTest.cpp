@@ -47,8 +47,9 @@ std::unique_ptr<Loaded> load(const std::string &text)
     EXPECT_EQ(pieces.result.ok, l->result.ok) << text;
     EXPECT_EQ(pieces.result.line, l->result.line) << text;
     EXPECT_EQ(pieces.result.message, l->result.message) << text;
-    if (l->result.ok)
+    if (l->result.ok) {
         EXPECT_EQ(writeHive(pieces.root, pieces.preamble), writeHive(l->root, l->preamble));
+    }
     return l;
 }
 
