@@ -3,6 +3,8 @@
 #include "../RegText.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
 #include <memory>
 
@@ -12,15 +14,21 @@ namespace {
 
 constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 
+// Digit values of the hex characters, -1 for every other byte: hex data is most
+// of a registry file, and a lookup beats three range tests per character.
+constexpr std::array<int8_t, 256> kHexDigits = [] {
+    std::array<int8_t, 256> t{};
+    t.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        t['0' + c] = static_cast<int8_t>(c);
+    for (int c = 0; c < 6; ++c)
+        t['a' + c] = t['A' + c] = static_cast<int8_t>(10 + c);
+    return t;
+}();
+
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c)
@@ -34,20 +42,20 @@ void skipBlanks(std::string_view s, std::size_t &pos)
         ++pos;
 }
 
-void appendCodePoint(std::u16string &out, char32_t cp)
+void putCodePoint(char16_t *&out, char32_t cp)
 {
     if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
+        *out++ = static_cast<char16_t>(cp);
     } else {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
 }
 
 // Decodes one UTF-8 sequence at s[pos]; Wine drops invalid bytes silently, so
 // we refuse them rather than load a changed text.
-bool decodeUtf8(std::string_view s, std::size_t &pos, std::u16string &out)
+bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
 {
     const auto b0 = static_cast<unsigned char>(s[pos]);
     std::size_t len;
@@ -70,7 +78,7 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, std::u16string &out)
     }
     if (cp < min || cp > 0x10FFFF)
         return false;
-    appendCodePoint(out, cp);
+    putCodePoint(out, cp);
     pos += len;
     return true;
 }
@@ -85,61 +93,74 @@ enum class Unescaped
 // Reads escaped text from s[pos] up to the unescaped `end` character, which is
 // consumed. The escapes are the ones Wine reads: C letters, 1-3 octal digits,
 // \x with 1-4 hex digits, and any other escaped character standing for itself.
-Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16string &out)
+Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t *&o)
 {
-    out.clear();
-    while (pos < s.size()) {
-        const char c = s[pos];
+    const std::size_t n = s.size();
+    while (pos < n) {
+        // Most text is plain ASCII: copy such runs without looking further.
+        char c = s[pos];
+        while (c != end && c != '\\' && static_cast<unsigned char>(c) < 0x80) {
+            *o++ = static_cast<char16_t>(c);
+            if (++pos == n)
+                return Unescaped::Unterminated;
+            c = s[pos];
+        }
         if (c == end) {
             ++pos;
             return Unescaped::Closed;
         }
         if (static_cast<unsigned char>(c) >= 0x80) {
-            if (!decodeUtf8(s, pos, out))
+            if (!decodeUtf8(s, pos, o))
                 return Unescaped::BadUtf8;
             continue;
         }
-        if (c != '\\') {
-            out.push_back(static_cast<char16_t>(c));
-            ++pos;
-            continue;
-        }
-        if (++pos >= s.size())
+        if (++pos >= n)
             return Unescaped::Unterminated;
         const char e = s[pos++];
         switch (e) {
-        case 'a': out.push_back(u'\a'); break;
-        case 'b': out.push_back(u'\b'); break;
-        case 'e': out.push_back(0x1b); break;
-        case 'f': out.push_back(u'\f'); break;
-        case 'n': out.push_back(u'\n'); break;
-        case 'r': out.push_back(u'\r'); break;
-        case 't': out.push_back(u'\t'); break;
-        case 'v': out.push_back(u'\v'); break;
+        case 'a': *o++ = u'\a'; break;
+        case 'b': *o++ = u'\b'; break;
+        case 'e': *o++ = 0x1b; break;
+        case 'f': *o++ = u'\f'; break;
+        case 'n': *o++ = u'\n'; break;
+        case 'r': *o++ = u'\r'; break;
+        case 't': *o++ = u'\t'; break;
+        case 'v': *o++ = u'\v'; break;
         case 'x': {
             unsigned v = 0;
-            int n = 0;
-            for (int d; n < 4 && pos < s.size() && (d = hexDigit(s[pos])) >= 0; ++n, ++pos)
+            int digits = 0;
+            for (int d; digits < 4 && pos < n && (d = hexDigit(s[pos])) >= 0; ++digits, ++pos)
                 v = v * 16 + static_cast<unsigned>(d);
-            out.push_back(n ? static_cast<char16_t>(v) : u'x');
+            *o++ = digits ? static_cast<char16_t>(v) : u'x';
             break;
         }
         default:
             if (e >= '0' && e <= '7') {
                 unsigned v = static_cast<unsigned>(e - '0');
-                for (int n = 1; n < 3 && pos < s.size() && s[pos] >= '0' && s[pos] <= '7'; ++n)
+                for (int k = 1; k < 3 && pos < n && s[pos] >= '0' && s[pos] <= '7'; ++k)
                     v = v * 8 + static_cast<unsigned>(s[pos++] - '0');
-                out.push_back(static_cast<char16_t>(v));
+                *o++ = static_cast<char16_t>(v);
             } else if (static_cast<unsigned char>(e) >= 0x80) {
                 --pos; // an escaped multi-byte character stands for itself
-                if (!decodeUtf8(s, pos, out))
+                if (!decodeUtf8(s, pos, o))
                     return Unescaped::BadUtf8;
             } else {
-                out.push_back(static_cast<char16_t>(e));
+                *o++ = static_cast<char16_t>(e);
             }
         }
     }
     return Unescaped::Unterminated;
+}
+
+Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16string &out)
+{
+    // No byte read gives more than one unit (a four-byte sequence gives two),
+    // so the rest of the line bounds the text.
+    out.resize(s.size() - std::min(pos, s.size()));
+    char16_t *o = out.data();
+    const Unescaped result = unescapeInto(s, pos, end, o);
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return result;
 }
 
 // strtoul as Wine applies it to numbers in the file: leading blanks, a sign, and
@@ -176,9 +197,14 @@ void appendUnitsWithNul(std::vector<uint8_t> &data, std::u16string_view units)
 {
     data.resize(units.size() * 2 + 2);
     uint8_t *p = data.data();
-    for (char16_t u : units) {
-        *p++ = static_cast<uint8_t>(u & 0xFF);
-        *p++ = static_cast<uint8_t>(u >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, units.data(), units.size() * 2);
+        p += units.size() * 2;
+    } else {
+        for (char16_t u : units) {
+            *p++ = static_cast<uint8_t>(u & 0xFF);
+            *p++ = static_cast<uint8_t>(u >> 8);
+        }
     }
     p[0] = p[1] = 0;
 }
@@ -476,32 +502,49 @@ ReadResult Reader::keyLine(std::string_view line)
 
 ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data)
 {
+    // Written in place: each byte takes at least one character of its line, so
+    // the rest of the line bounds what it adds.
+    std::size_t n = data.size();
+    const auto done = [&](ReadResult r) {
+        data.resize(n);
+        return r;
+    };
+    data.resize(n + line.size() - std::min(pos, line.size()));
     for (;;) {
         skipBlanks(line, pos);
         if (pos >= line.size())
-            return {};
+            return done({});
         if (line[pos] == '\\') {
             // A continuation only follows a comma; a blank line ends the value.
             skipBlanks(line, ++pos);
             if (pos != line.size())
-                return fail("malformed value (text after the line continuation)");
+                return done(fail("malformed value (text after the line continuation)"));
             if (!nextLine(line))
-                return fail("the file ends inside a value (truncated?)");
+                return done(fail("the file ends inside a value (truncated?)"));
             pos = 0;
+            data.resize(n + line.size());
             continue;
         }
         int hi = hexDigit(line[pos]);
         if (hi < 0)
-            return fail("malformed value (bad hex data)");
+            return done(fail("malformed value (bad hex data)"));
         ++pos;
-        if (pos < line.size() && hexDigit(line[pos]) >= 0)
-            hi = hi * 16 + hexDigit(line[pos++]);
-        data.push_back(static_cast<uint8_t>(hi));
+        if (pos < line.size())
+            if (const int lo = hexDigit(line[pos]); lo >= 0) {
+                hi = hi * 16 + lo;
+                ++pos;
+            }
+        data[n++] = static_cast<uint8_t>(hi);
+        // The common case, a comma right after the digits, needs no blank skipping.
+        if (pos < line.size() && line[pos] == ',') {
+            ++pos;
+            continue;
+        }
         skipBlanks(line, pos);
         if (pos >= line.size())
-            return {};
+            return done({});
         if (line[pos] != ',')
-            return fail("malformed value (bad hex data)");
+            return done(fail("malformed value (bad hex data)"));
         ++pos;
     }
 }
