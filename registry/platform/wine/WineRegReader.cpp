@@ -93,11 +93,46 @@ enum class Unescaped
 // Reads escaped text from s[pos] up to the unescaped `end` character, which is
 // consumed. The escapes are the ones Wine reads: C letters, 1-3 octal digits,
 // \x with 1-4 hex digits, and any other escaped character standing for itself.
+// `o` has room for a unit per byte of s from pos on.
 Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t *&o)
 {
     const std::size_t n = s.size();
     while (pos < n) {
-        // Most text is plain ASCII: copy such runs without looking further.
+        // Most text is plain ASCII: copy such runs eight bytes at a time while
+        // none of them is the end, a backslash or part of a multi-byte character.
+        constexpr uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
+        const auto hasByte = [](uint64_t w, char b) {
+            const uint64_t x = w ^ (kOnes * static_cast<unsigned char>(b));
+            return (x - kOnes) & ~x & kHighs;
+        };
+        while (pos + 8 <= n) {
+            uint64_t w;
+            std::memcpy(&w, s.data() + pos, 8);
+            const uint64_t stops = (w & kHighs) | hasByte(w, end) | hasByte(w, '\\');
+            if constexpr (std::endian::native == std::endian::little) {
+                // The lowest flagged byte is the first stop (flags above it may be false).
+                const std::size_t plain = stops ? std::countr_zero(stops) / 8 : 8;
+                for (int half = 0; half < 2; ++half) {
+                    uint64_t u = (w >> (32 * half)) & 0xFFFFFFFFULL;
+                    u = (u | (u << 16)) & 0x0000FFFF0000FFFFULL;
+                    u = (u | (u << 8)) & 0x00FF00FF00FF00FFULL;
+                    std::memcpy(o + 4 * half, &u, 8);
+                }
+                o += plain;
+                pos += plain;
+                if (stops)
+                    break;
+            } else {
+                if (stops)
+                    break;
+                for (int k = 0; k < 8; ++k)
+                    o[k] = static_cast<char16_t>(s[pos + static_cast<std::size_t>(k)]);
+                o += 8;
+                pos += 8;
+            }
+        }
+        if (pos == n)
+            return Unescaped::Unterminated;
         char c = s[pos];
         while (c != end && c != '\\' && static_cast<unsigned char>(c) < 0x80) {
             *o++ = static_cast<char16_t>(c);
@@ -181,7 +216,9 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
         const int d = hexDigit(s[pos]);
         if (d < 0 || d >= base)
             break;
-        if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
+        // Twenty digits may overflow; fewer never do, and a division per digit costs.
+        if (digits >= 15 &&
+            v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
             overflow = true;
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
@@ -471,7 +508,9 @@ ReadResult Reader::keyLine(std::string_view line)
             end = path.size();
         if (end > start) {
             const std::u16string_view part(path.data() + start, end - start);
-            if (depth < m_pathDepth && m_path[depth] == part) {
+            // Equality is all that counts here; memcmp beats a unit-wise compare.
+            if (depth < m_pathDepth && m_path[depth].size() == part.size() &&
+                std::memcmp(m_path[depth].data(), part.data(), part.size() * 2) == 0) {
                 key = m_chain[depth];
             } else {
                 bool isNew;
@@ -511,6 +550,14 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<u
     };
     data.resize(n + line.size() - std::min(pos, line.size()));
     for (;;) {
+        // What Wine writes: two digits and a comma, over and over.
+        while (pos + 3 <= line.size()) {
+            const int hi = hexDigit(line[pos]), lo = hexDigit(line[pos + 1]);
+            if ((hi | lo) < 0 || line[pos + 2] != ',')
+                break;
+            data[n++] = static_cast<uint8_t>(hi * 16 + lo);
+            pos += 3;
+        }
         skipBlanks(line, pos);
         if (pos >= line.size())
             return done({});
