@@ -6,6 +6,7 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <iterator>
 #include <memory>
 
 namespace quarnel::platform::wine {
@@ -278,6 +279,7 @@ private:
     ReadResult hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data);
     void metaLine(std::string_view line);
     void keepUnknown(std::string_view line);
+    void takeValues();
 
     std::string_view m_text; // the text read and not yet dropped
     std::size_t m_pos = 0;
@@ -304,6 +306,9 @@ private:
     std::u16string m_scratch;
     std::u16string m_name;
     std::vector<uint8_t> m_data;
+    // The section's values while they come in order; its key gets them at once,
+    // in a vector without spare room, instead of growing its own value by value.
+    std::vector<RegValue> m_values;
 };
 
 void Reader::noteNul(std::size_t from)
@@ -432,12 +437,22 @@ ReadResult Reader::run()
         if (!r.ok)
             return r;
     }
+    takeValues();
     if (m_nulLine || m_readFailed) return finish({});
     if (!m_empty && m_lastByte != '\n')
         return {false, m_lineNo, "the file ends in the middle of a line (truncated?)"};
     while (!m_preamble.empty() && m_preamble.back().empty())
         m_preamble.pop_back();
     return {};
+}
+
+void Reader::takeValues()
+{
+    if (m_values.empty()) return;
+    std::vector<RegValue> &values = m_key->values; // empty while m_values gathers
+    values.reserve(m_values.size());
+    std::move(m_values.begin(), m_values.end(), std::back_inserter(values));
+    m_values.clear();
 }
 
 void Reader::keepUnknown(std::string_view line)
@@ -534,6 +549,7 @@ ReadResult Reader::keyLine(std::string_view line)
     if (depth == 0)
         return fail("malformed key (empty path)");
     m_pathDepth = depth;
+    takeValues();
     m_key = key;
     m_keyIsNew = created;
     return {};
@@ -658,7 +674,15 @@ ReadResult Reader::valueLine(std::string_view line)
     }
     if (!r.ok)
         return r;
-    m_key->appendValue(RegValue(name, type, data));
+    RegValue value(name, type, data);
+    if (m_values.empty() ? m_key->values.empty()
+                         : compareNames(m_values.back().name(), value.name()) < 0) {
+        m_values.push_back(std::move(value));
+    } else {
+        // A name out of order or a key's second section: the key sorts it in.
+        takeValues();
+        m_key->appendValue(std::move(value));
+    }
     return {};
 }
 
