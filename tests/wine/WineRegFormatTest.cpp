@@ -226,7 +226,7 @@ TEST(WineRegFormat, ReadsEscapesAndHexAtEveryOffset)
     const std::pair<std::string, std::u16string> stops[] = {
         {"", u""}, {"\\\\", u"\\"}, {"\\\"", u"\""}, {"\xc3\xa9", u"\u00e9"},
         {"\\x20ac", u"\u20ac"}, {"\xf0\x9f\x98\x80", u"\U0001F600"}, {"]", u"]"}};
-    for (std::size_t k = 0; k <= 17; ++k)
+    for (std::size_t k = 0; k <= 33; ++k)
         for (const auto &[text, units] : stops) {
             const std::string plain(k, 'p');
             const std::string body = "\"" + plain + text + "x\"=\"" + text + plain + text + "\"\n" +

@@ -9,6 +9,10 @@
 #include <iterator>
 #include <memory>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace quarnel::platform::wine {
 
 namespace {
@@ -84,6 +88,35 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
     return true;
 }
 
+// Copies the plain ASCII run at s[pos], up to the end character, a backslash
+// or a multi-byte character, sixteen bytes at a time where the processor lets
+// us: most text is such runs. Returns the bytes copied; the caller copies what
+// is left byte by byte. `o` has room for a unit per byte of s from pos on, and
+// may be written beyond the run.
+std::size_t copyPlainRun(std::string_view s, std::size_t pos, char end, char16_t *&o)
+{
+    const std::size_t start = pos;
+#if defined(__SSE2__)
+    const __m128i ends = _mm_set1_epi8(end), backslashes = _mm_set1_epi8('\\');
+    const __m128i zero = _mm_setzero_si128();
+    while (pos + 16 <= s.size()) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s.data() + pos));
+        const __m128i stopBytes = _mm_or_si128(_mm_cmpeq_epi8(w, ends), _mm_cmpeq_epi8(w, backslashes));
+        const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(stopBytes) | _mm_movemask_epi8(w));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(w, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(w, zero));
+        const std::size_t plain = stops ? static_cast<std::size_t>(std::countr_zero(stops)) : 16;
+        o += plain;
+        pos += plain;
+        if (stops)
+            break;
+    }
+#else
+    (void)s, (void)end, (void)o;
+#endif
+    return pos - start;
+}
+
 enum class Unescaped
 {
     Closed,
@@ -99,39 +132,7 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
 {
     const std::size_t n = s.size();
     while (pos < n) {
-        // Most text is plain ASCII: copy such runs eight bytes at a time while
-        // none of them is the end, a backslash or part of a multi-byte character.
-        constexpr uint64_t kOnes = 0x0101010101010101ULL, kHighs = 0x8080808080808080ULL;
-        const auto hasByte = [](uint64_t w, char b) {
-            const uint64_t x = w ^ (kOnes * static_cast<unsigned char>(b));
-            return (x - kOnes) & ~x & kHighs;
-        };
-        while (pos + 8 <= n) {
-            uint64_t w;
-            std::memcpy(&w, s.data() + pos, 8);
-            const uint64_t stops = (w & kHighs) | hasByte(w, end) | hasByte(w, '\\');
-            if constexpr (std::endian::native == std::endian::little) {
-                // The lowest flagged byte is the first stop (flags above it may be false).
-                const std::size_t plain = stops ? std::countr_zero(stops) / 8 : 8;
-                for (int half = 0; half < 2; ++half) {
-                    uint64_t u = (w >> (32 * half)) & 0xFFFFFFFFULL;
-                    u = (u | (u << 16)) & 0x0000FFFF0000FFFFULL;
-                    u = (u | (u << 8)) & 0x00FF00FF00FF00FFULL;
-                    std::memcpy(o + 4 * half, &u, 8);
-                }
-                o += plain;
-                pos += plain;
-                if (stops)
-                    break;
-            } else {
-                if (stops)
-                    break;
-                for (int k = 0; k < 8; ++k)
-                    o[k] = static_cast<char16_t>(s[pos + static_cast<std::size_t>(k)]);
-                o += 8;
-                pos += 8;
-            }
-        }
+        pos += copyPlainRun(s, pos, end, o);
         if (pos == n)
             return Unescaped::Unterminated;
         char c = s[pos];
