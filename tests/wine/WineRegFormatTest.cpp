@@ -1,7 +1,7 @@
 // The reader and writer on hand-made text: what Wine writes for each kind of
 // value and escape, what it accepts, and what we refuse.
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -86,19 +86,19 @@ std::string lineFor(std::u16string name, uint32_t type, std::vector<uint8_t> dat
 
 TEST(WineRegFormat, EveryValueFormRoundTrips)
 {
-    expectRoundTrip(kHead + section("Software\\\\Forms",
-                                    "@=\"default\"\n"
-                                    "\"@\"=\"named at\"\n"
-                                    "\"bin\"=hex:00,ff,10\n"
-                                    "\"d\"=dword:12345678\n"
-                                    "\"e\"=str(2):\"%PATH%;x\"\n"
-                                    "\"empty\"=hex:\n"
-                                    "\"m\"=str(7):\"one\\0two\\0three\\0\"\n"
-                                    "\"m2\"=hex(7):61,00,00,00,62,00\n"
-                                    "\"n\"=hex(0):\n"
-                                    "\"odd\"=hex(1):61,00,62,00,63\n"
-                                    "\"q\"=hex(b):01,02,03,04,05,06,07,08\n"
-                                    "\"w\"=hex(ffff0012):01\n") +
+    expectRoundTrip(kHead +
+                    section("Software\\\\Forms", "@=\"default\"\n"
+                                                 "\"@\"=\"named at\"\n"
+                                                 "\"bin\"=hex:00,ff,10\n"
+                                                 "\"d\"=dword:12345678\n"
+                                                 "\"e\"=str(2):\"%PATH%;x\"\n"
+                                                 "\"empty\"=hex:\n"
+                                                 "\"m\"=str(7):\"one\\0two\\0three\\0\"\n"
+                                                 "\"m2\"=hex(7):61,00,00,00,62,00\n"
+                                                 "\"n\"=hex(0):\n"
+                                                 "\"odd\"=hex(1):61,00,62,00,63\n"
+                                                 "\"q\"=hex(b):01,02,03,04,05,06,07,08\n"
+                                                 "\"w\"=hex(ffff0012):01\n") +
                     section("Software\\\\Forms\\\\Escapes",
                             "\"[br]\"=\"\\x20ac\\xe9g\\x00e90\\x00e9F\\xd83d\\xde00\x7f\"\n"
                             "\"a\\\"q\\\\b\"=\"\\a\\b\\t\\n\\v\\f\\r\\e\\0001\\1\\37\\28\"\n") +
@@ -117,8 +117,16 @@ TEST(WineRegFormat, WritesValuesInWinesNormalForm)
     EXPECT_EQ(lineFor(u"d", 4, {0x78, 0x56, 0x34, 0x12}), "\"d\"=dword:12345678\n");
     EXPECT_EQ(lineFor(u"b", 5, {0x78, 0x56}), "\"b\"=hex(5):78,56\n");
     // Escape padding depends on the next character.
-    EXPECT_EQ(lineFor(u"x", 1, utf16z(u"\u0001" u"7\u0002" u"8")), "\"x\"=\"\\0017\\28\"\n");
-    EXPECT_EQ(lineFor(u"x", 1, utf16z(u"\u0100" u"0\u00e9" u"g")), "\"x\"=\"\\x01000\\xe9g\"\n");
+    EXPECT_EQ(lineFor(u"x", 1,
+                      utf16z(u"\u0001"
+                             u"7\u0002"
+                             u"8")),
+              "\"x\"=\"\\0017\\28\"\n");
+    EXPECT_EQ(lineFor(u"x", 1,
+                      utf16z(u"\u0100"
+                             u"0\u00e9"
+                             u"g")),
+              "\"x\"=\"\\x01000\\xe9g\"\n");
 }
 
 TEST(WineRegFormat, WrapsHexLikeWine)
@@ -146,7 +154,7 @@ TEST(WineRegFormat, WritesOnlyTheKeysWineWrites)
     RegKey &vol = l->root.findSubkey(u"A")->findSubkey(u"B")->addSubkey(u"Vol", created);
     vol.isVolatile = true;
     const std::string out = writeHive(l->root, l->preamble);
-    EXPECT_EQ(out.find("[A]"), std::string::npos); // only subkeys: implied by their paths
+    EXPECT_EQ(out.find("[A]"), std::string::npos);      // only subkeys: implied by their paths
     EXPECT_NE(out.find("[A\\\\B]"), std::string::npos); // children all volatile: kept as a leaf
     EXPECT_EQ(out.find("Vol"), std::string::npos);
 }
@@ -175,7 +183,8 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
 
 TEST(WineRegFormat, KeepsLinesItDoesNotInterpret)
 {
-    expectRoundTrip(kHead + "#future=1\n" + section("K", "#unknownmeta=5\n; comment\n\"v\"=\"1\"\n"));
+    expectRoundTrip(kHead + "#future=1\n" +
+                    section("K", "#unknownmeta=5\n; comment\n\"v\"=\"1\"\n"));
 }
 
 TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
@@ -223,9 +232,13 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
 // data in any mix of Wine's and hand-written spellings.
 TEST(WineRegFormat, ReadsEscapesAndHexAtEveryOffset)
 {
-    const std::pair<std::string, std::u16string> stops[] = {
-        {"", u""}, {"\\\\", u"\\"}, {"\\\"", u"\""}, {"\xc3\xa9", u"\u00e9"},
-        {"\\x20ac", u"\u20ac"}, {"\xf0\x9f\x98\x80", u"\U0001F600"}, {"]", u"]"}};
+    const std::pair<std::string, std::u16string> stops[] = {{"", u""},
+                                                            {"\\\\", u"\\"},
+                                                            {"\\\"", u"\""},
+                                                            {"\xc3\xa9", u"\u00e9"},
+                                                            {"\\x20ac", u"\u20ac"},
+                                                            {"\xf0\x9f\x98\x80", u"\U0001F600"},
+                                                            {"]", u"]"}};
     for (std::size_t k = 0; k <= 33; ++k)
         for (const auto &[text, units] : stops) {
             const std::string plain(k, 'p');

@@ -1,6 +1,7 @@
-#include "WineRegReader.h"
+#include "registry/platform/wine/WineRegReader.h"
 
-#include "../RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <array>
@@ -73,16 +74,13 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
         len = 4, cp = b0 & 0x07, min = 0x10000;
     else
         return false;
-    if (pos + len > s.size())
-        return false;
+    if (pos + len > s.size()) return false;
     for (std::size_t i = 1; i < len; ++i) {
         const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80)
-            return false;
+        if ((b & 0xC0) != 0x80) return false;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF)
-        return false;
+    if (cp < min || cp > 0x10FFFF) return false;
     putCodePoint(out, cp);
     pos += len;
     return true;
@@ -101,15 +99,16 @@ std::size_t copyPlainRun(std::string_view s, std::size_t pos, char end, char16_t
     const __m128i zero = _mm_setzero_si128();
     while (pos + 16 <= s.size()) {
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s.data() + pos));
-        const __m128i stopBytes = _mm_or_si128(_mm_cmpeq_epi8(w, ends), _mm_cmpeq_epi8(w, backslashes));
-        const unsigned stops = static_cast<unsigned>(_mm_movemask_epi8(stopBytes) | _mm_movemask_epi8(w));
+        const __m128i stopBytes =
+            _mm_or_si128(_mm_cmpeq_epi8(w, ends), _mm_cmpeq_epi8(w, backslashes));
+        const unsigned stops =
+            static_cast<unsigned>(_mm_movemask_epi8(stopBytes) | _mm_movemask_epi8(w));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(w, zero));
         _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(w, zero));
         const std::size_t plain = stops ? static_cast<std::size_t>(std::countr_zero(stops)) : 16;
         o += plain;
         pos += plain;
-        if (stops)
-            break;
+        if (stops) break;
     }
 #else
     (void)s, (void)end, (void)o;
@@ -133,13 +132,11 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
     const std::size_t n = s.size();
     while (pos < n) {
         pos += copyPlainRun(s, pos, end, o);
-        if (pos == n)
-            return Unescaped::Unterminated;
+        if (pos == n) return Unescaped::Unterminated;
         char c = s[pos];
         while (c != end && c != '\\' && static_cast<unsigned char>(c) < 0x80) {
             *o++ = static_cast<char16_t>(c);
-            if (++pos == n)
-                return Unescaped::Unterminated;
+            if (++pos == n) return Unescaped::Unterminated;
             c = s[pos];
         }
         if (c == end) {
@@ -147,22 +144,36 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
             return Unescaped::Closed;
         }
         if (static_cast<unsigned char>(c) >= 0x80) {
-            if (!decodeUtf8(s, pos, o))
-                return Unescaped::BadUtf8;
+            if (!decodeUtf8(s, pos, o)) return Unescaped::BadUtf8;
             continue;
         }
-        if (++pos >= n)
-            return Unescaped::Unterminated;
+        if (++pos >= n) return Unescaped::Unterminated;
         const char e = s[pos++];
         switch (e) {
-        case 'a': *o++ = u'\a'; break;
-        case 'b': *o++ = u'\b'; break;
-        case 'e': *o++ = 0x1b; break;
-        case 'f': *o++ = u'\f'; break;
-        case 'n': *o++ = u'\n'; break;
-        case 'r': *o++ = u'\r'; break;
-        case 't': *o++ = u'\t'; break;
-        case 'v': *o++ = u'\v'; break;
+        case 'a':
+            *o++ = u'\a';
+            break;
+        case 'b':
+            *o++ = u'\b';
+            break;
+        case 'e':
+            *o++ = 0x1b;
+            break;
+        case 'f':
+            *o++ = u'\f';
+            break;
+        case 'n':
+            *o++ = u'\n';
+            break;
+        case 'r':
+            *o++ = u'\r';
+            break;
+        case 't':
+            *o++ = u'\t';
+            break;
+        case 'v':
+            *o++ = u'\v';
+            break;
         case 'x': {
             unsigned v = 0;
             int digits = 0;
@@ -179,8 +190,7 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
                 *o++ = static_cast<char16_t>(v);
             } else if (static_cast<unsigned char>(e) >= 0x80) {
                 --pos; // an escaped multi-byte character stands for itself
-                if (!decodeUtf8(s, pos, o))
-                    return Unescaped::BadUtf8;
+                if (!decodeUtf8(s, pos, o)) return Unescaped::BadUtf8;
             } else {
                 *o++ = static_cast<char16_t>(e);
             }
@@ -206,8 +216,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
 {
     skipBlanks(s, pos);
     bool negative = false;
-    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-'))
-        negative = s[pos++] == '-';
+    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) negative = s[pos++] == '-';
     if (base == 16 && pos + 2 < s.size() + 1 && pos + 1 < s.size() && s[pos] == '0' &&
         (s[pos + 1] == 'x' || s[pos + 1] == 'X') && pos + 2 < s.size() && hexDigit(s[pos + 2]) >= 0)
         pos += 2;
@@ -216,8 +225,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
     int digits = 0;
     for (; pos < s.size(); ++pos, ++digits) {
         const int d = hexDigit(s[pos]);
-        if (d < 0 || d >= base)
-            break;
+        if (d < 0 || d >= base) break;
         // Twenty digits may overflow; fewer never do, and a division per digit costs.
         if (digits >= 15 &&
             v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
@@ -383,8 +391,7 @@ bool Reader::nextLine(std::string_view &line)
     while (m_pos >= m_text.size() ||
            !(nl = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos)))
         if (!readMore()) break;
-    if (m_pos >= m_text.size())
-        return false;
+    if (m_pos >= m_text.size()) return false;
     const char *start = m_text.data() + m_pos;
     std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - start)
                          : m_text.size() - m_pos;
@@ -414,16 +421,16 @@ ReadResult Reader::run()
         const std::string_view body = line.substr(pos);
         ReadResult r;
         if (body.empty()) {
-            if (!m_key)
-                m_preamble.emplace_back(line);
+            if (!m_key) m_preamble.emplace_back(line);
             continue;
         }
         switch (body[0]) {
-        case '[': r = keyLine(body); break;
+        case '[':
+            r = keyLine(body);
+            break;
         case '@':
         case '"':
-            if (!m_key)
-                return fail("value without key");
+            if (!m_key) return fail("value without key");
             r = valueLine(body);
             break;
         case '#':
@@ -432,11 +439,13 @@ ReadResult Reader::run()
             else
                 m_preamble.emplace_back(line);
             break;
-        case ';': keepUnknown(line); break;
-        default: return fail("unrecognized input");
+        case ';':
+            keepUnknown(line);
+            break;
+        default:
+            return fail("unrecognized input");
         }
-        if (!r.ok)
-            return r;
+        if (!r.ok) return r;
     }
     takeValues();
     if (m_nulLine || m_readFailed) return finish({});
@@ -480,8 +489,7 @@ void Reader::metaLine(std::string_view line)
             t = t * 16 + static_cast<uint64_t>(d);
         }
         if (valid) {
-            if (m_keyIsNew)
-                m_key->lastWriteTime = t;
+            if (m_keyIsNew) m_key->lastWriteTime = t;
             return;
         }
     } else if (body.starts_with("#class=\"")) {
@@ -506,49 +514,43 @@ ReadResult Reader::keyLine(std::string_view line)
     std::size_t pos = 1;
     std::u16string &path = m_scratch;
     switch (unescape(line, pos, ']', path)) {
-    case Unescaped::Closed: break;
-    case Unescaped::BadUtf8: return fail("invalid UTF-8 in a key name");
-    case Unescaped::Unterminated: return fail("malformed key (no closing ])");
+    case Unescaped::Closed:
+        break;
+    case Unescaped::BadUtf8:
+        return fail("invalid UTF-8 in a key name");
+    case Unescaped::Unterminated:
+        return fail("malformed key (no closing ])");
     }
     uint32_t seconds = 0;
     std::size_t numPos = pos;
-    const uint64_t time = parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds)
-                                                                 : KeyStore::now();
+    const uint64_t time =
+        parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds) : KeyStore::now();
     // Components after unescaping; the backslash separates them.
-    std::size_t depth = 0, start = 0;
+    std::size_t depth = 0;
     RegKey *key = &m_root;
     bool created = false;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string::npos)
-            end = path.size();
-        if (end > start) {
-            const std::u16string_view part(path.data() + start, end - start);
-            // Equality is all that counts here; memcmp beats a unit-wise compare.
-            if (depth < m_pathDepth && m_path[depth].size() == part.size() &&
-                std::memcmp(m_path[depth].data(), part.data(), part.size() * 2) == 0) {
-                key = m_chain[depth];
-            } else {
-                bool isNew;
-                key = &key->addSubkey(part, isNew);
-                if (isNew)
-                    key->lastWriteTime = time;
-                created = isNew;
-                if (m_path.size() <= depth) {
-                    m_path.emplace_back();
-                    m_chain.push_back(nullptr);
-                }
-                m_path[depth].assign(part);
-                m_chain[depth] = key;
-                m_pathDepth = depth + 1;
+    forEachKeyName(std::u16string_view(path), [&](std::u16string_view part) {
+        // Equality is all that counts here; memcmp beats a unit-wise compare.
+        if (depth < m_pathDepth && m_path[depth].size() == part.size() &&
+            std::memcmp(m_path[depth].data(), part.data(), part.size() * 2) == 0) {
+            key = m_chain[depth];
+        } else {
+            bool isNew;
+            key = &key->addSubkey(part, isNew);
+            if (isNew) key->lastWriteTime = time;
+            created = isNew;
+            if (m_path.size() <= depth) {
+                m_path.emplace_back();
+                m_chain.push_back(nullptr);
             }
-            ++depth;
+            m_path[depth].assign(part);
+            m_chain[depth] = key;
+            m_pathDepth = depth + 1;
         }
-        start = end + 1;
-    }
+        ++depth;
+    });
     // Wine never saves the root itself; values given to it would be lost.
-    if (depth == 0)
-        return fail("malformed key (empty path)");
+    if (depth == 0) return fail("malformed key (empty path)");
     m_pathDepth = depth;
     takeValues();
     m_key = key;
@@ -570,28 +572,24 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<u
         // What Wine writes: two digits and a comma, over and over.
         while (pos + 3 <= line.size()) {
             const int hi = hexDigit(line[pos]), lo = hexDigit(line[pos + 1]);
-            if ((hi | lo) < 0 || line[pos + 2] != ',')
-                break;
+            if ((hi | lo) < 0 || line[pos + 2] != ',') break;
             data[n++] = static_cast<uint8_t>(hi * 16 + lo);
             pos += 3;
         }
         skipBlanks(line, pos);
-        if (pos >= line.size())
-            return done({});
+        if (pos >= line.size()) return done({});
         if (line[pos] == '\\') {
             // A continuation only follows a comma; a blank line ends the value.
             skipBlanks(line, ++pos);
             if (pos != line.size())
                 return done(fail("malformed value (text after the line continuation)"));
-            if (!nextLine(line))
-                return done(fail("the file ends inside a value (truncated?)"));
+            if (!nextLine(line)) return done(fail("the file ends inside a value (truncated?)"));
             pos = 0;
             data.resize(n + line.size());
             continue;
         }
         int hi = hexDigit(line[pos]);
-        if (hi < 0)
-            return done(fail("malformed value (bad hex data)"));
+        if (hi < 0) return done(fail("malformed value (bad hex data)"));
         ++pos;
         if (pos < line.size())
             if (const int lo = hexDigit(line[pos]); lo >= 0) {
@@ -605,10 +603,8 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<u
             continue;
         }
         skipBlanks(line, pos);
-        if (pos >= line.size())
-            return done({});
-        if (line[pos] != ',')
-            return done(fail("malformed value (bad hex data)"));
+        if (pos >= line.size()) return done({});
+        if (line[pos] != ',') return done(fail("malformed value (bad hex data)"));
         ++pos;
     }
 }
@@ -623,9 +619,12 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         pos = 1;
         switch (unescape(line, pos, '"', name)) {
-        case Unescaped::Closed: break;
-        case Unescaped::BadUtf8: return fail("invalid UTF-8 in a value name");
-        case Unescaped::Unterminated: return fail("malformed value name (no closing quote)");
+        case Unescaped::Closed:
+            break;
+        case Unescaped::BadUtf8:
+            return fail("invalid UTF-8 in a value name");
+        case Unescaped::Unterminated:
+            return fail("malformed value name (no closing quote)");
         }
     }
     skipBlanks(line, pos);
@@ -639,9 +638,12 @@ ReadResult Reader::valueLine(std::string_view line)
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
         std::size_t p = at;
         switch (unescape(rest, p, '"', m_scratch)) {
-        case Unescaped::Closed: break;
-        case Unescaped::BadUtf8: return fail("invalid UTF-8 in string data");
-        case Unescaped::Unterminated: return fail("malformed value (unterminated string)");
+        case Unescaped::Closed:
+            break;
+        case Unescaped::BadUtf8:
+            return fail("invalid UTF-8 in string data");
+        case Unescaped::Unterminated:
+            return fail("malformed value (unterminated string)");
         }
         type = t;
         appendUnitsWithNul(data, m_scratch);
@@ -673,8 +675,7 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         return fail("malformed value (unknown data form)");
     }
-    if (!r.ok)
-        return r;
+    if (!r.ok) return r;
     RegValue value(name, type, data);
     if (m_values.empty() ? m_key->values.empty()
                          : compareNames(m_values.back().name(), value.name()) < 0) {

@@ -3,8 +3,8 @@
 // wrapping, and only lines Wine reads back to the same data.
 #pragma once
 
-#include "../KeyStore.h"
-#include "WineRegReader.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/WineRegReader.h"
 
 #include <functional>
 #include <string>
