@@ -165,6 +165,7 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
                   "  \"x\" = \"caf\xc3\xa9\" ignored\r\n"
                   "\"h\"=hex:1,AB, \\\r\n\t02,\r\n"
                   "\"d\"=dword:-1\r\n"
+                  "\"o\"=dword:1fedcba9876543210\r\n\"o16\"=dword:fedcba9876543210\r\n"
                   "\"t\"=hex:01,\\\n\n"
                   "[\\\\a\\\\] 1796628000\r\n\"v\"=\"1\"\r\n"
                   "[B\\\\C] 5\r\n#time=zzzz\r\n\"x\"=\"later\"\r\n");
@@ -175,6 +176,9 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
     EXPECT_EQ(c->findValue(u"x")->dataCopy(), utf16z(u"later"));
     EXPECT_EQ(c->findValue(u"h")->dataCopy(), (std::vector<uint8_t>{1, 0xab, 2}));
     EXPECT_EQ(c->findValue(u"d")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    // strtoul's overflow gives all ones; sixteen digits only wrap to 32 bits.
+    EXPECT_EQ(c->findValue(u"o")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    EXPECT_EQ(c->findValue(u"o16")->dataCopy(), (std::vector<uint8_t>{0x10, 0x32, 0x54, 0x76}));
     EXPECT_EQ(c->findValue(u"t")->dataCopy(), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(l->root.findSubkey(u"a"));
     ASSERT_TRUE(c->extra); // the invalid #time is kept, not interpreted

@@ -226,7 +226,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
     for (; pos < s.size(); ++pos, ++digits) {
         const int d = hexDigit(s[pos]);
         if (d < 0 || d >= base) break;
-        // Twenty digits may overflow; fewer never do, and a division per digit costs.
+        // Fewer than sixteen digits never overflow: spare those the division.
         if (digits >= 15 &&
             v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
             overflow = true;
