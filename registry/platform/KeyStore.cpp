@@ -99,8 +99,11 @@ RegKey::~RegKey()
 
 RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
 {
-    bool found;
-    const std::size_t pos = subkeyPosition(key, found);
+    bool found = false;
+    // Files list keys in order, so a new key mostly goes last: one comparison.
+    const std::size_t pos = !subkeys.empty() && compareNames(subkeys.back()->name, key) < 0
+                                ? subkeys.size()
+                                : subkeyPosition(key, found);
     created = !found;
     if (found) return *subkeys[pos];
     auto child = std::make_shared<RegKey>();

@@ -166,6 +166,7 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
                   "  \"x\" = \"caf\xc3\xa9\" ignored\r\n"
                   "\"h\"=hex:1,AB, \\\r\n\t02,\r\n"
                   "\"d\"=dword:-1\r\n"
+                  "\"o\"=dword:1fedcba9876543210\r\n\"o16\"=dword:fedcba9876543210\r\n"
                   "\"t\"=hex:01,\\\n\n"
                   "[\\\\a\\\\] 1796628000\r\n\"v\"=\"1\"\r\n"
                   "[B\\\\C] 5\r\n#time=zzzz\r\n\"x\"=\"later\"\r\n");
@@ -176,6 +177,9 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
     EXPECT_EQ(c->findValue(u"x")->dataCopy(), utf16z(u"later"));
     EXPECT_EQ(c->findValue(u"h")->dataCopy(), (std::vector<uint8_t>{1, 0xab, 2}));
     EXPECT_EQ(c->findValue(u"d")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    // strtoul's overflow gives all ones; sixteen digits only wrap to 32 bits.
+    EXPECT_EQ(c->findValue(u"o")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    EXPECT_EQ(c->findValue(u"o16")->dataCopy(), (std::vector<uint8_t>{0x10, 0x32, 0x54, 0x76}));
     EXPECT_EQ(c->findValue(u"t")->dataCopy(), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(l->root.findSubkey(u"a"));
     ASSERT_TRUE(c->extra); // the invalid #time is kept, not interpreted
@@ -226,4 +230,48 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
     EXPECT_FALSE(load("\xef\xbb\xbfWINE REGISTRY Version 2\n")->result.ok);
     EXPECT_FALSE(load("WINE REGISTRY Version 3\n")->result.ok);
     EXPECT_EQ(load("WINE REGISTRY Version 2\n\"v\"=\"1\"\n")->result.message, "value without key");
+}
+
+// Text is copied in words of several bytes: an escape, a multi-byte character
+// or the closing quote at any offset in such a word must read the same, and hex
+// data in any mix of Wine's and hand-written spellings.
+TEST(WineRegFormat, ReadsEscapesAndHexAtEveryOffset)
+{
+    const std::pair<std::string, std::u16string> stops[] = {{"", u""},
+                                                            {"\\\\", u"\\"},
+                                                            {"\\\"", u"\""},
+                                                            {"\xc3\xa9", u"\u00e9"},
+                                                            {"\\x20ac", u"\u20ac"},
+                                                            {"\xf0\x9f\x98\x80", u"\U0001F600"},
+                                                            {"]", u"]"}};
+    for (std::size_t k = 0; k <= 33; ++k)
+        for (const auto &[text, units] : stops) {
+            const std::string plain(k, 'p');
+            const std::string body = "\"" + plain + text + "x\"=\"" + text + plain + text + "\"\n" +
+                                     "\"h\"=hex:" + std::string(k % 3, ' ') + "1," +
+                                     std::string(k, ' ').substr(0, k % 2) + "ab,";
+            std::string hex = body, expectedHex = "\x01\xab";
+            for (std::size_t i = 0; i < k; ++i) {
+                hex += i % 5 == 4 ? "f ,\\\n  " : "0f,";
+                expectedHex += '\x0f';
+            }
+            hex += "c\n";
+            expectedHex += '\x0c';
+            // In a key path a backslash separates, a bracket ends it and a quote needs no escape.
+            const bool inPath = text != "\\\\" && text != "\\\"" && text != "]";
+            auto l = load(kHead + section("K\\\\q" + plain + (inPath ? text : ""), hex));
+            ASSERT_TRUE(l->result.ok) << k << " " << text << ": " << l->result.message;
+            const std::u16string p16(plain.begin(), plain.end());
+            RegKey *key = l->root.findSubkey(u"K");
+            ASSERT_TRUE(key);
+            key = key->findSubkey(u"q" + p16 + (inPath ? units : u""));
+            ASSERT_TRUE(key) << k << " " << text;
+            const RegValue *v = key->findValue(p16 + units + u"x");
+            ASSERT_TRUE(v) << k << " " << text;
+            EXPECT_EQ(v->dataCopy(), utf16z(units + p16 + units)) << k << " " << text;
+            const RegValue *h = key->findValue(u"h");
+            ASSERT_TRUE(h);
+            EXPECT_EQ(h->dataCopy(), std::vector<uint8_t>(expectedHex.begin(), expectedHex.end()))
+                << k << " " << text;
+        }
 }
