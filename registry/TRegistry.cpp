@@ -320,6 +320,32 @@ void TRegistry::StoreTyped(const std::string &name, const void *bytes, int count
         Raise(kStoreFailed, name);
 }
 
+bool TRegistry::FetchValue(const std::string &name, TValueInfoRec &info, std::vector<char> &bytes)
+{
+    info = TValueInfoRec{};
+    // A walk reads every value once: info, size and data each by its own lookup
+    // would find the value three times.
+    constexpr std::size_t kFirstRoom = 256;
+    if (bytes.size() < kFirstRoom) bytes.resize(kFirstRoom);
+    // Twice at most: the data cannot grow between the two calls of one thread.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        DWORD type = REG_NONE;
+        DWORD count = static_cast<DWORD>(bytes.size());
+        const LONG rc = RegQueryValueExA(m_keyHandle, name.c_str(), nullptr, &type,
+                                         reinterpret_cast<LPBYTE>(bytes.data()), &count);
+        if (rc == ERROR_MORE_DATA && count > bytes.size()) {
+            bytes.resize(count);
+            continue;
+        }
+        if (rc != ERROR_SUCCESS) return false;
+        info.Kind = KindOfRegType(type);
+        info.DataSize = count;
+        info.RegType = type;
+        return true;
+    }
+    return false;
+}
+
 std::string TRegistry::ReadText(const std::string &name)
 {
     const int size = QueryValueSize(name);

@@ -97,6 +97,11 @@ public:
     // OpenPath for a key that may be a symbolic link: opens the link itself, not its target.
     bool OpenLinkPath(const std::string &path);
 
+    // A value's type, size and bytes from one lookup. `bytes` keeps its room for
+    // the next call, grows to fit and never shrinks; the data is its first
+    // info.DataSize bytes. False, with `info` empty, when the value cannot be read.
+    bool FetchValue(const std::string &name, TValueInfoRec &info, std::vector<char> &bytes);
+
     std::string ReadText(const std::string &name);
     uint32_t ReadDword(const std::string &name);
     int ReadRaw(const std::string &name, void *buffer, int size);

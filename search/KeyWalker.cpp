@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -97,6 +98,8 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 
         std::vector<std::string> names;
         registry.ListValueNames(names);
+        // Data of every value in turn; the room a long one needed serves the rest.
+        std::vector<char> bytes;
         UnitState::valuesCounter += std::int32_t(names.size());
         const std::size_t count = names.size();
         for (std::size_t i = 0; i < count; ++i) {
@@ -115,19 +118,18 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                 RefreshCounter();
             }
             TValueInfoRec info;
-            if (!registry.QueryValueInfo(name, info)) info = TValueInfoRec{};
+            registry.FetchValue(name, info, bytes);
             UnitState::byteTotal += info.DataSize;
             if (info.Kind == TValueKind::vkString || info.Kind == TValueKind::vkExpandString) {
-                std::string text = registry.ReadText(name);
+                std::string_view text(bytes.data(), info.DataSize);
+                text = text.substr(0, text.find('\0'));
                 if (isHit(UnitState::searchText, text)) {
-                    AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)), std::move(text));
+                    AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)), std::string(text));
                     RefreshCounter();
                 }
             } else if (info.Kind == TValueKind::vkMultiString) {
-                const int size = registry.QueryValueSize(name);
-                std::vector<char> buffer(std::size_t(size > 0 ? size : 0));
-                const int read = registry.ReadRaw(name, buffer.data(), int(buffer.size()));
-                const std::vector<std::string> entries = SplitMultiString(buffer.data(), read);
+                const std::vector<std::string> entries =
+                    SplitMultiString(bytes.data(), int(info.DataSize));
                 const bool hit =
                     std::any_of(entries.begin(), entries.end(), [](const std::string &e) {
                         return isHit(UnitState::searchText, e);
