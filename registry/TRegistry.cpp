@@ -337,12 +337,13 @@ bool TRegistry::FetchValue(const std::string &name, TValueInfoRec &info, std::ve
             bytes.resize(count);
             continue;
         }
-        if (rc != ERROR_SUCCESS) return false;
+        if (rc != ERROR_SUCCESS) break;
         info.Kind = KindOfRegType(type);
         info.DataSize = count;
         info.RegType = type;
         return true;
     }
+    QueryValueInfo(name, info);
     return false;
 }
 

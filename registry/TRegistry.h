@@ -99,7 +99,8 @@ public:
 
     // A value's type, size and bytes from one lookup. `bytes` keeps its room for
     // the next call, grows to fit and never shrinks; the data is its first
-    // info.DataSize bytes. False, with `info` empty, when the value cannot be read.
+    // info.DataSize bytes. False when the data could not be fetched; `info` then
+    // tells what QueryValueInfo does (empty when the value does not exist).
     bool FetchValue(const std::string &name, TValueInfoRec &info, std::vector<char> &bytes);
 
     std::string ReadText(const std::string &name);

@@ -41,6 +41,22 @@ qint64 nowNs()
         .count();
 }
 
+// Data the single lookup could not deliver, read the long way: those calls
+// raise the error that ends the run, as any failed read does. Returns its size.
+std::size_t RefetchData(TRegistry &registry, const std::string &name, TValueKind kind,
+                        std::vector<char> &bytes)
+{
+    if (kind == TValueKind::vkMultiString) {
+        const int size = std::max(registry.QueryValueSize(name), 0);
+        if (bytes.size() < std::size_t(size)) bytes.resize(std::size_t(size));
+        return std::size_t(registry.ReadRaw(name, size > 0 ? bytes.data() : nullptr, size));
+    }
+    const std::string text = registry.ReadText(name);
+    if (bytes.size() < text.size()) bytes.resize(text.size());
+    std::copy(text.begin(), text.end(), bytes.begin());
+    return text.size();
+}
+
 } // namespace
 
 void TRegForm::WalkerMessageStep()
@@ -118,18 +134,22 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                 RefreshCounter();
             }
             TValueInfoRec info;
-            registry.FetchValue(name, info, bytes);
+            const bool fetched = registry.FetchValue(name, info, bytes);
             UnitState::byteTotal += info.DataSize;
-            if (info.Kind == TValueKind::vkString || info.Kind == TValueKind::vkExpandString) {
-                std::string_view text(bytes.data(), info.DataSize);
+            const bool textKind =
+                info.Kind == TValueKind::vkString || info.Kind == TValueKind::vkExpandString;
+            std::size_t size = info.DataSize;
+            if (!fetched && (textKind || info.Kind == TValueKind::vkMultiString))
+                size = RefetchData(registry, name, info.Kind, bytes);
+            if (textKind) {
+                std::string_view text(bytes.data(), size);
                 text = text.substr(0, text.find('\0'));
                 if (isHit(UnitState::searchText, text)) {
                     AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)), std::string(text));
                     RefreshCounter();
                 }
             } else if (info.Kind == TValueKind::vkMultiString) {
-                const std::vector<std::string> entries =
-                    SplitMultiString(bytes.data(), int(info.DataSize));
+                const std::vector<std::string> entries = SplitMultiString(bytes.data(), int(size));
                 const bool hit =
                     std::any_of(entries.begin(), entries.end(), [](const std::string &e) {
                         return isHit(UnitState::searchText, e);
