@@ -11,6 +11,13 @@ TEST(RegText, Utf8AndUtf16RoundTrip)
     EXPECT_EQ(units, u"caf\u00e9 \u20ac \U0001F600");
     EXPECT_EQ(bytesFromUtf16(units), text);
     EXPECT_EQ(byteLengthOfUtf16(units), text.size());
+    // ASCII is skipped in blocks: a non-ASCII unit counts wherever it falls in one.
+    for (std::size_t at = 0; at < 9; ++at) {
+        std::u16string mixed(9, u'a');
+        mixed[at] = u'\u00e9';
+        EXPECT_EQ(byteLengthOfUtf16(mixed), 10u) << at;
+        EXPECT_EQ(utf16FromBytes(bytesFromUtf16(mixed)), mixed) << at;
+    }
 }
 
 TEST(RegText, InvalidBytesSurviveBothWays)

@@ -94,6 +94,29 @@ TEST_F(TRegistryTest, ReadTextRules)
     EXPECT_EQ(messageOf([&] { reg.ReadText("bin"); }), "Ungültiger Datentyp für 'bin'");
 }
 
+TEST_F(TRegistryTest, FetchValueGrowsItsBufferAndAgreesWithTheSingleReads)
+{
+    std::vector<char> bytes;
+    TValueInfoRec info;
+    const std::string longText(1000, 'x');
+    store("long", longText, REG_SZ);
+    ASSERT_TRUE(reg.FetchValue("long", info, bytes));
+    EXPECT_EQ(info.Kind, TValueKind::vkString);
+    EXPECT_EQ(info.DataSize, uint32_t(reg.QueryValueSize("long")));
+    EXPECT_EQ(std::string(bytes.data(), info.DataSize), longText);
+    // The room stays; a shorter value after it reports its own size.
+    store("d", std::string("\x01\x02\x03\x04", 4), REG_DWORD);
+    ASSERT_TRUE(reg.FetchValue("d", info, bytes));
+    EXPECT_EQ(info.Kind, TValueKind::vkInteger);
+    EXPECT_EQ(info.DataSize, 4u);
+    EXPECT_GE(bytes.size(), longText.size());
+    EXPECT_EQ(std::string(bytes.data(), 4), "\x01\x02\x03\x04");
+
+    EXPECT_FALSE(reg.FetchValue("missing", info, bytes));
+    EXPECT_EQ(info.Kind, TValueKind::vkUnknown);
+    EXPECT_EQ(info.DataSize, 0u);
+}
+
 TEST_F(TRegistryTest, ReadDwordRules)
 {
     store("d", std::string("\xFF\x00\x00\x00", 4), REG_DWORD);
