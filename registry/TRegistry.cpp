@@ -210,25 +210,26 @@ void ListNames(std::vector<std::string> &list, uint32_t count, uint32_t bufferSi
 void TRegistry::ListSubkeys(std::vector<std::string> &list)
 {
     list.clear();
-    TKeyInfoRec info;
-    if (!QueryKeyInfo(info)) return;
-    ListNames(list, info.SubkeyCount, NameBufferSize(info.MaxSubkeyNameLen),
-              [this](DWORD i, LPSTR name, LPDWORD length) {
-                  return RegEnumKeyExA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr,
-                                       nullptr);
-              });
+    // Only the counts a list needs: the others make the call visit every value too.
+    DWORD count = 0, maxName = 0;
+    if (RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, &count, &maxName, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    ListNames(list, count, NameBufferSize(maxName), [this](DWORD i, LPSTR name, LPDWORD length) {
+        return RegEnumKeyExA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 void TRegistry::ListValueNames(std::vector<std::string> &list)
 {
     list.clear();
-    TKeyInfoRec info;
-    if (!QueryKeyInfo(info)) return;
-    ListNames(list, info.ValueCount, NameBufferSize(info.MaxValueNameLen),
-              [this](DWORD i, LPSTR name, LPDWORD length) {
-                  return RegEnumValueA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr,
-                                       nullptr);
-              });
+    DWORD count = 0, maxName = 0;
+    if (RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
+                         &maxName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return;
+    ListNames(list, count, NameBufferSize(maxName), [this](DWORD i, LPSTR name, LPDWORD length) {
+        return RegEnumValueA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
+    });
 }
 
 bool TRegistry::QueryValueInfo(const std::string &name, TValueInfoRec &info)

@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,10 @@ constexpr qint64 kProgressPaintGapNs = 40'000'000;
 // Nesting of walks in progress. Not a window member: it is unwound by scope guards
 // that also run when the window was destroyed by a handler in the middle of a walk.
 int g_walkDepth = 0;
+
+// Message-loop passes the walk has made: a key opened before the last of them may
+// have been changed by a handler and is opened afresh.
+std::uint64_t g_messagePasses = 0;
 
 qint64 nowNs()
 {
@@ -71,6 +76,7 @@ void TRegForm::WalkerMessageStep()
     if (m_lastMessageStepNs >= 0 && now - m_lastMessageStepNs < searchrun::messageStepGapNs())
         return;
     QPointer<TRegForm> alive(this);
+    ++g_messagePasses;
     QCoreApplication::processEvents();
     if (!alive) throw searchrun::TWindowGone{};
     m_lastMessageStepNs = nowNs();
@@ -106,7 +112,9 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
     TRegistry registry;
     std::vector<std::string> subkeys;
 
-    if (OpenWithAllAccess(registry, root, keyPath)) {
+    const bool opened = OpenWithAllAccess(registry, root, keyPath);
+    const std::uint64_t passesAtOpen = g_messagePasses;
+    if (opened) {
         if (isHit(UnitState::searchText, keyPath)) {
             AddFoundRow(keyPath);
             RefreshCounter();
@@ -162,7 +170,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
         }
     }
 
-    registry.OpenPath(keyPath);
+    if (!opened || g_messagePasses != passesAtOpen) registry.OpenPath(keyPath);
     registry.ListSubkeys(subkeys);
     registry.ClosePath();
 

@@ -226,12 +226,16 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
     if (LONG rc = resolveHandle(hKey, key)) return rc;
 
     // Lengths are in UTF-16 units and data sizes in stored bytes, as Wine reports them.
+    // The maxima only when asked for: listing a key's values or subkeys asks for one
+    // count, and big keys would be visited whole for nothing.
     DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
     for (const auto &child : key->subkeys) {
+        if (!lpcbMaxSubKeyLen && !lpcbMaxClassLen) break;
         maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
         maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className().size()));
     }
     for (const auto &value : key->values) {
+        if (!lpcbMaxValueNameLen && !lpcbMaxValueLen) break;
         maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name().size()));
         maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data().size()));
     }
