@@ -151,6 +151,14 @@ TEST_F(WinRegApi, QueryInfoKeyIsExact)
     EXPECT_EQ(values, 2u);
     EXPECT_EQ(maxName, 11u);
     EXPECT_EQ(maxData, 10u);
+    // Each maximum asked alone is the same as asked with all the others.
+    maxName = maxData = 0;
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &maxName,
+                     nullptr, nullptr, nullptr);
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                     &maxData, nullptr, nullptr);
+    EXPECT_EQ(maxName, 11u);
+    EXPECT_EQ(maxData, 10u);
     HKEY child = nullptr;
     RegOpenKeyExA(key, "muchlonger", 0, KEY_ALL_ACCESS, &child);
     RegCloseKey(child);
