@@ -297,6 +297,20 @@ TEST_F(SearchRunTest, HandlersRunInsideTheRunAndTheListStaysConsistent)
                                    std::to_string(seen.size()) + " found");
 }
 
+TEST_F(SearchRunTest, AKeyAHandlerReplacedWhileItsValuesWereReadIsWalkedAsItIsNow)
+{
+    setText(HKEY_LOCAL_MACHINE, "A", "v", "same");
+    // At the pass before A's value: A goes and comes again with a subkey.
+    soon([&] {
+        TRegistry reg;
+        reg.SelectRoot(HKEY_LOCAL_MACHINE);
+        ASSERT_TRUE(reg.DeleteTree("\\A"));
+        setText(HKEY_LOCAL_MACHINE, "A\\B", "w", "same");
+    });
+    search("same");
+    EXPECT_EQ(branches(), std::vector<std::string>{"A\\B\\"});
+}
+
 TEST_F(SearchRunTest, StartPressedWhileAStoppedRunUnwindsIsDropped)
 {
     setText(HKEY_LOCAL_MACHINE, "A", "v1", "x");
