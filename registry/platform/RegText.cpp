@@ -125,6 +125,19 @@ void utf16FromBytes(std::string_view bytes, std::u16string &out)
     };
     std::size_t i = 0;
     while (i < bytes.size()) {
+        // Eight ASCII bytes at a time: paths and names are mostly ASCII, and every
+        // open and value lookup converts one.
+        if (i + 8 <= bytes.size()) {
+            uint64_t block;
+            std::memcpy(&block, bytes.data() + i, sizeof block);
+            if ((block & 0x8080808080808080ull) == 0) {
+                for (std::size_t k = 0; k < 8; ++k)
+                    out[o + k] = static_cast<unsigned char>(bytes[i + k]);
+                o += 8;
+                i += 8;
+                continue;
+            }
+        }
         const auto b0 = static_cast<unsigned char>(bytes[i]);
         if (b0 < 0x80) {
             out[o++] = b0;

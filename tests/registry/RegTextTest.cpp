@@ -17,6 +17,9 @@ TEST(RegText, Utf8AndUtf16RoundTrip)
         mixed[at] = u'\u00e9';
         EXPECT_EQ(byteLengthOfUtf16(mixed), 10u) << at;
         EXPECT_EQ(utf16FromBytes(bytesFromUtf16(mixed)), mixed) << at;
+        std::string bytes(17, 'b');
+        bytes[at * 2] = '\xE9'; // invalid alone, kept as it came
+        EXPECT_EQ(bytesFromUtf16(utf16FromBytes(bytes)), bytes) << at;
     }
 }
 
