@@ -28,8 +28,11 @@ std::size_t firstHit(std::string_view loweredSearch, std::string_view candidate)
     const auto *s = reinterpret_cast<const unsigned char *>(loweredSearch.data());
     const auto *c = reinterpret_cast<const unsigned char *>(candidate.data());
     const unsigned char first = s[0];
+    // A lower-case letter matches either case by its 0x20 bit alone; anything else
+    // matches only itself. Most bytes fail this one test.
+    const unsigned char caseBit = (first >= 'a' && first <= 'z') ? 0x20 : 0;
     for (std::size_t i = 0; i + m <= n; ++i) {
-        if (lowerByte(c[i]) != first) continue;
+        if ((c[i] | caseBit) != first) continue;
         std::size_t k = 1;
         while (k < m && lowerByte(c[i + k]) == s[k])
             ++k;

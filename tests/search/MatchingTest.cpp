@@ -20,6 +20,10 @@ TEST(Matching, HitIgnoresAsciiCaseOnly)
     EXPECT_TRUE(isHit(asciiLower("\xC3\x84"), "\xC3\x84")); // Ä finds Ä
     EXPECT_FALSE(isHit(asciiLower("\xC3\x84"), "\xC3\xA4"));
     EXPECT_FALSE(isHit("@", "`"));
+    // Leading signs whose case-bit partner is another sign match only themselves.
+    EXPECT_FALSE(isHit("`", "@"));
+    EXPECT_FALSE(isHit("{a", "[a"));
+    EXPECT_TRUE(isHit("z", "Z"));
 }
 
 TEST(Matching, BlanksAndBackslashesAreSignificant)
