@@ -86,19 +86,20 @@ std::string lineFor(std::u16string name, uint32_t type, std::vector<uint8_t> dat
 
 TEST(WineRegFormat, EveryValueFormRoundTrips)
 {
-    expectRoundTrip(kHead + section("Software\\\\Forms",
-                                    "@=\"default\"\n"
-                                    "\"@\"=\"named at\"\n"
-                                    "\"bin\"=hex:00,ff,10\n"
-                                    "\"d\"=dword:12345678\n"
-                                    "\"e\"=str(2):\"%PATH%;x\"\n"
-                                    "\"empty\"=hex:\n"
-                                    "\"m\"=str(7):\"one\\0two\\0three\\0\"\n"
-                                    "\"m2\"=hex(7):61,00,00,00,62,00\n"
-                                    "\"n\"=hex(0):\n"
-                                    "\"odd\"=hex(1):61,00,62,00,63\n"
-                                    "\"q\"=hex(b):01,02,03,04,05,06,07,08\n"
-                                    "\"w\"=hex(ffff0012):01\n") +
+    // The hive root's own values come first, under an empty path.
+    expectRoundTrip(kHead + section("", "\"atRoot\"=\"hive root\"\n") +
+                    section("Software\\\\Forms", "@=\"default\"\n"
+                                                 "\"@\"=\"named at\"\n"
+                                                 "\"bin\"=hex:00,ff,10\n"
+                                                 "\"d\"=dword:12345678\n"
+                                                 "\"e\"=str(2):\"%PATH%;x\"\n"
+                                                 "\"empty\"=hex:\n"
+                                                 "\"m\"=str(7):\"one\\0two\\0three\\0\"\n"
+                                                 "\"m2\"=hex(7):61,00,00,00,62,00\n"
+                                                 "\"n\"=hex(0):\n"
+                                                 "\"odd\"=hex(1):61,00,62,00,63\n"
+                                                 "\"q\"=hex(b):01,02,03,04,05,06,07,08\n"
+                                                 "\"w\"=hex(ffff0012):01\n") +
                     section("Software\\\\Forms\\\\Escapes",
                             "\"[br]\"=\"\\x20ac\\xe9g\\x00e90\\x00e9F\\xd83d\\xde00\x7f\"\n"
                             "\"a\\\"q\\\\b\"=\"\\a\\b\\t\\n\\v\\f\\r\\e\\0001\\1\\37\\28\"\n") +

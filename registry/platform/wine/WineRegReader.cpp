@@ -233,6 +233,7 @@ private:
     Preamble &m_preamble;
     RegKey *m_key = nullptr;
     bool m_keyIsNew = false; // whether this section created its key (its #time then counts)
+    bool m_rootSeen = false; // a section named the root itself
     // The previous section's path, to reuse the walk for the next sibling.
     std::vector<std::u16string> m_path;
     std::vector<RegKey *> m_chain;
@@ -465,9 +466,13 @@ ReadResult Reader::keyLine(std::string_view line)
         }
         start = end + 1;
     }
-    // Wine never saves the root itself; values given to it would be lost.
-    if (depth == 0)
-        return fail("malformed key (empty path)");
+    // An empty path is the hive root: Wine saves values given to it that way. It
+    // exists before the file, so its first such section gives its time.
+    if (depth == 0) {
+        created = !m_rootSeen;
+        m_rootSeen = true;
+        if (created) key->lastWriteTime = time;
+    }
     m_pathDepth = depth;
     m_key = key;
     m_keyIsNew = created;

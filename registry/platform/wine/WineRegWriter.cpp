@@ -245,15 +245,21 @@ void appendSection(TextOut &out, const RegKey &key, std::string_view path)
         appendValue(out, v);
 }
 
+// What only the key's own section can carry, unlike its existence, which its
+// subkeys' paths imply.
+bool hasOwnContent(const RegKey &key)
+{
+    return !key.values.empty() || key.isLink ||
+           (key.extra && (!key.extra->className.empty() || !key.extra->unknownLines.empty()));
+}
+
 } // namespace
 
 bool isWritten(const RegKey &key)
 {
     if (key.isVolatile)
         return false;
-    if (!key.values.empty() || key.isLink ||
-        (key.extra && (!key.extra->className.empty() || !key.extra->unknownLines.empty())))
-        return true;
+    if (hasOwnContent(key)) return true;
     // Wine leaves out a key whose children are all volatile, and so loses it;
     // we keep it as the leaf it will be after the restart.
     for (const auto &child : key.subkeys)
@@ -293,6 +299,8 @@ void writeHive(const RegKey &root, const Preamble &preamble, const HiveSink &sin
         std::size_t next;
         std::size_t pathLength;
     };
+    // Wine keeps values given to the hive root itself in a section with an empty path.
+    if (!root.isVolatile && hasOwnContent(root)) appendSection(out, root, "");
     std::vector<Frame> stack{{&root, 0, 0}};
     std::string path;
     while (!stack.empty()) {
