@@ -1,6 +1,6 @@
-#include "Dialogs.h"
+#include "app/Dialogs.h"
 
-#include "QtText.h"
+#include "app/QtText.h"
 
 #include <QApplication>
 #include <QMessageBox>

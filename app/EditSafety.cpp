@@ -1,13 +1,13 @@
-#include "EditSafety.h"
+#include "app/EditSafety.h"
 
-#include "Dialogs.h"
-#include "TRegistry.h"
-#include "UndoCapture.h"
+#include "app/Dialogs.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoCapture.h"
 
 #include <exception>
 
 #ifndef _WIN32
-#include "platform/RegistryFiles.h"
+#include "registry/platform/RegistryFiles.h"
 
 namespace files = quarnel::platform;
 #endif

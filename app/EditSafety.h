@@ -12,7 +12,7 @@
 // nowhere to keep undo files: edits then go ahead without either.
 #pragma once
 
-#include "UndoHistory.h"
+#include "app/UndoHistory.h"
 
 #include <functional>
 #include <string>

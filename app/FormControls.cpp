@@ -1,21 +1,21 @@
 // Builds the controls of the main window at their design geometry.
-#include "TRegForm.h"
+#include "app/TRegForm.h"
 
-#include "FormFonts.h"
-#include "TAlignLayout.h"
-#include "TButton.h"
-#include "TImageList.h"
-#include "TListView.h"
-#include "TPanel.h"
-#include "TProgressBar.h"
-#include "TReportView.h"
-#include "TSplitter.h"
-#include "TTreeView.h"
+#include "app/FormFonts.h"
+#include "app/TAlignLayout.h"
+#include "app/TButton.h"
+#include "app/TImageList.h"
+#include "app/TListView.h"
+#include "app/TPanel.h"
+#include "app/TProgressBar.h"
+#include "app/TReportView.h"
+#include "app/TSplitter.h"
+#include "app/TTreeView.h"
 
 #include <QAction>
-#include <QHelpEvent>
 #include <QCheckBox>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>

@@ -1,10 +1,10 @@
 // Binds the events of the main window's controls to their handlers.
-#include "TRegForm.h"
+#include "app/TRegForm.h"
 
-#include "TButton.h"
-#include "TListView.h"
-#include "TReportView.h"
-#include "TTreeView.h"
+#include "app/TButton.h"
+#include "app/TListView.h"
+#include "app/TReportView.h"
+#include "app/TTreeView.h"
 
 #include <QAction>
 #include <QShortcut>

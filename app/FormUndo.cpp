@@ -1,9 +1,9 @@
 // Ctrl+Z: taking back the edits of this session, newest first, from their undo files.
-#include "TRegForm.h"
+#include "app/TRegForm.h"
 
-#include "Dialogs.h"
-#include "QtText.h"
-#include "UndoApply.h"
+#include "app/Dialogs.h"
+#include "app/QtText.h"
+#include "registry/UndoApply.h"
 
 #include <QLabel>
 

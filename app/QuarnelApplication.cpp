@@ -1,6 +1,6 @@
-#include "QuarnelApplication.h"
+#include "app/QuarnelApplication.h"
 
-#include "Dialogs.h"
+#include "app/Dialogs.h"
 
 #include <exception>
 

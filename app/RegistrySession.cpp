@@ -1,11 +1,11 @@
-#include "RegistrySession.h"
+#include "app/RegistrySession.h"
 
-#include "Dialogs.h"
+#include "app/Dialogs.h"
 
 #include <QTimer>
 
 #ifndef _WIN32
-#include "platform/RegistryFiles.h"
+#include "registry/platform/RegistryFiles.h"
 #endif
 
 namespace {
@@ -30,15 +30,13 @@ RegistrySession::~RegistrySession()
 {
 #ifndef _WIN32
     const std::string message = quarnel::platform::closeRegistry();
-    if (!message.empty())
-        Dialogs::error(message);
+    if (!message.empty()) Dialogs::error(message);
 #endif
 }
 
 void RegistrySession::showOpeningMessage()
 {
-    if (m_message.empty())
-        return;
+    if (m_message.empty()) return;
     if (m_failed)
         Dialogs::error(m_message);
     else
@@ -49,8 +47,7 @@ void RegistrySession::saveIfIdle()
 {
 #ifndef _WIN32
     const std::string message = quarnel::platform::flushRegistryIfIdle();
-    if (!message.empty())
-        Dialogs::error(message);
+    if (!message.empty()) Dialogs::error(message);
     const std::string notice = quarnel::platform::takeRegistryNotice();
     if (!notice.empty()) Dialogs::error(notice);
 #endif

@@ -1,9 +1,9 @@
-#include "StateDump.h"
+#include "app/StateDump.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCheckBox>
 #include <QHeaderView>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -99,7 +99,8 @@ void addRows(const QAbstractItemView *view, const QWidget *window, const QAbstra
         }
         ++listed;
         // Only what the user can unfold is listed: children of expanded nodes.
-        if (tree && tree->isExpanded(first)) addRows(view, window, model, first, depth + 1, rows, listed);
+        if (tree && tree->isExpanded(first))
+            addRows(view, window, model, first, depth + 1, rows, listed);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "TAlignLayout.h"
+#include "app/TAlignLayout.h"
 
 #include <QWidget>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "TButton.h"
+#include "app/TButton.h"
 
 #include <QKeyEvent>
 

@@ -1,4 +1,4 @@
-#include "TImageList.h"
+#include "app/TImageList.h"
 
 #include "registry/ValueText.h"
 

@@ -1,6 +1,6 @@
-#include "TListView.h"
+#include "app/TListView.h"
 
-#include "TImageList.h"
+#include "app/TImageList.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "TPanel.h"
+#include "app/TPanel.h"
 
 #include <QPainter>
 

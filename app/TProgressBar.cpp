@@ -1,4 +1,4 @@
-#include "TProgressBar.h"
+#include "app/TProgressBar.h"
 
 #include <algorithm>
 

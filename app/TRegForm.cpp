@@ -1,12 +1,12 @@
 // The shell's members of the main window: start-up, closing, resizing and the
 // window-level routing of Enter and Escape.
-#include "TRegForm.h"
+#include "app/TRegForm.h"
 
-#include "Dialogs.h"
-#include "QtText.h"
-#include "TButton.h"
-#include "TTreeView.h"
-#include "UnitState.h"
+#include "app/Dialogs.h"
+#include "app/QtText.h"
+#include "app/TButton.h"
+#include "app/TTreeView.h"
+#include "app/UnitState.h"
 #include "registry/ValueText.h"
 
 #include <QCheckBox>

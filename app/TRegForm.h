@@ -3,8 +3,8 @@
 // folder (search/, results/, browser/); the shell's own are in app/.
 #pragma once
 
-#include "RootTable.h"
-#include "UndoHistory.h"
+#include "app/UndoHistory.h"
+#include "registry/RootTable.h"
 
 #include <QWidget>
 #include <array>

@@ -1,4 +1,4 @@
-#include "TReportView.h"
+#include "app/TReportView.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "TSplitter.h"
+#include "app/TSplitter.h"
 
-#include "TAlignLayout.h"
+#include "app/TAlignLayout.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "TTreeModel.h"
+#include "app/TTreeModel.h"
 
 TTreeModel::TTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 

@@ -3,7 +3,7 @@
 // leave only through this class, which tells the view about every change.
 #pragma once
 
-#include "TTreeNode.h"
+#include "app/TTreeNode.h"
 
 #include <QAbstractItemModel>
 #include <memory>

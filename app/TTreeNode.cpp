@@ -1,6 +1,6 @@
-#include "TTreeNode.h"
+#include "app/TTreeNode.h"
 
-#include "QtText.h"
+#include "app/QtText.h"
 
 TTreeNode::TTreeNode(std::string name, int imageIndex, bool hasChildrenMark)
     : m_name(std::move(name)), m_image(imageSlot(imageIndex)), m_selectedImage(m_image),

@@ -1,7 +1,7 @@
-#include "TTreeView.h"
+#include "app/TTreeView.h"
 
-#include "TImageList.h"
-#include "TTreeModel.h"
+#include "app/TImageList.h"
+#include "app/TTreeModel.h"
 
 #include <QFocusEvent>
 #include <QKeyEvent>

@@ -9,7 +9,7 @@
 // image index into an image list.
 #pragma once
 
-#include "TTreeNode.h"
+#include "app/TTreeNode.h"
 
 #include <QTreeView>
 #include <string>

@@ -1,8 +1,8 @@
 // The program: the application titled "Quarnel", its one window, the message loop.
-#include "QuarnelApplication.h"
-#include "RegistrySession.h"
-#include "StateDump.h"
-#include "TRegForm.h"
+#include "app/QuarnelApplication.h"
+#include "app/RegistrySession.h"
+#include "app/StateDump.h"
+#include "app/TRegForm.h"
 
 #include <QIcon>
 

@@ -1,12 +1,12 @@
 // Figures for the registry browser on the real window, offscreen: expanding a key
 // with 100k subkeys (time and heap per loaded node), filling the value list with
 // 10k values, showing a 1 MB binary value.
-#include "TRegistry.h"
 #include "app/Dialogs.h"
 #include "app/TListView.h"
 #include "app/TRegForm.h"
 #include "app/TTreeView.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/KeyStore.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

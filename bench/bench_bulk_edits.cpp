@@ -1,13 +1,13 @@
 // Figures for delete and replace on 10k selected result rows, through the real
 // window (offscreen). Prints numbers only; nothing here asserts a time.
-#include "ResultModel.h"
-#include "TRegistry.h"
-#include "TReportView.h"
 #include "app/Dialogs.h"
 #include "app/QuarnelApplication.h"
 #include "app/TRegForm.h"
+#include "app/TReportView.h"
 #include "app/UnitState.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/KeyStore.h"
+#include "results/ResultModel.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>

@@ -2,12 +2,12 @@
 // and 10k values, and a key nested 100,000 levels deep (its move refused, its
 // undo record, its delete, freeing it; made, deleted and replayed in registry
 // files). Prints numbers only; nothing here asserts a time.
-#include "RegEditFile.h"
-#include "TRegistry.h"
-#include "UndoApply.h"
-#include "UndoCapture.h"
-#include "platform/KeyStore.h"
-#include "platform/RegistryFiles.h"
+#include "registry/RegEditFile.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoApply.h"
+#include "registry/UndoCapture.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Figures for the registry layer: memory per value, absolute opens, enumeration.
 // Prints numbers only; nothing here asserts a time.
-#include "platform/KeyStore.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>
@@ -16,8 +16,7 @@ long residentKiB()
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return 0;
 }
 
@@ -37,8 +36,8 @@ int main()
     std::size_t dataBytes = 0, values = 0, keys = 0;
     char path[128];
     HKEY base = nullptr;
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Bench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &base,
-                    nullptr);
+    RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Bench", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &base, nullptr);
     for (int a = 0; a < kTop; ++a)
         for (int b = 0; b < kMid; ++b)
             for (int c = 0; c < kLeaf; ++c) {
@@ -52,13 +51,16 @@ int main()
                     char name[32];
                     std::snprintf(name, sizeof name, "Setting%d", v);
                     if (v == 0) {
-                        const std::string text = "C:\\Program Files\\Vendor\\file" + std::to_string(c) + ".dll";
-                        RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
+                        const std::string text =
+                            "C:\\Program Files\\Vendor\\file" + std::to_string(c) + ".dll";
+                        RegSetValueExA(key, name, 0, REG_SZ,
+                                       reinterpret_cast<const BYTE *>(text.c_str()),
                                        DWORD(text.size() + 1));
                         dataBytes += (text.size() + 1) * 2;
                     } else {
                         const DWORD d = DWORD(v * c);
-                        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&d), 4);
+                        RegSetValueExA(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE *>(&d),
+                                       4);
                         dataBytes += 4;
                     }
                     ++values;
@@ -87,14 +89,16 @@ int main()
     for (int width : {100, 1000, 10000}) {
         HKEY wide = nullptr;
         const std::string widePath = "Software\\Wide" + std::to_string(width);
-        RegCreateKeyExA(HKEY_LOCAL_MACHINE, widePath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &wide,
-                        nullptr);
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, widePath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                        nullptr, &wide, nullptr);
         for (int i = 0; i < width; ++i) {
             const std::string name = "k" + std::to_string(i);
             HKEY k = nullptr;
-            RegCreateKeyExA(wide, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k, nullptr);
+            RegCreateKeyExA(wide, name.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k,
+                            nullptr);
             RegCloseKey(k);
-            RegSetValueExA(wide, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE *>("x"), 1);
+            RegSetValueExA(wide, name.c_str(), 0, REG_BINARY, reinterpret_cast<const BYTE *>("x"),
+                           1);
         }
         start = clock::now();
         char name[64];

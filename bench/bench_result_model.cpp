@@ -1,7 +1,7 @@
 // Figures for the result list model behind a tree view: rows added one at a time
 // during a simulated search, a header re-sort and select-all of 200k rows.
 // Prints numbers only; nothing here asserts a time.
-#include "ResultModel.h"
+#include "results/ResultModel.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

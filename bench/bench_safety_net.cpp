@@ -5,20 +5,21 @@
 // here asserts a time.
 //
 //   bench_safety_net [--no-sync]
-#include "RegistryGenerator.h"
-#include "Win32RegistrySink.h"
+#include "bench/ShellOutput.h"
+#include "tools/generator/RegistryGenerator.h"
+#include "tools/generator/Win32RegistrySink.h"
 
-#include "TRegistry.h"
-#include "UndoApply.h"
-#include "UndoCapture.h"
-#include "WideText.h"
-#include "platform/KeyStore.h"
-#include "platform/wine/Backups.h"
-#include "platform/wine/FileBackedStore.h"
-#include "platform/wine/ServerLock.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/wine/WineRegWriter.h"
-#include "platform/winreg.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoApply.h"
+#include "registry/UndoCapture.h"
+#include "registry/WideText.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/wine/ServerLock.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>
@@ -53,17 +54,6 @@ struct Stopwatch
         return out;
     }
 };
-
-std::string sh(const std::string &cmd)
-{
-    FILE *p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p))
-        out += buf;
-    if (p) pclose(p);
-    return out;
-}
 
 // The benchmark registry, generated in memory and written as the three files.
 void writeRegistry(const std::string &dir)

@@ -14,17 +14,17 @@
 // GAP_MS=n tries another least gap between two passes (default 5 ms).
 // SORT_COLUMN=n sorts the list by column n before the common search; 4 (Value)
 // scatters the found rows most, so merging them costs most.
-#include "RegistryGenerator.h"
-#include "Win32RegistrySink.h"
+#include "tools/generator/RegistryGenerator.h"
+#include "tools/generator/Win32RegistrySink.h"
 
 #include "app/Dialogs.h"
 #include "app/QuarnelApplication.h"
 #include "app/TButton.h"
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
-#include "platform/KeyStore.h"
-#include "platform/RegistryFiles.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/WineRegWriter.h"
 #include "search/SearchRunState.h"
 
 #include <QAbstractItemModel>

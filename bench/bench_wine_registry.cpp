@@ -6,20 +6,21 @@
 //   bench_wine_registry PREFIX [--wine]
 // PREFIX is a fresh Wine prefix (the tests make one in build/tests/wine-prefix);
 // it is copied, not changed.
-#include "platform/KeyStore.h"
-#include "platform/wine/FileBackedStore.h"
-#include "platform/winreg.h"
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "bench/ShellOutput.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <string>
-#include <memory>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,8 +36,7 @@ long residentKiB(const std::string &pid = "self")
     std::ifstream status("/proc/" + pid + "/status");
     std::string line;
     while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::stol(line.substr(6));
+        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
     return 0;
 }
 
@@ -44,7 +44,8 @@ double cpuSeconds()
 {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 double since(Clock::time_point start)
@@ -86,36 +87,26 @@ void generate(const std::string &prefix)
     for (int a = 0; a < 50; ++a)
         for (int b = 0; b < 40; ++b) {
             std::snprintf(name, sizeof name, "Vendor%02d", a);
-            RegKey &vendor = bench.addSubkey(std::u16string(name, name + std::strlen(name)), created);
+            RegKey &vendor =
+                bench.addSubkey(std::u16string(name, name + std::strlen(name)), created);
             std::snprintf(name, sizeof name, "Product%02d", b);
-            RegKey &product = vendor.addSubkey(std::u16string(name, name + std::strlen(name)), created);
+            RegKey &product =
+                vendor.addSubkey(std::u16string(name, name + std::strlen(name)), created);
             for (int c = 0; c < 100; ++c) {
                 std::snprintf(name, sizeof name, "Component%03d", c);
-                RegKey &key = product.addSubkey(std::u16string(name, name + std::strlen(name)), created);
+                RegKey &key =
+                    product.addSubkey(std::u16string(name, name + std::strlen(name)), created);
                 key.lastWriteTime = time;
                 key.setValue(u"InstallPath", 1,
                              utf16z("C:\\Program Files\\Vendor Corporation " + std::to_string(a) +
-                                    "\\Product Suite " + std::to_string(b) + "\\bin\\x64\\component" +
-                                    std::to_string(c) + ".dll"));
+                                    "\\Product Suite " + std::to_string(b) +
+                                    "\\bin\\x64\\component" + std::to_string(c) + ".dll"));
                 key.setValue(u"Version", 4, std::vector<uint8_t>{uint8_t(c), uint8_t(b), 0, 1});
                 key.setValue(u"Flags", 4, std::vector<uint8_t>{uint8_t(a), 0, 0, 0});
-                if (c % 2 == 0)
-                    key.setValue(u"Checksum", 3, std::vector<uint8_t>(24, uint8_t(c)));
+                if (c % 2 == 0) key.setValue(u"Checksum", 3, std::vector<uint8_t>(24, uint8_t(c)));
             }
         }
     std::ofstream(path, std::ios::binary | std::ios::trunc) << wine::writeHive(root, preamble);
-}
-
-std::string sh(const std::string &cmd)
-{
-    FILE *p = popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[256];
-    while (p && fgets(buf, sizeof buf, p))
-        out += buf;
-    if (p)
-        pclose(p);
-    return out;
 }
 
 void wineFigures(const std::string &prefix)
@@ -130,8 +121,9 @@ void wineFigures(const std::string &prefix)
     start = Clock::now();
     sh(env + "wineserver -k; " + env + "wineserver -w");
     const double saveSeconds = since(start);
-    std::printf("wine:    start %.2f s (cmd /c exit), server %.0f MB resident, save at shutdown %.2f s\n",
-                startSeconds, serverKiB / 1024.0, saveSeconds);
+    std::printf(
+        "wine:    start %.2f s (cmd /c exit), server %.0f MB resident, save at shutdown %.2f s\n",
+        startSeconds, serverKiB / 1024.0, saveSeconds);
 }
 
 } // namespace
@@ -162,7 +154,9 @@ int main(int argc, char **argv)
     }
     std::size_t total = 0;
     for (const char *f : {"system.reg", "user.reg", "userdef.reg"}) {
-        struct stat st{};
+        struct stat st
+        {
+        };
         stat((prefix + "/" + f).c_str(), &st);
         total += std::size_t(st.st_size);
     }
@@ -196,10 +190,11 @@ int main(int argc, char **argv)
                 for (const auto &child : k->subkeys)
                     todo.push_back(child.get());
             }
-            std::printf("store:   %zu keys, %zu values, %.1f MB of value data; %.0f bytes per value "
-                        "beyond its data (keys included)\n",
-                        keys, values, dataBytes / 1e6,
-                        ((rss - baseKiB) * 1024.0 - double(dataBytes)) / double(values));
+            std::printf(
+                "store:   %zu keys, %zu values, %.1f MB of value data; %.0f bytes per value "
+                "beyond its data (keys included)\n",
+                keys, values, dataBytes / 1e6,
+                ((rss - baseKiB) * 1024.0 - double(dataBytes)) / double(values));
         }
         // A change in every hive, so that the save writes all three files.
         for (auto [root, path] : {std::pair{HKEY_LOCAL_MACHINE, "Software\\BenchTouch"},
@@ -226,9 +221,7 @@ int main(int argc, char **argv)
         files->close();
         setActiveStore(std::make_shared<KeyStore>());
     }
-    if (withWine)
-        wineFigures(prefix);
-    if (!std::getenv("QUARNEL_BENCH_KEEP"))
-        sh("rm -rf '" + prefix + "'");
+    if (withWine) wineFigures(prefix);
+    if (!std::getenv("QUARNEL_BENCH_KEEP")) sh("rm -rf '" + prefix + "'");
     return 0;
 }

@@ -1,15 +1,15 @@
 // Deleting a key from the tree or values from the value list with the Delete key.
 #include "app/TRegForm.h"
 
-#include "ItemText.h"
-#include "TRegistry.h"
-#include "UndoCapture.h"
-#include "ValueText.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
+#include "browser/ItemText.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoCapture.h"
+#include "registry/ValueText.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>

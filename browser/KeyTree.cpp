@@ -2,11 +2,11 @@
 // following the selection.
 #include "app/TRegForm.h"
 
-#include "TRegistry.h"
-#include "ValueText.h"
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
 
 #include <QApplication>
 #include <QLabel>

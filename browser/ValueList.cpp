@@ -2,14 +2,14 @@
 // when it gets the focus.
 #include "app/TRegForm.h"
 
-#include "ItemText.h"
-#include "MultiStringSplitter.h"
-#include "TRegistry.h"
-#include "ValueText.h"
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/UnitState.h"
+#include "browser/ItemText.h"
 #include "registry/ListOrder.h"
+#include "registry/MultiStringSplitter.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
 
 #include <QList>
 #include <QTreeWidgetItem>

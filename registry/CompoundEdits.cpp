@@ -4,12 +4,12 @@
 // While they run they point KeyHandle at handles of their own; KeySwitch and
 // OwnedKey undo that and close those handles on every way out, exceptions included.
 // Their walks keep a stack of their own, as trees may nest deeper than the call stack.
-#include "KeyPath.h"
-#include "PathSteps.h"
-#include "TRegistry.h"
+#include "registry/KeyPath.h"
+#include "registry/PathSteps.h"
+#include "registry/TRegistry.h"
 
 #ifndef _WIN32
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
 #endif
 
 #include <algorithm>
@@ -68,8 +68,7 @@ bool SameKeyName(const std::string &a, const std::string &b)
     auto wide = [](const std::string &s) {
         const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), nullptr, 0);
         std::wstring w(std::size_t(n > 0 ? n : 0), L'\0');
-        if (n > 0)
-            MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), w.data(), n);
+        if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), w.data(), n);
         return w;
     };
     const std::wstring wa = wide(a), wb = wide(b);
@@ -149,19 +148,16 @@ std::vector<std::string> TRegistry::AbsoluteParts(const std::string &path) const
 {
     const ResolvedPath p = Resolve(path);
     std::vector<std::string> parts;
-    if (p.relative && m_keyHandle)
-        parts = SplitPath(m_keyPath);
+    if (p.relative && m_keyHandle) parts = SplitPath(m_keyPath);
     return SplitPath(p.stripped, std::move(parts));
 }
 
 bool TRegistry::IsSameOrBelow(const std::string &inner, const std::string &outer) const
 {
     const std::vector<std::string> in = AbsoluteParts(inner), out = AbsoluteParts(outer);
-    if (in.size() < out.size())
-        return false;
+    if (in.size() < out.size()) return false;
     for (std::size_t i = 0; i < out.size(); ++i)
-        if (!SameKeyName(in[i], out[i]))
-            return false;
+        if (!SameKeyName(in[i], out[i])) return false;
     return true;
 }
 
@@ -171,8 +167,7 @@ bool TRegistry::DeleteTree(const std::string &path)
     // (a user's whole registry, say): emptying either first would lose everything
     // below it and still fail.
     const std::vector<std::string> names = AbsoluteParts(path);
-    if (names.empty() || IsHiveRoot(names))
-        return false;
+    if (names.empty() || IsHiveRoot(names)) return false;
     return DeleteSubtree(path);
 }
 
@@ -211,8 +206,7 @@ bool TRegistry::DeleteSubtree(const std::string &path)
 void TRegistry::RenameValueName(const std::string &oldName, const std::string &newName)
 {
     // A new name that differs only in case is the same value: HasValue(newName) holds.
-    if (!HasValue(oldName) || HasValue(newName))
-        return;
+    if (!HasValue(oldName) || HasValue(newName)) return;
     // The stored bytes: through the 8-bit calls string data of odd length would
     // lose its last byte.
     std::vector<uint8_t> bytes;
@@ -229,25 +223,20 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
     // A target that differs only in letter case is the old key itself, so
     // HasKey(newPath) holds and the key stays as it is, contents and name: copying
     // onto itself and deleting the old key would lose everything in it.
-    if (!HasKey(oldPath) || HasKey(newPath))
-        return;
+    if (!HasKey(oldPath) || HasKey(newPath)) return;
     // A key moved below itself would copy its own copy again and again.
-    if (IsSameOrBelow(newPath, oldPath))
-        return;
+    if (IsSameOrBelow(newPath, oldPath)) return;
     // A key the registry never deletes cannot move: it would only be copied.
-    if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath)))
-        return;
+    if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath))) return;
     const OwnedKey source(OpenSubHandle(oldPath));
-    if (!source)
-        return;
+    if (!source) return;
     // Before anything is created: a tree too deep to copy changes nothing.
     const unsigned depth = SubtreeDepth(source.get(), kMaxCopyDepth);
     if (depth > kMaxCopyDepth) return;
     const std::string created = FirstMissingKey(newPath);
     CreatePath(newPath);
     const OwnedKey target(OpenSubHandle(newPath));
-    if (!target)
-        return;
+    if (!target) return;
     CopyAllValues(source.get(), target.get());
     if (!CopySubtree(source.get(), target.get(), depth)) {
         // The new key lies inside the old one, reached through a link: the copy
@@ -255,8 +244,7 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
         if (!created.empty()) DeleteTree(created);
         return;
     }
-    if (deleteOld)
-        DeleteTree(oldPath);
+    if (deleteOld) DeleteTree(oldPath);
     // target closes before source as the owners leave scope.
 }
 
@@ -301,8 +289,7 @@ void TRegistry::CopyAllValues(HKEY source, HKEY target)
 {
     const KeySwitch into(*this, source);
     TKeyInfoRec info;
-    if (!QueryKeyInfo(info))
-        return;
+    if (!QueryKeyInfo(info)) return;
     CopyOneValue(source, target, std::string()); // the default value
     const uint32_t bufferSize = NameBufferSize(info.MaxValueNameLen);
     std::string name(bufferSize, '\0');
@@ -345,8 +332,7 @@ bool TRegistry::CopySubtree(HKEY source, HKEY target, unsigned maxDepth)
             continue;
         }
         OwnedKey sourceChild(OpenStepped(level.source.key(), name, 0));
-        if (!sourceChild)
-            continue;
+        if (!sourceChild) continue;
         // Deeper than the source was before the copy began: the copy is inside it.
         if (stack.size() > maxDepth) return false;
         OwnedKey targetChild([&] {
@@ -354,8 +340,7 @@ bool TRegistry::CopySubtree(HKEY source, HKEY target, unsigned maxDepth)
             CreatePath(name);
             return OpenSubHandle(name);
         }());
-        if (!targetChild)
-            continue;
+        if (!targetChild) continue;
         CopyAllValues(sourceChild.get(), targetChild.get());
         const HKEY newTarget = targetChild.get();
         stack.push_back(

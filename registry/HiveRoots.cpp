@@ -6,7 +6,7 @@
 // on Windows also below Machine). A key's place in that tree follows from the
 // root it is reached from and, where its path runs through a symbolic link,
 // from the link's target.
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 
 #include <cstdint>
 #include <string>

@@ -1,14 +1,10 @@
-#include "KeyPath.h"
+#include "registry/KeyPath.h"
+
+#include "registry/platform/KeyNames.h"
 
 std::vector<std::string_view> KeyNames(std::string_view path)
 {
     std::vector<std::string_view> names;
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
-        if (end > start) names.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    quarnel::platform::forEachKeyName(path, [&](std::string_view name) { names.push_back(name); });
     return names;
 }

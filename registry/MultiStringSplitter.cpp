@@ -1,10 +1,9 @@
-#include "MultiStringSplitter.h"
+#include "registry/MultiStringSplitter.h"
 
 std::vector<std::string> SplitMultiString(const void *buffer, int size)
 {
     std::vector<std::string> entries;
-    if (!buffer)
-        return entries;
+    if (!buffer) return entries;
     const auto *bytes = static_cast<const char *>(buffer);
     int pos = 0;
     while (pos < size && bytes[pos] != '\0') {

@@ -1,9 +1,9 @@
-#include "PathSteps.h"
+#include "registry/PathSteps.h"
 
-#include "KeyPath.h"
+#include "registry/KeyPath.h"
 
 #ifndef _WIN32
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
 #endif
 
 std::size_t Utf16Length(std::string_view bytes)

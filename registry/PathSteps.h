@@ -5,7 +5,7 @@
 // the one platform call is made for the last step from the key before it.
 #pragma once
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <cstddef>
 #include <string>

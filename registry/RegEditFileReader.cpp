@@ -1,9 +1,9 @@
 // Reading the registry editor's format: what RegEditFile::write() writes, and
 // the usual variations of the editor's own exports (hex data wrapped anywhere
 // after a comma, spaces around "=", comments, UTF-8 instead of UTF-16).
-#include "RegEditFile.h"
+#include "registry/RegEditFile.h"
 
-#include "WideText.h"
+#include "registry/WideText.h"
 
 #include <optional>
 

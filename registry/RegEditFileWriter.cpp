@@ -2,9 +2,9 @@
 // reads back unchanged: inside quotes it understands only the escapes \\ \" \r
 // \n (a \0 there makes it drop the rest of the file), so string data with a NUL
 // anywhere but at its end is written as hex(1).
-#include "RegEditFile.h"
+#include "registry/RegEditFile.h"
 
-#include "WideText.h"
+#include "registry/WideText.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
-#include "RegistryPathText.h"
+#include "registry/RegistryPathText.h"
 
-#include "KeyPath.h"
-#include "RootTable.h"
+#include "registry/KeyPath.h"
+#include "registry/RootTable.h"
 
 RegistryPathText::RegistryPathText(std::string_view rootName, std::string_view keyPath)
     : m_root(RootHandleByName(rootName)), m_rootName(rootName)

@@ -2,7 +2,7 @@
 // program meets: leading, trailing and doubled backslashes do not count.
 #pragma once
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
 // The seven predefined root keys in display order (the root index).
 #pragma once
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <array>
 #include <string_view>
@@ -33,7 +33,6 @@ inline const std::array<RootEntry, kRootCount> &RootTable()
 inline HKEY RootHandleByName(std::string_view name)
 {
     for (const RootEntry &entry : RootTable())
-        if (entry.displayName == name)
-            return entry.handle;
+        if (entry.displayName == name) return entry.handle;
     return nullptr;
 }

@@ -1,9 +1,9 @@
 // Value data as the registry stores it, for copies and undo records that must
 // keep every byte: the 8-bit calls convert string data and cannot deliver, for
 // instance, the last byte of a REG_SZ of odd length.
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 
-#include "WideText.h"
+#include "registry/WideText.h"
 
 #include <string>
 #include <vector>

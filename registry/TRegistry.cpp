@@ -1,6 +1,6 @@
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 
-#include "PathSteps.h"
+#include "registry/PathSteps.h"
 
 #include <cstring>
 
@@ -10,8 +10,7 @@ std::string Format(const char *pattern, const std::string &arg)
 {
     std::string text(pattern);
     const auto at = text.find("%s");
-    if (at != std::string::npos)
-        text.replace(at, 2, arg);
+    if (at != std::string::npos) text.replace(at, 2, arg);
     return text;
 }
 
@@ -35,35 +34,57 @@ bool IsTextKind(TValueKind kind)
 TValueKind KindOfRegType(DWORD regType)
 {
     switch (regType) {
-    case REG_SZ: return TValueKind::vkString;
-    case REG_EXPAND_SZ: return TValueKind::vkExpandString;
-    case REG_BINARY: return TValueKind::vkBinary;
-    case REG_DWORD: return TValueKind::vkInteger;
-    case REG_DWORD_BIG_ENDIAN: return TValueKind::vkDwordBigEndian;
-    case REG_LINK: return TValueKind::vkLink;
-    case REG_MULTI_SZ: return TValueKind::vkMultiString;
-    case REG_RESOURCE_LIST: return TValueKind::vkResourceList;
-    case REG_FULL_RESOURCE_DESCRIPTOR: return TValueKind::vkFullResourceDescriptor;
-    case REG_RESOURCE_REQUIREMENTS_LIST: return TValueKind::vkResourceRequirementsList;
-    default: return TValueKind::vkUnknown;
+    case REG_SZ:
+        return TValueKind::vkString;
+    case REG_EXPAND_SZ:
+        return TValueKind::vkExpandString;
+    case REG_BINARY:
+        return TValueKind::vkBinary;
+    case REG_DWORD:
+        return TValueKind::vkInteger;
+    case REG_DWORD_BIG_ENDIAN:
+        return TValueKind::vkDwordBigEndian;
+    case REG_LINK:
+        return TValueKind::vkLink;
+    case REG_MULTI_SZ:
+        return TValueKind::vkMultiString;
+    case REG_RESOURCE_LIST:
+        return TValueKind::vkResourceList;
+    case REG_FULL_RESOURCE_DESCRIPTOR:
+        return TValueKind::vkFullResourceDescriptor;
+    case REG_RESOURCE_REQUIREMENTS_LIST:
+        return TValueKind::vkResourceRequirementsList;
+    default:
+        return TValueKind::vkUnknown;
     }
 }
 
 DWORD RegTypeOfKind(TValueKind kind)
 {
     switch (kind) {
-    case TValueKind::vkString: return REG_SZ;
-    case TValueKind::vkExpandString: return REG_EXPAND_SZ;
-    case TValueKind::vkBinary: return REG_BINARY;
+    case TValueKind::vkString:
+        return REG_SZ;
+    case TValueKind::vkExpandString:
+        return REG_EXPAND_SZ;
+    case TValueKind::vkBinary:
+        return REG_BINARY;
     case TValueKind::vkInteger:
-    case TValueKind::vkDwordLittleEndian: return REG_DWORD;
-    case TValueKind::vkDwordBigEndian: return REG_DWORD_BIG_ENDIAN;
-    case TValueKind::vkLink: return REG_LINK;
-    case TValueKind::vkMultiString: return REG_MULTI_SZ;
-    case TValueKind::vkResourceList: return REG_RESOURCE_LIST;
-    case TValueKind::vkFullResourceDescriptor: return REG_FULL_RESOURCE_DESCRIPTOR;
-    case TValueKind::vkResourceRequirementsList: return REG_RESOURCE_REQUIREMENTS_LIST;
-    case TValueKind::vkUnknown: break;
+    case TValueKind::vkDwordLittleEndian:
+        return REG_DWORD;
+    case TValueKind::vkDwordBigEndian:
+        return REG_DWORD_BIG_ENDIAN;
+    case TValueKind::vkLink:
+        return REG_LINK;
+    case TValueKind::vkMultiString:
+        return REG_MULTI_SZ;
+    case TValueKind::vkResourceList:
+        return REG_RESOURCE_LIST;
+    case TValueKind::vkFullResourceDescriptor:
+        return REG_FULL_RESOURCE_DESCRIPTOR;
+    case TValueKind::vkResourceRequirementsList:
+        return REG_RESOURCE_REQUIREMENTS_LIST;
+    case TValueKind::vkUnknown:
+        break;
     }
     return REG_NONE;
 }
@@ -78,8 +99,8 @@ TRegistry::~TRegistry()
 TRegistry::ResolvedPath TRegistry::Resolve(const std::string &path) const
 {
     const bool relative = path.empty() || path[0] != '\\';
-    return {relative && m_keyHandle ? m_keyHandle : m_rootHandle,
-            relative ? path : path.substr(1), relative};
+    return {relative && m_keyHandle ? m_keyHandle : m_rootHandle, relative ? path : path.substr(1),
+            relative};
 }
 
 uint32_t TRegistry::NameBufferSize(uint32_t maxNameLen)
@@ -95,8 +116,7 @@ uint32_t TRegistry::NameBufferSize(uint32_t maxNameLen)
 
 void TRegistry::SelectRoot(HKEY root)
 {
-    if (root == m_rootHandle)
-        return;
+    if (root == m_rootHandle) return;
     ClosePath();
     m_rootHandle = root;
 }
@@ -105,8 +125,7 @@ bool TRegistry::OpenPath(const std::string &path)
 {
     const ResolvedPath p = Resolve(path);
     HKEY handle = OpenStepped(p.base, p.stripped, 0);
-    if (!handle)
-        return false;
+    if (!handle) return false;
     TakeOpenedKey(handle, p);
     return true;
 }
@@ -127,8 +146,7 @@ void TRegistry::TakeOpenedKey(HKEY handle, const ResolvedPath &p)
 
 void TRegistry::ClosePath()
 {
-    if (!m_keyHandle)
-        return;
+    if (!m_keyHandle) return;
     RegCloseKey(m_keyHandle);
     m_keyHandle = nullptr;
     m_keyPath.clear();
@@ -158,8 +176,8 @@ bool TRegistry::QueryKeyInfo(TKeyInfoRec &info)
     info = TKeyInfoRec{};
     DWORD subkeys = 0, maxSubkey = 0, values = 0, maxValueName = 0, maxData = 0;
     FILETIME written{};
-    if (RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr, &values,
-                         &maxValueName, &maxData, nullptr, &written) != ERROR_SUCCESS)
+    if (RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, &subkeys, &maxSubkey, nullptr,
+                         &values, &maxValueName, &maxData, nullptr, &written) != ERROR_SUCCESS)
         return false;
     info.SubkeyCount = subkeys;
     info.MaxSubkeyNameLen = maxSubkey;
@@ -175,7 +193,8 @@ namespace {
 // Enumerates `count` names with one buffer of `bufferSize` bytes; an index whose
 // enumeration fails adds nothing.
 template <typename Enumerate>
-void ListNames(std::vector<std::string> &list, uint32_t count, uint32_t bufferSize, Enumerate enumerate)
+void ListNames(std::vector<std::string> &list, uint32_t count, uint32_t bufferSize,
+               Enumerate enumerate)
 {
     std::string buffer(bufferSize, '\0');
     list.reserve(count);
@@ -192,11 +211,11 @@ void TRegistry::ListSubkeys(std::vector<std::string> &list)
 {
     list.clear();
     TKeyInfoRec info;
-    if (!QueryKeyInfo(info))
-        return;
+    if (!QueryKeyInfo(info)) return;
     ListNames(list, info.SubkeyCount, NameBufferSize(info.MaxSubkeyNameLen),
               [this](DWORD i, LPSTR name, LPDWORD length) {
-                  return RegEnumKeyExA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
+                  return RegEnumKeyExA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr,
+                                       nullptr);
               });
 }
 
@@ -204,11 +223,11 @@ void TRegistry::ListValueNames(std::vector<std::string> &list)
 {
     list.clear();
     TKeyInfoRec info;
-    if (!QueryKeyInfo(info))
-        return;
+    if (!QueryKeyInfo(info)) return;
     ListNames(list, info.ValueCount, NameBufferSize(info.MaxValueNameLen),
               [this](DWORD i, LPSTR name, LPDWORD length) {
-                  return RegEnumValueA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
+                  return RegEnumValueA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr,
+                                       nullptr);
               });
 }
 
@@ -216,7 +235,8 @@ bool TRegistry::QueryValueInfo(const std::string &name, TValueInfoRec &info)
 {
     info = TValueInfoRec{};
     DWORD type = 0, size = 0;
-    if (RegQueryValueExA(m_keyHandle, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+    if (RegQueryValueExA(m_keyHandle, name.c_str(), nullptr, &type, nullptr, &size) !=
+        ERROR_SUCCESS)
         return false;
     info.Kind = KindOfRegType(type);
     info.DataSize = size;
@@ -249,8 +269,7 @@ bool TRegistry::HasKey(const std::string &path)
     m_accessMask = kReadAccess;
     HKEY handle = OpenSubHandle(path); // never throws
     m_accessMask = saved;
-    if (handle)
-        RegCloseKey(handle);
+    if (handle) RegCloseKey(handle);
     return handle != nullptr;
 }
 
@@ -295,26 +314,23 @@ int TRegistry::FetchTyped(const std::string &name, void *buffer, int size, DWORD
 
 void TRegistry::StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType)
 {
-    if (count < 0 || RegSetValueExA(m_keyHandle, name.c_str(), 0, regType,
-                                    static_cast<const BYTE *>(bytes),
-                                    static_cast<DWORD>(count)) != ERROR_SUCCESS)
+    if (count < 0 ||
+        RegSetValueExA(m_keyHandle, name.c_str(), 0, regType, static_cast<const BYTE *>(bytes),
+                       static_cast<DWORD>(count)) != ERROR_SUCCESS)
         Raise(kStoreFailed, name);
 }
 
 std::string TRegistry::ReadText(const std::string &name)
 {
     const int size = QueryValueSize(name);
-    if (size <= 0)
-        return std::string();
+    if (size <= 0) return std::string();
     std::string text(static_cast<std::size_t>(size), '\0');
     TValueKind kind;
     const int count = FetchData(name, text.data(), size, kind);
-    if (!IsTextKind(kind))
-        Raise(kWrongType, name);
+    if (!IsTextKind(kind)) Raise(kWrongType, name);
     text.resize(static_cast<std::size_t>(count));
     const auto nul = text.find('\0');
-    if (nul != std::string::npos)
-        text.resize(nul);
+    if (nul != std::string::npos) text.resize(nul);
     return text;
 }
 
@@ -324,8 +340,7 @@ uint32_t TRegistry::ReadDword(const std::string &name)
     unsigned char bytes[4] = {0, 0, 0, 0};
     TValueKind kind;
     FetchData(name, bytes, sizeof bytes, kind);
-    if (kind != TValueKind::vkInteger)
-        Raise(kWrongType, name);
+    if (kind != TValueKind::vkInteger) Raise(kWrongType, name);
     return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
            uint32_t(bytes[3]) << 24;
 }
@@ -333,8 +348,7 @@ uint32_t TRegistry::ReadDword(const std::string &name)
 int TRegistry::ReadRaw(const std::string &name, void *buffer, int size)
 {
     TValueInfoRec info;
-    if (!QueryValueInfo(name, info))
-        return 0;
+    if (!QueryValueInfo(name, info)) return 0;
     const bool rawKind = info.Kind == TValueKind::vkBinary || info.Kind == TValueKind::vkUnknown ||
                          info.Kind == TValueKind::vkMultiString;
     if (!rawKind || size < 0 || info.DataSize > static_cast<uint32_t>(size))

@@ -3,14 +3,15 @@
 // the only caller of the Win32 registry calls (platform/winreg.h).
 #pragma once
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-enum class TValueKind : uint8_t {
+enum class TValueKind : uint8_t
+{
     vkUnknown = 0,
     vkString = 1,
     vkExpandString = 2,

@@ -1,8 +1,8 @@
-#include "UndoApply.h"
+#include "registry/UndoApply.h"
 
-#include "RegistryPathText.h"
-#include "TRegistry.h"
-#include "ValueText.h"
+#include "registry/RegistryPathText.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
 
 #include <filesystem>
 #include <fstream>

@@ -4,7 +4,7 @@
 // that fails and returns one line per failure for the user (none: all applied).
 #pragma once
 
-#include "RegEditFile.h"
+#include "registry/RegEditFile.h"
 
 #include <string>
 #include <vector>

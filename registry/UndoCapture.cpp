@@ -1,7 +1,7 @@
-#include "UndoCapture.h"
+#include "registry/UndoCapture.h"
 
-#include "RegistryPathText.h"
-#include "TRegistry.h"
+#include "registry/RegistryPathText.h"
+#include "registry/TRegistry.h"
 
 #include <memory>
 

@@ -7,7 +7,7 @@
 // list's Branch cells and the browser's node paths serve as they are.
 #pragma once
 
-#include "RegEditFile.h"
+#include "registry/RegEditFile.h"
 
 #include <map>
 #include <set>

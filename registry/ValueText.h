@@ -1,7 +1,7 @@
 // The display vocabulary shared by the result list and the registry browser.
 #pragma once
 
-#include "TRegistry.h"
+#include "registry/TRegistry.h"
 
 #include <cstdint>
 #include <string>
@@ -14,7 +14,8 @@ inline constexpr std::string_view kNotImplemented = "(not implemented)";
 inline constexpr std::string_view kMyComputer = "My Computer";
 
 // Image indexes in the shared image list.
-enum ImageIndex : int {
+enum ImageIndex : int
+{
     kImageComputer = 0,
     kImageClosedFolder = 1,
     kImageOpenFolder = 2,

@@ -1,9 +1,9 @@
-#include "WideText.h"
+#include "registry/WideText.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
 #endif
 
 std::u16string WideFromBytes(std::string_view bytes)

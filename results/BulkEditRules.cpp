@@ -1,6 +1,6 @@
-#include "BulkEditRules.h"
+#include "results/BulkEditRules.h"
 
-#include "Matching.h"
+#include "search/Matching.h"
 
 #include <algorithm>
 

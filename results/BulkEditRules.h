@@ -2,7 +2,7 @@
 // free of Qt and of the registry so that they can be tested alone.
 #pragma once
 
-#include "ResultRow.h"
+#include "results/ResultRow.h"
 
 #include <string>
 #include <string_view>

@@ -1,14 +1,14 @@
 // Deleting what the selected result rows stand for.
 #include "app/TRegForm.h"
 
-#include "BulkEditRules.h"
-#include "EditCapture.h"
-#include "ResultModel.h"
-#include "SelectedRows.h"
-#include "TRegistry.h"
-#include "TReportView.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
+#include "app/TReportView.h"
+#include "registry/TRegistry.h"
+#include "results/BulkEditRules.h"
+#include "results/EditCapture.h"
+#include "results/ResultModel.h"
+#include "results/SelectedRows.h"
 
 #include <QLabel>
 

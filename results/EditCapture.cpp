@@ -1,8 +1,8 @@
-#include "EditCapture.h"
+#include "results/EditCapture.h"
 
-#include "BulkEditRules.h"
-#include "Matching.h"
-#include "UndoCapture.h"
+#include "registry/UndoCapture.h"
+#include "results/BulkEditRules.h"
+#include "search/Matching.h"
 
 void captureDeleteOf(UndoCapture &capture, const ResultRow &row)
 {

@@ -2,7 +2,7 @@
 // undo file before the edit starts. Free of Qt, so it can be tested alone.
 #pragma once
 
-#include "ResultRow.h"
+#include "results/ResultRow.h"
 
 #include <string_view>
 

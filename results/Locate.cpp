@@ -1,7 +1,6 @@
 // Opening the browser at a result row's key and value.
 #include "app/TRegForm.h"
 
-#include "ResultModel.h"
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TReportView.h"
@@ -10,6 +9,7 @@
 #include "browser/ItemText.h"
 #include "registry/KeyPath.h"
 #include "registry/ValueText.h"
+#include "results/ResultModel.h"
 
 #include <QApplication>
 #include <QLabel>

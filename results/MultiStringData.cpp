@@ -1,6 +1,6 @@
-#include "MultiStringData.h"
+#include "results/MultiStringData.h"
 
-#include "Matching.h"
+#include "search/Matching.h"
 
 std::vector<std::string> splitAtNul(std::string_view data)
 {

@@ -2,18 +2,18 @@
 // data first, then value names, then key names.
 #include "app/TRegForm.h"
 
-#include "BulkEditRules.h"
-#include "EditCapture.h"
-#include "Matching.h"
-#include "MultiStringData.h"
-#include "ResultModel.h"
-#include "SelectedRows.h"
-#include "TRegistry.h"
-#include "TReportView.h"
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "app/QtText.h"
+#include "app/TReportView.h"
 #include "app/UnitState.h"
+#include "registry/TRegistry.h"
+#include "results/BulkEditRules.h"
+#include "results/EditCapture.h"
+#include "results/MultiStringData.h"
+#include "results/ResultModel.h"
+#include "results/SelectedRows.h"
+#include "search/Matching.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -169,7 +169,9 @@ void TRegForm::ReplaceSelected()
     // Pass 3: key names. The other rows of a key moved above went with it: they
     // leave the list quietly.
     std::unordered_set<std::string> movedKeys; // Root and old Branch
-    const auto movedAlready = [&](const ResultRow &row) { return movedKeys.count(rowKeyId(row)) > 0; };
+    const auto movedAlready = [&](const ResultRow &row) {
+        return movedKeys.count(rowKeyId(row)) > 0;
+    };
     eachOpenRow(movedAlready, [&](std::size_t i, const ResultRow &row) {
         std::string newBranch = row.branch;
         if (replaceInOwnName(newBranch, search, replacement)) {

@@ -1,4 +1,4 @@
-#include "ResultModel.h"
+#include "results/ResultModel.h"
 
 #include "registry/ListOrder.h"
 
@@ -18,7 +18,6 @@ const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Typ
 
 // Up to this many separate runs of removed rows are removed one by one.
 constexpr std::size_t kFewRuns = 8;
-
 
 // Selected rows as sorted, disjoint [top, bottom] intervals.
 std::vector<std::pair<int, int>> selectedIntervals(const QItemSelectionModel &selection)

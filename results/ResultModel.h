@@ -9,8 +9,8 @@
 // middle of their own work.
 #pragma once
 
-#include "ResultRow.h"
-#include "ResultRowStore.h"
+#include "results/ResultRow.h"
+#include "results/ResultRowStore.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "ResultRowStore.h"
+#include "results/ResultRowStore.h"
 
 #include <algorithm>
 #include <cstring>

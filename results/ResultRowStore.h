@@ -9,8 +9,8 @@
 // into the store, valid until the next remove, compact or clear.
 #pragma once
 
-#include "ResultRow.h"
-#include "TextArena.h"
+#include "results/ResultRow.h"
+#include "results/TextArena.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,10 +1,10 @@
-#include "SelectedRows.h"
+#include "results/SelectedRows.h"
 
-#include "BulkEditRules.h"
-#include "ResultModel.h"
-#include "TRegistry.h"
 #include "app/Dialogs.h"
 #include "app/TRegForm.h"
+#include "registry/TRegistry.h"
+#include "results/BulkEditRules.h"
+#include "results/ResultModel.h"
 
 #include <QItemSelectionModel>
 

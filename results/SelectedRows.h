@@ -3,7 +3,7 @@
 // and at the end the rows still selected leave the list together.
 #pragma once
 
-#include "ResultRow.h"
+#include "results/ResultRow.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "TextArena.h"
+#include "results/TextArena.h"
 
 namespace {
 

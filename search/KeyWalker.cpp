@@ -1,16 +1,16 @@
 // The key walker: matches key paths, value names and string data below a key.
 #include "app/TRegForm.h"
 
-#include "Matching.h"
-#include "MultiStringSplitter.h"
-#include "ResultModel.h"
-#include "SearchRunState.h"
-#include "TRegistry.h"
-#include "ValueText.h"
 #include "app/QtText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/UnitState.h"
+#include "registry/MultiStringSplitter.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
+#include "results/ResultModel.h"
+#include "search/Matching.h"
+#include "search/SearchRunState.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -128,9 +128,10 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                 std::vector<char> buffer(std::size_t(size > 0 ? size : 0));
                 const int read = registry.ReadRaw(name, buffer.data(), int(buffer.size()));
                 const std::vector<std::string> entries = SplitMultiString(buffer.data(), read);
-                const bool hit = std::any_of(entries.begin(), entries.end(), [](const std::string &e) {
-                    return isHit(UnitState::searchText, e);
-                });
+                const bool hit =
+                    std::any_of(entries.begin(), entries.end(), [](const std::string &e) {
+                        return isHit(UnitState::searchText, e);
+                    });
                 // No counter refresh for these rows; the next refresh catches up.
                 if (hit)
                     AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)),

@@ -1,4 +1,4 @@
-#include "Matching.h"
+#include "search/Matching.h"
 
 namespace {
 

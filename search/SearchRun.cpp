@@ -1,10 +1,6 @@
 // The search run: Button1 starts and stops it, BrowseReg walks the roots in scope.
 #include "app/TRegForm.h"
 
-#include "Matching.h"
-#include "ResultModel.h"
-#include "SearchRunState.h"
-#include "StatisticsLine.h"
 #include "app/Dialogs.h"
 #include "app/QtText.h"
 #include "app/TButton.h"
@@ -12,6 +8,10 @@
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
+#include "results/ResultModel.h"
+#include "search/Matching.h"
+#include "search/SearchRunState.h"
+#include "search/StatisticsLine.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

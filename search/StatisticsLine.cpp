@@ -1,4 +1,4 @@
-#include "StatisticsLine.h"
+#include "search/StatisticsLine.h"
 
 #include <cmath>
 

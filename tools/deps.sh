@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ qt6-base-dev libgtest-dev
     wine wine64 g++-mingw-w64-x86-64-posix
     xvfb xauth xdotool x11-utils imagemagick python3
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format-14
 )
 
 missing=()

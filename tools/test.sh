@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything, runs every test and fuzzes the file reader.
+# Installs what is missing, checks the formatting, builds everything, runs every test and
+# fuzzes the file reader.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh
+tools/check-format.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build --parallel "$(nproc)"
 cd build

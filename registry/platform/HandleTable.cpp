@@ -1,4 +1,4 @@
-#include "HandleTable.h"
+#include "registry/platform/HandleTable.h"
 
 namespace quarnel::platform {
 
@@ -100,6 +100,20 @@ LONG resolveHandle(HKEY h, RegKey *&key, DWORD need)
     if (!key) return ERROR_INVALID_HANDLE;
     if ((access & need) != need) return ERROR_ACCESS_DENIED;
     return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
+}
+
+LONG setAdmittedValue(RegKey &key, const std::u16string &name, DWORD type,
+                      const std::vector<uint8_t> &data)
+{
+    const PendingChange change{.kind = StoreChange::ValueSet,
+                               .name = name,
+                               .time = KeyStore::now(),
+                               .type = type,
+                               .data = data};
+    if (long rc = admitChange(activeStore().hooks(), key, change)) return static_cast<LONG>(rc);
+    key.setValue(name, type, data);
+    key.lastWriteTime = change.time;
+    return ERROR_SUCCESS;
 }
 
 } // namespace quarnel::platform

@@ -2,11 +2,12 @@
 // which rights it was opened, and how the predefined root values resolve.
 #pragma once
 
-#include "KeyStore.h"
-#include "winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace quarnel::platform {
@@ -85,5 +86,10 @@ DWORD grantedAccess(REGSAM sam);
 // Resolves a handle to its key and checks that it carries `need`. Predefined
 // roots carry every right.
 LONG resolveHandle(HKEY h, RegKey *&key, DWORD need = 0);
+
+// Sets a value once the store has admitted (journaled) the change, and stamps the key;
+// what the store refused it with otherwise. Both value calls, 8-bit and wide, end here.
+LONG setAdmittedValue(RegKey &key, const std::u16string &name, DWORD type,
+                      const std::vector<uint8_t> &data);
 
 } // namespace quarnel::platform

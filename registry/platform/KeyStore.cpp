@@ -1,6 +1,7 @@
-#include "KeyStore.h"
+#include "registry/platform/KeyStore.h"
 
-#include "RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <chrono>
@@ -46,8 +47,9 @@ void treeChanged()
 
 std::size_t RegKey::subkeyPosition(std::u16string_view key, bool &found) const
 {
-    return sortedPosition(subkeys, key, found,
-                          [](const std::shared_ptr<RegKey> &k) -> std::u16string_view { return k->name; });
+    return sortedPosition(
+        subkeys, key, found,
+        [](const std::shared_ptr<RegKey> &k) -> std::u16string_view { return k->name; });
 }
 
 std::size_t RegKey::valuePosition(std::u16string_view value, bool &found) const
@@ -97,11 +99,13 @@ RegKey::~RegKey()
 
 RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
 {
-    bool found;
-    const std::size_t pos = subkeyPosition(key, found);
+    bool found = false;
+    // Files list keys in order, so a new key mostly goes last: one comparison.
+    const std::size_t pos = !subkeys.empty() && compareNames(subkeys.back()->name, key) < 0
+                                ? subkeys.size()
+                                : subkeyPosition(key, found);
     created = !found;
-    if (found)
-        return *subkeys[pos];
+    if (found) return *subkeys[pos];
     auto child = std::make_shared<RegKey>();
     child->name = key;
     child->parent = this;
@@ -116,18 +120,15 @@ RegValue::RegValue(std::u16string_view name, uint32_t type, std::span<const uint
       m_dataSize(static_cast<uint32_t>(data.size()))
 {
     const std::size_t units = name.size() + (data.size() + 1) / 2;
-    if (!units)
-        return;
+    if (!units) return;
     m_block.reset(new char16_t[units]);
     std::copy(name.begin(), name.end(), m_block.get());
-    if (!data.empty())
-        std::memcpy(m_block.get() + name.size(), data.data(), data.size());
+    if (!data.empty()) std::memcpy(m_block.get() + name.size(), data.data(), data.size());
 }
 
 RegValue &RegValue::operator=(const RegValue &other)
 {
-    if (this != &other)
-        *this = RegValue(other.name(), other.type, other.data());
+    if (this != &other) *this = RegValue(other.name(), other.type, other.data());
     return *this;
 }
 
@@ -140,8 +141,7 @@ void RegValue::setData(std::span<const uint8_t> data)
 
 RegKeyExtra &RegKey::extras()
 {
-    if (!extra)
-        extra = std::make_unique<RegKeyExtra>();
+    if (!extra) extra = std::make_unique<RegKeyExtra>();
     return *extra;
 }
 
@@ -151,7 +151,8 @@ RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::span<c
     const std::size_t pos = valuePosition(value, found);
     if (!found) {
         if (isLink) treeChanged();
-        values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos), RegValue(value, type, data));
+        values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos),
+                      RegValue(value, type, data));
         return values[pos];
     }
     if (isLink) treeChanged();
@@ -175,8 +176,7 @@ bool RegKey::removeValue(std::u16string_view value)
     bool found;
     const std::size_t pos = valuePosition(value, found);
     if (found && isLink) treeChanged();
-    if (found)
-        values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
+    if (found) values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
     return found;
 }
 
@@ -184,8 +184,7 @@ void RegKey::removeSubkey(RegKey &child)
 {
     bool found;
     const std::size_t pos = subkeyPosition(child.name, found);
-    if (!found || subkeys[pos].get() != &child)
-        return;
+    if (!found || subkeys[pos].get() != &child) return;
     treeChanged();
     child.deleted = true;
     child.parent = nullptr;
@@ -195,8 +194,7 @@ void RegKey::removeSubkey(RegKey &child)
 bool RegKey::isDescendantOf(const RegKey &ancestor) const
 {
     for (const RegKey *k = this; k; k = k->parent)
-        if (k == &ancestor)
-            return true;
+        if (k == &ancestor) return true;
     return false;
 }
 
@@ -217,17 +215,10 @@ KeyStore::KeyStore() : m_top(std::make_shared<RegKey>()), m_hooks(std::make_shar
 RegKey &KeyStore::ensurePath(RegKey &base, std::u16string_view path)
 {
     RegKey *key = &base;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos)
-            end = path.size();
-        if (end > start) {
-            bool created;
-            key = &key->addSubkey(path.substr(start, end - start), created);
-        }
-        start = end + 1;
-    }
+    forEachKeyName(path, [&](std::u16string_view name) {
+        bool created;
+        key = &key->addSubkey(name, created);
+    });
     return *key;
 }
 
@@ -236,7 +227,8 @@ uint64_t KeyStore::now()
     using namespace std::chrono;
     // FILETIME counts 100 ns steps since 1601-01-01.
     constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
-    const auto since1970 = duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
+    const auto since1970 =
+        duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
     return kUnixEpochAsFileTime + static_cast<uint64_t>(since1970 / 100);
 }
 

@@ -1,6 +1,7 @@
-#include "PathWalk.h"
+#include "registry/platform/PathWalk.h"
 
-#include "RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <vector>
@@ -14,13 +15,7 @@ constexpr int kMaxLinkHops = 16;
 void splitPath(std::u16string_view path, std::vector<std::u16string_view> &parts)
 {
     parts.clear();
-    std::size_t start = 0;
-    while (start < path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos) end = path.size();
-        if (end > start) parts.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    forEachKeyName(path, [&](std::u16string_view name) { parts.push_back(name); });
 }
 
 // The keys the last open walked through, so that the next open of a key below

@@ -1,8 +1,8 @@
 // Resolving subkey paths below a key: name limits, symbolic links, creation.
 #pragma once
 
-#include "KeyStore.h"
-#include "winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <cstddef>
 #include <string>

@@ -1,4 +1,4 @@
-#include "RegText.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -16,7 +16,7 @@ struct FoldPair
 };
 
 constexpr FoldPair kLowerTable[] = {
-#include "UnicodeLowerTable.inc"
+#include "registry/platform/UnicodeLowerTable.inc"
 };
 
 constexpr char16_t kEscapeBase = 0xDC00; // invalid byte b travels as U+DC00 + b (b >= 0x80)
@@ -46,19 +46,15 @@ std::size_t validSequence(std::string_view s, char32_t &cp)
     } else {
         return 0;
     }
-    if (s.size() < len)
-        return 0;
+    if (s.size() < len) return 0;
     for (std::size_t i = 1; i < len; ++i) {
         const auto b = static_cast<unsigned char>(s[i]);
-        if (!isContinuation(b))
-            return 0;
+        if (!isContinuation(b)) return 0;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF)
-        return 0;
+    if (cp < min || cp > 0x10FFFF) return 0;
     // An encoded escape unit would not come back as the same bytes.
-    if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF)
-        return 0;
+    if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) return 0;
     return len;
 }
 
@@ -117,7 +113,8 @@ void utf16FromBytes(std::string_view bytes, std::u16string &out)
     std::size_t o = 0;
     auto escape = [&](std::size_t from, std::size_t n) {
         for (std::size_t k = 0; k < n; ++k)
-            out[o++] = static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[from + k]));
+            out[o++] =
+                static_cast<char16_t>(kEscapeBase + static_cast<unsigned char>(bytes[from + k]));
     };
     std::size_t i = 0;
     while (i < bytes.size()) {
@@ -193,8 +190,7 @@ void writeBytesOfUtf16(std::u16string_view text, char *out)
 
 char16_t foldUnit(char16_t unit)
 {
-    if (unit < 0x80)
-        return (unit >= u'A' && unit <= u'Z') ? unit + 32 : unit;
+    if (unit < 0x80) return (unit >= u'A' && unit <= u'Z') ? unit + 32 : unit;
     const auto it = std::lower_bound(std::begin(kLowerTable), std::end(kLowerTable), unit,
                                      [](const FoldPair &p, char16_t u) { return p.from < u; });
     return (it != std::end(kLowerTable) && it->from == unit) ? it->to : unit;
@@ -205,16 +201,15 @@ int compareNames(std::u16string_view a, std::u16string_view b)
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t ua = a[i], ub = b[i];
-        if (ua == ub)
-            continue;
+        if (ua == ub) continue;
         // Most names are ASCII: fold those here without the table.
-        const char16_t fa = ua < 0x80 ? char16_t(ua + (unsigned(ua - u'A') < 26u ? 32 : 0)) : foldUnit(ua);
-        const char16_t fb = ub < 0x80 ? char16_t(ub + (unsigned(ub - u'A') < 26u ? 32 : 0)) : foldUnit(ub);
-        if (fa != fb)
-            return fa < fb ? -1 : 1;
+        const char16_t fa =
+            ua < 0x80 ? char16_t(ua + (unsigned(ua - u'A') < 26u ? 32 : 0)) : foldUnit(ua);
+        const char16_t fb =
+            ub < 0x80 ? char16_t(ub + (unsigned(ub - u'A') < 26u ? 32 : 0)) : foldUnit(ub);
+        if (fa != fb) return fa < fb ? -1 : 1;
     }
-    if (a.size() == b.size())
-        return 0;
+    if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
 }
 

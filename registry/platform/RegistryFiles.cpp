@@ -1,9 +1,9 @@
-#include "RegistryFiles.h"
+#include "registry/platform/RegistryFiles.h"
 
-#include "KeyStore.h"
-#include "wine/Backups.h"
-#include "wine/FileBackedStore.h"
-#include "wine/WinePrefix.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <memory>
 
@@ -41,11 +41,14 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, c
     result.directory = directory;
     result.message = opened.message;
     switch (opened.status) {
-    case wine::FileBackedStore::Status::Ok: result.status = RegistryOpened::Status::Ok; break;
+    case wine::FileBackedStore::Status::Ok:
+        result.status = RegistryOpened::Status::Ok;
+        break;
     case wine::FileBackedStore::Status::ReadOnly:
         result.status = RegistryOpened::Status::ReadOnly;
         break;
-    case wine::FileBackedStore::Status::Failed: return result;
+    case wine::FileBackedStore::Status::Failed:
+        return result;
     }
     setActiveStore(store->store());
     current() = std::move(store);
@@ -74,8 +77,7 @@ std::string flushRegistryIfIdle(int quietMs)
 std::string closeRegistry()
 {
     auto &store = current();
-    if (!store)
-        return {};
+    if (!store) return {};
     std::string message = store->close();
     setActiveStore(std::make_shared<KeyStore>());
     store.reset();

@@ -2,12 +2,12 @@
 // Results follow Wine's advapi32: text is kept as UTF-16 and converted at these
 // 8-bit calls (UTF-8 being the 8-bit code page), maximum lengths are exact, and
 // enumeration follows the store's sorted order.
-#include "winreg.h"
+#include "registry/platform/winreg.h"
 
-#include "HandleTable.h"
-#include "KeyStore.h"
-#include "PathWalk.h"
-#include "RegText.h"
+#include "registry/platform/HandleTable.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/PathWalk.h"
+#include "registry/platform/RegText.h"
 
 #include <bit>
 #include <cstring>
@@ -90,15 +90,13 @@ private:
 // Its size, without building it: size queries are frequent and data can be large.
 std::size_t externalSize(const RegValue &value)
 {
-    if (isStringType(value.type))
-        return byteLengthOfUtf16(StoredUnits(value.data()).view());
+    if (isStringType(value.type)) return byteLengthOfUtf16(StoredUnits(value.data()).view());
     return value.data().size();
 }
 
 template <typename T> void setIf(T *out, T value)
 {
-    if (out)
-        *out = value;
+    if (out) *out = value;
 }
 
 // Copies `text` as 8-bit text with its NUL into a caller's buffer of *length
@@ -170,22 +168,16 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
         return ERROR_SUCCESS;
     }
     // Only HKEY_CLASSES_ROOT forgives one leading backslash.
-    if (isClassesRoot(hKey) && lpSubKey && *lpSubKey == '\\')
-        ++lpSubKey;
-    if (!phkResult)
-        return ERROR_INVALID_PARAMETER;
-    if (!hKey)
-        return ERROR_INVALID_HANDLE;
+    if (isClassesRoot(hKey) && lpSubKey && *lpSubKey == '\\') ++lpSubKey;
+    if (!phkResult) return ERROR_INVALID_PARAMETER;
+    if (!hKey) return ERROR_INVALID_HANDLE;
     const std::u16string_view path = scratchUtf16(lpSubKey);
-    if (path.size() > kMaxPathUnits)
-        return ERROR_MORE_DATA;
+    if (path.size() > kMaxPathUnits) return ERROR_MORE_DATA;
     *phkResult = nullptr;
     RegKey *base;
-    if (LONG rc = resolveHandle(hKey, base))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, base)) return rc;
     WalkResult walk;
-    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, walk))
-        return rc;
+    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, walk)) return rc;
     *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
     return ERROR_SUCCESS;
 }
@@ -194,26 +186,20 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
                                DWORD dwOptions, REGSAM samDesired, const LPSECURITY_ATTRIBUTES,
                                PHKEY phkResult, LPDWORD lpdwDisposition)
 {
-    if (Reserved)
-        return ERROR_INVALID_PARAMETER;
-    if (!phkResult)
-        return ERROR_BADKEY;
-    if (!hKey)
-        return ERROR_INVALID_HANDLE;
+    if (Reserved) return ERROR_INVALID_PARAMETER;
+    if (!phkResult) return ERROR_BADKEY;
+    if (!hKey) return ERROR_INVALID_HANDLE;
     const std::u16string path = toUtf16(lpSubKey);
-    if (path.size() > kMaxPathUnits)
-        return ERROR_MORE_DATA;
+    if (path.size() > kMaxPathUnits) return ERROR_MORE_DATA;
     const HKEY callersValue = *phkResult;
     *phkResult = nullptr;
     RegKey *base;
-    if (LONG rc = resolveHandle(hKey, base))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, base)) return rc;
     const std::u16string cls = toUtf16(lpClass);
     WalkResult walk;
     if (LONG rc = walkPath(base, path, dwOptions, true, &cls, walk)) {
         // Wine's key-by-key creation leaves the caller's variable as it was.
-        if (walk.stepwise)
-            *phkResult = callersValue;
+        if (walk.stepwise) *phkResult = callersValue;
         return rc;
     }
     *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
@@ -224,8 +210,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
 LSTATUS WINAPI RegCloseKey(HKEY hKey)
 {
     // Wine closes nothing at or above the first predefined value.
-    if (reinterpret_cast<uintptr_t>(hKey) >= 0x80000000u)
-        return ERROR_SUCCESS;
+    if (reinterpret_cast<uintptr_t>(hKey) >= 0x80000000u) return ERROR_SUCCESS;
     return handles().remove(hKey) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
 }
 
@@ -236,11 +221,9 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
                                 LPDWORD lpcbSecurityDescriptor, PFILETIME lpftLastWriteTime)
 {
     (void)lpReserved; // Wine ignores it
-    if (lpClass && !lpcchClass)
-        return ERROR_INVALID_PARAMETER;
+    if (lpClass && !lpcchClass) return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, key)) return rc;
 
     // Lengths are in UTF-16 units and data sizes in stored bytes, as Wine reports them.
     DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
@@ -287,13 +270,10 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
                              LPDWORD lpReserved, LPSTR lpClass, LPDWORD lpcchClass,
                              PFILETIME lpftLastWriteTime)
 {
-    if (lpReserved || !lpName || !lpcchName)
-        return ERROR_INVALID_PARAMETER;
+    if (lpReserved || !lpName || !lpcchName) return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key, KEY_ENUMERATE_SUB_KEYS))
-        return rc;
-    if (dwIndex >= key->subkeys.size())
-        return ERROR_NO_MORE_ITEMS;
+    if (LONG rc = resolveHandle(hKey, key, KEY_ENUMERATE_SUB_KEYS)) return rc;
+    if (dwIndex >= key->subkeys.size()) return ERROR_NO_MORE_ITEMS;
     const RegKey &child = *key->subkeys[dwIndex];
     if (lpftLastWriteTime) {
         lpftLastWriteTime->dwLowDateTime = static_cast<DWORD>(child.lastWriteTime);
@@ -321,10 +301,8 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
     if (lpReserved || !lpValueName || !lpcchValueName || (lpData && !lpcbData))
         return ERROR_INVALID_PARAMETER;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
-        return rc;
-    if (dwIndex >= key->values.size())
-        return ERROR_NO_MORE_ITEMS;
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
+    if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
     const RegValue &value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
     if (rc == ERROR_SUCCESS) rc = deliverNameTruncated(value.name(), lpValueName, lpcchValueName);
@@ -335,35 +313,27 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
 LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserved, LPDWORD lpType,
                                 LPBYTE lpData, LPDWORD lpcbData)
 {
-    if ((lpData && !lpcbData) || lpReserved)
-        return ERROR_INVALID_PARAMETER;
-    if (!hKey)
-        return ERROR_INVALID_HANDLE;
+    if ((lpData && !lpcbData) || lpReserved) return ERROR_INVALID_PARAMETER;
+    if (!hKey) return ERROR_INVALID_HANDLE;
     // Wine clears these before it looks anything up, so failures report them too.
-    if (lpcbData && !lpData)
-        *lpcbData = 0;
+    if (lpcbData && !lpData) *lpcbData = 0;
     setIf<DWORD>(lpType, REG_NONE);
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
     const RegValue *value = key->findValue(scratchUtf16(lpValueName, 1));
-    if (!value)
-        return ERROR_FILE_NOT_FOUND;
+    if (!value) return ERROR_FILE_NOT_FOUND;
     setIf(lpType, static_cast<DWORD>(value->type));
     return deliverData(*value, lpData, lpcbData);
 }
 
-LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType, const BYTE *lpData,
-                              DWORD cbData)
+LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType,
+                              const BYTE *lpData, DWORD cbData)
 {
-    if (!lpData && cbData)
-        return ERROR_NOACCESS;
+    if (!lpData && cbData) return ERROR_NOACCESS;
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (name.size() > kMaxValueNameUnits)
-        return ERROR_INVALID_PARAMETER;
+    if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
     std::vector<uint8_t> data;
     if (isStringType(dwType)) {
         // Wine also counts a NUL found just past cbData; we never read beyond what the
@@ -373,25 +343,15 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     } else if (lpData) {
         data.assign(lpData, lpData + cbData);
     }
-    const PendingChange change{.kind = StoreChange::ValueSet,
-                               .name = name,
-                               .time = KeyStore::now(),
-                               .type = dwType,
-                               .data = data};
-    if (long rc = admitChange(activeStore().hooks(), *key, change)) return static_cast<LONG>(rc);
-    key->setValue(name, dwType, data);
-    key->lastWriteTime = change.time;
-    return ERROR_SUCCESS;
+    return setAdmittedValue(*key, name, dwType, data);
 }
 
 LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 {
     RegKey *key;
-    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (!key->findValue(name))
-        return ERROR_FILE_NOT_FOUND;
+    if (!key->findValue(name)) return ERROR_FILE_NOT_FOUND;
     const PendingChange change{
         .kind = StoreChange::ValueDeleted, .name = name, .time = KeyStore::now()};
     if (long rc = admitChange(activeStore().hooks(), *key, change)) return static_cast<LONG>(rc);
@@ -402,18 +362,14 @@ LSTATUS WINAPI RegDeleteValueA(HKEY hKey, LPCSTR lpValueName)
 
 LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
 {
-    if (!lpSubKey)
-        return ERROR_INVALID_PARAMETER;
+    if (!lpSubKey) return ERROR_INVALID_PARAMETER;
     RegKey *base;
-    if (LONG rc = resolveHandle(hKey, base))
-        return rc;
+    if (LONG rc = resolveHandle(hKey, base)) return rc;
     const std::u16string path = toUtf16(lpSubKey);
-    if (path.size() > kMaxPathUnits)
-        return ERROR_MORE_DATA;
+    if (path.size() > kMaxPathUnits) return ERROR_MORE_DATA;
     WalkResult walk;
     // Like Wine, a link named last is followed: its target is what goes.
-    if (LONG rc = walkPath(base, path, 0, false, nullptr, walk))
-        return rc;
+    if (LONG rc = walkPath(base, path, 0, false, nullptr, walk)) return rc;
     RegKey *key = walk.key;
     KeyStore &store = activeStore();
     // Roots of hives and of the predefined views are not deletable.

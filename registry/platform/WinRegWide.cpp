@@ -1,10 +1,10 @@
 // The two wide value calls on the active KeyStore. They move value data as it
 // is stored, so string data of any length (odd, unterminated) passes unchanged;
 // results follow Wine's advapi32.
-#include "winreg.h"
+#include "registry/platform/winreg.h"
 
-#include "HandleTable.h"
-#include "KeyStore.h"
+#include "registry/platform/HandleTable.h"
+#include "registry/platform/KeyStore.h"
 
 #include <cstring>
 #include <string>
@@ -73,15 +73,7 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
     // Wine also counts a NUL unit found just past cbData; we never read beyond
     // what the caller said it gave us.
     const std::vector<uint8_t> data(lpData, lpData ? lpData + cbData : lpData);
-    const PendingChange change{.kind = StoreChange::ValueSet,
-                               .name = name,
-                               .time = KeyStore::now(),
-                               .type = dwType,
-                               .data = data};
-    if (long rc = admitChange(activeStore().hooks(), *key, change)) return static_cast<LONG>(rc);
-    key->setValue(name, dwType, data);
-    key->lastWriteTime = change.time;
-    return ERROR_SUCCESS;
+    return setAdmittedValue(*key, name, dwType, data);
 }
 
 } // extern "C"

@@ -1,5 +1,5 @@
 // The building blocks: progress bar, sorted list, dialog boxes.
-#include "WindowHarness.h"
+#include "tests/harness/WindowHarness.h"
 
 #include "app/Dialogs.h"
 #include "app/TListView.h"

@@ -1,5 +1,5 @@
 // The window as it comes up: the warning, every control, the key tree and the root table.
-#include "WindowHarness.h"
+#include "tests/harness/WindowHarness.h"
 
 #include "app/TButton.h"
 #include "app/TImageList.h"

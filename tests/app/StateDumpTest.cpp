@@ -1,6 +1,6 @@
 // The state dump that the end-to-end driver reads: it must report what a user sees,
 // including texts their controls cut off, and the rows a list shows with their selection.
-#include "StateDump.h"
+#include "app/StateDump.h"
 
 #include <QApplication>
 #include <QJsonArray>

@@ -1,7 +1,6 @@
 // Resizing, splitters, closing, the dialog keys and the default error display.
-#include "WindowHarness.h"
+#include "tests/harness/WindowHarness.h"
 
-#include "TRegistry.h"
 #include "app/TButton.h"
 #include "app/TListView.h"
 #include "app/TPanel.h"
@@ -9,6 +8,7 @@
 #include "app/TReportView.h"
 #include "app/TSplitter.h"
 #include "app/TTreeView.h"
+#include "registry/TRegistry.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "BrowserFixture.h"
+#include "tests/browser/BrowserFixture.h"
 
 #include <QTest>
 

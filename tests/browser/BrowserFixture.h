@@ -2,14 +2,14 @@
 // content and read the tree and the value list.
 #pragma once
 
-#include "WindowHarness.h"
+#include "tests/harness/WindowHarness.h"
 
-#include "TRegistry.h"
-#include "ValueText.h"
 #include "app/TListView.h"
 #include "app/TRegForm.h"
 #include "app/TTreeView.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/ValueText.h"
+#include "registry/platform/KeyStore.h"
 
 #include <QApplication>
 #include <QLabel>

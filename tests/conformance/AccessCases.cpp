@@ -1,5 +1,5 @@
 // Cases about the access a handle was opened with.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 namespace conformance {
 

@@ -1,7 +1,7 @@
 // The case groups of the conformance run; `s` is the scratch key they work under.
 #pragma once
 
-#include "Trace.h"
+#include "tests/conformance/Trace.h"
 
 namespace conformance {
 

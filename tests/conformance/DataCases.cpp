@@ -1,6 +1,6 @@
 // Cases about sizes: data larger than the implementations' first buffers, odd
 // counts, null pointers the calls accept, and how deep keys may nest.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 #include <string>
 #include <vector>

@@ -1,5 +1,5 @@
 // Cases about keys: paths, names, depth, deletion, deleted handles, predefined roots.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 #include <string>
 

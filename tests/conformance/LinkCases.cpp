@@ -1,6 +1,6 @@
 // Cases about symbolic links, made through the calls themselves: a key created
 // with REG_OPTION_CREATE_LINK whose SymbolicLinkValue names another key.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 #include <string>
 #include <vector>

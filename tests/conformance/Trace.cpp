@@ -1,4 +1,4 @@
-#include "Trace.h"
+#include "tests/conformance/Trace.h"
 
 #include <cstdio>
 #include <cstring>

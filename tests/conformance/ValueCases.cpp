@@ -1,5 +1,5 @@
 // Cases about values and key information: figures, order, types, buffers, names.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
 // Cases about the wide value calls: stored bytes in and out, whatever their
 // length or terminator, and names beyond the 8-bit code page.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 #include <string>
 #include <vector>

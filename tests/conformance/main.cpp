@@ -1,6 +1,6 @@
 // Conformance run of the registry calls: built once against our layer and once
 // against the real API (run under Wine); the two traces must be equal.
-#include "Cases.h"
+#include "tests/conformance/Cases.h"
 
 #include <cstdio>
 

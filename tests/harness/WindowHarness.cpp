@@ -1,9 +1,9 @@
-#include "WindowHarness.h"
+#include "tests/harness/WindowHarness.h"
 
 #include "app/QuarnelApplication.h"
 #include "app/UnitState.h"
-#include "platform/KeyStore.h"
-#include "platform/RegistryFiles.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>

@@ -1,7 +1,7 @@
-#include "TRegistry.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/KeyStore.h"
 
-#include "support/SmallStack.h"
+#include "tests/support/SmallStack.h"
 
 #include <gtest/gtest.h>
 
@@ -26,11 +26,9 @@ public:
     FailNth(int n, bool throwIt) : m_left(n), m_throw(throwIt) {}
     long beforeChange(const RegKey &) override
     {
-        if (--m_left != 0)
-            return 0;
+        if (--m_left != 0) return 0;
         fired = true;
-        if (m_throw)
-            throw std::runtime_error("injected");
+        if (m_throw) throw std::runtime_error("injected");
         return ERROR_CANTWRITE;
     }
     bool fired = false;
@@ -97,8 +95,7 @@ protected:
         }
         for (DWORD i = 0;; ++i) {
             DWORD length = sizeof name;
-            if (RegEnumKeyExA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr))
-                break;
+            if (RegEnumKeyExA(h, i, name, &length, nullptr, nullptr, nullptr, nullptr)) break;
             out[prefix + name + "\\"] = {kKeyMark, ""};
             HKEY child = nullptr;
             ASSERT_EQ(RegOpenKeyExA(h, name, 0, KEY_ALL_ACCESS, &child), ERROR_SUCCESS);
@@ -121,12 +118,20 @@ protected:
     // Values of every type the registry knows and a few it does not, with and without data.
     static void fillValues(const std::string &key, int count)
     {
-        static const DWORD types[] = {
-            REG_NONE,          REG_SZ,       REG_EXPAND_SZ,     REG_BINARY,
-            REG_DWORD,         REG_DWORD_BIG_ENDIAN,            REG_LINK,
-            REG_MULTI_SZ,      REG_RESOURCE_LIST,               REG_FULL_RESOURCE_DESCRIPTOR,
-            REG_RESOURCE_REQUIREMENTS_LIST,  REG_QWORD,         0x1234,
-            0xFFFF0012};
+        static const DWORD types[] = {REG_NONE,
+                                      REG_SZ,
+                                      REG_EXPAND_SZ,
+                                      REG_BINARY,
+                                      REG_DWORD,
+                                      REG_DWORD_BIG_ENDIAN,
+                                      REG_LINK,
+                                      REG_MULTI_SZ,
+                                      REG_RESOURCE_LIST,
+                                      REG_FULL_RESOURCE_DESCRIPTOR,
+                                      REG_RESOURCE_REQUIREMENTS_LIST,
+                                      REG_QWORD,
+                                      0x1234,
+                                      0xFFFF0012};
         set(key, "", REG_SZ, "default\0"s);
         for (int i = 0; i < count; ++i) {
             const DWORD type = types[i % std::size(types)];
@@ -135,8 +140,7 @@ protected:
                 bytes += "\0second\0\0"s;
             else if (type != REG_BINARY && type != REG_NONE)
                 bytes += "\0\x01\xFF"s;
-            if (i % 17 == 5)
-                bytes.clear(); // values without data
+            if (i % 17 == 5) bytes.clear(); // values without data
             set(key, "val" + std::to_string(i), type, bytes);
         }
     }
@@ -161,8 +165,7 @@ protected:
     static void buildTree(const std::string &key, int levels, int siblings, int values)
     {
         fillValues(key, values);
-        if (levels == 0)
-            return;
+        if (levels == 0) return;
         for (int i = 0; i < siblings; ++i)
             buildTree(key + "\\k" + std::to_string(i), levels - 1, siblings, values);
     }
@@ -400,7 +403,7 @@ TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)
     reg.RelocateKey("\\", "\\Software\\T\\Top", true);
     ASSERT_TRUE(reg.OpenPath("\\Software\\T"));
     reg.RelocateKey("Key", "\\Software\\T\\Key\\New", true); // relative to the open key
-    reg.RelocateKey("", "New", true);                         // the open key into itself
+    reg.RelocateKey("", "New", true);                        // the open key into itself
     EXPECT_EQ(dump("Software"), before);
     expectClean(reg.KeyHandle());
 }

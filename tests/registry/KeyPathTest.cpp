@@ -1,4 +1,4 @@
-#include "KeyPath.h"
+#include "registry/KeyPath.h"
 
 #include <gtest/gtest.h>
 

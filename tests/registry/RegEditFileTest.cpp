@@ -1,5 +1,5 @@
-#include "RegEditFile.h"
-#include "WideText.h"
+#include "registry/RegEditFile.h"
+#include "registry/WideText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
 
 #include <gtest/gtest.h>
 
@@ -25,8 +25,9 @@ TEST(RegText, InvalidBytesSurviveBothWays)
 
 TEST(RegText, LoneSurrogatesFromUtf16SurviveBothWays)
 {
-    for (const std::u16string &units : {std::u16string(u"a\xD800"), std::u16string(u"\xDC00z"),
-                                       std::u16string(u"\xDBFF\xDBFF"), std::u16string(u"\xDC7F")}) {
+    for (const std::u16string &units :
+         {std::u16string(u"a\xD800"), std::u16string(u"\xDC00z"), std::u16string(u"\xDBFF\xDBFF"),
+          std::u16string(u"\xDC7F")}) {
         EXPECT_EQ(utf16FromBytes(bytesFromUtf16(units)), units);
     }
 }

@@ -1,6 +1,6 @@
-#include "TRegistry.h"
-#include "PathSteps.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/PathSteps.h"
+#include "registry/platform/KeyStore.h"
 
 #include <gtest/gtest.h>
 
@@ -77,7 +77,8 @@ TEST_F(TRegistryTest, SelectRootClosesOnlyOnChange)
 TEST_F(TRegistryTest, CreateRaisesWithThePathAsGiven)
 {
     reg.SelectRoot(HKEY_PERFORMANCE_DATA);
-    EXPECT_EQ(messageOf([&] { reg.CreatePath("\\X\\Y"); }), "Erzeugung von Schlüssel \\X\\Y misslungen");
+    EXPECT_EQ(messageOf([&] { reg.CreatePath("\\X\\Y"); }),
+              "Erzeugung von Schlüssel \\X\\Y misslungen");
 }
 
 TEST_F(TRegistryTest, ReadTextRules)
@@ -103,7 +104,8 @@ TEST_F(TRegistryTest, ReadDwordRules)
     EXPECT_EQ(messageOf([&] { reg.ReadDword("bin4"); }), "Ungültiger Datentyp für 'bin4'");
     store("bin8", "abcdefgh", REG_BINARY);
     EXPECT_EQ(messageOf([&] { reg.ReadDword("bin8"); }), "Fehler beim Holen der Daten für 'bin8'");
-    EXPECT_EQ(messageOf([&] { reg.ReadDword("missing"); }), "Fehler beim Holen der Daten für 'missing'");
+    EXPECT_EQ(messageOf([&] { reg.ReadDword("missing"); }),
+              "Fehler beim Holen der Daten für 'missing'");
 }
 
 TEST_F(TRegistryTest, ReadRawRules)
@@ -139,7 +141,8 @@ TEST_F(TRegistryTest, StoreFailureRaisesAndValueInfoFailsQuietly)
     ASSERT_TRUE(other.OpenPath("\\Software\\Test\\Sub"));
     ASSERT_TRUE(reg.OpenPath("\\Software\\Test"));
     ASSERT_EQ(RegDeleteKeyA(reg.KeyHandle(), "Sub"), ERROR_SUCCESS);
-    EXPECT_EQ(messageOf([&] { other.WriteText("v", "x"); }), "Fehler beim Setzen der Daten für 'v'");
+    EXPECT_EQ(messageOf([&] { other.WriteText("v", "x"); }),
+              "Fehler beim Setzen der Daten für 'v'");
     TValueInfoRec info;
     EXPECT_FALSE(other.QueryValueInfo("v", info));
     EXPECT_EQ(other.QueryValueSize("v"), -1);

@@ -1,7 +1,7 @@
-#include "TRegistry.h"
-#include "UndoApply.h"
-#include "UndoCapture.h"
-#include "platform/KeyStore.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoApply.h"
+#include "registry/UndoCapture.h"
+#include "registry/platform/KeyStore.h"
 
 #include <gtest/gtest.h>
 

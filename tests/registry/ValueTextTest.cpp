@@ -1,6 +1,6 @@
-#include "MultiStringSplitter.h"
-#include "RootTable.h"
-#include "ValueText.h"
+#include "registry/ValueText.h"
+#include "registry/MultiStringSplitter.h"
+#include "registry/RootTable.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "platform/KeyStore.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 
@@ -19,8 +19,9 @@ protected:
     HKEY create(HKEY base, const char *path)
     {
         HKEY key = nullptr;
-        EXPECT_EQ(RegCreateKeyExA(base, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
-                  ERROR_SUCCESS);
+        EXPECT_EQ(
+            RegCreateKeyExA(base, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
         return key;
     }
 
@@ -37,8 +38,7 @@ protected:
         char buf[300];
         for (DWORD i = 0;; ++i) {
             DWORD len = sizeof buf;
-            if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr))
-                break;
+            if (RegEnumKeyExA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr)) break;
             names.emplace_back(buf, len);
         }
         return names;
@@ -50,8 +50,7 @@ protected:
         char buf[300];
         for (DWORD i = 0;; ++i) {
             DWORD len = sizeof buf;
-            if (RegEnumValueA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr))
-                break;
+            if (RegEnumValueA(key, i, buf, &len, nullptr, nullptr, nullptr, nullptr)) break;
             names.emplace_back(buf, len);
         }
         return names;
@@ -63,10 +62,12 @@ TEST_F(WinRegApi, PathsIgnoreTrailingSeparatorAndCaseAndRefuseLeadingOne)
     HKEY made = create(HKEY_CURRENT_USER, "Software\\Quarnel\\Deep\\Er");
     RegCloseKey(made);
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "software\\QUARNEL\\deep\\er\\", 0, KEY_ALL_ACCESS, &key),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegOpenKeyExA(HKEY_CURRENT_USER, "software\\QUARNEL\\deep\\er\\", 0, KEY_ALL_ACCESS, &key),
+        ERROR_SUCCESS);
     RegCloseKey(key);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_ALL_ACCESS, &key), ERROR_BAD_PATHNAME);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "\\Software", 0, KEY_ALL_ACCESS, &key),
+              ERROR_BAD_PATHNAME);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Missing", 0, KEY_ALL_ACCESS, &key),
               ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(key, nullptr);
@@ -95,12 +96,14 @@ TEST_F(WinRegApi, PredefinedViewsShowTheSameKeys)
     HKEY cls = create(HKEY_CLASSES_ROOT, ".quarnel");
     RegCloseKey(cls);
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.quarnel", 0, KEY_ALL_ACCESS, &key),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Classes\\.quarnel", 0, KEY_ALL_ACCESS, &key),
+        ERROR_SUCCESS);
     RegCloseKey(key);
     RegCloseKey(create(HKEY_CURRENT_USER, "Software\\Mine"));
-    EXPECT_EQ(RegOpenKeyExA(HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\Mine", 0, KEY_ALL_ACCESS, &key),
-              ERROR_SUCCESS);
+    EXPECT_EQ(
+        RegOpenKeyExA(HKEY_USERS, "S-1-5-21-0-0-0-1000\\Software\\Mine", 0, KEY_ALL_ACCESS, &key),
+        ERROR_SUCCESS);
     RegCloseKey(key);
     RegCloseKey(create(HKEY_CURRENT_CONFIG, "Profile"));
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE,
@@ -112,7 +115,8 @@ TEST_F(WinRegApi, PredefinedViewsShowTheSameKeys)
     // A root opened with no subkey comes back as itself (Wine does this for all seven).
     ASSERT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     EXPECT_EQ(key, HKEY_PERFORMANCE_DATA);
-    EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "x", 0, KEY_ALL_ACCESS, &key), ERROR_INVALID_HANDLE);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_PERFORMANCE_DATA, "x", 0, KEY_ALL_ACCESS, &key),
+              ERROR_INVALID_HANDLE);
     ASSERT_EQ(RegOpenKeyExA(HKEY_DYN_DATA, "", 0, KEY_ALL_ACCESS, &key), ERROR_SUCCESS);
     EXPECT_TRUE(subkeys(key).empty());
     RegCloseKey(key);
@@ -139,8 +143,8 @@ TEST_F(WinRegApi, QueryInfoKeyIsExact)
     setString(key, "v", "hello"); // 5 bytes, stored as UTF-16: 10
     setString(key, "longer name", "");
     DWORD subkeysCount, maxSub, values, maxName, maxData;
-    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeysCount, &maxSub, nullptr, &values,
-                               &maxName, &maxData, nullptr, nullptr),
+    ASSERT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeysCount, &maxSub, nullptr,
+                               &values, &maxName, &maxData, nullptr, nullptr),
               ERROR_SUCCESS);
     EXPECT_EQ(subkeysCount, 2u);
     EXPECT_EQ(maxSub, 10u);
@@ -151,8 +155,8 @@ TEST_F(WinRegApi, QueryInfoKeyIsExact)
     RegOpenKeyExA(key, "muchlonger", 0, KEY_ALL_ACCESS, &child);
     RegCloseKey(child);
     ASSERT_EQ(RegDeleteKeyA(key, "muchlonger"), ERROR_SUCCESS);
-    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeysCount, &maxSub, nullptr, nullptr, nullptr,
-                     nullptr, nullptr, nullptr);
+    RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &subkeysCount, &maxSub, nullptr, nullptr,
+                     nullptr, nullptr, nullptr, nullptr);
     EXPECT_EQ(subkeysCount, 1u);
     EXPECT_EQ(maxSub, 5u);
     RegCloseKey(key);
@@ -179,7 +183,8 @@ TEST_F(WinRegApi, QueryValueReportsSizeAndMoreData)
     setString(key, "raw", "abc");
     RegQueryValueExA(key, "raw", nullptr, nullptr, nullptr, &size);
     EXPECT_EQ(size, 3u);
-    EXPECT_EQ(RegQueryValueExA(key, "missing", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegQueryValueExA(key, "missing", nullptr, nullptr, nullptr, &size),
+              ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(RegQueryValueExA(key, "s", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), nullptr),
               ERROR_INVALID_PARAMETER);
     RegCloseKey(key);
@@ -187,19 +192,22 @@ TEST_F(WinRegApi, QueryValueReportsSizeAndMoreData)
 
 TEST_F(WinRegApi, NonAsciiNamesAndDataRoundTrip)
 {
-    const std::string name = "Gr\xC3\xBC\xC3\x9F" "e \xE4\xB8\xAD";
+    const std::string name = "Gr\xC3\xBC\xC3\x9F"
+                             "e \xE4\xB8\xAD";
     const std::string latin1 = "caf\xE9\x80\xFF";
     HKEY key = create(HKEY_CURRENT_USER, name.c_str());
     setString(key, name.c_str(), latin1);
     setString(key, "multi", std::string("\xE9\0b\0\0", 5), REG_MULTI_SZ);
     char buf[64];
     DWORD size = sizeof buf;
-    ASSERT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(std::string(buf, size), latin1);
     size = sizeof buf;
-    ASSERT_EQ(RegQueryValueExA(key, "multi", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegQueryValueExA(key, "multi", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size),
+        ERROR_SUCCESS);
     EXPECT_EQ(std::string(buf, size), std::string("\xE9\0b\0\0", 5));
     HKEY parent = nullptr;
     RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_ALL_ACCESS, &parent);
@@ -213,10 +221,12 @@ TEST_F(WinRegApi, AllTypesKeepTheirBytes)
 {
     HKEY key = create(HKEY_CURRENT_USER, "Types");
     const unsigned char bytes[] = {1, 2, 3, 4, 5, 6, 7, 8};
-    for (DWORD type : {DWORD(REG_NONE), DWORD(REG_BINARY), DWORD(REG_DWORD), DWORD(REG_DWORD_BIG_ENDIAN),
-                       DWORD(REG_QWORD), DWORD(0x1234), DWORD(0xFFFF0012)}) {
+    for (DWORD type :
+         {DWORD(REG_NONE), DWORD(REG_BINARY), DWORD(REG_DWORD), DWORD(REG_DWORD_BIG_ENDIAN),
+          DWORD(REG_QWORD), DWORD(0x1234), DWORD(0xFFFF0012)}) {
         const std::string name = "t" + std::to_string(type);
-        ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, type, bytes, type == REG_DWORD ? 4 : 8), ERROR_SUCCESS);
+        ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, type, bytes, type == REG_DWORD ? 4 : 8),
+                  ERROR_SUCCESS);
         unsigned char out[8] = {};
         DWORD size = sizeof out, got = 0;
         ASSERT_EQ(RegQueryValueExA(key, name.c_str(), nullptr, &got, out, &size), ERROR_SUCCESS);
@@ -240,8 +250,8 @@ TEST_F(WinRegApi, DeleteKeyRefusesParentsAndDeletedHandlesFail)
     EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "Del\\Missing"), ERROR_FILE_NOT_FOUND);
     ASSERT_EQ(RegDeleteKeyA(parent, "child"), ERROR_SUCCESS);
     DWORD n = 0;
-    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr),
+    EXPECT_EQ(RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, &n, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr, nullptr),
               ERROR_KEY_DELETED);
     EXPECT_EQ(RegSetValueExA(key, "v", 0, REG_BINARY, nullptr, 0), ERROR_KEY_DELETED);
     HKEY sub = nullptr;
@@ -277,14 +287,15 @@ TEST_F(WinRegApi, DeleteKeyRefusesParentsAndDeletedHandlesFail)
 TEST_F(WinRegApi, BadInputChangesNothing)
 {
     HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_ALL_ACCESS, nullptr), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "x", 0, KEY_ALL_ACCESS, nullptr),
+              ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyExA(reinterpret_cast<HKEY>(uintptr_t(0x4444)), "", 0, KEY_ALL_ACCESS, &key),
               ERROR_INVALID_HANDLE);
     EXPECT_EQ(RegCloseKey(nullptr), ERROR_INVALID_HANDLE);
     // Wine takes key names of up to 256 units, one more than Windows.
     const std::string longName(257, 'k');
-    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                              &key, nullptr),
+    EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, longName.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &key, nullptr),
               ERROR_INVALID_PARAMETER);
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, longName.substr(1).c_str(), 0, KEY_ALL_ACCESS, &key),
               ERROR_FILE_NOT_FOUND);
@@ -312,7 +323,8 @@ TEST_F(WinRegApi, HandlesCarryTheRightsTheyWereOpenedWith)
     EXPECT_EQ(RegQueryValueExA(write, "v", nullptr, nullptr, nullptr, &size), ERROR_ACCESS_DENIED);
     char name[8];
     DWORD len = sizeof name;
-    EXPECT_EQ(RegEnumKeyExA(write, 0, name, &len, nullptr, nullptr, nullptr, nullptr), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RegEnumKeyExA(write, 0, name, &len, nullptr, nullptr, nullptr, nullptr),
+              ERROR_ACCESS_DENIED);
     // Deleting needs no right on the handle the name is relative to.
     EXPECT_EQ(RegDeleteKeyA(write, "Sub"), ERROR_SUCCESS);
     RegCloseKey(write);
@@ -325,23 +337,23 @@ TEST_F(WinRegApi, ClassGoesWhereWineCreatesKeys)
         char cls[32] = {};
         DWORD len = sizeof cls;
         RegOpenKeyExA(base, path, 0, KEY_ALL_ACCESS, &key);
-        RegQueryInfoKeyA(key, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, nullptr);
+        RegQueryInfoKeyA(key, cls, &len, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr);
         RegCloseKey(key);
         return std::string(cls, len);
     };
     HKEY top = create(HKEY_CURRENT_USER, "C");
     auto make = [&](const char *path, const char *cls) {
         HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyExA(top, path, 0, const_cast<LPSTR>(cls), 0, KEY_ALL_ACCESS, nullptr, &key,
-                                  nullptr),
+        ASSERT_EQ(RegCreateKeyExA(top, path, 0, const_cast<LPSTR>(cls), 0, KEY_ALL_ACCESS, nullptr,
+                                  &key, nullptr),
                   ERROR_SUCCESS);
         RegCloseKey(key);
     };
     make("A", "first");
-    make("A\\B", "one");       // one key missing: only the new key gets it
+    make("A\\B", "one"); // one key missing: only the new key gets it
     EXPECT_EQ(classOf(top, "A"), "first");
-    make("A\\X\\Y", "two");   // two missing: every key of the path gets it
+    make("A\\X\\Y", "two"); // two missing: every key of the path gets it
     EXPECT_EQ(classOf(top, "A"), "two");
     EXPECT_EQ(classOf(top, "A\\X"), "two");
     make("A", nullptr); // creating an existing key without a class clears it

@@ -1,9 +1,9 @@
 // Delete and replace started from a handler that runs inside a search run's
 // message-loop pass: they act on the rows found so far and the run goes on.
-#include "BulkEditFixture.h"
+#include "tests/results/BulkEditFixture.h"
 
-#include "SearchRunState.h"
-#include "TButton.h"
+#include "app/TButton.h"
+#include "search/SearchRunState.h"
 
 #include <QLineEdit>
 #include <QTimer>

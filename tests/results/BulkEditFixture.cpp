@@ -1,9 +1,9 @@
-#include "BulkEditFixture.h"
+#include "tests/results/BulkEditFixture.h"
 
-#include "ResultModel.h"
-#include "TButton.h"
-#include "TReportView.h"
-#include "platform/RegistryFiles.h"
+#include "app/TButton.h"
+#include "app/TReportView.h"
+#include "registry/platform/RegistryFiles.h"
+#include "results/ResultModel.h"
 
 #include <QDir>
 #include <QLineEdit>

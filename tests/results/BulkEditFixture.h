@@ -3,10 +3,10 @@
 // there and in what order.
 #pragma once
 
-#include "ResultModel.h"
-#include "ResultRow.h"
-#include "TRegistry.h"
-#include "WindowHarness.h"
+#include "registry/TRegistry.h"
+#include "results/ResultModel.h"
+#include "results/ResultRow.h"
+#include "tests/harness/WindowHarness.h"
 
 #include <QAction>
 #include <QLabel>
@@ -36,8 +36,7 @@ protected:
         setValue(path, name, text + '\0', TValueKind::vkString);
     }
     bool hasKey(const std::string &path, HKEY root = HKEY_CURRENT_USER);
-    bool hasValue(const std::string &path, const std::string &name,
-                  HKEY root = HKEY_CURRENT_USER);
+    bool hasValue(const std::string &path, const std::string &name, HKEY root = HKEY_CURRENT_USER);
     // The value's bytes and kind; empty bytes and vkUnknown when missing.
     std::string valueBytes(const std::string &path, const std::string &name,
                            TValueKind *kind = nullptr, HKEY root = HKEY_CURRENT_USER);

@@ -1,5 +1,5 @@
-#include "BulkEditRules.h"
-#include "MultiStringData.h"
+#include "results/BulkEditRules.h"
+#include "results/MultiStringData.h"
 
 #include <gtest/gtest.h>
 

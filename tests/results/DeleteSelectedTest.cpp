@@ -1,9 +1,9 @@
-#include "BulkEditFixture.h"
+#include "tests/results/BulkEditFixture.h"
 
-#include "DeepKeyPath.h"
-#include "TReportView.h"
-#include "TTreeView.h"
-#include "platform/KeyStore.h"
+#include "app/TReportView.h"
+#include "app/TTreeView.h"
+#include "registry/platform/KeyStore.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QLineEdit>
 #include <QTest>

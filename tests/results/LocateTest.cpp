@@ -1,9 +1,9 @@
-#include "browser/BrowserFixture.h"
+#include "tests/browser/BrowserFixture.h"
 
-#include "DeepKeyPath.h"
-#include "ResultModel.h"
 #include "app/TReportView.h"
 #include "app/UnitState.h"
+#include "results/ResultModel.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QTest>
 #include <QTimer>

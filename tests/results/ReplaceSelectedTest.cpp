@@ -1,8 +1,8 @@
-#include "BulkEditFixture.h"
+#include "tests/results/BulkEditFixture.h"
 
-#include "DeepKeyPath.h"
 #include "app/UnitState.h"
-#include "platform/KeyStore.h"
+#include "registry/platform/KeyStore.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -1,6 +1,6 @@
 // The result list's own behaviour in the real window: counter and buttons, header
 // clicks, keys, the modifier flag, the pop-up menu and the row comparison.
-#include "../search/SearchFixture.h"
+#include "tests/search/SearchFixture.h"
 
 #include "app/TPanel.h"
 #include "app/UnitState.h"

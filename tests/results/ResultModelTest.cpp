@@ -1,4 +1,4 @@
-#include "ResultModel.h"
+#include "results/ResultModel.h"
 #include "registry/ListOrder.h"
 
 #include <QAbstractItemModelTester>

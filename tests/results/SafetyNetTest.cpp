@@ -1,11 +1,11 @@
 // Edits from the window on a scratch copy of a Wine-written prefix: the backup
 // before the first change, and a registry that takes no changes.
-#include "BulkEditFixture.h"
+#include "tests/results/BulkEditFixture.h"
 
-#include "TTreeView.h"
-#include "WineTestSupport.h"
 #include "app/TListView.h"
-#include "platform/RegistryFiles.h"
+#include "app/TTreeView.h"
+#include "registry/platform/RegistryFiles.h"
+#include "tests/wine/WineTestSupport.h"
 
 #include <QDir>
 

@@ -1,9 +1,9 @@
 // A real run over a generated registry finds exactly the rows the generator
 // predicts, per root and per kind of row.
-#include "SearchFixture.h"
+#include "tests/search/SearchFixture.h"
 
-#include "RegistryGenerator.h"
-#include "Win32RegistrySink.h"
+#include "tools/generator/RegistryGenerator.h"
+#include "tools/generator/Win32RegistrySink.h"
 
 #include <QCheckBox>
 

@@ -1,6 +1,6 @@
 // A registry read that fails in the middle of a run: the run ends at once, the
 // application's error display shows the message, and none of the closing steps run.
-#include "SearchFixture.h"
+#include "tests/search/SearchFixture.h"
 
 #include <QHeaderView>
 

@@ -6,15 +6,15 @@
 // .Default and the current user's key below HKEY_USERS.
 #pragma once
 
-#include "WindowHarness.h"
 #include "app/TButton.h"
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
-#include "platform/KeyStore.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 #include "results/ResultModel.h"
 #include "results/ResultRow.h"
 #include "search/SearchRunState.h"
+#include "tests/harness/WindowHarness.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>

@@ -1,13 +1,13 @@
 // The search run through the real window: matching, the kinds of rows, scope,
 // stop, Escape, counter, focus, statistics and what handlers may do mid-run.
-#include "SearchFixture.h"
+#include "tests/search/SearchFixture.h"
 
-#include "DeepKeyPath.h"
-#include "TRegistry.h"
 #include "app/TProgressBar.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
+#include "registry/TRegistry.h"
 #include "search/StatisticsLine.h"
+#include "tests/harness/DeepKeyPath.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

@@ -1,11 +1,11 @@
-#include "RegistryGenerator.h"
-#include "TextDumpSink.h"
-#include "Win32RegistrySink.h"
+#include "tools/generator/RegistryGenerator.h"
+#include "tools/generator/TextDumpSink.h"
+#include "tools/generator/Win32RegistrySink.h"
 
-#include "MultiStringSplitter.h"
-#include "RootTable.h"
-#include "platform/KeyStore.h"
-#include "platform/winreg.h"
+#include "registry/MultiStringSplitter.h"
+#include "registry/RootTable.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 

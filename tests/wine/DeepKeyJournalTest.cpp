@@ -2,11 +2,11 @@
 // registry files: the journal grows by a few bytes per key, not by the key's
 // depth, a crash after the delete is replayed at the next start, nothing outside
 // the registry folder changes and nothing hangs.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "TRegistry.h"
-#include "platform/RegistryFiles.h"
-#include "platform/winreg.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // Nothing a call reported as done is lost: not when the process is killed right
 // after it, nor during a save, nor when another program changed a file meanwhile.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "platform/KeyStore.h"
-#include "platform/RegText.h"
-#include "platform/RegistryFiles.h"
-#include "platform/wine/Journal.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegText.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/Journal.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,8 @@ LONG setNumber(HKEY key, int i)
 {
     const std::string name = "v" + std::to_string(i);
     const DWORD value = DWORD(i);
-    return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value), 4);
+    return RegSetValueExA(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE *>(&value),
+                          4);
 }
 
 // Runs a child that opens the registry and sets v0, v1, ... (saving after each
@@ -36,23 +37,18 @@ LONG setNumber(HKEY key, int i)
 int killedWriter(const std::string &prefix, bool saveEach, std::chrono::microseconds delay)
 {
     int fds[2];
-    if (pipe(fds) != 0)
-        return -1;
+    if (pipe(fds) != 0) return -1;
     const pid_t pid = fork();
     if (pid == 0) {
         close(fds[0]);
-        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok)
-            _exit(2);
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
         HKEY key = nullptr;
         RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Durable", 0, nullptr, 0, KEY_ALL_ACCESS,
                         nullptr, &key, nullptr);
         for (int i = 0;; ++i) {
-            if (setNumber(key, i) != ERROR_SUCCESS)
-                _exit(3);
-            if (saveEach)
-                flushRegistryIfIdle(0);
-            if (write(fds[1], &i, sizeof i) != sizeof i)
-                _exit(4);
+            if (setNumber(key, i) != ERROR_SUCCESS) _exit(3);
+            if (saveEach) flushRegistryIfIdle(0);
+            if (write(fds[1], &i, sizeof i) != sizeof i) _exit(4);
         }
     }
     close(fds[1]);
@@ -70,14 +66,15 @@ int killedWriter(const std::string &prefix, bool saveEach, std::chrono::microsec
 int valuesInARow()
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Durable", 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Durable", 0, KEY_ALL_ACCESS, &key) !=
+        ERROR_SUCCESS)
         return 0;
     int n = 0;
     for (;; ++n) {
         const std::string name = "v" + std::to_string(n);
         DWORD v = 0, size = 4;
-        if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(&v), &size) !=
-                ERROR_SUCCESS ||
+        if (RegQueryValueExA(key, name.c_str(), nullptr, nullptr, reinterpret_cast<BYTE *>(&v),
+                             &size) != ERROR_SUCCESS ||
             v != DWORD(n))
             break;
     }
@@ -215,13 +212,14 @@ TEST(Durability, FileChangedOnDiskIsMergedNotOverwritten)
     const std::string userReg = prefix + "/user.reg";
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Ours", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Ours", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                    &key, nullptr);
     ASSERT_EQ(setNumber(key, 1), ERROR_SUCCESS);
 
     // Another program rewrites user.reg meanwhile, adding a key of its own.
-    const std::string theirs = readFile(userReg) +
-                               "\n[Software\\\\Theirs] 1796631433\n#time=1dd86235d37ae66\n\"t\"=\"1\"\n";
+    const std::string theirs =
+        readFile(userReg) +
+        "\n[Software\\\\Theirs] 1796631433\n#time=1dd86235d37ae66\n\"t\"=\"1\"\n";
     writeFile(userReg + ".other", theirs);
     rename((userReg + ".other").c_str(), userReg.c_str());
     EXPECT_EQ(flushRegistryIfIdle(0), "");
@@ -235,7 +233,8 @@ TEST(Durability, FileChangedOnDiskIsMergedNotOverwritten)
     RegCloseKey(key);
     writeFile(userReg, "broken");
     const std::string message = flushRegistryIfIdle(0);
-    EXPECT_NE(message.find(userReg + " was changed by another program"), std::string::npos) << message;
+    EXPECT_NE(message.find(userReg + " was changed by another program"), std::string::npos)
+        << message;
     EXPECT_EQ(readFile(userReg), "broken");
     closeRegistry();
     EXPECT_EQ(readFile(userReg), "broken");

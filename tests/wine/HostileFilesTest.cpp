@@ -2,12 +2,12 @@
 // FIFOs, devices, a journal that is not ours, a disk that fills up. Nothing
 // outside the registry folder changes, nothing hangs, and no change is
 // reported done that is not on disk.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "platform/RegistryFiles.h"
-#include "platform/wine/Journal.h"
-#include "platform/wine/ServerLock.h"
-#include "platform/winreg.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/Journal.h"
+#include "registry/platform/wine/ServerLock.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 

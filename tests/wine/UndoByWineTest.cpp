@@ -1,15 +1,15 @@
 // Undo files proven by Wine: a delete and a replace done through the registry
 // object, then Wine's own `regedit /s` with their undo files must give back
 // every key and value as it was, byte for byte; so must our own applier.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "TRegistry.h"
-#include "UndoApply.h"
-#include "UndoCapture.h"
-#include "WideText.h"
-#include "platform/KeyStore.h"
-#include "platform/RegistryFiles.h"
-#include "platform/wine/WineRegReader.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoApply.h"
+#include "registry/UndoCapture.h"
+#include "registry/WideText.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/WineRegReader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,15 @@
 // Quarnel on the registry files of a real Wine prefix, and beside Wine itself.
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
-#include "support/SmallStack.h"
+#include "tests/support/SmallStack.h"
 
-#include "TRegistry.h"
-#include "platform/RegistryFiles.h"
-#include "platform/winreg.h"
-#include "platform/wine/ServerLock.h"
-#include "platform/wine/WinePrefix.h"
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/TRegistry.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/ServerLock.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/platform/winreg.h"
 
 #include <gtest/gtest.h>
 
@@ -27,8 +27,7 @@ LONG setString(HKEY root, const char *path, const char *name, const std::string 
 {
     HKEY key = nullptr;
     LONG rc = RegCreateKeyExA(root, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    if (rc != ERROR_SUCCESS)
-        return rc;
+    if (rc != ERROR_SUCCESS) return rc;
     rc = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE *>(text.c_str()),
                         DWORD(text.size() + 1));
     RegCloseKey(key);
@@ -38,11 +37,11 @@ LONG setString(HKEY root, const char *path, const char *name, const std::string 
 std::string getString(HKEY root, const char *path, const char *name)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return "<no key>";
+    if (RegOpenKeyExA(root, path, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return "<no key>";
     char buf[512];
     DWORD size = sizeof buf, type = 0;
-    const LONG rc = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(buf), &size);
+    const LONG rc =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE *>(buf), &size);
     RegCloseKey(key);
     return rc == ERROR_SUCCESS ? std::string(buf, size ? size - 1 : 0) : "<no value>";
 }
@@ -56,7 +55,9 @@ struct FileState
 
 FileState stateOf(const std::string &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     stat(path.c_str(), &st);
     return {readFile(path), st.st_ino, st.st_mtim};
 }
@@ -96,8 +97,8 @@ TEST(WinePrefix, OpeningAndClosingWithoutChangesLeavesFilesAlone)
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Classes\\..\\..\\Classes",
                             0, KEY_ALL_ACCESS, &link),
               ERROR_FILE_NOT_FOUND);
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Policies", 0, KEY_ALL_ACCESS,
-                            &link),
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Policies", 0,
+                            KEY_ALL_ACCESS, &link),
               ERROR_SUCCESS);
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Policies", 0, KEY_ALL_ACCESS, &target),
               ERROR_SUCCESS);
@@ -118,13 +119,14 @@ TEST(WinePrefix, LinksThatLoopEndTheWalk)
     REQUIRE_PREFIX();
     const std::string prefix = scratchPrefix();
     // A link to its own parent, as a hand-edited file might hold.
-    writeFile(prefix + "/user.reg",
-              readFile(prefix + "/user.reg") +
-                  "\n[Software\\\\Loop\\\\Back] 1796630854\n#time=1dd8622040f4106\n#link\n"
-                  "\"SymbolicLinkValue\"=hex(6):5c,00,52,00,45,00,47,00,49,00,53,00,54,00,52,00,59,"
-                  "00,5c,00,55,00,73,00,65,00,72,00,5c,00,53,00,2d,00,31,00,2d,00,35,00,2d,00,32,"
-                  "00,31,00,2d,00,30,00,2d,00,30,00,2d,00,30,00,2d,00,31,00,30,00,30,00,30,00,5c,"
-                  "00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,5c,00,4c,00,6f,00,6f,00,70,00\n");
+    writeFile(
+        prefix + "/user.reg",
+        readFile(prefix + "/user.reg") +
+            "\n[Software\\\\Loop\\\\Back] 1796630854\n#time=1dd8622040f4106\n#link\n"
+            "\"SymbolicLinkValue\"=hex(6):5c,00,52,00,45,00,47,00,49,00,53,00,54,00,52,00,59,"
+            "00,5c,00,55,00,73,00,65,00,72,00,5c,00,53,00,2d,00,31,00,2d,00,35,00,2d,00,32,"
+            "00,31,00,2d,00,30,00,2d,00,30,00,2d,00,30,00,2d,00,31,00,30,00,30,00,30,00,5c,"
+            "00,53,00,6f,00,66,00,74,00,77,00,61,00,72,00,65,00,5c,00,4c,00,6f,00,6f,00,70,00\n");
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     HKEY key = nullptr;
     EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Loop\\Back", 0, KEY_ALL_ACCESS, &key),
@@ -146,7 +148,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     ASSERT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "greeting", "hello wine"),
               ERROR_SUCCESS);
-    ASSERT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents", "caf\xc3\xa9 \xe2\x82\xac"),
+    ASSERT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents",
+                        "caf\xc3\xa9 \xe2\x82\xac"),
               ERROR_SUCCESS);
     ASSERT_EQ(setString(HKEY_LOCAL_MACHINE, "Software\\QuarnelTest\\Sub", "m", "machine"),
               ERROR_SUCCESS);
@@ -158,20 +161,28 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\QuarnelTest\\Tricky \xe2\x82\xac[1]", 0,
                               nullptr, 0, KEY_ALL_ACCESS, nullptr, &tricky, nullptr),
               ERROR_SUCCESS);
-    const std::string escapes = std::string("\x01" "7\x02" "8\x1f\x7f\xc3\xa9" "0\xe2\x82\xac" "F") +
+    const std::string escapes = std::string("\x01"
+                                            "7\x02"
+                                            "8\x1f\x7f\xc3\xa9"
+                                            "0\xe2\x82\xac"
+                                            "F") +
                                 "\xf0\x9f\x98\x80\"\\[]\t\n\r\x1b" + std::string(1, '\0') + "1";
-    const std::pair<std::string, DWORD> values[] = {
-        {escapes, REG_SZ}, {"multi", REG_MULTI_SZ}, {"bin", REG_BINARY}, {"qword", 11},
-        {"short dword", REG_DWORD}, {"odd type", 0x1234}, {std::string(80, 'n'), REG_BINARY}};
+    const std::pair<std::string, DWORD> values[] = {{escapes, REG_SZ},
+                                                    {"multi", REG_MULTI_SZ},
+                                                    {"bin", REG_BINARY},
+                                                    {"qword", 11},
+                                                    {"short dword", REG_DWORD},
+                                                    {"odd type", 0x1234},
+                                                    {std::string(80, 'n'), REG_BINARY}};
     for (const auto &[name, type] : values) {
-        std::string data = type == REG_SZ ? escapes + '\0' : type == REG_MULTI_SZ ? std::string("a\0b\0\0", 5) : "";
+        std::string data = type == REG_SZ         ? escapes + '\0'
+                           : type == REG_MULTI_SZ ? std::string("a\0b\0\0", 5)
+                                                  : "";
         if (type == REG_BINARY)
             for (int i = 0; i < 200; ++i)
                 data.push_back(char(i));
-        if (type == 11 || type == 0x1234)
-            data = "12345678";
-        if (type == REG_DWORD)
-            data = "12";
+        if (type == 11 || type == 0x1234) data = "12345678";
+        if (type == REG_DWORD) data = "12";
         ASSERT_EQ(RegSetValueExA(tricky, name.c_str(), 0, type,
                                  reinterpret_cast<const BYTE *>(data.data()), DWORD(data.size())),
                   ERROR_SUCCESS);
@@ -196,7 +207,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     const auto trickySection = [&prefix] {
         const std::string text = readFile(prefix + "/user.reg");
         const std::size_t at = text.find("\n[Software\\\\QuarnelTest\\\\Tricky");
-        return at == std::string::npos ? std::string() : text.substr(at, text.find("\n\n", at + 1) - at);
+        return at == std::string::npos ? std::string()
+                                       : text.substr(at, text.find("\n\n", at + 1) - at);
     };
     const std::string ours = trickySection();
     ASSERT_NE(ours.find("\\x20ac"), std::string::npos) << ours;
@@ -225,7 +237,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     // Wine saved the hive again; our non-ASCII text survived it, and Wine's change reaches us.
     const auto reopened = openRegistryAt(prefix, true);
     ASSERT_EQ(reopened.status, RegistryOpened::Status::Ok) << reopened.message;
-    EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents"), "caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents"),
+              "caf\xc3\xa9 \xe2\x82\xac");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\FromWine", "w"), "written");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "", "atRoot"), "user root");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "", "wineAtRoot"), "wine root");
@@ -394,7 +407,8 @@ TEST(WinePrefix, MalformedFilesAreReportedAndLeftUntouched)
         EXPECT_EQ(opened.status, RegistryOpened::Status::ReadOnly) << c.file;
         EXPECT_NE(opened.message.find(prefix + "/" + c.where), std::string::npos)
             << c.file << ": " << opened.message;
-        EXPECT_EQ(setString(HKEY_LOCAL_MACHINE, "Software\\QuarnelTest", "x", "y"), ERROR_ACCESS_DENIED);
+        EXPECT_EQ(setString(HKEY_LOCAL_MACHINE, "Software\\QuarnelTest", "x", "y"),
+                  ERROR_ACCESS_DENIED);
         EXPECT_EQ(closeRegistry(), "");
         expectUnchanged(before, userReg);
     }
@@ -438,12 +452,14 @@ TEST(WinePrefix, ChoosesThePrefixAndCreatesOnlyItsOwnRegistry)
     EXPECT_EQ(setString(HKEY_CLASSES_ROOT, ".qrn", "", "Quarnel.File"), ERROR_SUCCESS);
     EXPECT_EQ(closeRegistry(), "");
     const std::string system = readFile(opened.directory + "/system.reg");
-    EXPECT_EQ(system.rfind("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
-                           "#arch=win64\n",
-                           0),
-              0u);
+    EXPECT_EQ(
+        system.rfind("WINE REGISTRY Version 2\n;; All keys relative to REGISTRY\\\\Machine\n\n"
+                     "#arch=win64\n",
+                     0),
+        0u);
     EXPECT_NE(system.find("[Software\\\\Classes\\\\.qrn]"), std::string::npos);
-    EXPECT_NE(readFile(opened.directory + "/user.reg").find("[Software\\\\Microsoft"), std::string::npos);
+    EXPECT_NE(readFile(opened.directory + "/user.reg").find("[Software\\\\Microsoft"),
+              std::string::npos);
 
     // ~/.wine wins over our own registry once it is a prefix.
     if (!freshPrefix().empty()) {

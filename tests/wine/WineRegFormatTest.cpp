@@ -1,7 +1,7 @@
 // The reader and writer on hand-made text: what Wine writes for each kind of
 // value and escape, what it accepts, and what we refuse.
-#include "platform/wine/WineRegReader.h"
-#include "platform/wine/WineRegWriter.h"
+#include "registry/platform/wine/WineRegReader.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -47,8 +47,9 @@ std::unique_ptr<Loaded> load(const std::string &text)
     EXPECT_EQ(pieces.result.ok, l->result.ok) << text;
     EXPECT_EQ(pieces.result.line, l->result.line) << text;
     EXPECT_EQ(pieces.result.message, l->result.message) << text;
-    if (l->result.ok)
+    if (l->result.ok) {
         EXPECT_EQ(writeHive(pieces.root, pieces.preamble), writeHive(l->root, l->preamble));
+    }
     return l;
 }
 
@@ -118,8 +119,16 @@ TEST(WineRegFormat, WritesValuesInWinesNormalForm)
     EXPECT_EQ(lineFor(u"d", 4, {0x78, 0x56, 0x34, 0x12}), "\"d\"=dword:12345678\n");
     EXPECT_EQ(lineFor(u"b", 5, {0x78, 0x56}), "\"b\"=hex(5):78,56\n");
     // Escape padding depends on the next character.
-    EXPECT_EQ(lineFor(u"x", 1, utf16z(u"\u0001" u"7\u0002" u"8")), "\"x\"=\"\\0017\\28\"\n");
-    EXPECT_EQ(lineFor(u"x", 1, utf16z(u"\u0100" u"0\u00e9" u"g")), "\"x\"=\"\\x01000\\xe9g\"\n");
+    EXPECT_EQ(lineFor(u"x", 1,
+                      utf16z(u"\u0001"
+                             u"7\u0002"
+                             u"8")),
+              "\"x\"=\"\\0017\\28\"\n");
+    EXPECT_EQ(lineFor(u"x", 1,
+                      utf16z(u"\u0100"
+                             u"0\u00e9"
+                             u"g")),
+              "\"x\"=\"\\x01000\\xe9g\"\n");
 }
 
 TEST(WineRegFormat, WrapsHexLikeWine)
@@ -147,7 +156,7 @@ TEST(WineRegFormat, WritesOnlyTheKeysWineWrites)
     RegKey &vol = l->root.findSubkey(u"A")->findSubkey(u"B")->addSubkey(u"Vol", created);
     vol.isVolatile = true;
     const std::string out = writeHive(l->root, l->preamble);
-    EXPECT_EQ(out.find("[A]"), std::string::npos); // only subkeys: implied by their paths
+    EXPECT_EQ(out.find("[A]"), std::string::npos);      // only subkeys: implied by their paths
     EXPECT_NE(out.find("[A\\\\B]"), std::string::npos); // children all volatile: kept as a leaf
     EXPECT_EQ(out.find("Vol"), std::string::npos);
 }
@@ -158,6 +167,7 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
                   "  \"x\" = \"caf\xc3\xa9\" ignored\r\n"
                   "\"h\"=hex:1,AB, \\\r\n\t02,\r\n"
                   "\"d\"=dword:-1\r\n"
+                  "\"o\"=dword:1fedcba9876543210\r\n\"o16\"=dword:fedcba9876543210\r\n"
                   "\"t\"=hex:01,\\\n\n"
                   "[\\\\a\\\\] 1796628000\r\n\"v\"=\"1\"\r\n"
                   "[B\\\\C] 5\r\n#time=zzzz\r\n\"x\"=\"later\"\r\n");
@@ -168,6 +178,9 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
     EXPECT_EQ(c->findValue(u"x")->dataCopy(), utf16z(u"later"));
     EXPECT_EQ(c->findValue(u"h")->dataCopy(), (std::vector<uint8_t>{1, 0xab, 2}));
     EXPECT_EQ(c->findValue(u"d")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    // strtoul's overflow gives all ones; sixteen digits only wrap to 32 bits.
+    EXPECT_EQ(c->findValue(u"o")->dataCopy(), (std::vector<uint8_t>{0xff, 0xff, 0xff, 0xff}));
+    EXPECT_EQ(c->findValue(u"o16")->dataCopy(), (std::vector<uint8_t>{0x10, 0x32, 0x54, 0x76}));
     EXPECT_EQ(c->findValue(u"t")->dataCopy(), (std::vector<uint8_t>{1}));
     EXPECT_TRUE(l->root.findSubkey(u"a"));
     ASSERT_TRUE(c->extra); // the invalid #time is kept, not interpreted
@@ -176,7 +189,8 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
 
 TEST(WineRegFormat, KeepsLinesItDoesNotInterpret)
 {
-    expectRoundTrip(kHead + "#future=1\n" + section("K", "#unknownmeta=5\n; comment\n\"v\"=\"1\"\n"));
+    expectRoundTrip(kHead + "#future=1\n" +
+                    section("K", "#unknownmeta=5\n; comment\n\"v\"=\"1\"\n"));
 }
 
 TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
@@ -217,4 +231,48 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
     EXPECT_FALSE(load("\xef\xbb\xbfWINE REGISTRY Version 2\n")->result.ok);
     EXPECT_FALSE(load("WINE REGISTRY Version 3\n")->result.ok);
     EXPECT_EQ(load("WINE REGISTRY Version 2\n\"v\"=\"1\"\n")->result.message, "value without key");
+}
+
+// Text is copied in words of several bytes: an escape, a multi-byte character
+// or the closing quote at any offset in such a word must read the same, and hex
+// data in any mix of Wine's and hand-written spellings.
+TEST(WineRegFormat, ReadsEscapesAndHexAtEveryOffset)
+{
+    const std::pair<std::string, std::u16string> stops[] = {{"", u""},
+                                                            {"\\\\", u"\\"},
+                                                            {"\\\"", u"\""},
+                                                            {"\xc3\xa9", u"\u00e9"},
+                                                            {"\\x20ac", u"\u20ac"},
+                                                            {"\xf0\x9f\x98\x80", u"\U0001F600"},
+                                                            {"]", u"]"}};
+    for (std::size_t k = 0; k <= 33; ++k)
+        for (const auto &[text, units] : stops) {
+            const std::string plain(k, 'p');
+            const std::string body = "\"" + plain + text + "x\"=\"" + text + plain + text + "\"\n" +
+                                     "\"h\"=hex:" + std::string(k % 3, ' ') + "1," +
+                                     std::string(k, ' ').substr(0, k % 2) + "ab,";
+            std::string hex = body, expectedHex = "\x01\xab";
+            for (std::size_t i = 0; i < k; ++i) {
+                hex += i % 5 == 4 ? "f ,\\\n  " : "0f,";
+                expectedHex += '\x0f';
+            }
+            hex += "c\n";
+            expectedHex += '\x0c';
+            // In a key path a backslash separates, a bracket ends it and a quote needs no escape.
+            const bool inPath = text != "\\\\" && text != "\\\"" && text != "]";
+            auto l = load(kHead + section("K\\\\q" + plain + (inPath ? text : ""), hex));
+            ASSERT_TRUE(l->result.ok) << k << " " << text << ": " << l->result.message;
+            const std::u16string p16(plain.begin(), plain.end());
+            RegKey *key = l->root.findSubkey(u"K");
+            ASSERT_TRUE(key);
+            key = key->findSubkey(u"q" + p16 + (inPath ? units : u""));
+            ASSERT_TRUE(key) << k << " " << text;
+            const RegValue *v = key->findValue(p16 + units + u"x");
+            ASSERT_TRUE(v) << k << " " << text;
+            EXPECT_EQ(v->dataCopy(), utf16z(units + p16 + units)) << k << " " << text;
+            const RegValue *h = key->findValue(u"h");
+            ASSERT_TRUE(h);
+            EXPECT_EQ(h->dataCopy(), std::vector<uint8_t>(expectedHex.begin(), expectedHex.end()))
+                << k << " " << text;
+        }
 }

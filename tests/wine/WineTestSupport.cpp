@@ -1,4 +1,4 @@
-#include "WineTestSupport.h"
+#include "tests/wine/WineTestSupport.h"
 
 #include <chrono>
 #include <csignal>
@@ -47,13 +47,11 @@ std::string scratchPrefix(bool runnable)
     scratchDirs().dirs.push_back(dir);
     const std::string from = freshPrefix();
     std::string cmd;
-    if (runnable)
-        cmd = "cp -al '" + from + "/.' '" + dir + "/' && ";
-    cmd += "cd '" + from + "' && cp --remove-destination system.reg user.reg userdef.reg '" + dir + "/'";
-    if (!runnable)
-        cmd += " && cp wineserver '" + dir + "/'";
-    if (std::system(cmd.c_str()) != 0)
-        return {};
+    if (runnable) cmd = "cp -al '" + from + "/.' '" + dir + "/' && ";
+    cmd += "cd '" + from + "' && cp --remove-destination system.reg user.reg userdef.reg '" + dir +
+           "/'";
+    if (!runnable) cmd += " && cp wineserver '" + dir + "/'";
+    if (std::system(cmd.c_str()) != 0) return {};
     return dir;
 }
 
@@ -111,15 +109,13 @@ int runInPrefix(const std::string &prefix, const std::string &command, std::stri
     const std::string full =
         "WINEPREFIX='" + prefix + "' WINEDEBUG=-all sh -c '" + command + "' 2>&1";
     FILE *p = popen(full.c_str(), "r");
-    if (!p)
-        return -1;
+    if (!p) return -1;
     std::string out;
     char buf[4096];
     while (std::size_t n = fread(buf, 1, sizeof buf, p))
         out.append(buf, n);
     const int status = pclose(p);
-    if (output)
-        *output = out;
+    if (output) *output = out;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -13,7 +13,7 @@ std::string freshPrefix();
 // Skips a test that needs the fresh prefix when there is none (a test program run
 // by hand, outside CTest's fixture).
 #define REQUIRE_PREFIX()                                                                           \
-    if (::quarnel::test::freshPrefix().empty())                                                   \
+    if (::quarnel::test::freshPrefix().empty())                                                    \
     GTEST_SKIP() << "no fresh Wine prefix (run through CTest, which makes one)"
 
 // A scratch prefix holding copies of the fresh prefix's registry files (enough
@@ -30,6 +30,7 @@ void writeFile(const std::string &path, const std::string &text);
 std::string withinDeadline(const std::function<std::string()> &scenario, int seconds = 15);
 
 // Runs a shell command with WINEPREFIX set; returns its exit status and output.
-int runInPrefix(const std::string &prefix, const std::string &command, std::string *output = nullptr);
+int runInPrefix(const std::string &prefix, const std::string &command,
+                std::string *output = nullptr);
 
 } // namespace quarnel::test

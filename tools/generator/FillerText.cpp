@@ -1,6 +1,6 @@
-#include "FillerText.h"
+#include "tools/generator/FillerText.h"
 
-#include "TextMatch.h"
+#include "tools/generator/TextMatch.h"
 
 #include <algorithm>
 #include <stdexcept>

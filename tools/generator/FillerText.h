@@ -3,7 +3,7 @@
 // the planted needles, so that planted texts are the only hits.
 #pragma once
 
-#include "Prng.h"
+#include "tools/generator/Prng.h"
 
 #include <string>
 #include <string_view>

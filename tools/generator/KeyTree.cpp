@@ -1,7 +1,7 @@
-#include "KeyTree.h"
+#include "tools/generator/KeyTree.h"
 
-#include "RegistryGenerator.h"
-#include "platform/RegText.h"
+#include "registry/platform/RegText.h"
+#include "tools/generator/RegistryGenerator.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,8 +2,8 @@
 // and number of values, before anything is written. Internal to the generator.
 #pragma once
 
-#include "FillerText.h"
-#include "RegistrySink.h"
+#include "tools/generator/FillerText.h"
+#include "tools/generator/RegistrySink.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
-#include "Planter.h"
+#include "tools/generator/Planter.h"
 
-#include "TextMatch.h"
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
+#include "tools/generator/TextMatch.h"
 
 #include <algorithm>
 #include <stdexcept>

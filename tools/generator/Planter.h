@@ -3,8 +3,8 @@
 // holds. Internal to the generator.
 #pragma once
 
-#include "KeyTree.h"
-#include "RegistryGenerator.h"
+#include "tools/generator/KeyTree.h"
+#include "tools/generator/RegistryGenerator.h"
 
 #include <unordered_set>
 

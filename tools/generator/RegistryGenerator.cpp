@@ -1,9 +1,9 @@
-#include "RegistryGenerator.h"
+#include "tools/generator/RegistryGenerator.h"
 
-#include "KeyTree.h"
-#include "Planter.h"
-#include "TextMatch.h"
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
+#include "tools/generator/KeyTree.h"
+#include "tools/generator/Planter.h"
+#include "tools/generator/TextMatch.h"
 
 #include <algorithm>
 #include <cmath>

@@ -4,7 +4,7 @@
 // gives under every root key.
 #pragma once
 
-#include "RegistrySink.h"
+#include "tools/generator/RegistrySink.h"
 
 #include <array>
 #include <cstddef>

@@ -1,7 +1,7 @@
-#include "TextDumpSink.h"
+#include "tools/generator/TextDumpSink.h"
 
-#include "ValueText.h"
-#include "platform/winreg.h"
+#include "registry/ValueText.h"
+#include "registry/platform/winreg.h"
 
 #include <cstdint>
 #include <cstring>

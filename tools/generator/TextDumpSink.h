@@ -7,7 +7,7 @@
 // followed by a blank; binary data is written as comma-separated hex bytes.
 #pragma once
 
-#include "RegistrySink.h"
+#include "tools/generator/RegistrySink.h"
 
 #include <ostream>
 #include <string>

@@ -1,6 +1,6 @@
-#include "TextMatch.h"
+#include "tools/generator/TextMatch.h"
 
-#include "Prng.h"
+#include "tools/generator/Prng.h"
 
 namespace quarnel::generator {
 

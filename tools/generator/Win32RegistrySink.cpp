@@ -1,4 +1,4 @@
-#include "Win32RegistrySink.h"
+#include "tools/generator/Win32RegistrySink.h"
 
 #include <stdexcept>
 #include <string>

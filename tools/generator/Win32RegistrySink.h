@@ -4,9 +4,9 @@
 // costs one name lookup per key rather than one per path component.
 #pragma once
 
-#include "RegistrySink.h"
+#include "tools/generator/RegistrySink.h"
 
-#include "platform/winreg.h"
+#include "registry/platform/winreg.h"
 
 #include <vector>
 

@@ -1,13 +1,13 @@
 // quarnel-genreg: generates a synthetic registry, prints its shape and the
 // rows a search for each planted needle gives per root, and writes the text
 // dump (for timing grep over the same content) or fills an in-memory store.
-#include "RegistryGenerator.h"
-#include "TextDumpSink.h"
-#include "Win32RegistrySink.h"
+#include "tools/generator/RegistryGenerator.h"
+#include "tools/generator/TextDumpSink.h"
+#include "tools/generator/Win32RegistrySink.h"
 
-#include "platform/KeyStore.h"
-#include "platform/RegistryFiles.h"
-#include "platform/winreg.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>

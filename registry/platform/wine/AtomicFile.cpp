@@ -1,7 +1,7 @@
-#include "AtomicFile.h"
+#include "registry/platform/wine/AtomicFile.h"
 
-#include "SafeOpen.h"
-#include "WinePrefix.h"
+#include "registry/platform/wine/SafeOpen.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -35,9 +35,10 @@ std::string describe(const std::string &what, const std::string &path)
 
 FileId fileIdOf(const std::string &path)
 {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0)
-        return {};
+    struct stat st
+    {
+    };
+    if (::stat(path.c_str(), &st) != 0) return {};
     return idOf(st);
 }
 
@@ -52,7 +53,9 @@ bool FileContent::read(const std::string &path, std::string &error)
 
 bool FileContent::readFrom(int fd, const std::string &path, std::string &error)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0) {
         error = describe("read", path);
         return false;
@@ -73,14 +76,12 @@ bool FileContent::readFrom(int fd, const std::string &path, std::string &error)
             capacity = more;
         }
         const ssize_t r = ::read(fd, m_data.get() + m_size, capacity - m_size);
-        if (r < 0 && errno == EINTR)
-            continue;
+        if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             error = describe("read", path);
             return false;
         }
-        if (r == 0)
-            break;
+        if (r == 0) break;
         m_size += static_cast<std::size_t>(r);
     }
     return true;
@@ -131,7 +132,9 @@ bool replaceFile(const std::string &path, const std::function<void(const ChunkSi
                  const std::function<void(const FileId &)> &beforeRename)
 {
     const std::string temp = path + kTempSuffix;
-    struct stat old{};
+    struct stat old
+    {
+    };
     const bool hadFile = ::stat(path.c_str(), &old) == 0;
     // Only a file made here and now; a link planted under this name goes, unfollowed.
     ::unlink(temp.c_str());
@@ -141,19 +144,17 @@ bool replaceFile(const std::string &path, const std::function<void(const ChunkSi
     produce([&ok, fd](std::string_view chunk) {
         for (std::size_t done = 0; ok && done < chunk.size();) {
             const ssize_t w = ::write(fd, chunk.data() + done, chunk.size() - done);
-            if (w < 0 && errno == EINTR)
-                continue;
+            if (w < 0 && errno == EINTR) continue;
             ok = w > 0;
-            if (ok)
-                done += static_cast<std::size_t>(w);
+            if (ok) done += static_cast<std::size_t>(w);
         }
     });
-    if (ok && syncToDisk)
-        ok = ::fdatasync(fd) == 0;
-    struct stat st{};
+    if (ok && syncToDisk) ok = ::fdatasync(fd) == 0;
+    struct stat st
+    {
+    };
     ok = ok && ::fstat(fd, &st) == 0;
-    if (!ok)
-        error = describe("write", temp);
+    if (!ok) error = describe("write", temp);
     if (::close(fd) != 0 && ok) {
         error = describe("write", temp);
         ok = false;

@@ -1,7 +1,7 @@
-#include "Backups.h"
+#include "registry/platform/wine/Backups.h"
 
-#include "SafeOpen.h"
-#include "WinePrefix.h"
+#include "registry/platform/wine/SafeOpen.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <algorithm>
 #include <cctype>

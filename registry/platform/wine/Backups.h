@@ -5,7 +5,7 @@
 // or replaces a file it did not make.
 #pragma once
 
-#include "AtomicFile.h"
+#include "registry/platform/wine/AtomicFile.h"
 
 #include <ctime>
 #include <functional>

@@ -1,10 +1,10 @@
-#include "FileBackedStore.h"
+#include "registry/platform/wine/FileBackedStore.h"
 
-#include "../winreg.h"
-#include "Backups.h"
-#include "JournalReplay.h"
-#include "WinePrefix.h"
-#include "WineRegWriter.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/JournalReplay.h"
+#include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/platform/winreg.h"
 
 #include <algorithm>
 #include <ctime>
@@ -65,8 +65,7 @@ void takeContent(RegKey &target, RegKey &fresh)
         to->values = std::move(from->values);
         to->extra = std::move(from->extra);
         to->isLink = from->isLink;
-        if (from != &fresh)
-            to->lastWriteTime = from->lastWriteTime;
+        if (from != &fresh) to->lastWriteTime = from->lastWriteTime;
         std::vector<std::shared_ptr<RegKey>> merged;
         merged.reserve(from->subkeys.size());
         std::vector<bool> kept(to->subkeys.size());
@@ -113,8 +112,7 @@ FileBackedStore::FileBackedStore()
 FileBackedStore::~FileBackedStore()
 {
     // A program that exits without closing still gets its changes into the files.
-    if (m_lock.held())
-        close();
+    if (m_lock.held()) close();
     m_store->setHooks(std::make_shared<StoreHooks>());
 }
 
@@ -125,7 +123,8 @@ std::string FileBackedStore::pathOf(int hive) const
 
 bool FileBackedStore::hasUnsavedChanges() const
 {
-    return std::any_of(std::begin(m_hives), std::end(m_hives), [](const Hive &h) { return h.dirty; });
+    return std::any_of(std::begin(m_hives), std::end(m_hives),
+                       [](const Hive &h) { return h.dirty; });
 }
 
 std::string FileBackedStore::lockMessage(pid_t holder, const std::string &error) const
@@ -139,7 +138,8 @@ std::string FileBackedStore::lockMessage(pid_t holder, const std::string &error)
                std::to_string(holder) +
                "). Quarnel shows this registry read-only, because Wine would overwrite any change "
                "made now. To change it, close the Windows programs of this prefix or stop Wine "
-               "with \"WINEPREFIX=" + m_directory + " wineserver -k\", then start Quarnel again.";
+               "with \"WINEPREFIX=" +
+               m_directory + " wineserver -k\", then start Quarnel again.";
     return "The registry in " + m_directory + " is in use by another program (process " +
            std::to_string(holder) + (name.empty() ? "" : ", " + name) +
            "), perhaps another Quarnel. It is shown read-only; close that program and start "
@@ -248,7 +248,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         std::string error;
         if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
             m_lock.release();
-            return {Status::Failed, "Quarnel cannot create its registry in " + directory + ": " + error};
+            return {Status::Failed,
+                    "Quarnel cannot create its registry in " + directory + ": " + error};
         }
     } else {
         result.message = lockMessage(holder, lockError);
@@ -340,8 +341,7 @@ std::vector<JournalRecord> FileBackedStore::hiveFiles() const
 long FileBackedStore::beforeChange(const RegKey &key)
 {
     if (m_readOnly || m_wineStarted) return ERROR_ACCESS_DENIED;
-    if (!m_journalError.empty())
-        return ERROR_CANTWRITE;
+    if (!m_journalError.empty()) return ERROR_CANTWRITE;
     if (key.isVolatile) return ERROR_SUCCESS;
     // Outside the three hives only volatile keys may change: nothing else would be kept.
     if (m_trail.locate(key).hive < 0) return ERROR_ACCESS_DENIED;
@@ -414,8 +414,12 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
         r.type = change.type;
         r.data.assign(change.data.begin(), change.data.end());
         break;
-    case StoreChange::ValueDeleted: r.op = JournalRecord::ValueDeleted; break;
-    case StoreChange::SubkeyDeleted: r.op = JournalRecord::SubkeyDeleted; break;
+    case StoreChange::ValueDeleted:
+        r.op = JournalRecord::ValueDeleted;
+        break;
+    case StoreChange::SubkeyDeleted:
+        r.op = JournalRecord::SubkeyDeleted;
+        break;
     case StoreChange::KeyMarked:
         r.op = JournalRecord::KeyMarked;
         r.type = change.link ? 1 : 0;
@@ -488,8 +492,7 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
 
 std::string FileBackedStore::flush()
 {
-    if (m_readOnly || !hasUnsavedChanges())
-        return {};
+    if (m_readOnly || !hasUnsavedChanges()) return {};
     // A Wine started beside us with another TMPDIR never met our lock. It read
     // the files at its start and writes them back later: what we saved now would
     // be lost then, so it stays in the journal, and nothing more changes.
@@ -540,8 +543,7 @@ std::string FileBackedStore::flush()
 std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
 {
     const auto now = std::chrono::steady_clock::now();
-    if (!hasUnsavedChanges() || now - m_lastChange < quiet || now < m_retryAfter)
-        return {};
+    if (!hasUnsavedChanges() || now - m_lastChange < quiet || now < m_retryAfter) return {};
     std::string message = flush();
     // A save that fails is retried now and then, and reported once, not at every tick.
     if (message.empty()) {
@@ -549,8 +551,7 @@ std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
         return {};
     }
     m_retryAfter = now + std::chrono::seconds(30);
-    if (message == m_lastFailure)
-        return {};
+    if (message == m_lastFailure) return {};
     m_lastFailure = message;
     return message;
 }

@@ -6,13 +6,13 @@
 // it, or a file cannot be read, it opens read-only.
 #pragma once
 
-#include "../KeyStore.h"
-#include "AtomicFile.h"
-#include "Journal.h"
-#include "KeyTrail.h"
-#include "Recovery.h"
-#include "ServerLock.h"
-#include "WineRegReader.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/AtomicFile.h"
+#include "registry/platform/wine/Journal.h"
+#include "registry/platform/wine/KeyTrail.h"
+#include "registry/platform/wine/Recovery.h"
+#include "registry/platform/wine/ServerLock.h"
+#include "registry/platform/wine/WineRegReader.h"
 
 #include <chrono>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "Journal.h"
+#include "registry/platform/wine/Journal.h"
 
-#include "SafeOpen.h"
+#include "registry/platform/wine/SafeOpen.h"
 
 #include <algorithm>
 #include <array>
@@ -113,8 +113,7 @@ bool decode(const uint8_t *p, std::size_t n, bool legacy, JournalRecord &r)
     r.name = c.text();
     r.type = static_cast<uint32_t>(c.get(4));
     const auto size = static_cast<std::size_t>(c.get(4));
-    if (!c.ok || static_cast<std::size_t>(c.end - c.p) != size)
-        return false;
+    if (!c.ok || static_cast<std::size_t>(c.end - c.p) != size) return false;
     r.data.assign(c.p, c.end);
     return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::HiveFile;
 }
@@ -124,10 +123,8 @@ bool writeAll(int fd, const void *data, std::size_t n)
     const auto *p = static_cast<const uint8_t *>(data);
     while (n) {
         const ssize_t w = ::write(fd, p, n);
-        if (w < 0 && errno == EINTR)
-            continue;
-        if (w <= 0)
-            return false;
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return false;
         p += w;
         n -= static_cast<std::size_t>(w);
     }
@@ -381,8 +378,7 @@ bool Journal::reset(const std::vector<JournalRecord> &start, std::string &error)
 
 void Journal::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    if (m_fd >= 0) ::close(m_fd);
     m_fd = -1;
 }
 

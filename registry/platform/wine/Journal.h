@@ -12,7 +12,7 @@
 // file; so the changes after such a record stand on their own.
 #pragma once
 
-#include "AtomicFile.h"
+#include "registry/platform/wine/AtomicFile.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,7 +41,7 @@ struct JournalRecord
     // KeyCreated's key is the new one; SubkeyDeleted's the parent.
     uint32_t kept = 0;
     std::u16string path;
-    std::u16string name;    // value name, or the deleted subkey's name
+    std::u16string name; // value name, or the deleted subkey's name
     uint32_t type = 0;
     std::vector<uint8_t> data;
 };
@@ -60,7 +60,8 @@ public:
     bool open(const std::string &path, std::vector<JournalRecord> &records, std::size_t &tornBytes,
               std::string &error);
     // Opens the journal read-only and returns its records (for a registry opened read-only).
-    static bool peek(const std::string &path, std::vector<JournalRecord> &records, std::string &error);
+    static bool peek(const std::string &path, std::vector<JournalRecord> &records,
+                     std::string &error);
 
     // Writes the record, or nothing: a write that fails halfway is cut off again.
     // When even that fails, isSound() turns false.

@@ -1,4 +1,4 @@
-#include "JournalReplay.h"
+#include "registry/platform/wine/JournalReplay.h"
 
 #include <algorithm>
 
@@ -9,6 +9,8 @@ RegKey *JournalReplay::keyOf(const JournalRecord &r, bool create)
     const std::size_t kept = std::min<std::size_t>(r.kept, m_names.size());
     m_names.resize(kept);
     m_keys.resize(std::min(m_keys.size(), kept + 1));
+    // Every piece counts, empty ones too, as in the journal's check of a record's depth
+    // (it counts backslashes); the writer never names an empty key.
     const std::u16string_view path = r.path;
     for (std::size_t start = 0; start < path.size();) {
         std::size_t end = path.find(u'\\', start);

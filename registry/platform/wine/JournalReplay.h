@@ -3,8 +3,8 @@
 // key by what it shares with that one costs only the keys it adds.
 #pragma once
 
-#include "../KeyStore.h"
-#include "Journal.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/Journal.h"
 
 #include <string>
 #include <vector>

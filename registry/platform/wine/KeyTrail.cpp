@@ -1,4 +1,4 @@
-#include "KeyTrail.h"
+#include "registry/platform/wine/KeyTrail.h"
 
 namespace quarnel::platform::wine {
 

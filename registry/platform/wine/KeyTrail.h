@@ -6,7 +6,7 @@
 // another key while it is here.
 #pragma once
 
-#include "../KeyStore.h"
+#include "registry/platform/KeyStore.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
-#include "Recovery.h"
+#include "registry/platform/wine/Recovery.h"
 
-#include "Backups.h"
-#include "WinePrefix.h"
+#include "registry/platform/wine/Backups.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -3,7 +3,7 @@
 // made (then the user decides), and keeping them aside when the answer is no.
 #pragma once
 
-#include "Journal.h"
+#include "registry/platform/wine/Journal.h"
 
 #include <ctime>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "SafeOpen.h"
+#include "registry/platform/wine/SafeOpen.h"
 
 #include <cerrno>
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "ServerLock.h"
+#include "registry/platform/wine/ServerLock.h"
 
-#include "SafeOpen.h"
+#include "registry/platform/wine/SafeOpen.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,8 +42,7 @@ std::string readTag(const std::string &prefix, std::string *error = nullptr)
     while (!tag.empty() && (tag.back() == '\n' || tag.back() == '\r'))
         tag.pop_back();
     // The tag becomes a directory name; anything path-like is not Wine's.
-    if (tag.find('/') != std::string::npos || tag == "." || tag == "..")
-        return {};
+    if (tag.find('/') != std::string::npos || tag == "." || tag == "..") return {};
     return tag;
 }
 
@@ -56,8 +55,7 @@ std::string createTag(const std::string &prefix)
         tag.push_back(alphabet[rd() % (sizeof alphabet - 1)]);
     const std::string path = prefix + "/wineserver";
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0400);
-    if (fd < 0)
-        return readTag(prefix); // someone else created it meanwhile
+    if (fd < 0) return readTag(prefix); // someone else created it meanwhile
     const bool ok = ::write(fd, tag.data(), tag.size()) == static_cast<ssize_t>(tag.size());
     ::close(fd);
     return ok ? tag : std::string();
@@ -84,9 +82,10 @@ bool ownFolder(const std::string &path, std::string &error)
 // Wine's name for the server folder of a prefix: its device and inode.
 std::string serverFolderName(const std::string &prefix)
 {
-    struct stat st{};
-    if (::stat(prefix.c_str(), &st) != 0)
-        return {};
+    struct stat st
+    {
+    };
+    if (::stat(prefix.c_str(), &st) != 0) return {};
     char server[64];
     std::snprintf(server, sizeof server, "server-%llx-%llx",
                   static_cast<unsigned long long>(st.st_dev),
@@ -157,16 +156,16 @@ pid_t lockHolder(const std::string &path)
 {
     std::string error;
     const int fd = openForReading(path, false, error);
-    if (fd < 0)
-        return 0; // no lock file: no server there
-    struct flock fl{};
+    if (fd < 0) return 0; // no lock file: no server there
+    struct flock fl
+    {
+    };
     fl.l_type = F_WRLCK;
     fl.l_whence = SEEK_SET;
     fl.l_start = 0;
     fl.l_len = 0;
     pid_t pid = 0;
-    if (::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK)
-        pid = fl.l_pid;
+    if (::fcntl(fd, F_GETLK, &fl) == 0 && fl.l_type != F_UNLCK) pid = fl.l_pid;
     ::close(fd);
     return pid;
 }
@@ -240,19 +239,22 @@ bool ServerLock::acquire(const std::vector<std::string> &paths, pid_t &holder, s
             release();
             return false;
         }
-        struct flock fl{};
+        struct flock fl
+        {
+        };
         fl.l_type = F_WRLCK;
         fl.l_whence = SEEK_SET;
         fl.l_start = 0;
         fl.l_len = 1;
         if (::fcntl(fd, F_SETLK, &fl) != 0) {
             const int err = errno;
-            struct flock probe{};
+            struct flock probe
+            {
+            };
             probe.l_type = F_WRLCK;
             probe.l_whence = SEEK_SET;
             probe.l_len = 1;
-            if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK)
-                holder = probe.l_pid;
+            if (::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK) holder = probe.l_pid;
             ::close(fd);
             error = holder ? "locked by process " + std::to_string(holder)
                            : "cannot lock " + path + ": " + std::strerror(err);

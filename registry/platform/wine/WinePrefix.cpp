@@ -1,4 +1,4 @@
-#include "WinePrefix.h"
+#include "registry/platform/wine/WinePrefix.h"
 
 #include <cstdlib>
 #include <sys/stat.h>
@@ -11,7 +11,9 @@ namespace {
 // it says what is wrong with it instead of taking this for no prefix at all.
 bool isFile(const std::string &path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
@@ -38,7 +40,8 @@ RegistryLocation chooseRegistry()
         if (!isWinePrefix(prefix))
             where.error = "WINEPREFIX is set to " + prefix +
                           ", but that directory is not a Wine prefix (it has no system.reg). "
-                          "Create it with \"WINEPREFIX=" + prefix +
+                          "Create it with \"WINEPREFIX=" +
+                          prefix +
                           " wineboot\", or unset WINEPREFIX to use ~/.wine or Quarnel's own "
                           "registry.";
         return where;

@@ -1,10 +1,18 @@
-#include "WineRegReader.h"
+#include "registry/platform/wine/WineRegReader.h"
 
-#include "../RegText.h"
+#include "registry/platform/KeyNames.h"
+#include "registry/platform/RegText.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cstring>
+#include <iterator>
 #include <memory>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quarnel::platform::wine {
 
@@ -12,15 +20,21 @@ namespace {
 
 constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 
+// Digit values of the hex characters, -1 for every other byte: hex data is most
+// of a registry file, and a lookup beats three range tests per character.
+constexpr std::array<int8_t, 256> kHexDigits = [] {
+    std::array<int8_t, 256> t{};
+    t.fill(-1);
+    for (int c = 0; c < 10; ++c)
+        t['0' + c] = static_cast<int8_t>(c);
+    for (int c = 0; c < 6; ++c)
+        t['a' + c] = t['A' + c] = static_cast<int8_t>(10 + c);
+    return t;
+}();
+
 int hexDigit(char c)
 {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
+    return kHexDigits[static_cast<unsigned char>(c)];
 }
 
 bool isBlank(char c)
@@ -34,20 +48,20 @@ void skipBlanks(std::string_view s, std::size_t &pos)
         ++pos;
 }
 
-void appendCodePoint(std::u16string &out, char32_t cp)
+void putCodePoint(char16_t *&out, char32_t cp)
 {
     if (cp < 0x10000) {
-        out.push_back(static_cast<char16_t>(cp));
+        *out++ = static_cast<char16_t>(cp);
     } else {
         cp -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+        *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     }
 }
 
 // Decodes one UTF-8 sequence at s[pos]; Wine drops invalid bytes silently, so
 // we refuse them rather than load a changed text.
-bool decodeUtf8(std::string_view s, std::size_t &pos, std::u16string &out)
+bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
 {
     const auto b0 = static_cast<unsigned char>(s[pos]);
     std::size_t len;
@@ -60,19 +74,46 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, std::u16string &out)
         len = 4, cp = b0 & 0x07, min = 0x10000;
     else
         return false;
-    if (pos + len > s.size())
-        return false;
+    if (pos + len > s.size()) return false;
     for (std::size_t i = 1; i < len; ++i) {
         const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80)
-            return false;
+        if ((b & 0xC0) != 0x80) return false;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF)
-        return false;
-    appendCodePoint(out, cp);
+    if (cp < min || cp > 0x10FFFF) return false;
+    putCodePoint(out, cp);
     pos += len;
     return true;
+}
+
+// Copies the plain ASCII run at s[pos], up to the end character, a backslash
+// or a multi-byte character, sixteen bytes at a time where the processor lets
+// us: most text is such runs. Returns the bytes copied; the caller copies what
+// is left byte by byte. `o` has room for a unit per byte of s from pos on, and
+// may be written beyond the run.
+std::size_t copyPlainRun(std::string_view s, std::size_t pos, char end, char16_t *&o)
+{
+    const std::size_t start = pos;
+#if defined(__SSE2__)
+    const __m128i ends = _mm_set1_epi8(end), backslashes = _mm_set1_epi8('\\');
+    const __m128i zero = _mm_setzero_si128();
+    while (pos + 16 <= s.size()) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s.data() + pos));
+        const __m128i stopBytes =
+            _mm_or_si128(_mm_cmpeq_epi8(w, ends), _mm_cmpeq_epi8(w, backslashes));
+        const unsigned stops =
+            static_cast<unsigned>(_mm_movemask_epi8(stopBytes) | _mm_movemask_epi8(w));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(w, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(w, zero));
+        const std::size_t plain = stops ? static_cast<std::size_t>(std::countr_zero(stops)) : 16;
+        o += plain;
+        pos += plain;
+        if (stops) break;
+    }
+#else
+    (void)s, (void)end, (void)o;
+#endif
+    return pos - start;
 }
 
 enum class Unescaped
@@ -85,61 +126,88 @@ enum class Unescaped
 // Reads escaped text from s[pos] up to the unescaped `end` character, which is
 // consumed. The escapes are the ones Wine reads: C letters, 1-3 octal digits,
 // \x with 1-4 hex digits, and any other escaped character standing for itself.
-Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16string &out)
+// `o` has room for a unit per byte of s from pos on.
+Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t *&o)
 {
-    out.clear();
-    while (pos < s.size()) {
-        const char c = s[pos];
+    const std::size_t n = s.size();
+    while (pos < n) {
+        pos += copyPlainRun(s, pos, end, o);
+        if (pos == n) return Unescaped::Unterminated;
+        char c = s[pos];
+        while (c != end && c != '\\' && static_cast<unsigned char>(c) < 0x80) {
+            *o++ = static_cast<char16_t>(c);
+            if (++pos == n) return Unescaped::Unterminated;
+            c = s[pos];
+        }
         if (c == end) {
             ++pos;
             return Unescaped::Closed;
         }
         if (static_cast<unsigned char>(c) >= 0x80) {
-            if (!decodeUtf8(s, pos, out))
-                return Unescaped::BadUtf8;
+            if (!decodeUtf8(s, pos, o)) return Unescaped::BadUtf8;
             continue;
         }
-        if (c != '\\') {
-            out.push_back(static_cast<char16_t>(c));
-            ++pos;
-            continue;
-        }
-        if (++pos >= s.size())
-            return Unescaped::Unterminated;
+        if (++pos >= n) return Unescaped::Unterminated;
         const char e = s[pos++];
         switch (e) {
-        case 'a': out.push_back(u'\a'); break;
-        case 'b': out.push_back(u'\b'); break;
-        case 'e': out.push_back(0x1b); break;
-        case 'f': out.push_back(u'\f'); break;
-        case 'n': out.push_back(u'\n'); break;
-        case 'r': out.push_back(u'\r'); break;
-        case 't': out.push_back(u'\t'); break;
-        case 'v': out.push_back(u'\v'); break;
+        case 'a':
+            *o++ = u'\a';
+            break;
+        case 'b':
+            *o++ = u'\b';
+            break;
+        case 'e':
+            *o++ = 0x1b;
+            break;
+        case 'f':
+            *o++ = u'\f';
+            break;
+        case 'n':
+            *o++ = u'\n';
+            break;
+        case 'r':
+            *o++ = u'\r';
+            break;
+        case 't':
+            *o++ = u'\t';
+            break;
+        case 'v':
+            *o++ = u'\v';
+            break;
         case 'x': {
             unsigned v = 0;
-            int n = 0;
-            for (int d; n < 4 && pos < s.size() && (d = hexDigit(s[pos])) >= 0; ++n, ++pos)
+            int digits = 0;
+            for (int d; digits < 4 && pos < n && (d = hexDigit(s[pos])) >= 0; ++digits, ++pos)
                 v = v * 16 + static_cast<unsigned>(d);
-            out.push_back(n ? static_cast<char16_t>(v) : u'x');
+            *o++ = digits ? static_cast<char16_t>(v) : u'x';
             break;
         }
         default:
             if (e >= '0' && e <= '7') {
                 unsigned v = static_cast<unsigned>(e - '0');
-                for (int n = 1; n < 3 && pos < s.size() && s[pos] >= '0' && s[pos] <= '7'; ++n)
+                for (int k = 1; k < 3 && pos < n && s[pos] >= '0' && s[pos] <= '7'; ++k)
                     v = v * 8 + static_cast<unsigned>(s[pos++] - '0');
-                out.push_back(static_cast<char16_t>(v));
+                *o++ = static_cast<char16_t>(v);
             } else if (static_cast<unsigned char>(e) >= 0x80) {
                 --pos; // an escaped multi-byte character stands for itself
-                if (!decodeUtf8(s, pos, out))
-                    return Unescaped::BadUtf8;
+                if (!decodeUtf8(s, pos, o)) return Unescaped::BadUtf8;
             } else {
-                out.push_back(static_cast<char16_t>(e));
+                *o++ = static_cast<char16_t>(e);
             }
         }
     }
     return Unescaped::Unterminated;
+}
+
+Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16string &out)
+{
+    // No byte read gives more than one unit (a four-byte sequence gives two),
+    // so the rest of the line bounds the text.
+    out.resize(s.size() - std::min(pos, s.size()));
+    char16_t *o = out.data();
+    const Unescaped result = unescapeInto(s, pos, end, o);
+    out.resize(static_cast<std::size_t>(o - out.data()));
+    return result;
 }
 
 // strtoul as Wine applies it to numbers in the file: leading blanks, a sign, and
@@ -148,8 +216,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
 {
     skipBlanks(s, pos);
     bool negative = false;
-    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-'))
-        negative = s[pos++] == '-';
+    if (pos < s.size() && (s[pos] == '+' || s[pos] == '-')) negative = s[pos++] == '-';
     if (base == 16 && pos + 2 < s.size() + 1 && pos + 1 < s.size() && s[pos] == '0' &&
         (s[pos + 1] == 'x' || s[pos + 1] == 'X') && pos + 2 < s.size() && hexDigit(s[pos + 2]) >= 0)
         pos += 2;
@@ -158,9 +225,10 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
     int digits = 0;
     for (; pos < s.size(); ++pos, ++digits) {
         const int d = hexDigit(s[pos]);
-        if (d < 0 || d >= base)
-            break;
-        if (v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
+        if (d < 0 || d >= base) break;
+        // Fewer than sixteen digits never overflow: spare those the division.
+        if (digits >= 15 &&
+            v > (UINT64_MAX - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
             overflow = true;
         v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
@@ -176,9 +244,14 @@ void appendUnitsWithNul(std::vector<uint8_t> &data, std::u16string_view units)
 {
     data.resize(units.size() * 2 + 2);
     uint8_t *p = data.data();
-    for (char16_t u : units) {
-        *p++ = static_cast<uint8_t>(u & 0xFF);
-        *p++ = static_cast<uint8_t>(u >> 8);
+    if constexpr (std::endian::native == std::endian::little) {
+        std::memcpy(p, units.data(), units.size() * 2);
+        p += units.size() * 2;
+    } else {
+        for (char16_t u : units) {
+            *p++ = static_cast<uint8_t>(u & 0xFF);
+            *p++ = static_cast<uint8_t>(u >> 8);
+        }
     }
     p[0] = p[1] = 0;
 }
@@ -215,6 +288,7 @@ private:
     ReadResult hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data);
     void metaLine(std::string_view line);
     void keepUnknown(std::string_view line);
+    void takeValues();
 
     std::string_view m_text; // the text read and not yet dropped
     std::size_t m_pos = 0;
@@ -242,6 +316,9 @@ private:
     std::u16string m_scratch;
     std::u16string m_name;
     std::vector<uint8_t> m_data;
+    // The section's values while they come in order; its key gets them at once,
+    // in a vector without spare room, instead of growing its own value by value.
+    std::vector<RegValue> m_values;
 };
 
 void Reader::noteNul(std::size_t from)
@@ -315,8 +392,7 @@ bool Reader::nextLine(std::string_view &line)
     while (m_pos >= m_text.size() ||
            !(nl = std::memchr(m_text.data() + m_pos, '\n', m_text.size() - m_pos)))
         if (!readMore()) break;
-    if (m_pos >= m_text.size())
-        return false;
+    if (m_pos >= m_text.size()) return false;
     const char *start = m_text.data() + m_pos;
     std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - start)
                          : m_text.size() - m_pos;
@@ -346,16 +422,16 @@ ReadResult Reader::run()
         const std::string_view body = line.substr(pos);
         ReadResult r;
         if (body.empty()) {
-            if (!m_key)
-                m_preamble.emplace_back(line);
+            if (!m_key) m_preamble.emplace_back(line);
             continue;
         }
         switch (body[0]) {
-        case '[': r = keyLine(body); break;
+        case '[':
+            r = keyLine(body);
+            break;
         case '@':
         case '"':
-            if (!m_key)
-                return fail("value without key");
+            if (!m_key) return fail("value without key");
             r = valueLine(body);
             break;
         case '#':
@@ -364,18 +440,30 @@ ReadResult Reader::run()
             else
                 m_preamble.emplace_back(line);
             break;
-        case ';': keepUnknown(line); break;
-        default: return fail("unrecognized input");
+        case ';':
+            keepUnknown(line);
+            break;
+        default:
+            return fail("unrecognized input");
         }
-        if (!r.ok)
-            return r;
+        if (!r.ok) return r;
     }
+    takeValues();
     if (m_nulLine || m_readFailed) return finish({});
     if (!m_empty && m_lastByte != '\n')
         return {false, m_lineNo, "the file ends in the middle of a line (truncated?)"};
     while (!m_preamble.empty() && m_preamble.back().empty())
         m_preamble.pop_back();
     return {};
+}
+
+void Reader::takeValues()
+{
+    if (m_values.empty()) return;
+    std::vector<RegValue> &values = m_key->values; // empty while m_values gathers
+    values.reserve(m_values.size());
+    std::move(m_values.begin(), m_values.end(), std::back_inserter(values));
+    m_values.clear();
 }
 
 void Reader::keepUnknown(std::string_view line)
@@ -402,8 +490,7 @@ void Reader::metaLine(std::string_view line)
             t = t * 16 + static_cast<uint64_t>(d);
         }
         if (valid) {
-            if (m_keyIsNew)
-                m_key->lastWriteTime = t;
+            if (m_keyIsNew) m_key->lastWriteTime = t;
             return;
         }
     } else if (body.starts_with("#class=\"")) {
@@ -428,44 +515,41 @@ ReadResult Reader::keyLine(std::string_view line)
     std::size_t pos = 1;
     std::u16string &path = m_scratch;
     switch (unescape(line, pos, ']', path)) {
-    case Unescaped::Closed: break;
-    case Unescaped::BadUtf8: return fail("invalid UTF-8 in a key name");
-    case Unescaped::Unterminated: return fail("malformed key (no closing ])");
+    case Unescaped::Closed:
+        break;
+    case Unescaped::BadUtf8:
+        return fail("invalid UTF-8 in a key name");
+    case Unescaped::Unterminated:
+        return fail("malformed key (no closing ])");
     }
     uint32_t seconds = 0;
     std::size_t numPos = pos;
-    const uint64_t time = parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds)
-                                                                 : KeyStore::now();
+    const uint64_t time =
+        parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds) : KeyStore::now();
     // Components after unescaping; the backslash separates them.
-    std::size_t depth = 0, start = 0;
+    std::size_t depth = 0;
     RegKey *key = &m_root;
     bool created = false;
-    while (start <= path.size()) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string::npos)
-            end = path.size();
-        if (end > start) {
-            const std::u16string_view part(path.data() + start, end - start);
-            if (depth < m_pathDepth && m_path[depth] == part) {
-                key = m_chain[depth];
-            } else {
-                bool isNew;
-                key = &key->addSubkey(part, isNew);
-                if (isNew)
-                    key->lastWriteTime = time;
-                created = isNew;
-                if (m_path.size() <= depth) {
-                    m_path.emplace_back();
-                    m_chain.push_back(nullptr);
-                }
-                m_path[depth].assign(part);
-                m_chain[depth] = key;
-                m_pathDepth = depth + 1;
+    forEachKeyName(std::u16string_view(path), [&](std::u16string_view part) {
+        // Equality is all that counts here; memcmp beats a unit-wise compare.
+        if (depth < m_pathDepth && m_path[depth].size() == part.size() &&
+            std::memcmp(m_path[depth].data(), part.data(), part.size() * 2) == 0) {
+            key = m_chain[depth];
+        } else {
+            bool isNew;
+            key = &key->addSubkey(part, isNew);
+            if (isNew) key->lastWriteTime = time;
+            created = isNew;
+            if (m_path.size() <= depth) {
+                m_path.emplace_back();
+                m_chain.push_back(nullptr);
             }
-            ++depth;
+            m_path[depth].assign(part);
+            m_chain[depth] = key;
+            m_pathDepth = depth + 1;
         }
-        start = end + 1;
-    }
+        ++depth;
+    });
     // An empty path is the hive root: Wine saves values given to it that way. It
     // exists before the file, so its first such section gives its time.
     if (depth == 0) {
@@ -474,6 +558,7 @@ ReadResult Reader::keyLine(std::string_view line)
         if (created) key->lastWriteTime = time;
     }
     m_pathDepth = depth;
+    takeValues();
     m_key = key;
     m_keyIsNew = created;
     return {};
@@ -481,32 +566,51 @@ ReadResult Reader::keyLine(std::string_view line)
 
 ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data)
 {
+    // Written in place: each byte takes at least one character of its line, so
+    // the rest of the line bounds what it adds.
+    std::size_t n = data.size();
+    const auto done = [&](ReadResult r) {
+        data.resize(n);
+        return r;
+    };
+    data.resize(n + line.size() - std::min(pos, line.size()));
     for (;;) {
+        // What Wine writes: two digits and a comma, over and over.
+        while (pos + 3 <= line.size()) {
+            const int hi = hexDigit(line[pos]), lo = hexDigit(line[pos + 1]);
+            if ((hi | lo) < 0 || line[pos + 2] != ',') break;
+            data[n++] = static_cast<uint8_t>(hi * 16 + lo);
+            pos += 3;
+        }
         skipBlanks(line, pos);
-        if (pos >= line.size())
-            return {};
+        if (pos >= line.size()) return done({});
         if (line[pos] == '\\') {
             // A continuation only follows a comma; a blank line ends the value.
             skipBlanks(line, ++pos);
             if (pos != line.size())
-                return fail("malformed value (text after the line continuation)");
-            if (!nextLine(line))
-                return fail("the file ends inside a value (truncated?)");
+                return done(fail("malformed value (text after the line continuation)"));
+            if (!nextLine(line)) return done(fail("the file ends inside a value (truncated?)"));
             pos = 0;
+            data.resize(n + line.size());
             continue;
         }
         int hi = hexDigit(line[pos]);
-        if (hi < 0)
-            return fail("malformed value (bad hex data)");
+        if (hi < 0) return done(fail("malformed value (bad hex data)"));
         ++pos;
-        if (pos < line.size() && hexDigit(line[pos]) >= 0)
-            hi = hi * 16 + hexDigit(line[pos++]);
-        data.push_back(static_cast<uint8_t>(hi));
+        if (pos < line.size())
+            if (const int lo = hexDigit(line[pos]); lo >= 0) {
+                hi = hi * 16 + lo;
+                ++pos;
+            }
+        data[n++] = static_cast<uint8_t>(hi);
+        // The common case, a comma right after the digits, needs no blank skipping.
+        if (pos < line.size() && line[pos] == ',') {
+            ++pos;
+            continue;
+        }
         skipBlanks(line, pos);
-        if (pos >= line.size())
-            return {};
-        if (line[pos] != ',')
-            return fail("malformed value (bad hex data)");
+        if (pos >= line.size()) return done({});
+        if (line[pos] != ',') return done(fail("malformed value (bad hex data)"));
         ++pos;
     }
 }
@@ -521,9 +625,12 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         pos = 1;
         switch (unescape(line, pos, '"', name)) {
-        case Unescaped::Closed: break;
-        case Unescaped::BadUtf8: return fail("invalid UTF-8 in a value name");
-        case Unescaped::Unterminated: return fail("malformed value name (no closing quote)");
+        case Unescaped::Closed:
+            break;
+        case Unescaped::BadUtf8:
+            return fail("invalid UTF-8 in a value name");
+        case Unescaped::Unterminated:
+            return fail("malformed value name (no closing quote)");
         }
     }
     skipBlanks(line, pos);
@@ -537,9 +644,12 @@ ReadResult Reader::valueLine(std::string_view line)
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
         std::size_t p = at;
         switch (unescape(rest, p, '"', m_scratch)) {
-        case Unescaped::Closed: break;
-        case Unescaped::BadUtf8: return fail("invalid UTF-8 in string data");
-        case Unescaped::Unterminated: return fail("malformed value (unterminated string)");
+        case Unescaped::Closed:
+            break;
+        case Unescaped::BadUtf8:
+            return fail("invalid UTF-8 in string data");
+        case Unescaped::Unterminated:
+            return fail("malformed value (unterminated string)");
         }
         type = t;
         appendUnitsWithNul(data, m_scratch);
@@ -571,9 +681,16 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         return fail("malformed value (unknown data form)");
     }
-    if (!r.ok)
-        return r;
-    m_key->appendValue(RegValue(name, type, data));
+    if (!r.ok) return r;
+    RegValue value(name, type, data);
+    if (m_values.empty() ? m_key->values.empty()
+                         : compareNames(m_values.back().name(), value.name()) < 0) {
+        m_values.push_back(std::move(value));
+    } else {
+        // A name out of order or a key's second section: the key sorts it in.
+        takeValues();
+        m_key->appendValue(std::move(value));
+    }
     return {};
 }
 

@@ -5,7 +5,7 @@
 // file is reported instead of being loaded with a loss and saved over.
 #pragma once
 
-#include "../KeyStore.h"
+#include "registry/platform/KeyStore.h"
 
 #include <cstddef>
 #include <functional>

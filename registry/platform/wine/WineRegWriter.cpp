@@ -1,4 +1,4 @@
-#include "WineRegWriter.h"
+#include "registry/platform/wine/WineRegWriter.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,14 +21,12 @@ public:
     }
     void push_back(char c)
     {
-        if (m_len == m_cap)
-            grow(1);
+        if (m_len == m_cap) grow(1);
         m_buf[m_len++] = c;
     }
     TextOut &operator+=(std::string_view s)
     {
-        if (m_cap - m_len < s.size())
-            grow(s.size());
+        if (m_cap - m_len < s.size()) grow(s.size());
         std::memcpy(m_buf.get() + m_len, s.data(), s.size());
         m_len += s.size();
         return *this;
@@ -37,8 +35,7 @@ public:
     // Hands what is buffered to the sink once a chunk is full.
     void maybeFlush()
     {
-        if (m_sink && m_len >= kChunk)
-            flush();
+        if (m_sink && m_len >= kChunk) flush();
     }
     void flush()
     {
@@ -87,29 +84,43 @@ void appendEscapedUnits(Out &out, std::size_t count, UnitAt unitAt, bool keyPath
             continue;
         }
         if (c >= 0x20 && c <= 0x7f) {
-            if (c == u'\\' || (keyPath ? (c == u'[' || c == u']') : c == u'"'))
-                out.push_back('\\');
+            if (c == u'\\' || (keyPath ? (c == u'[' || c == u']') : c == u'"')) out.push_back('\\');
             out.push_back(static_cast<char>(c));
             continue;
         }
         out.push_back('\\');
         switch (c) {
-        case 0x07: out.push_back('a'); continue;
-        case 0x08: out.push_back('b'); continue;
-        case 0x09: out.push_back('t'); continue;
-        case 0x0a: out.push_back('n'); continue;
-        case 0x0b: out.push_back('v'); continue;
-        case 0x0c: out.push_back('f'); continue;
-        case 0x0d: out.push_back('r'); continue;
-        case 0x1b: out.push_back('e'); continue;
-        default: break;
+        case 0x07:
+            out.push_back('a');
+            continue;
+        case 0x08:
+            out.push_back('b');
+            continue;
+        case 0x09:
+            out.push_back('t');
+            continue;
+        case 0x0a:
+            out.push_back('n');
+            continue;
+        case 0x0b:
+            out.push_back('v');
+            continue;
+        case 0x0c:
+            out.push_back('f');
+            continue;
+        case 0x0d:
+            out.push_back('r');
+            continue;
+        case 0x1b:
+            out.push_back('e');
+            continue;
+        default:
+            break;
         }
         if (c < 0x20) {
             const bool pad = next >= u'0' && next <= u'7';
-            if (pad)
-                out.push_back('0'); // below 0x20 the first of three octal digits is 0
-            if (pad || c >= 010)
-                out.push_back(static_cast<char>('0' + ((c >> 3) & 7)));
+            if (pad) out.push_back('0'); // below 0x20 the first of three octal digits is 0
+            if (pad || c >= 010) out.push_back(static_cast<char>('0' + ((c >> 3) & 7)));
             out.push_back(static_cast<char>('0' + (c & 7)));
             continue;
         }
@@ -119,15 +130,15 @@ void appendEscapedUnits(Out &out, std::size_t count, UnitAt unitAt, bool keyPath
         for (int shift = 12; shift >= 0; shift -= 4) {
             const unsigned digit = (c >> shift) & 0xF;
             started = started || digit || shift == 0 || pad;
-            if (started)
-                out.push_back(kHex[digit]);
+            if (started) out.push_back(kHex[digit]);
         }
     }
 }
 
 template <typename Out> void appendEscaped(Out &out, std::u16string_view text, bool keyPath)
 {
-    appendEscapedUnits(out, text.size(), [text](std::size_t i) { return text[i]; }, keyPath);
+    appendEscapedUnits(
+        out, text.size(), [text](std::size_t i) { return text[i]; }, keyPath);
 }
 
 void appendHexNumber(TextOut &out, uint64_t v, int minDigits = 1)
@@ -158,8 +169,8 @@ bool isStringShaped(const RegValue &v)
 {
     const auto data = v.data();
     const std::size_t n = data.size();
-    return (v.type == 1 || v.type == 2 || v.type == 7) && n >= 2 && n % 2 == 0 && data[n - 1] == 0 &&
-           data[n - 2] == 0;
+    return (v.type == 1 || v.type == 2 || v.type == 7) && n >= 2 && n % 2 == 0 &&
+           data[n - 1] == 0 && data[n - 2] == 0;
 }
 
 void appendValue(TextOut &out, const RegValue &v)
@@ -182,7 +193,9 @@ void appendValue(TextOut &out, const RegValue &v)
         out.push_back('"');
         appendEscapedUnits(
             out, (data.size() - 2) / 2,
-            [data](std::size_t i) { return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8)); },
+            [data](std::size_t i) {
+                return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
+            },
             false);
         out += "\"\n";
         return;
@@ -234,8 +247,7 @@ void appendSection(TextOut &out, const RegKey &key, std::string_view path)
         appendEscaped(out, key.className(), false);
         out += "\"\n";
     }
-    if (key.isLink)
-        out += "#link\n";
+    if (key.isLink) out += "#link\n";
     if (key.extra)
         for (const std::string &line : key.extra->unknownLines) {
             out += line;
@@ -257,14 +269,12 @@ bool hasOwnContent(const RegKey &key)
 
 bool isWritten(const RegKey &key)
 {
-    if (key.isVolatile)
-        return false;
+    if (key.isVolatile) return false;
     if (hasOwnContent(key)) return true;
     // Wine leaves out a key whose children are all volatile, and so loses it;
     // we keep it as the leaf it will be after the restart.
     for (const auto &child : key.subkeys)
-        if (!child->isVolatile)
-            return false;
+        if (!child->isVolatile) return false;
     return true;
 }
 
@@ -310,11 +320,9 @@ void writeHive(const RegKey &root, const Preamble &preamble, const HiveSink &sin
             continue;
         }
         const RegKey &child = *top.key->subkeys[top.next++];
-        if (child.isVolatile)
-            continue;
+        if (child.isVolatile) continue;
         path.resize(top.pathLength);
-        if (!path.empty())
-            path += "\\\\";
+        if (!path.empty()) path += "\\\\";
         appendEscaped(path, child.name, true);
         if (isWritten(child)) {
             appendSection(out, child, path);

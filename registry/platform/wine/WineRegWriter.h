@@ -4,8 +4,8 @@
 // same data.
 #pragma once
 
-#include "../KeyStore.h"
-#include "WineRegReader.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/wine/WineRegReader.h"
 
 #include <functional>
 #include <string>

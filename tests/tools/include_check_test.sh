@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# The include check must catch each kind of fault it exists for, and pass a tree in order.
+set -uo pipefail
+check=$(realpath "$(dirname "$0")/../../tools/check-includes.sh")
+tree=$(mktemp -d)
+trap 'rm -rf "$tree"' EXIT
+mkdir -p "$tree"/{app,registry/platform,results,browser}
+touch "$tree"/app/TRegForm.h "$tree"/registry/TRegistry.h "$tree"/results/ResultModel.h
+
+expect() { # expect <pass|fail> <file> <include line>
+    printf '%s\n' "$3" >"$tree/$2"
+    if "$check" "$tree" >/dev/null 2>&1; then got=pass; else got=fail; fi
+    rm -f "$tree/$2"
+    [[ $got == "$1" ]] || { echo "expected $1 for '$3' in $2, got $got" >&2; exit 1; }
+}
+expect pass browser/A.cpp '#include "app/TRegForm.h"'
+expect pass results/A.cpp '#include "registry/TRegistry.h"'
+expect fail registry/A.cpp '#include "app/TRegForm.h"'
+expect fail registry/platform/A.cpp '#include "registry/TRegistry.h"'
+expect fail browser/A.cpp '#include "results/ResultModel.h"'
+expect fail registry/A.h '#include <QString>'
+expect fail results/A.cpp '#include "ResultModel.h"'
+echo "include check catches what it should"

@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Fails when a project include does not name its path from the source root, or when it
+# crosses the layering of the product folders:
+#   registry/platform/  the Win32-compatible calls and the Wine files   -> nothing of ours
+#   registry/           the registry object and its vocabulary          -> registry/platform/
+#   app/                TRegForm, its controls, dialogs, window state    -> registry/
+#   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
+#   search/             the walker; it adds rows to the result model     -> results/, app/, registry/
+#   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
+# registry/ includes no Qt either: it also builds for Windows without it.
+# Usage: tools/check-includes.sh [source root]
+set -uo pipefail
+root=${1:-"$(dirname "$0")/.."}
+cd "$root" || exit 2
+
+# The folders a file of each layer may include from, besides its own.
+allowed_from() {
+    case "$1" in
+    registry/platform) echo "" ;;
+    registry) echo "registry/platform" ;;
+    app) echo "registry registry/platform" ;;
+    browser) echo "app registry registry/platform" ;;
+    search) echo "results app registry registry/platform" ;;
+    results) echo "browser search app registry registry/platform" ;;
+    *) echo "*" ;;
+    esac
+}
+
+layer_of() {
+    case "$1" in
+    registry/platform/*) echo registry/platform ;;
+    */*) echo "${1%%/*}" ;;
+    *) echo . ;;
+    esac
+}
+
+faults=0
+fault() {
+    echo "$1" >&2
+    faults=$((faults + 1))
+}
+
+while IFS= read -r hit; do
+    file=${hit%%:*} rest=${hit#*:}
+    lineno=${rest%%:*} line=${rest#*:}
+    [[ $line =~ ^[[:space:]]*#[[:space:]]*include[[:space:]]*([\"\<])([^\">]+) ]] || continue
+    kind=${BASH_REMATCH[1]} target=${BASH_REMATCH[2]}
+    from=$(layer_of "$file")
+    if [[ $kind == '<' ]]; then
+        [[ $from == registry* && $target == Q* ]] &&
+            fault "$file:$lineno: includes Qt ($target); registry/ stays free of Qt"
+        continue
+    fi
+    if [[ ! -f $target ]]; then
+        fault "$file:$lineno: \"$target\" does not name its path from the source root"
+        continue
+    fi
+    allowed=$(allowed_from "$from") to=$(layer_of "$target")
+    [[ $allowed == "*" || $to == "$from" || " $allowed " == *" $to "* ]] && continue
+    fault "$file:$lineno: $from/ may not include $target"
+done < <(grep -rn --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include' \
+    app browser results search registry tests bench tools 2>/dev/null)
+
+if ((faults > 0)); then
+    echo "$faults include(s) out of order" >&2
+    exit 1
+fi
+echo "includes in order"
