@@ -90,32 +90,15 @@ void appendEscapedUnits(Out &out, std::size_t count, UnitAt unitAt, bool keyPath
         }
         out.push_back('\\');
         switch (c) {
-        case 0x07:
-            out.push_back('a');
-            continue;
-        case 0x08:
-            out.push_back('b');
-            continue;
-        case 0x09:
-            out.push_back('t');
-            continue;
-        case 0x0a:
-            out.push_back('n');
-            continue;
-        case 0x0b:
-            out.push_back('v');
-            continue;
-        case 0x0c:
-            out.push_back('f');
-            continue;
-        case 0x0d:
-            out.push_back('r');
-            continue;
-        case 0x1b:
-            out.push_back('e');
-            continue;
-        default:
-            break;
+        case 0x07: out.push_back('a'); continue;
+        case 0x08: out.push_back('b'); continue;
+        case 0x09: out.push_back('t'); continue;
+        case 0x0a: out.push_back('n'); continue;
+        case 0x0b: out.push_back('v'); continue;
+        case 0x0c: out.push_back('f'); continue;
+        case 0x0d: out.push_back('r'); continue;
+        case 0x1b: out.push_back('e'); continue;
+        default: break;
         }
         if (c < 0x20) {
             const bool pad = next >= u'0' && next <= u'7';
