@@ -19,15 +19,11 @@ TAnswerer &answerer()
 QMessageBox::Icon iconFor(TDialogKind kind)
 {
     switch (kind) {
-    case TDialogKind::Warning:
-        return QMessageBox::Warning;
-    case TDialogKind::Information:
-        return QMessageBox::Information;
-    case TDialogKind::Confirmation:
-        return QMessageBox::Question;
+    case TDialogKind::Warning: return QMessageBox::Warning;
+    case TDialogKind::Information: return QMessageBox::Information;
+    case TDialogKind::Confirmation: return QMessageBox::Question;
     case TDialogKind::Error:
-    case TDialogKind::ErrorDisplay:
-        return QMessageBox::Critical;
+    case TDialogKind::ErrorDisplay: return QMessageBox::Critical;
     }
     return QMessageBox::NoIcon;
 }
@@ -69,19 +65,13 @@ TDialogRecord recordFor(TDialogKind kind, const std::string &text)
     record.text = text;
     record.buttons = {kOk};
     switch (kind) {
-    case TDialogKind::Warning:
-        record.caption = "Warnung";
-        break;
-    case TDialogKind::Information:
-        record.caption = "Informationen";
-        break;
+    case TDialogKind::Warning: record.caption = "Warnung"; break;
+    case TDialogKind::Information: record.caption = "Informationen"; break;
     case TDialogKind::Confirmation:
         record.caption = "Best\xC3\xA4tigung";
         record.buttons = {kOk, kCancel};
         break;
-    case TDialogKind::Error:
-        record.caption = "Fehler";
-        break;
+    case TDialogKind::Error: record.caption = "Fehler"; break;
     case TDialogKind::ErrorDisplay:
         record.caption = fromQt(QCoreApplication::applicationName());
         break;

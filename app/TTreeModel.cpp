@@ -52,14 +52,11 @@ QVariant TTreeModel::data(const QModelIndex &index, int role) const
     if (!node) return {};
     switch (role) {
     case Qt::DisplayRole:
-    case Qt::EditRole:
-        return node->text();
-    case ImageRole:
-        return node->imageIndex() >= 0 ? QVariant(node->imageIndex()) : QVariant();
+    case Qt::EditRole: return node->text();
+    case ImageRole: return node->imageIndex() >= 0 ? QVariant(node->imageIndex()) : QVariant();
     case SelectedImageRole:
         return node->selectedIndex() >= 0 ? QVariant(node->selectedIndex()) : QVariant();
-    default:
-        return {};
+    default: return {};
     }
 }
 

@@ -256,9 +256,7 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
         case Qt::Key_Asterisk: // one level only: a whole-subtree load could take minutes
             expandNode(node);
             return;
-        case Qt::Key_Minus:
-            collapseNode(node);
-            return;
+        case Qt::Key_Minus: collapseNode(node); return;
         case Qt::Key_Right:
             if (!isNodeExpanded(node))
                 expandNode(node);
@@ -271,8 +269,7 @@ void TTreeView::keyPressEvent(QKeyEvent *event)
             else if (node->parent())
                 selectNode(node->parent());
             return;
-        default:
-            break;
+        default: break;
         }
     }
     // Handlers may throw; the flags must not outlive this press.

@@ -92,18 +92,10 @@ void buildRegistry()
         std::snprintf(name, sizeof name, "Value%05d", (i * 7919) % 10000);
         const uint32_t number = static_cast<uint32_t>(i);
         switch (i % 4) {
-        case 0:
-            reg.WriteText(name, "some text of a value " + std::to_string(i));
-            break;
-        case 1:
-            reg.StoreData(name, &number, 4, TValueKind::vkInteger);
-            break;
-        case 2:
-            reg.StoreData(name, name, 64, TValueKind::vkBinary);
-            break;
-        default:
-            reg.WriteMultiText(name, "one\0two\0three\0\0", 15);
-            break;
+        case 0: reg.WriteText(name, "some text of a value " + std::to_string(i)); break;
+        case 1: reg.StoreData(name, &number, 4, TValueKind::vkInteger); break;
+        case 2: reg.StoreData(name, name, 64, TValueKind::vkBinary); break;
+        default: reg.WriteMultiText(name, "one\0two\0three\0\0", 15); break;
         }
     }
     reg.OpenPath("\\Bench\\Binary");

@@ -35,21 +35,14 @@ constexpr std::size_t kSomewhereDeep = 64;
 Place PlaceOfRoot(HKEY root)
 {
     switch (static_cast<uint32_t>(reinterpret_cast<uintptr_t>(root))) {
-    case 0x80000000u:
-        return {Branch::Machine, 3}; // Machine\Software\Classes
-    case 0x80000001u:
-        return {Branch::User, 2}; // User\<the user's SID>
-    case 0x80000002u:
-        return {Branch::Machine, 1};
-    case 0x80000003u:
-        return {Branch::User, 1};
-    case 0x80000005u:
-        return {Branch::Machine, 5}; // ...\Hardware Profiles\Current
+    case 0x80000000u: return {Branch::Machine, 3}; // Machine\Software\Classes
+    case 0x80000001u: return {Branch::User, 2};    // User\<the user's SID>
+    case 0x80000002u: return {Branch::Machine, 1};
+    case 0x80000003u: return {Branch::User, 1};
+    case 0x80000005u: return {Branch::Machine, 5}; // ...\Hardware Profiles\Current
     case 0x80000004u:
-    case 0x80000006u:
-        return {Branch::Other, 1};
-    default:
-        return {Branch::Other, kSomewhereDeep}; // an opened key: not a root
+    case 0x80000006u: return {Branch::Other, 1};
+    default: return {Branch::Other, kSomewhereDeep}; // an opened key: not a root
     }
 }
 

@@ -59,23 +59,12 @@ void quoted(Output &out, std::u16string_view units)
     out.unit(u'"');
     for (char16_t u : units) {
         switch (u) {
-        case u'\\':
-            out.ascii("\\\\");
-            break;
-        case u'"':
-            out.ascii("\\\"");
-            break;
-        case u'\n':
-            out.ascii("\\n");
-            break;
-        case u'\r':
-            out.ascii("\\r");
-            break;
-        case u'\0':
-            out.ascii("\\0");
-            break; // only in names, which the calls cannot make
-        default:
-            out.unit(u);
+        case u'\\': out.ascii("\\\\"); break;
+        case u'"': out.ascii("\\\""); break;
+        case u'\n': out.ascii("\\n"); break;
+        case u'\r': out.ascii("\\r"); break;
+        case u'\0': out.ascii("\\0"); break; // only in names, which the calls cannot make
+        default: out.unit(u);
         }
     }
     out.unit(u'"');

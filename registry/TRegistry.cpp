@@ -34,57 +34,35 @@ bool IsTextKind(TValueKind kind)
 TValueKind KindOfRegType(DWORD regType)
 {
     switch (regType) {
-    case REG_SZ:
-        return TValueKind::vkString;
-    case REG_EXPAND_SZ:
-        return TValueKind::vkExpandString;
-    case REG_BINARY:
-        return TValueKind::vkBinary;
-    case REG_DWORD:
-        return TValueKind::vkInteger;
-    case REG_DWORD_BIG_ENDIAN:
-        return TValueKind::vkDwordBigEndian;
-    case REG_LINK:
-        return TValueKind::vkLink;
-    case REG_MULTI_SZ:
-        return TValueKind::vkMultiString;
-    case REG_RESOURCE_LIST:
-        return TValueKind::vkResourceList;
-    case REG_FULL_RESOURCE_DESCRIPTOR:
-        return TValueKind::vkFullResourceDescriptor;
-    case REG_RESOURCE_REQUIREMENTS_LIST:
-        return TValueKind::vkResourceRequirementsList;
-    default:
-        return TValueKind::vkUnknown;
+    case REG_SZ: return TValueKind::vkString;
+    case REG_EXPAND_SZ: return TValueKind::vkExpandString;
+    case REG_BINARY: return TValueKind::vkBinary;
+    case REG_DWORD: return TValueKind::vkInteger;
+    case REG_DWORD_BIG_ENDIAN: return TValueKind::vkDwordBigEndian;
+    case REG_LINK: return TValueKind::vkLink;
+    case REG_MULTI_SZ: return TValueKind::vkMultiString;
+    case REG_RESOURCE_LIST: return TValueKind::vkResourceList;
+    case REG_FULL_RESOURCE_DESCRIPTOR: return TValueKind::vkFullResourceDescriptor;
+    case REG_RESOURCE_REQUIREMENTS_LIST: return TValueKind::vkResourceRequirementsList;
+    default: return TValueKind::vkUnknown;
     }
 }
 
 DWORD RegTypeOfKind(TValueKind kind)
 {
     switch (kind) {
-    case TValueKind::vkString:
-        return REG_SZ;
-    case TValueKind::vkExpandString:
-        return REG_EXPAND_SZ;
-    case TValueKind::vkBinary:
-        return REG_BINARY;
+    case TValueKind::vkString: return REG_SZ;
+    case TValueKind::vkExpandString: return REG_EXPAND_SZ;
+    case TValueKind::vkBinary: return REG_BINARY;
     case TValueKind::vkInteger:
-    case TValueKind::vkDwordLittleEndian:
-        return REG_DWORD;
-    case TValueKind::vkDwordBigEndian:
-        return REG_DWORD_BIG_ENDIAN;
-    case TValueKind::vkLink:
-        return REG_LINK;
-    case TValueKind::vkMultiString:
-        return REG_MULTI_SZ;
-    case TValueKind::vkResourceList:
-        return REG_RESOURCE_LIST;
-    case TValueKind::vkFullResourceDescriptor:
-        return REG_FULL_RESOURCE_DESCRIPTOR;
-    case TValueKind::vkResourceRequirementsList:
-        return REG_RESOURCE_REQUIREMENTS_LIST;
-    case TValueKind::vkUnknown:
-        break;
+    case TValueKind::vkDwordLittleEndian: return REG_DWORD;
+    case TValueKind::vkDwordBigEndian: return REG_DWORD_BIG_ENDIAN;
+    case TValueKind::vkLink: return REG_LINK;
+    case TValueKind::vkMultiString: return REG_MULTI_SZ;
+    case TValueKind::vkResourceList: return REG_RESOURCE_LIST;
+    case TValueKind::vkFullResourceDescriptor: return REG_FULL_RESOURCE_DESCRIPTOR;
+    case TValueKind::vkResourceRequirementsList: return REG_RESOURCE_REQUIREMENTS_LIST;
+    case TValueKind::vkUnknown: break;
     }
     return REG_NONE;
 }

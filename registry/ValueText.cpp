@@ -3,18 +3,12 @@
 std::string_view TypeText(TValueKind kind)
 {
     switch (kind) {
-    case TValueKind::vkString:
-        return "REG_SZ";
-    case TValueKind::vkExpandString:
-        return "REG_EXPAND_SZ";
-    case TValueKind::vkInteger:
-        return "REG_DWORD";
-    case TValueKind::vkBinary:
-        return "REG_BINARY";
-    case TValueKind::vkMultiString:
-        return "REG_MULTI_SZ";
-    default:
-        return "REG_UNKNOWN";
+    case TValueKind::vkString: return "REG_SZ";
+    case TValueKind::vkExpandString: return "REG_EXPAND_SZ";
+    case TValueKind::vkInteger: return "REG_DWORD";
+    case TValueKind::vkBinary: return "REG_BINARY";
+    case TValueKind::vkMultiString: return "REG_MULTI_SZ";
+    default: return "REG_UNKNOWN";
     }
 }
 

@@ -59,8 +59,7 @@ bool replaceInData(TRegistry &reg, const ResultRow &row)
         reg.WriteMultiText(name, data.data(), static_cast<int>(data.size()));
         return true;
     }
-    default:
-        return false; // gone, or no longer a string
+    default: return false; // gone, or no longer a string
     }
 }
 

@@ -36,16 +36,11 @@ struct ResultRow
     const std::string &cell(int column) const
     {
         switch (column) {
-        case kColBranch:
-            return branch;
-        case kColName:
-            return name;
-        case kColType:
-            return type;
-        case kColValue:
-            return value;
-        default:
-            return root;
+        case kColBranch: return branch;
+        case kColName: return name;
+        case kColType: return type;
+        case kColValue: return value;
+        default: return root;
         }
     }
 

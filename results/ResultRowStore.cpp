@@ -121,16 +121,11 @@ std::string_view ResultRowStore::cell(Slot slot, int column) const
 {
     const Packed &row = m_rows[slot];
     switch (column) {
-    case kColBranch:
-        return branchText(row.branch);
-    case kColName:
-        return {row.text, row.nameSize};
-    case kColType:
-        return m_types[row.type];
-    case kColValue:
-        return {row.text + row.nameSize, row.valueSize};
-    default:
-        return m_roots[row.root];
+    case kColBranch: return branchText(row.branch);
+    case kColName: return {row.text, row.nameSize};
+    case kColType: return m_types[row.type];
+    case kColValue: return {row.text + row.nameSize, row.valueSize};
+    default: return m_roots[row.root];
     }
 }
 

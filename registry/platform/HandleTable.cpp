@@ -41,14 +41,10 @@ RegKey *predefinedKey(uint32_t v)
 {
     KeyStore &store = activeStore();
     switch (v) {
-    case 0x80000000u:
-        return &store.ensurePath(store.machine(), u"Software\\Classes");
-    case 0x80000001u:
-        return &store.ensurePath(store.users(), store.currentUserSid);
-    case 0x80000002u:
-        return &store.machine();
-    case 0x80000003u:
-        return &store.users();
+    case 0x80000000u: return &store.ensurePath(store.machine(), u"Software\\Classes");
+    case 0x80000001u: return &store.ensurePath(store.users(), store.currentUserSid);
+    case 0x80000002u: return &store.machine();
+    case 0x80000003u: return &store.users();
     case 0x80000005u:
         return &store.ensurePath(store.machine(),
                                  u"System\\CurrentControlSet\\Hardware Profiles\\Current");
@@ -59,8 +55,7 @@ RegKey *predefinedKey(uint32_t v)
         key->isVolatile = true;
         return key;
     }
-    default:
-        return nullptr; // performance data has no key
+    default: return nullptr; // performance data has no key
     }
 }
 

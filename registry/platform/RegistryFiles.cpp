@@ -41,14 +41,11 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, c
     result.directory = directory;
     result.message = opened.message;
     switch (opened.status) {
-    case wine::FileBackedStore::Status::Ok:
-        result.status = RegistryOpened::Status::Ok;
-        break;
+    case wine::FileBackedStore::Status::Ok: result.status = RegistryOpened::Status::Ok; break;
     case wine::FileBackedStore::Status::ReadOnly:
         result.status = RegistryOpened::Status::ReadOnly;
         break;
-    case wine::FileBackedStore::Status::Failed:
-        return result;
+    case wine::FileBackedStore::Status::Failed: return result;
     }
     setActiveStore(store->store());
     current() = std::move(store);

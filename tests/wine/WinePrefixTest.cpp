@@ -153,6 +153,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
               ERROR_SUCCESS);
     ASSERT_EQ(setString(HKEY_LOCAL_MACHINE, "Software\\QuarnelTest\\Sub", "m", "machine"),
               ERROR_SUCCESS);
+    // Values of a hive's root key itself: Wine keeps them in a section of their own.
+    ASSERT_EQ(setString(HKEY_CURRENT_USER, "", "atRoot", "user root"), ERROR_SUCCESS);
     // Values whose text needs every kind of escape and wrap; Wine must read them
     // back and save them byte for byte as we wrote them.
     HKEY tricky = nullptr;
@@ -220,6 +222,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
         runInPrefix(prefix,
                     "wine reg query \"HKCU\\\\Software\\\\QuarnelTest\" && "
                     "wine reg query \"HKLM\\\\Software\\\\QuarnelTest\\\\Sub\" /v m && "
+                    "wine reg query HKCU /v atRoot && "
+                    "wine reg add HKCU /v wineAtRoot /d \"wine root\" /f && "
                     "wine reg add \"HKCU\\\\Software\\\\FromWine\" /v w /d written /f && " +
                         queryOurs + " && " + addDeep + "; wineserver -w",
                     &out);
@@ -227,6 +231,7 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     EXPECT_NE(out.find("greeting    REG_SZ    hello wine"), std::string::npos) << out;
     EXPECT_NE(out.find("m    REG_SZ    machine"), std::string::npos) << out;
     EXPECT_NE(out.find("ours    REG_SZ    we wrote it"), std::string::npos) << out;
+    EXPECT_NE(out.find("atRoot    REG_SZ    user root"), std::string::npos) << out;
     EXPECT_EQ(trickySection(), ours); // Wine re-saved it unchanged: nothing it read as malformed
 
     // Wine saved the hive again; our non-ASCII text survived it, and Wine's change reaches us.
@@ -235,6 +240,8 @@ TEST(WinePrefix, ChangesReachWineAndWinesReachUs)
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "accents"),
               "caf\xc3\xa9 \xe2\x82\xac");
     EXPECT_EQ(getString(HKEY_CURRENT_USER, "Software\\FromWine", "w"), "written");
+    EXPECT_EQ(getString(HKEY_CURRENT_USER, "", "atRoot"), "user root");
+    EXPECT_EQ(getString(HKEY_CURRENT_USER, "", "wineAtRoot"), "wine root");
     {
         TRegistry reg;
         reg.SelectRoot(HKEY_CURRENT_USER);

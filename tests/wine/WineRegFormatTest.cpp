@@ -87,7 +87,8 @@ std::string lineFor(std::u16string name, uint32_t type, std::vector<uint8_t> dat
 
 TEST(WineRegFormat, EveryValueFormRoundTrips)
 {
-    expectRoundTrip(kHead +
+    // The hive root's own values come first, under an empty path.
+    expectRoundTrip(kHead + section("", "\"atRoot\"=\"hive root\"\n") +
                     section("Software\\\\Forms", "@=\"default\"\n"
                                                  "\"@\"=\"named at\"\n"
                                                  "\"bin\"=hex:00,ff,10\n"

@@ -281,13 +281,11 @@ std::string FillerText::nonAscii()
 std::string FillerText::rawPath()
 {
     switch (m_rng.below(4)) {
-    case 0:
-        return "C:\\windows\\system32\\" + foldAscii(camel()) + ".dll";
+    case 0: return "C:\\windows\\system32\\" + foldAscii(camel()) + ".dll";
     case 1:
         return "C:\\Program Files\\" + rawVendor() + "\\" + rawWord() + "\\" +
                foldAscii(rawWord()) + ".exe";
-    case 2:
-        return "C:\\users\\Public\\Documents\\" + rawWord() + "\\" + camel() + ".xml";
+    case 2: return "C:\\users\\Public\\Documents\\" + rawWord() + "\\" + camel() + ".xml";
     default:
         return "C:\\Program Files (x86)\\Common Files\\" + rawVendor() + "\\" + camel() + ".dll";
     }
@@ -297,19 +295,15 @@ std::string FillerText::keyName(NameStyle style, std::size_t index)
 {
     return clean([&]() -> std::string {
         switch (style) {
-        case NameStyle::Guid:
-            return guid();
-        case NameStyle::ComEntry:
-            return m_rng.pick(kComEntries);
+        case NameStyle::Guid: return guid();
+        case NameStyle::ComEntry: return m_rng.pick(kComEntries);
         case NameStyle::ClassName:
             switch (m_rng.below(3)) {
             case 0:
                 return std::string(".") + m_rng.pick(kExtensions) +
                        std::string(m_rng.chance(0.3) ? hex(1) : "");
-            case 1:
-                return rawVendor() + "." + camel() + "." + std::to_string(m_rng.between(1, 12));
-            default:
-                return foldAscii(rawWord()) + m_rng.pick(kExtensions) + "file";
+            case 1: return rawVendor() + "." + camel() + "." + std::to_string(m_rng.between(1, 12));
+            default: return foldAscii(rawWord()) + m_rng.pick(kExtensions) + "file";
             }
         case NameStyle::Service:
             return m_rng.chance(0.5) ? foldAscii(camel()).substr(0, 8) + std::to_string(index % 10)
@@ -327,8 +321,7 @@ std::string FillerText::keyName(NameStyle style, std::size_t index)
                                      : rawVendor() + " " + rawWord() + " " +
                                            std::to_string(m_rng.between(1, 20)) + "." +
                                            std::to_string(m_rng.below(10));
-        case NameStyle::Generic:
-            break;
+        case NameStyle::Generic: break;
         }
         const uint64_t r = m_rng.below(100);
         if (r < 45) return rawWord();
@@ -392,12 +385,9 @@ std::string FillerText::expandData()
     return clean([this]() -> std::string {
         std::string text = m_rng.pick(kExpandRoots);
         switch (m_rng.below(3)) {
-        case 0:
-            return text + foldAscii(camel()) + ".dll";
-        case 1:
-            return text + rawVendor() + "\\" + rawWord() + "\\" + foldAscii(rawWord()) + ".exe";
-        default:
-            return text + rawWord();
+        case 0: return text + foldAscii(camel()) + ".dll";
+        case 1: return text + rawVendor() + "\\" + rawWord() + "\\" + foldAscii(rawWord()) + ".exe";
+        default: return text + rawWord();
         }
     });
 }
@@ -408,14 +398,10 @@ std::vector<std::string> FillerText::multiEntries()
     for (auto &entry : entries)
         entry = clean([this]() -> std::string {
             switch (m_rng.below(4)) {
-            case 0:
-                return rawPath();
-            case 1:
-                return "PCI\\VEN_" + hex(4) + "&DEV_" + hex(4);
-            case 2:
-                return foldAscii(camel());
-            default:
-                return rawWord();
+            case 0: return rawPath();
+            case 1: return "PCI\\VEN_" + hex(4) + "&DEV_" + hex(4);
+            case 2: return foldAscii(camel());
+            default: return rawWord();
             }
         });
     return entries;
@@ -425,14 +411,10 @@ std::string FillerText::defaultData()
 {
     return clean([this]() -> std::string {
         switch (m_rng.below(4)) {
-        case 0:
-            return rawPath();
-        case 1:
-            return rawVendor() + " " + rawWord() + " Object";
-        case 2:
-            return "";
-        default:
-            return rawWord();
+        case 0: return rawPath();
+        case 1: return rawVendor() + " " + rawWord() + " Object";
+        case 2: return "";
+        default: return rawWord();
         }
     });
 }

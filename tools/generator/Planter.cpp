@@ -27,16 +27,11 @@ std::string Planter::plantedName(std::size_t needle)
 {
     const std::string text = mixCase(m_plans[needle].text, m_rng);
     switch (m_rng.below(5)) {
-    case 0:
-        return text;
-    case 1:
-        return text + " " + m_text.word();
-    case 2:
-        return m_text.word() + text;
-    case 3:
-        return text + std::to_string(m_rng.below(100));
-    default:
-        return m_text.vendor() + " " + text;
+    case 0: return text;
+    case 1: return text + " " + m_text.word();
+    case 2: return m_text.word() + text;
+    case 3: return text + std::to_string(m_rng.below(100));
+    default: return m_text.vendor() + " " + text;
     }
 }
 
@@ -47,14 +42,10 @@ std::string Planter::plantedString(std::size_t needle)
     case 0:
         return "C:\\Program Files\\" + text + "\\" + m_text.word() + "\\" +
                foldAscii(m_text.word()) + ".exe";
-    case 1:
-        return text + " " + m_text.word() + " " + foldAscii(m_text.word());
-    case 2:
-        return "https://www." + text + ".example/" + foldAscii(m_text.word());
-    case 3:
-        return "Copyright (c) " + text + " Corporation";
-    default:
-        return m_text.word() + " (" + text + ")";
+    case 1: return text + " " + m_text.word() + " " + foldAscii(m_text.word());
+    case 2: return "https://www." + text + ".example/" + foldAscii(m_text.word());
+    case 3: return "Copyright (c) " + text + " Corporation";
+    default: return m_text.word() + " (" + text + ")";
     }
 }
 

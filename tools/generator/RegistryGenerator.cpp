@@ -169,12 +169,8 @@ private:
             pick -= t.weight;
         }
         switch (value.type) {
-        case REG_SZ:
-            value.data = nulTerminated(m_text.stringData());
-            break;
-        case REG_EXPAND_SZ:
-            value.data = nulTerminated(m_text.expandData());
-            break;
+        case REG_SZ: value.data = nulTerminated(m_text.stringData()); break;
+        case REG_EXPAND_SZ: value.data = nulTerminated(m_text.expandData()); break;
         case REG_MULTI_SZ:
             for (const std::string &entry : m_text.multiEntries())
                 value.data += entry + '\0';
@@ -183,15 +179,9 @@ private:
         case REG_DWORD:
             value.data = littleEndian(m_rng.chance(0.6) ? m_rng.below(2) : m_rng.next() >> 40, 4);
             break;
-        case REG_QWORD:
-            value.data = littleEndian(m_rng.next() >> 8, 8);
-            break;
-        case REG_DWORD_BIG_ENDIAN:
-            value.data = randomBytes(m_rng, 4);
-            break;
-        case REG_NONE:
-            value.data = randomBytes(m_rng, m_rng.below(9));
-            break;
+        case REG_QWORD: value.data = littleEndian(m_rng.next() >> 8, 8); break;
+        case REG_DWORD_BIG_ENDIAN: value.data = randomBytes(m_rng, 4); break;
+        case REG_NONE: value.data = randomBytes(m_rng, m_rng.below(9)); break;
         default: {
             // Mostly small blobs, some of a few hundred bytes, a few large ones.
             const double r = m_rng.unit();

@@ -15,26 +15,16 @@ constexpr std::size_t kFlushAt = 1 << 20;
 const char *typeText(uint32_t type)
 {
     switch (type) {
-    case REG_NONE:
-        return "REG_NONE";
-    case REG_SZ:
-        return "REG_SZ";
-    case REG_EXPAND_SZ:
-        return "REG_EXPAND_SZ";
-    case REG_BINARY:
-        return "REG_BINARY";
-    case REG_DWORD:
-        return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN:
-        return "REG_DWORD_BIG_ENDIAN";
-    case REG_MULTI_SZ:
-        return "REG_MULTI_SZ";
-    case REG_RESOURCE_LIST:
-        return "REG_RESOURCE_LIST";
-    case REG_QWORD:
-        return "REG_QWORD";
-    default:
-        return "REG_UNKNOWN";
+    case REG_NONE: return "REG_NONE";
+    case REG_SZ: return "REG_SZ";
+    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
+    case REG_BINARY: return "REG_BINARY";
+    case REG_DWORD: return "REG_DWORD";
+    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
+    case REG_MULTI_SZ: return "REG_MULTI_SZ";
+    case REG_RESOURCE_LIST: return "REG_RESOURCE_LIST";
+    case REG_QWORD: return "REG_QWORD";
+    default: return "REG_UNKNOWN";
     }
 }
 
@@ -54,9 +44,7 @@ void appendData(std::string &out, const GeneratedValue &value)
     const std::string &data = value.data;
     switch (value.type) {
     case REG_SZ:
-    case REG_EXPAND_SZ:
-        out.append(data.c_str(), std::strlen(data.c_str()));
-        return;
+    case REG_EXPAND_SZ: out.append(data.c_str(), std::strlen(data.c_str())); return;
     case REG_MULTI_SZ: {
         std::size_t pos = 0;
         while (pos < data.size() && data[pos] != '\0') {
@@ -77,8 +65,7 @@ void appendData(std::string &out, const GeneratedValue &value)
             return;
         }
         break;
-    default:
-        break;
+    default: break;
     }
     appendHex(out, data);
 }

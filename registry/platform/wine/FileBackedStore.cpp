@@ -414,12 +414,8 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
         r.type = change.type;
         r.data.assign(change.data.begin(), change.data.end());
         break;
-    case StoreChange::ValueDeleted:
-        r.op = JournalRecord::ValueDeleted;
-        break;
-    case StoreChange::SubkeyDeleted:
-        r.op = JournalRecord::SubkeyDeleted;
-        break;
+    case StoreChange::ValueDeleted: r.op = JournalRecord::ValueDeleted; break;
+    case StoreChange::SubkeyDeleted: r.op = JournalRecord::SubkeyDeleted; break;
     case StoreChange::KeyMarked:
         r.op = JournalRecord::KeyMarked;
         r.type = change.link ? 1 : 0;

@@ -62,8 +62,7 @@ void JournalReplay::apply(const JournalRecord &r)
             key->isLink = r.type == 1;
         }
         break;
-    case JournalRecord::HiveFile:
-        break;
+    case JournalRecord::HiveFile: break;
     case JournalRecord::SubkeyDeleted:
         if (RegKey *parent = keyOf(r, false)) {
             // A subkey that gained subkeys meanwhile (from Wine) is kept with them.

@@ -150,30 +150,14 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
         if (++pos >= n) return Unescaped::Unterminated;
         const char e = s[pos++];
         switch (e) {
-        case 'a':
-            *o++ = u'\a';
-            break;
-        case 'b':
-            *o++ = u'\b';
-            break;
-        case 'e':
-            *o++ = 0x1b;
-            break;
-        case 'f':
-            *o++ = u'\f';
-            break;
-        case 'n':
-            *o++ = u'\n';
-            break;
-        case 'r':
-            *o++ = u'\r';
-            break;
-        case 't':
-            *o++ = u'\t';
-            break;
-        case 'v':
-            *o++ = u'\v';
-            break;
+        case 'a': *o++ = u'\a'; break;
+        case 'b': *o++ = u'\b'; break;
+        case 'e': *o++ = 0x1b; break;
+        case 'f': *o++ = u'\f'; break;
+        case 'n': *o++ = u'\n'; break;
+        case 'r': *o++ = u'\r'; break;
+        case 't': *o++ = u'\t'; break;
+        case 'v': *o++ = u'\v'; break;
         case 'x': {
             unsigned v = 0;
             int digits = 0;
@@ -307,6 +291,7 @@ private:
     Preamble &m_preamble;
     RegKey *m_key = nullptr;
     bool m_keyIsNew = false; // whether this section created its key (its #time then counts)
+    bool m_rootSeen = false; // a section named the root itself
     // The previous section's path, to reuse the walk for the next sibling.
     std::vector<std::u16string> m_path;
     std::vector<RegKey *> m_chain;
@@ -425,9 +410,7 @@ ReadResult Reader::run()
             continue;
         }
         switch (body[0]) {
-        case '[':
-            r = keyLine(body);
-            break;
+        case '[': r = keyLine(body); break;
         case '@':
         case '"':
             if (!m_key) return fail("value without key");
@@ -439,11 +422,8 @@ ReadResult Reader::run()
             else
                 m_preamble.emplace_back(line);
             break;
-        case ';':
-            keepUnknown(line);
-            break;
-        default:
-            return fail("unrecognized input");
+        case ';': keepUnknown(line); break;
+        default: return fail("unrecognized input");
         }
         if (!r.ok) return r;
     }
@@ -514,12 +494,9 @@ ReadResult Reader::keyLine(std::string_view line)
     std::size_t pos = 1;
     std::u16string &path = m_scratch;
     switch (unescape(line, pos, ']', path)) {
-    case Unescaped::Closed:
-        break;
-    case Unescaped::BadUtf8:
-        return fail("invalid UTF-8 in a key name");
-    case Unescaped::Unterminated:
-        return fail("malformed key (no closing ])");
+    case Unescaped::Closed: break;
+    case Unescaped::BadUtf8: return fail("invalid UTF-8 in a key name");
+    case Unescaped::Unterminated: return fail("malformed key (no closing ])");
     }
     uint32_t seconds = 0;
     std::size_t numPos = pos;
@@ -549,8 +526,13 @@ ReadResult Reader::keyLine(std::string_view line)
         }
         ++depth;
     });
-    // Wine never saves the root itself; values given to it would be lost.
-    if (depth == 0) return fail("malformed key (empty path)");
+    // An empty path is the hive root: Wine saves values given to it that way. It
+    // exists before the file, so its first such section gives its time.
+    if (depth == 0) {
+        created = !m_rootSeen;
+        m_rootSeen = true;
+        if (created) key->lastWriteTime = time;
+    }
     m_pathDepth = depth;
     takeValues();
     m_key = key;
@@ -619,12 +601,9 @@ ReadResult Reader::valueLine(std::string_view line)
     } else {
         pos = 1;
         switch (unescape(line, pos, '"', name)) {
-        case Unescaped::Closed:
-            break;
-        case Unescaped::BadUtf8:
-            return fail("invalid UTF-8 in a value name");
-        case Unescaped::Unterminated:
-            return fail("malformed value name (no closing quote)");
+        case Unescaped::Closed: break;
+        case Unescaped::BadUtf8: return fail("invalid UTF-8 in a value name");
+        case Unescaped::Unterminated: return fail("malformed value name (no closing quote)");
         }
     }
     skipBlanks(line, pos);
@@ -638,12 +617,9 @@ ReadResult Reader::valueLine(std::string_view line)
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
         std::size_t p = at;
         switch (unescape(rest, p, '"', m_scratch)) {
-        case Unescaped::Closed:
-            break;
-        case Unescaped::BadUtf8:
-            return fail("invalid UTF-8 in string data");
-        case Unescaped::Unterminated:
-            return fail("malformed value (unterminated string)");
+        case Unescaped::Closed: break;
+        case Unescaped::BadUtf8: return fail("invalid UTF-8 in string data");
+        case Unescaped::Unterminated: return fail("malformed value (unterminated string)");
         }
         type = t;
         appendUnitsWithNul(data, m_scratch);

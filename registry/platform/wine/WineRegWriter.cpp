@@ -90,32 +90,15 @@ void appendEscapedUnits(Out &out, std::size_t count, UnitAt unitAt, bool keyPath
         }
         out.push_back('\\');
         switch (c) {
-        case 0x07:
-            out.push_back('a');
-            continue;
-        case 0x08:
-            out.push_back('b');
-            continue;
-        case 0x09:
-            out.push_back('t');
-            continue;
-        case 0x0a:
-            out.push_back('n');
-            continue;
-        case 0x0b:
-            out.push_back('v');
-            continue;
-        case 0x0c:
-            out.push_back('f');
-            continue;
-        case 0x0d:
-            out.push_back('r');
-            continue;
-        case 0x1b:
-            out.push_back('e');
-            continue;
-        default:
-            break;
+        case 0x07: out.push_back('a'); continue;
+        case 0x08: out.push_back('b'); continue;
+        case 0x09: out.push_back('t'); continue;
+        case 0x0a: out.push_back('n'); continue;
+        case 0x0b: out.push_back('v'); continue;
+        case 0x0c: out.push_back('f'); continue;
+        case 0x0d: out.push_back('r'); continue;
+        case 0x1b: out.push_back('e'); continue;
+        default: break;
         }
         if (c < 0x20) {
             const bool pad = next >= u'0' && next <= u'7';
@@ -257,14 +240,20 @@ void appendSection(TextOut &out, const RegKey &key, std::string_view path)
         appendValue(out, v);
 }
 
+// What only the key's own section can carry, unlike its existence, which its
+// subkeys' paths imply.
+bool hasOwnContent(const RegKey &key)
+{
+    return !key.values.empty() || key.isLink ||
+           (key.extra && (!key.extra->className.empty() || !key.extra->unknownLines.empty()));
+}
+
 } // namespace
 
 bool isWritten(const RegKey &key)
 {
     if (key.isVolatile) return false;
-    if (!key.values.empty() || key.isLink ||
-        (key.extra && (!key.extra->className.empty() || !key.extra->unknownLines.empty())))
-        return true;
+    if (hasOwnContent(key)) return true;
     // Wine leaves out a key whose children are all volatile, and so loses it;
     // we keep it as the leaf it will be after the restart.
     for (const auto &child : key.subkeys)
@@ -303,6 +292,8 @@ void writeHive(const RegKey &root, const Preamble &preamble, const HiveSink &sin
         std::size_t next;
         std::size_t pathLength;
     };
+    // Wine keeps values given to the hive root itself in a section with an empty path.
+    if (!root.isVolatile && hasOwnContent(root)) appendSection(out, root, "");
     std::vector<Frame> stack{{&root, 0, 0}};
     std::string path;
     while (!stack.empty()) {

@@ -1,6 +1,7 @@
-// Writes the keys below one hive's root as the text of a Wine registry file,
-// byte for byte as Wine would: its sorting, escapes, value forms and hex
-// wrapping, and only lines Wine reads back to the same data.
+// Writes one hive, the keys below its root and the root's own values, as the
+// text of a Wine registry file, byte for byte as Wine would: its sorting,
+// escapes, value forms and hex wrapping, and only lines Wine reads back to the
+// same data.
 #pragma once
 
 #include "registry/platform/KeyStore.h"
