@@ -369,6 +369,15 @@ TEST_F(WinRegApi, ClassGoesWhereWineCreatesKeys)
     RegCloseKey(top);
 }
 
+// Points a link key at an NT path, as its SymbolicLinkValue holds it (UTF-16LE).
+static void pointLinkAt(RegKey &link, std::u16string_view target)
+{
+    std::vector<uint8_t> data;
+    for (char16_t c : target)
+        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
+    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+}
+
 TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
 {
     KeyStore &store = activeStore();
@@ -377,11 +386,7 @@ TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
     target.addSubkey(u"Inside", created);
     RegKey &link = store.ensurePath(store.machine(), u"Software\\Link");
     link.isLink = true;
-    const std::u16string path = u"\\Registry\\Machine\\Software\\Target";
-    std::vector<uint8_t> data;
-    for (char16_t c : path)
-        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
-    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    pointLinkAt(link, u"\\Registry\\Machine\\Software\\Target");
     HKEY key = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link\\Inside", 0, KEY_ALL_ACCESS, &key),
               ERROR_SUCCESS);
@@ -389,21 +394,13 @@ TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)
     // Led elsewhere, the link's path reaches the new target at once.
     RegKey &other = store.ensurePath(store.machine(), u"Software\\Other\\Inside");
     other.setValue(u"there", REG_DWORD, std::vector<uint8_t>(4));
-    const std::u16string otherPath = u"\\Registry\\Machine\\Software\\Other";
-    data.clear();
-    for (char16_t c : otherPath)
-        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
-    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    pointLinkAt(link, u"\\Registry\\Machine\\Software\\Other");
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link\\Inside", 0, KEY_ALL_ACCESS, &key),
               ERROR_SUCCESS);
     EXPECT_EQ(valueNames(key), std::vector<std::string>{"there"});
     RegCloseKey(key);
     // A link to itself never resolves; Wine answers such loops with ERROR_INVALID_PARAMETER.
-    const std::u16string self = u"\\Registry\\Machine\\Software\\Link";
-    data.clear();
-    for (char16_t c : self)
-        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
-    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    pointLinkAt(link, u"\\Registry\\Machine\\Software\\Link");
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Link", 0, KEY_ALL_ACCESS, &key),
               ERROR_INVALID_PARAMETER);
 }

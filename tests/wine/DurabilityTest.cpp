@@ -23,6 +23,18 @@ using std::string_literals::operator""s;
 
 namespace {
 
+// The text of value "v" below HKEY_CURRENT_USER; empty when it is not there.
+std::string userValueV(const char *keyPath)
+{
+    HKEY key = nullptr;
+    char text[16] = {};
+    DWORD size = sizeof text;
+    RegOpenKeyExA(HKEY_CURRENT_USER, keyPath, 0, KEY_ALL_ACCESS, &key);
+    RegQueryValueExA(key, "v", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size);
+    RegCloseKey(key);
+    return std::string(text);
+}
+
 LONG setNumber(HKEY key, int i)
 {
     const std::string name = "v" + std::to_string(i);
@@ -284,15 +296,7 @@ TEST(Durability, RecoveryAsksBeforeGoingOverFilesChangedSince)
         0)
         << out;
     const std::string wineWrote = readFile(userReg);
-    const auto valueOfV = [] {
-        HKEY key = nullptr;
-        char text[16] = {};
-        DWORD size = sizeof text;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Recover", 0, KEY_ALL_ACCESS, &key);
-        RegQueryValueExA(key, "v", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size);
-        RegCloseKey(key);
-        return std::string(text);
-    };
+    const auto valueOfV = [] { return userValueV("Software\\Recover"); };
 
     // No: the files stay as Wine left them; the changes wait in the file the message names.
     std::string question;
@@ -390,15 +394,7 @@ TEST(Durability, JournalOfTheEarlierFormatIsReplayed)
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].path, u"Software\\Old");
     EXPECT_EQ(records[1].kept, 0u);
-    const auto valueOfV = [] {
-        HKEY key = nullptr;
-        char text[16] = {};
-        DWORD size = sizeof text;
-        RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Old", 0, KEY_ALL_ACCESS, &key);
-        RegQueryValueExA(key, "v", nullptr, nullptr, reinterpret_cast<BYTE *>(text), &size);
-        RegCloseKey(key);
-        return std::string(text);
-    };
+    const auto valueOfV = [] { return userValueV("Software\\Old"); };
     // It never named user.reg: the user is asked.
     int asked = 0;
     const auto count = [&asked](const std::string &) { return ++asked > 0; };
