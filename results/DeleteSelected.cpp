@@ -65,9 +65,13 @@ void TRegForm::DeleteSelected()
         }
         if (!row.name.empty()) {
             if (row.defaultValue) {
-                // The default value is emptied, not deleted.
-                reg.WriteText(std::string(), std::string());
-                emptied = true;
+                // The default value is emptied, not deleted; the write throws when refused.
+                try {
+                    reg.WriteText(std::string(), std::string());
+                    emptied = true;
+                } catch (const ERegistryException &) {
+                    notDeleted(i, rowValueText(row));
+                }
             } else if (reg.RemoveValue(row.name)) {
                 ++deleted;
             } else {
