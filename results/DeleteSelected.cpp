@@ -65,13 +65,9 @@ void TRegForm::DeleteSelected()
         }
         if (!row.name.empty()) {
             if (row.defaultValue) {
-                // The default value is emptied, not deleted; the write throws when refused.
-                try {
-                    reg.WriteText(std::string(), std::string());
-                    emptied = true;
-                } catch (const ERegistryException &) {
-                    notDeleted(i, rowValueText(row));
-                }
+                // The default value is emptied, not deleted.
+                reg.WriteText(std::string(), std::string());
+                emptied = true;
             } else if (reg.RemoveValue(row.name)) {
                 ++deleted;
             } else {
