@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class QAction;
@@ -153,8 +154,8 @@ private:
     void WalkerMessageStep();
     // Appends a complete row for the key at keyPath under the current root. name is
     // the value's own name: on a data row, the empty name of the default value.
-    void AddFoundRow(const std::string &keyPath, std::string name = {}, std::string type = {},
-                     std::string value = {});
+    void AddFoundRow(const std::string &keyPath, std::string_view name = {},
+                     std::string_view type = {}, std::string_view value = {});
     // Paints lb1, lb2 and pb2 now, unless that was done very recently.
     void PaintWalkProgress();
     qint64 m_lastMessageStepNs = -1;

@@ -85,7 +85,7 @@ int ResultModel::sortColumn() const
     return (column >= 0 && column < kResultColumnCount) ? column : kColRoot;
 }
 
-void ResultModel::appendRow(const ResultRow &row)
+void ResultModel::appendRow(const ResultRowView &row)
 {
     const int column = sortColumn();
     if (column != m_sortedBy && !m_busy) {

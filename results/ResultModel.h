@@ -41,7 +41,7 @@ public:
 
     // Adds a complete row. When the shared sort column changed since the rows were
     // last sorted, everything is re-sorted by it first.
-    void appendRow(const ResultRow &row);
+    void appendRow(const ResultRowView &row);
     // Merges waiting rows if the flush interval has passed; cheap when nothing waits.
     // The interval stretches to ten times the cost of the last merge, so that merging
     // a long list never takes more than a small share of a search.

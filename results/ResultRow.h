@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 enum ResultColumn : int
 {
@@ -19,6 +20,13 @@ enum class ResultRowKind
     Key,
     ValueName,
     Data
+};
+
+// A row's texts as views, for adding a row without first copying its texts into strings.
+struct ResultRowView
+{
+    std::string_view root, branch, name, type, value;
+    bool defaultValue = false;
 };
 
 struct ResultRow
@@ -52,6 +60,8 @@ struct ResultRow
         if (name.empty()) return ResultRowKind::Key;
         return type.empty() ? ResultRowKind::ValueName : ResultRowKind::Data;
     }
+
+    operator ResultRowView() const { return {root, branch, name, type, value, defaultValue}; }
 
     bool operator==(const ResultRow &) const = default;
 };

@@ -38,7 +38,7 @@ const char *copyInto(TextArena &arena, const char *text, std::size_t size)
 
 } // namespace
 
-ResultRowStore::Slot ResultRowStore::add(const ResultRow &row)
+ResultRowStore::Slot ResultRowStore::add(const ResultRowView &row)
 {
     Packed packed;
     packed.root = intern<std::uint16_t>(m_roots, row.root);

@@ -23,7 +23,7 @@ class ResultRowStore
 public:
     using Slot = std::uint32_t;
 
-    Slot add(const ResultRow &row);
+    Slot add(const ResultRowView &row);
     void remove(Slot slot);
     // Copies the texts still in use into a fresh arena once the texts of removed
     // rows take up more room than they do.

@@ -39,6 +39,9 @@ int g_walkDepth = 0;
 // have been changed by a handler and is opened afresh.
 std::uint64_t g_messagePasses = 0;
 
+// The walk's buffer for value data, kept from key to key.
+std::vector<char> g_valueBytes;
+
 // Message-loop steps since the walker last read the clock.
 unsigned g_stepsSinceClock = 0;
 
@@ -69,8 +72,6 @@ std::size_t RefetchData(TRegistry &registry, const std::string &name, TValueKind
 
 void TRegForm::WalkerMessageStep()
 {
-    // Rows found since the last merge reach the view before it repaints.
-    m_foundModel->flushIfDue();
     // A message-loop pass costs about 20 microseconds even when nothing waits: one
     // per value made a 610,000-value walk take 13 s instead of 1.3 s. Passes closer
     // together than the gap (5 ms) are skipped; input waits at most that long
@@ -81,6 +82,8 @@ void TRegForm::WalkerMessageStep()
     if (m_lastMessageStepNs >= 0 && gap > 0 && ++g_stepsSinceClock % 8 != 0) return;
     const qint64 now = nowNs();
     if (m_lastMessageStepNs >= 0 && now - m_lastMessageStepNs < gap) return;
+    // Rows found since the last merge reach the view before it repaints.
+    m_foundModel->flushIfDue();
     QPointer<TRegForm> alive(this);
     ++g_messagePasses;
     QCoreApplication::processEvents();
@@ -101,15 +104,15 @@ void TRegForm::PaintWalkProgress()
     m_lastProgressPaintNs = nowNs();
 }
 
-void TRegForm::AddFoundRow(const std::string &keyPath, std::string name, std::string type,
-                           std::string value)
+void TRegForm::AddFoundRow(const std::string &keyPath, std::string_view name, std::string_view type,
+                           std::string_view value)
 {
     // Only data rows can stand for the default value: its empty name never matches.
     const bool defaultValue = name.empty() && !type.empty();
     if (defaultValue) name = kStandardName;
-    m_foundModel->appendRow(ResultRow{UnitState::currentRootName, keyPath.substr(1),
-                                      std::move(name), std::move(type), std::move(value),
-                                      defaultValue});
+    m_foundModel->appendRow(ResultRowView{UnitState::currentRootName,
+                                          std::string_view(keyPath).substr(1), name, type, value,
+                                          defaultValue});
 }
 
 void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
@@ -128,8 +131,9 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 
         std::vector<std::string> names;
         registry.ListValueNames(names);
-        // Data of every value in turn; the room a long one needed serves the rest.
-        std::vector<char> bytes;
+        // Data of every value in turn; the room a long one needed serves the rest of
+        // the walk (the values of a key are done before its subkeys are walked).
+        std::vector<char> &bytes = g_valueBytes;
         UnitState::valuesCounter += std::int32_t(names.size());
         const std::size_t count = names.size();
         for (std::size_t i = 0; i < count; ++i) {
@@ -159,7 +163,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                 std::string_view text(bytes.data(), size);
                 text = text.substr(0, text.find('\0'));
                 if (isHit(UnitState::searchText, text)) {
-                    AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)), std::string(text));
+                    AddFoundRow(keyPath, name, TypeText(info.Kind), text);
                     RefreshCounter();
                 }
             } else if (info.Kind == TValueKind::vkMultiString) {
@@ -169,9 +173,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
                         return isHit(UnitState::searchText, e);
                     });
                 // No counter refresh for these rows; the next refresh catches up.
-                if (hit)
-                    AddFoundRow(keyPath, name, std::string(TypeText(info.Kind)),
-                                MultiStringText(entries));
+                if (hit) AddFoundRow(keyPath, name, TypeText(info.Kind), MultiStringText(entries));
             }
         }
     }
