@@ -26,11 +26,9 @@ bool fitsOneStep(const std::string &path)
     return path.size() <= kMaxPathStepUnits || Utf16Length(path) <= kMaxPathStepUnits;
 }
 
-} // namespace
-
-std::vector<std::string> PathSteps(const std::string &path)
+// The steps of a path known not to fit one.
+std::vector<std::string> stepsOf(const std::string &path)
 {
-    if (fitsOneStep(path)) return {path};
     std::vector<std::string> steps;
     std::string step;
     std::size_t stepUnits = 0;
@@ -52,11 +50,19 @@ std::vector<std::string> PathSteps(const std::string &path)
     return steps;
 }
 
+} // namespace
+
+std::vector<std::string> PathSteps(const std::string &path)
+{
+    if (fitsOneStep(path)) return {path};
+    return stepsOf(path);
+}
+
 SteppedPath::SteppedPath(HKEY base, const std::string &path, bool create)
     : m_base(base), m_last(path.c_str())
 {
     if (fitsOneStep(path)) return;
-    std::vector<std::string> steps = PathSteps(path);
+    std::vector<std::string> steps = stepsOf(path);
     m_lastStep = std::move(steps.back());
     m_last = m_lastStep.c_str();
     steps.pop_back();

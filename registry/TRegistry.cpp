@@ -270,32 +270,20 @@ HKEY TRegistry::OpenStepped(HKEY base, const std::string &stripped, DWORD option
 
 int TRegistry::FetchData(const std::string &name, void *buffer, int size, TValueKind &kind)
 {
-    DWORD type = 0;
-    const int count = FetchTyped(name, buffer, size, type);
-    kind = KindOfRegType(type);
-    return count;
-}
-
-void TRegistry::StoreData(const std::string &name, const void *bytes, int count, TValueKind kind)
-{
-    StoreTyped(name, bytes, count, RegTypeOfKind(kind));
-}
-
-int TRegistry::FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType)
-{
-    regType = REG_NONE;
+    DWORD regType = REG_NONE;
     DWORD count = size < 0 ? 0 : static_cast<DWORD>(size);
     if (RegQueryValueExA(m_keyHandle, name.c_str(), nullptr, &regType, static_cast<LPBYTE>(buffer),
                          &count) != ERROR_SUCCESS)
         Raise(kFetchFailed, name);
+    kind = KindOfRegType(regType);
     return static_cast<int>(count);
 }
 
-void TRegistry::StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType)
+void TRegistry::StoreData(const std::string &name, const void *bytes, int count, TValueKind kind)
 {
-    if (count < 0 ||
-        RegSetValueExA(m_keyHandle, name.c_str(), 0, regType, static_cast<const BYTE *>(bytes),
-                       static_cast<DWORD>(count)) != ERROR_SUCCESS)
+    if (count < 0 || RegSetValueExA(m_keyHandle, name.c_str(), 0, RegTypeOfKind(kind),
+                                    static_cast<const BYTE *>(bytes),
+                                    static_cast<DWORD>(count)) != ERROR_SUCCESS)
         Raise(kStoreFailed, name);
 }
 

@@ -82,6 +82,9 @@ public:
     TValueKind QueryValueKind(const std::string &name);
     bool HasValue(const std::string &name);
     bool HasKey(const std::string &path);
+    // The absolute path of the topmost key of `path` that does not exist: what
+    // creating `path` adds. Empty when the whole path exists.
+    std::string FirstMissingKey(const std::string &path) const;
     // `options` may hold REG_OPTION_OPEN_LINK to open a symbolic link itself, not its target.
     HKEY OpenSubHandle(const std::string &path, DWORD options = 0);
 
@@ -127,10 +130,6 @@ private:
     HKEY OpenStepped(HKEY base, const std::string &stripped, DWORD options) const;
     // Makes a handle opened for `p` the open key, closing the one before.
     void TakeOpenedKey(HKEY handle, const ResolvedPath &p);
-    // FetchData and StoreData with the exact registry type, so that copies keep
-    // types that have no kind of their own (REG_QWORD, later or private types).
-    int FetchTyped(const std::string &name, void *buffer, int size, DWORD &regType);
-    void StoreTyped(const std::string &name, const void *bytes, int count, DWORD regType);
 
     // Steps of the compound edits (CompoundEdits.cpp).
     class KeySwitch;    // puts the displaced open key back when it goes out of scope
@@ -141,9 +140,6 @@ private:
     bool CopySubtree(HKEY source, HKEY target, unsigned maxDepth);
     // Levels of keys below `key`, as a copy opens them; stops once past `limit`.
     unsigned SubtreeDepth(HKEY key, unsigned limit) const;
-    // The absolute path of the topmost key of `path` that does not exist: what
-    // creating `path` adds. Empty when the whole path exists.
-    std::string FirstMissingKey(const std::string &path) const;
     // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
     bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
     std::vector<std::string> AbsoluteParts(const std::string &path) const;

@@ -71,8 +71,11 @@ std::vector<std::string> ApplyUndoFile(const std::string &path)
     const auto status = std::filesystem::status(path, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
         return {path + " is not a regular file; nothing was changed"};
-    if (std::filesystem::exists(status) && std::filesystem::file_size(path, error) > kMaxBytes)
-        return {path + " is too large for an undo file; nothing was changed"};
+    if (std::filesystem::exists(status)) {
+        const std::uintmax_t size = std::filesystem::file_size(path, error);
+        if (error) return {"cannot read " + path};
+        if (size > kMaxBytes) return {path + " is too large for an undo file; nothing was changed"};
+    }
     std::ifstream in(path, std::ios::binary);
     if (!in) return {"cannot read " + path};
     std::stringstream bytes;

@@ -127,16 +127,11 @@ void UndoCapture::captureNewKeyPath(const std::string &rootName, const std::stri
     if (!at.root()) return;
     TRegistry reg;
     reg.SelectRoot(at.root());
-    std::string below;
-    for (const std::string &part : at.parts()) {
-        below += "\\" + part;
-        if (!reg.HasKey(below)) {
-            const std::string full = at.rootName() + below;
-            if (m_seenKeys.insert("-" + full).second)
-                m_createdKeys.push_back(RegEditSection{full, true, {}});
-            return;
-        }
-    }
+    const std::string missing = reg.FirstMissingKey("\\" + at.below());
+    if (missing.empty()) return;
+    const std::string full = at.rootName() + missing;
+    if (m_seenKeys.insert("-" + full).second)
+        m_createdKeys.push_back(RegEditSection{full, true, {}});
 }
 
 void UndoCapture::addValue(std::vector<RegEditSection> &part, const std::string &path,
