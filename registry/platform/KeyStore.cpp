@@ -147,15 +147,15 @@ RegKeyExtra &RegKey::extras()
 
 RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::span<const uint8_t> data)
 {
+    // A link's value may name another target: opens resolved through it go stale.
+    if (isLink) treeChanged();
     bool found;
     const std::size_t pos = valuePosition(value, found);
     if (!found) {
-        if (isLink) treeChanged();
         values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos),
                       RegValue(value, type, data));
         return values[pos];
     }
-    if (isLink) treeChanged();
     RegValue &v = values[pos];
     v.type = type;
     v.setData(data);
@@ -175,9 +175,10 @@ bool RegKey::removeValue(std::u16string_view value)
 {
     bool found;
     const std::size_t pos = valuePosition(value, found);
-    if (found && isLink) treeChanged();
-    if (found) values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
-    return found;
+    if (!found) return false;
+    if (isLink) treeChanged();
+    values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
+    return true;
 }
 
 void RegKey::removeSubkey(RegKey &child)

@@ -35,11 +35,10 @@ std::u16string toUtf16(LPCSTR text)
 }
 
 // A name or path a lookup converts: into a buffer kept for the next call, as the
-// walk's lookups come by the million. Two, as a call may need a path and a name.
-std::u16string_view scratchUtf16(LPCSTR text, int slot = 0)
+// walk's lookups come by the million. The view lasts until the next conversion.
+std::u16string_view scratchUtf16(LPCSTR text)
 {
-    static std::u16string buffers[2];
-    std::u16string &buffer = buffers[slot];
+    static std::u16string buffer;
     if (text)
         utf16FromBytes(text, buffer);
     else
@@ -229,16 +228,16 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
     // The maxima only when asked for: listing a key's values or subkeys asks for one
     // count, and big keys would be visited whole for nothing.
     DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
-    for (const auto &child : key->subkeys) {
-        if (!lpcbMaxSubKeyLen && !lpcbMaxClassLen) break;
-        maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
-        maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className().size()));
-    }
-    for (const auto &value : key->values) {
-        if (!lpcbMaxValueNameLen && !lpcbMaxValueLen) break;
-        maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name().size()));
-        maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data().size()));
-    }
+    if (lpcbMaxSubKeyLen || lpcbMaxClassLen)
+        for (const auto &child : key->subkeys) {
+            maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
+            maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className().size()));
+        }
+    if (lpcbMaxValueNameLen || lpcbMaxValueLen)
+        for (const auto &value : key->values) {
+            maxValueName = std::max<DWORD>(maxValueName, static_cast<DWORD>(value.name().size()));
+            maxData = std::max<DWORD>(maxData, static_cast<DWORD>(value.data().size()));
+        }
     LONG rc = ERROR_SUCCESS;
     if (lpcchClass) {
         // A class that does not fit is delivered cut short, as Wine does.
@@ -324,7 +323,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
     setIf<DWORD>(lpType, REG_NONE);
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
-    const RegValue *value = key->findValue(scratchUtf16(lpValueName, 1));
+    const RegValue *value = key->findValue(scratchUtf16(lpValueName));
     if (!value) return ERROR_FILE_NOT_FOUND;
     setIf(lpType, static_cast<DWORD>(value->type));
     return deliverData(*value, lpData, lpcbData);

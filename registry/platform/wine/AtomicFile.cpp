@@ -42,15 +42,6 @@ FileId fileIdOf(const std::string &path)
     return idOf(st);
 }
 
-bool FileContent::read(const std::string &path, std::string &error)
-{
-    const int fd = openForReading(path, true, error);
-    if (fd < 0) return false;
-    const bool ok = readFrom(fd, path, error);
-    ::close(fd);
-    return ok;
-}
-
 bool FileContent::readFrom(int fd, const std::string &path, std::string &error)
 {
     struct stat st

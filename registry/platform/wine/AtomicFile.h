@@ -28,13 +28,12 @@ FileId fileIdOf(const std::string &path);
 class FileContent
 {
 public:
-    bool read(const std::string &path, std::string &error);
     // The rest of an open file.
     bool readFrom(int fd, const std::string &path, std::string &error);
     std::string_view text() const { return {m_data.get(), m_size}; }
 
 private:
-    std::unique_ptr<char[]> m_data; // left uninitialised: read() fills it
+    std::unique_ptr<char[]> m_data; // left uninitialised: readFrom() fills it
     std::size_t m_size = 0;
 };
 
