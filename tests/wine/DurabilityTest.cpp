@@ -214,6 +214,13 @@ TEST(Durability, TornJournalRecordIsDropped)
     EXPECT_EQ(records[1].name, u"v1");
     EXPECT_GT(torn, 0u);
     EXPECT_EQ(readFile(path), full.substr(0, full.size() - 5 - torn)); // the torn tail is cut off
+    // A record naming an empty key is not one we wrote: reading stops before it.
+    wine::JournalRecord odd;
+    odd.op = wine::JournalRecord::ValueSet;
+    odd.path = u"Software\\\\A";
+    ASSERT_TRUE(journal.append(odd, error)) << error;
+    ASSERT_TRUE(wine::Journal::peek(path, records, error)) << error;
+    EXPECT_EQ(records.size(), 2u);
     std::system(("rm -rf '" + path.substr(0, path.rfind('/')) + "'").c_str());
 }
 

@@ -159,8 +159,13 @@ public:
             return true;
         }
         if (r.kept > 0 && (depth < 0 || r.kept > depth)) return false;
-        depth = int64_t(r.kept) +
-                (r.path.empty() ? 0 : 1 + std::count(r.path.begin(), r.path.end(), u'\\'));
+        // The writer never names an empty key; a record that does is not ours.
+        const std::u16string_view path = r.path;
+        if (!path.empty() && (path.front() == u'\\' || path.back() == u'\\' ||
+                              path.find(u"\\\\") != std::u16string_view::npos))
+            return false;
+        depth =
+            int64_t(r.kept) + (path.empty() ? 0 : 1 + std::count(path.begin(), path.end(), u'\\'));
         return true;
     }
 

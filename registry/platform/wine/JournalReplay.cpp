@@ -1,5 +1,7 @@
 #include "registry/platform/wine/JournalReplay.h"
 
+#include "registry/platform/KeyNames.h"
+
 #include <algorithm>
 
 namespace quarnel::platform::wine {
@@ -9,15 +11,10 @@ RegKey *JournalReplay::keyOf(const JournalRecord &r, bool create)
     const std::size_t kept = std::min<std::size_t>(r.kept, m_names.size());
     m_names.resize(kept);
     m_keys.resize(std::min(m_keys.size(), kept + 1));
-    // Every piece counts, empty ones too, as in the journal's check of a record's depth
-    // (it counts backslashes); the writer never names an empty key.
-    const std::u16string_view path = r.path;
-    for (std::size_t start = 0; start < path.size();) {
-        std::size_t end = path.find(u'\\', start);
-        if (end == std::u16string_view::npos) end = path.size();
-        m_names.emplace_back(path.substr(start, end - start));
-        start = end + 1;
-    }
+    // The journal accepts no record with an empty name, so this gives as many names
+    // as its check of the record's depth counted.
+    forEachKeyName(std::u16string_view(r.path),
+                   [this](std::u16string_view name) { m_names.emplace_back(name); });
     while (m_keys.size() <= m_names.size()) {
         RegKey &parent = *m_keys.back();
         const std::u16string &name = m_names[m_keys.size() - 1];
