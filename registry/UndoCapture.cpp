@@ -24,11 +24,22 @@ bool UndoCapture::empty() const
     return m_createdKeys.empty() && m_keys.empty() && m_createdValues.empty() && m_values.empty();
 }
 
+bool UndoCapture::belowCapturedKey(const std::string &full) const
+{
+    for (std::size_t cut = full.find('\\'); cut != std::string::npos;
+         cut = full.find('\\', cut + 1))
+        if (m_seenKeys.count(full.substr(0, cut))) return true;
+    return false;
+}
+
 void UndoCapture::captureKey(const std::string &rootName, const std::string &keyPath)
 {
     const RegistryPathText at(rootName, keyPath);
-    // A root key is never deleted or moved.
-    if (!at.root() || at.below().empty() || !m_seenKeys.insert(at.full()).second) return;
+    // A root key is never deleted or moved; a key below one captured whole is in its
+    // record already (a selection often holds a key and keys below it).
+    if (!at.root() || at.below().empty() || belowCapturedKey(at.full()) ||
+        !m_seenKeys.insert(at.full()).second)
+        return;
     // Depth first with a stack of its own, one registry object per level, each key
     // opened from its parent as DeleteTree reaches it: however deep a key lies, it
     // is reached in one step and no path length limit leaves it out.

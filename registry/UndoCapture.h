@@ -38,6 +38,7 @@ public:
 private:
     using ValueId = std::pair<std::string, std::string>; // full key path, value name
     void addValue(std::vector<RegEditSection> &part, const std::string &path, RegEditValue value);
+    bool belowCapturedKey(const std::string &full) const;
 
     std::vector<RegEditSection> m_createdKeys;
     std::vector<RegEditSection> m_keys;

@@ -111,6 +111,11 @@ TEST_F(UndoRecordTest, UndoOfADeleteGivesEverythingBack)
     const Dump before = dump();
     UndoCapture capture;
     capture.captureKey(kRoot, "\\Software\\Area\\Tree\\");
+    // Keys below one captured are in its record once, not again for each selected row.
+    const std::string treeOnly = capture.file().write();
+    capture.captureKey(kRoot, "Software\\Area\\Tree\\A");
+    capture.captureKey(kRoot, "Software\\Area\\Tree\\A\\B");
+    EXPECT_EQ(capture.file().write(), treeOnly);
     capture.captureValue(kRoot, "Software\\Area\\Vals\\", "single");
     capture.captureValue(kRoot, "Software\\Area\\Vals\\", ""); // does not exist
     capture.captureValue(kRoot, "Software\\Area\\Dflt\\", "");
