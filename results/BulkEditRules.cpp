@@ -63,3 +63,18 @@ bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
     branch.replace(own.start, own.length, name);
     return true;
 }
+
+ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
+                        std::string_view replacement)
+{
+    ReplacePlan plan;
+    plan.rewritesData = !row.value.empty();
+    // A value really named "(Standard)" is renamed like any other.
+    if (std::string name = row.name;
+        !row.defaultValue && replaceFirstHit(name, loweredSearch, replacement))
+        plan.newValueName = std::move(name);
+    std::string branch = row.branch;
+    plan.keyNameHit = replaceInOwnName(branch, loweredSearch, replacement);
+    if (plan.keyNameHit && ownNameSpan(branch).length > 0) plan.newBranch = std::move(branch);
+    return plan;
+}

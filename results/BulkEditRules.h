@@ -4,6 +4,7 @@
 
 #include "results/ResultRow.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -39,3 +40,20 @@ NameSpan ownNameSpan(std::string_view branch);
 // hit (the root key's empty Branch never has one).
 bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
                       std::string_view replacement);
+
+// What a replace does to one row, decided from its cells alone. The undo record is
+// made from the same plan as the replace, so it covers whatever the replace changes.
+struct ReplacePlan
+{
+    // A data row: its value's string data is rewritten when its current bytes hold a hit.
+    bool rewritesData = false;
+    // The value's new name. The default value is never renamed.
+    std::optional<std::string> newValueName;
+    // The own name of the row's key holds a hit...
+    bool keyNameHit = false;
+    // ...and the key moves to this Branch. Unset despite a hit when nothing would be
+    // left of the own name: the new path would name the parent key, so that is refused.
+    std::optional<std::string> newBranch;
+};
+ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
+                        std::string_view replacement);

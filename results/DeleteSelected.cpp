@@ -41,23 +41,17 @@ void TRegForm::DeleteSelected()
     int deleted = 0;
     bool emptied = false; // a default value; not counted, but a change all the same
     std::unordered_set<std::string> deletedKeys; // Root and Branch of keys gone in this pass
-    // A row that could not be deleted stays. When the registry now refuses every change,
-    // one box says why and the rows still to come stay too, instead of a box each.
+    // The rows of a key deleted above went with it: they leave the list quietly.
+    const auto wentWithItsKey = [&](const ResultRow &row) {
+        return deletedKeys.count(rowKeyId(row)) > 0;
+    };
     bool stopped = false;
     const auto notDeleted = [&](std::size_t i, const std::string &path) {
-        if (EditSafety::refusesFromNowOn()) {
-            for (std::size_t j = i; j < rows.size(); ++j)
-                if (!deletedKeys.count(rowKeyId(rows.row(j)))) rows.deselect(j);
-            stopped = true;
-            return;
-        }
-        Dialogs::error("not deleted: " + path);
-        rows.deselect(i);
+        stopped = stopsAfterFailure(rows, i, "not deleted: " + path, wentWithItsKey);
     };
     for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
         const ResultRow &row = rows.row(i);
-        // The rows of a key deleted above went with it: they leave the list quietly.
-        if (deletedKeys.count(rowKeyId(row))) continue;
+        if (wentWithItsKey(row)) continue;
         TRegistry reg;
         if (!openRowKey(*this, reg, row)) {
             rows.deselect(i);

@@ -1,8 +1,6 @@
 #include "results/EditCapture.h"
 
 #include "registry/UndoCapture.h"
-#include "results/BulkEditRules.h"
-#include "search/Matching.h"
 
 void captureDeleteOf(UndoCapture &capture, const ResultRow &row)
 {
@@ -12,20 +10,14 @@ void captureDeleteOf(UndoCapture &capture, const ResultRow &row)
         capture.captureValue(row.root, row.branch, row.valueName());
 }
 
-void captureReplaceOf(UndoCapture &capture, const ResultRow &row, std::string_view loweredSearch,
-                      std::string_view replacement)
+void captureReplaceOf(UndoCapture &capture, const ResultRow &row, const ReplacePlan &plan)
 {
-    if (!row.name.empty()) {
-        capture.captureValue(row.root, row.branch, row.valueName());
-        // The default value keeps its (empty) name.
-        std::string newName = row.name;
-        if (!row.defaultValue && replaceFirstHit(newName, loweredSearch, replacement))
-            capture.captureNewValueName(row.root, row.branch, newName);
-    }
-    std::string newBranch = row.branch;
-    if (replaceInOwnName(newBranch, loweredSearch, replacement) &&
-        ownNameSpan(newBranch).length > 0) {
+    // Recorded for every named row, whatever its plan: more than the replace needs
+    // costs nothing, less would be data the user cannot get back.
+    if (!row.name.empty()) capture.captureValue(row.root, row.branch, row.valueName());
+    if (plan.newValueName) capture.captureNewValueName(row.root, row.branch, *plan.newValueName);
+    if (plan.newBranch) {
         capture.captureKey(row.root, row.branch);
-        capture.captureNewKeyPath(row.root, newBranch);
+        capture.captureNewKeyPath(row.root, *plan.newBranch);
     }
 }

@@ -2,9 +2,8 @@
 // undo file before the edit starts. Free of Qt, so it can be tested alone.
 #pragma once
 
+#include "results/BulkEditRules.h"
 #include "results/ResultRow.h"
-
-#include <string_view>
 
 class UndoCapture;
 
@@ -13,7 +12,5 @@ class UndoCapture;
 void captureDeleteOf(UndoCapture &capture, const ResultRow &row);
 
 // The row's value (its data may be rewritten or its name changed); the new
-// value name and, for a key whose own name would change, the new key path
-// and the old key in full.
-void captureReplaceOf(UndoCapture &capture, const ResultRow &row, std::string_view loweredSearch,
-                      std::string_view replacement);
+// value name and, for a key the plan moves, the new key path and the old key in full.
+void captureReplaceOf(UndoCapture &capture, const ResultRow &row, const ReplacePlan &plan);

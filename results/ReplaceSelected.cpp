@@ -18,8 +18,10 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <optional>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 namespace {
 
@@ -108,22 +110,25 @@ void TRegForm::ReplaceSelected()
         Edit2->setFocus();
         return;
     }
-    const std::string &search = UnitState::searchText;
-    const std::string &replacement = UnitState::replaceText;
+    std::vector<ReplacePlan> plans;
+    plans.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        plans.push_back(planReplace(rows.row(i), UnitState::searchText, UnitState::replaceText));
     EditSafety safety(m_undoHistory, "replace", "unfinished replace");
     if (!safety.prepare([&](UndoCapture &capture) {
             for (std::size_t i = 0; i < rows.size(); ++i)
-                captureReplaceOf(capture, rows.row(i), search, replacement);
+                captureReplaceOf(capture, rows.row(i), plans[i]);
         }))
         return;
 
     int replaced = 0;
+    bool stopped = false; // the registry refuses every change: no pass goes on
     TRegistry reg;
 
     // Each pass visits the rows still selected whose key opens, with the key open;
     // a row whose key does not open is told and deselected, so later passes skip it.
     const auto eachOpenRow = [&](auto &&passOver, auto &&step) {
-        for (std::size_t i = 0; i < rows.size(); ++i) {
+        for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
             if (!rows.isSelected(i)) continue;
             const ResultRow &row = rows.row(i);
             if (passOver(row)) continue;
@@ -138,32 +143,36 @@ void TRegForm::ReplaceSelected()
     const auto never = [](const ResultRow &) { return false; };
     // A rename or move that did not happen is told and not counted; the row stays.
     const auto settle = [&](std::size_t i, bool done, std::unordered_set<std::string> &dealtWith,
-                            std::string id, const std::string &path) {
+                            std::string id, const std::string &path, auto &&wentAlong) {
         if (done) {
             ++replaced;
             dealtWith.insert(std::move(id));
             return;
         }
-        Dialogs::error("not replaced: " + path);
-        rows.deselect(i);
+        stopped = stopsAfterFailure(rows, i, "not replaced: " + path, wentAlong);
     };
 
     // Pass 1: string data.
-    eachOpenRow(never, [&](std::size_t, const ResultRow &row) {
-        if (!row.value.empty() && replaceInData(reg, row)) ++replaced;
+    eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
+        if (plans[i].rewritesData && replaceInData(reg, row)) ++replaced;
     });
 
-    // Pass 2: value names. The default value is never renamed (a value really
-    // named "(Standard)" is), and the second row of a value renamed above has been
-    // dealt with already.
+    // Pass 2: value names. The second row of a value renamed above has been dealt
+    // with already.
     std::unordered_set<std::string> renamedValues; // Root, Branch and old Name
+    const auto renamedAlready = [&](const ResultRow &row) {
+        return renamedValues.count(rowValueId(row)) > 0;
+    };
     eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
-        std::string newName = row.name;
-        if (!row.defaultValue && !renamedValues.count(rowValueId(row)) &&
-            replaceFirstHit(newName, search, replacement))
-            settle(i, renameValue(reg, row.name, newName), renamedValues, rowValueId(row),
-                   rowValueText(row));
+        const std::optional<std::string> &newName = plans[i].newValueName;
+        if (newName && !renamedAlready(row))
+            settle(i, renameValue(reg, row.name, *newName), renamedValues, rowValueId(row),
+                   rowValueText(row), renamedAlready);
     });
+    // Stopped here, the rows whose key the next pass would have moved stay listed too.
+    if (stopped)
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (plans[i].keyNameHit) rows.deselect(i);
 
     // Pass 3: key names. The other rows of a key moved above went with it: they
     // leave the list quietly.
@@ -172,13 +181,11 @@ void TRegForm::ReplaceSelected()
         return movedKeys.count(rowKeyId(row)) > 0;
     };
     eachOpenRow(movedAlready, [&](std::size_t i, const ResultRow &row) {
-        std::string newBranch = row.branch;
-        if (replaceInOwnName(newBranch, search, replacement)) {
-            // An own name replaced by nothing would name the parent key.
-            const bool moved = ownNameSpan(newBranch).length > 0 &&
-                               relocateKey(reg, '\\' + row.branch, '\\' + newBranch);
-            settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row));
-        }
+        const ReplacePlan &plan = plans[i];
+        if (!plan.keyNameHit) return;
+        const bool moved =
+            plan.newBranch && relocateKey(reg, '\\' + row.branch, '\\' + *plan.newBranch);
+        settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), movedAlready);
     });
 
     safety.finish(replaced > 0, std::to_string(replaced) + " items replaced");

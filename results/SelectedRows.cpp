@@ -1,6 +1,7 @@
 #include "results/SelectedRows.h"
 
 #include "app/Dialogs.h"
+#include "app/EditSafety.h"
 #include "app/TRegForm.h"
 #include "registry/TRegistry.h"
 #include "results/BulkEditRules.h"
@@ -56,5 +57,19 @@ bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows)
         Dialogs::information("Nothing selected");
         return false;
     }
+    return true;
+}
+
+bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
+                       const std::function<bool(const ResultRow &)> &wentAlong)
+{
+    if (!EditSafety::refusesFromNowOn()) {
+        Dialogs::error(message);
+        rows.deselect(i);
+        return false;
+    }
+    rows.deselect(i);
+    for (std::size_t j = i + 1; j < rows.size(); ++j)
+        if (!wentAlong(rows.row(j))) rows.deselect(j);
     return true;
 }

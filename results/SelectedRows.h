@@ -6,6 +6,7 @@
 #include "results/ResultRow.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,3 +49,11 @@ bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows);
 // Selects the row's root in reg with full access and opens the row's key. When the
 // key does not open, shows "not opened: " with its path and returns false.
 bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row);
+
+// After what row i stands for could not be changed. While the registry still takes
+// changes, `message` goes into an error box and the row stays in the list. Once it
+// refuses every change (its journal cannot be written, Wine started beside us), one
+// box says why instead, and the rows from i on stay too, all but those `wentAlong`
+// says an earlier change took with it; returns true: the edit stops.
+bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
+                       const std::function<bool(const ResultRow &)> &wentAlong);
