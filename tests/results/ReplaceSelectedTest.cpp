@@ -139,12 +139,15 @@ TEST_F(ReplaceSelectedTest, ValueNamedStandardIsNotTheDefaultValue)
     addDefaultRow("Software\\K\\", "REG_SZ", "foo default");
     addDataRow("Software\\K\\", "(Standard)", "REG_SZ", "bar named");
     selectAll();
+    const std::string before = registry();
     clickReplace("standard", "Norm");
     EXPECT_FALSE(hasValue("Software\\K", "(Standard)"));
     EXPECT_EQ(valueBytes("Software\\K", "(Norm)"), "bar named\0"s);
     EXPECT_EQ(valueBytes("Software\\K", ""), "foo default\0"s);
     EXPECT_EQ(lb1Text(), "1 items replaced");
     EXPECT_TRUE(rows().empty());
+    pressUndo();
+    EXPECT_EQ(registry(), before);
 }
 
 TEST_F(ReplaceSelectedTest, MultiStringEntriesAreRewrittenWithoutLoss)
@@ -307,6 +310,14 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
               "not replaced: HKEY_CURRENT_USER\\Software\\Up\\");
     EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
     EXPECT_FALSE(hasKey("Software\\Up\\Down"));
+    // Nor one whose own name would vanish, which would name its parent key.
+    clearBoxes();
+    selectAll();
+    clickReplace("up", "");
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              Strings{"not replaced: HKEY_CURRENT_USER\\Software\\Up\\"});
+    EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
+    EXPECT_FALSE(hasValue("Software", "v"));
 
     // A key the registry never deletes, a user's whole registry, could only be copied.
     clearBoxes();

@@ -4,6 +4,7 @@
 
 #include "app/TListView.h"
 #include "app/TTreeView.h"
+#include "registry/platform/KeyStore.h"
 #include "registry/platform/RegistryFiles.h"
 #include "tests/wine/WineTestSupport.h"
 
@@ -31,6 +32,42 @@ Strings entries(const std::string &folder, QDir::Filters filters)
         names.push_back(name.toStdString());
     return names;
 }
+
+// Hands every change on to the registry files' own hooks; the disk fills up just
+// before the `n`th key deletion is journaled, in the middle of a key's move.
+class DiskFullAtKeyDeletion : public quarnel::platform::StoreHooks
+{
+public:
+    DiskFullAtKeyDeletion(std::string journal, int n)
+        : m_files(quarnel::platform::activeStore().hooks()), m_journal(std::move(journal)),
+          m_left(n)
+    {
+    }
+    long beforeChange(const quarnel::platform::RegKey &key) override
+    {
+        return m_files.beforeChange(key);
+    }
+    long recordChange(const quarnel::platform::RegKey &key,
+                      const quarnel::platform::PendingChange &change) override
+    {
+        if (change.kind == quarnel::platform::StoreChange::SubkeyDeleted && --m_left == 0) {
+            struct stat journal
+            {
+            };
+            ::stat(m_journal.c_str(), &journal);
+            rlimit full{};
+            getrlimit(RLIMIT_FSIZE, &full);
+            full.rlim_cur = rlim_t(journal.st_size);
+            setrlimit(RLIMIT_FSIZE, &full);
+        }
+        return m_files.recordChange(key, change);
+    }
+
+private:
+    quarnel::platform::StoreHooks &m_files;
+    std::string m_journal;
+    int m_left;
+};
 
 } // namespace
 
@@ -141,7 +178,7 @@ TEST_F(SafetyNetTest, ReadOnlyRegistryRefusesEachEditOnceBeforeAnyQuestion)
 
 // A journal that stops taking records midway: one box says why, and only what was
 // done leaves the list; everything reported done is in the files.
-TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteWithOneBox)
+TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBox)
 {
     REQUIRE_PREFIX();
     const std::string prefix = prefixWithTestKey();
@@ -185,4 +222,39 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteWithOneBox)
     for (int i = 0; i < kRows; ++i)
         goneOnDisk += hasValue(kTestKey, "v" + std::to_string(i)) ? 0 : 1;
     EXPECT_EQ(goneOnDisk, gone);
+
+    // A replace whose second move finds the disk full as it deletes the old key.
+    model().clear();
+    clearBoxes();
+    const auto key = [](const char *name, int i) {
+        return kTestKey + "\\" + name + std::to_string(i);
+    };
+    for (int i = 0; i < kRows; ++i) {
+        setText(key("Foo", i), "v", "x");
+        addKeyRow(key("Foo", i) + "\\");
+    }
+    selectAll();
+    const std::string beforeReplace = registry();
+    quarnel::platform::activeStore().setHooks(
+        std::make_shared<DiskFullAtKeyDeletion>(prefix + "/quarnel.journal", 2));
+    signal(SIGXFSZ, SIG_IGN);
+    clickReplace("foo", "Bar");
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, oldHandler);
+
+    const Strings refused = boxTexts(TDialogKind::Error);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_NE(refused[0].find("journal"), std::string::npos) << refused[0];
+    EXPECT_EQ(boxTexts(TDialogKind::ErrorDisplay), Strings{});
+    EXPECT_FALSE(hasKey(key("Foo", 0)));
+    EXPECT_TRUE(hasValue(key("Bar", 0), "v"));
+    // The move cut short keeps the old key beside its copy; the rest are untouched.
+    EXPECT_TRUE(hasValue(key("Foo", 1), "v"));
+    for (int i = 2; i < kRows; ++i)
+        EXPECT_TRUE(hasKey(key("Foo", i)) && !hasKey(key("Bar", i))) << i;
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+    EXPECT_EQ(int(rows().size()), kRows - 1);
+    EXPECT_EQ(selectedCount(), 0);
+    pressUndo();
+    EXPECT_EQ(registry(), beforeReplace);
 }
