@@ -35,18 +35,19 @@ Strings entries(const std::string &folder, QDir::Filters filters)
 }
 
 // Hands every change on to the registry files' own hooks; the disk fills up just
-// before the `n`th key deletion is journaled, in the middle of a key's move.
-class DiskFullAtKeyDeletion : public StoreHooks
+// before the `n`th change of one kind is journaled: in the middle of a key's move
+// (a key deletion) or of a value's rename (a value deletion).
+class DiskFullAt : public StoreHooks
 {
 public:
-    DiskFullAtKeyDeletion(std::string journal, int n)
-        : m_files(activeStore().hooks()), m_journal(std::move(journal)), m_left(n)
+    DiskFullAt(StoreHooks &files, std::string journal, StoreChange kind, int n)
+        : m_files(files), m_journal(std::move(journal)), m_kind(kind), m_left(n)
     {
     }
     long beforeChange(const RegKey &key) override { return m_files.beforeChange(key); }
     long recordChange(const RegKey &key, const PendingChange &change) override
     {
-        if (change.kind == StoreChange::SubkeyDeleted && --m_left == 0) {
+        if (change.kind == m_kind && --m_left == 0) {
             rlimit full{};
             getrlimit(RLIMIT_FSIZE, &full);
             full.rlim_cur = rlim_t(std::filesystem::file_size(m_journal));
@@ -58,6 +59,7 @@ public:
 private:
     StoreHooks &m_files;
     std::string m_journal;
+    StoreChange m_kind;
     int m_left;
 };
 
@@ -227,11 +229,16 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     }
     selectAll();
     const std::string beforeReplace = registry();
-    activeStore().setHooks(std::make_shared<DiskFullAtKeyDeletion>(prefix + "/quarnel.journal", 2));
-    signal(SIGXFSZ, SIG_IGN);
-    clickReplace("foo", "Bar");
-    setrlimit(RLIMIT_FSIZE, &before);
-    signal(SIGXFSZ, oldHandler);
+    StoreHooks &files = activeStore().hooks(); // kept alive by the registry files
+    const auto replaceUntilTheDiskIsFull = [&](StoreChange kind) {
+        activeStore().setHooks(
+            std::make_shared<DiskFullAt>(files, prefix + "/quarnel.journal", kind, 2));
+        signal(SIGXFSZ, SIG_IGN);
+        clickReplace("foo", "Bar");
+        setrlimit(RLIMIT_FSIZE, &before);
+        signal(SIGXFSZ, oldHandler);
+    };
+    replaceUntilTheDiskIsFull(StoreChange::SubkeyDeleted);
 
     const Strings refused = boxTexts(TDialogKind::Error);
     ASSERT_EQ(refused.size(), 1u);
@@ -248,4 +255,20 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     EXPECT_EQ(selectedCount(), 0);
     pressUndo();
     EXPECT_EQ(registry(), beforeReplace);
+
+    // Cut short among the renames: a row whose key the moves would have renamed stays
+    // listed, though its value was renamed.
+    model().clear();
+    clearBoxes();
+    setText(key("Foo", 0), "foo", "x");
+    setText(key("Foo", 0), "foo2", "x");
+    addNameRow(key("Foo", 0) + "\\", "foo");
+    addNameRow(key("Foo", 0) + "\\", "foo2");
+    addKeyRow(key("Foo", 1) + "\\");
+    selectAll();
+    replaceUntilTheDiskIsFull(StoreChange::ValueDeleted);
+    EXPECT_EQ(boxTexts(TDialogKind::Error).size(), 1u);
+    EXPECT_TRUE(hasValue(key("Foo", 0), "Bar") && !hasValue(key("Foo", 0), "foo"));
+    EXPECT_EQ(lb1Text(), "1 items replaced");
+    EXPECT_EQ(rows().size(), 3u);
 }
