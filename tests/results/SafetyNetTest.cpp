@@ -269,6 +269,7 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     replaceUntilTheDiskIsFull(StoreChange::ValueDeleted);
     EXPECT_EQ(boxTexts(TDialogKind::Error).size(), 1u);
     EXPECT_TRUE(hasValue(key("Foo", 0), "Bar") && !hasValue(key("Foo", 0), "foo"));
+    EXPECT_TRUE(hasValue(key("Foo", 0), "foo2") && hasValue(key("Foo", 0), "Bar2"));
     EXPECT_EQ(lb1Text(), "1 items replaced");
     EXPECT_EQ(rows().size(), 3u);
 }
