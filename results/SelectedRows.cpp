@@ -63,12 +63,11 @@ bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows)
 bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
                        const std::function<bool(const ResultRow &)> &wentAlong)
 {
+    rows.deselect(i);
     if (!EditSafety::refusesFromNowOn()) {
         Dialogs::error(message);
-        rows.deselect(i);
         return false;
     }
-    rows.deselect(i);
     for (std::size_t j = i + 1; j < rows.size(); ++j)
         if (!wentAlong(rows.row(j))) rows.deselect(j);
     return true;
