@@ -101,7 +101,7 @@ std::pair<std::u16string, std::size_t> biggestSubtree(RegKey &hive)
     for (const auto &top : hive.subkeys)
         for (const auto &child : top->subkeys)
             if (size[child.get()] > best.second)
-                best = {top->name + u"\\" + child->name, size[child.get()]};
+                best = {top->name().str() + u"\\" + child->name().str(), size[child.get()]};
     return best;
 }
 

@@ -185,7 +185,7 @@ int main(int argc, char **argv)
                 const RegKey *k = todo.back();
                 todo.pop_back();
                 ++keys;
-                for (const RegValue &v : k->values)
+                for (const ValueRef v : k->values)
                     ++values, dataBytes += v.data().size();
                 for (const auto &child : k->subkeys)
                     todo.push_back(child.get());

@@ -72,7 +72,7 @@ RegKey *cachedPredefinedKey(uint32_t v)
     Found &f = found[v - 0x80000000u];
     // The version first: a key it no longer covers may have been freed.
     const bool stale = !f.key || f.version != treeVersion() ||
-                       (v == 0x80000001u && f.key->name != activeStore().currentUserSid);
+                       (v == 0x80000001u && !(f.key->name() == activeStore().currentUserSid));
     if (stale) {
         f.key = predefinedKey(v);
         f.version = treeVersion();

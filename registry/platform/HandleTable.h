@@ -16,7 +16,7 @@ namespace quarnel::platform {
 class HandleTable
 {
 public:
-    HKEY add(std::shared_ptr<RegKey> key, DWORD access)
+    HKEY add(KeyRef key, DWORD access)
     {
         std::size_t slot;
         if (!m_free.empty()) {
@@ -58,7 +58,7 @@ public:
 private:
     struct Slot
     {
-        std::shared_ptr<RegKey> key;
+        KeyRef key;
         DWORD access = 0;
     };
 

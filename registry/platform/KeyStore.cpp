@@ -6,30 +6,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <new>
 
 namespace quarnel::platform {
 
 namespace {
-
-template <typename Range, typename NameOf>
-std::size_t sortedPosition(const Range &range, std::u16string_view name, bool &found, NameOf nameOf)
-{
-    std::size_t lo = 0, hi = range.size();
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi) / 2;
-        const int c = compareNames(nameOf(range[mid]), name);
-        if (c == 0) {
-            found = true;
-            return mid;
-        }
-        if (c < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    found = false;
-    return lo;
-}
 
 uint64_t g_treeVersion = 0;
 
@@ -45,17 +26,23 @@ void treeChanged()
     ++g_treeVersion;
 }
 
-std::size_t RegKey::subkeyPosition(std::u16string_view key, bool &found) const
+std::size_t RegKey::subkeyPosition(UnitText key, bool &found) const
 {
-    return sortedPosition(
-        subkeys, key, found,
-        [](const std::shared_ptr<RegKey> &k) -> std::u16string_view { return k->name; });
-}
-
-std::size_t RegKey::valuePosition(std::u16string_view value, bool &found) const
-{
-    return sortedPosition(values, value, found,
-                          [](const RegValue &v) -> std::u16string_view { return v.name(); });
+    std::size_t lo = 0, hi = subkeys.size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        const int c = compareNames(subkeys[mid]->name(), key);
+        if (c == 0) {
+            found = true;
+            return mid;
+        }
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    found = false;
+    return lo;
 }
 
 RegKey *RegKey::findSubkey(std::u16string_view key) const
@@ -65,17 +52,10 @@ RegKey *RegKey::findSubkey(std::u16string_view key) const
     return found ? subkeys[pos].get() : nullptr;
 }
 
-const RegValue *RegKey::findValue(std::u16string_view value) const
-{
-    bool found;
-    const std::size_t pos = valuePosition(value, found);
-    return found ? &values[pos] : nullptr;
-}
-
 RegKey::~RegKey()
 {
     treeChanged();
-    std::vector<std::shared_ptr<RegKey>> pending;
+    std::vector<KeyRef> pending;
     const auto takeSubkeys = [&pending](RegKey &key) {
         for (auto &child : key.subkeys) {
             // A key kept alive elsewhere (an open handle) outlives its parent,
@@ -90,7 +70,7 @@ RegKey::~RegKey()
     };
     takeSubkeys(*this);
     while (!pending.empty()) {
-        std::shared_ptr<RegKey> key = std::move(pending.back());
+        KeyRef key = std::move(pending.back());
         pending.pop_back();
         // The last owner frees the key, once its subkeys have moved here.
         if (key.use_count() == 1) takeSubkeys(*key);
@@ -101,42 +81,53 @@ RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
 {
     bool found = false;
     // Files list keys in order, so a new key mostly goes last: one comparison.
-    const std::size_t pos = !subkeys.empty() && compareNames(subkeys.back()->name, key) < 0
+    const std::size_t pos = !subkeys.empty() && compareNames(subkeys.back()->name(), key) < 0
                                 ? subkeys.size()
                                 : subkeyPosition(key, found);
     created = !found;
     if (found) return *subkeys[pos];
-    auto child = std::make_shared<RegKey>();
-    child->name = key;
+    KeyRef child = RegKey::make(key);
     child->parent = this;
     child->lastWriteTime = KeyStore::now();
     child->isVolatile = isVolatile;
-    subkeys.insert(subkeys.begin() + static_cast<std::ptrdiff_t>(pos), child);
-    return *child;
+    RegKey &added = *child;
+    subkeys.insert(subkeys.begin() + static_cast<std::ptrdiff_t>(pos), std::move(child));
+    return added;
 }
 
-RegValue::RegValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data)
-    : type(type), m_nameLength(static_cast<uint32_t>(name.size())),
-      m_dataSize(static_cast<uint32_t>(data.size()))
+KeyRef RegKey::make(std::u16string_view name)
 {
-    const std::size_t units = name.size() + (data.size() + 1) / 2;
-    if (!units) return;
-    m_block.reset(new char16_t[units]);
-    std::copy(name.begin(), name.end(), m_block.get());
-    if (!data.empty()) std::memcpy(m_block.get() + name.size(), data.data(), data.size());
+    const bool narrow = fitsNarrow(name);
+    const std::size_t nameBytes = narrow ? name.size() : name.size() * 2;
+    void *memory = ::operator new(sizeof(RegKey) + nameBytes);
+    auto *key = new (memory) RegKey();
+    key->m_nameInfo = static_cast<uint32_t>(name.size()) | (narrow ? 0 : kWideName);
+    auto *stored = reinterpret_cast<uint8_t *>(key + 1);
+    if (narrow)
+        for (std::size_t i = 0; i < name.size(); ++i)
+            stored[i] = static_cast<uint8_t>(name[i]);
+    else if (!name.empty())
+        std::memcpy(stored, name.data(), nameBytes);
+    return KeyRef(key);
 }
 
-RegValue &RegValue::operator=(const RegValue &other)
+UnitText RegKey::name() const
 {
-    if (this != &other) *this = RegValue(other.name(), other.type, other.data());
-    return *this;
+    const std::size_t units = m_nameInfo & ~kWideName;
+    if (!units) return {};
+    const auto *stored = reinterpret_cast<const uint8_t *>(this + 1);
+    if (m_nameInfo & kWideName)
+        return std::u16string_view(reinterpret_cast<const char16_t *>(stored), units);
+    return {stored, units};
 }
 
-void RegValue::setData(std::span<const uint8_t> data)
+void KeyRef::reset()
 {
-    // Data may point into our own block, so build the new one first.
-    RegValue changed(name(), type, data);
-    *this = std::move(changed);
+    RegKey *key = std::exchange(m_key, nullptr);
+    if (key && --key->m_holders == 0) {
+        key->~RegKey();
+        ::operator delete(key);
+    }
 }
 
 RegKeyExtra &RegKey::extras()
@@ -145,46 +136,24 @@ RegKeyExtra &RegKey::extras()
     return *extra;
 }
 
-RegValue &RegKey::setValue(std::u16string_view value, uint32_t type, std::span<const uint8_t> data)
+void RegKey::setValue(std::u16string_view value, uint32_t type, std::span<const uint8_t> data)
 {
     // A link's value may name another target: opens resolved through it go stale.
     if (isLink) treeChanged();
-    bool found;
-    const std::size_t pos = valuePosition(value, found);
-    if (!found) {
-        values.insert(values.begin() + static_cast<std::ptrdiff_t>(pos),
-                      RegValue(value, type, data));
-        return values[pos];
-    }
-    RegValue &v = values[pos];
-    v.type = type;
-    v.setData(data);
-    return v;
-}
-
-void RegKey::appendValue(RegValue value)
-{
-    if (!values.empty() && compareNames(values.back().name(), value.name()) >= 0) {
-        setValue(value.name(), value.type, value.data());
-        return;
-    }
-    values.push_back(std::move(value));
+    values.set(value, type, data);
 }
 
 bool RegKey::removeValue(std::u16string_view value)
 {
-    bool found;
-    const std::size_t pos = valuePosition(value, found);
-    if (!found) return false;
+    if (!values.remove(value)) return false;
     if (isLink) treeChanged();
-    values.erase(values.begin() + static_cast<std::ptrdiff_t>(pos));
     return true;
 }
 
 void RegKey::removeSubkey(RegKey &child)
 {
     bool found;
-    const std::size_t pos = subkeyPosition(child.name, found);
+    const std::size_t pos = subkeyPosition(child.name(), found);
     if (!found || subkeys[pos].get() != &child) return;
     treeChanged();
     child.deleted = true;
@@ -199,9 +168,8 @@ bool RegKey::isDescendantOf(const RegKey &ancestor) const
     return false;
 }
 
-KeyStore::KeyStore() : m_top(std::make_shared<RegKey>()), m_hooks(std::make_shared<StoreHooks>())
+KeyStore::KeyStore() : m_top(RegKey::make(u"REGISTRY")), m_hooks(std::make_shared<StoreHooks>())
 {
-    m_top->name = u"REGISTRY";
     m_top->lastWriteTime = now();
     bool created;
     m_machine = &m_top->addSubkey(u"Machine", created);

@@ -1,44 +1,22 @@
 // The registry tree behind our Win32-compatible calls: keys and values with
-// UTF-16 names, sorted the way Wine enumerates them. Persistence sits behind
-// StoreHooks, so the calls above never know whether a store is file-backed.
+// UTF-16 names (kept narrow where they can be), sorted the way Wine enumerates
+// them. Persistence sits behind StoreHooks, so the calls above never know
+// whether a store is file-backed.
 #pragma once
+
+#include "registry/platform/RegText.h"
+#include "registry/platform/ValueTable.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quarnel::platform {
-
-// A value keeps its name and data in one allocation: a registry holds hundreds
-// of thousands of values, and a string plus a vector each would double its size.
-class RegValue
-{
-public:
-    RegValue() = default;
-    RegValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
-    RegValue(const RegValue &other) : RegValue(other.name(), other.type, other.data()) {}
-    RegValue &operator=(const RegValue &other);
-    RegValue(RegValue &&) noexcept = default;
-    RegValue &operator=(RegValue &&) noexcept = default;
-
-    std::u16string_view name() const { return {m_block.get(), m_nameLength}; }
-    std::span<const uint8_t> data() const
-    {
-        return {reinterpret_cast<const uint8_t *>(m_block.get() + m_nameLength), m_dataSize};
-    }
-    std::vector<uint8_t> dataCopy() const { return {data().begin(), data().end()}; }
-    void setData(std::span<const uint8_t> data);
-
-    uint32_t type = 0;
-
-private:
-    std::unique_ptr<char16_t[]> m_block; // the name's units, then the data's bytes
-    uint32_t m_nameLength = 0;
-    uint32_t m_dataSize = 0;
-};
 
 // What few keys have: a class and lines of a registry file we keep unread.
 struct RegKeyExtra
@@ -47,22 +25,56 @@ struct RegKeyExtra
     std::vector<std::string> unknownLines; // written back as they came
 };
 
-class RegKey : public std::enable_shared_from_this<RegKey>
+class RegKey;
+
+// Holds a key alive: its parent does, and so does every open handle, which may
+// outlive the key's place in the tree. Keys count their holders themselves, as
+// a registry has hundreds of thousands of them.
+class KeyRef
 {
 public:
+    KeyRef() = default;
+    explicit KeyRef(RegKey *key);
+    KeyRef(const KeyRef &other) : KeyRef(other.m_key) {}
+    KeyRef(KeyRef &&other) noexcept : m_key(std::exchange(other.m_key, nullptr)) {}
+    KeyRef &operator=(KeyRef other) noexcept
+    {
+        std::swap(m_key, other.m_key);
+        return *this;
+    }
+    ~KeyRef() { reset(); }
+
+    RegKey *get() const { return m_key; }
+    RegKey &operator*() const { return *m_key; }
+    RegKey *operator->() const { return m_key; }
+    explicit operator bool() const { return m_key != nullptr; }
+    long use_count() const;
+    void reset();
+
+private:
+    RegKey *m_key = nullptr;
+};
+
+class RegKey
+{
+public:
+    // A key without a name and outside any tree (a tree's top while it is read).
     RegKey() = default;
+    // A key named `name`, its name kept right behind it.
+    static KeyRef make(std::u16string_view name);
     // Frees the keys below one at a time: a chain of nested keys as deep as a
     // registry file may hold would overflow the stack with nested destructors.
     ~RegKey();
     RegKey(const RegKey &) = delete;
     RegKey &operator=(const RegKey &) = delete;
 
-    std::u16string name;
+    UnitText name() const;
+
     RegKey *parent = nullptr;
-    std::vector<std::shared_ptr<RegKey>> subkeys; // sorted by compareNames
-    std::vector<RegValue> values;                 // sorted by compareNames; default value first
-    uint64_t lastWriteTime = 0;                   // FILETIME
-    std::unique_ptr<RegKeyExtra> extra;           // rare, so one pointer per key
+    std::vector<KeyRef> subkeys;        // sorted by compareNames
+    ValueTable values;                  // sorted by compareNames; default value first
+    uint64_t lastWriteTime = 0;         // FILETIME
+    std::unique_ptr<RegKeyExtra> extra; // rare, so one pointer per key
     bool deleted = false;
     bool isVolatile = false;
     bool isLink = false;
@@ -73,24 +85,36 @@ public:
     }
     RegKeyExtra &extras();
 
-    // Index of the subkey or value with this name, or of where it would go.
-    std::size_t subkeyPosition(std::u16string_view name, bool &found) const;
-    std::size_t valuePosition(std::u16string_view name, bool &found) const;
-
+    // Index of the subkey with this name, or of where it would go.
+    std::size_t subkeyPosition(UnitText name, bool &found) const;
     RegKey *findSubkey(std::u16string_view name) const;
-    const RegValue *findValue(std::u16string_view name) const;
+    std::optional<ValueRef> findValue(std::u16string_view name) const { return values.find(name); }
 
     // Creates the subkey when missing; `created` tells which happened.
     RegKey &addSubkey(std::u16string_view name, bool &created);
-    RegValue &setValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
-    // Adds a value known to sort after all present ones (as a file lists them).
-    void appendValue(RegValue value);
+    void setValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
     bool removeValue(std::u16string_view name);
     // Detaches a subkey without subkeys of its own and marks it deleted.
     void removeSubkey(RegKey &child);
 
     bool isDescendantOf(const RegKey &ancestor) const;
+
+private:
+    friend class KeyRef;
+    static constexpr uint32_t kWideName = 0x80000000u;
+    uint32_t m_holders = 0;
+    uint32_t m_nameInfo = 0; // units; kWideName when they take two bytes
 };
+
+inline KeyRef::KeyRef(RegKey *key) : m_key(key)
+{
+    if (m_key) ++m_key->m_holders;
+}
+
+inline long KeyRef::use_count() const
+{
+    return m_key ? static_cast<long>(m_key->m_holders) : 0;
+}
 
 enum class StoreChange
 {
@@ -161,7 +185,7 @@ public:
     static uint64_t now();
 
 private:
-    std::shared_ptr<RegKey> m_top;
+    KeyRef m_top;
     RegKey *m_machine = nullptr;
     RegKey *m_users = nullptr;
     std::shared_ptr<StoreHooks> m_hooks;

@@ -96,7 +96,7 @@ LONG keyAtNtPath(std::u16string_view path, int hops, bool create, RegKey *&out, 
     std::vector<std::u16string_view> parts;
     splitPath(path, parts);
     RegKey *key = &activeStore().top();
-    if (parts.empty() || !sameName(parts[0], key->name)) return ERROR_FILE_NOT_FOUND;
+    if (parts.empty() || !sameName(key->name(), parts[0])) return ERROR_FILE_NOT_FOUND;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         RegKey *child = key->findSubkey(parts[i]);
         if (child && child->isLink) {
@@ -117,7 +117,7 @@ LONG keyAtNtPath(std::u16string_view path, int hops, bool create, RegKey *&out, 
 LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created)
 {
     if (hops > kMaxLinkHops) return ERROR_INVALID_PARAMETER;
-    const RegValue *target = link->findValue(u"SymbolicLinkValue");
+    const auto target = link->findValue(u"SymbolicLinkValue");
     if (!target || target->type != REG_LINK) return ERROR_FILE_NOT_FOUND;
     // The target is an NT path in UTF-16LE, possibly with a terminator.
     std::u16string path;

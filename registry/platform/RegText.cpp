@@ -1,9 +1,11 @@
 #include "registry/platform/RegText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
+#include <span>
 
 namespace quarnel::platform {
 
@@ -216,21 +218,133 @@ char16_t foldUnit(char16_t unit)
     return (it != std::end(kLowerTable) && it->from == unit) ? it->to : unit;
 }
 
-int compareNames(std::u16string_view a, std::u16string_view b)
+std::u16string UnitText::str() const
+{
+    std::u16string out(m_size, u'\0');
+    copyTo(out.data());
+    return out;
+}
+
+void UnitText::copyTo(char16_t *out) const
+{
+    if (m_narrow)
+        std::copy(m_narrow, m_narrow + m_size, out);
+    else if (m_size)
+        std::memcpy(out, m_wide, m_size * 2);
+}
+
+bool fitsNarrow(std::u16string_view text)
+{
+    constexpr uint64_t kHighBytes = 0xFF00FF00FF00FF00ull;
+    std::size_t i = 0;
+    for (; i + 4 <= text.size(); i += 4) {
+        uint64_t units;
+        std::memcpy(&units, text.data() + i, sizeof units);
+        if (units & kHighBytes) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (text[i] >= 0x100) return false;
+    return true;
+}
+
+namespace {
+
+// Narrow units at or above 0x80 take two bytes each in UTF-8, the rest one.
+std::size_t highUnits(const uint8_t *units, std::size_t size)
+{
+    std::size_t n = 0, i = 0;
+    for (; i + 8 <= size; i += 8) {
+        uint64_t block;
+        std::memcpy(&block, units + i, sizeof block);
+        n += static_cast<std::size_t>(std::popcount(block & 0x8080808080808080ull));
+    }
+    for (; i < size; ++i)
+        n += units[i] >> 7;
+    return n;
+}
+
+} // namespace
+
+std::size_t byteLengthOfUtf16(UnitText text)
+{
+    if (!text.isNarrow()) return byteLengthOfUtf16(text.wideUnits());
+    return text.size() + highUnits(text.narrowUnits(), text.size());
+}
+
+void writeBytesOfUtf16(UnitText text, char *out)
+{
+    if (!text.isNarrow()) return writeBytesOfUtf16(text.wideUnits(), out);
+    const uint8_t *units = text.narrowUnits();
+    const std::size_t size = text.size();
+    if (!highUnits(units, size)) {
+        if (size) std::memcpy(out, units, size);
+        return;
+    }
+    for (std::size_t i = 0; i < size; ++i) {
+        const uint8_t u = units[i];
+        if (u < 0x80) {
+            *out++ = static_cast<char>(u);
+        } else {
+            *out++ = static_cast<char>(0xC0 | (u >> 6));
+            *out++ = static_cast<char>(0x80 | (u & 0x3F));
+        }
+    }
+}
+
+std::string bytesFromUtf16(UnitText text)
+{
+    std::string out(byteLengthOfUtf16(text), '\0');
+    writeBytesOfUtf16(text, out.data());
+    return out;
+}
+
+namespace {
+
+char16_t foldFast(char16_t u)
+{
+    return u < 0x80 ? char16_t(u + (unsigned(u - u'A') < 26u ? 32 : 0)) : foldUnit(u);
+}
+
+template <typename A, typename B> int compareFolded(const A &a, const B &b)
 {
     const std::size_t n = std::min(a.size(), b.size());
     for (std::size_t i = 0; i < n; ++i) {
         const char16_t ua = a[i], ub = b[i];
         if (ua == ub) continue;
-        // Most names are ASCII: fold those here without the table.
-        const char16_t fa =
-            ua < 0x80 ? char16_t(ua + (unsigned(ua - u'A') < 26u ? 32 : 0)) : foldUnit(ua);
-        const char16_t fb =
-            ub < 0x80 ? char16_t(ub + (unsigned(ub - u'A') < 26u ? 32 : 0)) : foldUnit(ub);
+        const char16_t fa = foldFast(ua), fb = foldFast(ub);
         if (fa != fb) return fa < fb ? -1 : 1;
     }
     if (a.size() == b.size()) return 0;
     return a.size() < b.size() ? -1 : 1;
+}
+
+} // namespace
+
+int compareNames(std::u16string_view a, std::u16string_view b)
+{
+    return compareFolded(a, b);
+}
+
+namespace {
+
+std::span<const uint8_t> narrowSpan(UnitText text)
+{
+    return {text.narrowUnits(), text.size()};
+}
+
+} // namespace
+
+int compareNames(UnitText a, std::u16string_view b)
+{
+    if (!a.isNarrow()) return compareFolded(a.wideUnits(), b);
+    return compareFolded(narrowSpan(a), b);
+}
+
+int compareNames(UnitText a, UnitText b)
+{
+    if (a.isNarrow() && b.isNarrow()) return compareFolded(narrowSpan(a), narrowSpan(b));
+    if (!b.isNarrow()) return compareNames(a, b.wideUnits());
+    return -compareNames(b, a.wideUnits());
 }
 
 } // namespace quarnel::platform

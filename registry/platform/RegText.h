@@ -5,7 +5,9 @@
 // whatever either side wrote reads back unchanged.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,6 +33,59 @@ int compareNames(std::u16string_view a, std::u16string_view b);
 inline bool sameName(std::u16string_view a, std::u16string_view b)
 {
     return a.size() == b.size() && compareNames(a, b) == 0;
+}
+
+// UTF-16 text as the tree keeps it: one byte per unit when every unit is below
+// 0x100, as nearly all registry text is, two otherwise. Half the memory for the
+// names and string data of a whole registry, and no conversion for ASCII.
+class UnitText
+{
+public:
+    constexpr UnitText() = default;
+    UnitText(const uint8_t *narrow, std::size_t size) : m_narrow(narrow), m_size(size) {}
+    UnitText(std::u16string_view wide) : m_wide(wide.data()), m_size(wide.size()) {}
+
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    bool isNarrow() const { return m_narrow != nullptr || m_wide == nullptr; }
+    const uint8_t *narrowUnits() const { return m_narrow; }
+    std::u16string_view wideUnits() const { return {m_wide, m_wide ? m_size : 0}; }
+    char16_t operator[](std::size_t i) const { return m_narrow ? m_narrow[i] : m_wide[i]; }
+    UnitText first(std::size_t n) const
+    {
+        UnitText text = *this;
+        text.m_size = std::min(n, m_size);
+        return text;
+    }
+
+    std::u16string str() const;
+    void copyTo(char16_t *out) const;
+
+private:
+    const uint8_t *m_narrow = nullptr;
+    const char16_t *m_wide = nullptr;
+    std::size_t m_size = 0;
+};
+
+// Whether every unit fits the narrow form.
+bool fitsNarrow(std::u16string_view text);
+
+std::size_t byteLengthOfUtf16(UnitText text);
+void writeBytesOfUtf16(UnitText text, char *out);
+std::string bytesFromUtf16(UnitText text);
+
+int compareNames(UnitText a, std::u16string_view b);
+int compareNames(UnitText a, UnitText b);
+inline bool sameName(UnitText a, std::u16string_view b)
+{
+    return a.size() == b.size() && compareNames(a, b) == 0;
+}
+inline bool operator==(UnitText a, std::u16string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < b.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
 }
 
 } // namespace quarnel::platform

@@ -16,7 +16,7 @@
 
 using quarnel::platform::activeStore;
 using quarnel::platform::RegKey;
-using quarnel::platform::RegValue;
+using quarnel::platform::ValueRef;
 
 namespace quarnel::platform {
 
@@ -46,15 +46,6 @@ std::u16string_view scratchUtf16(LPCSTR text)
     return buffer;
 }
 
-// Stored data of a string type is UTF-16LE; whole units only, as Wine reads it.
-std::u16string unitsOf(std::span<const uint8_t> data)
-{
-    std::u16string units(data.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    return units;
-}
-
 std::vector<uint8_t> bytesOfUnits(std::u16string_view units)
 {
     std::vector<uint8_t> data(units.size() * 2);
@@ -65,31 +56,10 @@ std::vector<uint8_t> bytesOfUnits(std::u16string_view units)
     return data;
 }
 
-// The stored UTF-16LE units of string data, read in place where the host is
-// little-endian (the value's block keeps data 2-byte aligned); whole units only.
-class StoredUnits
-{
-public:
-    explicit StoredUnits(std::span<const uint8_t> data)
-    {
-        if constexpr (std::endian::native == std::endian::little) {
-            m_view = {reinterpret_cast<const char16_t *>(data.data()), data.size() / 2};
-        } else {
-            m_copy = unitsOf(data);
-            m_view = m_copy;
-        }
-    }
-    std::u16string_view view() const { return m_view; }
-
-private:
-    std::u16string m_copy;
-    std::u16string_view m_view;
-};
-
 // Its size, without building it: size queries are frequent and data can be large.
-std::size_t externalSize(const RegValue &value)
+std::size_t externalSize(const ValueRef &value)
 {
-    if (isStringType(value.type)) return byteLengthOfUtf16(StoredUnits(value.data()).view());
+    if (isStringType(value.type)) return byteLengthOfUtf16(value.data().units());
     return value.data().size();
 }
 
@@ -100,7 +70,7 @@ template <typename T> void setIf(T *out, T value)
 
 // Copies `text` as 8-bit text with its NUL into a caller's buffer of *length
 // bytes, as the enumeration calls do; leaves *length alone when it does not fit.
-LONG deliverName(std::u16string_view text, LPSTR buffer, LPDWORD length)
+LONG deliverName(UnitText text, LPSTR buffer, LPDWORD length)
 {
     const std::size_t size = byteLengthOfUtf16(text);
     if (size >= *length) return ERROR_MORE_DATA;
@@ -112,7 +82,7 @@ LONG deliverName(std::u16string_view text, LPSTR buffer, LPDWORD length)
 
 // As deliverName, but a name that does not fit is still delivered cut short
 // (RegEnumValueA does this).
-LONG deliverNameTruncated(std::u16string_view text, LPSTR buffer, LPDWORD length)
+LONG deliverNameTruncated(UnitText text, LPSTR buffer, LPDWORD length)
 {
     if (deliverName(text, buffer, length) == ERROR_SUCCESS) return ERROR_SUCCESS;
     if (*length) {
@@ -125,7 +95,7 @@ LONG deliverNameTruncated(std::u16string_view text, LPSTR buffer, LPDWORD length
 
 // Copies value data into a caller's buffer, appending a NUL after string data
 // that lacks one when there is room, as Wine's 8-bit calls do.
-LONG deliverData(const RegValue &value, LPBYTE data, LPDWORD count)
+LONG deliverData(const ValueRef &value, LPBYTE data, LPDWORD count)
 {
     const std::size_t size = externalSize(value);
     if (!data) {
@@ -136,10 +106,10 @@ LONG deliverData(const RegValue &value, LPBYTE data, LPDWORD count)
     if (size > *count) {
         rc = ERROR_MORE_DATA;
     } else if (isStringType(value.type)) {
-        writeBytesOfUtf16(StoredUnits(value.data()).view(), reinterpret_cast<char *>(data));
+        writeBytesOfUtf16(value.data().units(), reinterpret_cast<char *>(data));
         if (size > 0 && size < *count && data[size - 1] != 0) data[size] = 0;
     } else if (size > 0) {
-        std::memcpy(data, value.data().data(), size);
+        value.data().copyTo(data);
     }
     *count = static_cast<DWORD>(size);
     return rc;
@@ -177,7 +147,7 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
     if (LONG rc = resolveHandle(hKey, base)) return rc;
     WalkResult walk;
     if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, walk)) return rc;
-    *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
+    *phkResult = handles().add(KeyRef(walk.key), grantedAccess(samDesired));
     return ERROR_SUCCESS;
 }
 
@@ -201,7 +171,7 @@ LSTATUS WINAPI RegCreateKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD Reserved, LPSTR
         if (walk.stepwise) *phkResult = callersValue;
         return rc;
     }
-    *phkResult = handles().add(walk.key->shared_from_this(), grantedAccess(samDesired));
+    *phkResult = handles().add(KeyRef(walk.key), grantedAccess(samDesired));
     setIf<DWORD>(lpdwDisposition, walk.created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY);
     return ERROR_SUCCESS;
 }
@@ -230,7 +200,7 @@ LSTATUS WINAPI RegQueryInfoKeyA(HKEY hKey, LPSTR lpClass, LPDWORD lpcchClass, LP
     DWORD maxSubkey = 0, maxClass = 0, maxValueName = 0, maxData = 0;
     if (lpcbMaxSubKeyLen || lpcbMaxClassLen)
         for (const auto &child : key->subkeys) {
-            maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name.size()));
+            maxSubkey = std::max<DWORD>(maxSubkey, static_cast<DWORD>(child->name().size()));
             maxClass = std::max<DWORD>(maxClass, static_cast<DWORD>(child->className().size()));
         }
     if (lpcbMaxValueNameLen || lpcbMaxValueLen)
@@ -284,10 +254,10 @@ LSTATUS WINAPI RegEnumKeyExA(HKEY hKey, DWORD dwIndex, LPSTR lpName, LPDWORD lpc
     }
     // The class counts only when both its buffer and its length are given.
     const std::size_t clsSize = lpcchClass ? byteLengthOfUtf16(child.className()) : 0;
-    if (byteLengthOfUtf16(child.name) >= *lpcchName ||
+    if (byteLengthOfUtf16(child.name()) >= *lpcchName ||
         (lpClass && lpcchClass && clsSize >= *lpcchClass))
         return ERROR_MORE_DATA;
-    deliverName(child.name, lpName, lpcchName);
+    deliverName(child.name(), lpName, lpcchName);
     if (lpcchClass) {
         if (lpClass) {
             writeBytesOfUtf16(child.className(), lpClass);
@@ -306,7 +276,7 @@ LSTATUS WINAPI RegEnumValueA(HKEY hKey, DWORD dwIndex, LPSTR lpValueName, LPDWOR
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
     if (dwIndex >= key->values.size()) return ERROR_NO_MORE_ITEMS;
-    const RegValue &value = key->values[dwIndex];
+    const ValueRef value = key->values[dwIndex];
     LONG rc = deliverData(value, lpData, lpcbData);
     if (rc == ERROR_SUCCESS) rc = deliverNameTruncated(value.name(), lpValueName, lpcchValueName);
     setIf(lpType, static_cast<DWORD>(value.type));
@@ -323,7 +293,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
     setIf<DWORD>(lpType, REG_NONE);
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
-    const RegValue *value = key->findValue(scratchUtf16(lpValueName));
+    const auto value = key->findValue(scratchUtf16(lpValueName));
     if (!value) return ERROR_FILE_NOT_FOUND;
     setIf(lpType, static_cast<DWORD>(value->type));
     return deliverData(*value, lpData, lpcbData);
@@ -380,10 +350,11 @@ LSTATUS WINAPI RegDeleteKeyA(HKEY hKey, LPCSTR lpSubKey)
         key->parent == &store.users())
         return ERROR_ACCESS_DENIED;
     RegKey &parent = *key->parent;
+    const std::u16string name = key->name().str();
     const PendingChange change{
-        .kind = StoreChange::SubkeyDeleted, .name = key->name, .time = KeyStore::now()};
+        .kind = StoreChange::SubkeyDeleted, .name = name, .time = KeyStore::now()};
     if (long rc = admitChange(store.hooks(), parent, change)) return static_cast<LONG>(rc);
-    parent.removeSubkey(*key); // frees the key, and with it change.name
+    parent.removeSubkey(*key);
     parent.lastWriteTime = change.time;
     return ERROR_SUCCESS;
 }

@@ -39,7 +39,7 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
     if (lpcbData && !lpData) *lpcbData = 0;
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
-    const RegValue *value = key->findValue(nameOf(lpValueName));
+    const auto value = key->findValue(nameOf(lpValueName));
     if (!value) return ERROR_FILE_NOT_FOUND;
     if (lpType) *lpType = value->type;
     const auto data = value->data();
@@ -51,7 +51,7 @@ LSTATUS WINAPI RegQueryValueExW(HKEY hKey, LPCWSTR lpValueName, LPDWORD lpReserv
     const DWORD room = *lpcbData;
     *lpcbData = size;
     if (size > room) return ERROR_MORE_DATA;
-    std::memcpy(lpData, data.data(), size);
+    data.copyTo(lpData);
     // String data whose last unit is not NUL gets one past its end when it fits,
     // as Wine does (Wine also writes it when the buffer is a byte short; we never
     // write past the caller's buffer).

@@ -149,7 +149,8 @@ void WindowHarness::pressUndo(QWidget *widget)
 std::string WindowHarness::registryDump()
 {
     using quarnel::platform::RegKey;
-    const auto text = [](std::u16string_view units) {
+    const auto text = [](quarnel::platform::UnitText name) {
+        const std::u16string units = name.str();
         return QString::fromUtf16(units.data(), qsizetype(units.size()));
     };
     QString out;
@@ -160,7 +161,7 @@ std::string WindowHarness::registryDump()
         todo.pop_back();
         out += path + (key->isLink ? QStringLiteral(" (link)\n") : QStringLiteral("\n"));
         for (const auto &value : key->values) {
-            const auto data = value.data();
+            const auto data = value.dataCopy();
             const QByteArray bytes(reinterpret_cast<const char *>(data.data()),
                                    qsizetype(data.size()));
             out += QStringLiteral("  %1 type %2: %3\n")
@@ -168,7 +169,7 @@ std::string WindowHarness::registryDump()
                             QString::fromLatin1(bytes.toHex()));
         }
         for (auto it = key->subkeys.rbegin(); it != key->subkeys.rend(); ++it)
-            todo.push_back({it->get(), path + QLatin1Char('\\') + text((*it)->name)});
+            todo.push_back({it->get(), path + QLatin1Char('\\') + text((*it)->name())});
     }
     return out.toStdString();
 }

@@ -158,8 +158,8 @@ protected:
     }
     static std::vector<uint8_t> stored(const std::u16string &path, std::u16string_view name)
     {
-        const RegValue *value = storeKey(path).findValue(name);
-        return value ? value->dataCopy() : std::vector<uint8_t>{};
+        const auto value = storeKey(path).findValue(name);
+        return value ? value->data().bytes() : std::vector<uint8_t>{};
     }
 
     static void buildTree(const std::string &key, int levels, int siblings, int values)
@@ -482,7 +482,7 @@ void CompoundEditsTest::deepTrees()
         &activeStore().ensurePath(activeStore().users(), u"S-1-5-21-0-0-0-1000\\Software\\T\\Deep");
     for (int i = 0; i < 1000; ++i)
         held = held->subkeys.front().get();
-    const std::shared_ptr<RegKey> kept = held->shared_from_this();
+    const KeyRef kept(held);
     setActiveStore(std::make_shared<KeyStore>());
     EXPECT_EQ(kept->parent, nullptr);
     EXPECT_TRUE(kept->deleted);

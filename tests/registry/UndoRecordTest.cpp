@@ -62,10 +62,10 @@ Dump dump()
         const auto [key, path] = todo.back();
         todo.pop_back();
         out[path + u"\\"] = {~0u, {}};
-        for (const RegValue &v : key->values)
-            out[path + u":" + std::u16string(v.name())] = {v.type, v.dataCopy()};
+        for (const ValueRef v : key->values)
+            out[path + u":" + v.name().str()] = {v.type, v.dataCopy()};
         for (const auto &child : key->subkeys)
-            todo.push_back({child.get(), path + u"\\" + child->name});
+            todo.push_back({child.get(), path + u"\\" + child->name().str()});
     }
     return out;
 }
@@ -191,7 +191,7 @@ TEST_F(UndoRecordTest, UndoOfADeepDeleteGivesItBack)
     EXPECT_EQ(undo(capture), std::vector<std::string>{});
     const auto [levels, bottom] = levelsBelow(&keyAt(u"Deep"));
     EXPECT_EQ(levels, kLevels);
-    ASSERT_NE(bottom->findValue(u"bottom"), nullptr);
+    ASSERT_TRUE(bottom->findValue(u"bottom"));
     EXPECT_EQ(bottom->findValue(u"bottom")->dataCopy(), utf16(std::u16string(u"reached\0", 8)));
 }
 
@@ -239,7 +239,7 @@ TEST_F(UndoRecordTest, ApplyGoesOnPastFailuresAndNamesThem)
     {
         long beforeChange(const RegKey &key) override
         {
-            return key.name == u"Locked" ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+            return key.name() == u"Locked" ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
         }
     };
     keyAt(u"Locked").setValue(u"present", REG_DWORD, std::vector<uint8_t>{1, 0, 0, 0});

@@ -20,7 +20,7 @@ public:
     explicit RefuseChangesTo(std::u16string name) : m_name(std::move(name)) {}
     long beforeChange(const quarnel::platform::RegKey &key) override
     {
-        return key.name == m_name ? ERROR_ACCESS_DENIED : 0;
+        return key.name() == m_name ? ERROR_ACCESS_DENIED : 0;
     }
 
 private:

@@ -104,16 +104,19 @@ std::string dumpMix()
         const RegKey *software = root ? root->findSubkey(u"Software") : nullptr;
         std::vector<std::pair<const RegKey *, std::string>> todo;
         if (const RegKey *mix = software ? software->findSubkey(u"Mix") : nullptr)
-            todo.push_back({mix, bytesFromUtf16(root->name) + "\\Mix"});
+            todo.push_back({mix, bytesFromUtf16(root->name()) + "\\Mix"});
         while (!todo.empty()) {
             const auto [key, path] = todo.back();
             todo.pop_back();
             out += path + " (" + bytesFromUtf16(key->className()) + ")\n";
-            for (const RegValue &v : key->values)
+            for (const ValueRef v : key->values)
                 out += "  " + bytesFromUtf16(v.name()) + " " + std::to_string(v.type) + " " +
-                       std::string(v.data().begin(), v.data().end()) + "\n";
+                       [&] {
+                           const auto bytes = v.dataCopy();
+                           return std::string(bytes.begin(), bytes.end());
+                       }() + "\n";
             for (const auto &child : key->subkeys)
-                todo.push_back({child.get(), path + "\\" + bytesFromUtf16(child->name)});
+                todo.push_back({child.get(), path + "\\" + bytesFromUtf16(child->name())});
         }
     }
     return out;

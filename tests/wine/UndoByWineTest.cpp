@@ -48,10 +48,10 @@ Dump dumpBelow(const RegKey *top)
         const auto [key, path] = todo.back();
         todo.pop_back();
         out[path + u"\\"] = {~0u, {}};
-        for (const RegValue &v : key->values)
-            out[path + u":" + std::u16string(v.name())] = {v.type, v.dataCopy()};
+        for (const ValueRef v : key->values)
+            out[path + u":" + v.name().str()] = {v.type, v.dataCopy()};
         for (const auto &child : key->subkeys)
-            todo.push_back({child.get(), path + u"\\" + child->name});
+            todo.push_back({child.get(), path + u"\\" + child->name().str()});
     }
     return out;
 }

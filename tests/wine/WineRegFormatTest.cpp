@@ -267,10 +267,10 @@ TEST(WineRegFormat, ReadsEscapesAndHexAtEveryOffset)
             ASSERT_TRUE(key);
             key = key->findSubkey(u"q" + p16 + (inPath ? units : u""));
             ASSERT_TRUE(key) << k << " " << text;
-            const RegValue *v = key->findValue(p16 + units + u"x");
+            const auto v = key->findValue(p16 + units + u"x");
             ASSERT_TRUE(v) << k << " " << text;
             EXPECT_EQ(v->dataCopy(), utf16z(units + p16 + units)) << k << " " << text;
-            const RegValue *h = key->findValue(u"h");
+            const auto h = key->findValue(u"h");
             ASSERT_TRUE(h);
             EXPECT_EQ(h->dataCopy(), std::vector<uint8_t>(expectedHex.begin(), expectedHex.end()))
                 << k << " " << text;

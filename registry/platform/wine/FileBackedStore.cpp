@@ -66,12 +66,12 @@ void takeContent(RegKey &target, RegKey &fresh)
         to->extra = std::move(from->extra);
         to->isLink = from->isLink;
         if (from != &fresh) to->lastWriteTime = from->lastWriteTime;
-        std::vector<std::shared_ptr<RegKey>> merged;
+        std::vector<KeyRef> merged;
         merged.reserve(from->subkeys.size());
         std::vector<bool> kept(to->subkeys.size());
         for (auto &child : from->subkeys) {
             bool found;
-            const std::size_t pos = to->subkeyPosition(child->name, found);
+            const std::size_t pos = to->subkeyPosition(child->name(), found);
             if (found) {
                 kept[pos] = true;
                 merged.push_back(to->subkeys[pos]);
@@ -401,8 +401,10 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
     r.time = change.time;
     r.name = change.name;
     r.kept = place.kept;
-    for (const RegKey *k : place.added)
-        r.path += (r.path.empty() ? u"" : u"\\") + k->name;
+    for (const RegKey *k : place.added) {
+        if (!r.path.empty()) r.path += u'\\';
+        r.path += k->name().str();
+    }
     switch (change.kind) {
     case StoreChange::KeyCreated:
         r.op = JournalRecord::KeyCreated;

@@ -15,7 +15,7 @@ void KeyTrail::push(int hive, const RegKey &key)
 {
     auto &keys = m_trails[hive].keys;
     m_positions[&key] = {hive, static_cast<uint32_t>(keys.size())};
-    keys.push_back(key.shared_from_this());
+    keys.emplace_back(const_cast<RegKey *>(&key));
 }
 
 KeyTrail::Place KeyTrail::locate(const RegKey &key)

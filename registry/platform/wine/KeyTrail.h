@@ -43,7 +43,7 @@ public:
 private:
     struct Trail
     {
-        std::vector<std::shared_ptr<const RegKey>> keys; // below the root, top down
+        std::vector<KeyRef> keys; // below the root, top down
         std::u16string created; // made below the last key after the trail's record
     };
     void truncate(int hive, std::size_t size);

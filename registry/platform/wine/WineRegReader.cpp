@@ -301,8 +301,8 @@ private:
     std::u16string m_name;
     std::vector<uint8_t> m_data;
     // The section's values while they come in order; its key gets them at once,
-    // in a vector without spare room, instead of growing its own value by value.
-    std::vector<RegValue> m_values;
+    // in a block without spare room, instead of growing its own value by value.
+    ValueTable::Builder m_values;
 };
 
 void Reader::noteNul(std::size_t from)
@@ -439,10 +439,7 @@ ReadResult Reader::run()
 void Reader::takeValues()
 {
     if (m_values.empty()) return;
-    std::vector<RegValue> &values = m_key->values; // empty while m_values gathers
-    values.reserve(m_values.size());
-    std::move(m_values.begin(), m_values.end(), std::back_inserter(values));
-    m_values.clear();
+    m_key->values = m_values.take(); // the key has none while m_values gathers
 }
 
 void Reader::keepUnknown(std::string_view line)
@@ -652,14 +649,12 @@ ReadResult Reader::valueLine(std::string_view line)
         return fail("malformed value (unknown data form)");
     }
     if (!r.ok) return r;
-    RegValue value(name, type, data);
-    if (m_values.empty() ? m_key->values.empty()
-                         : compareNames(m_values.back().name(), value.name()) < 0) {
-        m_values.push_back(std::move(value));
+    if (m_values.empty() ? m_key->values.empty() : m_values.sortsLast(name)) {
+        m_values.add(name, type, data);
     } else {
         // A name out of order or a key's second section: the key sorts it in.
         takeValues();
-        m_key->appendValue(std::move(value));
+        m_key->setValue(name, type, data);
     }
     return {};
 }

@@ -118,10 +118,15 @@ void appendEscapedUnits(Out &out, std::size_t count, UnitAt unitAt, bool keyPath
     }
 }
 
-template <typename Out> void appendEscaped(Out &out, std::u16string_view text, bool keyPath)
+template <typename Out> void appendEscaped(Out &out, UnitText text, bool keyPath)
 {
-    appendEscapedUnits(
-        out, text.size(), [text](std::size_t i) { return text[i]; }, keyPath);
+    if (const uint8_t *narrow = text.narrowUnits())
+        appendEscapedUnits(
+            out, text.size(), [narrow](std::size_t i) { return char16_t(narrow[i]); }, keyPath);
+    else
+        appendEscapedUnits(
+            out, text.size(), [wide = text.wideUnits()](std::size_t i) { return wide[i]; },
+            keyPath);
 }
 
 void appendHexNumber(TextOut &out, uint64_t v, int minDigits = 1)
@@ -148,7 +153,7 @@ void appendDecimal(TextOut &out, uint64_t v)
         out.push_back(buf[--n]);
 }
 
-bool isStringShaped(const RegValue &v)
+bool isStringShaped(const ValueRef &v)
 {
     const auto data = v.data();
     const std::size_t n = data.size();
@@ -156,7 +161,7 @@ bool isStringShaped(const RegValue &v)
            data[n - 1] == 0 && data[n - 2] == 0;
 }
 
-void appendValue(TextOut &out, const RegValue &v)
+void appendValue(TextOut &out, const ValueRef &v)
 {
     const std::size_t lineStart = out.size();
     const auto data = v.data();
@@ -174,12 +179,8 @@ void appendValue(TextOut &out, const RegValue &v)
         else if (v.type == 7)
             out += "str(7):";
         out.push_back('"');
-        appendEscapedUnits(
-            out, (data.size() - 2) / 2,
-            [data](std::size_t i) {
-                return static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-            },
-            false);
+        const UnitText units = data.units();
+        appendEscaped(out, units.first(units.size() - 1), false); // without its NUL
         out += "\"\n";
         return;
     }
@@ -236,7 +237,7 @@ void appendSection(TextOut &out, const RegKey &key, std::string_view path)
             out += line;
             out.push_back('\n');
         }
-    for (const RegValue &v : key.values)
+    for (const ValueRef v : key.values)
         appendValue(out, v);
 }
 
@@ -306,7 +307,7 @@ void writeHive(const RegKey &root, const Preamble &preamble, const HiveSink &sin
         if (child.isVolatile) continue;
         path.resize(top.pathLength);
         if (!path.empty()) path += "\\\\";
-        appendEscaped(path, child.name, true);
+        appendEscaped(path, child.name(), true);
         if (isWritten(child)) {
             appendSection(out, child, path);
             out.maybeFlush();

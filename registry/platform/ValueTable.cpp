@@ -1,0 +1,284 @@
+#include "registry/platform/ValueTable.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
+namespace quarnel::platform {
+
+// String data is read in place as UTF-16LE units.
+static_assert(std::endian::native == std::endian::little);
+
+namespace {
+
+bool isStringType(uint32_t type)
+{
+    return type == 1 || type == 2 || type == 7; // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
+}
+
+// Whether string data can be kept one byte a unit: whole units, each below 0x100.
+bool dataFitsNarrow(uint32_t type, std::span<const uint8_t> data)
+{
+    if (!isStringType(type) || data.size() % 2) return false;
+    for (std::size_t i = 1; i < data.size(); i += 2)
+        if (data[i]) return false;
+    return true;
+}
+
+std::size_t evenUp(std::size_t n)
+{
+    return (n + 1) & ~std::size_t(1);
+}
+
+} // namespace
+
+void ValueData::copyTo(uint8_t *out) const
+{
+    if (!m_narrow) {
+        if (m_size) std::memcpy(out, m_bytes, m_size);
+        return;
+    }
+    for (std::size_t i = 0; i < m_size; ++i) {
+        out[2 * i] = m_bytes[i];
+        out[2 * i + 1] = 0;
+    }
+}
+
+std::vector<uint8_t> ValueData::bytes() const
+{
+    std::vector<uint8_t> out(size());
+    copyTo(out.data());
+    return out;
+}
+
+UnitText ValueData::units() const
+{
+    if (m_narrow) return {m_bytes, m_size};
+    return std::u16string_view(reinterpret_cast<const char16_t *>(m_bytes), m_size / 2);
+}
+
+ValueRef ValueTable::operator[](std::size_t i) const
+{
+    const Entry &e = entries()[i];
+    const uint8_t *record = records() + e.offset;
+    const std::size_t nameUnits = e.nameInfo & ~kWideFlag;
+    const bool wideName = e.nameInfo & kWideFlag;
+    const UnitText name =
+        wideName ? UnitText(std::u16string_view(reinterpret_cast<const char16_t *>(record),
+                                                nameUnits))
+                 : UnitText(record, nameUnits);
+    const std::size_t nameBytes = evenUp(wideName ? 2 * nameUnits : nameUnits);
+    return {name, e.type,
+            ValueData(record + nameBytes, e.dataInfo & ~kNarrowFlag, e.dataInfo & kNarrowFlag)};
+}
+
+std::size_t ValueTable::recordSize(const Entry &e)
+{
+    const std::size_t nameUnits = e.nameInfo & ~kWideFlag;
+    const std::size_t nameBytes = evenUp(e.nameInfo & kWideFlag ? 2 * nameUnits : nameUnits);
+    return evenUp(nameBytes + (e.dataInfo & ~kNarrowFlag));
+}
+
+ValueTable::Entry ValueTable::encode(std::u16string_view name, uint32_t type,
+                                     std::span<const uint8_t> data, std::size_t &size)
+{
+    Entry e{};
+    e.type = type;
+    e.nameInfo = static_cast<uint32_t>(name.size()) | (fitsNarrow(name) ? 0 : kWideFlag);
+    e.dataInfo = dataFitsNarrow(type, data)
+                     ? static_cast<uint32_t>(data.size() / 2) | kNarrowFlag
+                     : static_cast<uint32_t>(data.size());
+    size = recordSize(e);
+    return e;
+}
+
+void ValueTable::writeRecord(uint8_t *at, const Entry &e, std::u16string_view name,
+                             std::span<const uint8_t> data)
+{
+    std::size_t n = 0;
+    if (e.nameInfo & kWideFlag) {
+        std::memcpy(at, name.data(), name.size() * 2);
+        n = name.size() * 2;
+    } else {
+        for (char16_t u : name)
+            at[n++] = static_cast<uint8_t>(u);
+        if (n % 2) at[n++] = 0;
+    }
+    if (e.dataInfo & kNarrowFlag) {
+        for (std::size_t i = 0; i < data.size(); i += 2)
+            at[n++] = data[i];
+    } else if (!data.empty()) {
+        std::memcpy(at + n, data.data(), data.size());
+        n += data.size();
+    }
+    if (n % 2) at[n] = 0;
+}
+
+bool ValueTable::owns(const void *p) const
+{
+    if (!m_block) return false;
+    const auto *b = static_cast<const uint8_t *>(p);
+    return b >= m_block.get() && b < records() + header().capacity;
+}
+
+void ValueTable::rebuild(std::size_t entryCount, std::size_t bytes)
+{
+    if (bytes > UINT32_MAX / 2 || entryCount > UINT32_MAX / sizeof(Entry)) throw std::bad_alloc();
+    std::unique_ptr<uint8_t[]> block(
+        new uint8_t[sizeof(Header) + entryCount * sizeof(Entry) + bytes]);
+    auto &h = *reinterpret_cast<Header *>(block.get());
+    h = {0, static_cast<uint32_t>(entryCount), 0, static_cast<uint32_t>(bytes), 0};
+    auto *to = reinterpret_cast<Entry *>(block.get() + sizeof(Header));
+    uint8_t *toRecords = block.get() + sizeof(Header) + entryCount * sizeof(Entry);
+    for (std::size_t i = 0, n = size(); i < n; ++i) {
+        Entry e = entries()[i];
+        const std::size_t length = recordSize(e);
+        std::memcpy(toRecords + h.used, records() + e.offset, length);
+        e.offset = h.used;
+        to[i] = e;
+        h.used += static_cast<uint32_t>(length);
+        ++h.count;
+    }
+    m_block = std::move(block);
+}
+
+std::size_t ValueTable::position(std::u16string_view name, bool &found) const
+{
+    std::size_t lo = 0, hi = size();
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        const int c = compareNames((*this)[mid].name(), name);
+        if (c == 0) {
+            found = true;
+            return mid;
+        }
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    found = false;
+    return lo;
+}
+
+std::optional<ValueRef> ValueTable::find(std::u16string_view name) const
+{
+    bool found;
+    const std::size_t pos = position(name, found);
+    if (!found) return std::nullopt;
+    return (*this)[pos];
+}
+
+void ValueTable::set(std::u16string_view name, uint32_t type, std::span<const uint8_t> data)
+{
+    // What is written may lie in the block that is about to change.
+    std::u16string nameCopy;
+    std::vector<uint8_t> dataCopy;
+    if (owns(name.data())) name = nameCopy.assign(name);
+    if (owns(data.data())) {
+        dataCopy.assign(data.begin(), data.end());
+        data = dataCopy;
+    }
+
+    bool found;
+    const std::size_t pos = position(name, found);
+    // A value set again keeps the case its name was first given in.
+    if (found) name = nameCopy = (*this)[pos].name().str();
+    std::size_t length;
+    Entry e = encode(name, type, data, length);
+    if (found) {
+        Entry &old = entries()[pos];
+        const std::size_t oldLength = recordSize(old);
+        if (length <= oldLength) {
+            e.offset = old.offset;
+            header().garbage += static_cast<uint32_t>(oldLength - length);
+            writeRecord(records() + e.offset, e, name, data);
+            old = e;
+            return;
+        }
+    }
+    const std::size_t count = size() + (found ? 0 : 1);
+    if (!m_block || count > header().entryCapacity ||
+        header().used + length > header().capacity) {
+        const std::size_t live = m_block ? header().used - header().garbage : 0;
+        const std::size_t entryRoom =
+            m_block && count <= header().entryCapacity ? header().entryCapacity : count + count / 2;
+        rebuild(entryRoom, (live + length) + (live + length) / 2);
+    }
+    Header &h = header();
+    if (found) h.garbage += static_cast<uint32_t>(recordSize(entries()[pos]));
+    e.offset = h.used;
+    writeRecord(records() + e.offset, e, name, data);
+    h.used += static_cast<uint32_t>(length);
+    if (found) {
+        entries()[pos] = e;
+        return;
+    }
+    Entry *at = entries() + pos;
+    std::memmove(at + 1, at, (h.count - pos) * sizeof(Entry));
+    *at = e;
+    ++h.count;
+}
+
+bool ValueTable::remove(std::u16string_view name)
+{
+    bool found;
+    const std::size_t pos = position(name, found);
+    if (!found) return false;
+    Header &h = header();
+    h.garbage += static_cast<uint32_t>(recordSize(entries()[pos]));
+    Entry *at = entries() + pos;
+    std::memmove(at, at + 1, (h.count - pos - 1) * sizeof(Entry));
+    --h.count;
+    if (h.count == 0) {
+        m_block.reset();
+    } else if (h.garbage > h.used / 2 + 256) {
+        // Many values gone: give their room back.
+        rebuild(h.count, h.used - h.garbage);
+    }
+    return true;
+}
+
+bool ValueTable::Builder::sortsLast(std::u16string_view name) const
+{
+    if (m_entries.empty()) return true;
+    const Entry &e = m_entries.back();
+    const uint8_t *record = m_bytes.data() + e.offset;
+    const std::size_t units = e.nameInfo & ~kWideFlag;
+    const UnitText last =
+        e.nameInfo & kWideFlag
+            ? UnitText(std::u16string_view(reinterpret_cast<const char16_t *>(record), units))
+            : UnitText(record, units);
+    return compareNames(last, name) < 0;
+}
+
+void ValueTable::Builder::add(std::u16string_view name, uint32_t type,
+                              std::span<const uint8_t> data)
+{
+    std::size_t length;
+    Entry e = encode(name, type, data, length);
+    e.offset = static_cast<uint32_t>(m_bytes.size());
+    m_bytes.resize(m_bytes.size() + length);
+    writeRecord(m_bytes.data() + e.offset, e, name, data);
+    m_entries.push_back(e);
+}
+
+ValueTable ValueTable::Builder::take()
+{
+    ValueTable table;
+    if (m_entries.empty()) return table;
+    if (m_bytes.size() > UINT32_MAX / 2) throw std::bad_alloc();
+    const std::size_t count = m_entries.size();
+    table.m_block.reset(new uint8_t[sizeof(Header) + count * sizeof(Entry) + m_bytes.size()]);
+    table.header() = {static_cast<uint32_t>(count), static_cast<uint32_t>(count),
+                      static_cast<uint32_t>(m_bytes.size()), static_cast<uint32_t>(m_bytes.size()),
+                      0};
+    std::memcpy(table.entries(), m_entries.data(), count * sizeof(Entry));
+    std::memcpy(table.records(), m_bytes.data(), m_bytes.size());
+    m_entries.clear();
+    m_bytes.clear();
+    return table;
+}
+
+} // namespace quarnel::platform
