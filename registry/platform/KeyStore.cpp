@@ -136,14 +136,14 @@ RegKeyExtra &RegKey::extras()
     return *extra;
 }
 
-void RegKey::setValue(std::u16string_view value, uint32_t type, std::span<const uint8_t> data)
+void RegKey::setValue(UnitText value, uint32_t type, ValueData data)
 {
     // A link's value may name another target: opens resolved through it go stale.
     if (isLink) treeChanged();
     values.set(value, type, data);
 }
 
-bool RegKey::removeValue(std::u16string_view value)
+bool RegKey::removeValue(UnitText value)
 {
     if (!values.remove(value)) return false;
     if (isLink) treeChanged();

@@ -88,12 +88,21 @@ public:
     // Index of the subkey with this name, or of where it would go.
     std::size_t subkeyPosition(UnitText name, bool &found) const;
     RegKey *findSubkey(std::u16string_view name) const;
-    std::optional<ValueRef> findValue(std::u16string_view name) const { return values.find(name); }
+    std::optional<ValueRef> findValue(UnitText name) const { return values.find(name); }
+    std::optional<ValueRef> findValue(std::u16string_view name) const
+    {
+        return values.find(UnitText(name));
+    }
 
     // Creates the subkey when missing; `created` tells which happened.
     RegKey &addSubkey(std::u16string_view name, bool &created);
-    void setValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
-    bool removeValue(std::u16string_view name);
+    void setValue(UnitText name, uint32_t type, ValueData data);
+    void setValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data)
+    {
+        setValue(UnitText(name), type, ValueData(data.data(), data.size(), false));
+    }
+    bool removeValue(UnitText name);
+    bool removeValue(std::u16string_view name) { return removeValue(UnitText(name)); }
     // Detaches a subkey without subkeys of its own and marks it deleted.
     void removeSubkey(RegKey &child);
 

@@ -17,11 +17,18 @@ bool isStringType(uint32_t type)
     return type == 1 || type == 2 || type == 7; // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
 }
 
-// Whether string data can be kept one byte a unit: whole units, each below 0x100.
+// Whether stored string data can be kept one byte a unit: whole units, each below 0x100.
 bool dataFitsNarrow(uint32_t type, std::span<const uint8_t> data)
 {
     if (!isStringType(type) || data.size() % 2) return false;
-    for (std::size_t i = 1; i < data.size(); i += 2)
+    constexpr uint64_t kHighBytes = 0xFF00FF00FF00FF00ull;
+    std::size_t i = 0;
+    for (; i + 8 <= data.size(); i += 8) {
+        uint64_t block;
+        std::memcpy(&block, data.data() + i, sizeof block);
+        if (block & kHighBytes) return false;
+    }
+    for (i += 1; i < data.size(); i += 2)
         if (data[i]) return false;
     return true;
 }
@@ -29,6 +36,13 @@ bool dataFitsNarrow(uint32_t type, std::span<const uint8_t> data)
 std::size_t evenUp(std::size_t n)
 {
     return (n + 1) & ~std::size_t(1);
+}
+
+// The low byte of each of `count` units, read from UTF-16LE bytes.
+void narrowBytes(const uint8_t *from, std::size_t count, uint8_t *to)
+{
+    for (std::size_t i = 0; i < count; ++i)
+        to[i] = from[2 * i];
 }
 
 } // namespace
@@ -58,17 +72,20 @@ UnitText ValueData::units() const
     return std::u16string_view(reinterpret_cast<const char16_t *>(m_bytes), m_size / 2);
 }
 
+UnitText ValueTable::nameAt(const uint8_t *record, const Entry &e)
+{
+    const std::size_t units = e.nameInfo & ~kWideFlag;
+    if (e.nameInfo & kWideFlag)
+        return std::u16string_view(reinterpret_cast<const char16_t *>(record), units);
+    return {record, units};
+}
+
 ValueRef ValueTable::operator[](std::size_t i) const
 {
     const Entry &e = entries()[i];
     const uint8_t *record = records() + e.offset;
-    const std::size_t nameUnits = e.nameInfo & ~kWideFlag;
-    const bool wideName = e.nameInfo & kWideFlag;
-    const UnitText name =
-        wideName ? UnitText(std::u16string_view(reinterpret_cast<const char16_t *>(record),
-                                                nameUnits))
-                 : UnitText(record, nameUnits);
-    const std::size_t nameBytes = evenUp(wideName ? 2 * nameUnits : nameUnits);
+    const UnitText name = nameAt(record, e);
+    const std::size_t nameBytes = evenUp(name.isNarrow() ? name.size() : 2 * name.size());
     return {name, e.type,
             ValueData(record + nameBytes, e.dataInfo & ~kNarrowFlag, e.dataInfo & kNarrowFlag)};
 }
@@ -80,37 +97,47 @@ std::size_t ValueTable::recordSize(const Entry &e)
     return evenUp(nameBytes + (e.dataInfo & ~kNarrowFlag));
 }
 
-ValueTable::Entry ValueTable::encode(std::u16string_view name, uint32_t type,
-                                     std::span<const uint8_t> data, std::size_t &size)
+ValueTable::Entry ValueTable::encode(UnitText name, uint32_t type, ValueData data,
+                                     std::size_t &size)
 {
     Entry e{};
     e.type = type;
-    e.nameInfo = static_cast<uint32_t>(name.size()) | (fitsNarrow(name) ? 0 : kWideFlag);
-    e.dataInfo = dataFitsNarrow(type, data)
-                     ? static_cast<uint32_t>(data.size() / 2) | kNarrowFlag
-                     : static_cast<uint32_t>(data.size());
+    const bool narrowName = name.isNarrow() || fitsNarrow(name.wideUnits());
+    e.nameInfo = static_cast<uint32_t>(name.size()) | (narrowName ? 0 : kWideFlag);
+    if (data.isNarrow())
+        e.dataInfo = static_cast<uint32_t>(data.held().size()) | kNarrowFlag;
+    else if (dataFitsNarrow(type, data.held()))
+        e.dataInfo = static_cast<uint32_t>(data.held().size() / 2) | kNarrowFlag;
+    else
+        e.dataInfo = static_cast<uint32_t>(data.held().size());
     size = recordSize(e);
     return e;
 }
 
-void ValueTable::writeRecord(uint8_t *at, const Entry &e, std::u16string_view name,
-                             std::span<const uint8_t> data)
+void ValueTable::writeRecord(uint8_t *at, const Entry &e, UnitText name, ValueData data)
 {
     std::size_t n = 0;
     if (e.nameInfo & kWideFlag) {
-        std::memcpy(at, name.data(), name.size() * 2);
+        name.copyTo(reinterpret_cast<char16_t *>(at));
         n = name.size() * 2;
     } else {
-        for (char16_t u : name)
-            at[n++] = static_cast<uint8_t>(u);
+        if (name.isNarrow()) {
+            if (!name.empty()) std::memcpy(at, name.narrowUnits(), name.size());
+        } else {
+            const std::u16string_view wide = name.wideUnits();
+            for (std::size_t i = 0; i < wide.size(); ++i)
+                at[i] = static_cast<uint8_t>(wide[i]);
+        }
+        n = name.size();
         if (n % 2) at[n++] = 0;
     }
-    if (e.dataInfo & kNarrowFlag) {
-        for (std::size_t i = 0; i < data.size(); i += 2)
-            at[n++] = data[i];
-    } else if (!data.empty()) {
-        std::memcpy(at + n, data.data(), data.size());
-        n += data.size();
+    const std::span<const uint8_t> held = data.held();
+    if ((e.dataInfo & kNarrowFlag) && !data.isNarrow()) {
+        narrowBytes(held.data(), held.size() / 2, at + n);
+        n += held.size() / 2;
+    } else if (!held.empty()) {
+        std::memcpy(at + n, held.data(), held.size());
+        n += held.size();
     }
     if (n % 2) at[n] = 0;
 }
@@ -143,7 +170,7 @@ void ValueTable::rebuild(std::size_t entryCount, std::size_t bytes)
     m_block = std::move(block);
 }
 
-std::size_t ValueTable::position(std::u16string_view name, bool &found) const
+std::size_t ValueTable::position(UnitText name, bool &found) const
 {
     std::size_t lo = 0, hi = size();
     while (lo < hi) {
@@ -162,7 +189,7 @@ std::size_t ValueTable::position(std::u16string_view name, bool &found) const
     return lo;
 }
 
-std::optional<ValueRef> ValueTable::find(std::u16string_view name) const
+std::optional<ValueRef> ValueTable::find(UnitText name) const
 {
     bool found;
     const std::size_t pos = position(name, found);
@@ -170,21 +197,24 @@ std::optional<ValueRef> ValueTable::find(std::u16string_view name) const
     return (*this)[pos];
 }
 
-void ValueTable::set(std::u16string_view name, uint32_t type, std::span<const uint8_t> data)
+void ValueTable::set(UnitText name, uint32_t type, ValueData data)
 {
     // What is written may lie in the block that is about to change.
     std::u16string nameCopy;
     std::vector<uint8_t> dataCopy;
-    if (owns(name.data())) name = nameCopy.assign(name);
-    if (owns(data.data())) {
-        dataCopy.assign(data.begin(), data.end());
-        data = dataCopy;
+    const uint8_t *namePlace = name.isNarrow()
+                                   ? name.narrowUnits()
+                                   : reinterpret_cast<const uint8_t *>(name.wideUnits().data());
+    if (owns(namePlace)) name = std::u16string_view(nameCopy = name.str());
+    if (owns(data.held().data())) {
+        dataCopy = data.bytes();
+        data = ValueData(dataCopy.data(), dataCopy.size(), false);
     }
 
     bool found;
     const std::size_t pos = position(name, found);
     // A value set again keeps the case its name was first given in.
-    if (found) name = nameCopy = (*this)[pos].name().str();
+    if (found) name = std::u16string_view(nameCopy = (*this)[pos].name().str());
     std::size_t length;
     Entry e = encode(name, type, data, length);
     if (found) {
@@ -199,8 +229,7 @@ void ValueTable::set(std::u16string_view name, uint32_t type, std::span<const ui
         }
     }
     const std::size_t count = size() + (found ? 0 : 1);
-    if (!m_block || count > header().entryCapacity ||
-        header().used + length > header().capacity) {
+    if (!m_block || count > header().entryCapacity || header().used + length > header().capacity) {
         const std::size_t live = m_block ? header().used - header().garbage : 0;
         const std::size_t entryRoom =
             m_block && count <= header().entryCapacity ? header().entryCapacity : count + count / 2;
@@ -221,7 +250,7 @@ void ValueTable::set(std::u16string_view name, uint32_t type, std::span<const ui
     ++h.count;
 }
 
-bool ValueTable::remove(std::u16string_view name)
+bool ValueTable::remove(UnitText name)
 {
     bool found;
     const std::size_t pos = position(name, found);
@@ -240,21 +269,14 @@ bool ValueTable::remove(std::u16string_view name)
     return true;
 }
 
-bool ValueTable::Builder::sortsLast(std::u16string_view name) const
+bool ValueTable::Builder::sortsLast(UnitText name) const
 {
     if (m_entries.empty()) return true;
     const Entry &e = m_entries.back();
-    const uint8_t *record = m_bytes.data() + e.offset;
-    const std::size_t units = e.nameInfo & ~kWideFlag;
-    const UnitText last =
-        e.nameInfo & kWideFlag
-            ? UnitText(std::u16string_view(reinterpret_cast<const char16_t *>(record), units))
-            : UnitText(record, units);
-    return compareNames(last, name) < 0;
+    return compareNames(nameAt(m_bytes.data() + e.offset, e), name) < 0;
 }
 
-void ValueTable::Builder::add(std::u16string_view name, uint32_t type,
-                              std::span<const uint8_t> data)
+void ValueTable::Builder::add(UnitText name, uint32_t type, ValueData data)
 {
     std::size_t length;
     Entry e = encode(name, type, data, length);

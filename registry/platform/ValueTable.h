@@ -15,7 +15,8 @@
 
 namespace quarnel::platform {
 
-// Value data as the calls see it: the stored bytes, string data in UTF-16LE.
+// Value data as the calls see it: the stored bytes, string data in UTF-16LE;
+// held as one byte a unit where string data allows.
 class ValueData
 {
 public:
@@ -36,6 +37,9 @@ public:
     std::vector<uint8_t> bytes() const;
     // String data as text: whole UTF-16 units only.
     UnitText units() const;
+    bool isNarrow() const { return m_narrow; }
+    // What is held: the units when narrow, else the stored bytes.
+    std::span<const uint8_t> held() const { return {m_bytes, m_size}; }
 
 private:
     const uint8_t *m_bytes = nullptr;
@@ -74,14 +78,13 @@ private:
     };
     struct Entry
     {
-        uint32_t offset;   // of the record in the record area: the name, then the data
+        uint32_t offset; // of the record in the record area: the name, then the data
         uint32_t type;
         uint32_t nameInfo; // units; kWideFlag when they take two bytes
         uint32_t dataInfo; // stored bytes; kNarrowFlag for string data kept one byte a unit
     };
     static constexpr uint32_t kWideFlag = 0x80000000u;
     static constexpr uint32_t kNarrowFlag = 0x80000000u;
-
 
 public:
     ValueTable() = default;
@@ -108,12 +111,13 @@ public:
     Iterator end() const { return {this, size()}; }
 
     // Index of the value with this name, or of where it would go.
-    std::size_t position(std::u16string_view name, bool &found) const;
-    std::optional<ValueRef> find(std::u16string_view name) const;
+    std::size_t position(UnitText name, bool &found) const;
+    std::optional<ValueRef> find(UnitText name) const;
 
-    // Adds the value or changes the one of that name. `data` may lie in this table.
-    void set(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
-    bool remove(std::u16string_view name);
+    // Adds the value or changes the one of that name. Name and data may lie in
+    // this table.
+    void set(UnitText name, uint32_t type, ValueData data);
+    bool remove(UnitText name);
 
     // Values added in order, as a file lists them, and handed to a key in one
     // exact block; its buffers are kept for the next key.
@@ -122,8 +126,8 @@ public:
     public:
         bool empty() const { return m_entries.empty(); }
         // Whether `name` sorts after every value added so far.
-        bool sortsLast(std::u16string_view name) const;
-        void add(std::u16string_view name, uint32_t type, std::span<const uint8_t> data);
+        bool sortsLast(UnitText name) const;
+        void add(UnitText name, uint32_t type, ValueData data);
         ValueTable take();
 
     private:
@@ -139,10 +143,9 @@ private:
         return m_block.get() + sizeof(Header) + header().entryCapacity * sizeof(Entry);
     }
     static std::size_t recordSize(const Entry &e);
-    static Entry encode(std::u16string_view name, uint32_t type, std::span<const uint8_t> data,
-                        std::size_t &size);
-    static void writeRecord(uint8_t *at, const Entry &e, std::u16string_view name,
-                            std::span<const uint8_t> data);
+    static Entry encode(UnitText name, uint32_t type, ValueData data, std::size_t &size);
+    static void writeRecord(uint8_t *at, const Entry &e, UnitText name, ValueData data);
+    static UnitText nameAt(const uint8_t *record, const Entry &e);
     // A new block with room for `entries` entries and `bytes` record bytes, the
     // live records packed at its front.
     void rebuild(std::size_t entries, std::size_t bytes);

@@ -110,11 +110,10 @@ std::string dumpMix()
             todo.pop_back();
             out += path + " (" + bytesFromUtf16(key->className()) + ")\n";
             for (const ValueRef v : key->values)
-                out += "  " + bytesFromUtf16(v.name()) + " " + std::to_string(v.type) + " " +
-                       [&] {
-                           const auto bytes = v.dataCopy();
-                           return std::string(bytes.begin(), bytes.end());
-                       }() + "\n";
+                out += "  " + bytesFromUtf16(v.name()) + " " + std::to_string(v.type) + " " + [&] {
+                    const auto bytes = v.dataCopy();
+                    return std::string(bytes.begin(), bytes.end());
+                }() + "\n";
             for (const auto &child : key->subkeys)
                 todo.push_back({child.get(), path + "\\" + bytesFromUtf16(child->name())});
         }

@@ -44,7 +44,7 @@ private:
     struct Trail
     {
         std::vector<KeyRef> keys; // below the root, top down
-        std::u16string created; // made below the last key after the trail's record
+        std::u16string created;   // made below the last key after the trail's record
     };
     void truncate(int hive, std::size_t size);
     void push(int hive, const RegKey &key);

@@ -48,20 +48,39 @@ void skipBlanks(std::string_view s, std::size_t &pos)
         ++pos;
 }
 
-void putCodePoint(char16_t *&out, char32_t cp)
+// Writes a unit; text read narrow (one byte a unit) refuses units above 0xFF,
+// and is then read again wide.
+bool putUnit(char16_t *&out, char32_t unit)
 {
-    if (cp < 0x10000) {
-        *out++ = static_cast<char16_t>(cp);
-    } else {
-        cp -= 0x10000;
-        *out++ = static_cast<char16_t>(0xD800 + (cp >> 10));
-        *out++ = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
-    }
+    *out++ = static_cast<char16_t>(unit);
+    return true;
 }
+
+bool putUnit(uint8_t *&out, char32_t unit)
+{
+    if (unit > 0xFF) return false;
+    *out++ = static_cast<uint8_t>(unit);
+    return true;
+}
+
+template <typename Unit> bool putCodePoint(Unit *&out, char32_t cp)
+{
+    if (cp < 0x10000) return putUnit(out, cp);
+    cp -= 0x10000;
+    return putUnit(out, 0xD800 + (cp >> 10)) && putUnit(out, 0xDC00 + (cp & 0x3FF));
+}
+
+enum class Unescaped
+{
+    Closed,
+    Unterminated,
+    BadUtf8,
+    Wide // read narrow, a unit did not fit
+};
 
 // Decodes one UTF-8 sequence at s[pos]; Wine drops invalid bytes silently, so
 // we refuse them rather than load a changed text.
-bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
+template <typename Unit> Unescaped decodeUtf8(std::string_view s, std::size_t &pos, Unit *&out)
 {
     const auto b0 = static_cast<unsigned char>(s[pos]);
     std::size_t len;
@@ -73,17 +92,17 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
     else if ((b0 & 0xF8) == 0xF0)
         len = 4, cp = b0 & 0x07, min = 0x10000;
     else
-        return false;
-    if (pos + len > s.size()) return false;
+        return Unescaped::BadUtf8;
+    if (pos + len > s.size()) return Unescaped::BadUtf8;
     for (std::size_t i = 1; i < len; ++i) {
         const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) return false;
+        if ((b & 0xC0) != 0x80) return Unescaped::BadUtf8;
         cp = (cp << 6) | (b & 0x3F);
     }
-    if (cp < min || cp > 0x10FFFF) return false;
-    putCodePoint(out, cp);
+    if (cp < min || cp > 0x10FFFF) return Unescaped::BadUtf8;
+    if (!putCodePoint(out, cp)) return Unescaped::Wide;
     pos += len;
-    return true;
+    return Unescaped::Closed;
 }
 
 // Copies the plain ASCII run at s[pos], up to the end character, a backslash
@@ -91,20 +110,25 @@ bool decodeUtf8(std::string_view s, std::size_t &pos, char16_t *&out)
 // us: most text is such runs. Returns the bytes copied; the caller copies what
 // is left byte by byte. `o` has room for a unit per byte of s from pos on, and
 // may be written beyond the run.
-std::size_t copyPlainRun(std::string_view s, std::size_t pos, char end, char16_t *&o)
+template <typename Unit>
+std::size_t copyPlainRun(std::string_view s, std::size_t pos, char end, Unit *&o)
 {
     const std::size_t start = pos;
 #if defined(__SSE2__)
     const __m128i ends = _mm_set1_epi8(end), backslashes = _mm_set1_epi8('\\');
-    const __m128i zero = _mm_setzero_si128();
     while (pos + 16 <= s.size()) {
         const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i *>(s.data() + pos));
         const __m128i stopBytes =
             _mm_or_si128(_mm_cmpeq_epi8(w, ends), _mm_cmpeq_epi8(w, backslashes));
         const unsigned stops =
             static_cast<unsigned>(_mm_movemask_epi8(stopBytes) | _mm_movemask_epi8(w));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(w, zero));
-        _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(w, zero));
+        if constexpr (sizeof(Unit) == 1) {
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(o), w);
+        } else {
+            const __m128i zero = _mm_setzero_si128();
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(o), _mm_unpacklo_epi8(w, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(o + 8), _mm_unpackhi_epi8(w, zero));
+        }
         const std::size_t plain = stops ? static_cast<std::size_t>(std::countr_zero(stops)) : 16;
         o += plain;
         pos += plain;
@@ -116,18 +140,12 @@ std::size_t copyPlainRun(std::string_view s, std::size_t pos, char end, char16_t
     return pos - start;
 }
 
-enum class Unescaped
-{
-    Closed,
-    Unterminated,
-    BadUtf8
-};
-
 // Reads escaped text from s[pos] up to the unescaped `end` character, which is
 // consumed. The escapes are the ones Wine reads: C letters, 1-3 octal digits,
 // \x with 1-4 hex digits, and any other escaped character standing for itself.
 // `o` has room for a unit per byte of s from pos on.
-Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t *&o)
+template <typename Unit>
+Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, Unit *&o)
 {
     const std::size_t n = s.size();
     while (pos < n) {
@@ -135,7 +153,7 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
         if (pos == n) return Unescaped::Unterminated;
         char c = s[pos];
         while (c != end && c != '\\' && static_cast<unsigned char>(c) < 0x80) {
-            *o++ = static_cast<char16_t>(c);
+            *o++ = static_cast<Unit>(c);
             if (++pos == n) return Unescaped::Unterminated;
             c = s[pos];
         }
@@ -144,26 +162,27 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
             return Unescaped::Closed;
         }
         if (static_cast<unsigned char>(c) >= 0x80) {
-            if (!decodeUtf8(s, pos, o)) return Unescaped::BadUtf8;
+            if (const Unescaped r = decodeUtf8(s, pos, o); r != Unescaped::Closed) return r;
             continue;
         }
         if (++pos >= n) return Unescaped::Unterminated;
         const char e = s[pos++];
+        char32_t unit;
         switch (e) {
-        case 'a': *o++ = u'\a'; break;
-        case 'b': *o++ = u'\b'; break;
-        case 'e': *o++ = 0x1b; break;
-        case 'f': *o++ = u'\f'; break;
-        case 'n': *o++ = u'\n'; break;
-        case 'r': *o++ = u'\r'; break;
-        case 't': *o++ = u'\t'; break;
-        case 'v': *o++ = u'\v'; break;
+        case 'a': unit = u'\a'; break;
+        case 'b': unit = u'\b'; break;
+        case 'e': unit = 0x1b; break;
+        case 'f': unit = u'\f'; break;
+        case 'n': unit = u'\n'; break;
+        case 'r': unit = u'\r'; break;
+        case 't': unit = u'\t'; break;
+        case 'v': unit = u'\v'; break;
         case 'x': {
             unsigned v = 0;
             int digits = 0;
             for (int d; digits < 4 && pos < n && (d = hexDigit(s[pos])) >= 0; ++digits, ++pos)
                 v = v * 16 + static_cast<unsigned>(d);
-            *o++ = digits ? static_cast<char16_t>(v) : u'x';
+            unit = digits ? v : u'x';
             break;
         }
         default:
@@ -171,26 +190,46 @@ Unescaped unescapeInto(std::string_view s, std::size_t &pos, char end, char16_t 
                 unsigned v = static_cast<unsigned>(e - '0');
                 for (int k = 1; k < 3 && pos < n && s[pos] >= '0' && s[pos] <= '7'; ++k)
                     v = v * 8 + static_cast<unsigned>(s[pos++] - '0');
-                *o++ = static_cast<char16_t>(v);
+                unit = v;
             } else if (static_cast<unsigned char>(e) >= 0x80) {
                 --pos; // an escaped multi-byte character stands for itself
-                if (!decodeUtf8(s, pos, o)) return Unescaped::BadUtf8;
+                if (const Unescaped r = decodeUtf8(s, pos, o); r != Unescaped::Closed) return r;
+                continue;
             } else {
-                *o++ = static_cast<char16_t>(e);
+                unit = static_cast<unsigned char>(e);
             }
         }
+        if (!putUnit(o, unit)) return Unescaped::Wide;
     }
     return Unescaped::Unterminated;
 }
 
-Unescaped unescape(std::string_view s, std::size_t &pos, char end, std::u16string &out)
+template <typename Text>
+Unescaped unescape(std::string_view s, std::size_t &pos, char end, Text &out)
 {
     // No byte read gives more than one unit (a four-byte sequence gives two),
     // so the rest of the line bounds the text.
     out.resize(s.size() - std::min(pos, s.size()));
-    char16_t *o = out.data();
+    auto *o = out.data();
     const Unescaped result = unescapeInto(s, pos, end, o);
     out.resize(static_cast<std::size_t>(o - out.data()));
+    return result;
+}
+
+// Text read narrow into `narrow` where every unit fits a byte, else wide into
+// `wide`; what it gives is valid until the next read into either.
+Unescaped unescapeText(std::string_view s, std::size_t &pos, char end, std::vector<uint8_t> &narrow,
+                       std::u16string &wide, UnitText &text)
+{
+    const std::size_t start = pos;
+    Unescaped result = unescape(s, pos, end, narrow);
+    if (result != Unescaped::Wide) {
+        text = UnitText(narrow.data(), narrow.size());
+        return result;
+    }
+    pos = start;
+    result = unescape(s, pos, end, wide);
+    text = UnitText(std::u16string_view(wide));
     return result;
 }
 
@@ -299,6 +338,7 @@ private:
     // Reused for every line, so that reading costs one allocation per value.
     std::u16string m_scratch;
     std::u16string m_name;
+    std::vector<uint8_t> m_narrowName;
     std::vector<uint8_t> m_data;
     // The section's values while they come in order; its key gets them at once,
     // in a block without spare room, instead of growing its own value by value.
@@ -493,6 +533,7 @@ ReadResult Reader::keyLine(std::string_view line)
     switch (unescape(line, pos, ']', path)) {
     case Unescaped::Closed: break;
     case Unescaped::BadUtf8: return fail("invalid UTF-8 in a key name");
+    case Unescaped::Wide:
     case Unescaped::Unterminated: return fail("malformed key (no closing ])");
     }
     uint32_t seconds = 0;
@@ -590,16 +631,13 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<u
 
 ReadResult Reader::valueLine(std::string_view line)
 {
-    std::size_t pos = 0;
-    std::u16string &name = m_name;
-    name.clear();
-    if (line[0] == '@') {
-        pos = 1;
-    } else {
-        pos = 1;
-        switch (unescape(line, pos, '"', name)) {
+    std::size_t pos = 1;
+    UnitText name;
+    if (line[0] != '@') {
+        switch (unescapeText(line, pos, '"', m_narrowName, m_name, name)) {
         case Unescaped::Closed: break;
         case Unescaped::BadUtf8: return fail("invalid UTF-8 in a value name");
+        case Unescaped::Wide:
         case Unescaped::Unterminated: return fail("malformed value name (no closing quote)");
         }
     }
@@ -611,15 +649,22 @@ ReadResult Reader::valueLine(std::string_view line)
     uint32_t type = 0;
     std::vector<uint8_t> &data = m_data;
     data.clear();
+    bool narrowData = false;
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
         std::size_t p = at;
-        switch (unescape(rest, p, '"', m_scratch)) {
+        UnitText text;
+        switch (unescapeText(rest, p, '"', data, m_scratch, text)) {
         case Unescaped::Closed: break;
         case Unescaped::BadUtf8: return fail("invalid UTF-8 in string data");
+        case Unescaped::Wide:
         case Unescaped::Unterminated: return fail("malformed value (unterminated string)");
         }
         type = t;
-        appendUnitsWithNul(data, m_scratch);
+        narrowData = text.isNarrow();
+        if (narrowData)
+            data.push_back(0); // the NUL the string is stored with
+        else
+            appendUnitsWithNul(data, m_scratch);
         return {};
     };
     ReadResult r;
@@ -649,12 +694,13 @@ ReadResult Reader::valueLine(std::string_view line)
         return fail("malformed value (unknown data form)");
     }
     if (!r.ok) return r;
+    const ValueData stored(data.data(), data.size(), narrowData);
     if (m_values.empty() ? m_key->values.empty() : m_values.sortsLast(name)) {
-        m_values.add(name, type, data);
+        m_values.add(name, type, stored);
     } else {
         // A name out of order or a key's second section: the key sorts it in.
         takeValues();
-        m_key->setValue(name, type, data);
+        m_key->setValue(name, type, stored);
     }
     return {};
 }
