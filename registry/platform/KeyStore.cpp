@@ -7,8 +7,11 @@
 #include <chrono>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 namespace quarnel::platform {
+
+static_assert(sizeof(void *) != 8 || sizeof(RegKey) == 64);
 
 namespace {
 
@@ -97,11 +100,13 @@ RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
 
 KeyRef RegKey::make(std::u16string_view name)
 {
+    if (name.size() > kMaxNameUnits) throw std::length_error("key name too long");
     const bool narrow = fitsNarrow(name);
     const std::size_t nameBytes = narrow ? name.size() : name.size() * 2;
     void *memory = ::operator new(sizeof(RegKey) + nameBytes);
     auto *key = new (memory) RegKey();
-    key->m_nameInfo = static_cast<uint32_t>(name.size()) | (narrow ? 0 : kWideName);
+    key->m_nameUnits = static_cast<uint32_t>(name.size());
+    key->m_wideName = !narrow;
     auto *stored = reinterpret_cast<uint8_t *>(key + 1);
     if (narrow)
         for (std::size_t i = 0; i < name.size(); ++i)
@@ -113,11 +118,10 @@ KeyRef RegKey::make(std::u16string_view name)
 
 UnitText RegKey::name() const
 {
-    const std::size_t units = m_nameInfo & ~kWideName;
+    const std::size_t units = m_nameUnits;
     if (!units) return {};
     const auto *stored = reinterpret_cast<const uint8_t *>(this + 1);
-    if (m_nameInfo & kWideName)
-        return std::u16string_view(reinterpret_cast<const char16_t *>(stored), units);
+    if (m_wideName) return std::u16string_view(reinterpret_cast<const char16_t *>(stored), units);
     return {stored, units};
 }
 

@@ -57,10 +57,23 @@ private:
 
 class RegKey
 {
+    // First, so that the marks below share their word: a key is 64 bytes.
+    friend class KeyRef;
+    uint32_t m_holders = 0;
+    uint32_t m_nameUnits : 28 = 0;
+    uint32_t m_wideName : 1 = 0;
+
 public:
+    bool deleted : 1 = false;
+    bool isVolatile : 1 = false;
+    bool isLink : 1 = false;
+
+    static constexpr std::size_t kMaxNameUnits = (1u << 28) - 1;
+
     // A key without a name and outside any tree (a tree's top while it is read).
     RegKey() = default;
-    // A key named `name`, its name kept right behind it.
+    // A key named `name`, its name kept right behind it; throws std::length_error
+    // for a name longer than kMaxNameUnits.
     static KeyRef make(std::u16string_view name);
     // Frees the keys below one at a time: a chain of nested keys as deep as a
     // registry file may hold would overflow the stack with nested destructors.
@@ -75,9 +88,6 @@ public:
     ValueTable values;                  // sorted by compareNames; default value first
     uint64_t lastWriteTime = 0;         // FILETIME
     std::unique_ptr<RegKeyExtra> extra; // rare, so one pointer per key
-    bool deleted = false;
-    bool isVolatile = false;
-    bool isLink = false;
 
     std::u16string_view className() const
     {
@@ -107,12 +117,6 @@ public:
     void removeSubkey(RegKey &child);
 
     bool isDescendantOf(const RegKey &ancestor) const;
-
-private:
-    friend class KeyRef;
-    static constexpr uint32_t kWideName = 0x80000000u;
-    uint32_t m_holders = 0;
-    uint32_t m_nameInfo = 0; // units; kWideName when they take two bytes
 };
 
 inline KeyRef::KeyRef(RegKey *key) : m_key(key)

@@ -1,7 +1,6 @@
 #include "registry/platform/RegText.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -256,7 +255,10 @@ std::size_t highUnits(const uint8_t *units, std::size_t size)
     for (; i + 8 <= size; i += 8) {
         uint64_t block;
         std::memcpy(&block, units + i, sizeof block);
-        n += static_cast<std::size_t>(std::popcount(block & 0x8080808080808080ull));
+        // The high bits brought down and summed into the top byte: a popcount
+        // instruction cannot be assumed, and the library's fallback is slow.
+        n += static_cast<std::size_t>(
+            (((block & 0x8080808080808080ull) >> 7) * 0x0101010101010101ull) >> 56);
     }
     for (; i < size; ++i)
         n += units[i] >> 7;

@@ -63,6 +63,30 @@ std::size_t externalSize(const ValueRef &value)
     return value.data().size();
 }
 
+// The value a query names, tried first at the place after the one the previous
+// query found: walkers list a key's names and then read them in turn, and an
+// ASCII name compared by its bytes spares the conversion and the search.
+std::optional<ValueRef> findQueriedValue(const RegKey &key, LPCSTR name)
+{
+    static std::size_t next = 0;
+    const std::string_view bytes = name ? std::string_view(name) : std::string_view();
+    if (next < key.values.size()) {
+        const ValueRef guess = key.values[next];
+        const UnitText stored = guess.name();
+        if (stored.isNarrow() && stored.size() == bytes.size() &&
+            (bytes.empty() || std::memcmp(stored.narrowUnits(), bytes.data(), bytes.size()) == 0) &&
+            byteLengthOfUtf16(stored) == bytes.size()) {
+            ++next;
+            return guess;
+        }
+    }
+    bool found;
+    const std::size_t pos = key.values.position(scratchUtf16(name), found);
+    if (!found) return std::nullopt;
+    next = pos + 1;
+    return key.values[pos];
+}
+
 template <typename T> void setIf(T *out, T value)
 {
     if (out) *out = value;
@@ -293,7 +317,7 @@ LSTATUS WINAPI RegQueryValueExA(HKEY hKey, LPCSTR lpValueName, LPDWORD lpReserve
     setIf<DWORD>(lpType, REG_NONE);
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_QUERY_VALUE)) return rc;
-    const auto value = key->findValue(scratchUtf16(lpValueName));
+    const auto value = findQueriedValue(*key, lpValueName);
     if (!value) return ERROR_FILE_NOT_FOUND;
     setIf(lpType, static_cast<DWORD>(value->type));
     return deliverData(*value, lpData, lpcbData);
