@@ -243,6 +243,8 @@ TEST(WineRegFormat, ReadsEscapesAndHexAtEveryOffset)
                                                             {"\\\"", u"\""},
                                                             {"\xc3\xa9", u"\u00e9"},
                                                             {"\\x20ac", u"\u20ac"},
+                                                            {"\\xe9", u"\u00e9"},
+                                                            {"\\777", u"\u01ff"},
                                                             {"\xf0\x9f\x98\x80", u"\U0001F600"},
                                                             {"]", u"]"}};
     for (std::size_t k = 0; k <= 33; ++k)
