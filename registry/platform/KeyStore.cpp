@@ -80,7 +80,12 @@ RegKey::~RegKey()
     }
 }
 
-RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
+RegKey &RegKey::addSubkey(UnitText key, bool &created)
+{
+    return addSubkey(key, created, KeyStore::now());
+}
+
+RegKey &RegKey::addSubkey(UnitText key, bool &created, uint64_t time)
 {
     bool found = false;
     // Files list keys in order, so a new key mostly goes last: one comparison.
@@ -91,28 +96,30 @@ RegKey &RegKey::addSubkey(std::u16string_view key, bool &created)
     if (found) return *subkeys[pos];
     KeyRef child = RegKey::make(key);
     child->parent = this;
-    child->lastWriteTime = KeyStore::now();
+    child->lastWriteTime = time;
     child->isVolatile = isVolatile;
     RegKey &added = *child;
     subkeys.insert(subkeys.begin() + static_cast<std::ptrdiff_t>(pos), std::move(child));
     return added;
 }
 
-KeyRef RegKey::make(std::u16string_view name)
+KeyRef RegKey::make(UnitText name)
 {
     if (name.size() > kMaxNameUnits) throw std::length_error("key name too long");
-    const bool narrow = fitsNarrow(name);
+    const bool narrow = name.isNarrow() || fitsNarrow(name.wideUnits());
     const std::size_t nameBytes = narrow ? name.size() : name.size() * 2;
     void *memory = ::operator new(sizeof(RegKey) + nameBytes);
     auto *key = new (memory) RegKey();
     key->m_nameUnits = static_cast<uint32_t>(name.size());
     key->m_wideName = !narrow;
     auto *stored = reinterpret_cast<uint8_t *>(key + 1);
-    if (narrow)
+    if (!narrow)
+        name.copyTo(reinterpret_cast<char16_t *>(stored));
+    else if (name.isNarrow())
+        std::copy_n(name.narrowUnits(), name.size(), stored);
+    else
         for (std::size_t i = 0; i < name.size(); ++i)
             stored[i] = static_cast<uint8_t>(name[i]);
-    else if (!name.empty())
-        std::memcpy(stored, name.data(), nameBytes);
     return KeyRef(key);
 }
 
@@ -172,7 +179,8 @@ bool RegKey::isDescendantOf(const RegKey &ancestor) const
     return false;
 }
 
-KeyStore::KeyStore() : m_top(RegKey::make(u"REGISTRY")), m_hooks(std::make_shared<StoreHooks>())
+KeyStore::KeyStore()
+    : m_top(RegKey::make(std::u16string_view(u"REGISTRY"))), m_hooks(std::make_shared<StoreHooks>())
 {
     m_top->lastWriteTime = now();
     bool created;

@@ -74,7 +74,7 @@ public:
     RegKey() = default;
     // A key named `name`, its name kept right behind it; throws std::length_error
     // for a name longer than kMaxNameUnits.
-    static KeyRef make(std::u16string_view name);
+    static KeyRef make(UnitText name);
     // Frees the keys below one at a time: a chain of nested keys as deep as a
     // registry file may hold would overflow the stack with nested destructors.
     ~RegKey();
@@ -104,8 +104,14 @@ public:
         return values.find(UnitText(name));
     }
 
-    // Creates the subkey when missing; `created` tells which happened.
-    RegKey &addSubkey(std::u16string_view name, bool &created);
+    // Creates the subkey when missing, last written now or at `time`; `created`
+    // tells which happened.
+    RegKey &addSubkey(UnitText name, bool &created);
+    RegKey &addSubkey(UnitText name, bool &created, uint64_t time);
+    RegKey &addSubkey(std::u16string_view name, bool &created)
+    {
+        return addSubkey(UnitText(name), created);
+    }
     void setValue(UnitText name, uint32_t type, ValueData data);
     void setValue(std::u16string_view name, uint32_t type, std::span<const uint8_t> data)
     {

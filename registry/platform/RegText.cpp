@@ -342,6 +342,16 @@ int compareNames(UnitText a, std::u16string_view b)
     return compareFolded(narrowSpan(a), b);
 }
 
+bool sameUnits(UnitText a, UnitText b)
+{
+    if (a.size() != b.size()) return false;
+    if (a.isNarrow() && b.isNarrow())
+        return a.empty() || std::memcmp(a.narrowUnits(), b.narrowUnits(), a.size()) == 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 int compareNames(UnitText a, UnitText b)
 {
     if (a.isNarrow() && b.isNarrow()) return compareFolded(narrowSpan(a), narrowSpan(b));

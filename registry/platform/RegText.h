@@ -80,12 +80,11 @@ inline bool sameName(UnitText a, std::u16string_view b)
 {
     return a.size() == b.size() && compareNames(a, b) == 0;
 }
+// The same units, case and all.
+bool sameUnits(UnitText a, UnitText b);
 inline bool operator==(UnitText a, std::u16string_view b)
 {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < b.size(); ++i)
-        if (a[i] != b[i]) return false;
-    return true;
+    return sameUnits(a, b);
 }
 
 } // namespace quarnel::platform

@@ -48,13 +48,23 @@ void expectSame(const ValueTable &table, const std::vector<Expected> &expected, 
 // at the end and by a new block, and the room given back after removals.
 TEST(ValueTable, AgreesWithASortedListThroughRandomChanges)
 {
-    const std::u16string names[] = {u"",     u"a",     u"A",           u"b",     u"Value",
-                                    u"VALUE", u"\u00e9t\u00e9", u"\u00c9T\u00c9", u"\u0416x",
-                                    u"\u0436X", u"long name of a value, past a block's rounding"};
-    const std::u16string texts[] = {u"", u"x", u"text", u"caf\u00e9", u"\u20ac uro",
-                                    std::u16string(300, u'z')};
+    const std::u16string names[] = {u"",
+                                    u"a",
+                                    u"A",
+                                    u"b",
+                                    u"Value",
+                                    u"VALUE",
+                                    u"\u00e9t\u00e9",
+                                    u"\u00c9T\u00c9",
+                                    u"\u0416x",
+                                    u"\u0436X",
+                                    u"long name of a value, past a block's rounding"};
+    const std::u16string texts[] = {u"",          u"x",          u"text",
+                                    u"caf\u00e9", u"\u20ac uro", std::u16string(300, u'z')};
     std::mt19937 random(7);
-    const auto pick = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+    const auto pick = [&](std::size_t n) {
+        return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+    };
 
     ValueTable table;
     std::vector<Expected> expected;
@@ -89,9 +99,9 @@ TEST(ValueTable, AgreesWithASortedListThroughRandomChanges)
                 at->type = type; // a value set again keeps its name's first spelling
                 at->data = data;
             } else {
-                const auto place = std::find_if(expected.begin(), expected.end(), [&](const Expected &e) {
-                    return compareNames(e.name, name) > 0;
-                });
+                const auto place =
+                    std::find_if(expected.begin(), expected.end(),
+                                 [&](const Expected &e) { return compareNames(e.name, name) > 0; });
                 expected.insert(place, {name, type, data});
             }
         }

@@ -331,14 +331,14 @@ private:
     RegKey *m_key = nullptr;
     bool m_keyIsNew = false; // whether this section created its key (its #time then counts)
     bool m_rootSeen = false; // a section named the root itself
-    // The previous section's path, to reuse the walk for the next sibling.
-    std::vector<std::u16string> m_path;
+    // The previous section's keys, to reuse the walk for the next sibling.
     std::vector<RegKey *> m_chain;
-    std::size_t m_pathDepth = 0; // entries of m_path/m_chain that are current
+    std::size_t m_pathDepth = 0; // entries of m_chain that are current
     // Reused for every line, so that reading costs one allocation per value.
     std::u16string m_scratch;
     std::u16string m_name;
     std::vector<uint8_t> m_narrowName;
+    std::vector<uint8_t> m_narrowPath;
     std::vector<uint8_t> m_data;
     // The section's values while they come in order; its key gets them at once,
     // in a block without spare room, instead of growing its own value by value.
@@ -529,8 +529,8 @@ ReadResult Reader::keyLine(std::string_view line)
         while (!m_preamble.empty() && m_preamble.back().empty())
             m_preamble.pop_back();
     std::size_t pos = 1;
-    std::u16string &path = m_scratch;
-    switch (unescape(line, pos, ']', path)) {
+    UnitText path;
+    switch (unescapeText(line, pos, ']', m_narrowPath, m_scratch, path)) {
     case Unescaped::Closed: break;
     case Unescaped::BadUtf8: return fail("invalid UTF-8 in a key name");
     case Unescaped::Wide:
@@ -544,26 +544,28 @@ ReadResult Reader::keyLine(std::string_view line)
     std::size_t depth = 0;
     RegKey *key = &m_root;
     bool created = false;
-    forEachKeyName(std::u16string_view(path), [&](std::u16string_view part) {
-        // Equality is all that counts here; memcmp beats a unit-wise compare.
-        if (depth < m_pathDepth && m_path[depth].size() == part.size() &&
-            std::memcmp(m_path[depth].data(), part.data(), part.size() * 2) == 0) {
+    const auto step = [&](UnitText part) {
+        // The previous section's key at this depth, when this one names it the same.
+        if (depth < m_pathDepth && sameUnits(m_chain[depth]->name(), part)) {
             key = m_chain[depth];
         } else {
             bool isNew;
-            key = &key->addSubkey(part, isNew);
-            if (isNew) key->lastWriteTime = time;
+            key = &key->addSubkey(part, isNew, time);
             created = isNew;
-            if (m_path.size() <= depth) {
-                m_path.emplace_back();
-                m_chain.push_back(nullptr);
-            }
-            m_path[depth].assign(part);
+            if (m_chain.size() <= depth) m_chain.push_back(nullptr);
             m_chain[depth] = key;
             m_pathDepth = depth + 1;
         }
         ++depth;
-    });
+    };
+    if (path.isNarrow())
+        forEachKeyName(
+            std::string_view(reinterpret_cast<const char *>(path.narrowUnits()), path.size()),
+            [&](std::string_view part) {
+                step(UnitText(reinterpret_cast<const uint8_t *>(part.data()), part.size()));
+            });
+    else
+        forEachKeyName(path.wideUnits(), [&](std::u16string_view part) { step(part); });
     // An empty path is the hive root: Wine saves values given to it that way. It
     // exists before the file, so its first such section gives its time.
     if (depth == 0) {
