@@ -1,21 +1,69 @@
 // libFuzzer target for the Wine registry file reader. Besides not crashing, it
 // checks that whatever the reader accepts, the writer turns into text that the
-// reader accepts again with the same content (no line Wine would call malformed).
+// reader accepts again with the same content (no line Wine would call malformed),
+// and that the text read a few bytes at a time, as files are, reads the same.
 #include "registry/platform/wine/WineRegReader.h"
 #include "registry/platform/wine/WineRegWriter.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace quarnel::platform;
+
+namespace {
+
+// The same keys, values, classes and kept lines; the times may differ, as a
+// section without one is stamped with the time it is read.
+bool sameContent(const RegKey &a, const RegKey &b)
+{
+    std::vector<std::pair<const RegKey *, const RegKey *>> todo{{&a, &b}};
+    while (!todo.empty()) {
+        const auto [x, y] = todo.back();
+        todo.pop_back();
+        if (!sameUnits(x->name(), y->name()) || x->className() != y->className() ||
+            x->isLink != y->isLink || x->values.size() != y->values.size() ||
+            x->subkeys.size() != y->subkeys.size() ||
+            (x->extra ? x->extra->unknownLines : std::vector<std::string>()) !=
+                (y->extra ? y->extra->unknownLines : std::vector<std::string>()))
+            return false;
+        for (std::size_t i = 0; i < x->values.size(); ++i) {
+            const ValueRef v = x->values[i], w = y->values[i];
+            if (!sameUnits(v.name(), w.name()) || v.type != w.type || v.dataCopy() != w.dataCopy())
+                return false;
+        }
+        for (std::size_t i = 0; i < x->subkeys.size(); ++i)
+            todo.push_back({x->subkeys[i].get(), y->subkeys[i].get()});
+    }
+    return true;
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const std::string text(reinterpret_cast<const char *>(data), size);
     RegKey root;
     wine::Preamble preamble;
-    if (!wine::readHive(text, root, preamble).ok) return 0;
+    const bool ok = wine::readHive(text, root, preamble).ok;
+
+    std::size_t at = 0;
+    const std::size_t step = size ? 1 + data[0] % 7 : 1;
+    const wine::TextPieces pieces = [&](char *to, std::size_t room, std::size_t &got) {
+        got = std::min({room, step, size - at});
+        if (got) std::memcpy(to, data + at, got);
+        at += got;
+        return true;
+    };
+    RegKey pieced;
+    wine::Preamble piecedPreamble;
+    if (wine::readHive(pieces, pieced, piecedPreamble).ok != ok) std::abort();
+    if (!ok) return 0;
+    if (piecedPreamble != preamble || !sameContent(root, pieced)) std::abort();
     const std::string once = wine::writeHive(root, preamble);
     RegKey again;
     wine::Preamble preamble2;

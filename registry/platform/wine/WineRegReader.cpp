@@ -367,7 +367,7 @@ bool Reader::readMore()
     if (unread + kPiece > m_capacity) {
         const std::size_t capacity = std::max(2 * m_capacity, unread + kPiece);
         auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
-        std::memcpy(bigger.get(), m_text.data() + m_pos, unread);
+        if (unread) std::memcpy(bigger.get(), m_text.data() + m_pos, unread);
         m_buffer = std::move(bigger);
         m_capacity = capacity;
     } else if (m_pos) {
