@@ -121,6 +121,8 @@ LONG deliverNameTruncated(UnitText text, LPSTR buffer, LPDWORD length)
 // that lacks one when there is room, as Wine's 8-bit calls do.
 LONG deliverData(const ValueRef &value, LPBYTE data, LPDWORD count)
 {
+    // Listing names asks for neither: the size would be measured for nothing.
+    if (!data && !count) return ERROR_SUCCESS;
     const std::size_t size = externalSize(value);
     if (!data) {
         setIf(count, static_cast<DWORD>(size));
