@@ -31,21 +31,8 @@ void treeChanged()
 
 std::size_t RegKey::subkeyPosition(UnitText key, bool &found) const
 {
-    std::size_t lo = 0, hi = subkeys.size();
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi) / 2;
-        const int c = compareNames(subkeys[mid]->name(), key);
-        if (c == 0) {
-            found = true;
-            return mid;
-        }
-        if (c < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    found = false;
-    return lo;
+    return namePosition(
+        subkeys.size(), [this](std::size_t i) { return subkeys[i]->name(); }, key, found);
 }
 
 RegKey *RegKey::findSubkey(std::u16string_view key) const

@@ -80,6 +80,28 @@ inline bool sameName(UnitText a, std::u16string_view b)
 {
     return a.size() == b.size() && compareNames(a, b) == 0;
 }
+// Index of `name` among `count` names in compareNames order, nameAt(i) giving
+// the i-th, or of where it would go; `found` tells which.
+template <typename NameAt>
+std::size_t namePosition(std::size_t count, NameAt &&nameAt, UnitText name, bool &found)
+{
+    std::size_t lo = 0, hi = count;
+    while (lo < hi) {
+        const std::size_t mid = (lo + hi) / 2;
+        const int c = compareNames(nameAt(mid), name);
+        if (c == 0) {
+            found = true;
+            return mid;
+        }
+        if (c < 0)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    found = false;
+    return lo;
+}
+
 // The same units, case and all.
 bool sameUnits(UnitText a, UnitText b);
 inline bool operator==(UnitText a, std::u16string_view b)

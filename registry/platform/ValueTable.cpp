@@ -172,21 +172,8 @@ void ValueTable::rebuild(std::size_t entryCount, std::size_t bytes)
 
 std::size_t ValueTable::position(UnitText name, bool &found) const
 {
-    std::size_t lo = 0, hi = size();
-    while (lo < hi) {
-        const std::size_t mid = (lo + hi) / 2;
-        const int c = compareNames((*this)[mid].name(), name);
-        if (c == 0) {
-            found = true;
-            return mid;
-        }
-        if (c < 0)
-            lo = mid + 1;
-        else
-            hi = mid;
-    }
-    found = false;
-    return lo;
+    return namePosition(
+        size(), [this](std::size_t i) { return (*this)[i].name(); }, name, found);
 }
 
 std::optional<ValueRef> ValueTable::find(UnitText name) const
