@@ -1,6 +1,7 @@
 #include "registry/platform/RegText.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -232,18 +233,26 @@ void UnitText::copyTo(char16_t *out) const
         std::memcpy(out, m_wide, m_size * 2);
 }
 
-bool fitsNarrow(std::u16string_view text)
+bool fitsNarrow(std::span<const uint8_t> utf16le)
 {
+    if (utf16le.size() % 2) return false;
     constexpr uint64_t kHighBytes = 0xFF00FF00FF00FF00ull;
     std::size_t i = 0;
-    for (; i + 4 <= text.size(); i += 4) {
-        uint64_t units;
-        std::memcpy(&units, text.data() + i, sizeof units);
-        if (units & kHighBytes) return false;
+    for (; i + 8 <= utf16le.size(); i += 8) {
+        uint64_t block;
+        std::memcpy(&block, utf16le.data() + i, sizeof block);
+        if (block & kHighBytes) return false;
     }
-    for (; i < text.size(); ++i)
-        if (text[i] >= 0x100) return false;
+    for (i += 1; i < utf16le.size(); i += 2)
+        if (utf16le[i]) return false;
     return true;
+}
+
+bool fitsNarrow(std::u16string_view text)
+{
+    if constexpr (std::endian::native == std::endian::little)
+        return fitsNarrow({reinterpret_cast<const uint8_t *>(text.data()), text.size() * 2});
+    return std::all_of(text.begin(), text.end(), [](char16_t u) { return u < 0x100; });
 }
 
 namespace {

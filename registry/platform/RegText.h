@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -67,8 +68,10 @@ private:
     std::size_t m_size = 0;
 };
 
-// Whether every unit fits the narrow form.
+// Whether every unit fits the narrow form; for UTF-16LE bytes, also that they
+// are whole units.
 bool fitsNarrow(std::u16string_view text);
+bool fitsNarrow(std::span<const uint8_t> utf16le);
 
 std::size_t byteLengthOfUtf16(UnitText text);
 void writeBytesOfUtf16(UnitText text, char *out);

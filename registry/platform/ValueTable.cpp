@@ -17,20 +17,10 @@ bool isStringType(uint32_t type)
     return type == 1 || type == 2 || type == 7; // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
 }
 
-// Whether stored string data can be kept one byte a unit: whole units, each below 0x100.
+// Whether stored string data can be kept one byte a unit.
 bool dataFitsNarrow(uint32_t type, std::span<const uint8_t> data)
 {
-    if (!isStringType(type) || data.size() % 2) return false;
-    constexpr uint64_t kHighBytes = 0xFF00FF00FF00FF00ull;
-    std::size_t i = 0;
-    for (; i + 8 <= data.size(); i += 8) {
-        uint64_t block;
-        std::memcpy(&block, data.data() + i, sizeof block);
-        if (block & kHighBytes) return false;
-    }
-    for (i += 1; i < data.size(); i += 2)
-        if (data[i]) return false;
-    return true;
+    return isStringType(type) && fitsNarrow(data);
 }
 
 std::size_t evenUp(std::size_t n)
