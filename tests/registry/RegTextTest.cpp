@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
+#include <vector>
+
 using namespace quarnel::platform;
 
 TEST(RegText, Utf8AndUtf16RoundTrip)
@@ -52,4 +55,37 @@ TEST(RegText, NamesCompareCaseInsensitivelyByLowerCase)
     EXPECT_LT(compareNames(u"10", u"9"), 0);
     EXPECT_LT(compareNames(u"a", u"a b"), 0);
     EXPECT_LT(compareNames(u"~", u"\u00e9"), 0);
+}
+
+// Text kept one byte a unit converts, measures and compares as its UTF-16 form
+// does, Latin-1 letters (two bytes in UTF-8) and case folding included.
+TEST(RegText, NarrowTextActsAsItsWideForm)
+{
+    const std::u16string texts[] = {u"",
+                                    u"plain ASCII text of some length",
+                                    u"caf\u00e9 \u00ff\u0080",
+                                    u"\u00c9T\u00c9",
+                                    u"\u00e9t\u00e9",
+                                    u"\u00dfa"};
+    for (const std::u16string &a : texts) {
+        ASSERT_TRUE(fitsNarrow(a));
+        std::vector<uint8_t> bytes(a.begin(), a.end());
+        const UnitText narrow(bytes.data(), bytes.size());
+        EXPECT_EQ(narrow.str(), a);
+        EXPECT_EQ(byteLengthOfUtf16(narrow), byteLengthOfUtf16(std::u16string_view(a)));
+        EXPECT_EQ(bytesFromUtf16(narrow), bytesFromUtf16(std::u16string_view(a)));
+        for (const std::u16string &b : texts) {
+            std::vector<uint8_t> other(b.begin(), b.end());
+            const int wide = compareNames(a, b);
+            EXPECT_EQ(compareNames(narrow, b), wide);
+            EXPECT_EQ(compareNames(narrow, UnitText(other.data(), other.size())), wide);
+            EXPECT_EQ(compareNames(UnitText(std::u16string_view(a)),
+                                   UnitText(other.data(), other.size())),
+                      wide);
+            EXPECT_EQ(sameUnits(narrow, std::u16string_view(b)), a == b);
+        }
+    }
+    EXPECT_FALSE(fitsNarrow(u"\u0100"));
+    const uint8_t oddLength[] = {'a', 0, 'b'};
+    EXPECT_FALSE(fitsNarrow(std::span<const uint8_t>(oddLength)));
 }
