@@ -11,7 +11,7 @@
 // generated files between runs (made when it has no system.reg); without it they
 // go to a temporary folder removed at the end. Each search and grep is run N
 // times (default 3) and the fastest counts, as the machine is shared.
-// GAP_MS=n tries another least gap between two passes (default 5 ms).
+// GAP_MS=n tries another least gap between two passes (default 10 ms).
 // SORT_COLUMN=n sorts the list by column n before the common search; 4 (Value)
 // scatters the found rows most, so merging them costs most.
 // RARE_ONLY=1 ends after the rare search, so that a profile shows the walk alone.

@@ -72,10 +72,11 @@ std::size_t RefetchData(TRegistry &registry, const std::string &name, TValueKind
 
 void TRegForm::WalkerMessageStep()
 {
-    // A message-loop pass costs about 20 microseconds even when nothing waits: one
-    // per value made a 610,000-value walk take 13 s instead of 1.3 s. Passes closer
-    // together than the gap (5 ms) are skipped; input waits at most that long
-    // longer, and the first value of a run always gets a pass.
+    // A message-loop pass costs about 20 microseconds even when nothing waits (one
+    // per value made a 610,000-value walk take 13 s instead of 1.3 s), and about a
+    // millisecond when it repaints the progress. Passes closer together than the
+    // gap (10 ms) are skipped; input waits at most that long longer, and the first
+    // value of a run always gets a pass.
     // Reading the clock costs as much as testing a value, and thousands of values
     // go by in a gap: it is read at every eighth step only.
     const std::int64_t gap = searchrun::messageStepGapNs();

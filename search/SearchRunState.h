@@ -11,8 +11,10 @@ struct TWindowGone
 {
 };
 
-// Nanoseconds that must pass before the walker lets the message loop run again.
-inline std::int64_t g_messageStepGapNs = 5'000'000;
+// Nanoseconds that must pass before the walker lets the message loop run again:
+// less than a screen frame, and each pass may repaint the window.
+inline constexpr std::int64_t kMessageStepGapNs = 10'000'000;
+inline std::int64_t g_messageStepGapNs = kMessageStepGapNs;
 inline std::int64_t messageStepGapNs()
 {
     return g_messageStepGapNs;

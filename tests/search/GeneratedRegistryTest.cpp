@@ -41,7 +41,7 @@ TEST_F(GeneratedRegistryTest, RowsOfARunAreThePredictedOnes)
         Win32RegistrySink sink;
         generated = generateRegistry(GeneratorOptions::small(), sink);
     }
-    searchrun::setMessageStepGapNs(5'000'000);
+    searchrun::setMessageStepGapNs(searchrun::kMessageStepGapNs);
     static const char *const names[RootCount] = {
         "HKEY_CLASSES_ROOT",   "HKEY_CURRENT_USER",     "HKEY_LOCAL_MACHINE", "HKEY_USERS",
         "HKEY_CURRENT_CONFIG", "HKEY_PERFORMANCE_DATA", "HKEY_DYN_DATA"};
