@@ -16,7 +16,9 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace quarnel::platform;
 using namespace quarnel::test;
@@ -400,6 +402,16 @@ TEST(WinePrefix, MalformedFilesAreReportedAndLeftUntouched)
     const std::string prefix = scratchPrefix();
     const std::string userReg = prefix + "/user.reg";
     const std::string good = readFile(userReg);
+    // A change to user.reg journaled by a run that never saved it: shown over a
+    // user.reg that does not load, it has no key to go to.
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+        _exit(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "journaled", "only"));
+    }
+    int status = -1;
+    waitpid(pid, &status, 0);
+    ASSERT_EQ(status, 0);
     for (const auto &c : cases) {
         writeFile(userReg, readFile(std::string(QUARNEL_MALFORMED_DIR) + "/" + c.file));
         const FileState before = stateOf(userReg);

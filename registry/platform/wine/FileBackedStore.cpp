@@ -298,6 +298,9 @@ void FileBackedStore::recover(const Recovery &plan, const Confirm &confirm, std:
     };
     const auto apply = [this, &plan] {
         for (int i = 0; i < 3; ++i) {
+            // A hive whose file did not load (the registry is then read-only) has
+            // no keys to show its changes over; they stay in the journal.
+            if (!m_hives[i].root) continue;
             JournalReplay replay(*m_hives[i].root);
             for (const JournalRecord &r : plan.changes[i]) {
                 replay.apply(r);
