@@ -48,6 +48,40 @@ void skipBlanks(std::string_view s, std::size_t &pos)
         ++pos;
 }
 
+// Bytes of a line being read. Unlike a vector it leaves what it grows by unset:
+// each text is first given room for the rest of its line and then cut to what it
+// took, and zeroing that room cost a pass over the whole file.
+class LineBytes
+{
+public:
+    uint8_t *data() { return m_bytes.get(); }
+    const uint8_t *data() const { return m_bytes.get(); }
+    std::size_t size() const { return m_size; }
+    uint8_t &operator[](std::size_t i) { return m_bytes[i]; }
+    void clear() { m_size = 0; }
+    void resize(std::size_t size)
+    {
+        if (size > m_capacity) {
+            const std::size_t capacity = std::max(size, 2 * m_capacity);
+            auto bigger = std::make_unique_for_overwrite<uint8_t[]>(capacity);
+            if (m_size) std::memcpy(bigger.get(), m_bytes.get(), m_size);
+            m_bytes = std::move(bigger);
+            m_capacity = capacity;
+        }
+        m_size = size;
+    }
+    void push_back(uint8_t byte)
+    {
+        resize(m_size + 1);
+        m_bytes[m_size - 1] = byte;
+    }
+
+private:
+    std::unique_ptr<uint8_t[]> m_bytes;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
 // Writes a unit; text read narrow (one byte a unit) refuses units above 0xFF,
 // and is then read again wide.
 bool putUnit(char16_t *&out, char32_t unit)
@@ -218,7 +252,7 @@ Unescaped unescape(std::string_view s, std::size_t &pos, char end, Text &out)
 
 // Text read narrow into `narrow` where every unit fits a byte, else wide into
 // `wide`; what it gives is valid until the next read into either.
-Unescaped unescapeText(std::string_view s, std::size_t &pos, char end, std::vector<uint8_t> &narrow,
+Unescaped unescapeText(std::string_view s, std::size_t &pos, char end, LineBytes &narrow,
                        std::u16string &wide, UnitText &text)
 {
     const std::size_t start = pos;
@@ -263,7 +297,7 @@ int parseNumber(std::string_view s, std::size_t &pos, int base, uint32_t &out)
     return digits;
 }
 
-void appendUnitsWithNul(std::vector<uint8_t> &data, std::u16string_view units)
+void appendUnitsWithNul(LineBytes &data, std::u16string_view units)
 {
     data.resize(units.size() * 2 + 2);
     uint8_t *p = data.data();
@@ -308,7 +342,7 @@ private:
     ReadResult finish(ReadResult result);
     ReadResult keyLine(std::string_view line);
     ReadResult valueLine(std::string_view line);
-    ReadResult hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data);
+    ReadResult hexData(std::string_view line, std::size_t pos, LineBytes &data);
     void metaLine(std::string_view line);
     void keepUnknown(std::string_view line);
     void takeValues();
@@ -337,9 +371,9 @@ private:
     // Reused for every line, so that reading costs one allocation per value.
     std::u16string m_scratch;
     std::u16string m_name;
-    std::vector<uint8_t> m_narrowName;
-    std::vector<uint8_t> m_narrowPath;
-    std::vector<uint8_t> m_data;
+    LineBytes m_narrowName;
+    LineBytes m_narrowPath;
+    LineBytes m_data;
     // The section's values while they come in order; its key gets them at once,
     // in a block without spare room, instead of growing its own value by value.
     ValueTable::Builder m_values;
@@ -580,7 +614,7 @@ ReadResult Reader::keyLine(std::string_view line)
     return {};
 }
 
-ReadResult Reader::hexData(std::string_view line, std::size_t pos, std::vector<uint8_t> &data)
+ReadResult Reader::hexData(std::string_view line, std::size_t pos, LineBytes &data)
 {
     // Written in place: each byte takes at least one character of its line, so
     // the rest of the line bounds what it adds.
@@ -649,7 +683,7 @@ ReadResult Reader::valueLine(std::string_view line)
     skipBlanks(line, ++pos);
     const std::string_view rest = line.substr(pos);
     uint32_t type = 0;
-    std::vector<uint8_t> &data = m_data;
+    LineBytes &data = m_data;
     data.clear();
     bool narrowData = false;
     auto quoted = [&](std::size_t at, uint32_t t) -> ReadResult {
@@ -681,8 +715,9 @@ ReadResult Reader::valueLine(std::string_view line)
         uint32_t v = 0;
         parseNumber(rest, p, 16, v);
         type = 4;
-        data.assign({static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8),
-                     static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 24)});
+        data.resize(4);
+        for (int i = 0; i < 4; ++i)
+            data[i] = static_cast<uint8_t>(v >> (8 * i));
     } else if (rest.starts_with("hex:")) {
         type = 3;
         r = hexData(line, pos + 4, data);
