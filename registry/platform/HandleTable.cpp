@@ -100,6 +100,8 @@ LONG resolveHandle(HKEY h, RegKey *&key, DWORD need)
 LONG setAdmittedValue(RegKey &key, const std::u16string &name, DWORD type,
                       const std::vector<uint8_t> &data)
 {
+    // Refused before the journal hears of it: a change it holds is made again at start.
+    if (!key.values.canHold(name.size(), data.size())) return ERROR_OUTOFMEMORY;
     const PendingChange change{.kind = StoreChange::ValueSet,
                                .name = name,
                                .time = KeyStore::now(),

@@ -11,7 +11,9 @@
 
 namespace quarnel::platform {
 
+#ifndef _WIN32 // Windows' bit-field layout gives the marks a word of their own
 static_assert(sizeof(void *) != 8 || sizeof(RegKey) == 64);
+#endif
 
 namespace {
 
@@ -69,6 +71,13 @@ RegKey::~RegKey()
 
 RegKey &RegKey::addSubkey(UnitText key, bool &created)
 {
+    // The clock only for a key that is made.
+    bool found;
+    const std::size_t pos = subkeyPosition(key, found);
+    if (found) {
+        created = false;
+        return *subkeys[pos];
+    }
     return addSubkey(key, created, KeyStore::now());
 }
 
@@ -93,20 +102,17 @@ RegKey &RegKey::addSubkey(UnitText key, bool &created, uint64_t time)
 KeyRef RegKey::make(UnitText name)
 {
     if (name.size() > kMaxNameUnits) throw std::length_error("key name too long");
-    const bool narrow = name.isNarrow() || fitsNarrow(name.wideUnits());
+    const bool narrow = name.fitsNarrow();
     const std::size_t nameBytes = narrow ? name.size() : name.size() * 2;
     void *memory = ::operator new(sizeof(RegKey) + nameBytes);
     auto *key = new (memory) RegKey();
     key->m_nameUnits = static_cast<uint32_t>(name.size());
     key->m_wideName = !narrow;
     auto *stored = reinterpret_cast<uint8_t *>(key + 1);
-    if (!narrow)
-        name.copyTo(reinterpret_cast<char16_t *>(stored));
-    else if (name.isNarrow())
-        std::copy_n(name.narrowUnits(), name.size(), stored);
+    if (narrow)
+        name.copyNarrowTo(stored);
     else
-        for (std::size_t i = 0; i < name.size(); ++i)
-            stored[i] = static_cast<uint8_t>(name[i]);
+        name.copyTo(reinterpret_cast<char16_t *>(stored));
     return KeyRef(key);
 }
 

@@ -98,7 +98,6 @@ public:
     // Index of the subkey with this name, or of where it would go.
     std::size_t subkeyPosition(UnitText name, bool &found) const;
     RegKey *findSubkey(std::u16string_view name) const;
-    std::optional<ValueRef> findValue(UnitText name) const { return values.find(name); }
     std::optional<ValueRef> findValue(std::u16string_view name) const
     {
         return values.find(UnitText(name));

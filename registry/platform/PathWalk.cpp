@@ -82,7 +82,7 @@ LONG addChild(RegKey &parent, std::u16string_view name, DWORD options, bool link
                                .volatileKey = wantVolatile || parent.isVolatile};
     if (long rc = admitChange(store.hooks(), parent, change)) return static_cast<LONG>(rc);
     bool isNew;
-    child = &parent.addSubkey(name, isNew);
+    child = &parent.addSubkey(name, isNew, change.time);
     child->isVolatile = change.volatileKey;
     child->isLink = link;
     child->lastWriteTime = parent.lastWriteTime = change.time;

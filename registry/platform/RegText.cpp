@@ -233,6 +233,21 @@ void UnitText::copyTo(char16_t *out) const
         std::memcpy(out, m_wide, m_size * 2);
 }
 
+bool UnitText::fitsNarrow() const
+{
+    return isNarrow() || platform::fitsNarrow(wideUnits());
+}
+
+void UnitText::copyNarrowTo(uint8_t *out) const
+{
+    if (m_narrow) {
+        if (m_size) std::memcpy(out, m_narrow, m_size);
+        return;
+    }
+    for (std::size_t i = 0; i < m_size; ++i)
+        out[i] = static_cast<uint8_t>(m_wide[i]);
+}
+
 bool fitsNarrow(std::span<const uint8_t> utf16le)
 {
     if (utf16le.size() % 2) return false;
@@ -284,10 +299,15 @@ std::size_t byteLengthOfUtf16(UnitText text)
 
 void writeBytesOfUtf16(UnitText text, char *out)
 {
+    writeBytesOfUtf16(text, out, byteLengthOfUtf16(text));
+}
+
+void writeBytesOfUtf16(UnitText text, char *out, std::size_t byteLength)
+{
     if (!text.isNarrow()) return writeBytesOfUtf16(text.wideUnits(), out);
     const uint8_t *units = text.narrowUnits();
     const std::size_t size = text.size();
-    if (!highUnits(units, size)) {
+    if (byteLength == size) {
         if (size) std::memcpy(out, units, size);
         return;
     }

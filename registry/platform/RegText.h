@@ -61,6 +61,9 @@ public:
 
     std::u16string str() const;
     void copyTo(char16_t *out) const;
+    // Whether it can be kept narrow, and its units so (every one below 0x100).
+    bool fitsNarrow() const;
+    void copyNarrowTo(uint8_t *out) const;
 
 private:
     const uint8_t *m_narrow = nullptr;
@@ -75,6 +78,9 @@ bool fitsNarrow(std::span<const uint8_t> utf16le);
 
 std::size_t byteLengthOfUtf16(UnitText text);
 void writeBytesOfUtf16(UnitText text, char *out);
+// The same when its byte length was measured already: text whose length is its
+// number of units is ASCII, a copy.
+void writeBytesOfUtf16(UnitText text, char *out, std::size_t byteLength);
 std::string bytesFromUtf16(UnitText text);
 
 int compareNames(UnitText a, std::u16string_view b);

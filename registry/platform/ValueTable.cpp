@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
-#include <new>
+#include <stdexcept>
 
 namespace quarnel::platform {
 
@@ -11,11 +11,6 @@ namespace quarnel::platform {
 static_assert(std::endian::native == std::endian::little);
 
 namespace {
-
-bool isStringType(uint32_t type)
-{
-    return type == 1 || type == 2 || type == 7; // REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ
-}
 
 // Whether stored string data can be kept one byte a unit.
 bool dataFitsNarrow(uint32_t type, std::span<const uint8_t> data)
@@ -90,9 +85,12 @@ std::size_t ValueTable::recordSize(const Entry &e)
 ValueTable::Entry ValueTable::encode(UnitText name, uint32_t type, ValueData data,
                                      std::size_t &size)
 {
+    // Sizes share their word with a flag.
+    if (name.size() > kMaxDataBytes || data.held().size() > kMaxDataBytes)
+        throw std::length_error("value too large");
     Entry e{};
     e.type = type;
-    const bool narrowName = name.isNarrow() || fitsNarrow(name.wideUnits());
+    const bool narrowName = name.fitsNarrow();
     e.nameInfo = static_cast<uint32_t>(name.size()) | (narrowName ? 0 : kWideFlag);
     if (data.isNarrow())
         e.dataInfo = static_cast<uint32_t>(data.held().size()) | kNarrowFlag;
@@ -111,13 +109,7 @@ void ValueTable::writeRecord(uint8_t *at, const Entry &e, UnitText name, ValueDa
         name.copyTo(reinterpret_cast<char16_t *>(at));
         n = name.size() * 2;
     } else {
-        if (name.isNarrow()) {
-            if (!name.empty()) std::memcpy(at, name.narrowUnits(), name.size());
-        } else {
-            const std::u16string_view wide = name.wideUnits();
-            for (std::size_t i = 0; i < wide.size(); ++i)
-                at[i] = static_cast<uint8_t>(wide[i]);
-        }
+        name.copyNarrowTo(at);
         n = name.size();
         if (n % 2) at[n++] = 0;
     }
@@ -139,9 +131,17 @@ bool ValueTable::owns(const void *p) const
     return b >= m_block.get() && b < records() + header().capacity;
 }
 
+bool ValueTable::canHold(std::size_t nameUnits, std::size_t dataBytes) const
+{
+    if (nameUnits > kMaxDataBytes || dataBytes > kMaxDataBytes) return false;
+    const std::size_t live = m_block ? header().used - header().garbage : 0;
+    return live + 2 * nameUnits + dataBytes + 2 <= kMaxBlockBytes;
+}
+
 void ValueTable::rebuild(std::size_t entryCount, std::size_t bytes)
 {
-    if (bytes > UINT32_MAX / 2 || entryCount > UINT32_MAX / sizeof(Entry)) throw std::bad_alloc();
+    if (bytes > kMaxBlockBytes || entryCount > UINT32_MAX / sizeof(Entry))
+        throw std::length_error("values too large");
     std::unique_ptr<uint8_t[]> block(
         new uint8_t[sizeof(Header) + entryCount * sizeof(Entry) + bytes]);
     auto &h = *reinterpret_cast<Header *>(block.get());
@@ -207,10 +207,10 @@ void ValueTable::set(UnitText name, uint32_t type, ValueData data)
     }
     const std::size_t count = size() + (found ? 0 : 1);
     if (!m_block || count > header().entryCapacity || header().used + length > header().capacity) {
-        const std::size_t live = m_block ? header().used - header().garbage : 0;
+        const std::size_t need = (m_block ? header().used - header().garbage : 0) + length;
         const std::size_t entryRoom =
             m_block && count <= header().entryCapacity ? header().entryCapacity : count + count / 2;
-        rebuild(entryRoom, (live + length) + (live + length) / 2);
+        rebuild(entryRoom, std::max(need, std::min(need + need / 2, kMaxBlockBytes)));
     }
     Header &h = header();
     if (found) h.garbage += static_cast<uint32_t>(recordSize(entries()[pos]));
@@ -267,7 +267,7 @@ ValueTable ValueTable::Builder::take()
 {
     ValueTable table;
     if (m_entries.empty()) return table;
-    if (m_bytes.size() > UINT32_MAX / 2) throw std::bad_alloc();
+    if (m_bytes.size() > kMaxBlockBytes) throw std::length_error("values too large");
     const std::size_t count = m_entries.size();
     table.m_block.reset(new uint8_t[sizeof(Header) + count * sizeof(Entry) + m_bytes.size()]);
     table.header() = {static_cast<uint32_t>(count), static_cast<uint32_t>(count),

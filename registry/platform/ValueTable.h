@@ -15,6 +15,12 @@
 
 namespace quarnel::platform {
 
+// REG_SZ, REG_EXPAND_SZ and REG_MULTI_SZ: data stored as UTF-16LE text.
+inline bool isStringType(uint32_t type)
+{
+    return type == 1 || type == 2 || type == 7;
+}
+
 // Value data as the calls see it: the stored bytes, string data in UTF-16LE;
 // held as one byte a unit where string data allows.
 class ValueData
@@ -28,7 +34,6 @@ public:
 
     // Size of the stored bytes, as RegQueryValueExW reports it.
     std::size_t size() const { return m_narrow ? 2 * m_size : m_size; }
-    bool empty() const { return m_size == 0; }
     uint8_t operator[](std::size_t i) const
     {
         return m_narrow ? (i % 2 ? 0 : m_bytes[i / 2]) : m_bytes[i];
@@ -114,8 +119,13 @@ public:
     std::size_t position(UnitText name, bool &found) const;
     std::optional<ValueRef> find(UnitText name) const;
 
-    // Adds the value or changes the one of that name. Name and data may lie in
-    // this table.
+    // The most data one value may hold, and whether this table can take a value
+    // of this size besides what it holds (its records are found by 32-bit offsets).
+    static constexpr std::size_t kMaxDataBytes = std::size_t(1) << 30;
+    bool canHold(std::size_t nameUnits, std::size_t dataBytes) const;
+
+    // Adds the value or changes the one of that name; throws std::length_error
+    // for one canHold refuses. Name and data may lie in this table.
     void set(UnitText name, uint32_t type, ValueData data);
     bool remove(UnitText name);
 
@@ -149,6 +159,7 @@ private:
     // A new block with room for `entries` entries and `bytes` record bytes, the
     // live records packed at its front.
     void rebuild(std::size_t entries, std::size_t bytes);
+    static constexpr std::size_t kMaxBlockBytes = UINT32_MAX / 2;
     bool owns(const void *p) const;
 
     std::unique_ptr<uint8_t[]> m_block;

@@ -24,11 +24,6 @@ namespace {
 
 constexpr std::size_t kMaxValueNameUnits = 16383;
 
-bool isStringType(DWORD type)
-{
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 std::u16string toUtf16(LPCSTR text)
 {
     return text ? utf16FromBytes(text) : std::u16string();
@@ -98,7 +93,7 @@ LONG deliverName(UnitText text, LPSTR buffer, LPDWORD length)
 {
     const std::size_t size = byteLengthOfUtf16(text);
     if (size >= *length) return ERROR_MORE_DATA;
-    writeBytesOfUtf16(text, buffer);
+    writeBytesOfUtf16(text, buffer, size);
     buffer[size] = '\0';
     *length = static_cast<DWORD>(size);
     return ERROR_SUCCESS;
@@ -132,7 +127,7 @@ LONG deliverData(const ValueRef &value, LPBYTE data, LPDWORD count)
     if (size > *count) {
         rc = ERROR_MORE_DATA;
     } else if (isStringType(value.type)) {
-        writeBytesOfUtf16(value.data().units(), reinterpret_cast<char *>(data));
+        writeBytesOfUtf16(value.data().units(), reinterpret_cast<char *>(data), size);
         if (size > 0 && size < *count && data[size - 1] != 0) data[size] = 0;
     } else if (size > 0) {
         value.data().copyTo(data);
@@ -333,6 +328,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
     const std::u16string name = toUtf16(lpValueName);
     if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
+    if (cbData > ValueTable::kMaxDataBytes) return ERROR_OUTOFMEMORY;
     std::vector<uint8_t> data;
     if (isStringType(dwType)) {
         // Wine also counts a NUL found just past cbData; we never read beyond what the

@@ -21,11 +21,6 @@ std::u16string nameOf(LPCWSTR name)
     return name ? std::u16string(name) : std::u16string();
 }
 
-bool isStringType(DWORD type)
-{
-    return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ;
-}
-
 } // namespace
 
 extern "C" {
@@ -70,6 +65,7 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
     if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
     const std::u16string name = nameOf(lpValueName);
     if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
+    if (cbData > ValueTable::kMaxDataBytes) return ERROR_OUTOFMEMORY;
     // Wine also counts a NUL unit found just past cbData; we never read beyond
     // what the caller said it gave us.
     const std::vector<uint8_t> data(lpData, lpData ? lpData + cbData : lpData);

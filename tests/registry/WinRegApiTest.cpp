@@ -309,6 +309,10 @@ TEST_F(WinRegApi, BadInputChangesNothing)
               ERROR_FILE_NOT_FOUND);
     HKEY v = create(HKEY_CURRENT_USER, "V");
     EXPECT_EQ(RegSetValueExA(v, "n", 0, REG_BINARY, nullptr, 4), ERROR_NOACCESS);
+    // Data past what a value can hold is refused before it is read.
+    const BYTE byte = 1;
+    EXPECT_EQ(RegSetValueExA(v, "n", 0, REG_BINARY, &byte, 0x80000000u), ERROR_OUTOFMEMORY);
+    EXPECT_EQ(RegSetValueExW(v, u"n", 0, REG_BINARY, &byte, 0xFFFFFFFFu), ERROR_OUTOFMEMORY);
     EXPECT_EQ(valueNames(v).size(), 0u);
     RegCloseKey(v);
 }

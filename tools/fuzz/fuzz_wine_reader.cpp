@@ -68,6 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RegKey again;
     wine::Preamble preamble2;
     if (!wine::readHive(once, again, preamble2).ok) std::abort();
+    if (preamble2 != preamble || !sameContent(root, again)) std::abort(); // nothing lost on a save
     if (wine::writeHive(again, preamble2) != once) std::abort();
     return 0;
 }

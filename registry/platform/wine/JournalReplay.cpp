@@ -21,8 +21,8 @@ RegKey *JournalReplay::keyOf(const JournalRecord &r, bool create)
         RegKey *child = nullptr;
         if (create) {
             bool created;
-            child = &parent.addSubkey(name, created);
-            if (created) child->lastWriteTime = parent.lastWriteTime = r.time;
+            child = &parent.addSubkey(std::u16string_view(name), created, r.time);
+            if (created) parent.lastWriteTime = r.time;
         } else if (!(child = parent.findSubkey(name))) {
             return nullptr;
         }

@@ -578,7 +578,12 @@ ReadResult Reader::keyLine(std::string_view line)
     std::size_t depth = 0;
     RegKey *key = &m_root;
     bool created = false;
+    bool tooLong = false; // a name longer than a key can keep
     const auto step = [&](UnitText part) {
+        if (tooLong || part.size() > RegKey::kMaxNameUnits) {
+            tooLong = true;
+            return;
+        }
         // The previous section's key at this depth, when this one names it the same.
         if (depth < m_pathDepth && sameUnits(m_chain[depth]->name(), part)) {
             key = m_chain[depth];
@@ -600,6 +605,7 @@ ReadResult Reader::keyLine(std::string_view line)
             });
     else
         forEachKeyName(path.wideUnits(), [&](std::u16string_view part) { step(part); });
+    if (tooLong) return fail("malformed key (a name too long)");
     // An empty path is the hive root: Wine saves values given to it that way. It
     // exists before the file, so its first such section gives its time.
     if (depth == 0) {

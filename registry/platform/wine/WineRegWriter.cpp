@@ -157,8 +157,7 @@ bool isStringShaped(const ValueRef &v)
 {
     const auto data = v.data();
     const std::size_t n = data.size();
-    return (v.type == 1 || v.type == 2 || v.type == 7) && n >= 2 && n % 2 == 0 &&
-           data[n - 1] == 0 && data[n - 2] == 0;
+    return isStringType(v.type) && n >= 2 && n % 2 == 0 && data[n - 1] == 0 && data[n - 2] == 0;
 }
 
 void appendValue(TextOut &out, const ValueRef &v)
