@@ -185,14 +185,22 @@ void ListNames(std::vector<std::string> &list, uint32_t count, uint32_t bufferSi
 
 } // namespace
 
+// How many subkeys (or values) the open key has and the longest name among them;
+// only what a list needs: the other counts make the call visit every value too.
+bool TRegistry::CountNames(bool subkeys, DWORD &count, DWORD &maxName)
+{
+    count = maxName = 0;
+    DWORD *const none = nullptr;
+    return RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, subkeys ? &count : none,
+                            subkeys ? &maxName : none, nullptr, subkeys ? none : &count,
+                            subkeys ? none : &maxName, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
 void TRegistry::ListSubkeys(std::vector<std::string> &list)
 {
     list.clear();
-    // Only the counts a list needs: the others make the call visit every value too.
-    DWORD count = 0, maxName = 0;
-    if (RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, &count, &maxName, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return;
+    DWORD count, maxName;
+    if (!CountNames(true, count, maxName)) return;
     ListNames(list, count, NameBufferSize(maxName), [this](DWORD i, LPSTR name, LPDWORD length) {
         return RegEnumKeyExA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
     });
@@ -201,10 +209,8 @@ void TRegistry::ListSubkeys(std::vector<std::string> &list)
 void TRegistry::ListValueNames(std::vector<std::string> &list)
 {
     list.clear();
-    DWORD count = 0, maxName = 0;
-    if (RegQueryInfoKeyA(m_keyHandle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &count,
-                         &maxName, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return;
+    DWORD count, maxName;
+    if (!CountNames(false, count, maxName)) return;
     ListNames(list, count, NameBufferSize(maxName), [this](DWORD i, LPSTR name, LPDWORD length) {
         return RegEnumValueA(m_keyHandle, i, name, length, nullptr, nullptr, nullptr, nullptr);
     });

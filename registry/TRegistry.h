@@ -150,6 +150,7 @@ private:
     bool DeleteSubtree(const std::string &path);
     // Bytes a name buffer needs per unit that RegQueryInfoKeyA counts.
     static uint32_t NameBufferSize(uint32_t maxNameLen);
+    bool CountNames(bool subkeys, DWORD &count, DWORD &maxName);
 
     HKEY m_keyHandle = nullptr;
     HKEY m_rootHandle = HKEY_CURRENT_USER;

@@ -26,8 +26,7 @@ struct OpenedChain
     const RegKey *base = nullptr;
     uint64_t version = 0;
     std::size_t depth = 0;
-    std::vector<std::u16string> names; // as given, compared exactly
-    std::vector<RegKey *> keys;        // where each name led, links followed
+    std::vector<RegKey *> keys; // where each name led, links followed
 };
 
 OpenedChain &lastOpened()
@@ -36,31 +35,29 @@ OpenedChain &lastOpened()
     return chain;
 }
 
-// How many leading names of `parts` the last open resolved from `base`. The last
-// name is always looked up again: its options decide whether a link is followed.
+// How many leading names of `parts` the last open resolved from `base`: those that
+// name its keys exactly (a name given in another case, or a link's, is looked up
+// afresh). The last name is always looked up again: its options decide whether a
+// link is followed.
 std::size_t reusableDepth(const RegKey *base, const std::vector<std::u16string_view> &parts)
 {
     const OpenedChain &chain = lastOpened();
     if (chain.base != base || chain.version != treeVersion() || parts.empty()) return 0;
     const std::size_t limit = std::min(chain.depth, parts.size() - 1);
     std::size_t n = 0;
-    while (n < limit && chain.names[n] == parts[n])
+    while (n < limit && sameUnits(chain.keys[n]->name(), parts[n]))
         ++n;
     return n;
 }
 
-void rememberStep(const RegKey *base, std::size_t index, std::u16string_view name, RegKey *key)
+void rememberStep(const RegKey *base, std::size_t index, RegKey *key)
 {
     OpenedChain &chain = lastOpened();
     if (index == 0) {
         chain.base = base;
         chain.version = treeVersion();
     }
-    if (chain.names.size() <= index) {
-        chain.names.emplace_back();
-        chain.keys.push_back(nullptr);
-    }
-    chain.names[index].assign(name);
+    if (chain.keys.size() <= index) chain.keys.push_back(nullptr);
     chain.keys[index] = key;
     chain.depth = index + 1;
 }
@@ -154,7 +151,7 @@ LONG openPath(RegKey *base, const std::vector<std::u16string_view> &parts, DWORD
             if (LONG rc = followLink(child, 0, false, child, created)) return rc;
         }
         // A link opened as itself is no step for keys below it.
-        if (!(openLink && child->isLink)) rememberStep(base, i, parts[i], child);
+        if (!(openLink && child->isLink)) rememberStep(base, i, child);
         key = child;
     }
     result.key = key;
