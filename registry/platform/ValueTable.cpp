@@ -70,16 +70,13 @@ ValueRef ValueTable::operator[](std::size_t i) const
     const Entry &e = entries()[i];
     const uint8_t *record = records() + e.offset;
     const UnitText name = nameAt(record, e);
-    const std::size_t nameBytes = evenUp(name.isNarrow() ? name.size() : 2 * name.size());
     return {name, e.type,
-            ValueData(record + nameBytes, e.dataInfo & ~kNarrowFlag, e.dataInfo & kNarrowFlag)};
+            ValueData(record + nameBytes(e), e.dataInfo & ~kNarrowFlag, e.dataInfo & kNarrowFlag)};
 }
 
 std::size_t ValueTable::recordSize(const Entry &e)
 {
-    const std::size_t nameUnits = e.nameInfo & ~kWideFlag;
-    const std::size_t nameBytes = evenUp(e.nameInfo & kWideFlag ? 2 * nameUnits : nameUnits);
-    return evenUp(nameBytes + (e.dataInfo & ~kNarrowFlag));
+    return evenUp(nameBytes(e) + (e.dataInfo & ~kNarrowFlag));
 }
 
 ValueTable::Entry ValueTable::encode(UnitText name, uint32_t type, ValueData data,
@@ -102,17 +99,26 @@ ValueTable::Entry ValueTable::encode(UnitText name, uint32_t type, ValueData dat
     return e;
 }
 
+std::size_t ValueTable::nameBytes(const Entry &e)
+{
+    const std::size_t units = e.nameInfo & ~kWideFlag;
+    return evenUp(e.nameInfo & kWideFlag ? 2 * units : units);
+}
+
 void ValueTable::writeRecord(uint8_t *at, const Entry &e, UnitText name, ValueData data)
 {
-    std::size_t n = 0;
     if (e.nameInfo & kWideFlag) {
         name.copyTo(reinterpret_cast<char16_t *>(at));
-        n = name.size() * 2;
     } else {
         name.copyNarrowTo(at);
-        n = name.size();
-        if (n % 2) at[n++] = 0;
+        if (name.size() % 2) at[name.size()] = 0;
     }
+    writeData(at + nameBytes(e), e, data);
+}
+
+void ValueTable::writeData(uint8_t *at, const Entry &e, ValueData data)
+{
+    std::size_t n = 0;
     const std::span<const uint8_t> held = data.held();
     if ((e.dataInfo & kNarrowFlag) && !data.isNarrow()) {
         narrowBytes(held.data(), held.size() / 2, at + n);
@@ -183,15 +189,16 @@ void ValueTable::set(UnitText name, uint32_t type, ValueData data)
                                    ? name.narrowUnits()
                                    : reinterpret_cast<const uint8_t *>(name.wideUnits().data());
     if (owns(namePlace)) name = std::u16string_view(nameCopy = name.str());
-    if (owns(data.held().data())) {
-        dataCopy = data.bytes();
-        data = ValueData(dataCopy.data(), dataCopy.size(), false);
+    if (const std::span<const uint8_t> held = data.held(); owns(held.data())) {
+        dataCopy.assign(held.begin(), held.end());
+        data = ValueData(dataCopy.data(), dataCopy.size(), data.isNarrow());
     }
 
     bool found;
     const std::size_t pos = position(name, found);
-    // A value set again keeps the case its name was first given in.
-    if (found) name = std::u16string_view(nameCopy = (*this)[pos].name().str());
+    // A value set again keeps its name, in the case it was first given in: only
+    // its data is written.
+    if (found) name = (*this)[pos].name();
     std::size_t length;
     Entry e = encode(name, type, data, length);
     if (found) {
@@ -200,7 +207,7 @@ void ValueTable::set(UnitText name, uint32_t type, ValueData data)
         if (length <= oldLength) {
             e.offset = old.offset;
             header().garbage += static_cast<uint32_t>(oldLength - length);
-            writeRecord(records() + e.offset, e, name, data);
+            writeData(records() + e.offset + nameBytes(e), e, data);
             old = e;
             return;
         }
@@ -213,14 +220,19 @@ void ValueTable::set(UnitText name, uint32_t type, ValueData data)
         rebuild(entryRoom, std::max(need, std::min(need + need / 2, kMaxBlockBytes)));
     }
     Header &h = header();
-    if (found) h.garbage += static_cast<uint32_t>(recordSize(entries()[pos]));
     e.offset = h.used;
-    writeRecord(records() + e.offset, e, name, data);
-    h.used += static_cast<uint32_t>(length);
     if (found) {
+        // The name from the old record, which a rebuild above has moved along.
+        const Entry &old = entries()[pos];
+        h.garbage += static_cast<uint32_t>(recordSize(old));
+        std::memcpy(records() + e.offset, records() + old.offset, nameBytes(e));
+        writeData(records() + e.offset + nameBytes(e), e, data);
+        h.used += static_cast<uint32_t>(length);
         entries()[pos] = e;
         return;
     }
+    writeRecord(records() + e.offset, e, name, data);
+    h.used += static_cast<uint32_t>(length);
     Entry *at = entries() + pos;
     std::memmove(at + 1, at, (h.count - pos) * sizeof(Entry));
     *at = e;

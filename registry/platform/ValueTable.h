@@ -154,7 +154,9 @@ private:
     }
     static std::size_t recordSize(const Entry &e);
     static Entry encode(UnitText name, uint32_t type, ValueData data, std::size_t &size);
+    static std::size_t nameBytes(const Entry &e); // with its padding to an even size
     static void writeRecord(uint8_t *at, const Entry &e, UnitText name, ValueData data);
+    static void writeData(uint8_t *at, const Entry &e, ValueData data);
     static UnitText nameAt(const uint8_t *record, const Entry &e);
     // A new block with room for `entries` entries and `bytes` record bytes, the
     // live records packed at its front.
