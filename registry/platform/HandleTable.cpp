@@ -97,6 +97,13 @@ LONG resolveHandle(HKEY h, RegKey *&key, DWORD need)
     return key->deleted ? ERROR_KEY_DELETED : ERROR_SUCCESS;
 }
 
+LONG checkValueSize(std::u16string_view name, DWORD dataBytes)
+{
+    constexpr std::size_t kMaxValueNameUnits = 16383;
+    if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
+    return dataBytes > ValueTable::kMaxDataBytes ? ERROR_OUTOFMEMORY : ERROR_SUCCESS;
+}
+
 LONG setAdmittedValue(RegKey &key, const std::u16string &name, DWORD type,
                       const std::vector<uint8_t> &data)
 {

@@ -87,6 +87,10 @@ DWORD grantedAccess(REGSAM sam);
 // roots carry every right.
 LONG resolveHandle(HKEY h, RegKey *&key, DWORD need = 0);
 
+// What both value calls refuse before they read the data: a name longer than Wine
+// takes, data past what a value can hold.
+LONG checkValueSize(std::u16string_view name, DWORD dataBytes);
+
 // Sets a value once the store has admitted (journaled) the change, and stamps the key;
 // what the store refused it with otherwise. Both value calls, 8-bit and wide, end here.
 LONG setAdmittedValue(RegKey &key, const std::u16string &name, DWORD type,

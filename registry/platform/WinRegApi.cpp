@@ -22,8 +22,6 @@ namespace quarnel::platform {
 
 namespace {
 
-constexpr std::size_t kMaxValueNameUnits = 16383;
-
 std::u16string toUtf16(LPCSTR text)
 {
     return text ? utf16FromBytes(text) : std::u16string();
@@ -327,8 +325,7 @@ LSTATUS WINAPI RegSetValueExA(HKEY hKey, LPCSTR lpValueName, DWORD, DWORD dwType
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
     const std::u16string name = toUtf16(lpValueName);
-    if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
-    if (cbData > ValueTable::kMaxDataBytes) return ERROR_OUTOFMEMORY;
+    if (LONG rc = checkValueSize(name, cbData)) return rc;
     std::vector<uint8_t> data;
     if (isStringType(dwType)) {
         // Wine also counts a NUL found just past cbData; we never read beyond what the

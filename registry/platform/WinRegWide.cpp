@@ -14,8 +14,6 @@ using namespace quarnel::platform;
 
 namespace {
 
-constexpr std::size_t kMaxValueNameUnits = 16383;
-
 std::u16string nameOf(LPCWSTR name)
 {
     return name ? std::u16string(name) : std::u16string();
@@ -64,8 +62,7 @@ LSTATUS WINAPI RegSetValueExW(HKEY hKey, LPCWSTR lpValueName, DWORD, DWORD dwTyp
     RegKey *key;
     if (LONG rc = resolveHandle(hKey, key, KEY_SET_VALUE)) return rc;
     const std::u16string name = nameOf(lpValueName);
-    if (name.size() > kMaxValueNameUnits) return ERROR_INVALID_PARAMETER;
-    if (cbData > ValueTable::kMaxDataBytes) return ERROR_OUTOFMEMORY;
+    if (LONG rc = checkValueSize(name, cbData)) return rc;
     // Wine also counts a NUL unit found just past cbData; we never read beyond
     // what the caller said it gave us.
     const std::vector<uint8_t> data(lpData, lpData ? lpData + cbData : lpData);
