@@ -4,6 +4,7 @@
 #include "registry/platform/RegText.h"
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstring>
 #include <new>
@@ -17,18 +18,19 @@ static_assert(sizeof(void *) != 8 || sizeof(RegKey) == 64);
 
 namespace {
 
-uint64_t g_treeVersion = 0;
+// Files are read on several threads, and their keys are freed there too.
+std::atomic<uint64_t> g_treeVersion = 0;
 
 } // namespace
 
 uint64_t treeVersion()
 {
-    return g_treeVersion;
+    return g_treeVersion.load(std::memory_order_relaxed);
 }
 
 void treeChanged()
 {
-    ++g_treeVersion;
+    g_treeVersion.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::size_t RegKey::subkeyPosition(UnitText key, bool &found) const

@@ -28,8 +28,30 @@ struct Loaded
     ReadResult result;
 };
 
-// Read whole, and again a few bytes at a time as files are: lines split across
-// reads must give the same keys, and the same failure on the same line.
+// The text as a file read by offset, a few bytes at a time.
+TextAt fileOf(const std::string &text)
+{
+    return [&text](uint64_t at, char *to, std::size_t room, std::size_t &got) {
+        at = std::min<uint64_t>(at, text.size());
+        got = std::min<std::size_t>({room, text.size() - at, 1 + at % 7});
+        std::memcpy(to, text.data() + at, got);
+        return true;
+    };
+}
+
+void expectSameRead(const Loaded &other, const Loaded &whole, const std::string &text)
+{
+    EXPECT_EQ(other.result.ok, whole.result.ok) << text;
+    EXPECT_EQ(other.result.line, whole.result.line) << text;
+    EXPECT_EQ(other.result.message, whole.result.message) << text;
+    if (whole.result.ok)
+        EXPECT_EQ(writeHive(other.root, other.preamble), writeHive(whole.root, whole.preamble))
+            << text;
+}
+
+// Read whole, and again a few bytes at a time as files are, and in parts side
+// by side from every place a part may start (one at a time, and all at once):
+// each must give the same keys, and the same failure on the same line.
 std::unique_ptr<Loaded> load(const std::string &text)
 {
     auto l = std::make_unique<Loaded>();
@@ -44,11 +66,18 @@ std::unique_ptr<Loaded> load(const std::string &text)
             return true;
         },
         pieces.root, pieces.preamble);
-    EXPECT_EQ(pieces.result.ok, l->result.ok) << text;
-    EXPECT_EQ(pieces.result.line, l->result.line) << text;
-    EXPECT_EQ(pieces.result.message, l->result.message) << text;
-    if (l->result.ok) {
-        EXPECT_EQ(writeHive(pieces.root, pieces.preamble), writeHive(l->root, l->preamble));
+    expectSameRead(pieces, *l, text);
+    const TextAt file = fileOf(text);
+    const std::vector<uint64_t> starts = partStarts(file, text.size(), text.size());
+    for (std::size_t i = 1; i < starts.size(); ++i) {
+        Loaded parts;
+        parts.result = readHiveParts(file, {0, starts[i]}, parts.root, parts.preamble);
+        expectSameRead(parts, *l, text);
+    }
+    if (starts.size() > 2) {
+        Loaded parts;
+        parts.result = readHiveParts(file, starts, parts.root, parts.preamble);
+        expectSameRead(parts, *l, text);
     }
     return l;
 }
@@ -187,6 +216,48 @@ TEST(WineRegFormat, AcceptsWhatWineAccepts)
     EXPECT_EQ(c->extra->unknownLines.front(), "#time=zzzz");
 }
 
+// A big file is read in parts side by side; a key whose sections lie in two
+// parts ends up as if the file had been read in one.
+TEST(WineRegFormat, ReadsAKeySplitAcrossPartsAsInOne)
+{
+    const std::string text = kHead + "\n[A\\\\B] 1000\n#time=1d000000000000a\n#class=\"first\"\n"
+                                     "\"v\"=\"1\"\n\"w\"=\"keep\"\n"
+                                     "\n[A\\\\C] 1000\n\"c\"=dword:1\n"
+                                     "\n[] 2000\n\"r\"=\"root\"\n"
+                                     "\n[a\\\\B] 3000\n#time=1\n#class=\"\"\n#link\n; later\n"
+                                     "\"V\"=\"2\"\n\"x\"=\"new\"\n"
+                                     "\n[a\\\\d] 4000\n\"d\"=\"1\"\n";
+    auto whole = load(text); // also every single split against the whole read
+    ASSERT_TRUE(whole->result.ok) << whole->result.line << ": " << whole->result.message;
+    const TextAt file = fileOf(text);
+    Loaded parts;
+    const std::vector<uint64_t> starts = partStarts(file, text.size(), text.size());
+    ASSERT_EQ(starts.size(), 6u);
+    ASSERT_TRUE(readHiveParts(file, starts, parts.root, parts.preamble).ok);
+    for (const RegKey *root : {&whole->root, &parts.root}) {
+        EXPECT_EQ(root->lastWriteTime, fileTimeFromUnix(2000));
+        const RegKey *a = root->findSubkey(u"A");
+        ASSERT_TRUE(a);
+        EXPECT_EQ(a->lastWriteTime, fileTimeFromUnix(1000)); // the section that made it
+        const RegKey *b = a->findSubkey(u"B");
+        ASSERT_TRUE(b);
+        EXPECT_EQ(b->lastWriteTime, 0x1d000000000000au);
+        EXPECT_EQ(b->className(), u""); // the later #class, though empty
+        EXPECT_TRUE(b->isLink);
+        ASSERT_TRUE(b->extra);
+        EXPECT_EQ(b->extra->unknownLines, std::vector<std::string>{"; later"});
+        ASSERT_EQ(b->values.size(), 3u);
+        EXPECT_TRUE(sameUnits(b->values[0].name(), UnitText(u"v"))); // the first spelling
+        EXPECT_EQ(b->values[0].dataCopy(), utf16z(u"2"));
+        EXPECT_EQ(b->values[1].dataCopy(), utf16z(u"keep"));
+        EXPECT_EQ(b->values[2].dataCopy(), utf16z(u"new"));
+        ASSERT_TRUE(a->findSubkey(u"d"));
+        EXPECT_EQ(a->findSubkey(u"d")->lastWriteTime, fileTimeFromUnix(4000));
+        EXPECT_EQ(a->findSubkey(u"d")->parent, a);
+        EXPECT_EQ(a->subkeys.size(), 3u);
+    }
+}
+
 TEST(WineRegFormat, KeepsLinesItDoesNotInterpret)
 {
     expectRoundTrip(kHead + "#future=1\n" +
@@ -216,6 +287,7 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
         {"\"lat\"=\"caf\xe9\"\n", 8, "invalid UTF-8"},
         {std::string("\"b\"=\"x\"\n\"bin\"=\"\0\"\n", 18), 9, "binary data"},
         {std::string("garbage\n\"bin\"=\"\0\"\n", 17), 9, "binary data"},
+        {std::string("garbage\n\n[L]\n\"bin\"=\"\0\"\n", 23), 11, "binary data"},
         {"\"u\"=hex:01,\\", 8, "ends inside a value"},
         {"\"s\"=\"trunc", 8, "unterminated"},
         {"[key\n", 8, "malformed key"},
@@ -230,6 +302,8 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
     EXPECT_FALSE(load("")->result.ok);
     EXPECT_FALSE(load("\xef\xbb\xbfWINE REGISTRY Version 2\n")->result.ok);
     EXPECT_FALSE(load("WINE REGISTRY Version 3\n")->result.ok);
+    // Nothing after the first line counts then, not even a NUL in a later part.
+    EXPECT_EQ(load(std::string("WINE REGISTRY Version 3\n\n[K]\n\0\n", 31))->result.line, 1u);
     EXPECT_EQ(load("WINE REGISTRY Version 2\n\"v\"=\"1\"\n")->result.message, "value without key");
 }
 

@@ -1,7 +1,8 @@
 // libFuzzer target for the Wine registry file reader. Besides not crashing, it
 // checks that whatever the reader accepts, the writer turns into text that the
 // reader accepts again with the same content (no line Wine would call malformed),
-// and that the text read a few bytes at a time, as files are, reads the same.
+// and that the text read a few bytes at a time, as files are, and in parts side
+// by side, as big files are, reads the same.
 #include "registry/platform/wine/WineRegReader.h"
 #include "registry/platform/wine/WineRegWriter.h"
 
@@ -49,7 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const std::string text(reinterpret_cast<const char *>(data), size);
     RegKey root;
     wine::Preamble preamble;
-    const bool ok = wine::readHive(text, root, preamble).ok;
+    const wine::ReadResult read = wine::readHive(text, root, preamble);
+    const bool ok = read.ok;
 
     std::size_t at = 0;
     const std::size_t step = size ? 1 + data[0] % 7 : 1;
@@ -62,8 +64,23 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RegKey pieced;
     wine::Preamble piecedPreamble;
     if (wine::readHive(pieces, pieced, piecedPreamble).ok != ok) std::abort();
+
+    // Read in parts side by side, as big files are: the same failure on the same
+    // line, or the same content.
+    const wine::TextAt file = [&](uint64_t from, char *to, std::size_t room, std::size_t &got) {
+        got = from < size ? std::min({room, step, size - static_cast<std::size_t>(from)}) : 0;
+        if (got) std::memcpy(to, data + from, got);
+        return true;
+    };
+    RegKey inParts;
+    wine::Preamble partsPreamble;
+    const wine::ReadResult parts =
+        wine::readHiveParts(file, wine::partStarts(file, size, 4), inParts, partsPreamble);
+    if (parts.ok != ok || parts.line != read.line || parts.message != read.message) std::abort();
+
     if (!ok) return 0;
     if (piecedPreamble != preamble || !sameContent(root, pieced)) std::abort();
+    if (partsPreamble != preamble || !sameContent(root, inParts)) std::abort();
     const std::string once = wine::writeHive(root, preamble);
     RegKey again;
     wine::Preamble preamble2;

@@ -10,7 +10,7 @@ out=build-fuzz
 mkdir -p "$out/corpus"
 # The whole Qt-free platform layer, so that a file added to it is never missing here.
 src=(tools/fuzz/fuzz_wine_reader.cpp registry/platform/*.cpp registry/platform/wine/*.cpp)
-clang++ -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -I. "${src[@]}" -o "$out/fuzz_wine_reader"
+clang++ -std=c++20 -O1 -g -pthread -fsanitize=fuzzer,address,undefined -I. "${src[@]}" -o "$out/fuzz_wine_reader"
 cd "$out"
 exec ./fuzz_wine_reader -max_total_time="$seconds" -max_len=4096 -timeout=10 \
     -dict=../tools/fuzz/wine-reg.dict corpus ../tools/fuzz/corpus

@@ -87,27 +87,45 @@ bool FilePieces::open(const std::string &path, std::string &error)
 {
     m_path = path;
     m_fd = openForReading(path, true, error);
-    return m_fd >= 0;
+    if (m_fd < 0) return false;
+    struct stat st
+    {
+    };
+    if (::fstat(m_fd, &st) != 0) {
+        error = describe("read", path);
+        return false;
+    }
+    m_size = static_cast<uint64_t>(st.st_size);
+    return true;
 }
 
-bool FilePieces::read(char *to, std::size_t room, std::size_t &got)
+std::string FilePieces::error() const
+{
+    const std::lock_guard lock(m_errorLock);
+    return m_error;
+}
+
+bool FilePieces::failed(std::string error)
+{
+    const std::lock_guard lock(m_errorLock);
+    if (m_error.empty()) m_error = std::move(error); // the first one tells most
+    return false;
+}
+
+bool FilePieces::readAt(uint64_t at, char *to, std::size_t room, std::size_t &got)
 {
     got = 0;
+    if (at > kMaxFileBytes) return failed(m_path + " is too large for a registry file");
+    room = std::min<uint64_t>(room, kMaxFileBytes + 1 - at);
     for (;;) {
-        const ssize_t r = ::read(m_fd, to, room);
+        const ssize_t r = ::pread(m_fd, to, room, static_cast<off_t>(at));
         if (r < 0 && errno == EINTR) continue;
-        if (r < 0) {
-            m_error = describe("read", m_path);
-            return false;
-        }
+        if (r < 0) return failed(describe("read", m_path));
         got = static_cast<std::size_t>(r);
         break;
     }
-    m_total += got;
-    if (m_total > kMaxFileBytes) { // it grew while we read it
-        m_error = m_path + " is too large for a registry file";
-        return false;
-    }
+    if (at + got > kMaxFileBytes) // it grew while we read it
+        return failed(m_path + " is too large for a registry file");
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -38,7 +39,8 @@ private:
 };
 
 // A file read a piece at a time, with the same checks: a big registry file
-// need not sit in memory whole while it is read.
+// need not sit in memory whole while it is read, and its parts can be read
+// side by side.
 class FilePieces
 {
 public:
@@ -48,15 +50,20 @@ public:
     FilePieces &operator=(const FilePieces &) = delete;
 
     bool open(const std::string &path, std::string &error);
-    // The next bytes, up to `room`; `got` is 0 at the end. False on an error,
-    // which error() then describes.
-    bool read(char *to, std::size_t room, std::size_t &got);
-    const std::string &error() const { return m_error; }
+    // Up to `room` bytes from `at` on; `got` is 0 at the end. False on an
+    // error, which error() then describes. Safe to call from several threads.
+    bool readAt(uint64_t at, char *to, std::size_t room, std::size_t &got);
+    // The file's size when it was opened.
+    uint64_t size() const { return m_size; }
+    std::string error() const;
 
 private:
+    bool failed(std::string error);
+
     int m_fd = -1;
     std::string m_path;
-    std::size_t m_total = 0;
+    uint64_t m_size = 0;
+    mutable std::mutex m_errorLock;
     std::string m_error;
 };
 

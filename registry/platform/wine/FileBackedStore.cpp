@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <ctime>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -183,9 +186,9 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
         FilePieces file;
         if (!file.open(path, error)) return false;
         const ReadResult r =
-            readHive([&file](char *to, std::size_t room,
-                             std::size_t &got) { return file.read(to, room, got); },
-                     fresh, preamble);
+            readHive([&file](uint64_t at, char *to, std::size_t room,
+                             std::size_t &got) { return file.readAt(at, to, room, got); },
+                     file.size(), fresh, preamble);
         if (!r.ok) {
             error = !file.error().empty() ? file.error()
                                           : path + ":" + std::to_string(r.line) + ": " + r.message;
@@ -269,6 +272,11 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         std::string loadError;
         if (!loadHive(i, {}, loadError)) loadErrors += (loadErrors.empty() ? "" : "\n") + loadError;
     }
+#if defined(__GLIBC__)
+    // The files were read on several threads, each with buffers of its own that
+    // are free now: their pages go back instead of staying with the process.
+    ::malloc_trim(0);
+#endif
     if (!loadErrors.empty())
         goReadOnly(loadErrors +
                        "\nQuarnel leaves the registry files untouched and shows them read-only. "

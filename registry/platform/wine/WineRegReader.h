@@ -8,6 +8,7 @@
 #include "registry/platform/KeyStore.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -36,6 +37,21 @@ ReadResult readHive(std::string_view text, RegKey &root, Preamble &preamble);
 // when it cannot read (the result is then a failure).
 using TextPieces = std::function<bool(char *to, std::size_t room, std::size_t &got)>;
 ReadResult readHive(const TextPieces &pieces, RegKey &root, Preamble &preamble);
+
+// The same for a file of `size` bytes that can be read from any offset (from
+// several threads at once): a big file is read in parts side by side, each
+// starting at a section, and the parts joined as if read in one.
+using TextAt = std::function<bool(uint64_t at, char *to, std::size_t room, std::size_t &got)>;
+ReadResult readHive(const TextAt &file, uint64_t size, RegKey &root, Preamble &preamble);
+
+// Offsets where a part may start: a section's line right after a blank line,
+// near `size` / `parts` apart (fewer where none is found). Starts with 0.
+std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t parts);
+
+// Reads the parts starting at `starts` (the first at 0; each later one at a
+// place partStarts gives) side by side; the last one reads to the file's end.
+ReadResult readHiveParts(const TextAt &file, const std::vector<uint64_t> &starts, RegKey &root,
+                         Preamble &preamble);
 
 // FILETIME of a time given in Unix seconds, and back (rounded down).
 uint64_t fileTimeFromUnix(uint64_t seconds);
