@@ -4,6 +4,7 @@
 #include "registry/platform/RegText.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace quarnel::platform {
@@ -26,7 +27,13 @@ struct OpenedChain
     const RegKey *base = nullptr;
     uint64_t version = 0;
     std::size_t depth = 0;
-    std::vector<RegKey *> keys; // where each name led, links followed
+    std::vector<RegKey *> keys;         // where each name led, links followed
+    std::vector<std::size_t> positions; // each name's place among its siblings
+    // When the last open was of an ASCII path: that path, and where in it each
+    // name of `keys` ends.
+    bool byAscii = false;
+    std::string asciiPath;
+    std::vector<std::size_t> ends;
 };
 
 OpenedChain &lastOpened()
@@ -50,16 +57,27 @@ std::size_t reusableDepth(const RegKey *base, const std::vector<std::u16string_v
     return n;
 }
 
-void rememberStep(const RegKey *base, std::size_t index, RegKey *key)
+// Remembers the key the name at `index` led to and its place among its
+// siblings, and for an ASCII path the end of that name in it.
+void rememberStep(const RegKey *base, std::size_t index, RegKey *key, std::size_t position,
+                  const std::size_t *end)
 {
     OpenedChain &chain = lastOpened();
     if (index == 0) {
         chain.base = base;
         chain.version = treeVersion();
     }
-    if (chain.keys.size() <= index) chain.keys.push_back(nullptr);
+    if (chain.keys.size() <= index) {
+        chain.keys.push_back(nullptr);
+        chain.positions.push_back(0);
+    }
     chain.keys[index] = key;
+    chain.positions[index] = position;
     chain.depth = index + 1;
+    if (end) {
+        if (chain.ends.size() <= index) chain.ends.push_back(0);
+        chain.ends[index] = *end;
+    }
 }
 
 LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created);
@@ -135,23 +153,31 @@ LONG checkNameLength(std::u16string_view name, std::size_t limit)
     return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
 }
 
-// An open: existing keys only, starting below the keys the last open shares.
-LONG openPath(RegKey *base, const std::vector<std::u16string_view> &parts, DWORD options,
-              WalkResult &result)
+// An open: existing keys only, starting below the first `reused` names, which
+// the last open resolved. The name after them is tried first at subkey `guess`;
+// `ends` (ASCII paths only) tells where each name ends.
+template <typename Name>
+LONG openPath(RegKey *base, const std::vector<Name> &parts, std::size_t reused, std::size_t guess,
+              const std::vector<std::size_t> *ends, DWORD options, WalkResult &result)
 {
-    std::size_t i = reusableDepth(base, parts);
-    RegKey *key = i ? lastOpened().keys[i - 1] : base;
-    for (; i < parts.size(); ++i) {
+    RegKey *key = reused ? lastOpened().keys[reused - 1] : base;
+    for (std::size_t i = reused; i < parts.size(); ++i) {
         const bool last = i + 1 == parts.size();
-        RegKey *child = key->findSubkey(parts[i]);
-        if (!child) return ERROR_FILE_NOT_FOUND;
+        const UnitText name(parts[i]);
+        // Only a name the same to the unit can be taken without the search.
+        bool found = i == reused && guess < key->subkeys.size() &&
+                     sameUnits(key->subkeys[guess]->name(), name);
+        const std::size_t pos = found ? guess : key->subkeyPosition(name, found);
+        if (!found) return ERROR_FILE_NOT_FOUND;
+        RegKey *child = key->subkeys[pos].get();
         const bool openLink = last && (options & REG_OPTION_OPEN_LINK);
         if (child->isLink && !openLink) {
             bool created = false;
             if (LONG rc = followLink(child, 0, false, child, created)) return rc;
         }
         // A link opened as itself is no step for keys below it.
-        if (!(openLink && child->isLink)) rememberStep(base, i, child);
+        if (!(openLink && child->isLink))
+            rememberStep(base, i, child, pos, ends ? &(*ends)[i] : nullptr);
         key = child;
     }
     result.key = key;
@@ -173,7 +199,11 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
     splitPath(path, parts);
     for (const auto part : parts)
         if (LONG rc = checkNameLength(part, kMaxKeyNameUnits)) return rc;
-    if (!create) return openPath(base, parts, options, result);
+    if (!create) {
+        lastOpened().byAscii = false;
+        return openPath(base, parts, reusableDepth(base, parts), SIZE_MAX, nullptr, options,
+                        result);
+    }
     std::vector<RegKey *> visited;
     visited.reserve(parts.size());
     RegKey *key = base;
@@ -218,6 +248,41 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
         k.extras().className = newClass;
     }
     return ERROR_SUCCESS;
+}
+
+LONG openAsciiPath(RegKey *base, std::string_view path, DWORD options, WalkResult &result)
+{
+    result = WalkResult{};
+    if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
+    static std::vector<UnitText> parts;
+    static std::vector<std::size_t> ends;
+    parts.clear();
+    ends.clear();
+    forEachKeyName(path, [&](std::string_view name) {
+        parts.emplace_back(reinterpret_cast<const uint8_t *>(name.data()), name.size());
+        ends.push_back(static_cast<std::size_t>(name.data() - path.data()) + name.size());
+    });
+    for (const UnitText part : parts)
+        if (part.size() > kMaxKeyNameUnits) return ERROR_INVALID_PARAMETER;
+    // The names that end where the last ASCII open's did, with the same bytes up
+    // to there, led to the same keys. The last name is looked up again: its
+    // options decide whether a link is followed.
+    OpenedChain &chain = lastOpened();
+    std::size_t reused = 0, guess = SIZE_MAX;
+    if (chain.byAscii && chain.base == base && chain.version == treeVersion() && !parts.empty()) {
+        const std::size_t limit = std::min(chain.depth, parts.size() - 1);
+        std::size_t from = 0;
+        while (reused < limit && ends[reused] == chain.ends[reused] &&
+               std::memcmp(path.data() + from, chain.asciiPath.data() + from,
+                           ends[reused] - from) == 0)
+            from = ends[reused++];
+        // A walk opens a key's subkeys in turn: the next name is likely the next one.
+        if (reused < chain.depth) guess = chain.positions[reused] + 1;
+    }
+    chain.byAscii = true;
+    chain.asciiPath.assign(path);
+    chain.depth = reused;
+    return openPath(base, parts, reused, guess, &ends, options, result);
 }
 
 } // namespace quarnel::platform

@@ -28,4 +28,9 @@ struct WalkResult
 LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create,
               const std::u16string *cls, WalkResult &result);
 
+// The open of walkPath for an ASCII path (the caller checks that), which is what
+// a walk over the tree gives for nearly every key: the leading names it shares
+// byte for byte with the last such open are neither converted nor looked up again.
+LONG openAsciiPath(RegKey *base, std::string_view path, DWORD options, WalkResult &result);
+
 } // namespace quarnel::platform

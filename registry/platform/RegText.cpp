@@ -77,6 +77,23 @@ std::size_t asciiPrefix(std::u16string_view text)
     return i;
 }
 
+} // namespace
+
+bool isAscii(std::string_view bytes)
+{
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        uint64_t block;
+        std::memcpy(&block, bytes.data() + i, sizeof block);
+        if (block & 0x8080808080808080ull) return false;
+    }
+    for (; i < bytes.size(); ++i)
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+    return true;
+}
+
+namespace {
+
 template <typename Sink> void forEachByteRun(std::u16string_view text, Sink &&sink)
 {
     for (std::size_t i = 0; i < text.size(); ++i) {
@@ -300,6 +317,35 @@ std::size_t byteLengthOfUtf16(UnitText text)
 void writeBytesOfUtf16(UnitText text, char *out)
 {
     writeBytesOfUtf16(text, out, byteLengthOfUtf16(text));
+}
+
+std::size_t writeBytesOfNarrowText(UnitText text, char *out)
+{
+    const uint8_t *units = text.narrowUnits();
+    const std::size_t size = text.size();
+    char *const start = out;
+    std::size_t i = 0;
+    while (i < size) {
+        uint64_t block = 0;
+        if (i + 8 <= size) std::memcpy(&block, units + i, sizeof block);
+        // Eight ASCII units at a time, the rest one by one.
+        if (i + 8 <= size && !(block & 0x8080808080808080ull)) {
+            std::memcpy(out, &block, sizeof block);
+            out += 8;
+            i += 8;
+            continue;
+        }
+        for (const std::size_t end = std::min(size, i + 8); i < end; ++i) {
+            const uint8_t u = units[i];
+            if (u < 0x80) {
+                *out++ = static_cast<char>(u);
+            } else {
+                *out++ = static_cast<char>(0xC0 | (u >> 6));
+                *out++ = static_cast<char>(0x80 | (u & 0x3F));
+            }
+        }
+    }
+    return static_cast<std::size_t>(out - start);
 }
 
 void writeBytesOfUtf16(UnitText text, char *out, std::size_t byteLength)

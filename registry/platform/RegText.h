@@ -20,6 +20,9 @@ std::string bytesFromUtf16(std::u16string_view text);
 // are given, and an allocation each would cost more than the conversion.
 void utf16FromBytes(std::string_view bytes, std::u16string &out);
 
+// Whether every byte is below 0x80: such text converts unit for unit.
+bool isAscii(std::string_view bytes);
+
 // Number of 8-bit bytes that bytesFromUtf16 would produce.
 std::size_t byteLengthOfUtf16(std::u16string_view text);
 // Writes those bytes to `out`, which has room for byteLengthOfUtf16(text).
@@ -82,6 +85,9 @@ void writeBytesOfUtf16(UnitText text, char *out);
 // number of units is ASCII, a copy.
 void writeBytesOfUtf16(UnitText text, char *out, std::size_t byteLength);
 std::string bytesFromUtf16(UnitText text);
+// Writes narrow text's bytes unmeasured into `out`, which has room for two bytes
+// a unit (the most a unit takes); returns how many it wrote.
+std::size_t writeBytesOfNarrowText(UnitText text, char *out);
 
 int compareNames(UnitText a, std::u16string_view b);
 int compareNames(UnitText a, UnitText b);

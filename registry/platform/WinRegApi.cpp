@@ -116,6 +116,18 @@ LONG deliverData(const ValueRef &value, LPBYTE data, LPDWORD count)
 {
     // Listing names asks for neither: the size would be measured for nothing.
     if (!data && !count) return ERROR_SUCCESS;
+    const bool isString = isStringType(value.type);
+    if (isString && data) {
+        // Narrow text in a buffer with room for its longest form is measured
+        // while it is written: one pass over it instead of two.
+        const UnitText text = value.data().units();
+        if (text.isNarrow() && text.size() <= *count / 2) {
+            const std::size_t size = writeBytesOfNarrowText(text, reinterpret_cast<char *>(data));
+            if (size > 0 && size < *count && data[size - 1] != 0) data[size] = 0;
+            *count = static_cast<DWORD>(size);
+            return ERROR_SUCCESS;
+        }
+    }
     const std::size_t size = externalSize(value);
     if (!data) {
         setIf(count, static_cast<DWORD>(size));
@@ -124,7 +136,7 @@ LONG deliverData(const ValueRef &value, LPBYTE data, LPDWORD count)
     LONG rc = ERROR_SUCCESS;
     if (size > *count) {
         rc = ERROR_MORE_DATA;
-    } else if (isStringType(value.type)) {
+    } else if (isString) {
         writeBytesOfUtf16(value.data().units(), reinterpret_cast<char *>(data), size);
         if (size > 0 && size < *count && data[size - 1] != 0) data[size] = 0;
     } else if (size > 0) {
@@ -159,13 +171,18 @@ LSTATUS WINAPI RegOpenKeyExA(HKEY hKey, LPCSTR lpSubKey, DWORD ulOptions, REGSAM
     if (isClassesRoot(hKey) && lpSubKey && *lpSubKey == '\\') ++lpSubKey;
     if (!phkResult) return ERROR_INVALID_PARAMETER;
     if (!hKey) return ERROR_INVALID_HANDLE;
-    const std::u16string_view path = scratchUtf16(lpSubKey);
-    if (path.size() > kMaxPathUnits) return ERROR_MORE_DATA;
+    // ASCII, nearly every path, needs no conversion: its units are its bytes.
+    const std::string_view given = lpSubKey ? std::string_view(lpSubKey) : std::string_view();
+    const bool ascii = isAscii(given);
+    const std::u16string_view path = ascii ? std::u16string_view() : scratchUtf16(lpSubKey);
+    if ((ascii ? given.size() : path.size()) > kMaxPathUnits) return ERROR_MORE_DATA;
     *phkResult = nullptr;
     RegKey *base;
     if (LONG rc = resolveHandle(hKey, base)) return rc;
     WalkResult walk;
-    if (LONG rc = walkPath(base, path, ulOptions, false, nullptr, walk)) return rc;
+    if (LONG rc = ascii ? openAsciiPath(base, given, ulOptions, walk)
+                        : walkPath(base, path, ulOptions, false, nullptr, walk))
+        return rc;
     *phkResult = handles().add(KeyRef(walk.key), grantedAccess(samDesired));
     return ERROR_SUCCESS;
 }

@@ -66,7 +66,8 @@ TEST(RegText, NarrowTextActsAsItsWideForm)
                                     u"caf\u00e9 \u00ff\u0080",
                                     u"\u00c9T\u00c9",
                                     u"\u00e9t\u00e9",
-                                    u"\u00dfa"};
+                                    u"\u00dfa",
+                                    u"eight by\u00e9eight by\u00e9"};
     for (const std::u16string &a : texts) {
         ASSERT_TRUE(fitsNarrow(a));
         std::vector<uint8_t> bytes(a.begin(), a.end());
@@ -74,6 +75,9 @@ TEST(RegText, NarrowTextActsAsItsWideForm)
         EXPECT_EQ(narrow.str(), a);
         EXPECT_EQ(byteLengthOfUtf16(narrow), byteLengthOfUtf16(std::u16string_view(a)));
         EXPECT_EQ(bytesFromUtf16(narrow), bytesFromUtf16(std::u16string_view(a)));
+        std::string written(2 * a.size(), '\0');
+        written.resize(writeBytesOfNarrowText(narrow, written.data()));
+        EXPECT_EQ(written, bytesFromUtf16(std::u16string_view(a)));
         for (const std::u16string &b : texts) {
             std::vector<uint8_t> other(b.begin(), b.end());
             const int wide = compareNames(a, b);

@@ -78,6 +78,52 @@ TEST_F(WinRegApi, PathsIgnoreTrailingSeparatorAndCaseAndRefuseLeadingOne)
     RegCloseKey(sw);
 }
 
+// A walk opens every key by its full path, and an open reuses what the last one
+// resolved: only names the same to the byte, ending at the same place, may be.
+TEST_F(WinRegApi, OpensAlongTheLastOpenedPathReachTheirOwnKeys)
+{
+    for (const char *path :
+         {"W\\B\\C", "W\\B\\D", "W\\BC\\C", "W\\Bx", "W\\b\\e", "W\\BC\\\xc3\xa9"}) {
+        HKEY key = create(HKEY_CURRENT_USER, path);
+        setString(key, "at", path);
+        RegCloseKey(key);
+    }
+    const auto at = [](HKEY base, const char *path) {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(base, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::string("-");
+        char buf[64];
+        DWORD size = sizeof buf;
+        const LONG rc =
+            RegQueryValueExA(key, "at", nullptr, nullptr, reinterpret_cast<BYTE *>(buf), &size);
+        RegCloseKey(key);
+        return rc == ERROR_SUCCESS ? std::string(buf) : std::string("no value");
+    };
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\C"), "W\\B\\C");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\D"), "W\\B\\D");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\BC\\C"), "W\\BC\\C");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\C"), "W\\B\\C");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\b\\E"), "W\\b\\e");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\\\B\\\\D\\"), "W\\B\\D");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\Bx"), "W\\Bx");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B"), "no value");
+    HKEY w = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "W", 0, KEY_READ, &w), ERROR_SUCCESS);
+    EXPECT_EQ(at(w, "B\\D"), "W\\B\\D"); // the same names below another base
+    // An open of other text, then one that shares bytes with the last ASCII open.
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\D"), "W\\B\\D");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\BC\\\xc3\xa9"), "W\\BC\\\xc3\xa9");
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\C"), "W\\B\\C");
+    // A key deleted and made again is found afresh.
+    EXPECT_EQ(RegDeleteKeyA(HKEY_CURRENT_USER, "W\\B\\D"), ERROR_SUCCESS);
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\D"), "-");
+    RegCloseKey(create(HKEY_CURRENT_USER, "W\\B\\D"));
+    EXPECT_EQ(at(HKEY_CURRENT_USER, "W\\B\\C"), "W\\B\\C");
+    HKEY made = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "W\\B\\D", 0, KEY_READ, &made), ERROR_SUCCESS);
+    RegCloseKey(made);
+    RegCloseKey(w);
+}
+
 TEST_F(WinRegApi, EmptySubkeyOpensANewHandleToTheBase)
 {
     HKEY key = create(HKEY_CURRENT_USER, "A");

@@ -50,6 +50,23 @@ TEST(Matching, FirstHitFindsFirstFoldedOccurrence)
     EXPECT_EQ(firstHit("abc", "ab"), npos);
     EXPECT_EQ(firstHit("c", "abc"), 2u);
     EXPECT_EQ(firstHit(std::string_view("b\0c", 3), std::string_view("ab\0C", 4)), 1u);
+    // Texts are scanned sixteen places at a time: a hit, a near miss and the
+    // case-bit partners of signs at every place of texts around that length.
+    const auto plain = [](std::string_view search, std::string_view text) {
+        for (std::size_t i = 0; i + search.size() <= text.size(); ++i)
+            if (asciiLower(text.substr(i, search.size())) == search) return i;
+        return npos;
+    };
+    for (const std::string_view search : {"fa", "fab", "@[", "a`", "x\0"})
+        for (std::size_t length = 0; length <= 40; ++length)
+            for (std::size_t at = 0; at < length; ++at)
+                for (const char *put : {"FA", "fA", "Fb", "`{", "@[", "A@", "X\0"}) {
+                    std::string text(length, '.');
+                    text.replace(at, std::min<std::size_t>(2, length - at),
+                                 std::string(put).substr(0, length - at));
+                    EXPECT_EQ(firstHit(search, text), plain(search, text))
+                        << search << " in " << text;
+                }
 }
 
 TEST(Matching, ReplacesFirstOccurrenceKeepingTheRest)
