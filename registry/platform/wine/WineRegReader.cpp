@@ -36,9 +36,28 @@ constexpr std::array<int8_t, 256> kHexDigits = [] {
     return t;
 }();
 
-int hexDigit(char c)
+constexpr int hexDigit(char c)
 {
     return kHexDigits[static_cast<unsigned char>(c)];
+}
+
+// The byte two hex digits stand for, by one lookup of both, -1 for any other
+// pair: what Wine writes of hex data is such pairs and commas, byte after byte.
+constexpr std::array<int16_t, 65536> kHexPairs = [] {
+    std::array<int16_t, 65536> t{};
+    t.fill(-1);
+    constexpr std::string_view digits = "0123456789abcdefABCDEF";
+    for (const char hi : digits)
+        for (const char lo : digits)
+            t[static_cast<unsigned char>(hi) | static_cast<unsigned>(lo) << 8] =
+                static_cast<int16_t>(hexDigit(hi) * 16 + hexDigit(lo));
+    return t;
+}();
+
+int hexPair(char first, char second)
+{
+    return kHexPairs[static_cast<unsigned char>(first) |
+                     static_cast<unsigned>(static_cast<unsigned char>(second)) << 8];
 }
 
 bool isBlank(char c)
@@ -649,12 +668,14 @@ ReadResult Reader::hexData(std::string_view line, std::size_t pos, LineBytes &da
     };
     data.resize(n + line.size() - std::min(pos, line.size()));
     for (;;) {
-        // What Wine writes: two digits and a comma, over and over.
-        while (pos + 3 <= line.size()) {
-            const int hi = hexDigit(line[pos]), lo = hexDigit(line[pos + 1]);
-            if ((hi | lo) < 0 || line[pos + 2] != ',') break;
-            data[n++] = static_cast<uint8_t>(hi * 16 + lo);
-            pos += 3;
+        // What Wine writes: two digits and a comma, over and over. Plain pointers,
+        // as a byte stored through a member could change any member.
+        const char *text = line.data();
+        uint8_t *out = data.data();
+        for (const std::size_t size = line.size(); pos + 3 <= size; pos += 3) {
+            const int byte = hexPair(text[pos], text[pos + 1]);
+            if (byte < 0 || text[pos + 2] != ',') break;
+            out[n++] = static_cast<uint8_t>(byte);
         }
         skipBlanks(line, pos);
         if (pos >= line.size()) return done({});
