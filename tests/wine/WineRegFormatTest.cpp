@@ -71,12 +71,12 @@ std::unique_ptr<Loaded> load(const std::string &text)
     const std::vector<uint64_t> starts = partStarts(file, text.size(), text.size());
     for (std::size_t i = 1; i < starts.size(); ++i) {
         Loaded parts;
-        parts.result = readHiveParts(file, {0, starts[i]}, parts.root, parts.preamble);
+        parts.result = readHiveParts(file, text.size(), {0, starts[i]}, parts.root, parts.preamble);
         expectSameRead(parts, *l, text);
     }
     if (starts.size() > 2) {
         Loaded parts;
-        parts.result = readHiveParts(file, starts, parts.root, parts.preamble);
+        parts.result = readHiveParts(file, text.size(), starts, parts.root, parts.preamble);
         expectSameRead(parts, *l, text);
     }
     return l;
@@ -233,7 +233,7 @@ TEST(WineRegFormat, ReadsAKeySplitAcrossPartsAsInOne)
     Loaded parts;
     const std::vector<uint64_t> starts = partStarts(file, text.size(), text.size());
     ASSERT_EQ(starts.size(), 6u);
-    ASSERT_TRUE(readHiveParts(file, starts, parts.root, parts.preamble).ok);
+    ASSERT_TRUE(readHiveParts(file, text.size(), starts, parts.root, parts.preamble).ok);
     for (const RegKey *root : {&whole->root, &parts.root}) {
         EXPECT_EQ(root->lastWriteTime, fileTimeFromUnix(2000));
         const RegKey *a = root->findSubkey(u"A");

@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     RegKey inParts;
     wine::Preamble partsPreamble;
     const wine::ReadResult parts =
-        wine::readHiveParts(file, wine::partStarts(file, size, 4), inParts, partsPreamble);
+        wine::readHiveParts(file, size, wine::partStarts(file, size, 4), inParts, partsPreamble);
     if (parts.ok != ok || parts.line != read.line || parts.message != read.message) std::abort();
 
     if (!ok) return 0;

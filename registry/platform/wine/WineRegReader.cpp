@@ -348,9 +348,13 @@ public:
         noteNul(0);
     }
     // `fromSection`: the text is a later part of a file, starting at a section.
-    Reader(const TextPieces &pieces, RegKey &root, Preamble &preamble, bool fromSection = false)
+    // `size`: how much text there is, where known.
+    Reader(const TextPieces &pieces, RegKey &root, Preamble &preamble, bool fromSection = false,
+           uint64_t size = UINT64_MAX)
         : m_pieces(&pieces), m_fromSection(fromSection), m_root(root), m_preamble(preamble)
     {
+        // Room for a small text and the read that finds its end.
+        if (size < m_pieceBytes) m_pieceBytes = static_cast<std::size_t>(size) + 1;
     }
 
     ReadResult run();
@@ -385,6 +389,7 @@ private:
     // Reading in pieces: the file never sits in memory whole, only the lines
     // being read. Without pieces, m_text is the whole file.
     const TextPieces *m_pieces = nullptr;
+    std::size_t m_pieceBytes = std::size_t(1) << 20; // read at a time
     bool m_fromSection = false;
     bool m_notRegistryFile = false;
     std::unique_ptr<char[]> m_buffer;
@@ -430,11 +435,10 @@ void Reader::noteNul(std::size_t from)
 bool Reader::readMore()
 {
     if (!m_pieces || m_atEnd) return false;
-    constexpr std::size_t kPiece = std::size_t(1) << 20;
     const std::size_t unread = m_text.size() - m_pos;
     // A line longer than the buffer makes it grow; the rest moves to its front.
-    if (unread + kPiece > m_capacity) {
-        const std::size_t capacity = std::max(2 * m_capacity, unread + kPiece);
+    if (unread + m_pieceBytes > m_capacity) {
+        const std::size_t capacity = std::max(2 * m_capacity, unread + m_pieceBytes);
         auto bigger = std::make_unique_for_overwrite<char[]>(capacity);
         if (unread) std::memcpy(bigger.get(), m_text.data() + m_pos, unread);
         m_buffer = std::move(bigger);
@@ -862,8 +866,9 @@ void joinPart(RegKey &into, RegKey &part, std::vector<RegKey *> classed)
 struct Part
 {
     uint64_t at = 0;
-    uint64_t end = UINT64_MAX; // the next part's start; the last reads to the file's end
-    RegKey ownRoot;            // the first part reads into the caller's root
+    uint64_t end = 0;  // the next part's start, or the file's size
+    bool last = false; // reads on to the file's end, past its size
+    RegKey ownRoot;    // the first part reads into the caller's root
     Preamble preamble;
     ReadResult result;
     std::size_t lines = 0;
@@ -880,12 +885,13 @@ void readPart(const TextAt &file, Part &part, RegKey &root, Preamble &preamble, 
     try {
         const TextPieces pieces = [&](char *to, std::size_t room, std::size_t &got) {
             got = 0;
-            room = static_cast<std::size_t>(std::min<uint64_t>(room, part.end - part.at));
+            if (!part.last)
+                room = static_cast<std::size_t>(std::min<uint64_t>(room, part.end - part.at));
             if (room && !file(part.at, to, room, got)) return false;
             part.at += got;
             return true;
         };
-        Reader reader(pieces, root, preamble, !first);
+        Reader reader(pieces, root, preamble, !first, part.end - part.at);
         part.result = reader.run();
         part.lines = reader.linesRead();
         part.nulLine = reader.nulLine();
@@ -931,16 +937,16 @@ std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t 
     constexpr std::size_t kWindow = 64 * 1024, kFarthest = 4 * 1024 * 1024;
     std::vector<uint64_t> starts{0};
     if (parts < 2) return starts;
-    std::string window;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(kWindow);
     for (std::size_t k = 1; k < parts; ++k) {
         uint64_t from = std::max(size / parts * k, starts.back() + 1);
         for (uint64_t searched = 0; searched < kFarthest && from < size; searched += kWindow) {
-            window.resize(kWindow);
+            const auto want = static_cast<std::size_t>(std::min<uint64_t>(kWindow, size - from));
             std::size_t filled = 0, got = 0;
-            while (filled < kWindow &&
-                   file(from + filled, window.data() + filled, kWindow - filled, got) && got)
+            while (filled < want &&
+                   file(from + filled, buffer.get() + filled, want - filled, got) && got)
                 filled += got;
-            window.resize(filled);
+            const std::string_view window(buffer.get(), filled);
             std::size_t found = 0;
             for (std::size_t at = 2; !found && at < filled; ++at)
                 if (isPartStart(window, at)) found = at;
@@ -955,15 +961,16 @@ std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t 
     return starts;
 }
 
-ReadResult readHiveParts(const TextAt &file, const std::vector<uint64_t> &starts, RegKey &root,
-                         Preamble &preamble)
+ReadResult readHiveParts(const TextAt &file, uint64_t size, const std::vector<uint64_t> &starts,
+                         RegKey &root, Preamble &preamble)
 {
     std::vector<std::unique_ptr<Part>> parts;
     for (std::size_t i = 0; i < starts.size(); ++i) {
         parts.push_back(std::make_unique<Part>());
         parts[i]->at = starts[i];
-        if (i) parts[i - 1]->end = starts[i];
+        parts[i]->end = i + 1 < starts.size() ? starts[i + 1] : std::max(size, starts[i]);
     }
+    parts.back()->last = true;
     std::atomic<std::size_t> next = 0;
     const auto work = [&] {
         for (std::size_t i; (i = next++) < parts.size();) {
@@ -1004,8 +1011,9 @@ ReadResult readHive(const TextAt &file, uint64_t size, RegKey &root, Preamble &p
     constexpr std::size_t kMaxParts = 8;
     const std::size_t parts = static_cast<std::size_t>(std::min<uint64_t>(
         {std::max(1u, std::thread::hardware_concurrency()), size / kMinPartBytes, kMaxParts}));
-    return readHiveParts(file, parts > 1 ? partStarts(file, size, parts) : std::vector<uint64_t>{0},
-                         root, preamble);
+    return readHiveParts(file, size,
+                         parts > 1 ? partStarts(file, size, parts) : std::vector<uint64_t>{0}, root,
+                         preamble);
 }
 
 uint64_t fileTimeFromUnix(uint64_t seconds)

@@ -49,9 +49,10 @@ ReadResult readHive(const TextAt &file, uint64_t size, RegKey &root, Preamble &p
 std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t parts);
 
 // Reads the parts starting at `starts` (the first at 0; each later one at a
-// place partStarts gives) side by side; the last one reads to the file's end.
-ReadResult readHiveParts(const TextAt &file, const std::vector<uint64_t> &starts, RegKey &root,
-                         Preamble &preamble);
+// place partStarts gives) side by side; the last one reads to the file's end,
+// also past `size` (the file's size when it was opened).
+ReadResult readHiveParts(const TextAt &file, uint64_t size, const std::vector<uint64_t> &starts,
+                         RegKey &root, Preamble &preamble);
 
 // FILETIME of a time given in Unix seconds, and back (rounded down).
 uint64_t fileTimeFromUnix(uint64_t seconds);
