@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -84,6 +85,19 @@ TEST(WinePrefix, WineWrittenFilesRoundTripByteForByte)
         const auto r = wine::readHive(text, root, preamble);
         ASSERT_TRUE(r.ok) << file << ":" << r.line << ": " << r.message;
         EXPECT_TRUE(wine::writeHive(root, preamble) == text) << file;
+        // Read in parts side by side, as big files are, it comes back the same too.
+        const wine::TextAt at = [&text](uint64_t from, char *to, std::size_t room,
+                                        std::size_t &got) {
+            got = from < text.size() ? std::min<std::size_t>(room, text.size() - from) : 0;
+            std::memcpy(to, text.data() + from, got);
+            return true;
+        };
+        const std::vector<uint64_t> starts = wine::partStarts(at, text.size(), 8);
+        EXPECT_GT(starts.size(), 1u) << file;
+        RegKey parted;
+        wine::Preamble partedPreamble;
+        ASSERT_TRUE(wine::readHiveParts(at, text.size(), starts, parted, partedPreamble).ok);
+        EXPECT_TRUE(wine::writeHive(parted, partedPreamble) == text) << file;
     }
 }
 
