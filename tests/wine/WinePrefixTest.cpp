@@ -7,6 +7,7 @@
 #include "registry/platform/RegistryFiles.h"
 #include "registry/platform/wine/ServerLock.h"
 #include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegParts.h"
 #include "registry/platform/wine/WineRegReader.h"
 #include "registry/platform/wine/WineRegWriter.h"
 #include "registry/platform/winreg.h"

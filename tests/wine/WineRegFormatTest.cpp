@@ -1,5 +1,6 @@
 // The reader and writer on hand-made text: what Wine writes for each kind of
 // value and escape, what it accepts, and what we refuse.
+#include "registry/platform/wine/WineRegParts.h"
 #include "registry/platform/wine/WineRegReader.h"
 #include "registry/platform/wine/WineRegWriter.h"
 

@@ -3,6 +3,7 @@
 #include "registry/platform/wine/Backups.h"
 #include "registry/platform/wine/JournalReplay.h"
 #include "registry/platform/wine/WinePrefix.h"
+#include "registry/platform/wine/WineRegParts.h"
 #include "registry/platform/wine/WineRegWriter.h"
 #include "registry/platform/winreg.h"
 

@@ -5,14 +5,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <bit>
 #include <cstring>
 #include <iterator>
 #include <memory>
-#include <optional>
-#include <system_error>
-#include <thread>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -359,7 +355,7 @@ public:
 
     ReadResult run();
 
-    // What joining a part read on its own needs to know of it.
+    // What joining a part read on its own needs to know of it (PartRead).
     std::size_t linesRead() const { return m_lineNo; }
     std::size_t nulLine() const { return m_nulLine; }
     bool readFailed() const { return m_readFailed; }
@@ -791,230 +787,7 @@ ReadResult Reader::valueLine(std::string_view line)
     return {};
 }
 
-// Whether a part may start at text[at]: a section's line ('[' first) right after
-// a blank line. A blank line ends every value, so what comes before reads the
-// same without what follows.
-bool isPartStart(std::string_view text, std::size_t at)
-{
-    if (at < 2 || text[at] != '[' || text[at - 1] != '\n') return false;
-    for (std::size_t i = at - 1; i-- > 0;) {
-        if (text[i] == '\n') return true;
-        if (text[i] != '\r' && !isBlank(text[i])) return false;
-    }
-    return false; // the blank line's start lies before the text: not known
-}
-
-// Gives `into` what a later part of the same file read into `part`, as reading
-// them in one would have: a key both have keeps its time (a section's time only
-// counts for a key it makes) and takes the later values, class, link mark and
-// kept lines; keys only the later part has move over whole.
-void joinPart(RegKey &into, RegKey &part, std::vector<RegKey *> classed)
-{
-    std::sort(classed.begin(), classed.end());
-    struct Pair
-    {
-        RegKey *into;
-        RegKey *part;
-        KeyRef hold; // the part's key, until it is joined
-    };
-    std::vector<Pair> todo;
-    todo.push_back({&into, &part, {}});
-    while (!todo.empty()) {
-        Pair pair = std::move(todo.back());
-        todo.pop_back();
-        RegKey &to = *pair.into, &from = *pair.part;
-        if (to.values.empty())
-            to.values = std::move(from.values);
-        else
-            for (const ValueRef v : from.values)
-                to.setValue(v.name(), v.type, v.data());
-        if (from.isLink) to.isLink = true;
-        if (from.extra) {
-            if (std::binary_search(classed.begin(), classed.end(), &from))
-                to.extras().className = std::move(from.extra->className);
-            std::vector<std::string> &lines = from.extra->unknownLines;
-            if (!lines.empty())
-                to.extras().unknownLines.insert(to.extras().unknownLines.end(),
-                                                std::make_move_iterator(lines.begin()),
-                                                std::make_move_iterator(lines.end()));
-        }
-        // Both lists are sorted: one pass merges them.
-        std::vector<KeyRef> merged;
-        merged.reserve(to.subkeys.size() + from.subkeys.size());
-        auto a = to.subkeys.begin(), b = from.subkeys.begin();
-        while (a != to.subkeys.end() || b != from.subkeys.end()) {
-            const int order = a == to.subkeys.end()     ? 1
-                              : b == from.subkeys.end() ? -1
-                                                        : compareNames((*a)->name(), (*b)->name());
-            if (order > 0) {
-                (*b)->parent = &to;
-                merged.push_back(std::move(*b++));
-                continue;
-            }
-            if (order == 0) {
-                RegKey *later = b->get();
-                todo.push_back({a->get(), later, std::move(*b++)});
-            }
-            merged.push_back(std::move(*a++));
-        }
-        to.subkeys = std::move(merged);
-        from.subkeys.clear();
-    }
-}
-
-// One part of a file, read on whichever thread takes it.
-struct Part
-{
-    uint64_t at = 0;
-    uint64_t end = 0;  // the next part's start, or the file's size
-    bool last = false; // reads on to the file's end, past its size
-    RegKey ownRoot;    // the first part reads into the caller's root
-    Preamble preamble;
-    ReadResult result;
-    std::size_t lines = 0;
-    std::size_t nulLine = 0;
-    bool readFailed = false;
-    bool rootSeen = false;
-    bool notRegistryFile = false;
-    std::vector<RegKey *> classed;
-    std::exception_ptr failure; // what the part threw, to be thrown on the caller's thread
-};
-
-void readPart(const TextAt &file, Part &part, RegKey &root, Preamble &preamble, bool first)
-{
-    try {
-        const TextPieces pieces = [&](char *to, std::size_t room, std::size_t &got) {
-            got = 0;
-            if (!part.last)
-                room = static_cast<std::size_t>(std::min<uint64_t>(room, part.end - part.at));
-            if (room && !file(part.at, to, room, got)) return false;
-            part.at += got;
-            return true;
-        };
-        Reader reader(pieces, root, preamble, !first, part.end - part.at);
-        part.result = reader.run();
-        part.lines = reader.linesRead();
-        part.nulLine = reader.nulLine();
-        part.readFailed = reader.readFailed();
-        part.rootSeen = reader.rootSeen();
-        part.notRegistryFile = reader.notRegistryFile();
-        part.classed = reader.classedKeys();
-    } catch (...) {
-        part.failure = std::current_exception();
-    }
-}
-
-// What reading the parts in one would have reported: a file that is no registry
-// file, a read error, the first NUL, the first other fault, in that order; lines
-// counted from the file's start.
-ReadResult combinedResult(const std::vector<std::unique_ptr<Part>> &parts)
-{
-    if (parts.front()->notRegistryFile) return parts.front()->result;
-    const auto firstWhere = [&](auto &&holds) -> std::optional<ReadResult> {
-        std::size_t linesBefore = 0;
-        for (const auto &part : parts) {
-            if (holds(*part)) {
-                ReadResult r = part->result;
-                r.line += linesBefore;
-                return r;
-            }
-            linesBefore += part->lines;
-        }
-        return std::nullopt;
-    };
-    if (auto r = firstWhere([](const Part &p) { return p.readFailed; })) return *r;
-    if (auto r = firstWhere([](const Part &p) { return p.nulLine != 0; })) return *r;
-    if (auto r = firstWhere([](const Part &p) { return !p.result.ok; })) return *r;
-    return {};
-}
-
 } // namespace
-
-std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t parts)
-{
-    // A long value may lie where a part would start; the next blank line before
-    // a section is looked for this far.
-    constexpr std::size_t kWindow = 64 * 1024, kFarthest = 4 * 1024 * 1024;
-    std::vector<uint64_t> starts{0};
-    if (parts < 2) return starts;
-    const auto buffer = std::make_unique_for_overwrite<char[]>(kWindow);
-    for (std::size_t k = 1; k < parts; ++k) {
-        uint64_t from = std::max(size / parts * k, starts.back() + 1);
-        for (uint64_t searched = 0; searched < kFarthest && from < size; searched += kWindow) {
-            const auto want = static_cast<std::size_t>(std::min<uint64_t>(kWindow, size - from));
-            std::size_t filled = 0, got = 0;
-            while (filled < want &&
-                   file(from + filled, buffer.get() + filled, want - filled, got) && got)
-                filled += got;
-            const std::string_view window(buffer.get(), filled);
-            std::size_t found = 0;
-            for (std::size_t at = 2; !found && at < filled; ++at)
-                if (isPartStart(window, at)) found = at;
-            if (found) {
-                starts.push_back(from + found);
-                break;
-            }
-            if (filled < kWindow) return starts; // the file's end, or it cannot be read
-            from += kWindow - 2;                 // a start may lie across the windows' edge
-        }
-    }
-    return starts;
-}
-
-ReadResult readHiveParts(const TextAt &file, uint64_t size, const std::vector<uint64_t> &starts,
-                         RegKey &root, Preamble &preamble)
-{
-    std::vector<std::unique_ptr<Part>> parts;
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-        parts.push_back(std::make_unique<Part>());
-        parts[i]->at = starts[i];
-        parts[i]->end = i + 1 < starts.size() ? starts[i + 1] : std::max(size, starts[i]);
-    }
-    parts.back()->last = true;
-    std::atomic<std::size_t> next = 0;
-    const auto work = [&] {
-        for (std::size_t i; (i = next++) < parts.size();) {
-            Part &part = *parts[i];
-            readPart(file, part, i ? part.ownRoot : root, i ? part.preamble : preamble, i == 0);
-        }
-    };
-    {
-        std::vector<std::jthread> helpers;
-        const std::size_t threads =
-            std::min<std::size_t>(parts.size(), std::max(1u, std::thread::hardware_concurrency()));
-        try {
-            while (helpers.size() + 1 < threads)
-                helpers.emplace_back(work);
-        } catch (const std::system_error &) {
-            // No thread to spare: the threads there are read the rest.
-        }
-        work();
-    } // the helpers are joined here
-    for (const auto &part : parts)
-        if (part->failure) std::rethrow_exception(part->failure);
-    if (const ReadResult r = combinedResult(parts); !r.ok) return r;
-    bool rootSeen = parts.front()->rootSeen;
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        Part &part = *parts[i];
-        // The root exists before the file: its first section gives its time.
-        if (!rootSeen && part.rootSeen) root.lastWriteTime = part.ownRoot.lastWriteTime;
-        rootSeen = rootSeen || part.rootSeen;
-        joinPart(root, part.ownRoot, std::move(part.classed));
-    }
-    return {};
-}
-
-ReadResult readHive(const TextAt &file, uint64_t size, RegKey &root, Preamble &preamble)
-{
-    // A part smaller than this is not worth a thread.
-    constexpr uint64_t kMinPartBytes = 2 * 1024 * 1024;
-    constexpr std::size_t kMaxParts = 8;
-    const std::size_t parts = static_cast<std::size_t>(std::min<uint64_t>(
-        {std::max(1u, std::thread::hardware_concurrency()), size / kMinPartBytes, kMaxParts}));
-    return readHiveParts(file, size,
-                         parts > 1 ? partStarts(file, size, parts) : std::vector<uint64_t>{0}, root,
-                         preamble);
-}
 
 uint64_t fileTimeFromUnix(uint64_t seconds)
 {
@@ -1036,6 +809,21 @@ ReadResult readHive(const TextPieces &pieces, RegKey &root, Preamble &preamble)
 {
     Reader reader(pieces, root, preamble);
     return reader.run();
+}
+
+PartRead readHivePart(const TextPieces &pieces, RegKey &root, Preamble &preamble, bool fromSection,
+                      uint64_t size)
+{
+    Reader reader(pieces, root, preamble, fromSection, size);
+    PartRead part;
+    part.result = reader.run();
+    part.lines = reader.linesRead();
+    part.nulLine = reader.nulLine();
+    part.readFailed = reader.readFailed();
+    part.rootSeen = reader.rootSeen();
+    part.notRegistryFile = reader.notRegistryFile();
+    part.classed = reader.classedKeys();
+    return part;
 }
 
 } // namespace quarnel::platform::wine

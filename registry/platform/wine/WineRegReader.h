@@ -38,21 +38,25 @@ ReadResult readHive(std::string_view text, RegKey &root, Preamble &preamble);
 using TextPieces = std::function<bool(char *to, std::size_t room, std::size_t &got)>;
 ReadResult readHive(const TextPieces &pieces, RegKey &root, Preamble &preamble);
 
-// The same for a file of `size` bytes that can be read from any offset (from
-// several threads at once): a big file is read in parts side by side, each
-// starting at a section, and the parts joined as if read in one.
-using TextAt = std::function<bool(uint64_t at, char *to, std::size_t room, std::size_t &got)>;
-ReadResult readHive(const TextAt &file, uint64_t size, RegKey &root, Preamble &preamble);
-
-// Offsets where a part may start: a section's line right after a blank line,
-// near `size` / `parts` apart (fewer where none is found). Starts with 0.
-std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t parts);
-
-// Reads the parts starting at `starts` (the first at 0; each later one at a
-// place partStarts gives) side by side; the last one reads to the file's end,
-// also past `size` (the file's size when it was opened).
-ReadResult readHiveParts(const TextAt &file, uint64_t size, const std::vector<uint64_t> &starts,
-                         RegKey &root, Preamble &preamble);
+// What reading one part of a file found, for joining it to the parts before it
+// (WineRegParts): its result, its lines, the line of its first NUL, whether a
+// read failed, whether a section named the root, whether the file is no registry
+// file at all, and the keys a #class line gave a class.
+struct PartRead
+{
+    ReadResult result;
+    std::size_t lines = 0;
+    std::size_t nulLine = 0;
+    bool readFailed = false;
+    bool rootSeen = false;
+    bool notRegistryFile = false;
+    std::vector<RegKey *> classed;
+};
+// Reads a part of a file: the first as readHive does, a later one
+// (`fromSection`) from the section it starts with. `size`: the part's size
+// where known, which no read buffer needs to exceed.
+PartRead readHivePart(const TextPieces &pieces, RegKey &root, Preamble &preamble, bool fromSection,
+                      uint64_t size);
 
 // FILETIME of a time given in Unix seconds, and back (rounded down).
 uint64_t fileTimeFromUnix(uint64_t seconds);
