@@ -5,6 +5,7 @@
 #include "app/TListView.h"
 #include "app/TRegForm.h"
 #include "app/TTreeView.h"
+#include "bench/Measure.h"
 #include "registry/TRegistry.h"
 #include "registry/platform/KeyStore.h"
 
@@ -12,29 +13,10 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <cstdio>
-#include <ctime>
-#include <malloc.h>
 #include <string>
 #include <vector>
 
 namespace {
-
-// CPU time of the whole process: the machine is shared, so wall-clock figures
-// carry other people's load; both are printed.
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// Bytes the heap has handed out and not taken back, large blocks (mapped on
-// their own) included; exact, whatever the load.
-std::size_t heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return info.uordblks + info.hblkhd;
-}
 
 // Re-posts itself; the longest time between two deliveries is how long the
 // window went without handling messages.
@@ -134,13 +116,13 @@ int main(int argc, char *argv[])
 
     QCoreApplication::processEvents();
     form.RegTV->repaint();
-    const std::size_t heapBefore = heapInUse();
+    const std::size_t heapBefore = measure::heapInUse();
     pulse.reset();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = measure::cpuSeconds();
     clock.start();
     form.RegTV->expandNode(big);
     const qint64 expandMs = clock.elapsed();
-    const double expandCpu = cpuSeconds() - cpuBefore;
+    const double expandCpu = measure::cpuSeconds() - cpuBefore;
     const qint64 expandGap = pulse.longest();
     const int beats = pulse.beats();
     clock.start();
@@ -148,7 +130,7 @@ int main(int argc, char *argv[])
     const qint64 repaintMs = clock.elapsed();
     // The view lays its rows out on its own schedule; that bookkeeping belongs to the load too.
     QCoreApplication::processEvents();
-    const std::size_t heapAfter = heapInUse();
+    const std::size_t heapAfter = measure::heapInUse();
     std::printf("expand 100k subkeys: %lld ms, CPU %.0f ms (%d children, %d message passes, "
                 "longest without messages %lld ms), repaint %lld ms\n",
                 static_cast<long long>(expandMs), expandCpu * 1000, big->childCount(), beats,

@@ -2,6 +2,7 @@
 // and 10k values, and a key nested 100,000 levels deep (its move refused, its
 // undo record, its delete, freeing it; made, deleted and replayed in registry
 // files). Prints numbers only; nothing here asserts a time.
+#include "bench/Measure.h"
 #include "registry/RegEditFile.h"
 #include "registry/TRegistry.h"
 #include "registry/UndoApply.h"
@@ -20,11 +21,6 @@
 #include <vector>
 
 namespace {
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // A key with `count` values of mixed types and `count` subkeys holding one value each.
 void build(TRegistry &reg, const std::string &path, int count)
@@ -58,7 +54,7 @@ double openMicros(TRegistry &reg, const std::string &path)
         if (!reg.OpenPath(path)) return -1;
         reg.ClosePath();
     }
-    return secondsSince(start) * 1e6 / kOpens;
+    return measure::secondsSince(start) * 1e6 / kOpens;
 }
 
 // Deleting leaf keys one by one (each a DeleteTree of its own), microseconds each.
@@ -70,7 +66,7 @@ double deleteLeafMicros(TRegistry &reg, const std::string &parent)
     const auto start = std::chrono::steady_clock::now();
     for (int i = 0; i < kKeys; ++i)
         reg.DeleteTree(parent + "\\Leaf" + std::to_string(i));
-    return secondsSince(start) * 1e6 / kKeys;
+    return measure::secondsSince(start) * 1e6 / kKeys;
 }
 
 // A chain of keys named k, `levels` deep below `top`, made one relative create at a time.
@@ -94,35 +90,35 @@ void deepFigures(TRegistry &reg)
     constexpr int kLevels = 100000;
     auto start = std::chrono::steady_clock::now();
     chain("Software\\Bench\\Deep", kLevels);
-    std::printf("\n%d-level key made:           %.3f s\n", kLevels, secondsSince(start));
+    std::printf("\n%d-level key made:           %.3f s\n", kLevels, measure::secondsSince(start));
 
     start = std::chrono::steady_clock::now();
     reg.RelocateKey("\\Software\\Bench\\Deep", "\\Software\\Bench\\Moved", true);
-    std::printf("its move refused:            %.3f s (%s)\n", secondsSince(start),
+    std::printf("its move refused:            %.3f s (%s)\n", measure::secondsSince(start),
                 reg.HasKey("\\Software\\Bench\\Moved") ? "MOVED" : "nothing made");
 
     start = std::chrono::steady_clock::now();
     UndoCapture capture;
     capture.captureKey("HKEY_CURRENT_USER", "Software\\Bench\\Deep");
     const std::string record = capture.file().write();
-    std::printf("its undo record:             %.3f s, %zu bytes\n", secondsSince(start),
+    std::printf("its undo record:             %.3f s, %zu bytes\n", measure::secondsSince(start),
                 record.size());
 
     start = std::chrono::steady_clock::now();
     const bool deleted = reg.DeleteTree("\\Software\\Bench\\Deep");
-    std::printf("DeleteTree of it:            %.3f s (%s)\n", secondsSince(start),
+    std::printf("DeleteTree of it:            %.3f s (%s)\n", measure::secondsSince(start),
                 deleted ? "deleted" : "NOT deleted");
 
     start = std::chrono::steady_clock::now();
     RegEditFile file;
     RegEditFile::parse(record, file);
     const auto failures = ApplyUndo(file);
-    std::printf("undo record applied:         %.3f s (%zu failures)\n", secondsSince(start),
-                failures.size());
+    std::printf("undo record applied:         %.3f s (%zu failures)\n",
+                measure::secondsSince(start), failures.size());
 
     start = std::chrono::steady_clock::now();
     quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
-    std::printf("registry holding it freed:   %.3f s\n", secondsSince(start));
+    std::printf("registry holding it freed:   %.3f s\n", measure::secondsSince(start));
 }
 
 // In registry files: making a chain of keys one level at a time, saving it,
@@ -146,10 +142,10 @@ void fileBackedFigures(const std::vector<int> &depths)
         auto start = std::chrono::steady_clock::now();
         chain("Software\\Deep", levels);
         std::printf("registry files, %6d levels: made %.3f s, journal %ld bytes\n", levels,
-                    secondsSince(start), journalBytes());
+                    measure::secondsSince(start), journalBytes());
         start = std::chrono::steady_clock::now();
         qp::closeRegistry();
-        std::printf("%29s saved %.3f s\n", "", secondsSince(start));
+        std::printf("%29s saved %.3f s\n", "", measure::secondsSince(start));
         std::fflush(stdout);
 
         const pid_t pid = fork();
@@ -160,15 +156,16 @@ void fileBackedFigures(const std::vector<int> &depths)
             reg.SelectRoot(HKEY_CURRENT_USER);
             start = std::chrono::steady_clock::now();
             const bool deleted = reg.DeleteTree("\\Software\\Deep");
-            std::printf("%29s DeleteTree %.3f s (%s), journal %ld bytes\n", "", secondsSince(start),
-                        deleted ? "deleted" : "NOT deleted", journalBytes());
+            std::printf("%29s DeleteTree %.3f s (%s), journal %ld bytes\n", "",
+                        measure::secondsSince(start), deleted ? "deleted" : "NOT deleted",
+                        journalBytes());
             std::fflush(stdout);
             _exit(0); // as a crash would: the delete is in the journal, not in the files
         }
         waitpid(pid, nullptr, 0);
         start = std::chrono::steady_clock::now();
         qp::openRegistryAt(dir, false);
-        const double replayed = secondsSince(start);
+        const double replayed = measure::secondsSince(start);
         TRegistry reg;
         reg.SelectRoot(HKEY_CURRENT_USER);
         std::printf("%29s replayed and saved at the next start %.3f s (%s)\n", "", replayed,
@@ -191,19 +188,20 @@ int main(int argc, char **argv)
 
     auto start = clock::now();
     build(reg, "\\Software\\Bench\\Old", kCount);
-    std::printf("build %d subkeys + %d values: %.3f s\n", kCount, kCount, secondsSince(start));
+    std::printf("build %d subkeys + %d values: %.3f s\n", kCount, kCount,
+                measure::secondsSince(start));
 
     start = clock::now();
     reg.RelocateKey("\\Software\\Bench\\Old", "\\Software\\Bench\\Copy", false);
-    std::printf("RelocateKey copy only:        %.3f s\n", secondsSince(start));
+    std::printf("RelocateKey copy only:        %.3f s\n", measure::secondsSince(start));
 
     start = clock::now();
     reg.RelocateKey("\\Software\\Bench\\Old", "\\Software\\Bench\\New", true);
-    std::printf("RelocateKey with delete-old:  %.3f s\n", secondsSince(start));
+    std::printf("RelocateKey with delete-old:  %.3f s\n", measure::secondsSince(start));
 
     start = clock::now();
     const bool deleted = reg.DeleteTree("\\Software\\Bench\\New");
-    std::printf("DeleteTree:                   %.3f s (%s)\n", secondsSince(start),
+    std::printf("DeleteTree:                   %.3f s (%s)\n", measure::secondsSince(start),
                 deleted ? "deleted" : "NOT deleted");
 
     std::string deep = "\\Software\\Bench";

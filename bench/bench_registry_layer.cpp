@@ -1,29 +1,15 @@
 // Figures for the registry layer: memory per value, absolute opens, enumeration.
 // Prints numbers only; nothing here asserts a time.
+#include "bench/Measure.h"
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/winreg.h"
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
-
-long residentKiB()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 } // namespace
 
@@ -31,7 +17,7 @@ int main()
 {
     using clock = std::chrono::steady_clock;
     constexpr int kTop = 50, kMid = 40, kLeaf = 100; // 200k leaf keys
-    const long before = residentKiB();
+    const long before = measure::statusKiB("VmRSS:");
     auto start = clock::now();
     std::size_t dataBytes = 0, values = 0, keys = 0;
     char path[128];
@@ -67,8 +53,8 @@ int main()
                 }
                 RegCloseKey(key);
             }
-    const double fillSeconds = secondsSince(start);
-    const long after = residentKiB();
+    const double fillSeconds = measure::secondsSince(start);
+    const long after = measure::statusKiB("VmRSS:");
     const double perValue = (double(after - before) * 1024 - double(dataBytes)) / double(values);
     std::printf("store: %zu keys, %zu values filled in %.2f s\n", keys, values, fillSeconds);
     std::printf("memory: %.1f MiB resident, %.1f bytes per value beyond its data\n",
@@ -84,7 +70,7 @@ int main()
             RegCloseKey(key);
     }
     std::printf("open by absolute path (5 levels) + close: %.3f us each\n",
-                secondsSince(start) * 1e6 / kOpens);
+                measure::secondsSince(start) * 1e6 / kOpens);
 
     for (int width : {100, 1000, 10000}) {
         HKEY wide = nullptr;
@@ -109,7 +95,7 @@ int main()
             RegEnumValueA(wide, i, name, &len, nullptr, nullptr, nullptr, nullptr);
         }
         std::printf("enumerate %5d subkeys + %5d values: %.3f us per index\n", width, width,
-                    secondsSince(start) * 1e6 / width);
+                    measure::secondsSince(start) * 1e6 / width);
         RegCloseKey(wide);
     }
     RegCloseKey(base);

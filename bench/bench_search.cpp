@@ -15,6 +15,7 @@
 // SORT_COLUMN=n sorts the list by column n before the common search; 4 (Value)
 // scatters the found rows most, so merging them costs most.
 // RARE_ONLY=1 ends after the rare search, so that a profile shows the walk alone.
+#include "bench/Measure.h"
 #include "tools/generator/RegistryGenerator.h"
 #include "tools/generator/Win32RegistrySink.h"
 
@@ -39,9 +40,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 #include <fstream>
-#include <malloc.h>
 #include <memory>
 #include <string>
 #include <sys/stat.h>
@@ -54,38 +53,6 @@ namespace platform = quarnel::platform;
 namespace {
 
 const char *const kFiles[3] = {"system.reg", "user.reg", "userdef.reg"};
-
-// CPU time of the whole process: the machine is shared, so wall-clock figures
-// carry other people's load; both are printed.
-double cpuSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-double wallSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// VmRSS or VmHWM of this process, in MB.
-double statusMB(const char *field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(field, 0) == 0) return std::stod(line.substr(std::strlen(field))) / 1024;
-    return 0;
-}
-
-// Lets VmHWM measure from here on.
-void resetPeak()
-{
-    std::ofstream("/proc/self/clear_refs") << "5";
-}
 
 bool exists(const std::string &path)
 {
@@ -168,17 +135,9 @@ bool generateFiles(const std::string &dir, std::size_t keys, Predicted &predicte
 
 double commandSeconds(const std::string &command)
 {
-    const double start = wallSeconds();
+    const double start = measure::wallSeconds();
     if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-    return wallSeconds() - start;
-}
-
-// Bytes the heap has handed out, chunk overheads and large mapped blocks included:
-// exact, and not affected by other load on the machine.
-double heapInUse()
-{
-    const struct mallinfo2 info = mallinfo2();
-    return double(info.uordblks) + double(info.hblkhd);
+    return measure::wallSeconds() - start;
 }
 
 // Whether rows reach the list while the run goes on, not only at its end.
@@ -229,14 +188,14 @@ RunFigures searchOnce(TRegForm &form, const char *needle)
         if (sinceLast.isValid())
             longest = std::max(longest, double(sinceLast.nsecsElapsed()) / 1e6);
         sinceLast.start();
-        figures.growth.seen(form.FoundLV->model()->rowCount(), wallSeconds() - start);
+        figures.growth.seen(form.FoundLV->model()->rowCount(), measure::wallSeconds() - start);
     });
     probe.start();
-    start = wallSeconds();
-    const double cpuBefore = cpuSeconds();
+    start = measure::wallSeconds();
+    const double cpuBefore = measure::cpuSeconds();
     form.Button1->click();
-    figures.seconds = wallSeconds() - start;
-    figures.cpu = cpuSeconds() - cpuBefore;
+    figures.seconds = measure::wallSeconds() - start;
+    figures.cpu = measure::cpuSeconds() - cpuBefore;
     probe.stop();
     figures.longestGapMs = longest;
     figures.rows = form.FoundLV->model()->rowCount();
@@ -326,11 +285,11 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
 
     // The load: from opening the files until the window is up and idle.
-    const double rssBefore = statusMB("VmRSS:");
-    resetPeak();
-    const double loadStart = wallSeconds(), loadCpuStart = cpuSeconds();
+    const double rssBefore = measure::statusKiB("VmRSS:") / 1024.0;
+    measure::resetPeak();
+    const double loadStart = measure::wallSeconds(), loadCpuStart = measure::cpuSeconds();
     const auto opened = platform::openRegistryAt(dir, false);
-    const double filesSeconds = wallSeconds() - loadStart;
+    const double filesSeconds = measure::wallSeconds() - loadStart;
     if (opened.status != platform::RegistryOpened::Status::Ok) {
         std::fprintf(stderr, "cannot open %s: %s\n", dir.c_str(), opened.message.c_str());
         return 1;
@@ -339,8 +298,10 @@ int main(int argc, char **argv)
         searchrun::setMessageStepGapNs(std::int64_t(std::atof(gap) * 1e6));
     auto form = std::make_unique<TRegForm>();
     QCoreApplication::processEvents();
-    const double loadSeconds = wallSeconds() - loadStart, loadCpu = cpuSeconds() - loadCpuStart;
-    const double rssAfter = statusMB("VmRSS:"), peak = statusMB("VmHWM:");
+    const double loadSeconds = measure::wallSeconds() - loadStart,
+                 loadCpu = measure::cpuSeconds() - loadCpuStart;
+    const double rssAfter = measure::statusKiB("VmRSS:") / 1024.0,
+                 peak = measure::statusKiB("VmHWM:") / 1024.0;
     std::printf("load until the window is up: %.3f s wall (files %.3f s), %.3f s CPU; "
                 "load/cat = %.1f\n",
                 loadSeconds, filesSeconds, loadCpu, loadSeconds / cat);
@@ -362,10 +323,10 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
     if (const char *column = std::getenv("SORT_COLUMN"))
         emit form->FoundLV->header()->sectionClicked(std::atoi(column));
-    const double heapBeforeCommon = heapInUse();
+    const double heapBeforeCommon = double(measure::heapInUse());
     const RunFigures common = searchFor(*form, commonNeedle, std::max(1, repeat - 1));
     QCoreApplication::processEvents();
-    const double heapAfterCommon = heapInUse();
+    const double heapAfterCommon = double(measure::heapInUse());
     const double grepCommon = grepFor(dir, commonNeedle, repeat);
     std::printf("common needle \"%s\": %d rows (predicted %llu), %.3f s wall, %.3f s CPU "
                 "= %.2f x rare (CPU)\n",
@@ -374,7 +335,7 @@ int main(int argc, char **argv)
     std::printf("  grep -ci over the three files: %.3f s; search/grep = %.1f (CPU %.1f)\n",
                 grepCommon, common.seconds / grepCommon, common.cpu / grepCommon);
     std::printf("  longest gap between message-loop passes: %.1f ms; %.1f MB resident\n",
-                common.longestGapMs, statusMB("VmRSS:"));
+                common.longestGapMs, measure::statusKiB("VmRSS:") / 1024.0);
     common.growth.print();
     std::printf("  memory per result row: %.0f B (heap growth of the run / rows)\n",
                 (heapAfterCommon - heapBeforeCommon) / std::max(common.rows, 1));
@@ -401,11 +362,11 @@ int main(int argc, char **argv)
     std::printf("counter refresh with every row selected: %.4f s (%s)\n",
                 double(clock.nsecsElapsed()) / 1e9, form->lb6->text().toUtf8().constData());
 
-    const double heapWithList = heapInUse();
+    const double heapWithList = double(measure::heapInUse());
     form->ClearList1Click();
     QCoreApplication::processEvents();
     std::printf("  the list held %.0f B per row (heap freed by Clear List / rows)\n",
-                (heapWithList - heapInUse()) / std::max(common.rows, 1));
+                (heapWithList - double(measure::heapInUse())) / std::max(common.rows, 1));
 
     form.reset();
     platform::closeRegistry();

@@ -6,6 +6,7 @@
 //   bench_wine_registry PREFIX [--wine]
 // PREFIX is a fresh Wine prefix (the tests make one in build/tests/wine-prefix);
 // it is copied, not changed.
+#include "bench/Measure.h"
 #include "bench/ShellOutput.h"
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/wine/FileBackedStore.h"
@@ -21,7 +22,6 @@
 #include <memory>
 #include <sstream>
 #include <string>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -30,28 +30,6 @@ using namespace quarnel::platform;
 using Clock = std::chrono::steady_clock;
 
 namespace {
-
-long residentKiB(const std::string &pid = "self")
-{
-    std::ifstream status("/proc/" + pid + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stol(line.substr(6));
-    return 0;
-}
-
-double cpuSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-double since(Clock::time_point start)
-{
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 std::string readAll(const std::string &path)
 {
@@ -115,12 +93,13 @@ void wineFigures(const std::string &prefix)
     sh(env + "wineserver -p </dev/null >/dev/null 2>&1");
     auto start = Clock::now();
     sh(env + "wine cmd /c exit </dev/null >/dev/null 2>&1");
-    const double startSeconds = since(start);
+    const double startSeconds = measure::secondsSince(start);
     const std::string pid = sh("pgrep -n wineserver64");
-    const long serverKiB = pid.empty() ? 0 : residentKiB(pid.substr(0, pid.find('\n')));
+    const long serverKiB =
+        pid.empty() ? 0 : measure::statusKiB("VmRSS:", pid.substr(0, pid.find('\n')));
     start = Clock::now();
     sh(env + "wineserver -k; " + env + "wineserver -w");
-    const double saveSeconds = since(start);
+    const double saveSeconds = measure::secondsSince(start);
     std::printf(
         "wine:    start %.2f s (cmd /c exit), server %.0f MB resident, save at shutdown %.2f s\n",
         startSeconds, serverKiB / 1024.0, saveSeconds);
@@ -163,21 +142,22 @@ int main(int argc, char **argv)
     sh("cat '" + prefix + "'/*.reg > /dev/null"); // warm the page cache, as for Wine
     std::printf("registry text: %.1f MB in %s\n", total / 1e6, prefix.c_str());
 
-    const long baseKiB = residentKiB();
+    const long baseKiB = measure::statusKiB("VmRSS:");
     // Each round: open (load), touch every hive, close (save all three files).
     for (bool sync : {false, true}) {
-        const double cpu0 = cpuSeconds();
+        const double cpu0 = measure::cpuSeconds();
         auto start = Clock::now();
         auto files = std::make_unique<wine::FileBackedStore>();
         files->setSyncToDisk(sync);
         const auto opened = files->open(prefix, true);
-        const double loadSeconds = since(start), loadCpu = cpuSeconds() - cpu0;
+        const double loadSeconds = measure::secondsSince(start),
+                     loadCpu = measure::cpuSeconds() - cpu0;
         if (opened.status != wine::FileBackedStore::Status::Ok) {
             std::fprintf(stderr, "%s\n", opened.message.c_str());
             return 1;
         }
         setActiveStore(files->store());
-        const long rss = residentKiB();
+        const long rss = measure::statusKiB("VmRSS:");
         if (!sync) {
             std::size_t keys = 0, values = 0, dataBytes = 0;
             std::vector<const RegKey *> todo{&files->store()->top()};
@@ -206,10 +186,11 @@ int main(int argc, char **argv)
             RegSetValueExA(key, "round", 0, REG_DWORD, reinterpret_cast<const BYTE *>(&round), 4);
             RegCloseKey(key);
         }
-        const double cpu1 = cpuSeconds();
+        const double cpu1 = measure::cpuSeconds();
         start = Clock::now();
         const std::string saveMessage = files->flush();
-        const double saveSeconds = since(start), saveCpu = cpuSeconds() - cpu1;
+        const double saveSeconds = measure::secondsSince(start),
+                     saveCpu = measure::cpuSeconds() - cpu1;
         // The second round's memory would include what the first left in the heap.
         char memory[64] = "";
         if (!sync)

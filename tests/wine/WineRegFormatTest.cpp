@@ -45,9 +45,10 @@ void expectSameRead(const Loaded &other, const Loaded &whole, const std::string 
     EXPECT_EQ(other.result.ok, whole.result.ok) << text;
     EXPECT_EQ(other.result.line, whole.result.line) << text;
     EXPECT_EQ(other.result.message, whole.result.message) << text;
-    if (whole.result.ok)
+    if (whole.result.ok) {
         EXPECT_EQ(writeHive(other.root, other.preamble), writeHive(whole.root, whole.preamble))
             << text;
+    }
 }
 
 // Read whole, and again a few bytes at a time as files are, and in parts side

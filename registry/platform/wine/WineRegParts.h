@@ -14,8 +14,7 @@ namespace quarnel::platform::wine {
 // A file that can be read from any offset, from several threads at once: fills
 // `to` with up to `room` bytes from `at` on and sets `got`, 0 at its end; false
 // when it cannot read.
-using TextAt =
-    std::function<bool(uint64_t at, char *to, std::size_t room, std::size_t &got)>;
+using TextAt = std::function<bool(uint64_t at, char *to, std::size_t room, std::size_t &got)>;
 
 // readHive for a file of `size` bytes: in parts side by side when it is big.
 ReadResult readHive(const TextAt &file, uint64_t size, RegKey &root, Preamble &preamble);
