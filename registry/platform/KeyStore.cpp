@@ -18,7 +18,8 @@ static_assert(sizeof(void *) != 8 || sizeof(RegKey) == 64);
 
 namespace {
 
-// Files are read on several threads, and their keys are freed there too.
+// Files are read on several threads, and a value set on a link key there
+// counts as a change.
 std::atomic<uint64_t> g_treeVersion = 0;
 
 } // namespace

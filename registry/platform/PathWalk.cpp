@@ -148,9 +148,15 @@ LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created
     return ERROR_SUCCESS;
 }
 
-LONG checkNameLength(std::u16string_view name, std::size_t limit)
+// What every path is refused for, split into `names` or not: a leading
+// separator, and a name longer than a key's.
+template <typename Char, typename Name>
+LONG checkPath(std::basic_string_view<Char> path, const std::vector<Name> &names)
 {
-    return name.size() > limit ? ERROR_INVALID_PARAMETER : ERROR_SUCCESS;
+    if (!path.empty() && path[0] == Char('\\')) return ERROR_BAD_PATHNAME;
+    for (const Name &name : names)
+        if (name.size() > kMaxKeyNameUnits) return ERROR_INVALID_PARAMETER;
+    return ERROR_SUCCESS;
 }
 
 // An open: existing keys only, starting below the first `reused` names, which
@@ -190,15 +196,13 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
               const std::u16string *cls, WalkResult &result)
 {
     result = WalkResult{};
-    if (!path.empty() && path[0] == u'\\') return ERROR_BAD_PATHNAME;
     // Reused for opens, which are frequent enough for an allocation to show; a
     // create calls the store's hooks and keeps its own.
     static std::vector<std::u16string_view> openNames;
     std::vector<std::u16string_view> createNames;
     std::vector<std::u16string_view> &parts = create ? createNames : openNames;
     splitPath(path, parts);
-    for (const auto part : parts)
-        if (LONG rc = checkNameLength(part, kMaxKeyNameUnits)) return rc;
+    if (LONG rc = checkPath(path, parts)) return rc;
     if (!create) {
         lastOpened().byAscii = false;
         return openPath(base, parts, reusableDepth(base, parts), SIZE_MAX, nullptr, options,
@@ -253,7 +257,6 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
 LONG openAsciiPath(RegKey *base, std::string_view path, DWORD options, WalkResult &result)
 {
     result = WalkResult{};
-    if (!path.empty() && path[0] == '\\') return ERROR_BAD_PATHNAME;
     static std::vector<UnitText> parts;
     static std::vector<std::size_t> ends;
     parts.clear();
@@ -262,8 +265,7 @@ LONG openAsciiPath(RegKey *base, std::string_view path, DWORD options, WalkResul
         parts.emplace_back(reinterpret_cast<const uint8_t *>(name.data()), name.size());
         ends.push_back(static_cast<std::size_t>(name.data() - path.data()) + name.size());
     });
-    for (const UnitText part : parts)
-        if (part.size() > kMaxKeyNameUnits) return ERROR_INVALID_PARAMETER;
+    if (LONG rc = checkPath(path, parts)) return rc;
     // The names that end where the last ASCII open's did, with the same bytes up
     // to there, led to the same keys. The last name is looked up again: its
     // options decide whether a link is followed.

@@ -57,13 +57,15 @@ TEST(Matching, FirstHitFindsFirstFoldedOccurrence)
             if (asciiLower(text.substr(i, search.size())) == search) return i;
         return npos;
     };
-    for (const std::string_view search : {"fa", "fab", "@[", "a`", "x\0"})
+    using namespace std::string_view_literals;
+    for (const std::string_view search : {"fa"sv, "fab"sv, "@["sv, "a`"sv, "x\0"sv})
         for (std::size_t length = 0; length <= 40; ++length)
             for (std::size_t at = 0; at < length; ++at)
-                for (const char *put : {"FA", "fA", "Fb", "`{", "@[", "A@", "X\0"}) {
+                for (const std::string_view put :
+                     {"FA"sv, "fA"sv, "Fb"sv, "`{"sv, "@["sv, "A@"sv, "X\0"sv, "x "sv}) {
                     std::string text(length, '.');
                     text.replace(at, std::min<std::size_t>(2, length - at),
-                                 std::string(put).substr(0, length - at));
+                                 put.substr(0, length - at));
                     EXPECT_EQ(firstHit(search, text), plain(search, text))
                         << search << " in " << text;
                 }

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 using namespace quarnel::platform;
 using namespace quarnel::platform::wine;
@@ -307,6 +308,37 @@ TEST(WineRegFormat, RefusesWhatWineWouldDropOrEmpty)
     // Nothing after the first line counts then, not even a NUL in a later part.
     EXPECT_EQ(load(std::string("WINE REGISTRY Version 3\n\n[K]\n\0\n", 31))->result.line, 1u);
     EXPECT_EQ(load("WINE REGISTRY Version 2\n\"v\"=\"1\"\n")->result.message, "value without key");
+
+    // A later part that cannot be read, or throws, changes nothing of what one read
+    // meets first: here a NUL in the first part.
+    for (const bool nulFirst : {true, false}) {
+        const std::string text = kHead +
+                                 section("K", nulFirst ? std::string("\"b\"=\"\0\"\n", 8) : "") +
+                                 section("L", "\"v\"=\"1\"\n");
+        const uint64_t seam = partStarts(fileOf(text), text.size(), text.size()).back();
+        const auto lateFails = [&](bool throws) -> TextAt {
+            return [&, throws](uint64_t at, char *to, std::size_t room, std::size_t &got) {
+                if (at < seam) return fileOf(text)(at, to, room, got);
+                if (throws) throw std::runtime_error("read");
+                return false;
+            };
+        };
+        Loaded unread, thrown;
+        unread.result =
+            readHiveParts(lateFails(false), text.size(), {0, seam}, unread.root, unread.preamble);
+        EXPECT_EQ(unread.result.unreadable, !nulFirst);
+        if (!nulFirst) {
+            EXPECT_THROW(readHiveParts(lateFails(true), text.size(), {0, seam}, thrown.root,
+                                       thrown.preamble),
+                         std::runtime_error);
+            continue;
+        }
+        EXPECT_EQ(unread.result.line, 8u);
+        EXPECT_EQ(unread.result.message, "binary data (a NUL byte) in the file");
+        thrown.result =
+            readHiveParts(lateFails(true), text.size(), {0, seam}, thrown.root, thrown.preamble);
+        EXPECT_EQ(thrown.result.message, unread.result.message);
+    }
 }
 
 // Text is copied in words of several bytes: an escape, a multi-byte character

@@ -191,8 +191,10 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
                              std::size_t &got) { return file.readAt(at, to, room, got); },
                      file.size(), fresh, preamble);
         if (!r.ok) {
-            error = !file.error().empty() ? file.error()
-                                          : path + ":" + std::to_string(r.line) + ": " + r.message;
+            // Looking for where parts start may have met a read error the read did not.
+            error = r.unreadable && !file.error().empty()
+                        ? file.error()
+                        : path + ":" + std::to_string(r.line) + ": " + r.message;
             return false;
         }
     }
@@ -217,6 +219,12 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
     h.preamble = std::move(preamble);
     h.id = id;
     h.loaded = true;
+#if defined(__GLIBC__)
+    // The file was read on several threads, each with buffers of its own, and a
+    // reload freed the keys it replaced: the free pages go back to the system
+    // instead of staying with the process.
+    ::malloc_trim(0);
+#endif
     return true;
 }
 
@@ -273,11 +281,6 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         std::string loadError;
         if (!loadHive(i, {}, loadError)) loadErrors += (loadErrors.empty() ? "" : "\n") + loadError;
     }
-#if defined(__GLIBC__)
-    // The files were read on several threads, each with buffers of its own that
-    // are free now: their pages go back instead of staying with the process.
-    ::malloc_trim(0);
-#endif
     if (!loadErrors.empty())
         goReadOnly(loadErrors +
                        "\nQuarnel leaves the registry files untouched and shows them read-only. "

@@ -115,28 +115,29 @@ void readPart(const TextAt &file, Part &part, RegKey &root, Preamble &preamble, 
     }
 }
 
-// What reading the parts in one would have reported: a file that is no registry
-// file, a read error, the first NUL, the first other fault, in that order; lines
-// counted from the file's start.
-ReadResult combinedResult(const std::vector<std::unique_ptr<Part>> &parts)
+// What reading the parts in one would have reported of the parts before `limit`:
+// a file that is no registry file; else the first read error or NUL, which one
+// read finds wherever it lies (after any other fault it reads on for a NUL);
+// else the first other fault. Lines count from the file's start.
+std::optional<ReadResult> combinedFault(const std::vector<std::unique_ptr<Part>> &parts,
+                                        std::size_t limit)
 {
-    if (parts.front()->read.notRegistryFile) return parts.front()->read.result;
+    if (limit && parts.front()->read.notRegistryFile) return parts.front()->read.result;
     const auto firstWhere = [&](auto &&holds) -> std::optional<ReadResult> {
         std::size_t linesBefore = 0;
-        for (const auto &part : parts) {
-            if (holds(part->read)) {
-                ReadResult r = part->read.result;
+        for (std::size_t i = 0; i < limit; ++i) {
+            const PartRead &read = parts[i]->read;
+            if (holds(read)) {
+                ReadResult r = read.result;
                 r.line += linesBefore;
                 return r;
             }
-            linesBefore += part->read.lines;
+            linesBefore += read.lines;
         }
         return std::nullopt;
     };
-    if (auto r = firstWhere([](const PartRead &p) { return p.readFailed; })) return *r;
-    if (auto r = firstWhere([](const PartRead &p) { return p.nulLine != 0; })) return *r;
-    if (auto r = firstWhere([](const PartRead &p) { return !p.result.ok; })) return *r;
-    return {};
+    if (auto r = firstWhere([](const PartRead &p) { return p.readFailed || p.nulLine; })) return r;
+    return firstWhere([](const PartRead &p) { return !p.result.ok; });
 }
 
 } // namespace
@@ -145,7 +146,7 @@ std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t 
 {
     // A long value may lie where a part would start; the next blank line before
     // a section is looked for this far.
-    constexpr std::size_t kWindow = 64 * 1024, kFarthest = 4 * 1024 * 1024;
+    constexpr std::size_t kWindow = 64 * 1024, kOverlap = 256, kFarthest = 4 * 1024 * 1024;
     std::vector<uint64_t> starts{0};
     if (parts < 2) return starts;
     const auto buffer = std::make_unique_for_overwrite<char[]>(kWindow);
@@ -166,7 +167,8 @@ std::vector<uint64_t> partStarts(const TextAt &file, uint64_t size, std::size_t 
                 break;
             }
             if (filled < kWindow) return starts; // the file's end, or it cannot be read
-            from += kWindow - 2;                 // a start may lie across the windows' edge
+            // A start may lie across the windows' edge, its blank line before it.
+            from += kWindow - kOverlap;
         }
     }
     return starts;
@@ -201,9 +203,13 @@ ReadResult readHiveParts(const TextAt &file, uint64_t size, const std::vector<ui
         }
         work();
     } // the helpers are joined here
-    for (const auto &part : parts)
-        if (part->failure) std::rethrow_exception(part->failure);
-    if (const ReadResult r = combinedResult(parts); !r.ok) return r;
+    // A part that threw ends what is known: a fault before it is what one read
+    // would have met first, else what it threw is.
+    std::size_t thrown = 0;
+    while (thrown < parts.size() && !parts[thrown]->failure)
+        ++thrown;
+    if (auto fault = combinedFault(parts, thrown)) return *fault;
+    if (thrown < parts.size()) std::rethrow_exception(parts[thrown]->failure);
     bool rootSeen = parts.front()->read.rootSeen;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         Part &part = *parts[i];

@@ -474,7 +474,7 @@ ReadResult Reader::fail(std::string message)
 
 ReadResult Reader::finish(ReadResult result)
 {
-    if (m_readFailed) return {false, m_lineNo, "the file could not be read"};
+    if (m_readFailed) return {false, m_lineNo, "the file could not be read", true};
     if (m_nulLine) return {false, m_nulLine, "binary data (a NUL byte) in the file"};
     return result;
 }

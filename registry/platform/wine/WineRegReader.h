@@ -27,6 +27,7 @@ struct ReadResult
     bool ok = true;
     std::size_t line = 0; // 1-based line of the problem
     std::string message;
+    bool unreadable = false; // the text could not be read (the source says why)
 };
 
 // `root` must be a fresh key: keys of the file become its descendants.
