@@ -77,11 +77,8 @@ RegKey &RegKey::addSubkey(UnitText key, bool &created)
     // The clock only for a key that is made.
     bool found;
     const std::size_t pos = subkeyPosition(key, found);
-    if (found) {
-        created = false;
-        return *subkeys[pos];
-    }
-    return addSubkey(key, created, KeyStore::now());
+    created = !found;
+    return found ? *subkeys[pos] : insertSubkey(pos, key, KeyStore::now());
 }
 
 RegKey &RegKey::addSubkey(UnitText key, bool &created, uint64_t time)
@@ -92,7 +89,11 @@ RegKey &RegKey::addSubkey(UnitText key, bool &created, uint64_t time)
                                 ? subkeys.size()
                                 : subkeyPosition(key, found);
     created = !found;
-    if (found) return *subkeys[pos];
+    return found ? *subkeys[pos] : insertSubkey(pos, key, time);
+}
+
+RegKey &RegKey::insertSubkey(std::size_t pos, UnitText key, uint64_t time)
+{
     KeyRef child = RegKey::make(key);
     child->parent = this;
     child->lastWriteTime = time;

@@ -122,6 +122,9 @@ public:
     void removeSubkey(RegKey &child);
 
     bool isDescendantOf(const RegKey &ancestor) const;
+
+private:
+    RegKey &insertSubkey(std::size_t pos, UnitText name, uint64_t time);
 };
 
 inline KeyRef::KeyRef(RegKey *key) : m_key(key)

@@ -357,15 +357,7 @@ void writeBytesOfUtf16(UnitText text, char *out, std::size_t byteLength)
         if (size) std::memcpy(out, units, size);
         return;
     }
-    for (std::size_t i = 0; i < size; ++i) {
-        const uint8_t u = units[i];
-        if (u < 0x80) {
-            *out++ = static_cast<char>(u);
-        } else {
-            *out++ = static_cast<char>(0xC0 | (u >> 6));
-            *out++ = static_cast<char>(0x80 | (u & 0x3F));
-        }
-    }
+    writeBytesOfNarrowText(text, out);
 }
 
 std::string bytesFromUtf16(UnitText text)

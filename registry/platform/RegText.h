@@ -85,8 +85,8 @@ void writeBytesOfUtf16(UnitText text, char *out);
 // number of units is ASCII, a copy.
 void writeBytesOfUtf16(UnitText text, char *out, std::size_t byteLength);
 std::string bytesFromUtf16(UnitText text);
-// Writes narrow text's bytes unmeasured into `out`, which has room for two bytes
-// a unit (the most a unit takes); returns how many it wrote.
+// Writes narrow text's bytes without measuring them first into `out`, which has
+// room for them (two bytes a unit always are); returns how many it wrote.
 std::size_t writeBytesOfNarrowText(UnitText text, char *out);
 
 int compareNames(UnitText a, std::u16string_view b);

@@ -68,7 +68,7 @@ std::optional<ValueRef> findQueriedValue(const RegKey &key, LPCSTR name)
         const UnitText stored = guess.name();
         if (stored.isNarrow() && stored.size() == bytes.size() &&
             (bytes.empty() || std::memcmp(stored.narrowUnits(), bytes.data(), bytes.size()) == 0) &&
-            byteLengthOfUtf16(stored) == bytes.size()) {
+            isAscii(bytes)) {
             ++next;
             return guess;
         }
