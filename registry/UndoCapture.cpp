@@ -26,9 +26,14 @@ bool UndoCapture::empty() const
 
 bool UndoCapture::belowCapturedKey(const std::string &full) const
 {
-    for (std::size_t cut = full.find('\\'); cut != std::string::npos;
-         cut = full.find('\\', cut + 1))
-        if (m_seenKeys.count(full.substr(0, cut))) return true;
+    // The nearest captured key or link above decides: what lies behind a link is
+    // not in the record of the key holding the link.
+    for (std::size_t cut = full.rfind('\\'); cut != std::string::npos && cut > 0;
+         cut = full.rfind('\\', cut - 1)) {
+        const std::string above = full.substr(0, cut);
+        if (m_capturedLinks.count(above)) return false;
+        if (m_seenKeys.count(above)) return true;
+    }
     return false;
 }
 
@@ -71,7 +76,10 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
         }
         // A link's subkeys are its target's, which the edit does not touch.
         std::vector<std::string> subkeys;
-        if (!isLink) reg->ListSubkeys(subkeys);
+        if (isLink)
+            m_capturedLinks.insert(path);
+        else
+            reg->ListSubkeys(subkeys);
         if (subkeys.empty() || !section.values.empty()) m_keys.push_back(std::move(section));
         if (!subkeys.empty())
             stack.push_back(

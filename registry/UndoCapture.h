@@ -45,6 +45,7 @@ private:
     std::vector<RegEditSection> m_createdValues;
     std::vector<RegEditSection> m_values;
     std::set<std::string> m_seenKeys;
+    std::set<std::string> m_capturedLinks; // links met in keys captured whole
     std::set<ValueId> m_seenValues;
     // Where each key's section is in m_values and m_createdValues.
     std::map<std::string, std::size_t> m_valueSections;

@@ -215,6 +215,9 @@ TEST_F(UndoRecordTest, CaptureRecordsOnlyWhatTheEditCanChange)
     const std::u16string target = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\Area\\Move";
     link.setValue(u"SymbolicLinkValue", REG_LINK, utf16(target));
     capture.captureKey(kRoot, "Software\\Area\\Tree");
+    // A key reached through that link is not in Tree's record: it gets its own.
+    keyAt(u"Move\\X").setValue(u"x", REG_DWORD, std::vector<uint8_t>{1, 0, 0, 0});
+    capture.captureKey(kRoot, "Software\\Area\\Tree\\Link\\X");
     // The same key or value twice is recorded once.
     capture.captureKey(kRoot, "Software\\Area\\Tree\\");
     capture.captureValue(kRoot, "Software\\Area\\Vals", "single");
@@ -225,11 +228,12 @@ TEST_F(UndoRecordTest, CaptureRecordsOnlyWhatTheEditCanChange)
         paths.push_back(s.path);
     // Tree\\A holds nothing but B: restoring B restores it.
     const std::string area = "HKEY_CURRENT_USER\\Software\\Area\\";
-    EXPECT_EQ(paths,
-              (std::vector<std::string>{area + "Tree", area + "Tree\\A\\B", area + "Tree\\Empty",
-                                        area + "Tree\\Link", area + "Vals"}));
+    EXPECT_EQ(paths, (std::vector<std::string>{area + "Tree", area + "Tree\\A\\B",
+                                               area + "Tree\\Empty", area + "Tree\\Link",
+                                               area + "Tree\\Link\\X", area + "Vals"}));
     EXPECT_EQ(file.sections[3].values.size(), 1u);
     EXPECT_EQ(file.sections[4].values.size(), 1u);
+    EXPECT_EQ(file.sections[5].values.size(), 1u);
 }
 
 TEST_F(UndoRecordTest, ApplyGoesOnPastFailuresAndNamesThem)
