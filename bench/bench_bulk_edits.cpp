@@ -5,6 +5,7 @@
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
 #include "app/UnitState.h"
+#include "bench/Measure.h"
 #include "registry/TRegistry.h"
 #include "registry/platform/KeyStore.h"
 #include "results/ResultModel.h"
@@ -94,8 +95,7 @@ void run(const char *label, const Fill &fill, bool replace, bool everyOther = fa
         form.ReplaceSelected();
     else
         form.DeleteSelected();
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double seconds = measure::secondsSince(start);
     std::printf("%-44s %6d selected  %6.3f s  left %d  lb1 \"%s\"\n", label, selected, seconds,
                 model->rowCount(), form.lb1->text().toUtf8().constData());
 }

@@ -9,10 +9,6 @@
 #include <string>
 #include <vector>
 
-namespace {
-
-} // namespace
-
 int main()
 {
     using clock = std::chrono::steady_clock;

@@ -5,6 +5,7 @@
 // here asserts a time.
 //
 //   bench_safety_net [--no-sync]
+#include "bench/Measure.h"
 #include "bench/ShellOutput.h"
 #include "tools/generator/RegistryGenerator.h"
 #include "tools/generator/Win32RegistrySink.h"
@@ -24,7 +25,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
 #include <fstream>
 #include <memory>
 #include <string>
@@ -38,19 +38,14 @@ namespace {
 struct Stopwatch
 {
     Clock::time_point wall = Clock::now();
-    double cpu = cpuNow();
+    double cpu = measure::cpuSeconds();
 
-    static double cpuNow()
-    {
-        timespec t{};
-        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
-        return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-    }
     std::string text() const
     {
         char out[64];
         std::snprintf(out, sizeof out, "%.3f s (cpu %.3f s)",
-                      std::chrono::duration<double>(Clock::now() - wall).count(), cpuNow() - cpu);
+                      std::chrono::duration<double>(Clock::now() - wall).count(),
+                      measure::cpuSeconds() - cpu);
         return out;
     }
 };

@@ -68,7 +68,7 @@ ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
                         std::string_view replacement)
 {
     ReplacePlan plan;
-    plan.rewritesData = !row.value.empty();
+    plan.rewritesData = row.kind() == ResultRowKind::Data;
     // A value really named "(Standard)" is renamed like any other.
     if (std::string name = row.name;
         !row.defaultValue && replaceFirstHit(name, loweredSearch, replacement))

@@ -15,6 +15,7 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 #include <algorithm>
@@ -39,7 +40,7 @@ int g_walkDepth = 0;
 // have been changed by a handler and is opened afresh.
 std::uint64_t g_messagePasses = 0;
 
-// The walk's buffer for value data, kept from key to key.
+// The walk's buffer for value data, kept from key to key of one walk.
 std::vector<char> g_valueBytes;
 
 // Message-loop steps since the walker last read the clock.
@@ -118,6 +119,11 @@ void TRegForm::AddFoundRow(const std::string &keyPath, std::string_view name, st
 
 void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 {
+    // The outermost walk gives the data buffer back when it ends, however it ends:
+    // it grew to the largest value met.
+    const auto releaseBuffer = qScopeGuard([outermost = g_walkDepth == 0] {
+        if (outermost) std::vector<char>().swap(g_valueBytes);
+    });
     const QScopedValueRollback<int> depth(g_walkDepth, g_walkDepth + 1);
     TRegistry registry;
     std::vector<std::string> subkeys;
