@@ -47,7 +47,9 @@ void TRegForm::DeleteSelected()
     };
     bool stopped = false;
     const auto notDeleted = [&](std::size_t i, const std::string &path) {
-        stopped = stopsAfterFailure(rows, i, "not deleted: " + path, wentWithItsKey);
+        stopped = stopsAfterFailure(rows, i, "not deleted: " + path, [&](std::size_t j) {
+            return j > i && !wentWithItsKey(rows.row(j));
+        });
     };
     for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
         const ResultRow &row = rows.row(i);

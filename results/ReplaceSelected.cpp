@@ -142,14 +142,16 @@ void TRegForm::ReplaceSelected()
     };
     const auto never = [](const ResultRow &) { return false; };
     // A rename or move that did not happen is told and not counted; the row stays.
+    // Should the edit stop there, the rows with work left stay too: `workLeft(i, j)`.
     const auto settle = [&](std::size_t i, bool done, std::unordered_set<std::string> &dealtWith,
-                            std::string id, const std::string &path, auto &&wentAlong) {
+                            std::string id, const std::string &path, auto &&workLeft) {
         if (done) {
             ++replaced;
             dealtWith.insert(std::move(id));
             return;
         }
-        stopped = stopsAfterFailure(rows, i, "not replaced: " + path, wentAlong);
+        stopped = stopsAfterFailure(rows, i, "not replaced: " + path,
+                                    [&](std::size_t j) { return workLeft(i, j); });
     };
 
     // Pass 1: string data.
@@ -163,16 +165,17 @@ void TRegForm::ReplaceSelected()
     const auto renamedAlready = [&](const ResultRow &row) {
         return renamedValues.count(rowValueId(row)) > 0;
     };
+    // Stopped here, a later row's rename is left, and every row's move.
+    const auto renameOrMoveLeft = [&](std::size_t i, std::size_t j) {
+        return (j > i && plans[j].newValueName && !renamedAlready(rows.row(j))) ||
+               plans[j].keyNameHit;
+    };
     eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
         const std::optional<std::string> &newName = plans[i].newValueName;
         if (newName && !renamedAlready(row))
             settle(i, renameValue(reg, row.name, *newName), renamedValues, rowValueId(row),
-                   rowValueText(row), renamedAlready);
+                   rowValueText(row), renameOrMoveLeft);
     });
-    // Stopped here, the rows whose key the next pass would have moved stay listed too.
-    if (stopped)
-        for (std::size_t i = 0; i < rows.size(); ++i)
-            if (plans[i].keyNameHit) rows.deselect(i);
 
     // Pass 3: key names. The other rows of a key moved above went with it: they
     // leave the list quietly.
@@ -180,12 +183,15 @@ void TRegForm::ReplaceSelected()
     const auto movedAlready = [&](const ResultRow &row) {
         return movedKeys.count(rowKeyId(row)) > 0;
     };
+    const auto moveLeft = [&](std::size_t i, std::size_t j) {
+        return j > i && plans[j].keyNameHit && !movedAlready(rows.row(j));
+    };
     eachOpenRow(movedAlready, [&](std::size_t i, const ResultRow &row) {
         const ReplacePlan &plan = plans[i];
         if (!plan.keyNameHit) return;
         const bool moved =
             plan.newBranch && relocateKey(reg, '\\' + row.branch, '\\' + *plan.newBranch);
-        settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), movedAlready);
+        settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
     });
 
     safety.finish(replaced > 0, std::to_string(replaced) + " items replaced");

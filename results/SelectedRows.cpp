@@ -61,14 +61,14 @@ bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows)
 }
 
 bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
-                       const std::function<bool(const ResultRow &)> &wentAlong)
+                       const std::function<bool(std::size_t)> &workLeft)
 {
     rows.deselect(i);
     if (!EditSafety::refusesFromNowOn()) {
         Dialogs::error(message);
         return false;
     }
-    for (std::size_t j = i + 1; j < rows.size(); ++j)
-        if (!wentAlong(rows.row(j))) rows.deselect(j);
+    for (std::size_t j = 0; j < rows.size(); ++j)
+        if (j != i && workLeft(j)) rows.deselect(j);
     return true;
 }

@@ -53,7 +53,7 @@ bool openRowKey(const TRegForm &form, TRegistry &reg, const ResultRow &row);
 // After what row i stands for could not be changed. While the registry still takes
 // changes, `message` goes into an error box and the row stays in the list. Once it
 // refuses every change (its journal cannot be written, Wine started beside us), one
-// box says why instead, and the rows from i on stay too, all but those `wentAlong`
-// says an earlier change took with it; returns true: the edit stops.
+// box says why instead, and the rows `workLeft` names (j ≠ i) stay too: those the
+// edit had still to change; returns true: the edit stops.
 bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
-                       const std::function<bool(const ResultRow &)> &wentAlong);
+                       const std::function<bool(std::size_t)> &workLeft);

@@ -272,4 +272,22 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     EXPECT_TRUE(hasValue(key("Foo", 0), "foo2") && hasValue(key("Foo", 0), "Bar2"));
     EXPECT_EQ(lb1Text(), "1 items replaced");
     EXPECT_EQ(rows().size(), 3u);
+
+    // Rows done before the stop leave the list, also those listed after where it
+    // stopped: here a data row, replaced in the first pass.
+    model().clear();
+    clearBoxes();
+    const std::string plain = kTestKey + "\\Plain";
+    setText(plain, "foo3", "x");
+    setText(plain, "foo4", "x");
+    setText(plain, "text", "a foo");
+    addNameRow(plain + "\\", "foo3");
+    addNameRow(plain + "\\", "foo4");
+    addDataRow(plain + "\\", "text", "REG_SZ", "a foo");
+    selectAll();
+    replaceUntilTheDiskIsFull(StoreChange::ValueDeleted);
+    EXPECT_EQ(boxTexts(TDialogKind::Error).size(), 1u);
+    EXPECT_EQ(valueBytes(plain, "text"), std::string("a Bar\0", 6));
+    EXPECT_EQ(lb1Text(), "2 items replaced");
+    EXPECT_EQ(rows().size(), 1u);
 }
