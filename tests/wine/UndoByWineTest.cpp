@@ -199,19 +199,26 @@ TEST(UndoByWine, RegeditGivesBackWhatADeleteAndAReplaceChanged)
     EXPECT_EQ(dumpOfStore(), before);
     closeRegistry();
 
-    // Wine's regedit, newest edit first.
+    // Wine's regedit, newest edit first; the status is regedit's.
     std::string out;
-    EXPECT_EQ(runInPrefix(prefix,
-                          "wine regedit /s \"" + prefix +
-                              "/undo-replace.reg\" && "
-                              "wine regedit /s \"" +
-                              prefix +
-                              "/undo-delete.reg\"; "
-                              "wineserver -w",
-                          &out),
-              0)
-        << out;
-    const Dump restored = dumpOfFile(prefix + "/user.reg");
+    const auto regedit = [&] {
+        return runInPrefix(prefix,
+                           "wine regedit /s \"" + prefix +
+                               "/undo-replace.reg\" && wine regedit /s \"" + prefix +
+                               "/undo-delete.reg\"; rc=$?; wineserver -w; exit $rc",
+                           &out);
+    };
+    int status = regedit();
+    Dump restored = dumpOfFile(prefix + "/user.reg");
+    // Wine started beside other tests' Wine at times fails to start at all: then it
+    // is run once more (importing the same files again changes nothing more).
+    if (status != 0 || !std::all_of(before.begin(), before.end(), [&](const auto &entry) {
+            return restored.count(entry.first) > 0;
+        })) {
+        status = regedit();
+        restored = dumpOfFile(prefix + "/user.reg");
+    }
+    EXPECT_EQ(status, 0) << out;
     std::size_t terminatedByWine = 0;
     for (const auto &[path, value] : before) {
         const auto it = restored.find(path);
