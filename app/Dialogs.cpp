@@ -105,6 +105,16 @@ bool confirm(const std::string &text)
     return show(recordFor(TDialogKind::Confirmation, text)) == kOk;
 }
 
+std::string listText(const std::string &heading, const std::vector<std::string> &items)
+{
+    constexpr std::size_t kShown = 5;
+    std::string text = heading;
+    for (std::size_t i = 0; i < items.size() && i < kShown; ++i)
+        text += "\n\r" + items[i];
+    if (items.size() > kShown) text += "\n\rand " + std::to_string(items.size() - kShown) + " more";
+    return text;
+}
+
 std::string errorDisplayText(const std::string &message)
 {
     // Byte compare: a multi-byte last character also gets its period.

@@ -47,6 +47,9 @@ void error(const std::string &text);
 // True only for "OK"; "Abbrechen", Escape and the close button give false.
 bool confirm(const std::string &text);
 
+// `heading` and the first few `items`, one a line, then "and N more" for the rest.
+std::string listText(const std::string &heading, const std::vector<std::string> &items);
+
 // The application's default error display: caption the application title,
 // error icon, one "OK"; the text gets a period unless it ends in one
 // (see errorDisplayText).

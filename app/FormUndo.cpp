@@ -23,13 +23,12 @@ void TRegForm::UndoLastEdit()
     newest = m_undoHistory.newest();
     if (!newest || newest->undoFile != edit.undoFile) return;
 
-    const std::vector<std::string> failures = ApplyUndoFile(edit.undoFile);
-    m_undoHistory.dropNewest();
+    const std::vector<std::string> failures = ApplyUndoFile(edit.undoFile, edit.description);
     if (!failures.empty()) {
-        std::string text = "Not all of it could be undone:";
-        for (const std::string &failure : failures)
-            text += "\n\r" + failure;
-        Dialogs::error(text);
+        // Nothing of it was kept: it stays the newest edit, to be tried again.
+        Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures));
+        return;
     }
+    m_undoHistory.dropNewest();
     lb1->setText(QStringLiteral("Undone: ") + toQt(edit.description));
 }

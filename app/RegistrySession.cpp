@@ -1,8 +1,11 @@
 #include "app/RegistrySession.h"
 
 #include "app/Dialogs.h"
+#include "registry/UndoApply.h"
 
 #include <QTimer>
+
+#include <utility>
 
 #ifndef _WIN32
 #include "registry/platform/RegistryFiles.h"
@@ -19,6 +22,7 @@ RegistrySession::RegistrySession()
     const auto opened = quarnel::platform::openRegistry(&Dialogs::confirm);
     m_message = opened.message;
     m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
+    if (!m_failed) m_undosCutShort = opened.undosCutShort;
     m_idleSaver = new QTimer(this);
     m_idleSaver->setInterval(kIdleCheckMs);
     connect(m_idleSaver, &QTimer::timeout, this, &RegistrySession::saveIfIdle);
@@ -41,6 +45,19 @@ void RegistrySession::showOpeningMessage()
         Dialogs::error(m_message);
     else
         Dialogs::information(m_message);
+    offerCutShortUndos();
+}
+
+void RegistrySession::offerCutShortUndos()
+{
+    for (const std::string &undoFile : std::exchange(m_undosCutShort, {})) {
+        if (!Dialogs::confirm("Apply the undo from " + undoFile + " again now?")) continue;
+        const std::vector<std::string> failures = ApplyUndoFile(undoFile);
+        if (failures.empty())
+            Dialogs::information("Undone: the changes recorded in " + undoFile + " are back.");
+        else
+            Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures));
+    }
 }
 
 void RegistrySession::saveIfIdle()

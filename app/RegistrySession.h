@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <string>
+#include <vector>
 
 class QTimer;
 
@@ -23,8 +24,11 @@ public:
 
 private:
     void saveIfIdle();
+    // Undos the last run was ended in the middle of: each is offered again.
+    void offerCutShortUndos();
 
     std::string m_message;
+    std::vector<std::string> m_undosCutShort;
     bool m_failed = false;
     QTimer *m_idleSaver = nullptr;
 };

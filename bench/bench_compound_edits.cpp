@@ -112,7 +112,7 @@ void deepFigures(TRegistry &reg)
     start = std::chrono::steady_clock::now();
     RegEditFile file;
     RegEditFile::parse(record, file);
-    const auto failures = ApplyUndo(file);
+    const auto failures = ApplyUndo(file, "the undo");
     std::printf("undo record applied:         %.3f s (%zu failures)\n",
                 measure::secondsSince(start), failures.size());
 

@@ -6,7 +6,9 @@
 // Their walks keep a stack of their own, as trees may nest deeper than the call stack.
 #include "registry/KeyPath.h"
 #include "registry/PathSteps.h"
+#include "registry/RootTable.h"
 #include "registry/TRegistry.h"
+#include "registry/platform/ChangeUnit.h"
 
 #ifndef _WIN32
 #include "registry/platform/RegText.h"
@@ -168,7 +170,20 @@ bool TRegistry::DeleteTree(const std::string &path)
     // below it and still fail.
     const std::vector<std::string> names = AbsoluteParts(path);
     if (names.empty() || IsHiveRoot(names)) return false;
-    return DeleteSubtree(path);
+    // The whole tree goes or none of it: a tree half deleted is worse than either.
+    quarnel::platform::ChangeUnit unit("the deletion of " + DescribeKey(path) +
+                                       " with everything below it");
+    return DeleteSubtree(path) && unit.commit();
+}
+
+std::string TRegistry::DescribeKey(const std::string &path) const
+{
+    std::string text;
+    for (const RootEntry &root : RootTable())
+        if (root.handle == m_rootHandle) text = root.displayName;
+    for (const std::string &name : AbsoluteParts(path))
+        text += "\\" + name;
+    return text;
 }
 
 bool TRegistry::DeleteSubtree(const std::string &path)
@@ -230,6 +245,10 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
     if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath))) return;
     const OwnedKey source(OpenSubHandle(oldPath));
     if (!source) return;
+    // The new key appears whole with the old one gone, or nothing changes; a
+    // move cut short half-way goes back whole.
+    quarnel::platform::ChangeUnit unit("the move of " + DescribeKey(oldPath) + " to " +
+                                       DescribeKey(newPath));
     // Before anything is created: a tree too deep to copy changes nothing.
     const unsigned depth = SubtreeDepth(source.get(), kMaxCopyDepth);
     if (depth > kMaxCopyDepth) return;
@@ -245,6 +264,7 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
         return;
     }
     if (deleteOld) DeleteTree(oldPath);
+    unit.commit();
     // target closes before source as the owners leave scope.
 }
 

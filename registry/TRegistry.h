@@ -143,6 +143,8 @@ private:
     // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
     bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
     std::vector<std::string> AbsoluteParts(const std::string &path) const;
+    // The key as the user reads it: HKEY_CURRENT_USER\Software\X.
+    std::string DescribeKey(const std::string &path) const;
     // Whether the key named by these names below the root is one the registry
     // never deletes: a hive root or a root above hives (HiveRoots.cpp).
     bool IsHiveRoot(const std::vector<std::string> &names) const;

@@ -3,6 +3,7 @@
 #include "registry/RegistryPathText.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
+#include "registry/platform/ChangeUnit.h"
 
 #include <filesystem>
 #include <fstream>
@@ -54,15 +55,24 @@ void ApplySection(const RegEditSection &section, std::vector<std::string> &failu
 
 } // namespace
 
-std::vector<std::string> ApplyUndo(const RegEditFile &file)
+std::vector<std::string> ApplyUndo(const RegEditFile &file, const std::string &description,
+                                   const std::string &undoFile)
 {
+    quarnel::platform::ChangeUnit unit(description, undoFile);
     std::vector<std::string> failures;
+    // Every section is tried, so that the user learns each item that fails;
+    // then, when any did, all of it goes back.
     for (const RegEditSection &section : file.sections)
         ApplySection(section, failures);
+    if (!failures.empty())
+        unit.abandon();
+    else if (!unit.commit())
+        failures.push_back(unit.error().empty() ? "the journal could not be written"
+                                                : unit.error());
     return failures;
 }
 
-std::vector<std::string> ApplyUndoFile(const std::string &path)
+std::vector<std::string> ApplyUndoFile(const std::string &path, const std::string &editDescription)
 {
     // Only a regular file of a sane size: a FIFO would block the read for good,
     // a device would never end.
@@ -85,5 +95,8 @@ std::vector<std::string> ApplyUndoFile(const std::string &path)
     if (!parsed.ok)
         return {path + ":" + std::to_string(parsed.line) + ": " + parsed.message +
                 "; nothing was changed"};
-    return ApplyUndo(file);
+    const std::string description = editDescription.empty()
+                                        ? "the undo from " + path
+                                        : "the undo of \"" + editDescription + "\"";
+    return ApplyUndo(file, description, path);
 }

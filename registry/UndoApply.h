@@ -1,7 +1,9 @@
 // Carries out an undo file through TRegistry: a [-key] section deletes the key
 // with everything below it, a [key] section creates or opens the key, and each
-// of its values is removed or stored byte for byte. It goes on past anything
-// that fails and returns one line per failure for the user (none: all applied).
+// of its values is removed or stored byte for byte. It returns one line per
+// failure for the user (none: all applied). An undo is one unit: with registry
+// files, when anything fails nothing of it is kept, and a crash in its middle
+// leaves none of it (the next start offers to apply it again).
 #pragma once
 
 #include "registry/RegEditFile.h"
@@ -9,6 +11,10 @@
 #include <string>
 #include <vector>
 
-std::vector<std::string> ApplyUndo(const RegEditFile &file);
+// `description` names the undo for the journal ("the undo of ...").
+std::vector<std::string> ApplyUndo(const RegEditFile &file, const std::string &description,
+                                   const std::string &undoFile = {});
 // Reads and parses the file first; a file that cannot be read is one failure.
-std::vector<std::string> ApplyUndoFile(const std::string &path);
+// `editDescription` is what the undone edit was ("3 items deleted"), if known.
+std::vector<std::string> ApplyUndoFile(const std::string &path,
+                                       const std::string &editDescription = {});

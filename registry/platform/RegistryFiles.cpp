@@ -40,6 +40,7 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, c
     RegistryOpened result;
     result.directory = directory;
     result.message = opened.message;
+    result.undosCutShort = opened.undosCutShort;
     switch (opened.status) {
     case wine::FileBackedStore::Status::Ok: result.status = RegistryOpened::Status::Ok; break;
     case wine::FileBackedStore::Status::ReadOnly:
@@ -63,6 +64,17 @@ RegistryOpened openRegistry(const AskUser &ask)
         return result;
     }
     return openRegistryAt(where.directory, where.isWinePrefix, ask);
+}
+
+void beginChangeUnit(const std::string &description, const std::string &undoFile)
+{
+    if (auto &store = current()) store->beginUnit({description, undoFile});
+}
+
+bool endChangeUnit(bool keep, std::string &error)
+{
+    auto &store = current();
+    return store ? store->endUnit(keep, error) : keep;
 }
 
 std::string flushRegistryIfIdle(int quietMs)

@@ -19,6 +19,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace quarnel::platform {
 
@@ -35,6 +36,9 @@ struct RegistryOpened
     } status = Status::Failed;
     std::string directory; // the prefix (or Quarnel's own registry directory)
     std::string message;   // for the user; empty when there is nothing to say
+    // Undo files of undos the last run was ended in the middle of (nothing of
+    // them was applied; `message` names them): offer to apply them again.
+    std::vector<std::string> undosCutShort;
 };
 
 // Chooses the registry (WINEPREFIX, else ~/.wine, else Quarnel's own in
@@ -77,6 +81,10 @@ void setSafetyFolderOverride(const std::string &folder);
 // holds it, a file or the journal cannot be read or written), or "" when it
 // takes them.
 std::string readOnlyReason();
+
+// The open registry's side of ChangeUnit (ChangeUnit.h), which is what callers use.
+void beginChangeUnit(const std::string &description, const std::string &undoFile);
+bool endChangeUnit(bool keep, std::string &error);
 
 // Writes an undo file (a registry editor file) as
 // <safetyFolder()>/undo/<YYYY-MM-DD_HH-MM-SS>-<kind>.reg. `path` is set to the

@@ -96,7 +96,7 @@ protected:
         RegEditFile file;
         const auto parsed = RegEditFile::parse(capture.file().write(), file);
         EXPECT_TRUE(parsed.ok) << parsed.line << ": " << parsed.message;
-        return ApplyUndo(file);
+        return ApplyUndo(file, "the undo");
     }
 
     void open(const std::string &key) { ASSERT_TRUE(reg.OpenPath("\\Software\\Area\\" + key)); }
@@ -258,12 +258,12 @@ TEST_F(UndoRecordTest, ApplyGoesOnPastFailuresAndNamesThem)
         {area + "Locked", false, {{"v", false, REG_DWORD, {1, 0, 0, 0}}, {"present", true, 0, {}}}},
         {area + "After", false, {{"", false, REG_SZ, utf16(std::u16string(u"ok\0", 3))}}},
     };
-    EXPECT_EQ(ApplyUndo(file), (std::vector<std::string>{
-                                   "not a registry root: HKEY_NOWHERE\\Software",
-                                   "not deleted: " + area + "Locked\\Child",
-                                   "not restored: " + area + "Locked\\v",
-                                   "not deleted: " + area + "Locked\\present",
-                               }));
+    EXPECT_EQ(ApplyUndo(file, "the undo"), (std::vector<std::string>{
+                                               "not a registry root: HKEY_NOWHERE\\Software",
+                                               "not deleted: " + area + "Locked\\Child",
+                                               "not restored: " + area + "Locked\\v",
+                                               "not deleted: " + area + "Locked\\present",
+                                           }));
     EXPECT_EQ(keyAt(u"After").findValue(u"")->dataCopy(), utf16(std::u16string(u"ok\0", 3)));
     EXPECT_EQ(ApplyUndoFile("/nonexistent/undo.reg"),
               std::vector<std::string>{"cannot read /nonexistent/undo.reg"});

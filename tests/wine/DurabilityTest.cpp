@@ -194,11 +194,11 @@ TEST(Durability, TornJournalRecordIsDropped)
     char templ[] = "/tmp/quarnel-journal-XXXXXX";
     const std::string path = std::string(mkdtemp(templ)) + "/quarnel.journal";
     std::vector<wine::JournalRecord> records;
-    std::size_t torn = 0;
+    wine::JournalGaps gaps;
     std::string error;
     {
         wine::Journal journal;
-        ASSERT_TRUE(journal.open(path, records, torn, error)) << error;
+        ASSERT_TRUE(journal.open(path, records, gaps, error)) << error;
         for (int i = 0; i < 3; ++i) {
             wine::JournalRecord r;
             r.op = wine::JournalRecord::ValueSet;
@@ -211,10 +211,12 @@ TEST(Durability, TornJournalRecordIsDropped)
     const std::string full = readFile(path);
     writeFile(path, full.substr(0, full.size() - 5));
     wine::Journal journal;
-    ASSERT_TRUE(journal.open(path, records, torn, error)) << error;
+    ASSERT_TRUE(journal.open(path, records, gaps, error)) << error;
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1].name, u"v1");
+    const auto torn = gaps.droppedBytes;
     EXPECT_GT(torn, 0u);
+    EXPECT_FALSE(gaps.damaged); // a record cut short as it was written
     EXPECT_EQ(readFile(path), full.substr(0, full.size() - 5 - torn)); // the torn tail is cut off
     // A record naming an empty key is not one we wrote: reading stops before it.
     wine::JournalRecord odd;
@@ -417,8 +419,8 @@ TEST(Durability, JournalOfTheEarlierFormatIsReplayed)
     writeFile(journal, "QRNLJRN1");
     {
         wine::Journal earlierJournal;
-        std::size_t torn = 0;
-        ASSERT_TRUE(earlierJournal.open(journal, records, torn, error)) << error;
+        wine::JournalGaps gaps;
+        ASSERT_TRUE(earlierJournal.open(journal, records, gaps, error)) << error;
         ASSERT_TRUE(earlierJournal.append(
             wine::hiveFileRecord(wine::kUserHive, wine::fileIdOf(prefix + "/user.reg")), error));
         ASSERT_FALSE(earlierJournal.follows(wine::kUserHive));

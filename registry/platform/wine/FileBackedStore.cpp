@@ -236,7 +236,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     m_readOnly = true;
     OpenResult result;
     if (isWinePrefix && !wine::isWinePrefix(directory))
-        return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg)."};
+        return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg).", {}};
     if (!isWinePrefix && !wine::isWinePrefix(directory)) {
         // Our own directory only; a Wine prefix is never created here.
         // A folder that cannot be made shows as the lock that cannot be taken.
@@ -261,7 +261,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
             m_lock.release();
             return {Status::Failed,
-                    "Quarnel cannot create its registry in " + directory + ": " + error};
+                    "Quarnel cannot create its registry in " + directory + ": " + error,
+                    {}};
         }
     } else {
         result.message = lockMessage(holder, lockError);
@@ -271,9 +272,9 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     std::vector<JournalRecord> records;
     std::string error;
     const std::string journalPath = directory + "/" + kJournalFile;
-    std::size_t torn = 0;
-    const bool journalOk = m_readOnly ? Journal::peek(journalPath, records, error)
-                                      : m_journal.open(journalPath, records, torn, error);
+    JournalGaps gaps;
+    const bool journalOk = m_readOnly ? Journal::peek(journalPath, records, error, &gaps)
+                                      : m_journal.open(journalPath, records, gaps, error);
     if (!journalOk) goReadOnly(error + kShownReadOnly, result.message);
 
     std::string loadErrors;
@@ -290,8 +291,15 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     m_store->setHooks(m_hooks);
     const FileId onDisk[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
     recover(planRecovery(records, onDisk), confirmRecovery, result.message);
+    // A torn last record is a change whose call never returned: nothing to tell.
+    if (gaps.damaged)
+        result.message += (result.message.empty() ? "" : "\n") +
+                          droppedJournalMessage(journalPath, gaps, !m_readOnly);
+    for (const JournalUnit &unit : gaps.cutShort) {
+        result.message += (result.message.empty() ? "" : "\n") + cutShortMessage(unit);
+        if (!unit.undoFile.empty()) result.undosCutShort.push_back(unit.undoFile);
+    }
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
-    (void)torn; // a torn record is a change whose call never returned; nothing to report
     return result;
 }
 
@@ -331,8 +339,8 @@ void FileBackedStore::recover(const Recovery &plan, const Confirm &confirm, std:
         m_journal.close();
         const std::string kept = setJournalAside(journalPath, std::time(nullptr), error);
         std::vector<JournalRecord> none;
-        std::size_t torn = 0;
-        if (kept.empty() || !m_journal.open(journalPath, none, torn, error))
+        JournalGaps gaps;
+        if (kept.empty() || !m_journal.open(journalPath, none, gaps, error))
             return goReadOnly(error + kShownReadOnly, message);
         add(keptAsideMessage(plan.count, kept));
     } else if (plan.count) {
@@ -403,14 +411,37 @@ std::string FileBackedStore::backupBeforeFirstChange()
     return makeBackup() ? std::string() : m_backupFailure;
 }
 
+long FileBackedStore::journalFailed(const std::string &error)
+{
+    if (!m_journal.isSound()) m_journalError = error;
+    if (m_unit.depth > 0) m_unit.failed = true;
+    // Every change fails while this lasts; the user hears why once.
+    if (!m_journalFailing)
+        m_notice = "Quarnel cannot write to its journal, so it did not make the change that "
+                   "needed it, and makes none until the journal can be written again (is the "
+                   "disk full?).\n" +
+                   error;
+    m_journalFailing = true;
+    return ERROR_CANTWRITE;
+}
+
 long FileBackedStore::recordChange(const RegKey &key, const PendingChange &change)
 {
     if (key.isVolatile || change.volatileKey) return ERROR_SUCCESS;
+    // A unit that lost a change is taken back whole: the rest of it need not be made.
+    if (m_unit.depth > 0 && m_unit.failed) return ERROR_CANTWRITE;
     for (uint8_t i = 0; i < 3; ++i)
         if (!m_journal.follows(i)) m_trail.forget(i);
     const KeyTrail::Place place = m_trail.locate(key);
     if (place.hive < 0) return ERROR_SUCCESS;
     const int hive = place.hive;
+    if (m_unit.depth > 0 && !m_unit.marked) {
+        std::string error;
+        const uint64_t start = m_journal.end();
+        if (!m_journal.append(unitBeginRecord(m_unit.unit), error)) return journalFailed(error);
+        m_unit.marked = true;
+        m_unit.start = start;
+    }
     JournalRecord r;
     r.hive = static_cast<uint8_t>(hive);
     r.time = change.time;
@@ -441,17 +472,10 @@ long FileBackedStore::recordChange(const RegKey &key, const PendingChange &chang
     std::string error;
     if (!m_journal.append(r, error)) {
         m_trail.forget(hive);
-        if (!m_journal.isSound()) m_journalError = error;
-        // Every change fails while this lasts; the user hears why once.
-        if (!m_journalFailing)
-            m_notice = "Quarnel cannot write to its journal, so it did not make the change that "
-                       "needed it, and makes none until the journal can be written again (is the "
-                       "disk full?).\n" +
-                       error;
-        m_journalFailing = true;
-        return ERROR_CANTWRITE;
+        return journalFailed(error);
     }
     m_journalFailing = false;
+    if (m_unit.depth > 0) m_unit.hives |= 1u << hive;
     m_trail.follow(place, change.kind == StoreChange::KeyCreated ? change.name : u"");
     m_hives[hive].dirty = true;
     m_lastChange = std::chrono::steady_clock::now();
@@ -505,7 +529,8 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
 
 std::string FileBackedStore::flush()
 {
-    if (m_readOnly || !hasUnsavedChanges()) return {};
+    // A unit's changes reach the files together, once it is closed.
+    if (m_readOnly || m_unit.depth > 0 || !hasUnsavedChanges()) return {};
     // A Wine started beside us with another TMPDIR never met our lock. It read
     // the files at its start and writes them back later: what we saved now would
     // be lost then, so it stays in the journal, and nothing more changes.
@@ -567,6 +592,61 @@ std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
     if (message == m_lastFailure) return {};
     m_lastFailure = message;
     return message;
+}
+
+void FileBackedStore::beginUnit(const JournalUnit &unit)
+{
+    if (m_unit.depth++ > 0) return;
+    m_unit = OpenUnit{1, unit};
+}
+
+bool FileBackedStore::endUnit(bool keep, std::string &error)
+{
+    if (m_unit.depth == 0) return keep;
+    if (!keep) m_unit.failed = true; // nested: the outermost unit goes back whole
+    if (--m_unit.depth > 0) return !m_unit.failed;
+    const OpenUnit unit = m_unit;
+    m_unit = {};
+    if (!unit.marked) return !unit.failed; // nothing of it reached the journal or the keys
+    std::string appendError;
+    if (!unit.failed) {
+        if (m_journal.append(unitEndRecord(), appendError)) return true;
+        journalFailed(appendError);
+    }
+    m_unit = unit; // for takeBackUnit
+    m_unit.depth = 0;
+    takeBackUnit(error);
+    m_unit = {};
+    return false;
+}
+
+bool FileBackedStore::takeBackUnit(std::string &error)
+{
+    std::string cutError;
+    if (!m_journal.truncateTo(m_unit.start, cutError)) m_journalError = cutError;
+    // Left in the journal, the unit has no closing mark: it is not replayed.
+    m_trail.forgetAll();
+    std::vector<JournalRecord> records;
+    std::string loadError;
+    bool loaded = Journal::peek(m_journal.path(), records, loadError);
+    for (int i = 0; loaded && i < 3; ++i) {
+        if (!(m_unit.hives & (1u << i))) continue;
+        Hive &h = m_hives[i];
+        bool known = false;
+        std::vector<JournalRecord> changes =
+            changesNotIn(records, static_cast<uint8_t>(i), h.id, known);
+        h.dirty = false; // loadHive marks it again when changes remain
+        loaded = loadHive(i, changes, loadError);
+    }
+    if (loaded) return true;
+    // What is in memory now is part of a unit: it must never reach the files.
+    m_readOnly = true;
+    m_journalError = "Quarnel could not take back " + m_unit.unit.description +
+                     " after a failure (" + loadError +
+                     "), so it makes and saves no more changes; the registry files are as they "
+                     "were before it. Start Quarnel again.";
+    error = m_journalError;
+    return false;
 }
 
 std::string FileBackedStore::close()

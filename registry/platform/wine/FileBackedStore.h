@@ -33,6 +33,9 @@ public:
     {
         Status status = Status::Failed;
         std::string message;
+        // Undo files of undos an earlier run was ended in the middle of (none of
+        // it was applied): the caller may offer to apply them again.
+        std::vector<std::string> undosCutShort;
     };
 
     FileBackedStore();
@@ -79,6 +82,18 @@ public:
     // written), once: "" afterwards until a change was journaled again.
     std::string takeNotice();
 
+    // A compound change (a key tree deleted, a key moved, an undo) as one unit:
+    // its records stand between two marks in the journal, so that a start after
+    // a crash in its middle applies none of it, and a unit that cannot be
+    // journaled whole is taken back whole. Units nest; the outermost one counts.
+    // Nothing is saved while a unit is open.
+    void beginUnit(const JournalUnit &unit);
+    // Closes a unit. For the outermost one: `keep` false, or a change of it that
+    // could not be journaled, takes back every change it made. Returns false
+    // when the unit was (or, nested, will be) taken back; `error` then says why
+    // when the registry did (not the caller).
+    bool endUnit(bool keep, std::string &error);
+
 private:
     class Hooks;
     struct Hive
@@ -92,6 +107,8 @@ private:
 
     long beforeChange(const RegKey &key);
     long recordChange(const RegKey &key, const PendingChange &change);
+    // A change could not be journaled: the change and its unit fail, and the user hears why once.
+    long journalFailed(const std::string &error);
     std::string pathOf(int hive) const;
     // Reads the hive's file, puts these journaled changes to it on top, and
     // makes that the hive's content.
@@ -106,6 +123,9 @@ private:
     std::string lockMessage(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
     bool makeBackup();
+    // Cuts the journal back to where the open unit began and reloads the hives it
+    // changed from their files and the journal's other changes.
+    bool takeBackUnit(std::string &error);
 
     std::shared_ptr<KeyStore> m_store;
     std::shared_ptr<Hooks> m_hooks;
@@ -127,6 +147,16 @@ private:
     std::string m_lastFailure;
     std::string m_backupFolder;
     std::string m_backupFailure; // why the backup failed; changes are refused meanwhile
+
+    struct OpenUnit
+    {
+        int depth = 0;
+        JournalUnit unit;
+        bool marked = false; // its opening mark is in the journal
+        bool failed = false; // a change of it could not be journaled: it is taken back
+        uint64_t start = 0;  // where the journal ended before its opening mark
+        unsigned hives = 0;  // bit i: it changed hive i
+    } m_unit;
 };
 
 } // namespace quarnel::platform::wine

@@ -115,7 +115,7 @@ bool decode(const uint8_t *p, std::size_t n, bool legacy, JournalRecord &r)
     const auto size = static_cast<std::size_t>(c.get(4));
     if (!c.ok || static_cast<std::size_t>(c.end - c.p) != size) return false;
     r.data.assign(c.p, c.end);
-    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::HiveFile;
+    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::UnitEnd;
 }
 
 bool writeAll(int fd, const void *data, std::size_t n)
@@ -179,27 +179,118 @@ private:
     }
 };
 
-// Parses records; returns the length of the intact part.
-std::size_t parse(std::string_view text, std::vector<JournalRecord> &records)
+// Reads a journal's bytes through a window that slides along the file, so
+// that a big journal (or a big file of garbage in its place) never sits in
+// memory whole, and reading stops where the records stop.
+class PieceReader
 {
-    const auto *bytes = reinterpret_cast<const uint8_t *>(text.data());
-    if (text.size() < sizeof kMagic || !isOurs(text)) return 0;
-    const bool legacy = isLegacy(text);
+public:
+    PieceReader(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+
+    uint64_t size() const { return m_size; }
+    // The `n` bytes at `at`, or nullptr when they cannot be read (past the end, a read error).
+    const uint8_t *at(uint64_t at, std::size_t n)
+    {
+        if (at > m_size || m_size - at < n) return nullptr;
+        if (at < m_start || at + n > m_start + m_filled) {
+            const std::size_t room = std::max<std::size_t>(n, kWindow);
+            if (m_buffer.size() < room) m_buffer.resize(room);
+            m_start = at;
+            m_filled = 0;
+            const std::size_t want =
+                static_cast<std::size_t>(std::min<uint64_t>(room, m_size - at));
+            while (m_filled < want) {
+                const ssize_t r = ::pread(m_fd, m_buffer.data() + m_filled, want - m_filled,
+                                          static_cast<off_t>(at + m_filled));
+                if (r < 0 && errno == EINTR) continue;
+                if (r <= 0) break;
+                m_filled += static_cast<std::size_t>(r);
+            }
+            if (m_filled < n) return nullptr;
+        }
+        return m_buffer.data() + (at - m_start);
+    }
+
+private:
+    static constexpr std::size_t kWindow = std::size_t(1) << 20;
+    int m_fd;
+    uint64_t m_size;
+    std::vector<uint8_t> m_buffer;
+    uint64_t m_start = 0;
+    std::size_t m_filled = 0;
+};
+
+// Splits a unit mark's data into what a unit is.
+JournalUnit unitOf(const JournalRecord &r)
+{
+    const std::string data(r.data.begin(), r.data.end());
+    const std::size_t nul = data.find('\0');
+    if (nul == std::string::npos) return {data, {}};
+    return {data.substr(0, nul), data.substr(nul + 1)};
+}
+
+struct Parsed
+{
+    uint64_t intact = 0; // where the whole records end; 0: no journal of ours
+    bool legacy = false;
+    JournalGaps gaps;
+};
+
+// Reads the records of the file open as `fd`; unit marks are taken out, and the
+// records of a unit without its closing mark are dropped.
+Parsed parse(int fd, uint64_t size, std::vector<JournalRecord> &records)
+{
+    Parsed result;
+    PieceReader file(fd, size);
+    const uint8_t *magic = file.at(0, std::min<uint64_t>(size, sizeof kMagic));
+    const std::string_view head(reinterpret_cast<const char *>(magic),
+                                magic ? std::min<uint64_t>(size, sizeof kMagic) : 0);
+    if (size < sizeof kMagic || !isOurs(head)) return result;
+    result.legacy = isLegacy(head);
     ChainCheck chains;
-    std::size_t pos = sizeof kMagic;
-    while (text.size() - pos >= 8) {
-        Cursor c{bytes + pos, bytes + text.size()};
+    uint64_t pos = sizeof kMagic;
+    std::optional<std::size_t> unitStart; // where the open unit's records begin
+    JournalUnit unit;
+    bool damaged = false;
+    while (size - pos >= 8) {
+        const uint8_t *header = file.at(pos, 8);
+        if (!header) break;
+        Cursor c{header, header + 8};
         const auto len = static_cast<uint32_t>(c.get(4));
         const auto sum = static_cast<uint32_t>(c.get(4));
-        if (len > kMaxRecord || text.size() - pos - 8 < len) break;
-        const uint8_t *payload = bytes + pos + 8;
-        JournalRecord r;
-        if (checksum(payload, len) != sum || !decode(payload, len, legacy, r) || !chains.accept(r))
+        if (len > kMaxRecord) {
+            damaged = true;
             break;
-        records.push_back(std::move(r));
+        }
+        if (size - pos - 8 < len) break; // cut short while it was written
+        const uint8_t *payload = file.at(pos + 8, len);
+        JournalRecord r;
+        if (!payload || checksum(payload, len) != sum || !decode(payload, len, result.legacy, r) ||
+            !chains.accept(r)) {
+            damaged = true;
+            break;
+        }
         pos += 8 + len;
+        if (r.op == JournalRecord::UnitBegin) {
+            if (!unitStart) {
+                unitStart = records.size();
+                unit = unitOf(r);
+            }
+        } else if (r.op == JournalRecord::UnitEnd) {
+            unitStart.reset();
+        } else {
+            records.push_back(std::move(r));
+        }
     }
-    return pos;
+    if (unitStart) {
+        records.resize(*unitStart);
+        result.gaps.cutShort.push_back(std::move(unit));
+    }
+    result.intact = pos;
+    result.gaps.droppedAt = pos;
+    result.gaps.droppedBytes = size - pos;
+    result.gaps.damaged = damaged;
+    return result;
 }
 
 // Encodes the records, or returns false when one of them cannot be replayed.
@@ -225,34 +316,46 @@ std::vector<uint8_t> encodeId(const FileId &id)
 
 } // namespace
 
-bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
-                   std::size_t &tornBytes, std::string &error)
+bool Journal::open(const std::string &path, std::vector<JournalRecord> &records, JournalGaps &gaps,
+                   std::string &error)
 {
     close();
     records.clear();
-    tornBytes = 0;
+    gaps = {};
     m_sound = true;
     m_legacy = false;
     std::fill(std::begin(m_follows), std::end(m_follows), false);
     m_fd = openForWriting(path, O_RDWR | O_CREAT, 0600, error);
     if (m_fd < 0) return false;
     m_path = path;
-    FileContent file;
-    if (!file.readFrom(m_fd, path, error)) {
+    struct stat st
+    {
+    };
+    if (::fstat(m_fd, &st) != 0) {
+        error = "cannot read the journal " + path + ": " + std::strerror(errno);
         close();
         return false;
     }
-    const std::string_view bytes = file.text();
-    if (!isOurs(bytes)) {
+    const auto size = static_cast<uint64_t>(st.st_size);
+    char head[sizeof kMagic];
+    const ssize_t got = ::pread(m_fd, head, std::min<uint64_t>(size, sizeof head), 0);
+    if (got < 0) {
+        error = "cannot read the journal " + path + ": " + std::strerror(errno);
+        close();
+        return false;
+    }
+    if (!isOurs(std::string_view(head, static_cast<std::size_t>(got)))) {
         error = path + " is not a journal of Quarnel's. Quarnel leaves it as it is; move it out "
                        "of the way to make changes.";
         close();
         return false;
     }
-    std::size_t intact = parse(bytes, records);
+    Parsed parsed = parse(m_fd, size, records);
+    gaps = std::move(parsed.gaps);
+    uint64_t intact = parsed.intact;
     if (intact == 0) {
         // New, or its creation was cut short: start it afresh with our magic.
-        tornBytes = bytes.size();
+        gaps.droppedBytes = size;
         if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0 ||
             !writeAll(m_fd, kMagic, sizeof kMagic)) {
             error = "cannot write the journal " + path + ": " + std::strerror(errno);
@@ -260,8 +363,7 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
             return false;
         }
         intact = sizeof kMagic;
-    } else if (intact < bytes.size()) {
-        tornBytes = bytes.size() - intact;
+    } else if (intact < size) {
         if (::ftruncate(m_fd, static_cast<off_t>(intact)) != 0) {
             error = "cannot repair the journal " + path + ": " + std::strerror(errno);
             close();
@@ -269,13 +371,14 @@ bool Journal::open(const std::string &path, std::vector<JournalRecord> &records,
         }
     }
     // One of the earlier format is appended to in it until it is rewritten or emptied.
-    m_legacy = isLegacy(bytes);
+    m_legacy = parsed.legacy;
     m_end = intact;
     ::lseek(m_fd, static_cast<off_t>(intact), SEEK_SET);
     return true;
 }
 
-bool Journal::peek(const std::string &path, std::vector<JournalRecord> &records, std::string &error)
+bool Journal::peek(const std::string &path, std::vector<JournalRecord> &records, std::string &error,
+                   JournalGaps *gaps)
 {
     records.clear();
     struct stat st
@@ -284,10 +387,14 @@ bool Journal::peek(const std::string &path, std::vector<JournalRecord> &records,
     if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT) return true;
     const int fd = openForReading(path, false, error);
     if (fd < 0) return false;
-    FileContent file;
-    const bool ok = file.readFrom(fd, path, error);
+    const bool ok = ::fstat(fd, &st) == 0;
+    if (ok) {
+        Parsed parsed = parse(fd, static_cast<uint64_t>(st.st_size), records);
+        if (gaps) *gaps = std::move(parsed.gaps);
+    } else {
+        error = "cannot read the journal " + path + ": " + std::strerror(errno);
+    }
     ::close(fd);
-    if (ok) parse(file.text(), records);
     return ok;
 }
 
@@ -381,6 +488,19 @@ bool Journal::reset(const std::vector<JournalRecord> &start, std::string &error)
     return true;
 }
 
+bool Journal::truncateTo(uint64_t end, std::string &error)
+{
+    std::fill(std::begin(m_follows), std::end(m_follows), false);
+    m_sound = m_fd >= 0 && end <= m_end && ::ftruncate(m_fd, static_cast<off_t>(end)) == 0 &&
+              ::lseek(m_fd, static_cast<off_t>(end), SEEK_SET) == static_cast<off_t>(end);
+    if (!m_sound) {
+        error = "cannot cut back the journal " + m_path + ": " + std::strerror(errno);
+        return false;
+    }
+    m_end = end;
+    return true;
+}
+
 void Journal::close()
 {
     if (m_fd >= 0) ::close(m_fd);
@@ -393,6 +513,25 @@ JournalRecord hiveFileRecord(uint8_t hive, const FileId &id)
     r.op = JournalRecord::HiveFile;
     r.hive = hive;
     r.data = encodeId(id);
+    return r;
+}
+
+JournalRecord unitBeginRecord(const JournalUnit &unit)
+{
+    JournalRecord r;
+    r.op = JournalRecord::UnitBegin;
+    r.hive = kNoHive;
+    r.data.assign(unit.description.begin(), unit.description.end());
+    r.data.push_back(0);
+    r.data.insert(r.data.end(), unit.undoFile.begin(), unit.undoFile.end());
+    return r;
+}
+
+JournalRecord unitEndRecord()
+{
+    JournalRecord r;
+    r.op = JournalRecord::UnitEnd;
+    r.hive = kNoHive;
     return r;
 }
 

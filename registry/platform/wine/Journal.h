@@ -10,6 +10,10 @@
 // key's depth costs. Such a chain starts afresh (the first record names its key
 // in full) at the start of the journal and after each record naming the hive's
 // file; so the changes after such a record stand on their own.
+//
+// The changes of one compound edit (a key tree deleted, a key moved, an undo)
+// stand between a unit's opening and closing marks: a unit whose closing mark
+// never made it (the program was ended in its middle) is not replayed.
 #pragma once
 
 #include "registry/platform/wine/AtomicFile.h"
@@ -31,7 +35,9 @@ struct JournalRecord
         ValueDeleted = 3,
         SubkeyDeleted = 4,
         KeyMarked = 5, // `name` is the key's class; `type` 1 marks a symbolic link
-        HiveFile = 6   // the hive's file is (or is about to be) the one in `data`
+        HiveFile = 6,  // the hive's file is (or is about to be) the one in `data`
+        UnitBegin = 7, // `data`: the unit's description, a NUL, and its undo file (may be empty)
+        UnitEnd = 8
     };
     Op op = KeyCreated;
     uint8_t hive = 0;
@@ -46,6 +52,31 @@ struct JournalRecord
     std::vector<uint8_t> data;
 };
 
+// The hive number of the unit marks, which belong to no hive.
+inline constexpr uint8_t kNoHive = 0xff;
+
+// A compound change whose records the journal holds between two marks.
+struct JournalUnit
+{
+    std::string description; // "the deletion of HKEY_CURRENT_USER\\Software\\X"
+    std::string undoFile;    // for an undo: the undo file it applied
+};
+
+JournalRecord unitBeginRecord(const JournalUnit &unit);
+JournalRecord unitEndRecord();
+
+// What reading a journal left out.
+struct JournalGaps
+{
+    // Units the journal holds without their closing mark; their records are dropped.
+    std::vector<JournalUnit> cutShort;
+    // Bytes after the last whole record: a record cut short by a crash, or
+    // `damaged` when they cannot be one (garbage, a record that fails its checks).
+    uint64_t droppedBytes = 0;
+    uint64_t droppedAt = 0;
+    bool damaged = false;
+};
+
 class Journal
 {
 public:
@@ -54,14 +85,16 @@ public:
     Journal &operator=(const Journal &) = delete;
     ~Journal() { close(); }
 
-    // Opens (creating) the journal and reads the records it holds. A torn last
-    // record is reported in `tornBytes` and cut off the file. A file that is not
-    // a journal (or no regular file, or a link) is left as it is: `error` says so.
-    bool open(const std::string &path, std::vector<JournalRecord> &records, std::size_t &tornBytes,
+    // Opens (creating) the journal and reads the records it holds, a piece at a
+    // time: whatever follows the last whole record is cut off the file and
+    // described in `gaps`. The records hold no unit marks, and none of a unit
+    // cut short. A file that is not a journal (or no regular file, or a link)
+    // is left as it is: `error` says so.
+    bool open(const std::string &path, std::vector<JournalRecord> &records, JournalGaps &gaps,
               std::string &error);
     // Opens the journal read-only and returns its records (for a registry opened read-only).
     static bool peek(const std::string &path, std::vector<JournalRecord> &records,
-                     std::string &error);
+                     std::string &error, JournalGaps *gaps = nullptr);
 
     // Writes the record, or nothing: a write that fails halfway is cut off again.
     // When even that fails, isSound() turns false.
@@ -76,9 +109,13 @@ public:
     // Empties the journal once everything in it has reached the registry files,
     // leaving only `start` (the identities of the files saved).
     bool reset(const std::vector<JournalRecord> &start, std::string &error);
+    // Cuts the journal back to `end` (an earlier end()), dropping what was appended since.
+    bool truncateTo(uint64_t end, std::string &error);
     void close();
 
     const std::string &path() const { return m_path; }
+    // Where the next record goes.
+    uint64_t end() const { return m_end; }
     bool isOpen() const { return m_fd >= 0; }
     // False once a failed write could not be cut off: nothing may be appended then.
     bool isSound() const { return m_sound; }

@@ -48,6 +48,24 @@ std::string keptAsideMessage(std::size_t count, const std::string &keptPath)
            " and start Quarnel again.";
 }
 
+std::string cutShortMessage(const JournalUnit &unit)
+{
+    std::string text = "Quarnel was ended in the middle of " + unit.description +
+                       ". None of it was applied: those keys and values are as they were before.";
+    if (!unit.undoFile.empty())
+        text += " The undo file is " + unit.undoFile + "; the undo can be applied again.";
+    return text;
+}
+
+std::string droppedJournalMessage(const std::string &journalPath, const JournalGaps &gaps, bool cut)
+{
+    return "The journal " + journalPath + " holds " + std::to_string(gaps.droppedBytes) +
+           " byte(s) from byte " + std::to_string(gaps.droppedAt) +
+           " on that are no change Quarnel can read (damaged, or written by another program). " +
+           (cut ? "They were dropped; the changes before them were kept."
+                : "They were left unread; the changes before them are shown.");
+}
+
 std::string setJournalAside(const std::string &journalPath, std::time_t when, std::string &error)
 {
     const std::string base = journalPath + ".kept-" + timeStamp(when);

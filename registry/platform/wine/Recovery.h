@@ -30,6 +30,12 @@ Recovery planRecovery(const std::vector<JournalRecord> &records, const FileId on
 std::string recoveryQuestion(std::size_t count, const std::string &directory);
 std::string recoveredMessage(std::size_t count);
 std::string keptAsideMessage(std::size_t count, const std::string &keptPath);
+// A compound change the last run was ended in the middle of: none of it was applied.
+std::string cutShortMessage(const JournalUnit &unit);
+// Bytes after the journal's last whole record that cannot be a change cut short;
+// `cut`: they were cut off the file (else only left unread).
+std::string droppedJournalMessage(const std::string &journalPath, const JournalGaps &gaps,
+                                  bool cut);
 
 // Renames the journal to "<journal>.kept-<YYYY-MM-DD_HH-MM-SS>" (with a suffix
 // when taken), never over anything. Returns the new path, or "" with `error` set.

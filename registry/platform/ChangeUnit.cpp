@@ -1,0 +1,44 @@
+#include "registry/platform/ChangeUnit.h"
+
+#ifndef _WIN32
+#include "registry/platform/RegistryFiles.h"
+#endif
+
+namespace quarnel::platform {
+
+ChangeUnit::ChangeUnit(const std::string &description, const std::string &undoFile)
+{
+#ifndef _WIN32
+    beginChangeUnit(description, undoFile);
+#else
+    (void)description, (void)undoFile;
+#endif
+}
+
+ChangeUnit::~ChangeUnit()
+{
+    if (m_open) end(false);
+}
+
+bool ChangeUnit::commit()
+{
+    if (m_open) end(true);
+    return m_kept;
+}
+
+void ChangeUnit::abandon()
+{
+    if (m_open) end(false);
+}
+
+void ChangeUnit::end(bool keep)
+{
+    m_open = false;
+#ifndef _WIN32
+    m_kept = endChangeUnit(keep, m_error);
+#else
+    m_kept = keep;
+#endif
+}
+
+} // namespace quarnel::platform
