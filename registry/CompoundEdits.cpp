@@ -223,10 +223,10 @@ void TRegistry::RenameValueName(const std::string &oldName, const std::string &n
     // A new name that differs only in case is the same value: HasValue(newName) holds.
     if (!HasValue(oldName) || HasValue(newName)) return;
     // The stored bytes: through the 8-bit calls string data of odd length would
-    // lose its last byte.
+    // lose its last byte. A value without data is renamed too, as a move copies it.
     std::vector<uint8_t> bytes;
     DWORD regType = REG_NONE;
-    if (!FetchStored(oldName, bytes, regType) || bytes.empty()) return;
+    if (!FetchStored(oldName, bytes, regType)) return;
     // Store first: if that fails the value still has its old name. A failing
     // remove afterwards leaves both names, which loses nothing.
     StoreStored(newName, bytes, regType);

@@ -3,6 +3,8 @@
 #include "search/Matching.h"
 
 #include <algorithm>
+#include <numeric>
+#include <unordered_map>
 
 std::string rowKeyText(const ResultRow &row)
 {
@@ -77,4 +79,22 @@ ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
     plan.keyNameHit = replaceInOwnName(branch, loweredSearch, replacement);
     if (plan.keyNameHit && ownNameSpan(branch).length > 0) plan.newBranch = std::move(branch);
     return plan;
+}
+
+std::vector<std::size_t> keyMoveOrder(const std::vector<ResultRow> &rows)
+{
+    std::unordered_map<std::string_view, std::size_t> rootOrder;
+    std::vector<std::pair<std::size_t, std::size_t>> sortKey; // root's place, depth
+    sortKey.reserve(rows.size());
+    for (const ResultRow &row : rows) {
+        const std::size_t root = rootOrder.try_emplace(row.root, rootOrder.size()).first->second;
+        sortKey.emplace_back(root, std::count(row.branch.begin(), row.branch.end(), '\\'));
+    }
+    std::vector<std::size_t> order(rows.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        if (sortKey[a].first != sortKey[b].first) return sortKey[a].first < sortKey[b].first;
+        return sortKey[a].second > sortKey[b].second;
+    });
+    return order;
 }

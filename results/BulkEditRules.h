@@ -4,9 +4,11 @@
 
 #include "results/ResultRow.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A row's key as the messages write it: Root, "\", Branch.
 std::string rowKeyText(const ResultRow &row);
@@ -57,3 +59,9 @@ struct ReplacePlan
 };
 ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
                         std::string_view replacement);
+
+// The order in which a replace moves the rows' keys, as indexes into `rows`: the
+// rows of one root together, roots in the order they first come, and within a
+// root deeper keys first, in list order among equals. A key is then renamed
+// before a key above it moves it away, so every key is where its row says.
+std::vector<std::size_t> keyMoveOrder(const std::vector<ResultRow> &rows);

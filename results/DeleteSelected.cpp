@@ -13,7 +13,6 @@
 #include <QLabel>
 
 #include <string>
-#include <unordered_set>
 
 void TRegForm::Button3Click()
 {
@@ -38,27 +37,24 @@ void TRegForm::DeleteSelected()
         }))
         return;
 
+    rows.noteWhatIsThere(*this);
+
     int deleted = 0;
     bool emptied = false; // a default value; not counted, but a change all the same
-    std::unordered_set<std::string> deletedKeys; // Root and Branch of keys gone in this pass
-    // The rows of a key deleted above went with it: they leave the list quietly.
-    const auto wentWithItsKey = [&](const ResultRow &row) {
-        return deletedKeys.count(rowKeyId(row)) > 0;
-    };
     bool stopped = false;
+    // Stopped there, the later rows keep their work unless an earlier row took
+    // what they stand for along.
     const auto notDeleted = [&](std::size_t i, const std::string &path) {
         stopped = stopsAfterFailure(rows, i, "not deleted: " + path, [&](std::size_t j) {
-            return j > i && !wentWithItsKey(rows.row(j));
+            return j > i && !rows.takenEarlier(*this, j, true);
         });
     };
     for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
         const ResultRow &row = rows.row(i);
-        if (wentWithItsKey(row)) continue;
         TRegistry reg;
-        if (!openRowKey(*this, reg, row)) {
-            rows.deselect(i);
-            continue;
-        }
+        // A row whose key went with an earlier row is done: it leaves the list
+        // quietly, uncounted.
+        if (openRowKey(*this, reg, rows, i) != RowKey::Open) continue;
         if (!row.name.empty()) {
             if (row.defaultValue) {
                 // The default value is emptied, not deleted.
@@ -66,12 +62,11 @@ void TRegForm::DeleteSelected()
                 emptied = true;
             } else if (reg.RemoveValue(row.name)) {
                 ++deleted;
-            } else {
+            } else if (!rows.takenEarlier(*this, i, true)) {
                 notDeleted(i, rowValueText(row));
             }
         } else if (!row.branch.empty() && reg.DeleteTree('\\' + row.branch)) {
             ++deleted;
-            deletedKeys.insert(rowKeyId(row));
         } else {
             // An empty Branch is the root key itself, which is never deleted or emptied.
             notDeleted(i, rowKeyText(row));

@@ -8,6 +8,7 @@
 #include "app/TReportView.h"
 #include "app/UnitState.h"
 #include "registry/TRegistry.h"
+#include "registry/WideText.h"
 #include "results/BulkEditRules.h"
 #include "results/EditCapture.h"
 #include "results/MultiStringData.h"
@@ -18,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <unordered_set>
@@ -25,44 +27,36 @@
 
 namespace {
 
-// The value's current bytes; empty when it has none.
-std::string readValueBytes(TRegistry &reg, const std::string &name)
-{
-    const int size = reg.QueryValueSize(name);
-    if (size <= 0) return {};
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    TValueKind kind = TValueKind::vkUnknown;
-    bytes.resize(static_cast<std::size_t>(reg.FetchData(name, bytes.data(), size, kind)));
-    return bytes;
-}
-
-// Pass 1 on one data row whose key is open. Works on the value's current bytes,
-// not on the Value cell: the cell ends at the first NUL and may be out of date.
+// Pass 1 on one data row whose key is open. Works on the value's stored bytes: not
+// on the Value cell, which ends at the first NUL and may be out of date, and not
+// through the 8-bit calls, which drop the last byte of string data of odd length.
+// That byte is no part of any character; it stays as it is, after the text.
 bool replaceInData(TRegistry &reg, const ResultRow &row)
 {
     const std::string name = row.valueName();
-    TValueInfoRec info;
-    reg.QueryValueInfo(name, info);
+    std::vector<uint8_t> stored;
+    DWORD type = REG_NONE;
+    if (!reg.FetchStored(name, stored, type)) return false; // gone
+    const bool multi = type == REG_MULTI_SZ;
+    if (!multi && type != REG_SZ && type != REG_EXPAND_SZ) return false; // no longer a string
+    std::u16string units(stored.size() / 2, u'\0');
+    for (std::size_t k = 0; k < units.size(); ++k)
+        units[k] = char16_t(stored[2 * k] | stored[2 * k + 1] << 8);
+    std::string text = BytesFromWide(units);
     const std::string &search = UnitState::searchText;
     const std::string &replacement = UnitState::replaceText;
-    switch (info.Kind) {
-    case TValueKind::vkString:
-    case TValueKind::vkExpandString: {
-        std::string data = readValueBytes(reg, name);
-        if (!replaceInStringData(data, search, replacement)) return false;
-        reg.StoreData(name, data.data(), static_cast<int>(data.size()), info.Kind);
-        return true;
+    if (!(multi ? replaceInMultiString(text, search, replacement)
+                : replaceInStringData(text, search, replacement)))
+        return false;
+    units = WideFromBytes(text);
+    std::vector<uint8_t> bytes(units.size() * 2);
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        bytes[2 * k] = uint8_t(units[k] & 0xFF);
+        bytes[2 * k + 1] = uint8_t(units[k] >> 8);
     }
-    case TValueKind::vkMultiString: {
-        const int size = reg.QueryValueSize(name);
-        std::string data(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-        data.resize(static_cast<std::size_t>(reg.ReadRaw(name, data.data(), size)));
-        if (!replaceInMultiString(data, search, replacement)) return false;
-        reg.WriteMultiText(name, data.data(), static_cast<int>(data.size()));
-        return true;
-    }
-    default: return false; // gone, or no longer a string
-    }
+    if (stored.size() % 2 != 0) bytes.push_back(stored.back());
+    reg.StoreStored(name, bytes, type);
+    return true;
 }
 
 // RenameValueName and RelocateKey give no sign whether they acted; these tell.
@@ -121,26 +115,26 @@ void TRegForm::ReplaceSelected()
         }))
         return;
 
+    rows.noteWhatIsThere(*this);
+
     int replaced = 0;
     bool stopped = false; // the registry refuses every change: no pass goes on
     TRegistry reg;
 
-    // Each pass visits the rows still selected whose key opens, with the key open;
-    // a row whose key does not open is told and deselected, so later passes skip it.
-    const auto eachOpenRow = [&](auto &&passOver, auto &&step) {
-        for (std::size_t i = 0; i < rows.size() && !stopped; ++i) {
-            if (!rows.isSelected(i)) continue;
-            const ResultRow &row = rows.row(i);
-            if (passOver(row)) continue;
-            if (!openRowKey(*this, reg, row)) {
-                rows.deselect(i);
-                continue;
-            }
-            step(i, row);
+    // Each pass visits, in list order or in `order`, the rows still selected that
+    // have work in it, with their key open. A row whose key does not open is told
+    // and deselected, so later passes skip it; one whose key an earlier row took
+    // along is done and stays selected.
+    const auto eachOpenRow = [&](const std::vector<std::size_t> *order, auto &&hasWork,
+                                 auto &&step) {
+        for (std::size_t n = 0; n < rows.size() && !stopped; ++n) {
+            const std::size_t i = order ? (*order)[n] : n;
+            if (!rows.isSelected(i) || !hasWork(i)) continue;
+            if (openRowKey(*this, reg, rows, i) != RowKey::Open) continue;
+            step(i, rows.row(i));
             reg.ClosePath();
         }
     };
-    const auto never = [](const ResultRow &) { return false; };
     // A rename or move that did not happen is told and not counted; the row stays.
     // Should the edit stop there, the rows with work left stay too: `workLeft(i, j)`.
     const auto settle = [&](std::size_t i, bool done, std::unordered_set<std::string> &dealtWith,
@@ -154,10 +148,13 @@ void TRegForm::ReplaceSelected()
                                     [&](std::size_t j) { return workLeft(i, j); });
     };
 
-    // Pass 1: string data.
-    eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
-        if (plans[i].rewritesData && replaceInData(reg, row)) ++replaced;
-    });
+    // Pass 1: string data. Every row is visited, so that a key that does not open
+    // is told here, once.
+    eachOpenRow(
+        nullptr, [](std::size_t) { return true; },
+        [&](std::size_t i, const ResultRow &row) {
+            if (plans[i].rewritesData && replaceInData(reg, row)) ++replaced;
+        });
 
     // Pass 2: value names. The second row of a value renamed above has been dealt
     // with already.
@@ -170,29 +167,38 @@ void TRegForm::ReplaceSelected()
         return (j > i && plans[j].newValueName && !renamedAlready(rows.row(j))) ||
                plans[j].keyNameHit;
     };
-    eachOpenRow(never, [&](std::size_t i, const ResultRow &row) {
-        const std::optional<std::string> &newName = plans[i].newValueName;
-        if (newName && !renamedAlready(row))
-            settle(i, renameValue(reg, row.name, *newName), renamedValues, rowValueId(row),
-                   rowValueText(row), renameOrMoveLeft);
-    });
+    eachOpenRow(
+        nullptr,
+        [&](std::size_t i) { return plans[i].newValueName && !renamedAlready(rows.row(i)); },
+        [&](std::size_t i, const ResultRow &row) {
+            const bool renamed = renameValue(reg, row.name, *plans[i].newValueName);
+            // Renamed already under the key's other root: done.
+            if (!renamed && rows.takenEarlier(*this, i, true)) return;
+            settle(i, renamed, renamedValues, rowValueId(row), rowValueText(row), renameOrMoveLeft);
+        });
 
-    // Pass 3: key names. The other rows of a key moved above went with it: they
-    // leave the list quietly.
+    // Pass 3: key names, deeper keys first, so that each is renamed where its row
+    // says before a key above it moves. The other rows of a key moved here went
+    // with it: they leave the list quietly.
+    const std::vector<std::size_t> order = keyMoveOrder(rows.all());
+    std::vector<std::size_t> rank(order.size());
+    for (std::size_t n = 0; n < order.size(); ++n)
+        rank[order[n]] = n;
     std::unordered_set<std::string> movedKeys; // Root and old Branch
     const auto movedAlready = [&](const ResultRow &row) {
         return movedKeys.count(rowKeyId(row)) > 0;
     };
     const auto moveLeft = [&](std::size_t i, std::size_t j) {
-        return j > i && plans[j].keyNameHit && !movedAlready(rows.row(j));
+        return rank[j] > rank[i] && plans[j].keyNameHit && !movedAlready(rows.row(j));
     };
-    eachOpenRow(movedAlready, [&](std::size_t i, const ResultRow &row) {
-        const ReplacePlan &plan = plans[i];
-        if (!plan.keyNameHit) return;
-        const bool moved =
-            plan.newBranch && relocateKey(reg, '\\' + row.branch, '\\' + *plan.newBranch);
-        settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
-    });
+    eachOpenRow(
+        &order, [&](std::size_t i) { return plans[i].keyNameHit && !movedAlready(rows.row(i)); },
+        [&](std::size_t i, const ResultRow &row) {
+            const ReplacePlan &plan = plans[i];
+            const bool moved =
+                plan.newBranch && relocateKey(reg, '\\' + row.branch, '\\' + *plan.newBranch);
+            settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
+        });
 
     safety.finish(replaced > 0, std::to_string(replaced) + " items replaced");
     rows.removeStillSelected();

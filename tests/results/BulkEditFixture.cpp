@@ -78,6 +78,20 @@ void BulkEditTest::selectAll()
     form().RefreshCounter();
 }
 
+void BulkEditTest::searchFor(const std::string &text)
+{
+    form().Edit1->setText(QString::fromUtf8(text.c_str()));
+    m_harness.click(form().Button1);
+}
+
+void BulkEditTest::makeNest(int perKey)
+{
+    for (const char *key : {"aaa", "aaa\\aaa1", "aaa\\aaa1\\aaa2", "aaa\\b"})
+        for (int i = 0; i < perKey; ++i)
+            setText(std::string("Software\\HrNest\\") + key, "aaav" + std::to_string(i),
+                    "aaa " + std::to_string(i));
+}
+
 std::vector<ResultRow> BulkEditTest::rows()
 {
     std::vector<ResultRow> all;

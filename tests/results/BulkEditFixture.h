@@ -62,6 +62,12 @@ protected:
         addRow({kHkcu, branch, "(Standard)", type, value, true});
     }
     void selectAll();
+    // A search as the user starts it; afterwards every row found is selected.
+    void searchFor(const std::string &text);
+    // Software\HrNest\aaa, aaa\aaa1, aaa1\aaa2 and aaa\b, each with `perKey` values
+    // aaav<i> holding "aaa <i>": a search for "aaa" lists 4 + 8 * perKey rows, and
+    // every row below aaa is below a key that an earlier row deletes or renames.
+    void makeNest(int perKey);
     std::vector<ResultRow> rows();
     int selectedCount();
 

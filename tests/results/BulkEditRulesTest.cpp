@@ -71,3 +71,14 @@ TEST(BulkEditRules, OwnNameIsTheLastKeyNameOfTheBranch)
 
     EXPECT_EQ(ownNameSpan("A\\\\").length, 0u);
 }
+
+TEST(BulkEditRules, KeysMoveDeeperFirstWithinEachRootInListOrder)
+{
+    const std::vector<ResultRow> rows = {{"HKEY_USERS", "S\\a\\", "", "", ""},
+                                         {"HKEY_USERS", "S\\a\\b\\", "v", "", ""},
+                                         {"HKEY_LOCAL_MACHINE", "a\\b\\c\\", "", "", ""},
+                                         {"HKEY_USERS", "S\\c\\", "", "", ""},
+                                         {"HKEY_USERS", "S\\a\\b\\", "", "", ""},
+                                         {"HKEY_LOCAL_MACHINE", "", "", "", ""}};
+    EXPECT_EQ(keyMoveOrder(rows), (std::vector<std::size_t>{1, 4, 0, 3, 2, 5}));
+}

@@ -91,6 +91,13 @@ TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
     setValue("Software\\K", "exp", "%PATH%\\foo\0"s, TValueKind::vkExpandString);
     setValue("Software\\K", "nul", "foo\0tail foo\0"s, TValueKind::vkString);
     setText("Software\\K", "", "xfoo");
+    // Stored string data of odd length keeps its last byte.
+    auto &k = store().ensurePath(store().users(), u"S-1-5-21-0-0-0-1000\\Software\\K");
+    k.setValue(u"odd", REG_SZ, std::vector<uint8_t>{'f', 0, 'o', 0, 'o', 0, 'Z'});
+    k.setValue(u"oddMulti", REG_MULTI_SZ,
+               std::vector<uint8_t>{'f', 0, 'o', 0, 'o', 0, 0, 0, 0, 0, 'Z'});
+    addDataRow("Software\\K\\", "odd", "REG_SZ", "foo");
+    addDataRow("Software\\K\\", "oddMulti", "REG_MULTI_SZ", "foo");
     addDataRow("Software\\K\\", "sz", "REG_SZ", "Foo Bar foo");
     addDataRow("Software\\K\\", "exp", "REG_EXPAND_SZ", "%PATH%\\foo");
     addDataRow("Software\\K\\", "nul", "REG_SZ", "foo");
@@ -107,12 +114,22 @@ TEST_F(ReplaceSelectedTest, StringDataKeepsItsTypeAndEverythingAfterAnInnerNul)
     EXPECT_EQ(kind, TValueKind::vkExpandString);
     EXPECT_EQ(valueBytes("Software\\K", "nul"), "x\0tail foo\0"s);
     EXPECT_EQ(valueBytes("Software\\K", ""), "xx\0"s);
-    EXPECT_EQ(lb1Text(), "4 items replaced");
+    const auto stored = [](const std::string &name) {
+        TRegistry reg;
+        std::vector<uint8_t> bytes;
+        DWORD type = REG_NONE;
+        if (reg.OpenPath("\\Software\\K")) reg.FetchStored(name, bytes, type);
+        return std::make_pair(bytes, type);
+    };
+    EXPECT_EQ(stored("odd"), std::make_pair(std::vector<uint8_t>{'x', 0, 'Z'}, DWORD(REG_SZ)));
+    EXPECT_EQ(stored("oddMulti"),
+              std::make_pair(std::vector<uint8_t>{'x', 0, 0, 0, 0, 0, 'Z'}, DWORD(REG_MULTI_SZ)));
+    EXPECT_EQ(lb1Text(), "6 items replaced");
     EXPECT_TRUE(rows().empty());
     pressUndo();
-    EXPECT_EQ(boxes().back().text, "Undo the last change?\n\r4 items replaced");
+    EXPECT_EQ(boxes().back().text, "Undo the last change?\n\r6 items replaced");
     EXPECT_EQ(registry(), before);
-    EXPECT_EQ(lb1Text(), "Undone: 4 items replaced");
+    EXPECT_EQ(lb1Text(), "Undone: 6 items replaced");
 
     // "(Standard)" holds the search text "and" but names no value.
     setText("Software\\K", "", "and");
@@ -176,16 +193,29 @@ TEST_F(ReplaceSelectedTest, MultiStringEntriesAreRewrittenWithoutLoss)
 TEST_F(ReplaceSelectedTest, NameRowAndDataRowOfOneValueRenameItOnce)
 {
     setText("Software\\K", "fooName", "foo");
+    // Values without data are renamed like any other, keeping their types.
+    setValue("Software\\K", "fooEmpty", "", TValueKind::vkString);
+    setValue("Software\\K", "fooNone", "", TValueKind::vkUnknown);
     addNameRow("Software\\K\\", "fooName");
     addDataRow("Software\\K\\", "fooName", "REG_SZ", "foo");
+    addNameRow("Software\\K\\", "fooEmpty");
+    addNameRow("Software\\K\\", "fooNone");
     selectAll();
 
     clickReplace("foo", "bar");
 
     EXPECT_FALSE(hasValue("Software\\K", "fooName"));
     EXPECT_EQ(valueBytes("Software\\K", "barName"), "bar\0"s);
+    for (const auto &[name, kind] :
+         {std::pair{"Empty", TValueKind::vkString}, std::pair{"None", TValueKind::vkUnknown}}) {
+        TValueKind found{};
+        EXPECT_FALSE(hasValue("Software\\K", "foo"s + name));
+        EXPECT_TRUE(hasValue("Software\\K", "bar"s + name)) << name;
+        EXPECT_EQ(valueBytes("Software\\K", "bar"s + name, &found), "");
+        EXPECT_EQ(found, kind);
+    }
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
-    EXPECT_EQ(lb1Text(), "2 items replaced"); // the data and one rename
+    EXPECT_EQ(lb1Text(), "4 items replaced"); // the data and three renames
     EXPECT_TRUE(rows().empty());
 }
 
@@ -331,23 +361,55 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
     EXPECT_FALSE(hasKey(".Other", HKEY_USERS));
 }
 
+// A key missing before the replace is told once. A key below one renamed by an
+// earlier row is renamed where that took it; the same key under its other root,
+// gone with the first rename, is done.
 TEST_F(ReplaceSelectedTest, KeysThatDoNotOpenAreToldOnceAndStay)
 {
     makeKey("Software\\Foo\\Foo2");
     addKeyRow("Software\\Foo\\");
     addKeyRow("Software\\Foo\\Foo2\\");
     addKeyRow("Software\\Gone\\");
+    addKeyRow("S-1-5-21-0-0-0-1000\\Software\\Foo\\", "HKEY_USERS");
     selectAll();
 
     clickReplace("foo", "x");
 
     EXPECT_EQ(boxTexts(TDialogKind::Error),
-              (Strings{"not opened: HKEY_CURRENT_USER\\Software\\Gone\\",
-                       "not opened: HKEY_CURRENT_USER\\Software\\Foo\\Foo2\\"}));
-    EXPECT_TRUE(hasKey("Software\\x\\Foo2"));
-    EXPECT_EQ(lb1Text(), "1 items replaced");
-    EXPECT_EQ(rows().size(), 2u);
+              Strings{"not opened: HKEY_CURRENT_USER\\Software\\Gone\\"});
+    EXPECT_TRUE(hasKey("Software\\x\\x2"));
+    EXPECT_FALSE(hasKey("Software\\Foo"));
+    EXPECT_EQ(lb1Text(), "2 items replaced");
+    ASSERT_EQ(rows().size(), 1u);
+    EXPECT_EQ(rows()[0].branch, "Software\\Gone\\");
     EXPECT_EQ(selectedCount(), 0);
+}
+
+// Everything a search for "aaa" lists in the nest: the keys below aaa are renamed
+// wherever aaa went, and the values in all of them get their data and names
+// replaced, without a box; Ctrl+Z gives back all of it.
+TEST_F(ReplaceSelectedTest, ThousandsOfRowsBelowARenamedKeyAreAllReplaced)
+{
+    makeNest(250);
+    searchFor("aaa");
+    const std::string before = registry();
+    ASSERT_EQ(rows().size(), 4u + 8u * 250u);
+    clearBoxes();
+
+    clickReplace("aaa", "Z");
+
+    EXPECT_EQ(boxes().size(), 1u); // the question
+    EXPECT_FALSE(hasKey("Software\\HrNest\\aaa"));
+    for (const char *key : {"Z", "Z\\Z1", "Z\\Z1\\Z2", "Z\\b"}) {
+        const std::string path = "Software\\HrNest\\"s + key;
+        EXPECT_EQ(valueBytes(path, "Zv0"), "Z 0\0"s) << key;
+        EXPECT_EQ(valueBytes(path, "Zv249"), "Z 249\0"s) << key;
+        EXPECT_FALSE(hasValue(path, "aaav0")) << key;
+    }
+    EXPECT_EQ(lb1Text(), std::to_string(8 * 250 + 3) + " items replaced");
+    EXPECT_TRUE(rows().empty());
+    pressUndo();
+    EXPECT_TRUE(registry() == before); // too long to print
 }
 
 TEST_F(ReplaceSelectedTest, RegistryErrorEndsTheOperationThroughTheErrorDisplay)
