@@ -305,7 +305,11 @@ TEST(WinePrefix, RunningWineIsRefusedAndWineCannotStartWhileWeHoldThePrefix)
         EXPECT_EQ(opened.status, RegistryOpened::Status::ReadOnly) << tmp;
         EXPECT_NE(opened.message.find("Wine is running on the prefix " + prefix), std::string::npos)
             << opened.message;
-        EXPECT_NE(opened.message.find("wineserver -k"), std::string::npos);
+        // "wineserver -k" reaches a server only under the TMPDIR it was started with.
+        EXPECT_NE(opened.message.find((tmp.empty() ? "\"" : "\"TMPDIR=" + tmp + " ") +
+                                      "WINEPREFIX=" + prefix + " wineserver -k\""),
+                  std::string::npos)
+            << opened.message;
         EXPECT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x", "refused"),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(getString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper"), "");

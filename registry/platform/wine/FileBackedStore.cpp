@@ -137,13 +137,18 @@ std::string FileBackedStore::lockMessage(pid_t holder, const std::string &error)
         return "Quarnel cannot lock the registry in " + m_directory + " (" + error +
                "). It is shown read-only.";
     const std::string name = processName(holder);
-    if (name.rfind("wineserver", 0) == 0)
+    if (name.rfind("wineserver", 0) == 0) {
+        // "wineserver -k" finds a server only under the TMPDIR it was started with.
+        const std::string tmp = wineServerTempFolder(holder, m_directory);
+        const std::string env = tmp.empty() || tmp == "/tmp" ? "" : "TMPDIR=" + tmp + " ";
         return "Wine is running on the prefix " + m_directory + " (wineserver, process " +
                std::to_string(holder) +
                "). Quarnel shows this registry read-only, because Wine would overwrite any change "
                "made now. To change it, close the Windows programs of this prefix or stop Wine "
-               "with \"WINEPREFIX=" +
-               m_directory + " wineserver -k\", then start Quarnel again.";
+               "with \"" +
+               env + "WINEPREFIX=" + m_directory + " wineserver -k\" (or end process " +
+               std::to_string(holder) + "), then start Quarnel again.";
+    }
     return "The registry in " + m_directory + " is in use by another program (process " +
            std::to_string(holder) + (name.empty() ? "" : ", " + name) +
            "), perhaps another Quarnel. It is shown read-only; close that program and start "
