@@ -129,6 +129,22 @@ TEST(WinePrefix, OpeningAndClosingWithoutChangesLeavesFilesAlone)
     RegCloseKey(target);
     EXPECT_EQ(closeRegistry(), "");
     expectUnchanged(before, prefix + "/system.reg");
+
+    // Another user's prefix (as root on someone's ~/.wine): nothing of ours may
+    // appear there, not even Wine's tag file, or that user's Wine fails on it.
+    if (geteuid() != 0) return; // only root gives a folder away
+    unlink((prefix + "/wineserver").c_str());
+    unlink((prefix + "/quarnel.journal").c_str());
+    ASSERT_EQ(chown(prefix.c_str(), 65534, 65534), 0);
+    std::string was, is;
+    runInPrefix(prefix, "ls -a \"$WINEPREFIX\"", &was);
+    const auto foreign = openRegistryAt(prefix, true);
+    EXPECT_EQ(foreign.status, RegistryOpened::Status::ReadOnly);
+    EXPECT_NE(foreign.message.find("belongs to another user"), std::string::npos)
+        << foreign.message;
+    EXPECT_EQ(closeRegistry(), "");
+    runInPrefix(prefix, "ls -a \"$WINEPREFIX\"", &is);
+    EXPECT_EQ(is, was);
 }
 
 TEST(WinePrefix, LinksThatLoopEndTheWalk)

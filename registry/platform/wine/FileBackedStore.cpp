@@ -12,6 +12,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -104,6 +105,26 @@ std::u16string sidOfPreamble(const Preamble &preamble)
             return std::u16string(line.begin() + static_cast<std::ptrdiff_t>(marker.size()),
                                   line.end());
     return {};
+}
+
+// Why Quarnel keeps out of a registry folder of another user (as root on
+// someone's prefix), or "": whatever it created there would belong to us, and
+// that user's Wine and Quarnel would fail on it.
+std::string foreignOwnerMessage(const std::string &directory)
+{
+    struct stat st
+    {
+    };
+    if (::stat(directory.c_str(), &st) != 0 || st.st_uid == ::geteuid()) return {};
+    const auto nameOf = [](uid_t uid) {
+        const passwd *pw = ::getpwuid(uid);
+        return (pw ? std::string(pw->pw_name) + ", " : std::string()) + "uid " +
+               std::to_string(uid);
+    };
+    return "The registry in " + directory + " belongs to another user (" + nameOf(st.st_uid) +
+           ") than the one Quarnel runs as (" + nameOf(::geteuid()) +
+           "). Quarnel shows it read-only and creates no file there, because that user's Wine "
+           "and Quarnel could not use files of ours. Start Quarnel as that user to change it.";
 }
 
 } // namespace
@@ -250,7 +271,11 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     pid_t holder = 0;
     std::string lockError;
     std::vector<std::string> lockPaths{directory + "/" + kOwnLockFile};
-    if (isWinePrefix) {
+    // Our lock, journal and backups would belong to us and lock its owner out.
+    const std::string foreign = foreignOwnerMessage(directory);
+    if (!foreign.empty()) {
+        lockError = foreign;
+    } else if (isWinePrefix) {
         // A server started with another TMPDIR has its lock where ours never meets it.
         holder = runningWineServer(directory);
         lockPaths =
@@ -269,7 +294,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                     "Quarnel cannot create its registry in " + directory + ": " + error};
         }
     } else {
-        result.message = lockMessage(holder, lockError);
+        result.message = foreign.empty() ? lockMessage(holder, lockError) : foreign;
     }
 
     // Changes journaled by an earlier run that did not reach the files.
