@@ -287,6 +287,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
             ::unlink((pathOf(i) + kTempSuffix).c_str()); // left by a save that crashed
+        removeLeftovers(safetyFolder());                 // and by a backup that was cut short
         std::string error;
         if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
             m_lock.release();
@@ -404,21 +405,29 @@ std::string FileBackedStore::safetyFolder() const
 
 bool FileBackedStore::makeBackup()
 {
+    // The files as they are on disk now, also when another program rewrote one
+    // since we read it: a backup gives back what was there, not our view of it.
     std::vector<BackupFile> files;
+    std::string unsaved;
     for (int i = 0; i < 3; ++i) {
-        const Hive &h = m_hives[i];
+        if (m_hives[i].dirty) unsaved += std::string(unsaved.empty() ? "" : ", ") + kHiveFiles[i];
         const std::string path = pathOf(i);
-        const FileId onDisk = fileIdOf(path);
-        if (!onDisk.exists && !h.dirty) continue; // a file that is not there is not invented
-        BackupFile file{kHiveFiles[i], path, {}};
-        // A file that is still what we loaded or saved, with nothing unsaved, is
-        // the hive byte for byte; otherwise the hive is written as it is in memory.
-        if (onDisk != h.id || h.dirty)
-            file.produce = [&h](const ChunkSink &sink) { writeHive(*h.root, h.preamble, sink); };
-        files.push_back(std::move(file));
+        if (fileIdOf(path).exists) files.push_back({kHiveFiles[i], path, {}});
+    }
+    const std::time_t now = std::time(nullptr);
+    if (!unsaved.empty()) {
+        // Changes of an earlier run replayed from the journal that could not be
+        // saved: the folder says that they are not in it.
+        const std::string note =
+            "This backup holds the registry files as they were on disk at " + timeStamp(now) +
+            " UTC, before Quarnel's first change of that session.\n"
+            "Quarnel then also had changes of an earlier session to " +
+            unsaved + " that it had not saved into the files yet (they were in " +
+            m_journal.path() + "). Those changes are not in this backup.\n";
+        files.push_back({kBackupNoteFile, {}, [note](const ChunkSink &sink) { sink(note); }});
     }
     std::string error;
-    m_backupFolder = wine::makeBackup(safetyFolder(), files, std::time(nullptr), m_sync, error);
+    m_backupFolder = wine::makeBackup(safetyFolder(), files, now, m_sync, error);
     if (m_backupFolder.empty())
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
@@ -516,8 +525,7 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
             !loadHive(hive, changesNotIn(records, static_cast<uint8_t>(hive), h.id, known),
                       loadError)) {
             error = path + " was changed by another program and cannot be read now (" + loadError +
-                    "). Quarnel keeps your changes in " + m_journal.path() +
-                    " and applies them at the next start.";
+                    ").";
             return false;
         }
     }
@@ -567,6 +575,9 @@ std::string FileBackedStore::flush()
         if (!m_journal.reset(hiveFiles(), error))
             messages += (messages.empty() ? "" : "\n") + error;
     } else {
+        messages += "\nQuarnel keeps your changes in " + m_journal.path() +
+                    ", tries to save them again later and otherwise applies them at its next "
+                    "start.";
         // Keep only what has not reached its file, so that a later replay does
         // not undo what others changed in the files saved meanwhile.
         std::vector<JournalRecord> records, keep = hiveFiles();
