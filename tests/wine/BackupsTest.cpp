@@ -8,11 +8,15 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ctime>
 #include <dirent.h>
+#include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace quarnel::platform;
@@ -92,8 +96,9 @@ TEST_F(Backups, TheFirstChangeOfASessionIsPrecededByACopyOfTheFiles)
     const std::string system = readFile(dir + "/system.reg"), user = readFile(dir + "/user.reg");
     ASSERT_EQ(openRegistryAt(dir, true).status, RegistryOpened::Status::Ok);
     EXPECT_EQ(safetyFolder(), safety);
-    // Changed behind our back: the backup holds the registry as Quarnel has it.
-    writeFile(dir + "/user.reg", user + "\n[Software\\\\FromOutside] 1796630854\n");
+    // Changed behind our back: the backup holds the files as they are on disk.
+    const std::string outside = user + "\n[Software\\\\FromOutside] 1796630854\n";
+    writeFile(dir + "/user.reg", outside);
     EXPECT_FALSE(entries(dir).count("quarnel-backups"));
     ASSERT_EQ(setValue("first"), ERROR_SUCCESS);
     ASSERT_EQ(setValue("second"), ERROR_SUCCESS);
@@ -105,7 +110,7 @@ TEST_F(Backups, TheFirstChangeOfASessionIsPrecededByACopyOfTheFiles)
     // A file that was not there is not invented.
     EXPECT_EQ(entries(backup), (std::set<std::string>{"system.reg", "user.reg"}));
     EXPECT_EQ(readFile(backup + "/system.reg"), system);
-    EXPECT_EQ(readFile(backup + "/user.reg"), user);
+    EXPECT_EQ(readFile(backup + "/user.reg"), outside);
     EXPECT_EQ(modeOf(safety), 0700u);
     EXPECT_EQ(modeOf(backup + "/user.reg"), 0640u);
 
@@ -150,27 +155,34 @@ TEST_F(Backups, WithoutABackupNothingChanges)
     EXPECT_EQ(setValue("refused"), ERROR_SUCCESS);
 }
 
-TEST_F(Backups, PruningKeepsTheNewestTenAndTouchesNothingElse)
+TEST_F(Backups, PruningKeepsTheNewestTenByTheTimeTheyWereMade)
 {
     mkdir(safety.c_str(), 0700);
-    const auto folder = [&](const std::string &name, const std::set<std::string> &files) {
-        mkdir((safety + "/" + name).c_str(), 0700);
+    const std::time_t now = std::time(nullptr);
+    // A folder made `hoursAgo` (its own time is when the backup was made).
+    const auto folder = [&](const std::string &name, const std::set<std::string> &files,
+                            int hoursAgo) {
+        const std::string path = safety + "/" + name;
+        mkdir(path.c_str(), 0700);
         for (const auto &f : files)
-            writeFile(safety + "/" + name + "/" + f, f);
+            writeFile(path + "/" + f, f);
+        const timespec times[2] = {{0, UTIME_OMIT}, {now - hoursAgo * 3600, 0}};
+        utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
     };
-    std::set<std::string> backups;
-    for (int i = 0; i < 9; ++i) {
-        const std::string name = "2026-01-0" + std::to_string(i + 1) + "_10-00-00";
-        folder(name, {"system.reg", "user.reg", "userdef.reg"});
-        backups.insert(name);
-    }
+    for (int i = 0; i < 9; ++i)
+        folder("2026-01-0" + std::to_string(i + 1) + "_10-00-00",
+               {"system.reg", "user.reg", "userdef.reg"}, 100 - i);
     // Two sessions in one second: the suffix counts as a number.
-    folder("2026-01-09_10-00-00-2", {"system.reg"});
-    folder("2026-01-09_10-00-00-10", {"system.reg"});
-    folder("2025-12-31_23-59-59", {"system.reg", "notes.txt"}); // old, but not only ours
-    folder("undo", {"2025-01-01_00-00-00-delete.reg"});
-    folder("not-a-backup", {"system.reg"});
-    folder(".partial-2026-01-09_10-00-00-abcdef", {"system.reg"}); // a backup cut short
+    folder("2026-01-09_10-00-00-2", {"system.reg"}, 92);
+    folder("2026-01-09_10-00-00-10", {"system.reg"}, 92);
+    folder("2025-12-31_23-59-59", {"system.reg", "notes.txt"}, 101); // old, but not only ours
+    // Named in local time by earlier runs: the name's order is not the time's.
+    folder("2026-06-01_00-00-00", {"system.reg"}, 500);
+    folder("2020-06-01_00-00-00", {"system.reg"}, 0);
+    folder("2020-05-01_00-00-00", {"notes.txt"}, 0); // no registry file: no backup
+    folder("undo", {"2025-01-01_00-00-00-delete.reg"}, 0);
+    folder("not-a-backup", {"system.reg"}, 1000);
+    folder(".partial-2026-01-09_10-00-00-abcdef", {"system.reg"}, 0); // a backup cut short
     writeFile(safety + "/2020-01-01_00-00-00", "a file, not a folder");
     const std::string outside = dir + "/outside";
     mkdir(outside.c_str(), 0700);
@@ -179,10 +191,11 @@ TEST_F(Backups, PruningKeepsTheNewestTenAndTouchesNothingElse)
 
     wine::pruneBackups(safety, 10);
     std::set<std::string> expected{
-        "2026-01-09_10-00-00-2", "2026-01-09_10-00-00-10", "2025-12-31_23-59-59", "undo",
-        "not-a-backup",          "2020-01-01_00-00-00",    "2019-01-01_00-00-00"};
-    for (int i = 1; i < 9; ++i)
-        expected.insert("2026-01-0" + std::to_string(i + 1) + "_10-00-00");
+        "2020-06-01_00-00-00", "2026-01-09_10-00-00-2", "2026-01-09_10-00-00-10",
+        "2025-12-31_23-59-59", "2020-05-01_00-00-00",   "undo",
+        "not-a-backup",        "2020-01-01_00-00-00",   "2019-01-01_00-00-00"};
+    for (int i = 3; i <= 9; ++i)
+        expected.insert("2026-01-0" + std::to_string(i) + "_10-00-00");
     EXPECT_EQ(entries(safety), expected);
     EXPECT_EQ(entries(safety + "/2025-12-31_23-59-59"), std::set<std::string>{"notes.txt"});
     EXPECT_EQ(readFile(outside + "/system.reg"), "kept");
@@ -192,7 +205,7 @@ TEST_F(Backups, PruningKeepsTheNewestTenAndTouchesNothingElse)
     // the one just made stays even when its clock reads earlier than all others.
     std::string error;
     const std::vector<wine::BackupFile> files{{"system.reg", dir + "/system.reg", {}}};
-    std::time_t when = 1700000000;
+    std::time_t when = 1600000000;
     const std::string first = wine::makeBackup(safety, files, when, false, error);
     const std::string second = wine::makeBackup(safety, files, when, false, error);
     ASSERT_FALSE(second.empty()) << error;
@@ -201,17 +214,135 @@ TEST_F(Backups, PruningKeepsTheNewestTenAndTouchesNothingElse)
     EXPECT_EQ(readFile(second + "/system.reg"), readFile(dir + "/system.reg"));
 }
 
+namespace {
+
+// The process's time zone for a while.
+struct TimeZone
+{
+    std::string saved = getenv("TZ") ? getenv("TZ") : "";
+    bool wasSet = getenv("TZ") != nullptr;
+    explicit TimeZone(const char *zone) { set(zone); }
+    ~TimeZone() { wasSet ? set(saved.c_str()) : (unsetenv("TZ"), tzset()); }
+    static void set(const char *zone)
+    {
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+};
+
+} // namespace
+
+TEST_F(Backups, NamesAreInUtcAndTwelveBackupsLeaveTheNewestTen)
+{
+    // Three hours ahead of UTC for ten runs, then in UTC: names must not jump back.
+    TimeZone zone("UTC-3");
+    std::string error;
+    const std::vector<wine::BackupFile> files{{"system.reg", dir + "/system.reg", {}}};
+    std::vector<std::string> made;
+    for (int i = 0; i < 12; ++i) {
+        if (i == 10) TimeZone::set("UTC");
+        made.push_back(wine::makeBackup(safety, files, 1700000000 + i, false, error));
+        ASSERT_FALSE(made.back().empty()) << error;
+    }
+    EXPECT_EQ(made[0], safety + "/2023-11-14_22-13-20");
+    std::set<std::string> newest;
+    for (int i = 2; i < 12; ++i)
+        newest.insert(made[i].substr(safety.size() + 1));
+    EXPECT_EQ(entries(safety), newest);
+}
+
+// Runs `scenario` in a child as user `uid` and returns what it reported. The
+// child ends without closing anything, as a killed process would.
+std::string asUser(uid_t uid, const std::function<std::string()> &scenario)
+{
+    int fds[2];
+    if (pipe(fds) != 0) return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        const std::string report = setgid(uid) == 0 && setuid(uid) == 0 ? scenario() : "no setuid";
+        (void)!write(fds[1], report.data(), report.size());
+        _exit(0);
+    }
+    close(fds[1]);
+    std::string report;
+    char buf[4096];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;)
+        report.append(buf, static_cast<std::size_t>(n));
+    close(fds[0]);
+    waitpid(pid, nullptr, 0);
+    return report;
+}
+
+TEST_F(Backups, UnsavedChangesAreNamedInTheBackupAndKeptInTheJournal)
+{
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to act as another user";
+    // A user whose registry folder took a change that did not reach the files.
+    const uid_t other = 65534;
+    ASSERT_EQ(std::system(("chown -R 65534:65534 '" + dir + "'").c_str()), 0);
+    ASSERT_EQ(asUser(other,
+                     [&] {
+                         const auto opened = openRegistryAt(dir, false);
+                         return opened.status == RegistryOpened::Status::Ok
+                                    ? std::to_string(setValue("journaled"))
+                                    : opened.message;
+                     }),
+              "0");
+    const std::string onDisk = readFile(dir + "/user.reg");
+    // The folder refuses new files: the next start replays the change but cannot save it.
+    chmod(dir.c_str(), 0555);
+    const std::string report = asUser(other, [&] {
+        const auto opened = openRegistryAt(dir, false);
+        return opened.message + "|" + std::to_string(setValue("second"));
+    });
+    chmod(dir.c_str(), 0700);
+    EXPECT_NE(report.find("Permission denied"), std::string::npos) << report;
+    EXPECT_NE(report.find("Quarnel keeps your changes in " + dir + "/quarnel.journal"),
+              std::string::npos)
+        << report;
+    EXPECT_EQ(report.substr(report.rfind('|')), "|0") << report;
+    // The backup is the files on disk, and says that the replayed change is not in it.
+    std::string noted;
+    for (const std::string &name : entries(safety))
+        if (entries(safety + "/" + name).count("README.txt")) noted = safety + "/" + name;
+    ASSERT_FALSE(noted.empty());
+    EXPECT_EQ(readFile(noted + "/user.reg"), onDisk);
+    const std::string note = readFile(noted + "/README.txt");
+    EXPECT_NE(note.find("as they were on disk"), std::string::npos) << note;
+    EXPECT_NE(note.find("changes of an earlier session to user.reg that it had not saved"),
+              std::string::npos)
+        << note;
+}
+
+TEST_F(Backups, WhatABackupCutShortLeftGoesAtTheNextStart)
+{
+    mkdir(safety.c_str(), 0700);
+    mkdir((safety + "/undo").c_str(), 0700);
+    const std::string partial = safety + "/.partial-2026-01-01_00-00-00-abcdef";
+    mkdir(partial.c_str(), 0700);
+    writeFile(partial + "/system.reg", "half");
+    writeFile(safety + "/undo/.partial-2026-01-01_00-00-00-ghijkl", "half");
+    writeFile(safety + "/undo/2026-01-01_00-00-00-delete.reg", "kept");
+    mkdir((safety + "/.partial-theirs").c_str(), 0700);
+    writeFile(safety + "/.partial-theirs/notes.txt", "not ours");
+    ASSERT_EQ(openRegistryAt(dir, true).status, RegistryOpened::Status::Ok);
+    EXPECT_EQ(entries(safety), (std::set<std::string>{".partial-theirs", "undo"}));
+    EXPECT_EQ(entries(safety + "/undo"), std::set<std::string>{"2026-01-01_00-00-00-delete.reg"});
+}
+
 TEST_F(Backups, UndoFilesTakeFreeNamesAndKeepTheirBytes)
 {
     std::string error;
     const std::string bytes("\xFF\xFE"
                             "W\0",
                             4);
+    TimeZone zone("UTC+3");
     const std::string a = wine::writeUndoFile(safety, "delete", bytes, 1700000000, false, error);
     const std::string b = wine::writeUndoFile(safety, "delete", bytes, 1700000000, false, error);
     ASSERT_FALSE(b.empty()) << error;
-    EXPECT_EQ(a, safety + "/undo/" + wine::timeStamp(1700000000) + "-delete.reg");
-    EXPECT_EQ(b, safety + "/undo/" + wine::timeStamp(1700000000) + "-delete-2.reg");
+    // In UTC, so that they sort by time across time zones and daylight saving time.
+    EXPECT_EQ(a, safety + "/undo/2023-11-14_22-13-20-delete.reg");
+    EXPECT_EQ(b, safety + "/undo/2023-11-14_22-13-20-delete-2.reg");
     EXPECT_EQ(readFile(b), bytes);
     EXPECT_EQ(modeOf(a), 0600u);
     EXPECT_EQ(entries(safety + "/undo").size(), 2u);

@@ -169,6 +169,9 @@ TEST(HostileFiles, SpecialFilesAreReportedNotReadForever)
         {"quarnel.journal", "ln -s /dev/zero quarnel.journal",
          "/quarnel.journal is a symbolic link"},
         {"wineserver", "mkfifo wineserver", "/wineserver is not a regular file"},
+        // Its target's text would become Wine's tag, a folder name of someone else's choosing.
+        {"wineserver", "echo elsewhere >tag-outside && ln -s tag-outside wineserver",
+         "/wineserver is a symbolic link"},
     };
     for (const auto &c : cases) {
         const std::string path = prefix + "/" + c.file;

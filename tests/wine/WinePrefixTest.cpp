@@ -129,6 +129,22 @@ TEST(WinePrefix, OpeningAndClosingWithoutChangesLeavesFilesAlone)
     RegCloseKey(target);
     EXPECT_EQ(closeRegistry(), "");
     expectUnchanged(before, prefix + "/system.reg");
+
+    // Another user's prefix (as root on someone's ~/.wine): nothing of ours may
+    // appear there, not even Wine's tag file, or that user's Wine fails on it.
+    if (geteuid() != 0) return; // only root gives a folder away
+    unlink((prefix + "/wineserver").c_str());
+    unlink((prefix + "/quarnel.journal").c_str());
+    ASSERT_EQ(chown(prefix.c_str(), 65534, 65534), 0);
+    std::string was, is;
+    runInPrefix(prefix, "ls -a \"$WINEPREFIX\"", &was);
+    const auto foreign = openRegistryAt(prefix, true);
+    EXPECT_EQ(foreign.status, RegistryOpened::Status::ReadOnly);
+    EXPECT_NE(foreign.message.find("belongs to another user"), std::string::npos)
+        << foreign.message;
+    EXPECT_EQ(closeRegistry(), "");
+    runInPrefix(prefix, "ls -a \"$WINEPREFIX\"", &is);
+    EXPECT_EQ(is, was);
 }
 
 TEST(WinePrefix, LinksThatLoopEndTheWalk)
@@ -305,7 +321,11 @@ TEST(WinePrefix, RunningWineIsRefusedAndWineCannotStartWhileWeHoldThePrefix)
         EXPECT_EQ(opened.status, RegistryOpened::Status::ReadOnly) << tmp;
         EXPECT_NE(opened.message.find("Wine is running on the prefix " + prefix), std::string::npos)
             << opened.message;
-        EXPECT_NE(opened.message.find("wineserver -k"), std::string::npos);
+        // "wineserver -k" reaches a server only under the TMPDIR it was started with.
+        EXPECT_NE(opened.message.find((tmp.empty() ? "\"" : "\"TMPDIR=" + tmp + " ") +
+                                      "WINEPREFIX=" + prefix + " wineserver -k\""),
+                  std::string::npos)
+            << opened.message;
         EXPECT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x", "refused"),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(getString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper"), "");

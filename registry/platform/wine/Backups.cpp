@@ -135,41 +135,86 @@ std::string renameFree(const std::string &from, const std::string &base,
     return {};
 }
 
-// The registry files of one backup folder, and the folder when that empties it.
+// The registry files of one backup folder (and our note), and the folder when
+// that empties it.
 void removeBackupFolder(int safetyFd, const std::string &name)
 {
     const int fd =
         ::openat(safetyFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return;
-    for (const char *file : kHiveFiles) {
+    const auto remove = [fd](const char *file) {
         struct stat st
         {
         };
         if (::fstatat(fd, file, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
             ::unlinkat(fd, file, 0);
-    }
+    };
+    for (const char *file : kHiveFiles)
+        remove(file);
+    remove(kBackupNoteFile);
     ::close(fd);
     ::unlinkat(safetyFd, name.c_str(), AT_REMOVEDIR); // fails when anything else is in it
 }
 
-// Backup folders sort by their time stamp, then by their suffix as a number.
-bool newerFirst(const std::string &a, const std::string &b)
+bool holdsRegistryFile(int safetyFd, const std::string &name)
 {
+    return std::any_of(std::begin(kHiveFiles), std::end(kHiveFiles), [&](const char *file) {
+        struct stat st
+        {
+        };
+        return ::fstatat(safetyFd, (name + "/" + file).c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(st.st_mode);
+    });
+}
+
+struct Backup
+{
+    std::string name;
+    timespec made{};
+};
+
+// Newest first by the time a folder was made; within one clock tick by the
+// time stamp of its name, then by its suffix as a number.
+bool newerFirst(const Backup &a, const Backup &b)
+{
+    if (a.made.tv_sec != b.made.tv_sec) return a.made.tv_sec > b.made.tv_sec;
+    if (a.made.tv_nsec != b.made.tv_nsec) return a.made.tv_nsec > b.made.tv_nsec;
     const auto number = [](const std::string &name) {
         return name.size() > 19 ? std::stoi(name.substr(20)) : 1;
     };
-    const int order = a.compare(0, 19, b, 0, 19);
-    return order != 0 ? order > 0 : number(a) > number(b);
+    const int order = a.name.compare(0, 19, b.name, 0, 19);
+    return order != 0 ? order > 0 : number(a.name) > number(b.name);
+}
+
+// The entries of a folder of ours whose names start with ".partial-" and that
+// are of the kind `type` (S_IFDIR, S_IFREG), never followed.
+std::vector<std::string> partials(int folderFd, mode_t type)
+{
+    std::vector<std::string> found;
+    DIR *dir = ::fdopendir(::dup(folderFd));
+    while (dir) {
+        const dirent *entry = ::readdir(dir);
+        if (!entry) break;
+        struct stat st
+        {
+        };
+        if (std::string_view(entry->d_name).starts_with(kPartialPrefix) &&
+            ::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            (st.st_mode & S_IFMT) == type)
+            found.emplace_back(entry->d_name);
+    }
+    if (dir) ::closedir(dir);
+    return found;
 }
 
 } // namespace
 
 std::string timeStamp(std::time_t when)
 {
-    std::tm local{};
-    localtime_r(&when, &local);
+    std::tm utc{};
+    gmtime_r(&when, &utc);
     char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", &local);
+    std::strftime(text, sizeof text, "%Y-%m-%d_%H-%M-%S", &utc);
     return text;
 }
 
@@ -228,7 +273,7 @@ void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::
         ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (safetyFd < 0) return;
     DIR *dir = ::fdopendir(::dup(safetyFd));
-    std::vector<std::string> backups, leftovers;
+    std::vector<Backup> backups;
     while (dir) {
         const dirent *entry = ::readdir(dir);
         if (!entry) break;
@@ -236,21 +281,34 @@ void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::
         struct stat st
         {
         };
-        if (::fstatat(safetyFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 ||
-            !S_ISDIR(st.st_mode))
-            continue;
-        if (isBackupFolderName(name))
-            backups.push_back(name);
-        else if (name.starts_with(kPartialPrefix))
-            leftovers.push_back(name);
+        if (isBackupFolderName(name) &&
+            ::fstatat(safetyFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISDIR(st.st_mode) && holdsRegistryFile(safetyFd, name))
+            backups.push_back({name, st.st_mtim});
     }
     if (dir) ::closedir(dir);
     std::sort(backups.begin(), backups.end(), newerFirst);
-    std::size_t kept = 0;
-    for (const std::string &name : backups)
-        if (name != spare && kept++ >= keep) removeBackupFolder(safetyFd, name);
-    for (const std::string &name : leftovers)
+    std::size_t kept = spare.empty() ? 0 : 1;
+    for (const Backup &backup : backups)
+        if (backup.name != spare && kept++ >= keep) removeBackupFolder(safetyFd, backup.name);
+    ::close(safetyFd);
+    removeLeftovers(safetyFolder);
+}
+
+void removeLeftovers(const std::string &safetyFolder)
+{
+    const int safetyFd =
+        ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (safetyFd < 0) return;
+    for (const std::string &name : partials(safetyFd, S_IFDIR))
         removeBackupFolder(safetyFd, name);
+    const int undoFd =
+        ::openat(safetyFd, kUndoFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (undoFd >= 0) {
+        for (const std::string &name : partials(undoFd, S_IFREG))
+            ::unlinkat(undoFd, name.c_str(), 0);
+        ::close(undoFd);
+    }
     ::close(safetyFd);
 }
 

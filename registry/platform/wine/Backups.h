@@ -1,8 +1,8 @@
 // The safety folder beside the registry files (quarnel-backups/): a copy of the
 // registry made before the first change of a session, one folder per backup
-// named after its time (YYYY-MM-DD_HH-MM-SS), the newest ten kept; and undo/,
-// the files that give back single edits. Nothing here follows a symbolic link
-// or replaces a file it did not make.
+// named after its time in UTC (YYYY-MM-DD_HH-MM-SS), the newest ten kept; and
+// undo/, the files that give back single edits. Nothing here follows a symbolic
+// link or replaces a file it did not make.
 #pragma once
 
 #include "registry/platform/wine/AtomicFile.h"
@@ -18,6 +18,8 @@ namespace quarnel::platform::wine {
 inline constexpr const char *kSafetyFolderName = "quarnel-backups";
 inline constexpr const char *kUndoFolderName = "undo";
 inline constexpr std::size_t kBackupsKept = 10;
+// What a backup holds when that needs saying (beside the registry files).
+inline constexpr const char *kBackupNoteFile = "README.txt";
 
 // One file of a backup.
 struct BackupFile
@@ -28,7 +30,8 @@ struct BackupFile
     std::function<void(const ChunkSink &)> produce; // else the content, piece by piece
 };
 
-// "YYYY-MM-DD_HH-MM-SS" in local time.
+// "YYYY-MM-DD_HH-MM-SS" in UTC: names sort by time whatever the time zone or
+// daylight saving time of each run.
 std::string timeStamp(std::time_t when);
 
 // Whether `name` is a backup folder's: a time stamp, perhaps with "-2", "-3"...
@@ -37,15 +40,22 @@ bool isBackupFolderName(std::string_view name);
 // Writes the files into a hidden folder inside `safetyFolder` (made when
 // missing) and renames that into place under the time stamp, with a suffix when
 // the name is taken, so that a backup cut short never looks complete. Then
-// removes backups beyond the newest kBackupsKept. Returns the folder made, or ""
-// with `error` saying what failed where.
+// removes backups beyond the newest kBackupsKept, this one among them. Returns
+// the folder made, or "" with `error` saying what failed where.
 std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
                        std::time_t when, bool syncToDisk, std::string &error);
 
-// Removes the backup folders older than the newest `keep` (never `spare`):
-// only the registry files in them, then the folder if nothing else is left.
-// Leftovers of backups cut short go too.
+// Removes the backup folders older than the newest `keep`, `spare` always
+// counted among those kept: only the registry files in them (and our note),
+// then the folder if nothing else is left. Which are newest is decided by the
+// time each folder was made (its modification time), not by its name: older
+// runs named them in local time. A folder without registry files is no backup
+// and is left alone. Leftovers of backups cut short go too.
 void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare = {});
+
+// Removes what a backup or an undo file cut short by a kill left behind
+// (".partial-*"), and nothing else.
+void removeLeftovers(const std::string &safetyFolder);
 
 // Writes `bytes` as "<stamp>-<kind>.reg" (with a suffix when taken) into the
 // undo folder inside `safetyFolder`. Returns its path, or "" with `error` set.

@@ -12,6 +12,7 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -106,6 +107,26 @@ std::u16string sidOfPreamble(const Preamble &preamble)
     return {};
 }
 
+// Why Quarnel keeps out of a registry folder of another user (as root on
+// someone's prefix), or "": whatever it created there would belong to us, and
+// that user's Wine and Quarnel would fail on it.
+std::string foreignOwnerMessage(const std::string &directory)
+{
+    struct stat st
+    {
+    };
+    if (::stat(directory.c_str(), &st) != 0 || st.st_uid == ::geteuid()) return {};
+    const auto nameOf = [](uid_t uid) {
+        const passwd *pw = ::getpwuid(uid);
+        return (pw ? std::string(pw->pw_name) + ", " : std::string()) + "uid " +
+               std::to_string(uid);
+    };
+    return "The registry in " + directory + " belongs to another user (" + nameOf(st.st_uid) +
+           ") than the one Quarnel runs as (" + nameOf(::geteuid()) +
+           "). Quarnel shows it read-only and creates no file there, because that user's Wine "
+           "and Quarnel could not use files of ours. Start Quarnel as that user to change it.";
+}
+
 } // namespace
 
 FileBackedStore::FileBackedStore()
@@ -137,13 +158,18 @@ std::string FileBackedStore::lockMessage(pid_t holder, const std::string &error)
         return "Quarnel cannot lock the registry in " + m_directory + " (" + error +
                "). It is shown read-only.";
     const std::string name = processName(holder);
-    if (name.rfind("wineserver", 0) == 0)
+    if (name.rfind("wineserver", 0) == 0) {
+        // "wineserver -k" finds a server only under the TMPDIR it was started with.
+        const std::string tmp = wineServerTempFolder(holder, m_directory);
+        const std::string env = tmp.empty() || tmp == "/tmp" ? "" : "TMPDIR=" + tmp + " ";
         return "Wine is running on the prefix " + m_directory + " (wineserver, process " +
                std::to_string(holder) +
                "). Quarnel shows this registry read-only, because Wine would overwrite any change "
                "made now. To change it, close the Windows programs of this prefix or stop Wine "
-               "with \"WINEPREFIX=" +
-               m_directory + " wineserver -k\", then start Quarnel again.";
+               "with \"" +
+               env + "WINEPREFIX=" + m_directory + " wineserver -k\" (or end process " +
+               std::to_string(holder) + "), then start Quarnel again.";
+    }
     return "The registry in " + m_directory + " is in use by another program (process " +
            std::to_string(holder) + (name.empty() ? "" : ", " + name) +
            "), perhaps another Quarnel. It is shown read-only; close that program and start "
@@ -245,7 +271,11 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     pid_t holder = 0;
     std::string lockError;
     std::vector<std::string> lockPaths{directory + "/" + kOwnLockFile};
-    if (isWinePrefix) {
+    // Our lock, journal and backups would belong to us and lock its owner out.
+    const std::string foreign = foreignOwnerMessage(directory);
+    if (!foreign.empty()) {
+        lockError = foreign;
+    } else if (isWinePrefix) {
         // A server started with another TMPDIR has its lock where ours never meets it.
         holder = runningWineServer(directory);
         lockPaths =
@@ -257,6 +287,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
             ::unlink((pathOf(i) + kTempSuffix).c_str()); // left by a save that crashed
+        removeLeftovers(safetyFolder());                 // and by a backup that was cut short
         std::string error;
         if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
             m_lock.release();
@@ -265,7 +296,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                     {}};
         }
     } else {
-        result.message = lockMessage(holder, lockError);
+        result.message = foreign.empty() ? lockMessage(holder, lockError) : foreign;
     }
 
     // Changes journaled by an earlier run that did not reach the files.
@@ -382,21 +413,29 @@ std::string FileBackedStore::safetyFolder() const
 
 bool FileBackedStore::makeBackup()
 {
+    // The files as they are on disk now, also when another program rewrote one
+    // since we read it: a backup gives back what was there, not our view of it.
     std::vector<BackupFile> files;
+    std::string unsaved;
     for (int i = 0; i < 3; ++i) {
-        const Hive &h = m_hives[i];
+        if (m_hives[i].dirty) unsaved += std::string(unsaved.empty() ? "" : ", ") + kHiveFiles[i];
         const std::string path = pathOf(i);
-        const FileId onDisk = fileIdOf(path);
-        if (!onDisk.exists && !h.dirty) continue; // a file that is not there is not invented
-        BackupFile file{kHiveFiles[i], path, {}};
-        // A file that is still what we loaded or saved, with nothing unsaved, is
-        // the hive byte for byte; otherwise the hive is written as it is in memory.
-        if (onDisk != h.id || h.dirty)
-            file.produce = [&h](const ChunkSink &sink) { writeHive(*h.root, h.preamble, sink); };
-        files.push_back(std::move(file));
+        if (fileIdOf(path).exists) files.push_back({kHiveFiles[i], path, {}});
+    }
+    const std::time_t now = std::time(nullptr);
+    if (!unsaved.empty()) {
+        // Changes of an earlier run replayed from the journal that could not be
+        // saved: the folder says that they are not in it.
+        const std::string note =
+            "This backup holds the registry files as they were on disk at " + timeStamp(now) +
+            " UTC, before Quarnel's first change of that session.\n"
+            "Quarnel then also had changes of an earlier session to " +
+            unsaved + " that it had not saved into the files yet (they were in " +
+            m_journal.path() + "). Those changes are not in this backup.\n";
+        files.push_back({kBackupNoteFile, {}, [note](const ChunkSink &sink) { sink(note); }});
     }
     std::string error;
-    m_backupFolder = wine::makeBackup(safetyFolder(), files, std::time(nullptr), m_sync, error);
+    m_backupFolder = wine::makeBackup(safetyFolder(), files, now, m_sync, error);
     if (m_backupFolder.empty())
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
@@ -510,8 +549,7 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
             !loadHive(hive, changesNotIn(records, static_cast<uint8_t>(hive), h.id, known),
                       loadError)) {
             error = path + " was changed by another program and cannot be read now (" + loadError +
-                    "). Quarnel keeps your changes in " + m_journal.path() +
-                    " and applies them at the next start.";
+                    ").";
             return false;
         }
     }
@@ -562,6 +600,9 @@ std::string FileBackedStore::flush()
         if (!m_journal.reset(hiveFiles(), error))
             messages += (messages.empty() ? "" : "\n") + error;
     } else {
+        messages += "\nQuarnel keeps your changes in " + m_journal.path() +
+                    ", tries to save them again later and otherwise applies them at its next "
+                    "start.";
         // Keep only what has not reached its file, so that a later replay does
         // not undo what others changed in the files saved meanwhile.
         std::vector<JournalRecord> records, keep = hiveFiles();

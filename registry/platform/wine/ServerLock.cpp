@@ -20,7 +20,8 @@ namespace quarnel::platform::wine {
 namespace {
 
 // The prefix's tag; "" when it has none. A tag file that is no regular file
-// (a FIFO would block the read for good) sets `error`.
+// (a FIFO would block the read for good) or a symbolic link (its target's text
+// would name a folder of someone else's choosing) sets `error`.
 std::string readTag(const std::string &prefix, std::string *error = nullptr)
 {
     const std::string path = prefix + "/wineserver";
@@ -29,7 +30,7 @@ std::string readTag(const std::string &prefix, std::string *error = nullptr)
     };
     if (::lstat(path.c_str(), &st) != 0) return {};
     std::string failure;
-    const int fd = openForReading(path, true, failure);
+    const int fd = openForReading(path, false, failure);
     if (fd < 0) {
         if (error) *error = failure;
         return {};
@@ -193,6 +194,26 @@ pid_t runningWineServer(const std::string &prefix)
     }
     ::closedir(proc);
     return found;
+}
+
+std::string wineServerTempFolder(pid_t server, const std::string &prefix)
+{
+    struct stat config
+    {
+    };
+    const std::string folder = serverFolderName(prefix);
+    if (folder.empty() || ::stat(prefix.c_str(), &config) != 0) return {};
+    const std::string lock = inspect("/proc/" + std::to_string(server), config, folder).lock;
+    // Upstream's /tmp/.wine-<uid>/server-<dev>-<ino>/lock does not depend on TMPDIR.
+    if (lock.empty() || lock.rfind("/tmp/.wine-", 0) == 0) return {};
+    // This build's <TMPDIR>/<tag>/server-<dev>-<ino>/lock.
+    std::string at = lock;
+    for (int up = 0; up < 3; ++up) {
+        const std::size_t slash = at.rfind('/');
+        if (slash == 0 || slash == std::string::npos) return {};
+        at.erase(slash);
+    }
+    return at;
 }
 
 std::error_code makeOwnFolders(const std::string &path)

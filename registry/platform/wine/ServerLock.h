@@ -16,7 +16,7 @@ namespace quarnel::platform::wine {
 // the prefix's `wineserver` file, and upstream's /tmp/.wine-<uid>/server-<dev>-<ino>/lock.
 // With `createTag`, a missing tag file is created the way Wine would (so that a
 // later Wine meets our lock); otherwise that location is left out. A tag file
-// that cannot be read (no regular file) sets `error`.
+// that cannot be read (no regular file, or a symbolic link) sets `error`.
 std::vector<std::string> wineServerLockPaths(const std::string &prefix, bool createTag,
                                              std::string *error = nullptr);
 
@@ -28,6 +28,11 @@ pid_t lockHolder(const std::string &path);
 // folder named after the prefix's device and inode, wherever that folder is. 0
 // when none is seen.
 pid_t runningWineServer(const std::string &prefix);
+
+// The TMPDIR a running wineserver of `prefix` was started with, as the folder
+// its lock lies under ("wineserver -k" reaches it only with that TMPDIR), or ""
+// when that is unknown or does not matter.
+std::string wineServerTempFolder(pid_t server, const std::string &prefix);
 
 class ServerLock
 {
