@@ -2,6 +2,7 @@
 // before the first change, and a registry that takes no changes.
 #include "tests/results/BulkEditFixture.h"
 
+#include "app/RegistrySession.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 #include "registry/platform/KeyStore.h"
@@ -17,6 +18,8 @@
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using Dialogs::TDialogKind;
 using namespace quarnel::platform;
@@ -337,4 +340,56 @@ TEST_F(SafetyNetTest, AnUndoThatCannotBeJournaledChangesNothingAndCanBeTriedAgai
     pressUndo();
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
     EXPECT_EQ(registry(), before);
+}
+
+// Killed in the middle of Ctrl+Z: the next start applies none of the undo, says so
+// naming its undo file, and offers to apply it again.
+TEST_F(SafetyNetTest, AnUndoCutShortIsOfferedAgainAtTheNextStart)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    for (int i = 0; i < 300; ++i)
+        setText(kTestKey + "\\Sub\\k" + std::to_string(i), "v", "x");
+    const std::string before = registry();
+    addKeyRow(kTestKey + "\\");
+    selectAll();
+    clickDelete();
+    const std::string deleted = registry();
+    ASSERT_EQ(undoFiles().size(), 1u);
+    const std::string undoFile = safetyFolder() + "/undo/" + undoFiles()[0];
+    ASSERT_EQ(quarnel::platform::closeRegistry(), "");
+
+    const std::string journal = prefix + "/quarnel.journal";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+        StoreHooks &files = activeStore().hooks();
+        activeStore().setHooks(
+            killAtJournalSize(files, journal, std::filesystem::file_size(journal) + 3000));
+        pressUndo();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    clearBoxes();
+    ASSERT_EQ(setenv("WINEPREFIX", prefix.c_str(), 1), 0);
+    {
+        RegistrySession session;
+        EXPECT_EQ(registry(), deleted);
+        session.showOpeningMessage();
+        EXPECT_EQ(registry(), before);
+    }
+    unsetenv("WINEPREFIX");
+    const Strings said = boxTexts(TDialogKind::Information);
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_NE(said[0].find("ended in the middle of the undo of \"1 items deleted\""),
+              std::string::npos)
+        << said[0];
+    EXPECT_NE(said[0].find(undoFile), std::string::npos) << said[0];
+    EXPECT_EQ(boxTexts(TDialogKind::Confirmation),
+              Strings{"Apply the undo from " + undoFile + " again now?"});
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
 }
