@@ -24,12 +24,16 @@ void TRegForm::UndoLastEdit()
     if (!newest || newest->undoFile != edit.undoFile) return;
 
     const std::vector<std::string> failures = ApplyUndoFile(edit.undoFile);
-    m_undoHistory.dropNewest();
     if (!failures.empty()) {
-        std::string text = "Not all of it could be undone:";
+        // The edit stays in the history: applying its undo file again gives the
+        // same result, so Ctrl+Z can try again once the cause is gone.
+        std::string text = "Not all of it could be undone; Ctrl+Z tries it again:";
         for (const std::string &failure : failures)
             text += "\n\r" + failure;
         Dialogs::error(text);
+        lb1->setText(QStringLiteral("Not undone: ") + toQt(edit.description));
+        return;
     }
+    m_undoHistory.dropNewest();
     lb1->setText(QStringLiteral("Undone: ") + toQt(edit.description));
 }
