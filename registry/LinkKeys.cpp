@@ -27,8 +27,7 @@ LinkValue ReadLinkValue(HKEY key)
     static const std::basic_string<WCHAR> name(units.begin(), units.end());
     LinkValue value;
     DWORD size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) !=
-        ERROR_SUCCESS)
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS)
         return value;
     value.bytes.resize(std::size_t(size) + 2);
     DWORD count = size + 2;
