@@ -64,9 +64,10 @@ KeyShape ShapeOf(HKEY key)
 bool TRegistry::IsLinkAt(HKEY base, const std::string &stripped, HKEY self) const
 {
     const LinkValue own = ReadLinkValue(self);
-    // A key with subkeys of its own and no link value leads nowhere else.
+    // Without a link value only an empty key may be a link (one that leads
+    // nowhere): most keys are told apart without a second open.
     const KeyShape shape = ShapeOf(self);
-    if (own.type != REG_LINK && shape.subkeys > 0) return false;
+    if (own.type != REG_LINK && (shape.subkeys > 0 || shape.values > 0)) return false;
     const HKEY followed = OpenStepped(base, stripped, 0);
     if (!followed) return true; // it opens, but only as itself
     const bool same = ReadLinkValue(followed) == own && ShapeOf(followed) == shape;

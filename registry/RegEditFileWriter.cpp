@@ -152,10 +152,13 @@ const char *regeditCannotTake(const RegEditSection &s, const std::vector<std::st
 {
     if (s.link) return "a symbolic link";
     if (s.path.find_first_of("\r\n") != std::string::npos) return "a line break in a key name";
-    const std::u16string units = WideFromBytes(s.path);
-    const std::size_t root = units.find(u'\\');
-    if (root != std::u16string::npos && units.size() - root - 1 > kRegeditPathUnits)
-        return "a path longer than regedit takes";
+    // A path has no more units than bytes: only a long one is measured.
+    if (s.path.size() > kRegeditPathUnits) {
+        const std::u16string units = WideFromBytes(s.path);
+        const std::size_t root = units.find(u'\\');
+        if (root != std::u16string::npos && units.size() - root - 1 > kRegeditPathUnits)
+            return "a path longer than regedit takes";
+    }
     for (const std::string &link : links)
         if (isBelow(s.path, link)) return "a key below a symbolic link";
     return nullptr;
