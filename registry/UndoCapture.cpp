@@ -121,10 +121,10 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
         path.resize(level.pathLength);
         path += '\\';
         path += name;
-        // The parent's key stands in for the root, so the name resolves against it.
+        // The parent's key stands in for the root, so the name resolves against it
+        // (given as absolute, it still does once the key is open).
         auto reg = std::make_unique<TRegistry>();
         reg->SelectRoot(level.reg->KeyHandle());
-        // Absolute from the parent, which stands in for the root.
         const bool isLink = reg->IsLink("\\" + name);
         if (reg->OpenLinkPath(name)) visit(std::move(reg), isLink);
     }
