@@ -22,8 +22,8 @@
 
 namespace {
 
-// Windows holds no deeper trees. A deeper one (a Wine file may hold one) or an
-// endless one (a cycle of links) is not copied: a move is refused up front.
+// Windows holds no deeper trees. A deeper one (a Wine file may hold one) is not
+// copied: a move is refused up front. Links are copied as links, never entered.
 constexpr unsigned kMaxCopyDepth = 512;
 
 // A handle the operation opened itself; closed when the step ends.
@@ -243,6 +243,15 @@ void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPa
     if (IsSameOrBelow(newPath, oldPath)) return;
     // A key the registry never deletes cannot move: it would only be copied.
     if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath))) return;
+    if (IsLink(oldPath)) {
+        // A link moves as itself; what it leads to stays where it is.
+        const OwnedKey link(OpenSubHandle(oldPath, REG_OPTION_OPEN_LINK));
+        const OwnedKey made(link ? CreateLinkHandle(newPath) : nullptr);
+        if (!made) return;
+        CopyAllValues(link.get(), made.get());
+        if (deleteOld) DeleteTree(oldPath);
+        return;
+    }
     const OwnedKey source(OpenSubHandle(oldPath));
     if (!source) return;
     // The new key appears whole with the old one gone, or nothing changes; a
@@ -295,12 +304,13 @@ unsigned TRegistry::SubtreeDepth(HKEY key, unsigned limit) const
             stack.pop_back();
             continue;
         }
-        // Opened as the copy opens them: links are followed.
-        OwnedKey child(OpenStepped(stack.back().key(), name, 0));
+        // Opened as the copy opens them: a link is copied as itself, not entered.
+        OwnedKey child(OpenStepped(stack.back().key(), name, REG_OPTION_OPEN_LINK));
         if (!child) continue;
         deepest = std::max(deepest, unsigned(stack.size()));
         if (deepest > limit) break;
-        stack.emplace_back(std::move(child), false);
+        if (!IsLinkAt(stack.back().key(), name, child.get()))
+            stack.emplace_back(std::move(child), false);
     }
     return deepest;
 }
@@ -334,6 +344,16 @@ void TRegistry::CopyOneValue(HKEY source, HKEY target, const std::string &name)
     StoreStored(name, bytes, regType);
 }
 
+void TRegistry::CopyLink(HKEY link, HKEY targetParent, const std::string &name)
+{
+    HKEY made = nullptr;
+    if (RegCreateKeyExA(targetParent, name.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, kAllAccess,
+                        nullptr, &made, nullptr) != ERROR_SUCCESS)
+        return;
+    const OwnedKey owned(made);
+    CopyAllValues(link, made);
+}
+
 bool TRegistry::CopySubtree(HKEY source, HKEY target, unsigned maxDepth)
 {
     struct Level
@@ -351,10 +371,14 @@ bool TRegistry::CopySubtree(HKEY source, HKEY target, unsigned maxDepth)
             stack.pop_back();
             continue;
         }
-        OwnedKey sourceChild(OpenStepped(level.source.key(), name, 0));
+        OwnedKey sourceChild(OpenStepped(level.source.key(), name, REG_OPTION_OPEN_LINK));
         if (!sourceChild) continue;
         // Deeper than the source was before the copy began: the copy is inside it.
         if (stack.size() > maxDepth) return false;
+        if (IsLinkAt(level.source.key(), name, sourceChild.get())) {
+            CopyLink(sourceChild.get(), level.target, name);
+            continue;
+        }
         OwnedKey targetChild([&] {
             const KeySwitch toTarget(*this, level.target);
             CreatePath(name);

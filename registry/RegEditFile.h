@@ -2,6 +2,14 @@
 // sections that create or remove a key, values with their type and stored
 // bytes, and value removals. Written as UTF-16LE with a byte-order mark and CRLF
 // line ends, in the friendly forms only where they read back exactly.
+//
+// What the format cannot say, or Wine's regedit cannot take, goes into comment
+// lines of our own, which regedit skips and our reader takes as the lines they
+// hold: ";Quarnel: " and then a value line, or `key "path"`, `delete "path"` or
+// `link "path"` (the path quoted as names are) for a section. Such a section is a
+// symbolic link, a key below a link of the same file, a key whose name holds a
+// line break, or a path too long for regedit; such a value is string data of one
+// byte, on which regedit crashes.
 #pragma once
 
 #include <cstddef>
@@ -25,6 +33,7 @@ struct RegEditSection
     std::string path;     // from the root's display name: HKEY_CURRENT_USER\Software\...
     bool removal = false; // [-path]: the key with everything below it goes
     std::vector<RegEditValue> values;
+    bool link = false; // a symbolic link: made as one, its values set on the link itself
 
     bool operator==(const RegEditSection &) const = default;
 };

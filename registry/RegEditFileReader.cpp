@@ -1,6 +1,7 @@
 // Reading the registry editor's format: what RegEditFile::write() writes, and
 // the usual variations of the editor's own exports (hex data wrapped anywhere
-// after a comma, spaces around "=", comments, UTF-8 instead of UTF-16).
+// after a comma, spaces around "=", comments, UTF-8 instead of UTF-16), and our
+// own lines in comments (RegEditFile.h).
 #include "registry/RegEditFile.h"
 
 #include "registry/WideText.h"
@@ -10,6 +11,7 @@
 namespace {
 
 constexpr std::u16string_view kHeader = u"Windows Registry Editor Version 5.00";
+constexpr std::u16string_view kOwnLine = u";Quarnel: ";
 
 std::u16string decode(std::string_view bytes)
 {
@@ -88,6 +90,14 @@ public:
             return fail(first, "not a registry editor file (Version 5.00)");
         for (m_at = first + 1; m_at < m_lines.size(); ++m_at) {
             std::u16string_view line = trimmed(m_lines[m_at]);
+            if (line.starts_with(kOwnLine)) {
+                line.remove_prefix(kOwnLine.size());
+                const bool ok = line.starts_with(u"@") || line.starts_with(u"\"")
+                                    ? value(line)
+                                    : ownSection(line);
+                if (!ok) return m_result;
+                continue;
+            }
             if (line.empty() || line.front() == u';') continue;
             const bool ok = line.front() == u'[' ? section(line)
                             : line.front() == u'@' || line.front() == u'"'
@@ -122,6 +132,27 @@ private:
         }
         if (inner.empty()) return error("malformed key line");
         s.path = BytesFromWide(inner);
+        m_file.sections.push_back(std::move(s));
+        return true;
+    }
+
+    // key "path", delete "path" or link "path".
+    bool ownSection(std::u16string_view line)
+    {
+        RegEditSection s;
+        std::size_t pos = line.find(u' ');
+        const std::u16string_view kind = line.substr(0, pos);
+        s.removal = kind == u"delete";
+        s.link = kind == u"link";
+        if (pos == std::u16string_view::npos || (kind != u"key" && !s.removal && !s.link))
+            return error("unrecognized line");
+        while (pos < line.size() && isSpace(line[pos]))
+            ++pos;
+        if (pos == line.size() || line[pos] != u'"') return error("malformed key line");
+        const auto path = quoted(line, pos);
+        if (!path || path->empty() || !restIsEmpty(line.substr(pos)))
+            return error("malformed key line");
+        s.path = BytesFromWide(*path);
         m_file.sections.push_back(std::move(s));
         return true;
     }

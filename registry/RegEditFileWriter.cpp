@@ -78,7 +78,7 @@ bool isFriendlyString(const RegEditValue &v)
     return units.back() == u'\0' && units.find(u'\0') == units.size() - 1;
 }
 
-void hexData(Output &out, const RegEditValue &v)
+void hexData(Output &out, const RegEditValue &v, bool wrap)
 {
     if (v.type == kBinary) {
         out.ascii("hex:");
@@ -93,7 +93,7 @@ void hexData(Output &out, const RegEditValue &v)
         out.unit(static_cast<char16_t>(kDigits[v.data[i] & 0xF]));
         if (i + 1 == v.data.size()) break;
         out.unit(u',');
-        if (out.column() > kWrapAfter) {
+        if (wrap && out.column() > kWrapAfter) {
             out.unit(u'\\');
             out.newline();
             out.ascii("  ");
@@ -101,8 +101,12 @@ void hexData(Output &out, const RegEditValue &v)
     }
 }
 
-void valueLine(Output &out, const RegEditValue &v)
+// Our own lines are comments to regedit: one line each, never wrapped.
+constexpr std::string_view kOwnLine = ";Quarnel: ";
+
+void valueLine(Output &out, const RegEditValue &v, bool own)
 {
+    if (own) out.ascii(kOwnLine);
     if (v.name.empty())
         out.unit(u'@');
     else
@@ -119,21 +123,60 @@ void valueLine(Output &out, const RegEditValue &v)
                       v.data[1], v.data[0]);
         out.ascii(digits);
     } else {
-        hexData(out, v);
+        hexData(out, v, !own);
     }
     out.newline();
 }
 
-// Wine's regedit crashes on string data of a single byte, so those values go
-// into sections at the very end: everything before them is in place by then.
+// Wine's regedit crashes on string data of a single byte (and Wine's debugger
+// then adds keys of its own).
 bool crashesWinesRegedit(const RegEditValue &v)
 {
     return !v.removal && v.data.size() == 1 &&
            (v.type == kString || v.type == kExpandString || v.type == kMultiString);
 }
 
-void sectionLine(Output &out, const RegEditSection &s)
+// Wine's regedit hands a section's path below its root to one call, which cuts it
+// to this many units: a longer one would be made, or removed, elsewhere.
+constexpr std::size_t kRegeditPathUnits = 32766;
+
+bool isBelow(const std::string &path, const std::string &above)
 {
+    return path.size() > above.size() && path[above.size()] == '\\' &&
+           path.compare(0, above.size(), above) == 0;
+}
+
+// Why Wine's regedit must not see this section, or null. Below a link it would
+// make an ordinary key where the link was, since it cannot make the link itself.
+const char *regeditCannotTake(const RegEditSection &s, const std::vector<std::string> &links)
+{
+    if (s.link) return "a symbolic link";
+    if (s.path.find_first_of("\r\n") != std::string::npos) return "a line break in a key name";
+    // A path has no more units than bytes: only a long one is measured.
+    if (s.path.size() > kRegeditPathUnits) {
+        const std::u16string units = WideFromBytes(s.path);
+        const std::size_t root = units.find(u'\\');
+        if (root != std::u16string::npos && units.size() - root - 1 > kRegeditPathUnits)
+            return "a path longer than regedit takes";
+    }
+    for (const std::string &link : links)
+        if (isBelow(s.path, link)) return "a key below a symbolic link";
+    return nullptr;
+}
+
+void sectionLine(Output &out, const RegEditSection &s, const char *ownReason)
+{
+    if (ownReason) {
+        out.ascii("; Wine's regedit cannot restore this key (");
+        out.ascii(ownReason);
+        out.ascii("); Quarnel's undo does");
+        out.newline();
+        out.ascii(kOwnLine);
+        out.ascii(s.removal ? "delete " : s.link ? "link " : "key ");
+        quoted(out, WideFromBytes(s.path));
+        out.newline();
+        return;
+    }
     out.unit(u'[');
     if (s.removal) out.unit(u'-');
     out.text(WideFromBytes(s.path));
@@ -148,24 +191,22 @@ std::string RegEditFile::write() const
     Output out;
     out.ascii("Windows Registry Editor Version 5.00");
     out.newline();
-    std::vector<RegEditSection> last;
+    std::vector<std::string> links;
+    for (const RegEditSection &s : sections)
+        if (s.link) links.push_back(s.path);
     for (const RegEditSection &s : sections) {
         out.newline();
-        sectionLine(out, s);
-        RegEditSection deferred{s.path, false, {}};
+        const char *ownReason = regeditCannotTake(s, links);
+        sectionLine(out, s, ownReason);
         for (const RegEditValue &v : s.values) {
-            if (crashesWinesRegedit(v))
-                deferred.values.push_back(v);
-            else
-                valueLine(out, v);
+            const bool own = ownReason || crashesWinesRegedit(v);
+            if (own && !ownReason) {
+                out.ascii("; Wine's regedit crashes on string data of one byte; Quarnel's undo "
+                          "restores it");
+                out.newline();
+            }
+            valueLine(out, v, own);
         }
-        if (!deferred.values.empty()) last.push_back(std::move(deferred));
-    }
-    for (const RegEditSection &s : last) {
-        out.newline();
-        sectionLine(out, s);
-        for (const RegEditValue &v : s.values)
-            valueLine(out, v);
     }
     out.newline();
     return out.take();

@@ -113,6 +113,13 @@ public:
     void WriteExpandText(const std::string &name, const std::string &text);
     void WriteMultiText(const std::string &name, const void *buffer, int count);
 
+    // Symbolic links (LinkKeys.cpp). Whether `path`, its last name not followed,
+    // names a link; a key that merely holds a "SymbolicLinkValue" is none.
+    bool IsLink(const std::string &path);
+    // Makes `path` a new link (the keys on the way ordinary ones) and opens it as
+    // itself. False when a key is there already or the link cannot be made.
+    bool CreateLinkPath(const std::string &path);
+
     // Compound edits (CompoundEdits.cpp).
     bool DeleteTree(const std::string &path);
     void RenameValueName(const std::string &oldName, const std::string &newName);
@@ -131,11 +138,19 @@ private:
     // Makes a handle opened for `p` the open key, closing the one before.
     void TakeOpenedKey(HKEY handle, const ResolvedPath &p);
 
+    // Whether `self`, opened as itself by `stripped` from `base`, is a link.
+    bool IsLinkAt(HKEY base, const std::string &stripped, HKEY self) const;
+    // A new link at `path`, opened as itself; null when it cannot be made.
+    HKEY CreateLinkHandle(const std::string &path) const;
+
     // Steps of the compound edits (CompoundEdits.cpp).
     class KeySwitch;    // puts the displaced open key back when it goes out of scope
     class SubkeyCursor; // a key on a walk's stack and the subkeys still to visit
     void CopyAllValues(HKEY source, HKEY target);
     void CopyOneValue(HKEY source, HKEY target, const std::string &name);
+    // Makes `name` below `targetParent` a link with the values of `link`, a link
+    // opened as itself: a move takes a link along, not what it leads to.
+    void CopyLink(HKEY link, HKEY targetParent, const std::string &name);
     // False, part done, when it had to go deeper than `maxDepth` below `source`.
     bool CopySubtree(HKEY source, HKEY target, unsigned maxDepth);
     // Levels of keys below `key`, as a copy opens them; stops once past `limit`.

@@ -23,19 +23,33 @@ void ApplySection(const RegEditSection &section, std::vector<std::string> &failu
     const std::string path = "\\" + at.below();
     if (section.removal) {
         // Nothing to do when the key is not there (the edit never created it).
-        if (reg.HasKey(path) && !reg.DeleteTree(path))
+        if ((reg.HasKey(path) || reg.IsLink(path)) && !reg.DeleteTree(path))
             failures.push_back("not deleted: " + section.path);
         return;
     }
-    try {
-        reg.CreatePath(path);
-    } catch (const ERegistryException &) {
-        failures.push_back("not created: " + section.path);
-        return;
-    }
-    if (!reg.OpenPath(path)) {
-        failures.push_back("not opened: " + section.path);
-        return;
+    if (section.link) {
+        // The values go onto the link itself; one that is there already is opened
+        // as itself, an ordinary key in its place stays as it is.
+        if (!reg.OpenLinkPath(path)) {
+            if (!reg.CreateLinkPath(path)) {
+                failures.push_back("not created: " + section.path);
+                return;
+            }
+        } else if (!reg.IsLink(path)) {
+            failures.push_back("not restored as a link: " + section.path);
+            return;
+        }
+    } else {
+        try {
+            reg.CreatePath(path);
+        } catch (const ERegistryException &) {
+            failures.push_back("not created: " + section.path);
+            return;
+        }
+        if (!reg.OpenPath(path)) {
+            failures.push_back("not opened: " + section.path);
+            return;
+        }
     }
     for (const RegEditValue &value : section.values) {
         const std::string shown =

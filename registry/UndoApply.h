@@ -1,9 +1,10 @@
 // Carries out an undo file through TRegistry: a [-key] section deletes the key
-// with everything below it, a [key] section creates or opens the key, and each
-// of its values is removed or stored byte for byte. It returns one line per
-// failure for the user (none: all applied). An undo is one unit: with registry
-// files, when anything fails nothing of it is kept, and a crash in its middle
-// leaves none of it (the next start offers to apply it again).
+// with everything below it, a [key] section creates or opens the key (a link
+// section the link, as a link), and each of its values is removed or stored
+// byte for byte. It returns one line per failure for the user (none: all
+// applied). An undo is one unit: with registry files, when anything fails
+// nothing of it is kept, and a crash in its middle leaves none of it (the next
+// start offers to apply it again).
 #pragma once
 
 #include "registry/RegEditFile.h"

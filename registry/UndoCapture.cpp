@@ -2,19 +2,33 @@
 
 #include "registry/RegistryPathText.h"
 #include "registry/TRegistry.h"
+#include "registry/WideText.h"
 
+#ifndef _WIN32
+#include "registry/platform/RegText.h"
+#endif
+
+#include <algorithm>
 #include <memory>
 
 namespace {
 
-bool IsSymbolicLinkValueName(const std::string &name)
+// A key path as the registry compares paths: letter case does not count.
+std::u16string Folded(const std::string &path)
 {
-    constexpr std::string_view kName = "symboliclinkvalue";
-    if (name.size() != kName.size()) return false;
-    for (std::size_t i = 0; i < name.size(); ++i)
-        if ((name[i] >= 'A' && name[i] <= 'Z' ? name[i] - 'A' + 'a' : name[i]) != kName[i])
-            return false;
-    return true;
+    std::u16string units = WideFromBytes(path);
+#ifdef _WIN32
+    CharLowerBuffW(reinterpret_cast<LPWSTR>(units.data()), DWORD(units.size()));
+#else
+    for (char16_t &unit : units)
+        unit = quarnel::platform::foldUnit(unit);
+#endif
+    return units;
+}
+
+std::size_t Depth(const std::string &path)
+{
+    return std::size_t(std::count(path.begin(), path.end(), '\\'));
 }
 
 } // namespace
@@ -61,9 +75,9 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
     // Adds the key's section, or leaves it to its subkeys: recreating any of them
     // recreates a key that holds nothing else, and a record of a deep tree then
     // grows with the tree, not with its depth times its size.
-    const auto visit = [&](std::unique_ptr<TRegistry> reg) {
-        RegEditSection section{path, false, {}};
-        bool isLink = false;
+    // `reg` has the key open as itself; `isLink` tells whether it is a link.
+    const auto visit = [&](std::unique_ptr<TRegistry> reg, bool isLink) {
+        RegEditSection section{path, false, {}, isLink};
         std::vector<std::string> names;
         reg->ListValueNames(names);
         for (const std::string &name : names) {
@@ -71,16 +85,17 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
             DWORD type = 0;
             if (!reg->FetchStored(name, value.data, type)) continue;
             value.type = type;
-            isLink = isLink || (value.type == REG_LINK && IsSymbolicLinkValueName(name));
             section.values.push_back(std::move(value));
         }
-        // A link's subkeys are its target's, which the edit does not touch.
+        // A link is kept as itself: its subkeys are its target's, which the edit
+        // does not touch. A key that only holds a "SymbolicLinkValue" is no link.
         std::vector<std::string> subkeys;
         if (isLink)
             m_capturedLinks.insert(path);
         else
             reg->ListSubkeys(subkeys);
-        if (subkeys.empty() || !section.values.empty()) m_keys.push_back(std::move(section));
+        if (isLink || subkeys.empty() || !section.values.empty())
+            m_keys.push_back(std::move(section));
         if (!subkeys.empty())
             stack.push_back(
                 Level{std::move(reg), std::move(subkeys), 0, path.size(), m_keys.size()});
@@ -90,7 +105,9 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
     top->SelectRoot(at.root());
     // One that does not open cannot be deleted either: nothing of it to give back.
     if (!top->OpenLinkPath("\\" + at.below())) return;
-    visit(std::move(top));
+    m_foldedKeys.insert(Folded(at.full()));
+    const bool topIsLink = top->IsLink("\\" + at.below());
+    visit(std::move(top), topIsLink);
     while (!stack.empty()) {
         Level &level = stack.back();
         if (level.next == level.subkeys.size()) {
@@ -104,10 +121,12 @@ void UndoCapture::captureKey(const std::string &rootName, const std::string &key
         path.resize(level.pathLength);
         path += '\\';
         path += name;
-        // The parent's key stands in for the root, so the name resolves against it.
+        // The parent's key stands in for the root, so the name resolves against it
+        // (given as absolute, it still does once the key is open).
         auto reg = std::make_unique<TRegistry>();
         reg->SelectRoot(level.reg->KeyHandle());
-        if (reg->OpenLinkPath(name)) visit(std::move(reg));
+        const bool isLink = reg->IsLink("\\" + name);
+        if (reg->OpenLinkPath(name)) visit(std::move(reg), isLink);
     }
 }
 
@@ -147,7 +166,10 @@ void UndoCapture::captureNewKeyPath(const std::string &rootName, const std::stri
     TRegistry reg;
     reg.SelectRoot(at.root());
     const std::string missing = reg.FirstMissingKey("\\" + at.below());
-    if (missing.empty()) return;
+    if (missing.empty()) {
+        m_occupiedTargets.push_back(at.full());
+        return;
+    }
     const std::string full = at.rootName() + missing;
     if (m_seenKeys.insert("-" + full).second)
         m_createdKeys.push_back(RegEditSection{full, true, {}});
@@ -162,10 +184,36 @@ void UndoCapture::addValue(std::vector<RegEditSection> &part, const std::string 
     part[at->second].values.push_back(std::move(value));
 }
 
+bool UndoCapture::withinCapturedKey(const std::string &full) const
+{
+    const std::u16string folded = Folded(full);
+    for (std::size_t end = folded.size(); end != std::u16string::npos && end > 0;
+         end = folded.rfind(u'\\', end - 1))
+        if (m_foldedKeys.count(std::u16string_view(folded).substr(0, end))) return true;
+    return false;
+}
+
 RegEditFile UndoCapture::file() const
 {
     RegEditFile file;
-    for (const auto *part : {&m_createdKeys, &m_keys, &m_createdValues, &m_values})
+    file.sections = m_createdKeys;
+    // A move's new path that exists now is free for it only once an earlier move
+    // vacated it, moving a key captured here: what the move made there goes
+    // before that key comes back, or the key would come back mixed with it.
+    std::set<std::string> removed;
+    for (const std::string &target : m_occupiedTargets)
+        if (withinCapturedKey(target) && removed.insert(target).second)
+            file.sections.push_back(RegEditSection{target, true, {}});
+    // Links first, the shallower first: what lies below a link is made through it.
+    std::vector<const RegEditSection *> keys;
+    for (const RegEditSection &s : m_keys)
+        keys.push_back(&s);
+    std::stable_sort(keys.begin(), keys.end(), [](const auto *a, const auto *b) {
+        return a->link != b->link ? a->link : a->link && Depth(a->path) < Depth(b->path);
+    });
+    for (const RegEditSection *s : keys)
+        file.sections.push_back(*s);
+    for (const auto *part : {&m_createdValues, &m_values})
         file.sections.insert(file.sections.end(), part->begin(), part->end());
     return file;
 }

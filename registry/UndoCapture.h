@@ -29,9 +29,10 @@ public:
     // The new path of a move: its topmost key that does not exist now is removed again.
     void captureNewKeyPath(const std::string &rootName, const std::string &keyPath);
 
-    // Removals of created keys, then keys in full, then removals of created
-    // values, then single values: whatever part of the edit took place, applying
-    // this in order gives back the state before it.
+    // Removals of created keys and of what a move put where a key captured here
+    // was, then keys in full (links first), then removals of created values, then
+    // single values: whatever part of the edit took place, applying this in order
+    // gives back the state before it.
     RegEditFile file() const;
     bool empty() const;
 
@@ -39,6 +40,8 @@ private:
     using ValueId = std::pair<std::string, std::string>; // full key path, value name
     void addValue(std::vector<RegEditSection> &part, const std::string &path, RegEditValue value);
     bool belowCapturedKey(const std::string &full) const;
+    // Whether `full` names a key captured whole or one below it, letter case aside.
+    bool withinCapturedKey(const std::string &full) const;
 
     std::vector<RegEditSection> m_createdKeys;
     std::vector<RegEditSection> m_keys;
@@ -47,6 +50,8 @@ private:
     std::set<std::string> m_seenKeys;
     std::set<std::string> m_capturedLinks; // links met in keys captured whole
     std::set<ValueId> m_seenValues;
+    std::set<std::u16string, std::less<>> m_foldedKeys; // keys captured whole, case folded
+    std::vector<std::string> m_occupiedTargets;         // new paths of moves that exist now
     // Where each key's section is in m_values and m_createdValues.
     std::map<std::string, std::size_t> m_valueSections;
     std::map<std::string, std::size_t> m_createdValueSections;

@@ -82,15 +82,77 @@ TEST(RegEditFile, WritesFriendlyFormsOnlyWhereExact)
                                     "\"qw\"=hex(b):01,02,03,04,05,06,07,08\r\n"
                                     "\"odd type\"=hex(ffff0012):\r\n"
                                     "\"bin\"=hex:\r\n"
+                                    "; Wine's regedit crashes on string data of one byte; "
+                                    "Quarnel's undo restores it\r\n"
+                                    ";Quarnel: \"one byte\"=hex(7):61\r\n"
                                     "\"caf\xC3\xA9 \xE9\"=hex(0):\r\n"
                                     "\"old\"=-\r\n"
                                     "\r\n"
                                     "[HKEY_LOCAL_MACHINE\\Software\\B]\r\n"
                                     "@=-\r\n"
-                                    "\r\n"
-                                    "[HKEY_CURRENT_USER\\Software\\k]x \"q\"]\r\n"
-                                    "\"one byte\"=hex(7):61\r\n"
                                     "\r\n");
+}
+
+// Links, line breaks in key names, paths longer than Wine's regedit takes and
+// keys below a link of the file: in our own lines, which regedit skips.
+TEST(RegEditFile, WritesWhatRegeditCannotTakeInLinesOfItsOwn)
+{
+    const std::string hkcu = "HKEY_CURRENT_USER\\Software\\";
+    std::string far = hkcu + "Far";
+    while (far.size() < 32800)
+        far += "\\" + std::string(200, 'f');
+    std::vector<uint8_t> target(100, 'T');
+    RegEditFile file;
+    file.sections = {
+        {hkcu + "new\nline\\cr\rkey", true, {}},
+        {hkcu + "Zones", false, {{"SymbolicLinkValue", false, 6, target}}, true},
+        {hkcu + "Zones\\Inside", false, {{"v", false, 4, {1, 0, 0, 0}}}},
+        {hkcu + "new\nline", false, {{"v", false, 1, utf16(std::u16string(u"x\0", 2))}}},
+        {far, false, {{"", false, 3, {1}}}},
+        {hkcu + "Zones2", false, {{"w", false, 4, {2, 0, 0, 0}}}},
+    };
+    const std::string text = textOf(file.write());
+    const std::string hex100 = [] {
+        std::string h;
+        for (int i = 0; i < 100; ++i)
+            h += i ? ",54" : "54";
+        return h;
+    }();
+    const std::string skip = "; Wine's regedit cannot restore this key (";
+    const std::size_t farAt = text.find(";Quarnel: key \"HKEY_CURRENT_USER\\\\Software\\\\Far\\\\");
+    ASSERT_NE(farAt, std::string::npos);
+    EXPECT_EQ(text.substr(0, farAt),
+              "Windows Registry Editor Version 5.00\r\n"
+              "\r\n" +
+                  skip +
+                  "a line break in a key name); Quarnel's undo does\r\n"
+                  ";Quarnel: delete \"HKEY_CURRENT_USER\\\\Software\\\\new\\nline\\\\cr\\rkey\"\r\n"
+                  "\r\n" +
+                  skip +
+                  "a symbolic link); Quarnel's undo does\r\n"
+                  ";Quarnel: link \"HKEY_CURRENT_USER\\\\Software\\\\Zones\"\r\n"
+                  ";Quarnel: \"SymbolicLinkValue\"=hex(6):" +
+                  hex100 + "\r\n\r\n" + skip +
+                  "a key below a symbolic link); Quarnel's undo does\r\n"
+                  ";Quarnel: key \"HKEY_CURRENT_USER\\\\Software\\\\Zones\\\\Inside\"\r\n"
+                  ";Quarnel: \"v\"=dword:00000001\r\n"
+                  "\r\n" +
+                  skip +
+                  "a line break in a key name); Quarnel's undo does\r\n"
+                  ";Quarnel: key \"HKEY_CURRENT_USER\\\\Software\\\\new\\nline\"\r\n"
+                  ";Quarnel: \"v\"=\"x\"\r\n"
+                  "\r\n" +
+                  skip + "a path longer than regedit takes); Quarnel's undo does\r\n");
+    EXPECT_NE(
+        text.find("\r\n\r\n[HKEY_CURRENT_USER\\Software\\Zones2]\r\n\"w\"=dword:00000002\r\n"),
+        std::string::npos);
+    RegEditFile back;
+    const auto r = RegEditFile::parse(file.write(), back);
+    ASSERT_TRUE(r.ok) << r.line << ": " << r.message;
+    EXPECT_EQ(back.sections, file.sections);
+    // One path a unit shorter than regedit's limit is an ordinary section.
+    file.sections = {{"HKEY_CURRENT_USER\\" + std::string(32766, 'k'), true, {}}};
+    EXPECT_EQ(textOf(file.write()).substr(38, 24), "\r\n[-HKEY_CURRENT_USER\\kk");
 }
 
 TEST(RegEditFile, ReadsBackWhatItWrites)
@@ -152,6 +214,8 @@ TEST(RegEditFile, ReadsTheEditorsExportsAndReportsErrorsByLine)
         {"Windows Registry Editor Version 5.00\r\n[HKEY_CURRENT_USER\\A]\r\n\"v\"=str(2):\"x\"\r\n",
          3},
         {"Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\A\r\n", 3},
+        {"Windows Registry Editor Version 5.00\r\n;Quarnel: key HKEY_CURRENT_USER\r\n", 2},
+        {"Windows Registry Editor Version 5.00\r\n;Quarnel: keys \"HKEY_CURRENT_USER\"\r\n", 2},
     };
     for (const auto &[text, line] : errors) {
         r = RegEditFile::parse(fileOf(text), file);

@@ -51,7 +51,7 @@ void fillValues(RegKey &key)
     key.setValue(u"q\"b\\ \u00e9 \xdc80", REG_DWORD, std::vector<uint8_t>{1, 2});
 }
 
-// The area as stored: every key and every value's type and bytes.
+// The area as stored: every key (a link marked) and every value's type and bytes.
 using Dump = std::map<std::u16string, std::pair<uint32_t, std::vector<uint8_t>>>;
 
 Dump dump()
@@ -61,7 +61,7 @@ Dump dump()
     while (!todo.empty()) {
         const auto [key, path] = todo.back();
         todo.pop_back();
-        out[path + u"\\"] = {~0u, {}};
+        out[path + u"\\"] = {key->isLink ? REG_LINK : ~0u, {}};
         for (const ValueRef v : key->values)
             out[path + u":" + v.name().str()] = {v.type, v.dataCopy()};
         for (const auto &child : key->subkeys)
@@ -228,12 +228,121 @@ TEST_F(UndoRecordTest, CaptureRecordsOnlyWhatTheEditCanChange)
         paths.push_back(s.path);
     // Tree\\A holds nothing but B: restoring B restores it.
     const std::string area = "HKEY_CURRENT_USER\\Software\\Area\\";
-    EXPECT_EQ(paths, (std::vector<std::string>{area + "Tree", area + "Tree\\A\\B",
-                                               area + "Tree\\Empty", area + "Tree\\Link",
+    // The link comes first: the key below it is made through it.
+    EXPECT_EQ(paths, (std::vector<std::string>{area + "Tree\\Link", area + "Tree",
+                                               area + "Tree\\A\\B", area + "Tree\\Empty",
                                                area + "Tree\\Link\\X", area + "Vals"}));
-    EXPECT_EQ(file.sections[3].values.size(), 1u);
+    EXPECT_TRUE(file.sections[0].link);
+    EXPECT_EQ(file.sections[0].values.size(), 1u);
     EXPECT_EQ(file.sections[4].values.size(), 1u);
     EXPECT_EQ(file.sections[5].values.size(), 1u);
+}
+
+// A link comes back as a link, with none of its target's keys below it; a key that
+// only looks like a link (a "SymbolicLinkValue" and keys of its own) comes back
+// whole; a move takes a link along as itself.
+TEST_F(UndoRecordTest, UndoGivesLinksBackAsLinksAndLookalikesWhole)
+{
+    const std::u16string area = u"\\REGISTRY\\User\\S-1-5-21-0-0-0-1000\\Software\\Area\\";
+    keyAt(u"Target\\Inside").setValue(u"in", REG_DWORD, std::vector<uint8_t>{1, 0, 0, 0});
+    RegKey &link = keyAt(u"Tree\\Link");
+    link.isLink = true;
+    link.setValue(u"SymbolicLinkValue", REG_LINK, utf16(area + u"Target"));
+    keyAt(u"Tree\\Nowhere").isLink = true;
+    RegKey &lookalike = keyAt(u"Tree\\fakeparent\\fakelink");
+    lookalike.setValue(u"SymbolicLinkValue", REG_LINK, utf16(area + u"Target"));
+    keyAt(u"Tree\\fakeparent\\fakelink\\child1").setValue(u"c", REG_SZ, utf16(u"1"));
+    keyAt(u"Tree\\fakeparent\\fakelink\\child2\\grand");
+    const Dump before = dump();
+    const auto found = [](std::u16string_view path) {
+        const RegKey *key = &keyAt(u"");
+        for (std::size_t at = 0; key && at <= path.size();) {
+            const std::size_t end = std::min(path.find(u'\\', at), path.size());
+            key = key->findSubkey(path.substr(at, end - at));
+            at = end + 1;
+        }
+        return key;
+    };
+
+    // A key reached through the link, then the tree that holds the link.
+    UndoCapture deleted;
+    deleted.captureKey(kRoot, "Software\\Area\\Tree\\Link\\Inside");
+    deleted.captureKey(kRoot, "Software\\Area\\Tree");
+    ASSERT_TRUE(reg.DeleteTree("\\Software\\Area\\Tree\\Link\\Inside"));
+    ASSERT_TRUE(reg.DeleteTree("\\Software\\Area\\Tree"));
+    ASSERT_EQ(found(u"Target\\Inside"), nullptr);
+    EXPECT_EQ(undo(deleted), std::vector<std::string>{});
+    EXPECT_EQ(dump(), before);
+
+    UndoCapture moved;
+    moved.captureKey(kRoot, "Software\\Area\\Tree");
+    moved.captureNewKeyPath(kRoot, "Software\\Area\\Moved");
+    reg.RelocateKey("\\Software\\Area\\Tree", "\\Software\\Area\\Moved", true);
+    for (const char16_t *path : {u"Moved\\Link", u"Moved\\Nowhere"}) {
+        const RegKey *key = found(path);
+        ASSERT_NE(key, nullptr);
+        EXPECT_TRUE(key->isLink);
+        EXPECT_TRUE(key->subkeys.empty());
+    }
+    EXPECT_EQ(found(u"Moved\\Link")->findValue(u"SymbolicLinkValue")->dataCopy(),
+              utf16(area + u"Target"));
+    EXPECT_NE(found(u"Moved\\fakeparent\\fakelink\\child2\\grand"), nullptr);
+    EXPECT_EQ(undo(moved), std::vector<std::string>{});
+    EXPECT_EQ(dump(), before);
+
+    // The link itself renamed.
+    UndoCapture renamed;
+    renamed.captureKey(kRoot, "Software\\Area\\Tree\\Link");
+    renamed.captureNewKeyPath(kRoot, "Software\\Area\\Tree\\Renamed");
+    reg.RelocateKey("\\Software\\Area\\Tree\\Link", "\\Software\\Area\\Tree\\Renamed", true);
+    ASSERT_NE(found(u"Tree\\Renamed"), nullptr);
+    EXPECT_TRUE(found(u"Tree\\Renamed")->isLink);
+    EXPECT_EQ(found(u"Tree\\Link"), nullptr);
+    EXPECT_EQ(undo(renamed), std::vector<std::string>{});
+    EXPECT_EQ(dump(), before);
+}
+
+// Xzork moves to X, then Xzorkzork to where Xzork was: the undo takes away what
+// the second move made there before Xzork comes back, in any letter case.
+TEST_F(UndoRecordTest, UndoOfChainedMovesGivesEachKeyOnlyItsOwn)
+{
+    for (const char *second : {"Xzork", "XZORK"}) {
+        SetUp();
+        keyAt(u"rot2\\Xzork").setValue(u"shared", REG_SZ, utf16(u"C"));
+        keyAt(u"rot2\\Xzork").setValue(u"only_in_C", REG_SZ, utf16(u"C"));
+        keyAt(u"rot2\\Xzorkzork").setValue(u"shared", REG_SZ, utf16(u"D"));
+        keyAt(u"rot2\\Xzorkzork").setValue(u"only_in_D", REG_SZ, utf16(u"D"));
+        keyAt(u"rot2\\Xzorkzork\\DSub");
+        const Dump before = dump();
+        const std::string rot2 = "Software\\Area\\rot2\\";
+        UndoCapture capture;
+        capture.captureKey(kRoot, rot2 + "Xzork");
+        capture.captureNewKeyPath(kRoot, rot2 + "X");
+        capture.captureKey(kRoot, rot2 + "Xzorkzork");
+        capture.captureNewKeyPath(kRoot, rot2 + second);
+        reg.RelocateKey("\\" + rot2 + "Xzork", "\\" + rot2 + "X", true);
+        reg.RelocateKey("\\" + rot2 + "Xzorkzork", "\\" + rot2 + second, true);
+        EXPECT_EQ(undo(capture), std::vector<std::string>{}) << second;
+        EXPECT_EQ(dump(), before) << second;
+    }
+}
+
+// Names with line breaks (Wine keeps them), a path longer than Wine's regedit
+// takes, string data of one byte and of odd length: all back, byte for byte.
+TEST_F(UndoRecordTest, UndoGivesBackWhatWinesRegeditCannot)
+{
+    fillValues(keyAt(u"Odd\\new\nline"));
+    keyAt(u"Odd\\cr\rkey\\below").setValue(u"v", REG_DWORD, std::vector<uint8_t>{1, 0, 0, 0});
+    std::u16string far = u"Odd\\Far";
+    for (int i = 0; i < 140; ++i)
+        far += u"\\" + std::u16string(250, char16_t(u'a' + i % 26));
+    fillValues(keyAt(far));
+    const Dump before = dump();
+    UndoCapture capture;
+    capture.captureKey(kRoot, "Software\\Area\\Odd");
+    ASSERT_TRUE(reg.DeleteTree("\\Software\\Area\\Odd"));
+    EXPECT_EQ(undo(capture), std::vector<std::string>{});
+    EXPECT_EQ(dump(), before);
 }
 
 TEST_F(UndoRecordTest, ApplyGoesOnPastFailuresAndNamesThem)

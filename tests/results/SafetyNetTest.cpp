@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
+#include <sys/wait.h>
 
 using Dialogs::TDialogKind;
 using namespace quarnel::platform;
@@ -86,6 +86,32 @@ protected:
         // The set-up's own backup.
         std::system(("rm -rf '" + prefix + "/quarnel-backups'").c_str());
         return prefix;
+    }
+
+    // Deletes the key `names` below the root at `root` (RootTable's order) in the
+    // browser, as the Delete key in the tree does.
+    void deleteInBrowser(int root, const Strings &names)
+    {
+        TTreeNode *node = form().RootNodes[std::size_t(root)];
+        for (const std::string &name : names) {
+            form().RegTV->expandNode(node);
+            TTreeNode *next = nullptr;
+            for (int i = 0; i < node->childCount(); ++i)
+                if (node->child(i)->name() == name) next = node->child(i);
+            ASSERT_NE(next, nullptr) << name;
+            node = next;
+        }
+        form().RegTV->selectNode(node);
+        form().RegTVKeyUp(Qt::Key_Delete, {});
+    }
+
+    // The undo file the newest edit wrote, found as the one that was not there before.
+    static std::string newUndoFile(const Strings &before)
+    {
+        for (const std::string &name : undoFiles())
+            if (std::find(before.begin(), before.end(), name) == before.end())
+                return quarnel::platform::safetyFolder() + "/undo/" + name;
+        return {};
     }
 };
 
@@ -330,7 +356,7 @@ TEST_F(SafetyNetTest, AnUndoThatCannotBeJournaledChangesNothingAndCanBeTriedAgai
     EXPECT_EQ(registry(), deleted);
     const Strings errors = boxTexts(TDialogKind::Error);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].rfind("The undo failed, so nothing was undone:", 0), 0u) << errors[0];
+    EXPECT_EQ(errors[0].rfind("The undo failed, so nothing was undone;", 0), 0u) << errors[0];
     EXPECT_LE(std::count(errors[0].begin(), errors[0].end(), '\n'), 9) << errors[0];
     EXPECT_NE(errors[0].find(" more"), std::string::npos) << errors[0];
     EXPECT_NE(errors[0].find("cannot write to its journal"), std::string::npos) << errors[0];
@@ -392,4 +418,87 @@ TEST_F(SafetyNetTest, AnUndoCutShortIsOfferedAgainAtTheNextStart)
     EXPECT_EQ(boxTexts(TDialogKind::Confirmation),
               Strings{"Apply the undo from " + undoFile + " again now?"});
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+}
+
+// A link deleted in the browser comes back as a link, in memory and in the files; a
+// key that only looks like one (a "SymbolicLinkValue" and keys of its own) whole.
+TEST_F(SafetyNetTest, BrowserDeletionsOfALinkAndOfALookalikeAreUndoneExactly)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    std::string target;
+    for (char c : std::string("\\REGISTRY\\Machine\\Software\\Microsoft"))
+        target += {c, '\0'};
+    setValue(kTestKey + "\\fakeparent\\fakelink", "SymbolicLinkValue", target, TValueKind::vkLink);
+    setText(kTestKey + "\\fakeparent\\fakelink\\child1", "c", "1");
+    makeKey(kTestKey + "\\fakeparent\\fakelink\\child2\\grand");
+    const std::string before = registry();
+    const std::string zones = "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+    ASSERT_NE(before.find("\\" + zones + " (link)\n"), std::string::npos);
+
+    deleteInBrowser(2, {"Software", "Microsoft", "Windows", "CurrentVersion", "Time Zones"});
+    deleteInBrowser(1, {"Software", "QuarnelSafety", "fakeparent"});
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_FALSE(hasKey(zones, HKEY_LOCAL_MACHINE));
+    EXPECT_FALSE(hasKey(kTestKey + "\\fakeparent"));
+    pressUndo(form().RegTV);
+    pressUndo(form().RegTV);
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(registry(), before);
+    EXPECT_EQ(quarnel::platform::closeRegistry(), "");
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    EXPECT_EQ(registry(), before);
+}
+
+// Key names with line breaks come back; an undo that fails says so and stays for
+// another Ctrl+Z; renames that move a key where another was come back unmixed.
+TEST_F(SafetyNetTest, UndoOfLineBreaksInNamesAndOfChainedRenamesIsExactAndAFailureIsKept)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    setText(kTestKey + "\\Breaks\\new\nline", "v", "lf");
+    setText(kTestKey + "\\Breaks\\cr\rkey\\below", "v", "cr");
+    const std::string before = registry();
+    addKeyRow(kTestKey + "\\Breaks\\");
+    selectAll();
+    Strings files = undoFiles();
+    clickDelete();
+    ASSERT_FALSE(hasKey(kTestKey + "\\Breaks"));
+    const std::string undoFile = newUndoFile(files);
+    const std::string record = readFile(undoFile);
+
+    // A file our reader rejects changes nothing, and the edit stays in the history.
+    writeFile(undoFile, "not an undo file");
+    clearBoxes();
+    pressUndo();
+    ASSERT_EQ(boxTexts(TDialogKind::Error).size(), 1u);
+    EXPECT_NE(boxTexts(TDialogKind::Error)[0].find("nothing was changed"), std::string::npos);
+    EXPECT_EQ(lb1Text(), "Not undone: 1 items deleted");
+    EXPECT_FALSE(hasKey(kTestKey + "\\Breaks"));
+    writeFile(undoFile, record);
+    clearBoxes();
+    pressUndo();
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(lb1Text(), "Undone: 1 items deleted");
+    EXPECT_EQ(registry(), before);
+
+    const std::string rot2 = kTestKey + "\\rot2\\";
+    setText(rot2 + "Xzork", "shared", "C");
+    setText(rot2 + "Xzork", "only_in_C", "C");
+    setText(rot2 + "Xzorkzork", "shared", "D");
+    setText(rot2 + "Xzorkzork", "only_in_D", "D");
+    makeKey(rot2 + "Xzorkzork\\DSub");
+    const std::string beforeReplace = registry();
+    model().clear();
+    addKeyRow(rot2 + "Xzork\\");
+    addKeyRow(rot2 + "Xzorkzork\\");
+    selectAll();
+    clickReplace("zork", "");
+    ASSERT_TRUE(hasValue(rot2 + "X", "only_in_C"));
+    ASSERT_TRUE(hasValue(rot2 + "Xzork", "only_in_D"));
+    pressUndo();
+    EXPECT_EQ(lb1Text(), "Undone: 2 items replaced");
+    EXPECT_EQ(registry(), beforeReplace);
 }
