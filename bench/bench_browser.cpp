@@ -178,7 +178,7 @@ int main(int argc, char *argv[])
     clock.start();
     form.RegLV->repaint();
     std::printf("fill 10k values: %lld ms (%d rows), repaint %lld ms\n",
-                static_cast<long long>(fillMs), form.RegLV->topLevelItemCount(),
+                static_cast<long long>(fillMs), form.RegLV->rowCount(),
                 static_cast<long long>(clock.elapsed()));
     clock.start();
     form.RegLVColumnClick(0);
@@ -220,7 +220,7 @@ int main(int argc, char *argv[])
     std::printf("fill 1M values: %lld ms, shown %lld ms, CPU %.0f ms (%d rows); heap +%.1f MB, "
                 "resident %.1f -> %.1f MB, peak %.1f MB (+%.1f MB)\n",
                 static_cast<long long>(millionFill), static_cast<long long>(millionShown),
-                millionCpu * 1000, form.RegLV->topLevelItemCount(),
+                millionCpu * 1000, form.RegLV->rowCount(),
                 double(heapMillion - heapBeforeMillion) / 1e6, rssBefore / 1024.0,
                 rssMillion / 1024.0, peakMillion / 1024.0, (peakMillion - rssBefore) / 1024.0);
     clock.start();

@@ -2,8 +2,10 @@
 #include "tests/harness/WindowHarness.h"
 
 #include "app/Dialogs.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TProgressBar.h"
+#include "browser/ValueListModel.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -58,27 +60,30 @@ TEST(ListView, SortAllUsesTheCompareCallbackAndKeepsTheSelection)
 {
     WindowHarness::ensureApplication();
     TListView list;
-    list.setColumnCount(2);
+    ValueListModel model;
+    list.setModel(&model);
     bool descending = false;
-    list.setCompare([&](QTreeWidgetItem *a, QTreeWidgetItem *b) {
-        const int order = QString::compare(a->text(0), b->text(0), Qt::CaseInsensitive);
+    const auto compare = [&](std::string_view a, std::string_view b) {
+        const int order = QString::compare(toQt(a), toQt(b), Qt::CaseInsensitive);
         return descending ? -order : order;
-    });
+    };
+    model.beginFill();
     for (const char *name : {"b", "C", "a", "B"})
-        list.addRow({QString::fromLatin1(name), QString::fromLatin1(name)});
-    list.topLevelItem(2)->setSelected(true); // "a"
-    list.sortAll();
+        model.addRow(name, TValueKind::vkString, false, name);
+    model.endFill();
+    list.setRowSelected(2, true); // "a"
+    model.sort(compare);
     QStringList order;
-    for (int i = 0; i < list.topLevelItemCount(); ++i)
-        order << list.topLevelItem(i)->text(0);
+    for (int i = 0; i < list.rowCount(); ++i)
+        order << list.text(i, 0);
     EXPECT_EQ(order, QStringList({"a", "b", "B", "C"})); // equal rows keep their order
-    ASSERT_EQ(list.selectedItems().size(), 1);
-    EXPECT_EQ(list.selectedItems().front()->text(0), "a");
+    ASSERT_EQ(list.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list.text(list.firstSelectedRow(), 0), "a");
 
     descending = true;
-    list.sortAll();
-    EXPECT_EQ(list.topLevelItem(0)->text(0), "C");
-    EXPECT_EQ(list.topLevelItem(3)->text(0), "a");
+    model.sort(compare);
+    EXPECT_EQ(list.text(0, 0), "C");
+    EXPECT_EQ(list.text(3, 0), "a");
 }
 
 TEST(Dialogs, KindsHaveTheirCaptionsAndButtons)

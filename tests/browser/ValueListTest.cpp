@@ -88,18 +88,18 @@ TEST_F(BrowserTest, FocusSelectsTheFirstRowWhenNoRowIsFocused)
     form->RegTV->expandNode(user());
     form->RegTV->selectNode(child(user(), "Focus"));
     TListView *list = form->RegLV;
-    EXPECT_EQ(list->currentItem(), nullptr);
-    list->topLevelItem(2)->setSelected(true);
+    EXPECT_EQ(list->currentRow(), -1);
+    list->setRowSelected(2, true);
     form->RegLVEnter();
-    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
-    EXPECT_TRUE(list->topLevelItem(2)->isSelected());
-    EXPECT_FALSE(list->topLevelItem(1)->isSelected());
+    EXPECT_TRUE(list->isRowSelected(0));
+    EXPECT_TRUE(list->isRowSelected(2));
+    EXPECT_FALSE(list->isRowSelected(1));
 
     // With a focused row nothing changes.
     list->clearSelection();
-    list->setCurrentItem(list->topLevelItem(1), 0, QItemSelectionModel::NoUpdate);
+    list->setCurrentRow(1, QItemSelectionModel::NoUpdate);
     form->RegLVEnter();
-    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(list->firstSelectedRow(), -1);
 }
 
 // A read error ends the fill where it stands: earlier rows stay unsorted, the
