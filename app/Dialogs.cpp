@@ -5,6 +5,9 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <algorithm>
+#include <string_view>
+#include <vector>
 
 namespace Dialogs {
 
@@ -34,7 +37,7 @@ std::string showBox(const TDialogRecord &record)
                     QApplication::activeWindow());
     // Texts carry registry names, which may look like markup; they show as written.
     box.setTextFormat(Qt::PlainText);
-    box.setText(toQt(record.text));
+    box.setText(toQt(boxText(record.text)));
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;
@@ -51,7 +54,74 @@ std::string showBox(const TDialogRecord &record)
     return clicked ? fromQt(clicked->text()) : std::string();
 }
 
+// Characters a box shows on one line before it wraps, roughly.
+constexpr std::size_t kLineWidth = 80;
+
+// UTF-8 characters: bytes that do not continue a character.
+std::size_t characters(std::string_view text)
+{
+    std::size_t count = 0;
+    for (const char byte : text)
+        if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++count;
+    return count;
+}
+
+// The longest start of `text` with at most `limit` characters, whole characters only.
+std::string_view firstCharacters(std::string_view text, std::size_t limit)
+{
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count++ == limit)
+            return text.substr(0, at);
+    return text;
+}
+
+// The box lines a text line takes once wrapped.
+std::size_t boxLines(std::string_view line)
+{
+    return std::max<std::size_t>(1, (characters(line) + kLineWidth - 1) / kLineWidth);
+}
+
 } // namespace
+
+std::string boxText(const std::string &text)
+{
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(std::string_view(text).substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (lines.size() > 1 && lines.back().empty()) lines.pop_back(); // a closing line break
+    std::size_t used = 0, shown = 0;
+    for (; shown < lines.size(); ++shown) {
+        used += boxLines(lines[shown]);
+        if (used > kBoxLines) break;
+    }
+    if (shown == lines.size()) return text;
+
+    // One box line goes to the count of the lines left out.
+    std::string cut;
+    used = 0;
+    shown = 0;
+    for (; shown < lines.size() && used + boxLines(lines[shown]) < kBoxLines; ++shown) {
+        used += boxLines(lines[shown]);
+        cut.append(lines[shown]);
+        cut += '\n';
+    }
+    if (shown == 0) {
+        cut.append(firstCharacters(lines[0], (kBoxLines - 1) * kLineWidth));
+        cut += "...\n";
+        shown = 1;
+    }
+    const std::size_t left = lines.size() - shown;
+    if (left == 0) {
+        cut.pop_back();
+        return cut;
+    }
+    return cut + "and " + std::to_string(left) + (left == 1 ? " more line" : " more lines");
+}
 
 void setAnswerer(TAnswerer next)
 {

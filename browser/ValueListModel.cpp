@@ -43,7 +43,8 @@ QVariant ValueListModel::data(const QModelIndex &index, int role) const
     const Packed &row = packed(index.row());
     if (role == TListView::ImageRole) {
         if (index.column() != kNameColumn) return {};
-        const bool text = row.kind == TValueKind::vkString || row.kind == TValueKind::vkExpandString;
+        const bool text =
+            row.kind == TValueKind::vkString || row.kind == TValueKind::vkExpandString;
         return text ? kImageTextValue : kImageBinaryValue;
     }
     if (role != Qt::DisplayRole) return {};

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -207,6 +208,56 @@ TEST(Dialogs, RealBoxesHaveGermanButtonsAndClosingAConfirmationCancels)
     ASSERT_TRUE(labelFound);
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(shown, QStringLiteral("not deleted: HKEY_CURRENT_USER\\<b>x</b>"));
+}
+
+// A text too long for the screen: its first lines and the count of those left out.
+TEST(Dialogs, LongTextsAreCutWithACountAndTheBoxFitsTheScreen)
+{
+    WindowHarness::ensureApplication();
+    const std::string confirmation =
+        "Delete Key \n\rHKEY_CURRENT_USER\\Software\\Test\n\rand all its SubKeys?";
+    EXPECT_EQ(Dialogs::boxText(confirmation), confirmation);
+    const std::string longPath = "not opened: " + std::string(300, 'k') + "\n";
+    EXPECT_EQ(Dialogs::boxText(longPath), longPath); // wraps into a few lines, and fits
+
+    std::string failures = "Undo failed:";
+    for (int i = 0; i < 19980; ++i)
+        failures += "\nHKEY_CURRENT_USER\\Software\\qzxk" + std::to_string(i);
+    const std::string cut = Dialogs::boxText(failures);
+    EXPECT_EQ(cut.rfind("Undo failed:\nHKEY_CURRENT_USER\\Software\\qzxk0\n", 0), 0u);
+    const std::size_t shown = Dialogs::kBoxLines - 1;
+    EXPECT_NE(cut.find("qzxk" + std::to_string(shown - 2) + "\n"), std::string::npos);
+    EXPECT_EQ(cut.substr(cut.rfind('\n') + 1),
+              "and " + std::to_string(19981 - shown) + " more lines");
+
+    const std::string cutLine = Dialogs::boxText(std::string(100000, 'x') + "\nsecond");
+    EXPECT_EQ(cutLine, std::string((Dialogs::kBoxLines - 1) * 80, 'x') + "...\nand 1 more line");
+
+    std::string answered;
+    Dialogs::setAnswerer([&](const Dialogs::TDialogRecord &record) {
+        answered = record.text;
+        return std::string(Dialogs::kOk);
+    });
+    Dialogs::error(failures);
+    Dialogs::setAnswerer({});
+    EXPECT_EQ(answered, failures); // the whole text is the caller's; only the box cuts it
+
+    int height = 0, room = 0;
+    QString label;
+    answerRealBox(
+        [&](QMessageBox *box) {
+            height = box->frameGeometry().height();
+            room = box->screen()->availableGeometry().height();
+            label = box->text();
+            box->buttons().front()->click();
+        },
+        [&] {
+            Dialogs::error(failures);
+            return std::string();
+        });
+    EXPECT_GT(height, 0);
+    EXPECT_LE(height, room);
+    EXPECT_EQ(fromQt(label), cut);
 }
 
 } // namespace
