@@ -13,6 +13,9 @@ namespace Dialogs {
 
 namespace {
 
+// Characters a box shows on one line before it wraps, roughly.
+constexpr std::size_t kLineWidth = 80;
+
 TAnswerer &answerer()
 {
     static TAnswerer current;
@@ -31,13 +34,32 @@ QMessageBox::Icon iconFor(TDialogKind kind)
     return QMessageBox::NoIcon;
 }
 
+// A word longer than a line, such as a deep key path, would widen the box past
+// the screen; an invisible break chance every line width lets it wrap there,
+// and changes nothing where the word fits.
+QString breakable(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    qsizetype run = 0;
+    for (const QChar c : text) {
+        run = c.isSpace() ? 0 : run + 1;
+        if (run > qsizetype(kLineWidth) && !c.isLowSurrogate()) {
+            out += QChar(0x200B);
+            run = 1;
+        }
+        out += c;
+    }
+    return out;
+}
+
 std::string showBox(const TDialogRecord &record)
 {
     QMessageBox box(iconFor(record.kind), toQt(record.caption), QString(), QMessageBox::NoButton,
                     QApplication::activeWindow());
     // Texts carry registry names, which may look like markup; they show as written.
     box.setTextFormat(Qt::PlainText);
-    box.setText(toQt(boxText(record.text)));
+    box.setText(breakable(toQt(boxText(record.text))));
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;
@@ -53,9 +75,6 @@ std::string showBox(const TDialogRecord &record)
     const QAbstractButton *clicked = box.clickedButton();
     return clicked ? fromQt(clicked->text()) : std::string();
 }
-
-// Characters a box shows on one line before it wraps, roughly.
-constexpr std::size_t kLineWidth = 80;
 
 // UTF-8 characters: bytes that do not continue a character.
 std::size_t characters(std::string_view text)
