@@ -3,8 +3,10 @@
 #include "app/QtText.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <algorithm>
 #include <string_view>
 #include <vector>
@@ -34,21 +36,33 @@ QMessageBox::Icon iconFor(TDialogKind kind)
     return QMessageBox::NoIcon;
 }
 
-// A word longer than a line, such as a deep key path, would widen the box past
-// the screen; an invisible break chance every line width lets it wrap there,
-// and changes nothing where the word fits.
-QString breakable(const QString &text)
+// A word wider than the screen's room, such as a very deep key path, would widen
+// the box past the screen: it gets an invisible break chance every line width, so
+// it wraps there. Every other word stays as it is.
+QString breakable(const QString &text, const QFontMetrics &metrics, int room)
 {
     QString out;
     out.reserve(text.size());
-    qsizetype run = 0;
-    for (const QChar c : text) {
-        run = c.isSpace() ? 0 : run + 1;
-        if (run > qsizetype(kLineWidth) && !c.isLowSurrogate()) {
-            out += QChar(0x200B);
-            run = 1;
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype end = at;
+        while (end < text.size() && !text.at(end).isSpace())
+            ++end;
+        const QString word = text.mid(at, end - at);
+        if (word.size() > qsizetype(kLineWidth) && metrics.horizontalAdvance(word) > room) {
+            for (qsizetype piece = 0; piece < word.size();) {
+                qsizetype size = std::min(qsizetype(kLineWidth), word.size() - piece);
+                if (piece + size < word.size() && word.at(piece + size).isLowSurrogate())
+                    ++size; // pairs stay whole
+                if (piece > 0) out += QChar(0x200B);
+                out += QStringView(word).mid(piece, size);
+                piece += size;
+            }
+        } else {
+            out += word;
         }
-        out += c;
+        for (; end < text.size() && text.at(end).isSpace(); ++end)
+            out += text.at(end);
+        at = end;
     }
     return out;
 }
@@ -59,7 +73,9 @@ std::string showBox(const TDialogRecord &record)
                     QApplication::activeWindow());
     // Texts carry registry names, which may look like markup; they show as written.
     box.setTextFormat(Qt::PlainText);
-    box.setText(breakable(toQt(boxText(record.text))));
+    // The icon and the margins take about this much of the screen's width.
+    const int room = (box.screen() ? box.screen()->availableGeometry().width() : 800) - 160;
+    box.setText(breakable(toQt(boxText(record.text)), box.fontMetrics(), room));
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;

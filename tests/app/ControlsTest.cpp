@@ -242,7 +242,8 @@ TEST(Dialogs, LongTextsAreCutWithACountAndTheBoxFitsTheScreen)
     Dialogs::setAnswerer({});
     EXPECT_EQ(answered, failures); // the whole text is the caller's; only the box cuts it
 
-    for (const std::string &text : {failures, std::string(100000, 'x')}) {
+    const std::string deepKey = "not opened: HKEY_CURRENT_USER\\" + std::string(67, 'k');
+    for (const std::string &text : {failures, std::string(100000, 'x'), deepKey}) {
         QSize size, room;
         QString label;
         answerRealBox(
@@ -259,6 +260,7 @@ TEST(Dialogs, LongTextsAreCutWithACountAndTheBoxFitsTheScreen)
         EXPECT_GT(size.height(), 0);
         EXPECT_LE(size.height(), room.height());
         EXPECT_LE(size.width(), room.width());
+        if (text == deepKey) EXPECT_EQ(fromQt(label), deepKey); // fits: shown as it is
         EXPECT_EQ(fromQt(label.remove(QChar(0x200B))), Dialogs::boxText(text)); // break chances
     }
 }
