@@ -17,15 +17,20 @@
 
 namespace {
 
-// Raw data of a binary or multi-string value, read in one call into a buffer of
-// exactly its size.
-std::string readRawData(TRegistry &reg, const std::string &name)
+// Raw data of a binary or multi-string value, found with one lookup into a
+// buffer kept for the whole fill (a key may hold a million values). Should that
+// lookup fail, the value is read as ReadRaw reads it, which says why.
+std::string_view readRawData(TRegistry &reg, const std::string &name, std::vector<char> &buffer,
+                             std::string &fallback)
 {
+    TValueInfoRec info;
+    if (reg.FetchValue(name, info, buffer)) return {buffer.data(), info.DataSize};
     const int size = reg.QueryValueSize(name);
-    std::string buffer(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    const int count = reg.ReadRaw(name, buffer.data(), static_cast<int>(buffer.size()));
-    buffer.resize(static_cast<std::size_t>(std::clamp(count, 0, static_cast<int>(buffer.size()))));
-    return buffer;
+    fallback.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    const int count = reg.ReadRaw(name, fallback.data(), static_cast<int>(fallback.size()));
+    fallback.resize(
+        static_cast<std::size_t>(std::clamp(count, 0, static_cast<int>(fallback.size()))));
+    return fallback;
 }
 
 // The fill's model holds a key's rows until the next fill: the rows go in one go
@@ -91,6 +96,8 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
     reg.ListValueNames(names);
     ++m_valueListFills;
     bool textDefault = false;
+    std::vector<char> buffer;
+    std::string fallback;
     {
         TFill fill(*m_valueList);
         for (const std::string &name : names) {
@@ -107,7 +114,7 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
             }
             case TValueKind::vkBinary:
                 fill.start(name, kind, false);
-                fill.add(name, kind, false, readRawData(reg, name));
+                fill.add(name, kind, false, readRawData(reg, name, buffer, fallback));
                 break;
             case TValueKind::vkInteger: {
                 fill.start(name, kind, false);
@@ -118,7 +125,7 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
                 break;
             }
             case TValueKind::vkMultiString:
-                fill.add(name, kind, false, readRawData(reg, name));
+                fill.add(name, kind, false, readRawData(reg, name, buffer, fallback));
                 break;
             default: fill.add(name, TValueKind::vkUnknown, false, {}); break;
             }
