@@ -3,12 +3,20 @@
 #include "app/QtText.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
+#include <algorithm>
+#include <string_view>
+#include <vector>
 
 namespace Dialogs {
 
 namespace {
+
+// Characters a box shows on one line before it wraps, roughly.
+constexpr std::size_t kLineWidth = 80;
 
 TAnswerer &answerer()
 {
@@ -28,13 +36,46 @@ QMessageBox::Icon iconFor(TDialogKind kind)
     return QMessageBox::NoIcon;
 }
 
+// A word wider than the screen's room, such as a very deep key path, would widen
+// the box past the screen: it gets an invisible break chance every line width, so
+// it wraps there. Every other word stays as it is.
+QString breakable(const QString &text, const QFontMetrics &metrics, int room)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype at = 0; at < text.size();) {
+        qsizetype end = at;
+        while (end < text.size() && !text.at(end).isSpace())
+            ++end;
+        const QString word = text.mid(at, end - at);
+        if (word.size() > qsizetype(kLineWidth) && metrics.horizontalAdvance(word) > room) {
+            for (qsizetype piece = 0; piece < word.size();) {
+                qsizetype size = std::min(qsizetype(kLineWidth), word.size() - piece);
+                if (piece + size < word.size() && word.at(piece + size).isLowSurrogate())
+                    ++size; // pairs stay whole
+                if (piece > 0) out += QChar(0x200B);
+                out += QStringView(word).mid(piece, size);
+                piece += size;
+            }
+        } else {
+            out += word;
+        }
+        for (; end < text.size() && text.at(end).isSpace(); ++end)
+            out += text.at(end);
+        at = end;
+    }
+    return out;
+}
+
 std::string showBox(const TDialogRecord &record)
 {
     QMessageBox box(iconFor(record.kind), toQt(record.caption), QString(), QMessageBox::NoButton,
                     QApplication::activeWindow());
     // Texts carry registry names, which may look like markup; they show as written.
     box.setTextFormat(Qt::PlainText);
-    box.setText(toQt(record.text));
+    // The icon and the margins take about this much of the screen's width.
+    const int room = (box.screen() ? box.screen()->availableGeometry().width() : 800) - 160;
+    box.setText(breakable(toQt(boxText(record.text)), box.fontMetrics(), room));
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;
@@ -51,7 +92,71 @@ std::string showBox(const TDialogRecord &record)
     return clicked ? fromQt(clicked->text()) : std::string();
 }
 
+// UTF-8 characters: bytes that do not continue a character.
+std::size_t characters(std::string_view text)
+{
+    std::size_t count = 0;
+    for (const char byte : text)
+        if ((static_cast<unsigned char>(byte) & 0xC0) != 0x80) ++count;
+    return count;
+}
+
+// The longest start of `text` with at most `limit` characters, whole characters only.
+std::string_view firstCharacters(std::string_view text, std::size_t limit)
+{
+    std::size_t count = 0;
+    for (std::size_t at = 0; at < text.size(); ++at)
+        if ((static_cast<unsigned char>(text[at]) & 0xC0) != 0x80 && count++ == limit)
+            return text.substr(0, at);
+    return text;
+}
+
+// The box lines a text line takes once wrapped.
+std::size_t boxLines(std::string_view line)
+{
+    return std::max<std::size_t>(1, (characters(line) + kLineWidth - 1) / kLineWidth);
+}
+
 } // namespace
+
+std::string boxText(const std::string &text)
+{
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(std::string_view(text).substr(start, end - start));
+        if (end == std::string::npos) break;
+        start = end + 1;
+    }
+    if (lines.size() > 1 && lines.back().empty()) lines.pop_back(); // a closing line break
+    std::size_t used = 0, shown = 0;
+    for (; shown < lines.size(); ++shown) {
+        used += boxLines(lines[shown]);
+        if (used > kBoxLines) break;
+    }
+    if (shown == lines.size()) return text;
+
+    // One box line goes to the count of the lines left out.
+    std::string cut;
+    used = 0;
+    shown = 0;
+    for (; shown < lines.size() && used + boxLines(lines[shown]) < kBoxLines; ++shown) {
+        used += boxLines(lines[shown]);
+        cut.append(lines[shown]);
+        cut += '\n';
+    }
+    if (shown == 0) {
+        cut.append(firstCharacters(lines[0], (kBoxLines - 1) * kLineWidth));
+        cut += "...\n";
+        shown = 1;
+    }
+    const std::size_t left = lines.size() - shown;
+    if (left == 0) {
+        cut.pop_back();
+        return cut;
+    }
+    return cut + "and " + std::to_string(left) + (left == 1 ? " more line" : " more lines");
+}
 
 void setAnswerer(TAnswerer next)
 {

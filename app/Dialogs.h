@@ -2,6 +2,7 @@
 // so tests can answer and record them (setAnswerer) instead of blocking.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
@@ -38,7 +39,14 @@ void setAnswerer(TAnswerer answerer);
 
 // Builds the record of a box of this kind: its caption and buttons.
 TDialogRecord recordFor(TDialogKind kind, const std::string &text);
-// Shows the box (or asks the answerer) and returns the button pressed.
+// The text as a box shows it. A box holds about kBoxLines lines of text (a long
+// line wraps into several); a longer text keeps its first lines and ends with
+// how many lines were left out ("and N more lines"), so the box and its buttons
+// stay on the screen. A first line too long for a box on its own is cut short
+// with "...". A text that fits is shown as it is.
+inline constexpr std::size_t kBoxLines = 20;
+std::string boxText(const std::string &text);
+// Shows the box (or asks the answerer, who gets the whole text) and returns the button pressed.
 std::string show(const TDialogRecord &record);
 
 void warning(const std::string &text);

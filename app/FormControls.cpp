@@ -172,8 +172,7 @@ void TRegForm::CreatePanel3()
     Splitter2->setControl(RegTV);
     RegLV = placed(new TListView, "RegLV", PanelReg, {237, 1, 392, 180});
     RegLV->setImageList(ImageList1);
-    RegLV->setHeaderLabels(
-        {QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Value")});
+    AttachValueListModel(); // with it the column headers; a new model resets the widths
     RegLV->setColumnWidth(0, 150);
     RegLV->setColumnWidth(1, 100);
     RegLV->setColumnWidth(2, 135);

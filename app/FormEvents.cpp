@@ -24,8 +24,6 @@ void TRegForm::BindEvents()
     connect(RegTV, &TTreeView::collapsed, this, &TRegForm::RegTVCollapsed);
     connect(RegTV, &TTreeView::keyUp, this, &TRegForm::RegTVKeyUp);
 
-    RegLV->setCompare(
-        [this](QTreeWidgetItem *a, QTreeWidgetItem *b) { return RegLVCompare(a, b); });
     connect(RegLV, &TListView::columnClicked, this, &TRegForm::RegLVColumnClick);
     connect(RegLV, &TListView::entered, this, &TRegForm::RegLVEnter);
     connect(RegLV, &TListView::keyUp, this, &TRegForm::RegLVKeyUp);

@@ -1,34 +1,39 @@
-// A report-style list (rows of text cells with a header) that sorts through a
-// compare callback, and reports key-up, focus-in and header clicks.
+// A report-style list (rows of text cells with a header) over a model that holds
+// the rows, and reports key-up, focus-in and header clicks. A model gives a
+// row's image index in ImageRole of its first cell; the list draws it from its
+// image list.
 #pragma once
 
-#include <QTreeWidget>
-#include <functional>
+#include <QItemSelectionModel>
+#include <QTreeView>
 
 class TImageList;
 
-class TListView : public QTreeWidget
+class TListView : public QTreeView
 {
     Q_OBJECT
 
 public:
-    // Negative, 0 or positive for the first row before, level with or after the second.
-    using Compare = std::function<int(QTreeWidgetItem *, QTreeWidgetItem *)>;
+    static constexpr int ImageRole = Qt::UserRole + 1;
 
     explicit TListView(QWidget *parent = nullptr);
 
-    void setCompare(Compare compare) { m_compare = std::move(compare); }
-    // Sorts every row with the compare callback (stable); selection and the
-    // focused row are kept.
-    void sortAll();
-
-    // Appends a row with these cells.
-    QTreeWidgetItem *addRow(const QStringList &cells);
-
     void setImageList(const TImageList *images) { m_images = images; }
     const TImageList *imageList() const { return m_images; }
-    void setImageIndex(QTreeWidgetItem *row, int index);
-    static int imageIndex(const QTreeWidgetItem *row);
+
+    // Rows by their position in the list.
+    int rowCount() const;
+    QString text(int row, int column) const;
+    // -1 for a row without an image.
+    int imageIndex(int row) const;
+    bool isRowSelected(int row) const;
+    void setRowSelected(int row, bool selected);
+    // The first selected row in list order, or -1.
+    int firstSelectedRow() const;
+    // The focused row (where keyboard navigation starts), or -1.
+    int currentRow() const;
+    // Makes the row the focused one and changes the selection as `command` says.
+    void setCurrentRow(int row, QItemSelectionModel::SelectionFlags command);
 
 signals:
     void keyUp(int key, Qt::KeyboardModifiers modifiers);
@@ -41,6 +46,7 @@ protected:
     void focusInEvent(QFocusEvent *event) override;
 
 private:
-    Compare m_compare;
+    QModelIndex rowIndex(int row) const;
+
     const TImageList *m_images = nullptr;
 };

@@ -17,7 +17,6 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
-class QTreeWidgetItem;
 class ResultModel;
 class TButton;
 class TImageList;
@@ -28,6 +27,7 @@ class TReportView;
 class TSplitter;
 class TTreeNode;
 class TTreeView;
+class ValueListModel;
 
 class TRegForm : public QWidget
 {
@@ -126,7 +126,8 @@ public:
     void RegTVKeyUp(int key, Qt::KeyboardModifiers shift);
     void RegLVKeyUp(int key, Qt::KeyboardModifiers shift);
     void RegLVEnter();
-    int RegLVCompare(QTreeWidgetItem *item1, QTreeWidgetItem *item2) const;
+    // Rows as their captions (the Name cells, as bytes).
+    int RegLVCompare(std::string_view caption1, std::string_view caption2) const;
     void RegLVColumnClick(int column);
 
 protected:
@@ -167,14 +168,17 @@ private:
     ResultModel *m_foundModel = nullptr;
 
     // --- browser (browser/) ---
+    // Creates the value list's model and puts it behind RegLV.
+    void AttachValueListModel();
+    // The position in RegLV of the first row with this caption and default mark, or -1.
+    int FindValueRow(std::string_view caption, bool defaultValue) const;
     // Root name and node path of a node, from the names on the way up to the top
     // node, and the root key's node; empty and null for the top node itself.
     const TTreeNode *NodeRootAndPath(const TTreeNode *node, std::string &rootName,
                                      std::string &nodePath) const;
     // Replaces the rows of RegLV by the values of this key; a read error passes through.
     void FillValueList(const std::string &rootName, const std::string &nodePath);
-    // The registry name that a value list row shows, as its exact bytes.
-    static std::string ItemName(const QTreeWidgetItem *item);
+    ValueListModel *m_valueList = nullptr;
     int m_treeUpdateHolds = 0;     // loads nest through the message loop; repaint resumes at 0
     unsigned m_valueListFills = 0; // tells a deletion whether its row may have gone
 };

@@ -6,14 +6,13 @@
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
-#include "browser/ItemText.h"
+#include "browser/ValueListModel.h"
 #include "registry/TRegistry.h"
 #include "registry/UndoCapture.h"
 #include "registry/ValueText.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>
-#include <QTreeWidgetItem>
 #include <string>
 
 namespace {
@@ -41,13 +40,6 @@ TTreeNode *nodeAfterSubtree(TTreeNode *node)
         if (!parent) return nullptr;
         if (TTreeNode *next = parent->child(node->row() + 1)) return next;
     }
-    return nullptr;
-}
-
-QTreeWidgetItem *firstSelectedRow(const TListView *list)
-{
-    for (int i = 0; i < list->topLevelItemCount(); ++i)
-        if (list->topLevelItem(i)->isSelected()) return list->topLevelItem(i);
     return nullptr;
 }
 
@@ -109,18 +101,19 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
 void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 {
     (void)shift;
-    if (RegLV->topLevelItemCount() == 0) return;
-    QTreeWidgetItem *row = firstSelectedRow(RegLV);
+    if (RegLV->rowCount() == 0) return;
+    const int row = RegLV->firstSelectedRow();
     TTreeNode *node = RegTV->selectedNode();
-    if (!row || !node) return;
+    if (row < 0 || !node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
     const std::string relPath = relativePath(nodePath);
     if (key != Qt::Key_Delete) return;
 
-    const std::string caption = ItemText::get(row);
-    const bool defaultValue = ItemText::isDefaultValue(row);
-    const std::string valueText = fromQt(row->text(2));
+    const std::string caption(m_valueList->caption(row));
+    const bool defaultValue = m_valueList->isDefaultValue(row);
+    const std::string valueText = m_valueList->valueText(row);
+    const ValueListModel::RowId rowId = m_valueList->idAt(row);
     const unsigned fill = m_valueListFills;
     if (EditSafety::refusesChanges()) return;
     if (!Dialogs::confirm("Delete Value " + caption + "?")) return;
@@ -150,5 +143,5 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
         return;
     }
     // The confirmation ran the message loop: the row goes only if the list still holds it.
-    if (fill == m_valueListFills && RegLV->indexOfTopLevelItem(row) >= 0) delete row;
+    if (fill == m_valueListFills) m_valueList->removeRow(rowId);
 }

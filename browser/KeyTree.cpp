@@ -3,8 +3,8 @@
 #include "app/TRegForm.h"
 
 #include "app/QtText.h"
-#include "app/TListView.h"
 #include "app/TTreeView.h"
+#include "browser/ValueListModel.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
 
@@ -141,7 +141,7 @@ void TRegForm::RegTVChange(TTreeNode *node)
     if (!node) return;
     if (isTopNode(node)) {
         ++m_valueListFills;
-        RegLV->clear();
+        m_valueList->clear();
         RegTV->setSelectedIndex(node, kImageComputer);
         lb2->setText(toQt(kMyComputer));
         return;

@@ -2,50 +2,90 @@
 // when it gets the focus.
 #include "app/TRegForm.h"
 
-#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/UnitState.h"
-#include "browser/ItemText.h"
+#include "browser/ValueListModel.h"
 #include "registry/ListOrder.h"
-#include "registry/MultiStringSplitter.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
 
-#include <QList>
-#include <QTreeWidgetItem>
 #include <algorithm>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-enum Cell : int
+// Raw data of a binary or multi-string value, found with one lookup into a
+// buffer kept for the whole fill (a key may hold a million values). Should that
+// lookup fail, the value is read as ReadRaw reads it, which says why.
+std::string_view readRawData(TRegistry &reg, const std::string &name, std::vector<char> &buffer,
+                             std::string &fallback)
 {
-    kTypeCell = 1,
-    kValueCell = 2,
-};
-
-std::string_view bytesOf(const QByteArray &bytes)
-{
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
-}
-
-// Raw data of a binary or multi-string value, read in one call into a buffer of
-// exactly its size.
-std::vector<unsigned char> readRawData(TRegistry &reg, const std::string &name)
-{
+    TValueInfoRec info;
+    if (reg.FetchValue(name, info, buffer)) return {buffer.data(), info.DataSize};
     const int size = reg.QueryValueSize(name);
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(size > 0 ? size : 0));
-    const int count = reg.ReadRaw(name, buffer.data(), static_cast<int>(buffer.size()));
-    buffer.resize(static_cast<std::size_t>(std::clamp(count, 0, static_cast<int>(buffer.size()))));
-    return buffer;
+    fallback.assign(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    const int count = reg.ReadRaw(name, fallback.data(), static_cast<int>(fallback.size()));
+    fallback.resize(
+        static_cast<std::size_t>(std::clamp(count, 0, static_cast<int>(fallback.size()))));
+    return fallback;
 }
+
+// The fill's model holds a key's rows until the next fill: the rows go in one go
+// at the end, and every fill starts over.
+class TFill
+{
+public:
+    explicit TFill(ValueListModel &model) : m_model(model) { m_model.beginFill(); }
+    // On a read error the rows built so far, the unfinished one too, join the list unsorted.
+    ~TFill()
+    {
+        if (m_started)
+            m_model.addUnreadRow(m_started->caption, m_started->kind, m_started->defaultValue);
+        m_model.endFill();
+    }
+    TFill(const TFill &) = delete;
+    TFill &operator=(const TFill &) = delete;
+
+    // A row whose Name and Type are set before its data is read.
+    void start(std::string_view caption, TValueKind kind, bool defaultValue)
+    {
+        m_started = Started{caption, kind, defaultValue};
+    }
+    void add(std::string_view caption, TValueKind kind, bool defaultValue, std::string_view data)
+    {
+        m_started.reset();
+        m_model.addRow(caption, kind, defaultValue, data);
+    }
+
+private:
+    struct Started
+    {
+        std::string_view caption;
+        TValueKind kind;
+        bool defaultValue;
+    };
+    ValueListModel &m_model;
+    std::optional<Started> m_started;
+};
 
 } // namespace
 
-std::string TRegForm::ItemName(const QTreeWidgetItem *item)
+void TRegForm::AttachValueListModel()
 {
-    return ItemText::get(item);
+    m_valueList = new ValueListModel(RegLV);
+    RegLV->setModel(m_valueList);
+}
+
+int TRegForm::FindValueRow(std::string_view caption, bool defaultValue) const
+{
+    for (int row = 0; row < m_valueList->rowCount(); ++row)
+        if (m_valueList->isDefaultValue(row) == defaultValue &&
+            m_valueList->caption(row) == caption)
+            return row;
+    return -1;
 }
 
 void TRegForm::FillValueList(const std::string &rootName, const std::string &nodePath)
@@ -55,79 +95,51 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
     std::vector<std::string> names;
     reg.ListValueNames(names);
     ++m_valueListFills;
-    RegLV->clear();
-
-    // Rows join the list in one go; on a read error the rows built so far, the
-    // unfinished one too, join it unsorted and the error passes on.
-    QList<QTreeWidgetItem *> rows;
-    rows.reserve(static_cast<qsizetype>(names.size()) + 1);
-    const auto newRow = [&](const std::string &caption, std::string_view type, int image) {
-        auto *row = new QTreeWidgetItem;
-        ItemText::set(row, caption);
-        row->setText(kTypeCell, toQt(type));
-        RegLV->setImageIndex(row, image);
-        rows.append(row);
-        return row;
-    };
     bool textDefault = false;
-    try {
+    std::vector<char> buffer;
+    std::string fallback;
+    {
+        TFill fill(*m_valueList);
         for (const std::string &name : names) {
             const TValueKind kind = reg.QueryValueKind(name);
             switch (kind) {
             case TValueKind::vkString:
             case TValueKind::vkExpandString: {
-                QTreeWidgetItem *row = newRow(name.empty() ? std::string(kStandardName) : name,
-                                              TypeText(kind), kImageTextValue);
-                if (name.empty()) {
-                    textDefault = true;
-                    ItemText::markDefaultValue(row);
-                }
-                row->setText(kValueCell, toQt(StringValueText(reg.ReadText(name))));
+                const bool isDefault = name.empty();
+                const std::string_view caption = isDefault ? kStandardName : name;
+                textDefault = textDefault || isDefault;
+                fill.start(caption, kind, isDefault);
+                fill.add(caption, kind, isDefault, reg.ReadText(name));
                 break;
             }
-            case TValueKind::vkBinary: {
-                QTreeWidgetItem *row = newRow(name, TypeText(kind), kImageBinaryValue);
-                const std::vector<unsigned char> data = readRawData(reg, name);
-                row->setText(kValueCell, toQt(BinaryText(data.data(), data.size())));
+            case TValueKind::vkBinary:
+                fill.start(name, kind, false);
+                fill.add(name, kind, false, readRawData(reg, name, buffer, fallback));
                 break;
-            }
             case TValueKind::vkInteger: {
-                QTreeWidgetItem *row = newRow(name, TypeText(kind), kImageBinaryValue);
-                row->setText(kValueCell, toQt(DwordText(reg.ReadDword(name))));
+                fill.start(name, kind, false);
+                const uint32_t number = reg.ReadDword(name);
+                char bytes[sizeof number];
+                std::memcpy(bytes, &number, sizeof number);
+                fill.add(name, kind, false, {bytes, sizeof bytes});
                 break;
             }
-            case TValueKind::vkMultiString: {
-                const std::vector<unsigned char> data = readRawData(reg, name);
-                const std::string text =
-                    MultiStringText(SplitMultiString(data.data(), static_cast<int>(data.size())));
-                newRow(name, TypeText(kind), kImageBinaryValue)->setText(kValueCell, toQt(text));
+            case TValueKind::vkMultiString:
+                fill.add(name, kind, false, readRawData(reg, name, buffer, fallback));
                 break;
-            }
-            default:
-                newRow(name, TypeText(TValueKind::vkUnknown), kImageBinaryValue)
-                    ->setText(kValueCell, toQt(kNotImplemented));
-                break;
+            default: fill.add(name, TValueKind::vkUnknown, false, {}); break;
             }
         }
-    } catch (...) {
-        RegLV->addTopLevelItems(rows);
-        throw;
-    }
-    if (!textDefault) {
-        QTreeWidgetItem *placeholder =
-            newRow(std::string(kStandardName), TypeText(TValueKind::vkString), kImageTextValue);
-        placeholder->setText(kValueCell, toQt(kValueNotSet));
-        ItemText::markDefaultValue(placeholder);
+        if (!textDefault) fill.add(kStandardName, TValueKind::vkString, true, {});
     }
     reg.ClosePath();
-    RegLV->addTopLevelItems(rows);
-    RegLV->sortAll();
+    m_valueList->sort(
+        [this](std::string_view a, std::string_view b) { return RegLVCompare(a, b); });
 }
 
-int TRegForm::RegLVCompare(QTreeWidgetItem *item1, QTreeWidgetItem *item2) const
+int TRegForm::RegLVCompare(std::string_view caption1, std::string_view caption2) const
 {
-    const QByteArray name1 = ItemText::bytes(item1), name2 = ItemText::bytes(item2);
-    const int result = compareListText(bytesOf(name1), bytesOf(name2));
+    const int result = compareListText(caption1, caption2);
     return UnitState::valueListDescending ? -result : result;
 }
 
@@ -136,11 +148,11 @@ void TRegForm::RegLVColumnClick(int column)
     if (column == UnitState::sortColumn)
         UnitState::valueListDescending = !UnitState::valueListDescending;
     UnitState::sortColumn = column;
-    RegLV->sortAll();
+    m_valueList->sort(
+        [this](std::string_view a, std::string_view b) { return RegLVCompare(a, b); });
 }
 
 void TRegForm::RegLVEnter()
 {
-    if (RegLV->topLevelItemCount() > 0 && !RegLV->currentItem())
-        RegLV->topLevelItem(0)->setSelected(true);
+    if (RegLV->rowCount() > 0 && RegLV->currentRow() < 0) RegLV->setRowSelected(0, true);
 }

@@ -6,7 +6,6 @@
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
-#include "browser/ItemText.h"
 #include "registry/KeyPath.h"
 #include "registry/ValueText.h"
 #include "results/ResultModel.h"
@@ -14,7 +13,6 @@
 #include <QApplication>
 #include <QLabel>
 #include <QScopeGuard>
-#include <QTreeWidgetItem>
 #include <string>
 
 void TRegForm::FoundLVDblClick()
@@ -28,16 +26,12 @@ void TRegForm::FoundLVDblClick()
 
     const auto selectValue = [this, &row] {
         if (row.name.empty()) return;
-        for (int i = 0; i < RegLV->topLevelItemCount(); ++i) {
-            QTreeWidgetItem *item = RegLV->topLevelItem(i);
-            if (ItemText::isDefaultValue(item) == row.defaultValue && ItemName(item) == row.name) {
-                // The current row, and the only selected one: the focus rule then
-                // leaves the first row alone, and Delete acts on the located value.
-                RegLV->setCurrentItem(
-                    item, 0, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-                break;
-            }
-        }
+        // The current row, and the only selected one: the focus rule then
+        // leaves the first row alone, and Delete acts on the located value.
+        const int found = FindValueRow(row.name, row.defaultValue);
+        if (found >= 0)
+            RegLV->setCurrentRow(found,
+                                 QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         const bool hadFocus = RegLV->hasFocus();
         RegLV->setFocus();
         // An inactive window gets no focus event until it is activated.

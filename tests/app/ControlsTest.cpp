@@ -2,13 +2,16 @@
 #include "tests/harness/WindowHarness.h"
 
 #include "app/Dialogs.h"
+#include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TProgressBar.h"
+#include "browser/ValueListModel.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -58,27 +61,30 @@ TEST(ListView, SortAllUsesTheCompareCallbackAndKeepsTheSelection)
 {
     WindowHarness::ensureApplication();
     TListView list;
-    list.setColumnCount(2);
+    ValueListModel model;
+    list.setModel(&model);
     bool descending = false;
-    list.setCompare([&](QTreeWidgetItem *a, QTreeWidgetItem *b) {
-        const int order = QString::compare(a->text(0), b->text(0), Qt::CaseInsensitive);
+    const auto compare = [&](std::string_view a, std::string_view b) {
+        const int order = QString::compare(toQt(a), toQt(b), Qt::CaseInsensitive);
         return descending ? -order : order;
-    });
+    };
+    model.beginFill();
     for (const char *name : {"b", "C", "a", "B"})
-        list.addRow({QString::fromLatin1(name), QString::fromLatin1(name)});
-    list.topLevelItem(2)->setSelected(true); // "a"
-    list.sortAll();
+        model.addRow(name, TValueKind::vkString, false, name);
+    model.endFill();
+    list.setRowSelected(2, true); // "a"
+    model.sort(compare);
     QStringList order;
-    for (int i = 0; i < list.topLevelItemCount(); ++i)
-        order << list.topLevelItem(i)->text(0);
+    for (int i = 0; i < list.rowCount(); ++i)
+        order << list.text(i, 0);
     EXPECT_EQ(order, QStringList({"a", "b", "B", "C"})); // equal rows keep their order
-    ASSERT_EQ(list.selectedItems().size(), 1);
-    EXPECT_EQ(list.selectedItems().front()->text(0), "a");
+    ASSERT_EQ(list.selectionModel()->selectedRows().size(), 1);
+    EXPECT_EQ(list.text(list.firstSelectedRow(), 0), "a");
 
     descending = true;
-    list.sortAll();
-    EXPECT_EQ(list.topLevelItem(0)->text(0), "C");
-    EXPECT_EQ(list.topLevelItem(3)->text(0), "a");
+    model.sort(compare);
+    EXPECT_EQ(list.text(0, 0), "C");
+    EXPECT_EQ(list.text(3, 0), "a");
 }
 
 TEST(Dialogs, KindsHaveTheirCaptionsAndButtons)
@@ -202,6 +208,61 @@ TEST(Dialogs, RealBoxesHaveGermanButtonsAndClosingAConfirmationCancels)
     ASSERT_TRUE(labelFound);
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(shown, QStringLiteral("not deleted: HKEY_CURRENT_USER\\<b>x</b>"));
+}
+
+// A text too long for the screen: its first lines and the count of those left out.
+TEST(Dialogs, LongTextsAreCutWithACountAndTheBoxFitsTheScreen)
+{
+    WindowHarness::ensureApplication();
+    const std::string confirmation =
+        "Delete Key \n\rHKEY_CURRENT_USER\\Software\\Test\n\rand all its SubKeys?";
+    EXPECT_EQ(Dialogs::boxText(confirmation), confirmation);
+    const std::string longPath = "not opened: " + std::string(300, 'k') + "\n";
+    EXPECT_EQ(Dialogs::boxText(longPath), longPath); // wraps into a few lines, and fits
+
+    std::string failures = "Undo failed:";
+    for (int i = 0; i < 19980; ++i)
+        failures += "\nHKEY_CURRENT_USER\\Software\\qzxk" + std::to_string(i);
+    const std::string cut = Dialogs::boxText(failures);
+    EXPECT_EQ(cut.rfind("Undo failed:\nHKEY_CURRENT_USER\\Software\\qzxk0\n", 0), 0u);
+    const std::size_t shown = Dialogs::kBoxLines - 1;
+    EXPECT_NE(cut.find("qzxk" + std::to_string(shown - 2) + "\n"), std::string::npos);
+    EXPECT_EQ(cut.substr(cut.rfind('\n') + 1),
+              "and " + std::to_string(19981 - shown) + " more lines");
+
+    const std::string cutLine = Dialogs::boxText(std::string(100000, 'x') + "\nsecond");
+    EXPECT_EQ(cutLine, std::string((Dialogs::kBoxLines - 1) * 80, 'x') + "...\nand 1 more line");
+
+    std::string answered;
+    Dialogs::setAnswerer([&](const Dialogs::TDialogRecord &record) {
+        answered = record.text;
+        return std::string(Dialogs::kOk);
+    });
+    Dialogs::error(failures);
+    Dialogs::setAnswerer({});
+    EXPECT_EQ(answered, failures); // the whole text is the caller's; only the box cuts it
+
+    const std::string deepKey = "not opened: HKEY_CURRENT_USER\\" + std::string(67, 'k');
+    for (const std::string &text : {failures, std::string(100000, 'x'), deepKey}) {
+        QSize size, room;
+        QString label;
+        answerRealBox(
+            [&](QMessageBox *box) {
+                size = box->frameGeometry().size();
+                room = box->screen()->availableGeometry().size();
+                label = box->text();
+                box->buttons().front()->click();
+            },
+            [&] {
+                Dialogs::error(text);
+                return std::string();
+            });
+        EXPECT_GT(size.height(), 0);
+        EXPECT_LE(size.height(), room.height());
+        EXPECT_LE(size.width(), room.width());
+        if (text == deepKey) EXPECT_EQ(fromQt(label), deepKey); // fits: shown as it is
+        EXPECT_EQ(fromQt(label.remove(QChar(0x200B))), Dialogs::boxText(text)); // break chances
+    }
 }
 
 } // namespace

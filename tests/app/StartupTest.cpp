@@ -130,9 +130,9 @@ TEST(Startup, ListsMenuAndTabOrder)
     TRegForm &form = harness.form();
     const QStringList regColumns = {"Name", "Type", "Value"};
     const int regWidths[] = {150, 100, 135};
-    ASSERT_EQ(form.RegLV->columnCount(), 3);
+    ASSERT_EQ(form.RegLV->model()->columnCount(), 3);
     for (int c = 0; c < 3; ++c) {
-        EXPECT_EQ(form.RegLV->headerItem()->text(c), regColumns[c]);
+        EXPECT_EQ(form.RegLV->model()->headerData(c, Qt::Horizontal).toString(), regColumns[c]);
         EXPECT_EQ(form.RegLV->columnWidth(c), regWidths[c]);
     }
     EXPECT_EQ(form.RegLV->selectionMode(), QAbstractItemView::ExtendedSelection);

@@ -103,13 +103,13 @@ TEST_F(BrowserDeleteTest, TopRootAndFirstLevelAreRefused)
     }
     // Values of a first-level key too.
     form->RegTV->selectNode(child(user(), "Software"));
-    form->RegLV->topLevelItem(1)->setSelected(true);
+    form->RegLV->setRowSelected(1, true);
     harness->clearBoxes();
     form->RegLVKeyUp(Qt::Key_Delete, {});
     EXPECT_EQ(errors(), std::vector<std::string>{"not opened: HKEY_CURRENT_USER\\Software"});
     EXPECT_TRUE(hasKey("\\HKEY_CURRENT_USER\\Software\\Keep"));
     EXPECT_TRUE(hasKey("\\Software\\Keep"));
-    EXPECT_EQ(form->RegLV->topLevelItemCount(), 2);
+    EXPECT_EQ(form->RegLV->rowCount(), 2);
 }
 
 TEST_F(BrowserDeleteTest, FailedKeyDeletionLeavesTheTree)
@@ -154,8 +154,8 @@ TEST_F(BrowserDeleteTest, ValueDeletionRemovesTheFirstSelectedRowOnly)
         value(path, name, sz(name), REG_SZ);
     form->RegTV->selectNode(child(open({"Software"}), "Vals"));
     TListView *list = form->RegLV; // (Standard), Bar, Foo, Qux
-    list->topLevelItem(3)->setSelected(true);
-    list->topLevelItem(2)->setSelected(true);
+    list->setRowSelected(3, true);
+    list->setRowSelected(2, true);
     harness->answer(Dialogs::kCancel);
     QTest::keyClick(list, Qt::Key_Delete);
     ASSERT_EQ(boxes().size(), 1u);
@@ -189,9 +189,9 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     reg.SelectRoot(HKEY_CURRENT_USER);
     const auto deleteRowShowing = [this](const char *valueText) {
         form->RegLV->clearSelection();
-        for (int i = 0; i < form->RegLV->topLevelItemCount(); ++i)
-            if (form->RegLV->topLevelItem(i)->text(2) == QString::fromUtf8(valueText))
-                form->RegLV->topLevelItem(i)->setSelected(true);
+        for (int i = 0; i < form->RegLV->rowCount(); ++i)
+            if (form->RegLV->text(i, 2) == QString::fromUtf8(valueText))
+                form->RegLV->setRowSelected(i, true);
         form->RegLVKeyUp(Qt::Key_Delete, {});
     };
 
@@ -205,21 +205,21 @@ TEST_F(BrowserDeleteTest, DefaultValueIsEmptied)
     deleteRowShowing("abc");
     EXPECT_EQ(reg.ReadText(""), "");
     EXPECT_EQ(reg.QueryValueKind(""), TValueKind::vkString);
-    EXPECT_EQ(form->RegLV->topLevelItem(0)->text(2), QStringLiteral("abc"));
+    EXPECT_EQ(form->RegLV->text(0, 2), QStringLiteral("abc"));
     form->RegTV->selectNode(software);
     form->RegTV->selectNode(child(software, "Def"));
-    EXPECT_EQ(form->RegLV->topLevelItem(0)->text(2), QStringLiteral("(Value not set)"));
+    EXPECT_EQ(form->RegLV->text(0, 2), QStringLiteral("(Value not set)"));
 
     // The placeholder row writes nothing.
     form->RegTV->selectNode(child(software, "Unset"));
-    form->RegLV->topLevelItem(0)->setSelected(true);
+    form->RegLV->setRowSelected(0, true);
     form->RegLVKeyUp(Qt::Key_Delete, {});
     ASSERT_TRUE(reg.OpenPath("\\Software\\Unset"));
     EXPECT_FALSE(reg.HasValue(""));
 
     // The empty-named row of a non-text default removes it.
     form->RegTV->selectNode(child(software, "Num"));
-    form->RegLV->topLevelItem(0)->setSelected(true);
+    form->RegLV->setRowSelected(0, true);
     harness->clearBoxes();
     form->RegLVKeyUp(Qt::Key_Delete, {});
     EXPECT_EQ(boxes().at(0).text, "Delete Value ?");

@@ -13,7 +13,6 @@
 
 #include <QApplication>
 #include <QLabel>
-#include <QTreeWidgetItem>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -107,11 +106,10 @@ protected:
     std::vector<Row> rows() const
     {
         std::vector<Row> list;
-        for (int i = 0; i < form->RegLV->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem *row = form->RegLV->topLevelItem(i);
-            list.push_back({row->text(0).toStdString(), row->text(1).toStdString(),
-                            row->text(2).toStdString(), TListView::imageIndex(row)});
-        }
+        const TListView *view = form->RegLV;
+        for (int i = 0; i < view->rowCount(); ++i)
+            list.push_back({view->text(i, 0).toStdString(), view->text(i, 1).toStdString(),
+                            view->text(i, 2).toStdString(), view->imageIndex(i)});
         return list;
     }
 

@@ -185,7 +185,7 @@ TEST_F(BrowserTest, SelectionShowsTheKeyAndItsPath)
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER");
     form->RegTV->selectNode(top());
     EXPECT_EQ(lb2(), "My Computer");
-    EXPECT_EQ(form->RegLV->topLevelItemCount(), 0);
+    EXPECT_EQ(form->RegLV->rowCount(), 0);
     EXPECT_EQ(Tree::selectedIndex(top()), kImageComputer);
 }
 

@@ -88,18 +88,45 @@ TEST_F(BrowserTest, FocusSelectsTheFirstRowWhenNoRowIsFocused)
     form->RegTV->expandNode(user());
     form->RegTV->selectNode(child(user(), "Focus"));
     TListView *list = form->RegLV;
-    EXPECT_EQ(list->currentItem(), nullptr);
-    list->topLevelItem(2)->setSelected(true);
+    EXPECT_EQ(list->currentRow(), -1);
+    list->setRowSelected(2, true);
     form->RegLVEnter();
-    EXPECT_TRUE(list->topLevelItem(0)->isSelected());
-    EXPECT_TRUE(list->topLevelItem(2)->isSelected());
-    EXPECT_FALSE(list->topLevelItem(1)->isSelected());
+    EXPECT_TRUE(list->isRowSelected(0));
+    EXPECT_TRUE(list->isRowSelected(2));
+    EXPECT_FALSE(list->isRowSelected(1));
 
     // With a focused row nothing changes.
     list->clearSelection();
-    list->setCurrentItem(list->topLevelItem(1), 0, QItemSelectionModel::NoUpdate);
+    list->setCurrentRow(1, QItemSelectionModel::NoUpdate);
     form->RegLVEnter();
-    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_EQ(list->firstSelectedRow(), -1);
+}
+
+// Long data's text is made once and kept for its row: the row shows it wherever
+// the order moves it, and the next key's rows show their own.
+TEST_F(BrowserTest, LongDataShowsInFullWhereverItsRowMoves)
+{
+    std::string bytes(5000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(i * 7);
+    const std::string entries = std::string(3000, 'm') + '\0' + std::string(3000, 'n') + '\0';
+    value("\\Long", "blob", bytes, REG_BINARY);
+    value("\\Long", "multi", entries + '\0', REG_MULTI_SZ);
+    value("\\Other", "blob", bytes.substr(1), REG_BINARY);
+    form->RegTV->expandNode(user());
+    form->RegTV->selectNode(child(user(), "Long"));
+    const std::string binary = BinaryText(bytes.data(), bytes.size());
+    const std::string multi = std::string(3000, 'm') + ' ' + std::string(3000, 'n') + ' ';
+    const std::vector<Row> ascending{{"(Standard)", "REG_SZ", "(Value not set)", kImageTextValue},
+                                     {"blob", "REG_BINARY", binary, kImageBinaryValue},
+                                     {"multi", "REG_MULTI_SZ", multi, kImageBinaryValue}};
+    EXPECT_EQ(rows(), ascending);
+    form->RegLVColumnClick(UnitState::sortColumn);
+    EXPECT_EQ(rows(), std::vector<Row>(ascending.rbegin(), ascending.rend()));
+    form->RegLVColumnClick(UnitState::sortColumn);
+
+    form->RegTV->selectNode(child(user(), "Other"));
+    EXPECT_EQ(rows().at(1).value, BinaryText(bytes.data() + 1, bytes.size() - 1));
 }
 
 // A read error ends the fill where it stands: earlier rows stay unsorted, the

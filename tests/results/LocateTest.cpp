@@ -47,17 +47,17 @@ protected:
     std::vector<std::string> selectedValues() const
     {
         std::vector<std::string> list;
-        for (int i = 0; i < form->RegLV->topLevelItemCount(); ++i)
-            if (form->RegLV->topLevelItem(i)->isSelected())
-                list.push_back(form->RegLV->topLevelItem(i)->text(0).toStdString());
+        for (int i = 0; i < form->RegLV->rowCount(); ++i)
+            if (form->RegLV->isRowSelected(i))
+                list.push_back(form->RegLV->text(i, 0).toStdString());
         return list;
     }
 
     // A cell of the value list's current row: 0 its name, 2 its value.
     std::string current(int cell = 0) const
     {
-        const QTreeWidgetItem *row = form->RegLV->currentItem();
-        return row ? row->text(cell).toStdString() : std::string();
+        const int row = form->RegLV->currentRow();
+        return row >= 0 ? form->RegLV->text(row, cell).toStdString() : std::string();
     }
 
     static bool hasValue(const std::string &name)

@@ -190,7 +190,7 @@ TEST_F(SafetyNetTest, ReadOnlyRegistryRefusesEachEditOnceBeforeAnyQuestion)
     tree->selectNode(node);
     form().RegTVKeyUp(Qt::Key_Delete, {});
     refusedOnce("key deletion");
-    form().RegLV->topLevelItem(1)->setSelected(true);
+    form().RegLV->setRowSelected(1, true);
     form().RegLVKeyUp(Qt::Key_Delete, {});
     refusedOnce("value deletion");
 
