@@ -131,15 +131,17 @@ protected:
 };
 
 const Op kOps[] = {
-    {"delete", "Quarnel was ended in the middle of the deletion of "
-               "HKEY_CURRENT_USER\\Software\\HrBulk with everything below it. None of it was applied",
+    {"delete",
+     "Quarnel was ended in the middle of the deletion of "
+     "HKEY_CURRENT_USER\\Software\\HrBulk with everything below it. None of it was applied",
      [](const std::string &) {
          TRegistry reg;
          reg.SelectRoot(HKEY_CURRENT_USER);
          return reg.DeleteTree("\\Software\\HrBulk");
      }},
-    {"move", "Quarnel was ended in the middle of the move of HKEY_CURRENT_USER\\Software\\HrBulk "
-             "to HKEY_CURRENT_USER\\Software\\HrMoved. None of it was applied",
+    {"move",
+     "Quarnel was ended in the middle of the move of HKEY_CURRENT_USER\\Software\\HrBulk "
+     "to HKEY_CURRENT_USER\\Software\\HrMoved. None of it was applied",
      [](const std::string &) {
          TRegistry reg;
          reg.SelectRoot(HKEY_CURRENT_USER);
@@ -150,8 +152,9 @@ const Op kOps[] = {
          }
          return reg.HasKey("\\Software\\HrMoved") && !reg.HasKey("\\Software\\HrBulk");
      }},
-    {"undo", "Quarnel was ended in the middle of the undo of \"1 items deleted\". None of it was "
-             "applied",
+    {"undo",
+     "Quarnel was ended in the middle of the undo of \"1 items deleted\". None of it was "
+     "applied",
      [](const std::string &prefix) {
          return ApplyUndoFile(prefix + "/bring-back.reg", "1 items deleted").empty();
      }},
