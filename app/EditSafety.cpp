@@ -24,17 +24,22 @@ bool EditSafety::refusesChanges()
     return false;
 }
 
-bool EditSafety::refusesFromNowOn()
+std::string EditSafety::whyRefused()
 {
 #ifndef _WIN32
     std::string reason = files::takeRegistryNotice();
     if (reason.empty()) reason = files::readOnlyReason();
-    if (!reason.empty()) {
-        Dialogs::error(reason);
-        return true;
-    }
+    return reason;
+#else
+    return {};
 #endif
-    return false;
+}
+
+bool EditSafety::refusesFromNowOn()
+{
+    const std::string reason = whyRefused();
+    if (!reason.empty()) Dialogs::error(reason);
+    return !reason.empty();
 }
 
 EditSafety::EditSafety(UndoHistory &history, std::string kind, std::string cutShort)

@@ -71,28 +71,6 @@ struct Op
     std::function<bool(const std::string &prefix)> run;
 };
 
-// Hands every change on to the registry files' hooks, but kills the process just
-// before a change once the journal has reached `size` bytes.
-class KillAt : public StoreHooks
-{
-public:
-    KillAt(StoreHooks &files, std::string journal, uint64_t size)
-        : m_files(files), m_journal(std::move(journal)), m_size(size)
-    {
-    }
-    long beforeChange(const RegKey &key) override { return m_files.beforeChange(key); }
-    long recordChange(const RegKey &key, const PendingChange &change) override
-    {
-        if (std::filesystem::file_size(m_journal) >= m_size) ::kill(::getpid(), SIGKILL);
-        return m_files.recordChange(key, change);
-    }
-
-private:
-    StoreHooks &m_files;
-    std::string m_journal;
-    uint64_t m_size;
-};
-
 class ChangeUnitTest : public ::testing::Test
 {
 protected:
@@ -199,7 +177,7 @@ TEST_F(ChangeUnitTest, KilledInTheMiddleLeavesNoneOfItAndSaysSo)
                 prepare(op);
                 StoreHooks &files = activeStore().hooks();
                 activeStore().setHooks(
-                    std::make_shared<KillAt>(files, prefix + "/quarnel.journal", killAt));
+                    killAtJournalSize(files, prefix + "/quarnel.journal", killAt));
                 op.run(prefix);
                 _exit(0); // the unit was complete before the kill point
             }
