@@ -385,8 +385,8 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
         &order, [&](std::size_t i) { return plans[i].keyNameHit && !movedAlready(i); },
         [&](std::size_t i, const ResultRow &row) {
             const ReplacePlan &rowPlan = plans[i];
-            const bool moved = rowPlan.newBranch &&
-                               relocateKey(reg, keyPathOf(row), '\\' + *rowPlan.newBranch);
+            const bool moved =
+                rowPlan.newBranch && relocateKey(reg, keyPathOf(row), '\\' + *rowPlan.newBranch);
             settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
         });
 
