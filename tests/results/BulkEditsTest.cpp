@@ -1,7 +1,7 @@
 // The bulk edits alone: no window, no event loop, a registry in memory.
+#include "results/BulkEdits.h"
 #include "registry/TRegistry.h"
 #include "registry/platform/KeyStore.h"
-#include "results/BulkEdits.h"
 
 #include <gtest/gtest.h>
 
@@ -45,8 +45,8 @@ std::string textOf(const std::string &path, const std::string &name)
 ResultRow row(std::string branch, std::string name = {}, std::string type = {},
               std::string value = {}, bool defaultValue = false)
 {
-    return {kUser, std::move(branch), std::move(name), std::move(type), std::move(value),
-            defaultValue};
+    return {kUser,           std::move(branch), std::move(name),
+            std::move(type), std::move(value),  defaultValue};
 }
 
 // Records what the edit told, and refuses every change from the n-th failure on.
@@ -89,13 +89,13 @@ TEST_F(BulkEditsTest, DeleteStepsTakenRowsAndFailures)
 {
     const std::vector<ResultRow> rows = {
         row("A\\Old\\", "(Standard)", "REG_SZ", "old default", true), // emptied, not counted
-        row("A\\Old\\", "oldName"),                                  // deleted
-        row("A\\Old\\", "oldName", "REG_SZ", "x"),                   // its other row: taken
-        row("A\\Old\\"),                                             // the key tree
-        row("A\\Old\\Inner\\", "v"),                                 // went with the key
-        row("Nowhere\\"),                                            // never there
-        row("", "", ""),                                             // the root key
-        row("B\\", "missing"),                                       // no such value
+        row("A\\Old\\", "oldName"),                                   // deleted
+        row("A\\Old\\", "oldName", "REG_SZ", "x"),                    // its other row: taken
+        row("A\\Old\\"),                                              // the key tree
+        row("A\\Old\\Inner\\", "v"),                                  // went with the key
+        row("Nowhere\\"),                                             // never there
+        row("", "", ""),                                              // the root key
+        row("B\\", "missing"),                                        // no such value
     };
     EXPECT_EQ(deleteStepOf(rows[0]), DeleteStep::EmptyDefault);
     EXPECT_EQ(deleteStepOf(rows[1]), DeleteStep::Value);
@@ -104,9 +104,9 @@ TEST_F(BulkEditsTest, DeleteStepsTakenRowsAndFailures)
 
     Recorder recorder;
     const BulkEditResult result = deleteRows(rows, recorder);
-    EXPECT_EQ(statesOf(result), (std::vector<State>{State::Done, State::Done, State::Taken,
-                                                    State::Done, State::Taken, State::Failed,
-                                                    State::Failed, State::Failed}));
+    EXPECT_EQ(statesOf(result),
+              (std::vector<State>{State::Done, State::Done, State::Taken, State::Done, State::Taken,
+                                  State::Failed, State::Failed, State::Failed}));
     EXPECT_TRUE(result.rows[0].emptied);
     EXPECT_EQ(result.counted, 2);
     EXPECT_TRUE(result.changed);
@@ -139,9 +139,9 @@ TEST_F(BulkEditsTest, ReplacePlanPreviewAndPasses)
 {
     setText("\\A\\Old\\Inner", "oldie", "an OLD one");
     const std::vector<ResultRow> rows = {
-        row("A\\Old\\"),                                 // the key: moved last
-        row("A\\Old\\Inner\\", "oldie", "REG_SZ", "x"),  // data and name
-        row("A\\Old\\Inner\\", "oldie"),                 // the same value's other row
+        row("A\\Old\\"),                                // the key: moved last
+        row("A\\Old\\Inner\\", "oldie", "REG_SZ", "x"), // data and name
+        row("A\\Old\\Inner\\", "oldie"),                // the same value's other row
         row("A\\Old\\", "(Standard)", "REG_SZ", "old default", true),
         row("B\\", "keep", "REG_SZ", "old"),
     };
