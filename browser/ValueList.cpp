@@ -32,12 +32,10 @@ std::string_view bytesOf(const QByteArray &bytes)
 
 // Raw data of a binary or multi-string value, read in one call into a buffer of
 // exactly its size.
-std::vector<unsigned char> readRawData(TRegistry &reg, const std::string &name)
+std::vector<char> readRawData(TRegistry &reg, const std::string &name)
 {
-    const int size = reg.QueryValueSize(name);
-    std::vector<unsigned char> buffer(static_cast<std::size_t>(size > 0 ? size : 0));
-    const int count = reg.ReadRaw(name, buffer.data(), static_cast<int>(buffer.size()));
-    buffer.resize(static_cast<std::size_t>(std::clamp(count, 0, static_cast<int>(buffer.size()))));
+    std::vector<char> buffer;
+    buffer.resize(ReadRawData(reg, name, buffer));
     return buffer;
 }
 
@@ -77,7 +75,7 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
             case TValueKind::vkString:
             case TValueKind::vkExpandString: {
                 QTreeWidgetItem *row = newRow(name.empty() ? std::string(kStandardName) : name,
-                                              TypeText(kind), kImageTextValue);
+                                              TypeText(kind), ValueImageIndex(kind));
                 if (name.empty()) {
                     textDefault = true;
                     ItemText::markDefaultValue(row);
@@ -86,25 +84,26 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
                 break;
             }
             case TValueKind::vkBinary: {
-                QTreeWidgetItem *row = newRow(name, TypeText(kind), kImageBinaryValue);
-                const std::vector<unsigned char> data = readRawData(reg, name);
+                QTreeWidgetItem *row = newRow(name, TypeText(kind), ValueImageIndex(kind));
+                const std::vector<char> data = readRawData(reg, name);
                 row->setText(kValueCell, toQt(BinaryText(data.data(), data.size())));
                 break;
             }
             case TValueKind::vkInteger: {
-                QTreeWidgetItem *row = newRow(name, TypeText(kind), kImageBinaryValue);
+                QTreeWidgetItem *row = newRow(name, TypeText(kind), ValueImageIndex(kind));
                 row->setText(kValueCell, toQt(DwordText(reg.ReadDword(name))));
                 break;
             }
             case TValueKind::vkMultiString: {
-                const std::vector<unsigned char> data = readRawData(reg, name);
+                const std::vector<char> data = readRawData(reg, name);
                 const std::string text =
                     MultiStringText(SplitMultiString(data.data(), static_cast<int>(data.size())));
-                newRow(name, TypeText(kind), kImageBinaryValue)->setText(kValueCell, toQt(text));
+                newRow(name, TypeText(kind), ValueImageIndex(kind))
+                    ->setText(kValueCell, toQt(text));
                 break;
             }
             default:
-                newRow(name, TypeText(TValueKind::vkUnknown), kImageBinaryValue)
+                newRow(name, TypeText(TValueKind::vkUnknown), ValueImageIndex(kind))
                     ->setText(kValueCell, toQt(kNotImplemented));
                 break;
             }
@@ -115,7 +114,8 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
     }
     if (!textDefault) {
         QTreeWidgetItem *placeholder =
-            newRow(std::string(kStandardName), TypeText(TValueKind::vkString), kImageTextValue);
+            newRow(std::string(kStandardName), TypeText(TValueKind::vkString),
+                   ValueImageIndex(TValueKind::vkString));
         placeholder->setText(kValueCell, toQt(kValueNotSet));
         ItemText::markDefaultValue(placeholder);
     }

@@ -49,8 +49,7 @@ struct StoredText
 bool readStoredText(TRegistry &reg, const std::string &name, StoredText &value)
 {
     if (!reg.FetchStored(name, value.stored, value.type)) return false;
-    if (value.type != REG_MULTI_SZ && value.type != REG_SZ && value.type != REG_EXPAND_SZ)
-        return false;
+    if (value.type != REG_MULTI_SZ && !IsTextKind(KindOfRegType(value.type))) return false;
     std::u16string units(value.stored.size() / 2, u'\0');
     for (std::size_t k = 0; k < units.size(); ++k)
         units[k] = char16_t(value.stored[2 * k] | value.stored[2 * k + 1] << 8);
@@ -271,16 +270,17 @@ BulkEditResult deleteRows(const std::vector<ResultRow> &rows, BulkEditObserver &
         if (run.open(reg, i) != EditRun::Key::Open) continue;
         switch (deleteStepOf(row)) {
         case DeleteStep::EmptyDefault:
-            reg.WriteText(std::string(), std::string());
-            run.emptied(i);
-            break;
         case DeleteStep::Value:
-            if (reg.RemoveValue(row.name))
-                run.count(i);
-            else if (run.takenEarlier(i, true))
-                run.taken(i);
-            else
-                notDeleted(i, rowValueText(row));
+            switch (DeleteOrEmptyValue(reg, row.valueName())) {
+            case ValueRemoval::Emptied: run.emptied(i); break;
+            case ValueRemoval::Deleted: run.count(i); break;
+            case ValueRemoval::Failed:
+                if (run.takenEarlier(i, true))
+                    run.taken(i);
+                else
+                    notDeleted(i, rowValueText(row));
+                break;
+            }
             break;
         case DeleteStep::KeyTree:
             if (reg.DeleteTree(keyPathOf(row)))

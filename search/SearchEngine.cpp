@@ -16,11 +16,7 @@ namespace {
 std::size_t refetchData(TRegistry &registry, const std::string &name, TValueKind kind,
                         std::vector<char> &bytes)
 {
-    if (kind == TValueKind::vkMultiString) {
-        const int size = std::max(registry.QueryValueSize(name), 0);
-        if (bytes.size() < std::size_t(size)) bytes.resize(std::size_t(size));
-        return std::size_t(registry.ReadRaw(name, size > 0 ? bytes.data() : nullptr, size));
-    }
+    if (kind == TValueKind::vkMultiString) return ReadRawData(registry, name, bytes);
     const std::string text = registry.ReadText(name);
     if (bytes.size() < text.size()) bytes.resize(text.size());
     std::copy(text.begin(), text.end(), bytes.begin());
