@@ -19,7 +19,7 @@ struct CommandWord
 };
 
 constexpr std::array kCommands{
-    CommandWord{"search", Command::Search, 1, 1}, CommandWord{"delete", Command::Delete, 1, 1},
+    CommandWord{"search", Command::Search, 1, 1},   CommandWord{"delete", Command::Delete, 1, 1},
     CommandWord{"replace", Command::Replace, 2, 2}, CommandWord{"export", Command::Export, 1, 2},
     CommandWord{"import", Command::Import, 1, 1},   CommandWord{"undo", Command::Undo, 0, 0},
 };
@@ -109,7 +109,8 @@ Parsed parse(const std::vector<std::string> &args)
         std::string name = arg;
         std::string value;
         bool hasValue = false;
-        if (const std::size_t eq = arg.find('='); eq != std::string::npos && arg.starts_with("--")) {
+        if (const std::size_t eq = arg.find('=');
+            eq != std::string::npos && arg.starts_with("--")) {
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
             hasValue = true;
@@ -146,8 +147,8 @@ Parsed parse(const std::vector<std::string> &args)
                 inv.format = Format::Reg;
             else
                 return fail("unknown format '" + value + "' (text, tsv, jsonl or reg)");
-        } else if (name == "--mirrored" ? flag(kMirrored, inv.mirrored)
-                   : name == "--dry-run" ? flag(kDryRun, inv.dryRun)
+        } else if (name == "--mirrored"              ? flag(kMirrored, inv.mirrored)
+                   : name == "--dry-run"             ? flag(kDryRun, inv.dryRun)
                    : name == "--yes" || name == "-y" ? flag(kYes, inv.yes)
                    : name == "--list"                ? flag(kList, inv.list)
                                                      : false) {
@@ -162,7 +163,8 @@ Parsed parse(const std::vector<std::string> &args)
         return fail(std::string("missing operand for ") + word->name);
     if (inv.operands.size() > word->most)
         return fail("extra operand '" + inv.operands[word->most] + "'");
-    if (inv.format == Format::Reg && (inv.command == Command::Delete || inv.command == Command::Replace))
+    if (inv.format == Format::Reg &&
+        (inv.command == Command::Delete || inv.command == Command::Replace))
         return fail("--format reg is for search only");
     return parsed;
 }
@@ -193,8 +195,7 @@ std::string helpText(Command command)
                "      --format=FORMAT     text (aligned columns; the default on a terminal),\n"
                "                          tsv (the default otherwise), jsonl, or reg (a\n"
                "                          registry editor file of the keys and values found)\n" +
-               common +
-               "\nExit status is 0 if something was found, 1 if nothing, 2 on trouble.\n";
+               common + "\nExit status is 0 if something was found, 1 if nothing, 2 on trouble.\n";
     case Command::Delete:
         return "Usage: quarnel delete TEXT [OPTION]...\n"
                "Delete every key, value and datum a search for TEXT finds, as the window's\n"

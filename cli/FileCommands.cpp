@@ -173,8 +173,7 @@ int runUndo(Session &session)
     if (entries.empty()) return session.fail("there is no change to take back");
     const UndoFiles::Entry &newest = entries.front();
     const std::string what = newest.description.empty() ? newest.path : newest.description;
-    if (!session.confirm("Undo \"" + what + "\" of " + utcText(newest.time) + "?"))
-        return kTrouble;
+    if (!session.confirm("Undo \"" + what + "\" of " + utcText(newest.time) + "?")) return kTrouble;
     if (const std::string failed = quarnel::platform::backupBeforeFirstChange(); !failed.empty())
         return session.fail(failed);
     const std::vector<std::string> failures = ApplyUndoFile(newest.path, newest.description);

@@ -94,8 +94,7 @@ ImportRead readImportFile(std::string_view bytes)
     const bool old = header == kHeader4;
     if (!old && header != kHeader5) {
         read.faults.push_back({first + 1, "not a registry editor file (\"" + std::string(kHeader5) +
-                                              "\" or \"" + std::string(kHeader4) +
-                                              "\" expected)"});
+                                              "\" or \"" + std::string(kHeader4) + "\" expected)"});
         return read;
     }
     lines[first] = kHeader5;
@@ -114,8 +113,8 @@ ImportRead readImportFile(std::string_view bytes)
         const RegistryPathText at = RegistryPathText::fromFull(path);
         std::string reason;
         if (!at.root())
-            reason = "\"" + std::string(path.substr(0, path.find('\\'))) +
-                     "\" is not a registry root";
+            reason =
+                "\"" + std::string(path.substr(0, path.find('\\'))) + "\" is not a registry root";
         else if (removal && at.below().empty())
             reason = "a whole root cannot be deleted";
         if (reason.empty()) continue;

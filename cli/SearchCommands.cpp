@@ -71,9 +71,8 @@ public:
     {
         ++m_rows;
         if (!m_writer) {
-            ResultRow whole{std::string(row.root),  std::string(row.branch),
-                            std::string(row.name),  std::string(row.type),
-                            std::string(row.value), row.defaultValue};
+            ResultRow whole{std::string(row.root), std::string(row.branch), std::string(row.name),
+                            std::string(row.type), std::string(row.value),  row.defaultValue};
             if (whole.kind() == ResultRowKind::Key)
                 m_capture.captureKey(whole.root, whole.branch);
             else
