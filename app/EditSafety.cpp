@@ -13,12 +13,16 @@ bool EditSafety::refusesChanges()
     return true;
 }
 
+std::string EditSafety::whyRefused()
+{
+    return SafetyNet::refusalFromNowOn();
+}
+
 bool EditSafety::refusesFromNowOn()
 {
-    const std::string reason = SafetyNet::refusalFromNowOn();
-    if (reason.empty()) return false;
-    Dialogs::error(reason);
-    return true;
+    const std::string reason = whyRefused();
+    if (!reason.empty()) Dialogs::error(reason);
+    return !reason.empty();
 }
 
 EditSafety::EditSafety(UndoHistory &history, std::string kind, std::string cutShort)

@@ -30,6 +30,8 @@ public:
     // (its journal cannot be written, Wine started beside us), shows why in one
     // error box and returns true, so the edit stops instead of failing item by item.
     static bool refusesFromNowOn();
+    // Why the registry refused a change that failed, when it says (else ""), once.
+    static std::string whyRefused();
 
     // `kind` goes into the undo file's name ("delete", "replace"); `cutShort`
     // describes the edit in the history when an error ends it before finish().

@@ -2,6 +2,7 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
+#include "app/EditSafety.h"
 #include "app/QtText.h"
 #include "registry/UndoApply.h"
 #include "registry/UndoFiles.h"
@@ -27,7 +28,9 @@ void TRegForm::UndoLastEdit()
     const std::vector<std::string> failures = ApplyUndoFile(edit.undoFile, edit.description);
     if (!failures.empty()) {
         // Nothing of it was kept: it stays the newest edit, to be tried again.
-        Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures));
+        std::string text = Dialogs::listText("The undo failed, so nothing was undone:", failures);
+        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
+        Dialogs::error(text);
         return;
     }
     m_undoHistory.dropNewest();

@@ -1,6 +1,7 @@
 #include "app/RegistrySession.h"
 
 #include "app/Dialogs.h"
+#include "app/EditSafety.h"
 #include "registry/UndoApply.h"
 
 #include <QTimer>
@@ -56,7 +57,8 @@ void RegistrySession::offerCutShortUndos()
         if (failures.empty())
             Dialogs::information("Undone: the changes recorded in " + undoFile + " are back.");
         else
-            Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures));
+            Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures) +
+                           "\n\r" + EditSafety::whyRefused());
     }
 }
 

@@ -2,6 +2,7 @@
 // before the first change, and a registry that takes no changes.
 #include "tests/results/BulkEditFixture.h"
 
+#include "app/RegistrySession.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 #include "registry/platform/KeyStore.h"
@@ -10,12 +11,15 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using Dialogs::TDialogKind;
 using namespace quarnel::platform;
@@ -290,4 +294,102 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     EXPECT_EQ(valueBytes(plain, "text"), std::string("a Bar\0", 6));
     EXPECT_EQ(lb1Text(), "2 items replaced");
     EXPECT_EQ(rows().size(), 1u);
+}
+
+// An undo the disk cannot take is one unit: nothing of it stays, one short box says
+// so, and the edit stays in the history to be tried again once there is room.
+TEST_F(SafetyNetTest, AnUndoThatCannotBeJournaledChangesNothingAndCanBeTriedAgain)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    for (int i = 0; i < 300; ++i)
+        setText(kTestKey + "\\Sub\\k" + std::to_string(i), "v", "x");
+    const std::string before = registry();
+    addKeyRow(kTestKey + "\\");
+    selectAll();
+    clickDelete();
+    ASSERT_FALSE(hasKey(kTestKey));
+    const std::string deleted = registry();
+
+    struct stat journal
+    {
+    };
+    ASSERT_EQ(::stat((prefix + "/quarnel.journal").c_str(), &journal), 0);
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit room = unlimited;
+    room.rlim_cur = rlim_t(journal.st_size) + 2000; // a few of the keys the undo makes
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &room), 0);
+    clearBoxes();
+    pressUndo();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    signal(SIGXFSZ, oldHandler);
+
+    EXPECT_EQ(registry(), deleted);
+    const Strings errors = boxTexts(TDialogKind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("The undo failed, so nothing was undone:", 0), 0u) << errors[0];
+    EXPECT_LE(std::count(errors[0].begin(), errors[0].end(), '\n'), 9) << errors[0];
+    EXPECT_NE(errors[0].find(" more"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("cannot write to its journal"), std::string::npos) << errors[0];
+    EXPECT_EQ(lb1Text().find("Undone"), std::string::npos) << lb1Text();
+
+    clearBoxes();
+    pressUndo();
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    EXPECT_EQ(registry(), before);
+}
+
+// Killed in the middle of Ctrl+Z: the next start applies none of the undo, says so
+// naming its undo file, and offers to apply it again.
+TEST_F(SafetyNetTest, AnUndoCutShortIsOfferedAgainAtTheNextStart)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    for (int i = 0; i < 300; ++i)
+        setText(kTestKey + "\\Sub\\k" + std::to_string(i), "v", "x");
+    const std::string before = registry();
+    addKeyRow(kTestKey + "\\");
+    selectAll();
+    clickDelete();
+    const std::string deleted = registry();
+    ASSERT_EQ(undoFiles().size(), 1u);
+    const std::string undoFile = safetyFolder() + "/undo/" + undoFiles()[0];
+    ASSERT_EQ(quarnel::platform::closeRegistry(), "");
+
+    const std::string journal = prefix + "/quarnel.journal";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+        StoreHooks &files = activeStore().hooks();
+        activeStore().setHooks(
+            killAtJournalSize(files, journal, std::filesystem::file_size(journal) + 3000));
+        pressUndo();
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+
+    clearBoxes();
+    ASSERT_EQ(setenv("WINEPREFIX", prefix.c_str(), 1), 0);
+    {
+        RegistrySession session;
+        EXPECT_EQ(registry(), deleted);
+        session.showOpeningMessage();
+        EXPECT_EQ(registry(), before);
+    }
+    unsetenv("WINEPREFIX");
+    const Strings said = boxTexts(TDialogKind::Information);
+    ASSERT_EQ(said.size(), 2u);
+    EXPECT_NE(said[0].find("ended in the middle of the undo of \"1 items deleted\""),
+              std::string::npos)
+        << said[0];
+    EXPECT_NE(said[0].find(undoFile), std::string::npos) << said[0];
+    EXPECT_EQ(boxTexts(TDialogKind::Confirmation),
+              Strings{"Apply the undo from " + undoFile + " again now?"});
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
 }

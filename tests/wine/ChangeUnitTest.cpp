@@ -71,28 +71,6 @@ struct Op
     std::function<bool(const std::string &prefix)> run;
 };
 
-// Hands every change on to the registry files' hooks, but kills the process just
-// before a change once the journal has reached `size` bytes.
-class KillAt : public StoreHooks
-{
-public:
-    KillAt(StoreHooks &files, std::string journal, uint64_t size)
-        : m_files(files), m_journal(std::move(journal)), m_size(size)
-    {
-    }
-    long beforeChange(const RegKey &key) override { return m_files.beforeChange(key); }
-    long recordChange(const RegKey &key, const PendingChange &change) override
-    {
-        if (std::filesystem::file_size(m_journal) >= m_size) ::kill(::getpid(), SIGKILL);
-        return m_files.recordChange(key, change);
-    }
-
-private:
-    StoreHooks &m_files;
-    std::string m_journal;
-    uint64_t m_size;
-};
-
 class ChangeUnitTest : public ::testing::Test
 {
 protected:
@@ -131,15 +109,17 @@ protected:
 };
 
 const Op kOps[] = {
-    {"delete", "Quarnel was ended in the middle of the deletion of "
-               "HKEY_CURRENT_USER\\Software\\HrBulk with everything below it. None of it was applied",
+    {"delete",
+     "Quarnel was ended in the middle of the deletion of "
+     "HKEY_CURRENT_USER\\Software\\HrBulk with everything below it. None of it was applied",
      [](const std::string &) {
          TRegistry reg;
          reg.SelectRoot(HKEY_CURRENT_USER);
          return reg.DeleteTree("\\Software\\HrBulk");
      }},
-    {"move", "Quarnel was ended in the middle of the move of HKEY_CURRENT_USER\\Software\\HrBulk "
-             "to HKEY_CURRENT_USER\\Software\\HrMoved. None of it was applied",
+    {"move",
+     "Quarnel was ended in the middle of the move of HKEY_CURRENT_USER\\Software\\HrBulk "
+     "to HKEY_CURRENT_USER\\Software\\HrMoved. None of it was applied",
      [](const std::string &) {
          TRegistry reg;
          reg.SelectRoot(HKEY_CURRENT_USER);
@@ -150,8 +130,9 @@ const Op kOps[] = {
          }
          return reg.HasKey("\\Software\\HrMoved") && !reg.HasKey("\\Software\\HrBulk");
      }},
-    {"undo", "Quarnel was ended in the middle of the undo of \"1 items deleted\". None of it was "
-             "applied",
+    {"undo",
+     "Quarnel was ended in the middle of the undo of \"1 items deleted\". None of it was "
+     "applied",
      [](const std::string &prefix) {
          return ApplyUndoFile(prefix + "/bring-back.reg", "1 items deleted").empty();
      }},
@@ -196,7 +177,7 @@ TEST_F(ChangeUnitTest, KilledInTheMiddleLeavesNoneOfItAndSaysSo)
                 prepare(op);
                 StoreHooks &files = activeStore().hooks();
                 activeStore().setHooks(
-                    std::make_shared<KillAt>(files, prefix + "/quarnel.journal", killAt));
+                    killAtJournalSize(files, prefix + "/quarnel.journal", killAt));
                 op.run(prefix);
                 _exit(0); // the unit was complete before the kill point
             }

@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <poll.h>
 #include <sstream>
@@ -120,3 +121,39 @@ int runInPrefix(const std::string &prefix, const std::string &command, std::stri
 }
 
 } // namespace quarnel::test
+
+namespace {
+
+class KillAt : public quarnel::platform::StoreHooks
+{
+public:
+    KillAt(StoreHooks &files, std::string journal, uint64_t size)
+        : m_files(files), m_journal(std::move(journal)), m_size(size)
+    {
+    }
+    long beforeChange(const quarnel::platform::RegKey &key) override
+    {
+        return m_files.beforeChange(key);
+    }
+    long recordChange(const quarnel::platform::RegKey &key,
+                      const quarnel::platform::PendingChange &change) override
+    {
+        std::error_code ec;
+        if (std::filesystem::file_size(m_journal, ec) >= m_size && !ec) ::kill(::getpid(), SIGKILL);
+        return m_files.recordChange(key, change);
+    }
+
+private:
+    StoreHooks &m_files;
+    std::string m_journal;
+    uint64_t m_size;
+};
+
+} // namespace
+
+std::shared_ptr<quarnel::platform::StoreHooks>
+quarnel::test::killAtJournalSize(quarnel::platform::StoreHooks &files, const std::string &journal,
+                                 uint64_t size)
+{
+    return std::make_shared<KillAt>(files, journal, size);
+}

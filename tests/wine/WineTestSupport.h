@@ -2,7 +2,11 @@
 // test run made, scratch copies of it, and running Wine on them.
 #pragma once
 
+#include "registry/platform/KeyStore.h"
+
+#include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 namespace quarnel::test {
@@ -32,5 +36,11 @@ std::string withinDeadline(const std::function<std::string()> &scenario, int sec
 // Runs a shell command with WINEPREFIX set; returns its exit status and output.
 int runInPrefix(const std::string &prefix, const std::string &command,
                 std::string *output = nullptr);
+
+// Hooks that hand every change on to `files` (the registry files' own hooks),
+// but kill the process with SIGKILL just before a change once the journal has
+// grown to `size` bytes: a crash at a chosen point of a long change.
+std::shared_ptr<quarnel::platform::StoreHooks>
+killAtJournalSize(quarnel::platform::StoreHooks &files, const std::string &journal, uint64_t size);
 
 } // namespace quarnel::test
