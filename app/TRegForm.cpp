@@ -39,13 +39,8 @@ void TRegForm::FormCreate()
 
     for (int index = 0; index < kRootCount; ++index) {
         const RootEntry &entry = RootTable()[static_cast<std::size_t>(index)];
-        RootKeys[static_cast<std::size_t>(index)] = entry.handle;
-        RootNames[static_cast<std::size_t>(index)] = std::string(entry.displayName);
-    }
-    for (int index = 0; index < kRootCount; ++index) {
-        const std::string &name = RootNames[static_cast<std::size_t>(index)];
         RootNodes[static_cast<std::size_t>(index)] =
-            RegTV->addNode(top, name, kImageClosedFolder, true);
+            RegTV->addNode(top, std::string(entry.displayName), kImageClosedFolder, true);
     }
     RegTV->expandNode(top);
 

@@ -71,9 +71,7 @@ public:
     QAction *Replace1 = nullptr;
     TImageList *ImageList1 = nullptr;
 
-    // The root table, indexed by root index (0..6), filled by FormCreate.
-    std::array<HKEY, kRootCount> RootKeys{};
-    std::array<std::string, kRootCount> RootNames;
+    // The root keys' tree nodes, indexed by root index (0..6) of RootTable().
     std::array<TTreeNode *, kRootCount> RootNodes{};
 
     // --- shell (app/) ---
@@ -152,10 +150,6 @@ private:
     // Lets the message loop run once during a walk (at most every few ms, see
     // KeyWalker.cpp); throws TWindowGone when a handler destroyed the window.
     void WalkerMessageStep();
-    // Appends a complete row for the key at keyPath under the current root. name is
-    // the value's own name: on a data row, the empty name of the default value.
-    void AddFoundRow(const std::string &keyPath, std::string_view name = {},
-                     std::string_view type = {}, std::string_view value = {});
     // Paints lb1, lb2 and pb2 now, unless that was done very recently.
     void PaintWalkProgress();
     qint64 m_lastMessageStepNs = -1;

@@ -14,8 +14,7 @@ std::string_view TypeText(TValueKind kind)
 
 int ValueImageIndex(TValueKind kind)
 {
-    return kind == TValueKind::vkString || kind == TValueKind::vkExpandString ? kImageTextValue
-                                                                              : kImageBinaryValue;
+    return IsTextKind(kind) ? kImageTextValue : kImageBinaryValue;
 }
 
 namespace {

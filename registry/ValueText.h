@@ -25,6 +25,11 @@ enum ImageIndex : int
 
 std::string_view TypeText(TValueKind kind);
 int ValueImageIndex(TValueKind kind);
+// REG_SZ and REG_EXPAND_SZ: one text, shown and searched up to its first NUL.
+inline bool IsTextKind(TValueKind kind)
+{
+    return kind == TValueKind::vkString || kind == TValueKind::vkExpandString;
+}
 
 // Eight upper-case hex digits, unsigned: 255 gives 000000FF.
 std::string DwordText(uint32_t value);

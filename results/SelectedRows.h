@@ -3,7 +3,7 @@
 // and at the end the rows still selected leave the list together.
 #pragma once
 
-#include "results/ResultRow.h"
+#include "search/ResultRow.h"
 
 #include <cstddef>
 #include <functional>
