@@ -10,11 +10,17 @@
 #include <QIcon>
 #include <QLabel>
 
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char *argv[])
 {
-    if (quarnel::cli::wantsCommandLine(argc, argv)) return quarnel::cli::run(argc, argv);
+    if (quarnel::cli::wantsCommandLine(argc, argv)) {
+        const int status = quarnel::cli::run(argc, argv);
+        // The registry is saved and released; taking its keys apart would only delay the end.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
     QuarnelApplication application(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
     QIcon icon;

@@ -106,9 +106,14 @@ std::string jsonLine(const std::vector<std::string> &headers, const Cells &cells
 
 void TextTable::add(const Cells &cells)
 {
+    // For the eye: one row a line, backslashes of paths left as they are.
     std::vector<std::string> escaped;
-    for (std::string_view cell : cells)
-        escaped.push_back(tsvEscaped(cell));
+    for (std::string_view cell : cells) {
+        std::string text;
+        for (char c : cell)
+            text += c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
+        escaped.push_back(std::move(text));
+    }
     m_rows.push_back(std::move(escaped));
 }
 

@@ -1,10 +1,10 @@
 // The result rows as the command line writes them: aligned text columns, tab
 // separated lines, JSON lines. Each cell is written exactly; tsv and text mark a
 // tab, line break or backslash inside a cell as \t \n \r \\ so that one row
-// stays one line.
+// stays one line (text leaves backslashes alone: it is for the eye).
 #pragma once
 
-#include "results/ResultRow.h"
+#include "search/ResultRow.h"
 
 #include <array>
 #include <cstdio>

@@ -64,7 +64,7 @@ int Session::close(int status)
     if (!m_open) return status;
     m_open = false;
     std::fflush(stdout);
-    const std::string message = files::closeRegistry();
+    const std::string message = files::closeRegistryForExit();
     if (message.empty()) return status;
     return fail(message);
 }

@@ -1,15 +1,11 @@
 #include "cli/Session.h"
 namespace quarnel::cli {
-int runSearch(Session &s)
-{
-    return s.fail("x");
-}
 int runDelete(Session &s)
 {
-    return s.fail("x");
+    return s.open(true) ? s.fail("not yet") : kTrouble;
 }
 int runReplace(Session &s)
 {
-    return s.fail("x");
+    return s.open(true) ? s.fail("not yet") : kTrouble;
 }
 } // namespace quarnel::cli
