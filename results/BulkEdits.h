@@ -54,10 +54,10 @@ struct BulkRowOutcome
 {
     enum class State
     {
-        Done,       // its change made (counted unless emptied), or nothing to change
-        Taken,      // an earlier row took its key or value along: done, not counted
-        Failed,     // its change was refused, or its key did not open: `why`
-        Left,       // the edit stopped before this row's work was done
+        Done,   // its change made (counted unless emptied), or nothing to change
+        Taken,  // an earlier row took its key or value along: done, not counted
+        Failed, // its change was refused, or its key did not open: `why`
+        Left,   // the edit stopped before this row's work was done
     };
     State state = State::Done;
     int counted = 0;      // changes counted for the summary (a replace may make three)

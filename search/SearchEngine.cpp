@@ -125,8 +125,9 @@ bool SearchEngine::visit(HKEY root, std::string_view rootName, Frame &frame, int
                 if (isHit(m_search, text)) found(name, TypeText(info.Kind), text);
             } else if (info.Kind == TValueKind::vkMultiString) {
                 const std::vector<std::string> entries = SplitMultiString(bytes.data(), int(size));
-                const bool hit = std::any_of(entries.begin(), entries.end(),
-                                             [&](const std::string &e) { return isHit(m_search, e); });
+                const bool hit =
+                    std::any_of(entries.begin(), entries.end(),
+                                [&](const std::string &e) { return isHit(m_search, e); });
                 if (hit) found(name, TypeText(info.Kind), MultiStringText(entries));
             }
         }
