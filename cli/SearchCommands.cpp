@@ -205,4 +205,87 @@ int runSearch(Session &session)
     return sink.rows() > 0 ? kDone : kNothingFound;
 }
 
+int runDelete(Session &session)
+{
+    const Invocation &inv = session.invocation();
+    if (inv.operands[0].empty()) return session.fail("the search text is empty");
+    if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
+    if (!session.open(!inv.dryRun)) return kTrouble;
+    int status = kTrouble;
+    const auto rows = findRows(session, status);
+    if (!rows) return status;
+    const std::string count = std::to_string(rows->size());
+    if (inv.dryRun) {
+        RowWriter writer(chosenFormat(inv), rowHeaders());
+        for (const ResultRow &row : *rows)
+            writer.add(cellsOf(row));
+        writer.finish();
+        return kDone;
+    }
+    if (!session.confirm("Delete " + count + " items?")) return kTrouble;
+    SafetyNet net("delete", "unfinished delete");
+    if (const std::string failed = net.prepare([&](UndoCapture &capture) {
+            for (const ResultRow &row : *rows)
+                captureDeleteOf(capture, row);
+        });
+        !failed.empty())
+        return session.fail(failed);
+    TellingObserver observer(session);
+    const BulkEditResult result = deleteRows(*rows, observer);
+    const std::string summary = std::to_string(result.counted) + " items deleted";
+    net.finish(result.changed, summary);
+    return report(session, *rows, result, "deleted", summary);
+}
+
+int runReplace(Session &session)
+{
+    const Invocation &inv = session.invocation();
+    const std::string &text = inv.operands[0];
+    const std::string &replacement = inv.operands[1];
+    if (text.empty()) return session.fail("the search text is empty");
+    if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
+    if (!session.open(!inv.dryRun)) return kTrouble;
+    int status = kTrouble;
+    const auto rows = findRows(session, status);
+    if (!rows) return status;
+    const BulkReplacePlan plan = planBulkReplace(*rows, text, replacement);
+    if (inv.dryRun) {
+        std::vector<std::string> headers = rowHeaders();
+        for (const char *h : {"New Branch", "New Name", "New Value"})
+            headers.push_back(h);
+        RowWriter writer(chosenFormat(inv), headers);
+        for (const ReplacePreview &p : previewReplace(*rows, plan)) {
+            Cells cells = cellsOf(p.before);
+            cells.push_back(p.after.branch);
+            cells.push_back(p.after.name);
+            cells.push_back(p.after.value);
+            writer.add(cells);
+        }
+        writer.finish();
+        return kDone;
+    }
+    const std::string count = std::to_string(rows->size());
+    if (!session.confirm("Replace \"" + text + "\" by \"" + replacement + "\" in " + count +
+                         " items?"))
+        return kTrouble;
+    // As the window asks a second time: an empty text cuts the found text out.
+    if (replacement.empty() && !inv.yes) {
+        if (!session.confirm("The new text is empty: \"" + text +
+                             "\" will be cut out of names and data. Go ahead?"))
+            return kTrouble;
+    }
+    SafetyNet net("replace", "unfinished replace");
+    if (const std::string failed = net.prepare([&](UndoCapture &capture) {
+            for (std::size_t i = 0; i < rows->size(); ++i)
+                captureReplaceOf(capture, (*rows)[i], plan.rows[i]);
+        });
+        !failed.empty())
+        return session.fail(failed);
+    TellingObserver observer(session);
+    const BulkEditResult result = replaceInRows(*rows, plan, observer);
+    const std::string summary = std::to_string(result.counted) + " items replaced";
+    net.finish(result.changed, summary);
+    return report(session, *rows, result, "replaced", summary);
+}
+
 } // namespace quarnel::cli

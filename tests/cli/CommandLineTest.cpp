@@ -11,6 +11,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 #include <sstream>
 
 using namespace quarnel::test;
@@ -52,13 +53,13 @@ std::string quoted(const std::string &word)
     return out + "'";
 }
 
-void setValue(const std::string &path, const std::string &name, DWORD type,
-              const std::string &data, HKEY root = HKEY_CURRENT_USER)
+void setValue(const std::string &path, const std::string &name, DWORD type, const std::string &data,
+              HKEY root = HKEY_CURRENT_USER)
 {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                              nullptr),
-              ERROR_SUCCESS);
+    ASSERT_EQ(
+        RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        ERROR_SUCCESS);
     ASSERT_EQ(RegSetValueExA(key, name.empty() ? nullptr : name.c_str(), 0, type,
                              reinterpret_cast<const BYTE *>(data.data()), DWORD(data.size())),
               ERROR_SUCCESS);
@@ -73,7 +74,8 @@ std::string plantedPrefix(bool runnable = false)
     EXPECT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     const std::string sz = "some " + kNeedle + " text";
     setValue(kArea + "\\" + kNeedle + "Key\\Sub", "plain", REG_SZ, std::string("x\0", 2));
-    setValue(kArea + "\\" + kNeedle + "Key\\Sub", "number", REG_DWORD, std::string("\x07\0\0\0", 4));
+    setValue(kArea + "\\" + kNeedle + "Key\\Sub", "number", REG_DWORD,
+             std::string("\x07\0\0\0", 4));
     setValue(kArea + "\\Other", "tab\t" + kNeedle, REG_SZ, std::string("y\0", 2));
     setValue(kArea + "\\Other", "lines", REG_SZ,
              "one\n" + kNeedle + "\\two\r\tthree" + std::string(1, '\0'));
@@ -167,6 +169,23 @@ std::vector<std::vector<std::pair<std::string, std::string>>> readJsonl(const st
     return rows;
 }
 
+// The lines of one registry dump that the other lacks, and the other way round; "" when equal.
+std::string linesApart(const std::string &a, const std::string &b)
+{
+    std::multiset<std::string> left, right;
+    std::istringstream ia(a), ib(b);
+    for (std::string line; std::getline(ia, line);)
+        left.insert(line);
+    for (std::string line; std::getline(ib, line);)
+        right.insert(line);
+    std::string apart;
+    for (const std::string &line : left)
+        if (!right.count(line)) apart += "only in the first: " + line + "\n";
+    for (const std::string &line : right)
+        if (!left.count(line)) apart += "only in the second: " + line + "\n";
+    return apart;
+}
+
 Cells cellsOf(const ResultRow &row)
 {
     return {row.root, row.branch, row.name, row.type, row.value};
@@ -198,8 +217,8 @@ TEST_F(CommandLineTest, SearchListsTheWindowsRowsInEachFormatReadBackExactly)
     const std::string p = " --prefix " + quoted(prefix);
     // The window holds the prefix meanwhile: a search still runs (read-only), a change does not.
     ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
-    for (const auto &[needle, mirrored] : {std::pair{kNeedle, false}, {std::string("wine"), false},
-                                           {std::string("wine"), true}}) {
+    for (const auto &[needle, mirrored] :
+         {std::pair{kNeedle, false}, {std::string("wine"), false}, {std::string("wine"), true}}) {
         SCOPED_TRACE(needle + (mirrored ? " mirrored" : ""));
         const std::vector<Cells> window = windowRows(needle, mirrored);
         ASSERT_FALSE(window.empty());
@@ -230,17 +249,17 @@ TEST_F(CommandLineTest, SearchListsTheWindowsRowsInEachFormatReadBackExactly)
     }
     // The planted cells with tab, line break, backslash are among them, whole.
     const Ran tsv = runQuarnel("search " + kNeedle + p + " --key 'HKEY_CURRENT_USER\\" + kArea +
-                            "\\Other' --format tsv");
-    EXPECT_EQ(readTsv(tsv.out),
-              (std::vector<Cells>{
-                  {"Root", "Branch", "Name", "Type", "Value"},
-                  {"HKEY_CURRENT_USER", kArea + "\\Other\\", "(Standard)", "REG_SZ",
-                   "some " + kNeedle + " text"},
-                  {"HKEY_CURRENT_USER", kArea + "\\Other\\", "lines", "REG_SZ",
-                   "one\n" + kNeedle + "\\two\r\tthree"},
-                  {"HKEY_CURRENT_USER", kArea + "\\Other\\", "multi", "REG_MULTI_SZ",
-                   "a " + kNeedle + "b "},
-                  {"HKEY_CURRENT_USER", kArea + "\\Other\\", "tab\t" + kNeedle, "", ""}}))
+                               "\\Other' --format tsv");
+    EXPECT_EQ(
+        readTsv(tsv.out),
+        (std::vector<Cells>{{"Root", "Branch", "Name", "Type", "Value"},
+                            {"HKEY_CURRENT_USER", kArea + "\\Other\\", "(Standard)", "REG_SZ",
+                             "some " + kNeedle + " text"},
+                            {"HKEY_CURRENT_USER", kArea + "\\Other\\", "lines", "REG_SZ",
+                             "one\n" + kNeedle + "\\two\r\tthree"},
+                            {"HKEY_CURRENT_USER", kArea + "\\Other\\", "multi", "REG_MULTI_SZ",
+                             "a " + kNeedle + "b "},
+                            {"HKEY_CURRENT_USER", kArea + "\\Other\\", "tab\t" + kNeedle, "", ""}}))
         << tsv.out;
 
     const std::string userReg = readFile(prefix + "/user.reg");
@@ -274,8 +293,8 @@ TEST_F(CommandLineTest, RegOutputThroughWinesRegeditGivesExactlyTheHitsKeysAndVa
     const std::string to = scratchPrefix(true);
     writeFile(to + "/hits.reg", reg.out);
     std::string output;
-    int status = runInPrefix(to, "wine regedit /s \"" + to + "/hits.reg\"; rc=$?; wineserver -w; exit $rc",
-                             &output);
+    int status = runInPrefix(
+        to, "wine regedit /s \"" + to + "/hits.reg\"; rc=$?; wineserver -w; exit $rc", &output);
     if (status != 0) // Wine beside other tests' Wine at times does not start: once more
         status = runInPrefix(
             to, "wine regedit /s \"" + to + "/hits.reg\"; rc=$?; wineserver -w; exit $rc", &output);
@@ -288,7 +307,8 @@ TEST_F(CommandLineTest, RegOutputThroughWinesRegeditGivesExactlyTheHitsKeysAndVa
     ASSERT_EQ(before.status, 0) << before.err;
     EXPECT_EQ(after.out, before.out) << after.err;
     const Ran found = runQuarnel("search " + kNeedle + " --format tsv --prefix " + quoted(to));
-    EXPECT_EQ(found.out, runQuarnel("search " + kNeedle + " --format tsv --prefix " + quoted(from)).out);
+    EXPECT_EQ(found.out,
+              runQuarnel("search " + kNeedle + " --format tsv --prefix " + quoted(from)).out);
     const Ran untouched = runQuarnel("search untouched --format tsv --prefix " + quoted(to));
     EXPECT_EQ(untouched.status, 1) << untouched.out;
 }
@@ -313,8 +333,8 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
     const Ran faulty = runQuarnel("import " + quoted(prefix + "/faulty.reg") + p);
     EXPECT_EQ(faulty.status, 2);
     EXPECT_EQ(faulty.out, "");
-    for (const char *line : {"faulty.reg:5: ", "faulty.reg:6: ", "faulty.reg:8: ",
-                             "faulty.reg:9: ", "faulty.reg:10: "})
+    for (const char *line : {"faulty.reg:5: ", "faulty.reg:6: ", "faulty.reg:8: ", "faulty.reg:9: ",
+                             "faulty.reg:10: "})
         EXPECT_NE(faulty.err.find(line), std::string::npos) << line << "\n" << faulty.err;
     EXPECT_NE(faulty.err.find("5 faults"), std::string::npos) << faulty.err;
     EXPECT_EQ(readFile(prefix + "/user.reg"), userReg);
@@ -369,9 +389,87 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(runQuarnel("undo --yes" + p).status, 0);
     EXPECT_EQ(runQuarnel("export 'HKEY_CURRENT_USER\\Software\\Tweak'" + p).status, 2);
-    EXPECT_EQ(runQuarnel("export 'HKEY_CURRENT_USER\\" + kArea + "'" + p).out,
-              runQuarnel("export 'HKEY_CURRENT_USER\\" + kArea + "' --prefix " +
-                      quoted(plantedPrefix()))
-                  .out);
+    EXPECT_EQ(
+        runQuarnel("export 'HKEY_CURRENT_USER\\" + kArea + "'" + p).out,
+        runQuarnel("export 'HKEY_CURRENT_USER\\" + kArea + "' --prefix " + quoted(plantedPrefix()))
+            .out);
     EXPECT_EQ(runQuarnel("undo --list" + p).out, "");
+}
+
+TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUndoFile)
+{
+    REQUIRE_PREFIX();
+    struct Edit
+    {
+        std::string command; // the command line's
+        std::string search;
+        bool replace = false;
+        std::string replacement;
+    };
+    const std::vector<Edit> edits{{"delete " + kNeedle, kNeedle},
+                                  {"replace " + kNeedle + " Moved", kNeedle, true, "Moved"},
+                                  // The window's second question answered yes, as --yes does.
+                                  {"replace needle ''", "needle", true, ""}};
+    for (const Edit &edit : edits) {
+        SCOPED_TRACE(edit.command);
+        const std::string byWindow = plantedPrefix();
+        ASSERT_EQ(quarnel::platform::openRegistryAt(byWindow, true).status,
+                  RegistryOpened::Status::Ok);
+        const std::string before = registry();
+        clearBoxes();
+        searchFor(edit.search);
+        selectAll();
+        if (edit.replace)
+            clickReplace(edit.search, edit.replacement);
+        else
+            clickDelete();
+        EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+        // As the files hold it (the walk may make a root's key in memory only).
+        quarnel::platform::closeRegistry();
+        ASSERT_EQ(quarnel::platform::openRegistryAt(byWindow, true).status,
+                  RegistryOpened::Status::Ok);
+        const std::string windowLeft = registry();
+        ASSERT_NE(windowLeft, before);
+        quarnel::platform::closeRegistry();
+
+        const std::string byCommand = plantedPrefix();
+        const std::string p = " --prefix " + quoted(byCommand);
+        const Ran dry = runQuarnel(edit.command + p + " --dry-run --format tsv");
+        EXPECT_EQ(dry.status, 0) << dry.err;
+        EXPECT_FALSE(std::filesystem::exists(byCommand + "/quarnel-backups"));
+        // Without a terminal and without --yes: refused, nothing changed.
+        const Ran unasked = runQuarnel(edit.command + p);
+        EXPECT_EQ(unasked.status, 2);
+        EXPECT_EQ(unasked.out, "");
+        EXPECT_FALSE(std::filesystem::exists(byCommand + "/quarnel-backups"));
+
+        const Ran done = runQuarnel(edit.command + p + " --yes --format tsv");
+        EXPECT_EQ(done.status, 0) << done.err;
+        EXPECT_NE(
+            done.err.find(edit.command.starts_with("delete") ? "items deleted" : "items replaced"),
+            std::string::npos)
+            << done.err;
+        ASSERT_EQ(quarnel::platform::openRegistryAt(byCommand, true).status,
+                  RegistryOpened::Status::Ok);
+        EXPECT_EQ(linesApart(registry(), windowLeft), "");
+        quarnel::platform::closeRegistry();
+        Strings backups, undos;
+        for (const auto &entry :
+             std::filesystem::directory_iterator(byCommand + "/quarnel-backups"))
+            if (entry.path().filename() != "undo") backups.push_back(entry.path().string());
+        for (const auto &entry :
+             std::filesystem::directory_iterator(byCommand + "/quarnel-backups/undo"))
+            undos.push_back(entry.path().filename().string());
+        EXPECT_EQ(backups.size(), 1u);
+        ASSERT_EQ(undos.size(), 1u);
+        EXPECT_TRUE(undos[0].ends_with(edit.command.substr(0, edit.command.find(' ')) + ".reg"))
+            << undos[0];
+
+        // Undo gives the registry back as it was.
+        EXPECT_EQ(runQuarnel("undo --yes" + p).status, 0);
+        ASSERT_EQ(quarnel::platform::openRegistryAt(byCommand, true).status,
+                  RegistryOpened::Status::Ok);
+        EXPECT_EQ(linesApart(registry(), before), "");
+        quarnel::platform::closeRegistry();
+    }
 }
