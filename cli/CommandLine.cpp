@@ -242,12 +242,12 @@ std::string helpText(Command command)
            "Search, edit and restore the registry of a Wine prefix. Without a command,\n"
            "open the window.\n\n"
            "Commands:\n"
-           "  search TEXT             list the keys, values and data that hold TEXT\n"
-           "  delete TEXT             delete what a search for TEXT finds\n"
-           "  replace TEXT NEW        replace TEXT by NEW in what a search finds\n"
-           "  export ROOT\\PATH [FILE] write a key as a registry editor file\n"
-           "  import FILE             apply a registry editor file\n"
-           "  undo                    take back the newest change\n\n"
+           "  search TEXT               list the keys, values and data that hold TEXT\n"
+           "  delete TEXT               delete what a search for TEXT finds\n"
+           "  replace TEXT NEW          replace TEXT by NEW in what a search finds\n"
+           "  export ROOT\\PATH [FILE]   write a key as a registry editor file\n"
+           "  import FILE               apply a registry editor file\n"
+           "  undo                      take back the newest change\n\n"
            "Options:\n" +
            options + common + "      --version           output version information and exit\n\n" +
            "Run 'quarnel COMMAND --help' for the options of a command.\n"
