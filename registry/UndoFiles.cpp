@@ -14,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kMark = ";Quarnel-edit: ";
-constexpr std::string_view kTakenBack = ".undone";
+constexpr std::string_view kTakenBack = ";Quarnel-undone: ";
 constexpr std::size_t kHeadBytes = 64 * 1024; // the comment line is near the top
 
 bool isUtf16(std::string_view bytes)
@@ -108,43 +108,53 @@ std::time_t stampTime(const std::string &name)
 #endif
 }
 
-} // namespace
-
-namespace UndoFiles {
-
-std::string described(const std::string &bytes, std::string_view description)
+// `bytes` with the comment line `mark` + `text`: in place of an earlier line of
+// that mark, else after the first line and our other comment lines.
+std::string withComment(std::string bytes, std::string_view mark, std::string_view text)
 {
-    const std::vector<Line> lines = linesOf(bytes, 1);
-    const std::size_t after = lines.empty() ? bytes.size() : lines.front().end;
-    const std::string comment = std::string(kMark) + oneLine(description) + "\r\n";
+    const std::vector<Line> lines = linesOf(bytes, 4);
+    for (const Line &line : lines)
+        if (std::string_view(line.text).starts_with(mark)) {
+            bytes.erase(line.begin, line.end - line.begin);
+            return withComment(std::move(bytes), mark, text);
+        }
+    std::size_t after = lines.empty() ? bytes.size() : lines.front().end;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = lines[i].text;
+        if (!line.starts_with(kMark) && !line.starts_with(kTakenBack)) break;
+        after = lines[i].end;
+    }
+    const std::string comment = std::string(mark) + oneLine(text) + "\r\n";
     std::string out = bytes.substr(0, after);
     out += isUtf16(bytes) ? utf16(comment) : comment;
     out += bytes.substr(after);
     return out;
 }
 
-std::string descriptionOf(std::string_view bytes)
+std::string commentOf(std::string_view bytes, std::string_view mark)
 {
-    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 3))
-        if (std::string_view(line.text).starts_with(kMark)) return line.text.substr(kMark.size());
+    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 4))
+        if (std::string_view(line.text).starts_with(mark)) return line.text.substr(mark.size());
     return {};
 }
 
-bool describe(const std::string &path, std::string_view description)
+bool hasComment(std::string_view bytes, std::string_view mark)
+{
+    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 4))
+        if (std::string_view(line.text).starts_with(mark)) return true;
+    return false;
+}
+
+// Rewrites the file at `path` with the comment line. Written beside it and
+// renamed over it: a crash leaves the old file or the new one (a ".partial-"
+// name is what the next start clears away if it is left).
+bool rewriteWithComment(const std::string &path, std::string_view mark, std::string_view text)
 {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;
     std::stringstream read;
     read << in.rdbuf();
-    std::string bytes = read.str();
-    for (const Line &line : linesOf(bytes, 3))
-        if (std::string_view(line.text).starts_with(kMark)) {
-            bytes.erase(line.begin, line.end - line.begin);
-            break;
-        }
-    bytes = described(bytes, description);
-    // Written beside and renamed over it: a crash leaves the old file or the new one.
-    // (".partial-" names are what the next start clears away if it is left.)
+    const std::string bytes = withComment(read.str(), mark, text);
     const fs::path target(path);
     const std::string temp =
         (target.parent_path() / (".partial-" + target.filename().string())).string();
@@ -164,6 +174,39 @@ bool describe(const std::string &path, std::string_view description)
     return !error;
 }
 
+std::string nowText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &now);
+#else
+    gmtime_r(&now, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &tm);
+    return text;
+}
+
+} // namespace
+
+namespace UndoFiles {
+
+std::string described(const std::string &bytes, std::string_view description)
+{
+    return withComment(bytes, kMark, description);
+}
+
+std::string descriptionOf(std::string_view bytes)
+{
+    return commentOf(bytes, kMark);
+}
+
+bool describe(const std::string &path, std::string_view description)
+{
+    return rewriteWithComment(path, kMark, description);
+}
+
 std::vector<Entry> pending(const std::string &safetyFolder)
 {
     struct Found
@@ -180,12 +223,14 @@ std::vector<Entry> pending(const std::string &safetyFolder)
         if (name.starts_with(".") || !name.ends_with(".reg") || !item.is_regular_file(e) ||
             item.is_symlink(e))
             continue;
+        const std::string head = readHead(item.path().string(), kHeadBytes);
+        if (hasComment(head, kTakenBack)) continue;
         Found f;
         f.entry.path = item.path().string();
         f.name = name;
         f.written = item.last_write_time(e);
         f.entry.time = stampTime(name);
-        f.entry.description = descriptionOf(readHead(f.entry.path, kHeadBytes));
+        f.entry.description = descriptionOf(head);
         found.push_back(std::move(f));
     }
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
@@ -201,9 +246,8 @@ std::vector<Entry> pending(const std::string &safetyFolder)
 
 std::string markTakenBack(const std::string &path)
 {
-    std::error_code error;
-    fs::rename(path, path + std::string(kTakenBack), error);
-    return error ? "cannot rename " + path + ": " + error.message() : std::string();
+    return rewriteWithComment(path, kTakenBack, nowText()) ? std::string()
+                                                           : "cannot mark " + path + " as undone";
 }
 
 } // namespace UndoFiles

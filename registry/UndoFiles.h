@@ -1,7 +1,8 @@
 // The undo files in <safety folder>/undo/ as a list the user picks from: each
 // says what its edit was in a comment line of its own (";Quarnel-edit: 3 items
-// deleted", second line; Wine's regedit skips it), and one that has been taken
-// back is renamed to "<name>.reg.undone" so that no face takes it back twice.
+// deleted", after the first line; Wine's regedit skips it), and one that has
+// been taken back says so in another (";Quarnel-undone: <time>"), so that no
+// face takes it back twice. The files keep their names.
 #pragma once
 
 #include <ctime>
@@ -29,7 +30,8 @@ std::string descriptionOf(std::string_view bytes);
 
 // The undo files in <safetyFolder>/undo not yet taken back, newest first.
 std::vector<Entry> pending(const std::string &safetyFolder);
-// Marks the file as taken back. "" or what failed.
+// Marks the file as taken back (rewritten whole, so a crash leaves it one way or
+// the other). "" or what failed.
 std::string markTakenBack(const std::string &path);
 
 } // namespace UndoFiles
