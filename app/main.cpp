@@ -8,7 +8,6 @@
 #include "cli/Session.h"
 
 #include <QIcon>
-#include <QLabel>
 
 #include <cstdio>
 #include <cstdlib>
@@ -30,10 +29,6 @@ int main(int argc, char *argv[])
     StateDump::installFromEnvironment();
     RegistrySession registry;
     TRegForm RegForm; // shows the window, then the backup warning
-    // A first hint in the status line, from whoever started the program (tools/run.sh
-    // names a text its demo registry holds).
-    if (const char *hint = std::getenv("QUARNEL_STATUS"); hint && *hint)
-        RegForm.lb1->setText(QString::fromUtf8(hint));
     registry.showOpeningMessage();
     return application.exec();
 }

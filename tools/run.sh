@@ -11,7 +11,7 @@ if [ -z "${WINEPREFIX:-}" ]; then
     template=build/demo-registry
     if [ ! -f "$template/system.reg" ] || [ ! -f "$template/needles.txt" ]; then
         echo "Generating the demo registry in $template ..."
-        rm -rf "$template"
+        rm -rf "$template" && mkdir -p "$template"
         build/tools/generator/quarnel-genreg --keys 30000 --values-per-key 3.4 --seed 20261207 \
             --registry-dir "$template" | sed -n 's/^needle "\([^"]*\)": \([0-9]*\) rows without.*/\1 \2/p' \
             >"$template/needles.txt"
