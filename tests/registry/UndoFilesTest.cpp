@@ -1,7 +1,7 @@
 // The undo folder as a list: each file names its edit in a comment line our
 // reader skips, the newest comes first, and one taken back leaves the list.
-#include "registry/RegEditFile.h"
 #include "registry/UndoFiles.h"
+#include "registry/RegEditFile.h"
 
 #include <gtest/gtest.h>
 
@@ -37,7 +37,8 @@ TEST(UndoFilesTest, DescribedFilesReadBackListNewestFirstAndLeaveOnceTakenBack)
     char pattern[] = "/tmp/quarnel-undo-files-XXXXXX";
     const fs::path folder = mkdtemp(pattern);
     fs::create_directories(folder / "undo");
-    const std::string names[] = {"2026-01-02_03-04-05-delete.reg", "2026-01-02_03-04-06-replace.reg",
+    const std::string names[] = {"2026-01-02_03-04-05-delete.reg",
+                                 "2026-01-02_03-04-06-replace.reg",
                                  "2026-01-02_03-04-06-replace-2.reg"};
     for (const std::string &name : names) {
         const std::string bytes = UndoFiles::described(sample(name).write(), "unfinished\nedit");
