@@ -19,6 +19,7 @@ class QLineEdit;
 class QMenu;
 class QTreeWidgetItem;
 class ResultModel;
+struct ResultRowView;
 class TButton;
 class TImageList;
 class TListView;
@@ -158,6 +159,13 @@ private:
     // --- result list and bulk edits (results/) ---
     // Creates the result list's model and puts it behind FoundLV.
     void AttachResultModel();
+    // For the search run: a found row joins the list at the model's next merge;
+    // merges when one is due (or now, `whenDue` false); empties the list without
+    // a counter refresh; counts the rows found, merged or not.
+    void AddFoundRow(const ResultRowView &row);
+    void MergeFoundRows(bool whenDue);
+    void ClearFoundRows();
+    int FoundRowCount() const;
     ResultModel *m_foundModel = nullptr;
 
     // --- browser (browser/) ---

@@ -1,5 +1,6 @@
 #include "results/BulkEdits.h"
 
+#include "registry/KeyPath.h"
 #include "registry/MultiStringSplitter.h"
 #include "registry/RootTable.h"
 #include "registry/TRegistry.h"
@@ -97,7 +98,7 @@ bool relocateKey(TRegistry &reg, const std::string &oldPath, const std::string &
 
 std::string keyPathOf(const ResultRow &row)
 {
-    return '\\' + row.branch;
+    return KeyPath::fromBranch(row.branch).walkerPath();
 }
 
 // One edit's run over the rows: which rows' keys and values were there when it
@@ -386,7 +387,8 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
         [&](std::size_t i, const ResultRow &row) {
             const ReplacePlan &rowPlan = plans[i];
             const bool moved = rowPlan.newBranch &&
-                               relocateKey(reg, keyPathOf(row), '\\' + *rowPlan.newBranch);
+                               relocateKey(reg, keyPathOf(row),
+                                           KeyPath::fromBranch(*rowPlan.newBranch).walkerPath());
             settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
         });
 

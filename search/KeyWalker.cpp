@@ -7,7 +7,6 @@
 #include "app/UnitState.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
-#include "results/ResultModel.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 
@@ -55,7 +54,7 @@ void TRegForm::WalkerMessageStep()
     const qint64 now = nowNs();
     if (m_lastMessageStepNs >= 0 && now - m_lastMessageStepNs < gap) return;
     // Rows found since the last merge reach the view before it repaints.
-    m_foundModel->flushIfDue();
+    MergeFoundRows(true);
     QPointer<TRegForm> alive(this);
     ++g_messagePasses;
     QCoreApplication::processEvents();
@@ -89,7 +88,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 
         void found(const ResultRowView &row) override
         {
-            m_form.m_foundModel->appendRow(row);
+            m_form.AddFoundRow(row);
             // No counter refresh for multi-string rows; the next refresh catches up.
             if (row.type != TypeText(TValueKind::vkMultiString)) m_form.RefreshCounter();
         }

@@ -45,7 +45,7 @@ SearchScope SearchScope::below(int rootIndex, std::string_view nodePath)
 {
     SearchScope scope;
     scope.firstRoot = scope.lastRoot = rootIndex;
-    scope.keyPath = std::string(nodePath) + '\\';
+    scope.keyPath = KeyPath::fromNodePath(nodePath).walkerPath();
     return scope;
 }
 
@@ -55,12 +55,7 @@ std::optional<SearchScope> SearchScope::parse(std::string_view rootAndPath)
     const std::string_view rootName = rootAndPath.substr(0, slash);
     for (int index = 0; index < kRootCount; ++index) {
         if (!asciiEqualFolded(RootTable()[std::size_t(index)].displayName, rootName)) continue;
-        std::string nodePath;
-        for (std::string_view name : KeyNames(rootAndPath.substr(slash))) {
-            nodePath += '\\';
-            nodePath += name;
-        }
-        return below(index, nodePath);
+        return below(index, KeyPath::fromNames(rootAndPath.substr(slash)).nodePath());
     }
     return std::nullopt;
 }
@@ -88,7 +83,7 @@ std::string SearchEngine::keysBeyondDepthText()
 bool SearchEngine::visit(HKEY root, std::string_view rootName, Frame &frame, int depth)
 {
     const std::string &keyPath = frame.keyPath;
-    const std::string_view branch = std::string_view(keyPath).substr(1);
+    const std::string_view branch = KeyPath::branchOfWalkerPath(keyPath);
     const auto found = [&](std::string_view name = {}, std::string_view type = {},
                            std::string_view value = {}) {
         // Only data rows can stand for the default value: its empty name never matches.
@@ -176,7 +171,7 @@ void SearchEngine::walk(HKEY root, std::string_view rootName, const std::string 
         ++m_statistics.keys;
         if (frame.big) m_sink.bigKeyStep(j, frame.subkeys.size());
         Frame child;
-        child.keyPath = frame.keyPath + frame.subkeys[j] + '\\';
+        child.keyPath = KeyPath::walkerChild(frame.keyPath, frame.subkeys[j]);
         const int depth = int(stack.size()) + 1;
         if (visit(root, rootName, child, depth)) {
             stack.push_back(std::move(child)); // `frame` is not used past this point

@@ -9,7 +9,6 @@
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
 #include "registry/RootTable.h"
-#include "results/ResultModel.h"
 #include "search/Matching.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
@@ -51,14 +50,14 @@ void TRegForm::Button1Click()
         Edit1->setEnabled(false);
         Edit2->setEnabled(false);
         // Emptying does not refresh the counter: it shows the last list until a row comes.
-        m_foundModel->clear();
+        ClearFoundRows();
         BrowseReg();
     } catch (const searchrun::TWindowGone &) {
         return; // the window is gone: touch nothing
     }
     FoundLVSelectAll();
     RefreshCounter();
-    if (Edit2->text().isEmpty() && m_foundModel->totalRows() > 0) Edit2->setFocus();
+    if (Edit2->text().isEmpty() && FoundRowCount() > 0) Edit2->setFocus();
     if (searchrun::g_keysBeyondDepth) Dialogs::information(SearchEngine::keysBeyondDepthText());
 }
 
@@ -93,7 +92,7 @@ void TRegForm::BrowseReg()
     }
 
     // Rows that still wait for the model's next merge are shown with the statistics.
-    m_foundModel->flush();
+    MergeFoundRows(false);
     lb1->setText(statisticsTimeText(double(started.elapsed()) / 1000.0, UnitState::byteTotal,
                                     QLocale::system()));
     lb2->setText(statisticsCountText(UnitState::keysCounter, UnitState::valuesCounter));

@@ -5,7 +5,7 @@
 #   registry/           the registry object and its vocabulary          -> registry/platform/
 #   app/                TRegForm, its controls, dialogs, window state    -> registry/
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
-#   search/             the walker; it adds rows to the result model     -> results/, app/, registry/
+#   search/             the search engine and the window's search run    -> app/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
 #   cli/                the command line (no window)                     -> search/, results/, registry/
 # registry/ includes no Qt either: it also builds for Windows without it; cli/ none
@@ -22,7 +22,7 @@ allowed_from() {
     registry) echo "registry/platform" ;;
     app) echo "cli registry registry/platform" ;;
     browser) echo "app registry registry/platform" ;;
-    search) echo "results app registry registry/platform" ;;
+    search) echo "app registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
     cli) echo "search results registry registry/platform" ;;
     *) echo "*" ;;
