@@ -406,7 +406,7 @@ TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUnd
         bool replace = false;
         std::string replacement;
     };
-    const std::vector<Edit> edits{{"delete " + kNeedle, kNeedle},
+    const std::vector<Edit> edits{{"delete " + kNeedle, kNeedle, false, ""},
                                   {"replace " + kNeedle + " Moved", kNeedle, true, "Moved"},
                                   // The window's second question answered yes, as --yes does.
                                   {"replace needle ''", "needle", true, ""}};
