@@ -7,7 +7,8 @@
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
 #   search/             the walker; it adds rows to the result model     -> results/, app/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
-# registry/ includes no Qt either: it also builds for Windows without it.
+#   prefixes/           finding the registries, the settings file        -> registry/
+# registry/ includes no Qt either: it also builds for Windows without it; nor does prefixes/.
 # Usage: tools/check-includes.sh [source root]
 set -uo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -22,6 +23,7 @@ allowed_from() {
     browser) echo "app registry registry/platform" ;;
     search) echo "results app registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
+    prefixes) echo "registry registry/platform" ;;
     *) echo "*" ;;
     esac
 }
@@ -47,8 +49,8 @@ while IFS= read -r hit; do
     kind=${BASH_REMATCH[1]} target=${BASH_REMATCH[2]}
     from=$(layer_of "$file")
     if [[ $kind == '<' ]]; then
-        [[ $from == registry* && $target == Q* ]] &&
-            fault "$file:$lineno: includes Qt ($target); registry/ stays free of Qt"
+        [[ ($from == registry* || $from == prefixes) && $target == Q* ]] &&
+            fault "$file:$lineno: includes Qt ($target); $from/ stays free of Qt"
         continue
     fi
     if [[ ! -f $target ]]; then
@@ -59,7 +61,7 @@ while IFS= read -r hit; do
     [[ $allowed == "*" || $to == "$from" || " $allowed " == *" $to "* ]] && continue
     fault "$file:$lineno: $from/ may not include $target"
 done < <(grep -rn --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include' \
-    app browser results search registry tests bench tools 2>/dev/null)
+    app browser results search registry prefixes tests bench tools 2>/dev/null)
 
 if ((faults > 0)); then
     echo "$faults include(s) out of order" >&2
