@@ -67,8 +67,8 @@ SearchPlaces makeHome(const fs::path &root)
             "game:\n  exe: game.exe\n  prefix: " + prefix + "\nsystem: {}\nwine:\n  version: x\n");
     }
     for (int i = 0; i < 15; ++i) {
-        const std::string prefix = places.home + "/Games/Heroic/Prefixes/default/Game" +
-                                   std::to_string(i);
+        const std::string prefix =
+            places.home + "/Games/Heroic/Prefixes/default/Game" + std::to_string(i);
         registry(prefix);
         put(places.configHome + "/heroic/GamesConfig/app" + std::to_string(i) + ".json",
             "{\"app" + std::to_string(i) + "\": {\"winePrefix\": \"" + prefix +

@@ -99,7 +99,8 @@ std::string resolvedPath(const std::string &path)
 std::string lastPart(const std::string &path)
 {
     std::string p = path;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
     const std::size_t slash = p.rfind('/');
     return slash == std::string::npos ? p : p.substr(slash + 1);
 }

@@ -34,7 +34,8 @@ std::string folded(std::string text)
 
 bool endsWith(const std::string &text, const std::string &tail)
 {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 // The registry a launcher's prefix setting leads to: the folder itself, or
@@ -89,10 +90,11 @@ public:
             const std::string path = expandHome(folder, m_places.home);
             add(RegistryKind::Added, path, lastPart(path), registryFolderAt(path));
         }
-        std::sort(m_found.begin(), m_found.end(), [](const FoundRegistry &a, const FoundRegistry &b) {
-            return std::tuple(a.kind, folded(a.name), a.name, a.id) <
-                   std::tuple(b.kind, folded(b.name), b.name, b.id);
-        });
+        std::sort(m_found.begin(), m_found.end(),
+                  [](const FoundRegistry &a, const FoundRegistry &b) {
+                      return std::tuple(a.kind, folded(a.name), a.name, a.id) <
+                             std::tuple(b.kind, folded(b.name), b.name, b.id);
+                  });
         return std::move(m_found);
     }
 
@@ -144,7 +146,8 @@ private:
             const std::string real = resolvedPath(root);
             if (real.empty() || !seenRoots.insert(real).second) continue;
             addLibrary(root);
-            for (const std::string &path : libraryPaths(root)) addLibrary(path);
+            for (const std::string &path : libraryPaths(root))
+                addLibrary(path);
         }
         for (const std::string &library : libraries) {
             const std::string compat = library + "/steamapps/compatdata";
@@ -158,7 +161,8 @@ private:
                 const std::string appId = entry.substr(0, digits);
                 std::string name = appName(appId, libraries);
                 std::string suffix = entry.substr(digits);
-                while (!suffix.empty() && (suffix[0] == '.' || suffix[0] == '_' || suffix[0] == '-'))
+                while (!suffix.empty() &&
+                       (suffix[0] == '.' || suffix[0] == '_' || suffix[0] == '-'))
                     suffix.erase(0, 1);
                 if (!suffix.empty()) name += " (" + suffix + ")";
                 add(RegistryKind::Steam, "steam:" + entry, std::move(name), folder);
@@ -179,8 +183,7 @@ private:
         const VdfNode *folders = vdf.child("libraryfolders");
         if (!folders || !folders->isBlock) return paths;
         for (const VdfNode &entry : folders->children) {
-            if (entry.key.empty() ||
-                entry.key.find_first_not_of("0123456789") != std::string::npos)
+            if (entry.key.empty() || entry.key.find_first_not_of("0123456789") != std::string::npos)
                 continue;
             const std::string path = entry.isBlock ? entry.textOf("path") : entry.text;
             if (!path.empty() && path[0] == '/') paths.push_back(path);
@@ -284,8 +287,7 @@ private:
                     if (!entry.is_object()) continue;
                     const auto prefix = entry.find("winePrefix");
                     if (prefix == entry.end() || !prefix->is_string()) continue;
-                    const std::string path =
-                        expandHome(prefix->get<std::string>(), m_places.home);
+                    const std::string path = expandHome(prefix->get<std::string>(), m_places.home);
                     const std::string folderName = lastPart(path);
                     if (folderName.empty() || folderName == "/") continue;
                     std::string name;
@@ -313,7 +315,8 @@ private:
         for (const std::string &root :
              {dataPath("/wineprefixes"), homePath("/.PlayOnLinux/wineprefix")}) {
             if (root.empty()) continue;
-            for (const std::string &dir : folderNames(root)) addWine(root + "/" + dir);
+            for (const std::string &dir : folderNames(root))
+                addWine(root + "/" + dir);
         }
     }
 
@@ -344,7 +347,8 @@ SearchPlaces SearchPlaces::fromEnvironment()
 {
     SearchPlaces places;
     places.home = env("HOME");
-    while (places.home.size() > 1 && places.home.back() == '/') places.home.pop_back();
+    while (places.home.size() > 1 && places.home.back() == '/')
+        places.home.pop_back();
     const auto xdg = [&](const char *name, const char *fallback) {
         std::string v = env(name);
         if (!v.empty() && v[0] == '/') return v;
@@ -394,7 +398,8 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
         if (!isFolder(real)) return match;
         const std::string inside = registryFolderAt(path);
         match.status = RegistryMatch::Found;
-        match.registry = {path, lastPart(path), RegistryKind::Folder, inside.empty() ? path : inside};
+        match.registry = {path, lastPart(path), RegistryKind::Folder,
+                          inside.empty() ? path : inside};
         return match;
     }
 

@@ -66,7 +66,8 @@ bool Settings::save(std::string &error)
     }
     const std::size_t slash = m_path.rfind('/');
     if (slash != std::string::npos && slash > 0) {
-        if (const std::error_code failed = platform::wine::makeOwnFolders(m_path.substr(0, slash))) {
+        if (const std::error_code failed =
+                platform::wine::makeOwnFolders(m_path.substr(0, slash))) {
             error = m_path.substr(0, slash) + ": " + failed.message();
             return false;
         }

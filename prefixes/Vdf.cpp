@@ -60,7 +60,8 @@ private:
             } else if (c == ' ' || c == '\t' || c == '\r') {
                 ++m_at;
             } else if (c == '/' && m_at + 1 < m_text.size() && m_text[m_at + 1] == '/') {
-                while (m_at < m_text.size() && m_text[m_at] != '\n') ++m_at;
+                while (m_at < m_text.size() && m_text[m_at] != '\n')
+                    ++m_at;
             } else {
                 return;
             }

@@ -52,9 +52,9 @@ struct EveryLayout
         fake.put(steam + "appmanifest_1245620.acf", manifest("1245620", "Elden Ring"));
         fake.registry(steam + "compatdata/1245620/pfx");
         fake.registry(steam + "compatdata/377160.20250104/pfx");
-        fake.registry(steam + "compatdata/999/pfx");      // no manifest anywhere
-        fake.registry(steam + "compatdata/shadercache/pfx"); // not an app
-        fake.folder(steam + "compatdata/555");              // no pfx yet
+        fake.registry(steam + "compatdata/999/pfx");           // no manifest anywhere
+        fake.registry(steam + "compatdata/shadercache/pfx");   // not an app
+        fake.folder(steam + "compatdata/555");                 // no pfx yet
         fake.put(steam + "compatdata/556/pfx/system.reg", ""); // no user.reg
         fake.link("home/.steam/steam", fake.path("data/Steam"));
         fake.put("lib2/steamapps/appmanifest_377160.acf", manifest("377160", "Fallout 4"));
@@ -93,6 +93,7 @@ struct EveryLayout
         fake.put("config/lutris/games/gone.yml", "game:\n  prefix: /nowhere/at/all\n");
         fake.folder("config/lutris/games/folder.yml");
         fake.link("config/lutris/games/loop.yml", "loop.yml");
+        fake.put("config/lutris/games/deep.yml", "game: " + std::string(100000, '['));
 
         // Heroic: two games sharing one prefix, a Proton one, broken and hostile files.
         const std::string hades = fake.path("home/Games/Heroic/Prefixes/default/Hades");
@@ -110,6 +111,8 @@ struct EveryLayout
         fake.put("config/heroic/GamesConfig/Broken.json", "{\"x\": {\"winePrefix\": ");
         fake.put("config/heroic/GamesConfig/Array.json", "[1, 2]");
         fake.put("config/heroic/GamesConfig/Number.json", "{\"y\": {\"winePrefix\": 5}}");
+        fake.put("config/heroic/GamesConfig/Deep.json",
+                 std::string(100000, '[') + std::string(100000, ']'));
         ::mkfifo(fake.path("config/heroic/GamesConfig/Fifo.json").c_str(), 0600);
 
         // Plain Wine, Quarnel's own registry and a folder added by hand.
@@ -133,7 +136,8 @@ TEST(RegistryFinder, FindsEveryLayoutOnceAndSkipsWhatIsBroken)
     const std::string compat = "data/Steam/steamapps/compatdata/";
     const std::vector<FoundRegistry> expected = {
         {"steam:1245620", "Elden Ring", RegistryKind::Steam, at(compat + "1245620/pfx")},
-        {"steam:377160", "Fallout 4", RegistryKind::Steam, at("lib2/steamapps/compatdata/377160/pfx")},
+        {"steam:377160", "Fallout 4", RegistryKind::Steam,
+         at("lib2/steamapps/compatdata/377160/pfx")},
         {"steam:377160.20250104", "Fallout 4 (20250104)", RegistryKind::Steam,
          at(compat + "377160.20250104/pfx")},
         {"steam:3000", "Flatpak Game", RegistryKind::Steam,
@@ -142,18 +146,22 @@ TEST(RegistryFinder, FindsEveryLayoutOnceAndSkipsWhatIsBroken)
          at("lib2/steamapps/compatdata/2000/pfx")},
         {"steam:999", "Steam app 999", RegistryKind::Steam, at(compat + "999/pfx")},
         {"bottles:Broken", "Broken", RegistryKind::Bottles, at("data/bottles/bottles/Broken")},
-        {"bottles:Gaming", "Gaming Bottle", RegistryKind::Bottles, at("data/bottles/bottles/Gaming")},
+        {"bottles:Gaming", "Gaming Bottle", RegistryKind::Bottles,
+         at("data/bottles/bottles/Gaming")},
         {"bottles:NoYml", "NoYml", RegistryKind::Bottles, at("data/bottles/bottles/NoYml")},
         {"bottles:Office", "Office 2010", RegistryKind::Bottles,
          at("home/.var/app/com.usebottles.bottles/data/bottles/bottles/Office")},
         {"lutris:diablo-ii-1700000000", "Diablo II", RegistryKind::Lutris, at("home/Games/diablo")},
-        {"lutris:witcher-3-1700000001", "witcher-3", RegistryKind::Lutris, at("home/Games/witcher")},
+        {"lutris:witcher-3-1700000001", "witcher-3", RegistryKind::Lutris,
+         at("home/Games/witcher")},
         {"heroic:Celeste", "Celeste Classic", RegistryKind::Heroic,
          at("home/Games/Heroic/Prefixes/Celeste/pfx")},
-        {"heroic:Hades", "Hades", RegistryKind::Heroic, at("home/Games/Heroic/Prefixes/default/Hades")},
+        {"heroic:Hades", "Hades", RegistryKind::Heroic,
+         at("home/Games/Heroic/Prefixes/default/Hades")},
         {at("home/.wine"), ".wine", RegistryKind::Wine, at("home/.wine")},
         {at("elsewhere/custom"), "custom", RegistryKind::Wine, at("elsewhere/custom")},
-        {at("data/wineprefixes/office"), "office", RegistryKind::Wine, at("data/wineprefixes/office")},
+        {at("data/wineprefixes/office"), "office", RegistryKind::Wine,
+         at("data/wineprefixes/office")},
         {at("home/.PlayOnLinux/wineprefix/Steam_XP"), "Steam_XP", RegistryKind::Wine,
          at("home/.PlayOnLinux/wineprefix/Steam_XP")},
         {"quarnel", "Quarnel's own registry", RegistryKind::Quarnel, at("data/quarnel/registry")},
@@ -232,7 +240,8 @@ TEST(RegistryFinder, MatchesIdsFoldersAndNames)
         const RegistryMatch match = matchRegistry(found, c.text, h);
         EXPECT_EQ(match.status, c.status);
         std::string ids;
-        for (const FoundRegistry &r : match.candidates) ids += (ids.empty() ? "" : " ") + r.id;
+        for (const FoundRegistry &r : match.candidates)
+            ids += (ids.empty() ? "" : " ") + r.id;
         EXPECT_EQ(c.status == RegistryMatch::Found ? match.registry.id : ids, c.id);
     }
     EXPECT_EQ(matchRegistry(found, home.fake.path("loose"), h).registry.kind, RegistryKind::Folder);

@@ -39,7 +39,8 @@ TEST(Vdf, ReadsBlocksEscapesCommentsAndBareWords)
 TEST(Vdf, RefusesMalformedTextWithItsLine)
 {
     std::string deep;
-    for (int i = 0; i < kVdfMaxDepth; ++i) deep += "\"k\" {\n";
+    for (int i = 0; i < kVdfMaxDepth; ++i)
+        deep += "\"k\" {\n";
     struct Case
     {
         std::string text;
