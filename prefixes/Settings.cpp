@@ -45,12 +45,13 @@ Settings Settings::load(const std::string &path)
     if (path.empty() || (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)) return settings;
     std::string text, error;
     if (!readSmallFile(path, text, error)) {
-        settings.m_problem = error;
+        settings.m_problem = error + "; the settings are read as empty";
+        settings.m_keepAside = true;
         return settings;
     }
     nlohmann::json doc = nlohmann::json::parse(text, nullptr, false);
     if (!doc.is_object()) {
-        settings.m_problem = path + ": not a JSON object of settings; it is read as empty";
+        settings.m_problem = path + ": not a JSON object of settings; they are read as empty";
         settings.m_keepAside = true;
         return settings;
     }
@@ -64,24 +65,37 @@ bool Settings::save(std::string &error)
         error = "no place for the settings file (neither XDG_CONFIG_HOME nor HOME is set)";
         return false;
     }
-    const std::size_t slash = m_path.rfind('/');
+    // A settings file linked in from elsewhere (a folder of dotfiles) stays linked:
+    // the file it leads to is the one replaced.
+    std::string target = m_path;
+    struct stat st
+    {
+    };
+    if (::lstat(m_path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+        target = resolvedPath(m_path);
+        if (target.empty()) {
+            error = m_path + ": a link that leads nowhere";
+            return false;
+        }
+    }
+    const std::size_t slash = target.rfind('/');
     if (slash != std::string::npos && slash > 0) {
-        if (const std::error_code failed =
-                platform::wine::makeOwnFolders(m_path.substr(0, slash))) {
-            error = m_path.substr(0, slash) + ": " + failed.message();
+        const std::string folder = target.substr(0, slash);
+        if (const std::error_code failed = platform::wine::makeOwnFolders(folder)) {
+            error = folder + ": " + failed.message();
             return false;
         }
     }
     if (m_keepAside) {
-        const std::string aside = m_path + ".broken";
-        if (std::rename(m_path.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
-            error = m_path + ": cannot keep the malformed file aside: " + std::strerror(errno);
+        const std::string aside = target + ".broken";
+        if (std::rename(target.c_str(), aside.c_str()) != 0 && errno != ENOENT) {
+            error = target + ": cannot keep the unreadable file aside: " + std::strerror(errno);
             return false;
         }
         m_keepAside = false;
     }
     platform::wine::FileId written;
-    return platform::wine::replaceFile(m_path, m_doc->dump(2) + "\n", true, written, error);
+    return platform::wine::replaceFile(target, m_doc->dump(2) + "\n", true, written, error);
 }
 
 const nlohmann::json *Settings::find(const std::string &section, const std::string &key) const

@@ -2,8 +2,9 @@
 // ~/.config/quarnel/): one JSON object of sections, each an object of keys, so
 // that a person can read and edit it. Keys this version does not know are kept
 // as they are when the file is written again; a key of the wrong type reads as
-// missing; a malformed file reads as empty and is kept aside (`.broken`) before
-// it is first written over. Writing replaces the file in one rename.
+// missing; a malformed or unreadable file reads as empty and is kept aside
+// (`.broken`) before it is first written over. Writing replaces the file in one
+// rename (the file a link leads to, when it is a link).
 #pragma once
 
 #include <cstddef>
@@ -64,7 +65,7 @@ private:
 
     std::string m_path;
     std::string m_problem;
-    bool m_keepAside = false; // the file on disk is malformed: keep it before writing over it
+    bool m_keepAside = false; // the file could not be read: keep it before writing over it
     std::unique_ptr<nlohmann::json> m_doc;
 };
 

@@ -94,13 +94,36 @@ TEST(Settings, AMissingOrBrokenFileReadsAsEmptyAndIsKeptAside)
         }
     }
 
-    // A folder where the file should be: a problem, never a crash, and no save over it.
+    // A folder where the file should be is kept aside like a broken file.
     FakeHome fake;
-    fake.folder("q/settings.json");
+    fake.put("q/settings.json/inside", "x");
     Settings settings = Settings::load(fake.path("q/settings.json"));
     EXPECT_NE(settings.problem(), "");
     std::string error;
-    EXPECT_FALSE(settings.save(error));
+    EXPECT_TRUE(settings.save(error)) << error;
+    EXPECT_EQ(contentOf(fake.path("q/settings.json.broken/inside")), "x");
+}
+
+TEST(Settings, ALinkedFileStaysLinked)
+{
+    FakeHome fake;
+    fake.put("dotfiles/quarnel.json", R"({"registries": {"added": ["/a"]}})");
+    fake.link("config/quarnel/settings.json", fake.path("dotfiles/quarnel.json"));
+    Settings settings = Settings::load(fake.path("config/quarnel/settings.json"));
+    settings.addFolder("/b");
+    std::string error;
+    ASSERT_TRUE(settings.save(error)) << error;
+    struct stat st
+    {
+    };
+    ASSERT_EQ(::lstat(fake.path("config/quarnel/settings.json").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(Settings::load(fake.path("dotfiles/quarnel.json")).addedFolders(),
+              (std::vector<std::string>{"/a", "/b"}));
+
+    fake.link("config/quarnel/dangling.json", fake.path("nowhere/x.json"));
+    Settings dangling = Settings::load(fake.path("config/quarnel/dangling.json"));
+    EXPECT_FALSE(dangling.save(error));
 }
 
 TEST(Settings, DefaultPathFollowsTheEnvironment)
