@@ -39,10 +39,11 @@ bool endsWith(const std::string &text, const std::string &tail)
 }
 
 // The registry a launcher's prefix setting leads to: the folder itself, or
-// its `pfx` when it is a Proton compatibility folder.
+// its `pfx` when it is a Proton compatibility folder. A relative path means
+// nothing outside the launcher, so it leads nowhere.
 std::string registryFolderAt(const std::string &folder)
 {
-    if (folder.empty()) return {};
+    if (folder.empty() || folder[0] != '/') return {};
     if (isRegistryFolder(folder)) return folder;
     if (isRegistryFolder(folder + "/pfx")) return folder + "/pfx";
     return {};
@@ -396,10 +397,12 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
         }
         if (!hits.empty()) return settle(std::move(hits));
         if (!isFolder(real)) return match;
-        const std::string inside = registryFolderAt(path);
+        // As written when it is absolute (its links are the user's), else from the root.
+        const std::string folder = path[0] == '/' ? path : real;
+        const std::string inside = registryFolderAt(folder);
         match.status = RegistryMatch::Found;
-        match.registry = {path, lastPart(path), RegistryKind::Folder,
-                          inside.empty() ? path : inside};
+        match.registry = {folder, lastPart(folder), RegistryKind::Folder,
+                          inside.empty() ? folder : inside};
         return match;
     }
 

@@ -245,6 +245,10 @@ TEST(RegistryFinder, MatchesIdsFoldersAndNames)
         EXPECT_EQ(c.status == RegistryMatch::Found ? match.registry.id : ids, c.id);
     }
     EXPECT_EQ(matchRegistry(found, home.fake.path("loose"), h).registry.kind, RegistryKind::Folder);
+    // A Proton folder named directly leads to its pfx.
+    home.fake.registry("proton/pfx");
+    EXPECT_EQ(matchRegistry(found, home.fake.path("proton"), h).registry.folder,
+              home.fake.path("proton/pfx"));
 
     // The same name twice, and the same id twice (a bottle both native and in Flatpak).
     std::vector<FoundRegistry> twice = found;
