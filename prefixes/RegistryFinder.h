@@ -43,11 +43,11 @@ struct FoundRegistry
 // Where to look. Empty parts are left out.
 struct SearchPlaces
 {
-    std::string home;       // $HOME
-    std::string dataHome;   // $XDG_DATA_HOME, else ~/.local/share
-    std::string configHome; // $XDG_CONFIG_HOME, else ~/.config
-    std::string winePrefix; // $WINEPREFIX
-    std::vector<std::string> addedFolders;
+    std::string home;                      // $HOME
+    std::string dataHome;                  // $XDG_DATA_HOME, else ~/.local/share
+    std::string configHome;                // $XDG_CONFIG_HOME, else ~/.config
+    std::string winePrefix;                // $WINEPREFIX
+    std::vector<std::string> addedFolders; // Settings::addedFolders()
 
     // From the environment; an XDG variable that is not an absolute path
     // counts as unset, as the XDG rules say.

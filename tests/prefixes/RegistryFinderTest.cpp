@@ -38,7 +38,7 @@ struct EveryLayout
         places.addedFolders = {fake.path("manual/myprefix"), "~/.wine", fake.path("gone")};
 
         // Steam: the native root in two libraries (one listed twice, one missing), also
-        // reached through ~/.steam/steam; the Flatpak root with a broken library list.
+        // reached through ~/.steam/steam; the Flatpak's data/Steam with a broken library list.
         const std::string steam = "data/Steam/steamapps/";
         fake.put(steam + "libraryfolders.vdf",
                  "\"libraryfolders\"\n{\n"
@@ -67,7 +67,15 @@ struct EveryLayout
         fake.put(flatpak + "data/Steam/steamapps/appmanifest_3000.acf",
                  manifest("3000", "Flatpak Game"));
         fake.registry(flatpak + "data/Steam/steamapps/compatdata/3000/pfx");
-        fake.link(flatpak + ".local/share/Steam", "Steam"); // a link in a loop
+        // The Flatpak's other root, with a library list of the older form.
+        fake.put(flatpak + ".local/share/Steam/steamapps/libraryfolders.vdf",
+                 "\"LibraryFolders\"\n{\n\t\"TimeNextStatsReport\"\t\t\"1700000000\"\n"
+                 "\t\"1\"\t\t\"" +
+                     fake.path("lib3") + "\"\n}\n");
+        fake.registry(flatpak + ".local/share/Steam/steamapps/compatdata/4000/pfx");
+        fake.put("lib3/steamapps/appmanifest_4100.acf", manifest("4100", "Old Library Game"));
+        fake.registry("lib3/steamapps/compatdata/4100/pfx");
+        fake.link(steam + "compatdata/777", "777"); // a link in a loop
 
         // Bottles, native and Flatpak.
         fake.registry("data/bottles/bottles/Gaming");
@@ -142,8 +150,13 @@ TEST(RegistryFinder, FindsEveryLayoutOnceAndSkipsWhatIsBroken)
          at(compat + "377160.20250104/pfx")},
         {"steam:3000", "Flatpak Game", RegistryKind::Steam,
          at("home/.var/app/com.valvesoftware.Steam/data/Steam/steamapps/compatdata/3000/pfx")},
+        {"steam:4100", "Old Library Game", RegistryKind::Steam,
+         at("lib3/steamapps/compatdata/4100/pfx")},
         {"steam:2000", "Steam app 2000", RegistryKind::Steam,
          at("lib2/steamapps/compatdata/2000/pfx")},
+        {"steam:4000", "Steam app 4000", RegistryKind::Steam,
+         at("home/.var/app/com.valvesoftware.Steam/.local/share/Steam/steamapps/compatdata/4000/"
+            "pfx")},
         {"steam:999", "Steam app 999", RegistryKind::Steam, at(compat + "999/pfx")},
         {"bottles:Broken", "Broken", RegistryKind::Bottles, at("data/bottles/bottles/Broken")},
         {"bottles:Gaming", "Gaming Bottle", RegistryKind::Bottles,
