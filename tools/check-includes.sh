@@ -8,8 +8,9 @@
 #   search/             the search engine and the window's search run    -> app/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
 #   cli/                the command line (no window)                     -> search/, results/, registry/
-# registry/ includes no Qt either: it also builds for Windows without it; cli/ none
-# because a command runs without a display.
+#   prefixes/           finding the registries, the settings file        -> registry/
+# registry/ includes no Qt either: it also builds for Windows without it; nor do prefixes/ and
+# cli/ (a command runs without a display).
 # Usage: tools/check-includes.sh [source root]
 set -uo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -25,6 +26,7 @@ allowed_from() {
     search) echo "app registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
     cli) echo "search results registry registry/platform" ;;
+    prefixes) echo "registry registry/platform" ;;
     *) echo "*" ;;
     esac
 }
@@ -50,7 +52,7 @@ while IFS= read -r hit; do
     kind=${BASH_REMATCH[1]} target=${BASH_REMATCH[2]}
     from=$(layer_of "$file")
     if [[ $kind == '<' ]]; then
-        [[ ($from == registry* || $from == cli) && $target == Q* ]] &&
+        [[ ($from == registry* || $from == cli || $from == prefixes) && $target == Q* ]] &&
             fault "$file:$lineno: includes Qt ($target); $from/ stays free of Qt"
         continue
     fi
@@ -62,7 +64,7 @@ while IFS= read -r hit; do
     [[ $allowed == "*" || $to == "$from" || " $allowed " == *" $to "* ]] && continue
     fault "$file:$lineno: $from/ may not include $target"
 done < <(grep -rn --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include' \
-    app browser cli results search registry tests bench tools 2>/dev/null)
+    app browser cli results search registry prefixes tests bench tools 2>/dev/null)
 
 if ((faults > 0)); then
     echo "$faults include(s) out of order" >&2

@@ -8,6 +8,7 @@ packages=(
     xvfb xauth xdotool x11-utils imagemagick python3
     clang libclang-rt-14-dev clang-format-14
     appstream desktop-file-utils
+    libyaml-cpp-dev nlohmann-json3-dev
 )
 
 missing=()
