@@ -7,6 +7,7 @@ packages=(
     wine wine64 g++-mingw-w64-x86-64-posix
     xvfb xauth xdotool x11-utils imagemagick python3
     clang libclang-rt-14-dev clang-format-14
+    libre2-dev pkg-config
 )
 
 missing=()
