@@ -6,8 +6,10 @@
 #include "search/Matching.h"
 #include "search/PatternFolding.h"
 
+#include <re2/filtered_re2.h>
 #include <re2/re2.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -35,14 +37,64 @@ DataKind dataKindOf(std::uint32_t regType)
     }
 }
 
-std::unique_ptr<re2::RE2> compilePattern(std::string_view pattern)
+re2::RE2::Options patternOptions()
 {
     re2::RE2::Options options;
     options.set_encoding(re2::RE2::Options::EncodingUTF8);
     options.set_case_sensitive(true); // folding, where wanted, is in the pattern
     options.set_log_errors(false);
     options.set_max_mem(Matcher::kPatternMemory);
-    return std::make_unique<re2::RE2>(re2::StringPiece(pattern.data(), pattern.size()), options);
+    return options;
+}
+
+std::unique_ptr<re2::RE2> compilePattern(std::string_view pattern)
+{
+    return std::make_unique<re2::RE2>(re2::StringPiece(pattern.data(), pattern.size()),
+                                      patternOptions());
+}
+
+// Whether RE2's prefilter atoms for the pattern can be looked for with the ASCII
+// fold: they are lowered in full Unicode, so a letter outside ASCII may turn into
+// an ASCII one (the Kelvin sign into 'k') that the text does not hold. Patterns
+// that may carry such a letter (bytes beyond ASCII, \x and octal escapes, Unicode
+// folding asked for with (?i)) get no prefilter.
+bool atomsFoldAsAscii(std::string_view p)
+{
+    for (std::size_t i = 0; i < p.size(); ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        if (c >= 0x80) return false;
+        if (c == '\\' && i + 1 < p.size()) {
+            const char d = p[++i];
+            if (d == 'x' || (d >= '0' && d <= '7')) return false;
+        } else if (c == '(' && p.compare(i, 2, "(?") == 0 && i + 2 < p.size() && p[i + 2] != 'P' &&
+                   p[i + 2] != '<') {
+            const std::size_t end = std::min(p.find_first_of(":)", i + 2), p.size());
+            if (p.substr(i + 2, end - i - 2).find('i') != npos) return false;
+        }
+    }
+    return true;
+}
+
+// Texts of which a match holds at least one (lower-cased ASCII), or none when the
+// pattern may match without any. Testing a few of them with firstHit costs far
+// less than a call of RE2, and most candidates hold none.
+std::vector<std::string> requiredAtoms(std::string_view typed, std::string_view compiled,
+                                       const re2::RE2::Options &options)
+{
+    constexpr int kShortestAtom = 3;
+    constexpr std::size_t kMostAtoms = 4; // more cost more than RE2 itself
+    if (!atomsFoldAsAscii(typed)) return {};
+    re2::FilteredRE2 filter(kShortestAtom);
+    int id = 0;
+    if (filter.Add(re2::StringPiece(compiled.data(), compiled.size()), options, &id) !=
+        re2::RE2::NoError)
+        return {};
+    std::vector<std::string> atoms;
+    filter.Compile(&atoms);
+    std::vector<int> passing;
+    filter.AllPotentials({}, &passing);
+    if (!passing.empty() || atoms.empty() || atoms.size() > kMostAtoms) return {};
+    return atoms;
 }
 
 char16_t lowerUnit(char16_t unit)
@@ -126,13 +178,17 @@ Matcher::Matcher(std::string_view text, const SearchOptions &options)
             m_error = typed->error();
             return;
         }
-        m_re = fold ? compilePattern(foldAsciiCaseInPattern(text)) : std::move(typed);
+        const std::string compiled = fold ? foldAsciiCaseInPattern(text) : std::string(text);
+        m_re = fold ? compilePattern(compiled) : std::move(typed);
         if (!m_re->ok()) {
             m_error = m_re->error();
             m_re.reset();
             return;
         }
         m_mode = TextMode::Pattern;
+        m_atoms = requiredAtoms(text, compiled, patternOptions());
+        for (const std::string &atom : m_atoms)
+            m_atomsUtf16.push_back(littleEndianBytes(quarnel::platform::utf16FromBytes(atom)));
         // A pattern without operators is searched for as the plain text: the same
         // hits, at the plain search's speed. The replace still goes through RE2.
         plain = patternLiteral(text, literal);
@@ -158,13 +214,7 @@ Matcher::~Matcher() = default;
 Matcher::Matcher(Matcher &&) noexcept = default;
 Matcher &Matcher::operator=(Matcher &&) noexcept = default;
 
-bool Matcher::keyTimeFits(std::uint64_t lastWriteFileTime) const
-{
-    return (!m_options.changedSince || lastWriteFileTime >= *m_options.changedSince) &&
-           (!m_options.changedBefore || lastWriteFileTime < *m_options.changedBefore);
-}
-
-bool Matcher::looksAtData(std::uint32_t regType) const
+bool Matcher::looksAtOtherData(std::uint32_t regType) const
 {
     if (!m_options.data || m_mode == TextMode::Never) return false;
     switch (dataKindOf(regType)) {
@@ -176,7 +226,7 @@ bool Matcher::looksAtData(std::uint32_t regType) const
     return false;
 }
 
-bool Matcher::testText(std::string_view candidate) const
+bool Matcher::testOtherText(std::string_view candidate) const
 {
     switch (m_mode) {
     case TextMode::Never: return false;
@@ -186,10 +236,19 @@ bool Matcher::testText(std::string_view candidate) const
         return candidate.size() == m_needle.size() && firstHit(m_needle, candidate) == 0;
     case TextMode::ExactWhole: return candidate == m_needle;
     case TextMode::Pattern:
-        return m_re->Match(
-            re2::StringPiece(candidate.data(), candidate.size()), 0, candidate.size(),
-            m_options.wholeText ? re2::RE2::ANCHOR_BOTH : re2::RE2::UNANCHORED, nullptr, 0);
+        return mayMatch(candidate) &&
+               m_re->Match(
+                   re2::StringPiece(candidate.data(), candidate.size()), 0, candidate.size(),
+                   m_options.wholeText ? re2::RE2::ANCHOR_BOTH : re2::RE2::UNANCHORED, nullptr, 0);
     }
+    return false;
+}
+
+bool Matcher::mayMatch(std::string_view candidate) const
+{
+    if (m_atoms.empty()) return true;
+    for (const std::string &atom : m_atoms)
+        if (firstHit(atom, candidate) != npos) return true;
     return false;
 }
 
@@ -208,7 +267,8 @@ std::optional<Hit> Matcher::findTextHit(std::string_view candidate) const
     case TextMode::Pattern: {
         re2::StringPiece match;
         const re2::StringPiece whole(candidate.data(), candidate.size());
-        if (m_re->Match(whole, 0, candidate.size(),
+        if (mayMatch(candidate) &&
+            m_re->Match(whole, 0, candidate.size(),
                         m_options.wholeText ? re2::RE2::ANCHOR_BOTH : re2::RE2::UNANCHORED, &match,
                         1)) {
             at = std::size_t(match.data() - candidate.data());
@@ -239,23 +299,6 @@ bool Matcher::matchesKey(std::string_view keyPath) const
     if (!m_options.wholeText) return testText(keyPath);
     const std::string_view name = ownName(keyPath);
     return !name.empty() && testText(name);
-}
-
-bool Matcher::matchesName(std::string_view valueName) const
-{
-    return m_options.names && !valueName.empty() && testText(valueName);
-}
-
-bool Matcher::matchesText(std::string_view text) const
-{
-    return m_options.data && testText(text);
-}
-
-bool Matcher::matchesData(std::uint32_t regType, std::string_view bytes) const
-{
-    if (!looksAtData(regType)) return false;
-    if (dataKindOf(regType) == DataKind::Text) return testText(bytes.substr(0, bytes.find('\0')));
-    return findInData(regType, bytes).has_value();
 }
 
 std::optional<Hit> Matcher::findInKey(std::string_view keyPath) const
@@ -327,15 +370,21 @@ std::optional<Hit> Matcher::findBinary(std::string_view bytes) const
         const auto search =
             [&](std::string_view view) -> std::optional<std::pair<std::size_t, std::size_t>> {
             re2::StringPiece match;
-            if (!m_re->Match(re2::StringPiece(view.data(), view.size()), 0, view.size(), anchor,
-                             &match, 1))
+            if (!mayMatch(view) || !m_re->Match(re2::StringPiece(view.data(), view.size()), 0,
+                                                view.size(), anchor, &match, 1))
                 return std::nullopt;
             return std::pair{std::size_t(match.data() - view.data()), match.size()};
         };
         const std::string_view asBytes = whole ? withoutTerminator(bytes, 1) : bytes;
         if (const auto m = search(asBytes)) return Hit{HitForm::Bytes, 0, m->first, m->second};
+        // The atoms as UTF-16LE spare most blobs their decoding.
+        const bool mayHoldUtf16 =
+            m_atomsUtf16.empty() ||
+            std::any_of(m_atomsUtf16.begin(), m_atomsUtf16.end(),
+                        [&](const std::string &atom) { return firstHit(atom, bytes) != npos; });
         // UTF-16 text may start at an odd offset within a blob; a whole one starts at 0.
-        for (std::size_t alignment = 0; alignment < (whole ? 1u : 2u); ++alignment) {
+        for (std::size_t alignment = 0; mayHoldUtf16 && alignment < (whole ? 1u : 2u);
+             ++alignment) {
             const std::string text =
                 utf8OfUtf16(whole ? withoutTerminator(bytes, 2) : bytes, alignment);
             if (const auto m = search(text)) {

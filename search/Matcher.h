@@ -13,6 +13,8 @@
 // than kPatternMemory; counted repeats are limited to 1000 in all.
 #pragma once
 
+#include "registry/platform/winreg.h"
+#include "search/Matching.h"
 #include "search/SearchOptions.h"
 
 #include <cstddef>
@@ -21,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace re2 {
 class RE2;
@@ -66,29 +69,44 @@ public:
     // --- What a walk needs to look at -------------------------------------------
     // A key whose last write lies outside the changed range is neither tested nor
     // are its values; its subkeys are (they have their own times).
-    bool keyTimeFits(std::uint64_t lastWriteFileTime) const;
+    bool keyTimeFits(std::uint64_t lastWriteFileTime) const
+    {
+        return (!m_options.changedSince || lastWriteFileTime >= *m_options.changedSince) &&
+               (!m_options.changedBefore || lastWriteFileTime < *m_options.changedBefore);
+    }
     bool filtersByTime() const { return m_options.changedSince || m_options.changedBefore; }
     bool looksAtKeys() const { return m_options.keys; }
     bool looksAtNames() const { return m_options.names; }
     // Whether data of this registry type can match at all (REG_SZ, REG_EXPAND_SZ and
     // REG_MULTI_SZ with "Data"; numbers with "Numbers", and only when the text reads
     // as a number; everything else with "Binary"); a walk reads no other data.
-    bool looksAtData(std::uint32_t regType) const;
+    bool looksAtData(std::uint32_t regType) const
+    {
+        if (isStringType(regType)) return m_options.data && m_mode != TextMode::Never;
+        return looksAtOtherData(regType);
+    }
 
     // --- Matching (false for a place not looked at) ------------------------------
     // A key path as the walker writes it ("\Software\Wine\"); with "Whole text" its
     // last name alone is compared. The root's path never matches whole.
     bool matchesKey(std::string_view keyPath) const;
     // A value name; the default value's empty name never matches.
-    bool matchesName(std::string_view valueName) const;
+    bool matchesName(std::string_view valueName) const
+    {
+        return m_options.names && !valueName.empty() && testText(valueName);
+    }
     // A string datum (up to its first NUL) or one multi-string entry.
-    bool matchesText(std::string_view text) const;
+    bool matchesText(std::string_view text) const { return m_options.data && testText(text); }
     // A value's data as the registry holds it: strings are cut at their first NUL,
     // multi-strings split into entries as the result list shows them
     // (SplitMultiString), numbers read little-endian (big-endian for
     // REG_DWORD_BIG_ENDIAN; a REG_DWORD shorter than four bytes reads its missing
     // bytes as zero, as the value list does; other sizes are no number).
-    bool matchesData(std::uint32_t regType, std::string_view bytes) const;
+    bool matchesData(std::uint32_t regType, std::string_view bytes) const
+    {
+        if (isStringType(regType)) return matchesText(bytes.substr(0, bytes.find('\0')));
+        return looksAtOtherData(regType) && findInData(regType, bytes).has_value();
+    }
 
     // --- Where ---------------------------------------------------------------------
     // The first match, as the matching above finds it; offsets into the argument.
@@ -120,8 +138,21 @@ private:
         Pattern,
     };
 
+    static bool isStringType(std::uint32_t regType)
+    {
+        return regType == REG_SZ || regType == REG_EXPAND_SZ;
+    }
+    bool looksAtOtherData(std::uint32_t regType) const;
+    // The plain search inline, as the walker tests about a million candidates a run.
+    bool testText(std::string_view candidate) const
+    {
+        if (m_mode == TextMode::Folded)
+            return firstHit(m_needle, candidate) != std::string_view::npos;
+        return testOtherText(candidate);
+    }
+    bool testOtherText(std::string_view candidate) const;
+    bool mayMatch(std::string_view candidate) const;
     std::optional<Hit> findTextHit(std::string_view candidate) const;
-    bool testText(std::string_view candidate) const;
     std::optional<Hit> findNumber(std::uint32_t regType, std::string_view bytes) const;
     std::optional<Hit> findBinary(std::string_view bytes) const;
     std::optional<Hit> findMultiString(std::string_view bytes) const;
@@ -130,8 +161,10 @@ private:
     SearchOptions m_options;
     std::string m_error;
     TextMode m_mode = TextMode::Never;
-    std::string m_needle;           // lowered when folded
-    std::unique_ptr<re2::RE2> m_re; // with a pattern: the folded one when folding
+    std::string m_needle;                  // lowered when folded
+    std::unique_ptr<re2::RE2> m_re;        // with a pattern: the folded one when folding
+    std::vector<std::string> m_atoms;      // a match holds one of them; empty: no such texts
+    std::vector<std::string> m_atomsUtf16; // the same as UTF-16LE bytes
     std::optional<SearchNumber> m_number;
     std::string m_needleUtf16; // the needle as UTF-16LE bytes ("Binary")
     std::optional<std::string> m_hexBytes;

@@ -78,6 +78,14 @@ const std::vector<TextCase> &textCases()
         // pattern asks for Unicode folding itself.
         {Place::Name, "\xE2\x84\xAA", "k", "00000000"},
         {Place::Name, "\xE2\x84\xAA", "^k", "00000000"},
+        {Place::Name,
+         "\xE2\x84\xAA"
+         "elvin",
+         "\\x{212A}elvin", "00001111"},
+        {Place::Name,
+         "\xE2\x84\xAA"
+         "elvin",
+         "(?i)kelvin", "00001111"},
         {Place::Name, "M\xC3\xA4nner", "^m\xC3\x84nner", "00000000"},
         {Place::Name, "M\xC3\xA4NNER", "^m\xC3\xA4nner", "00001010"},
         {Place::Name, "\xE2\x84\xAA", "(?i)k", "00001111"},
