@@ -66,7 +66,7 @@ public:
     const std::string &text() const { return m_text; }
     const SearchOptions &options() const { return m_options; }
 
-    // --- What a walk needs to look at -------------------------------------------
+    // What a walk needs to look at:
     // A key whose last write lies outside the changed range is neither tested nor
     // are its values; its subkeys are (they have their own times).
     bool keyTimeFits(std::uint64_t lastWriteFileTime) const
@@ -86,7 +86,7 @@ public:
         return looksAtOtherData(regType);
     }
 
-    // --- Matching (false for a place not looked at) ------------------------------
+    // Matching (false for a place not looked at):
     // A key path as the walker writes it ("\Software\Wine\"); with "Whole text" its
     // last name alone is compared. The root's path never matches whole.
     bool matchesKey(std::string_view keyPath) const;
@@ -101,21 +101,26 @@ public:
     // multi-strings split into entries as the result list shows them
     // (SplitMultiString), numbers read little-endian (big-endian for
     // REG_DWORD_BIG_ENDIAN; a REG_DWORD shorter than four bytes reads its missing
-    // bytes as zero, as the value list does; other sizes are no number).
+    // bytes as zero, as the value list does; other sizes are no number). A number
+    // equals the text read as a number whatever the case, whole or pattern options.
+    // Other data ("Binary") holds the text as 8-bit text or as UTF-16LE text at any
+    // offset (a pattern runs over the bytes, and over them read as UTF-16LE from
+    // offset 0 and from 1); without a pattern also as the bytes its hexadecimal
+    // pairs write. "Whole text" there means the whole data, a terminating NUL aside.
     bool matchesData(std::uint32_t regType, std::string_view bytes) const
     {
         if (isStringType(regType)) return matchesText(bytes.substr(0, bytes.find('\0')));
         return looksAtOtherData(regType) && findInData(regType, bytes).has_value();
     }
 
-    // --- Where ---------------------------------------------------------------------
+    // Where:
     // The first match, as the matching above finds it; offsets into the argument.
     std::optional<Hit> findInKey(std::string_view keyPath) const;
     std::optional<Hit> findInName(std::string_view valueName) const;
     std::optional<Hit> findInText(std::string_view text) const;
     std::optional<Hit> findInData(std::uint32_t regType, std::string_view bytes) const;
 
-    // --- Replace ---------------------------------------------------------------------
+    // Replace:
     // Replaces the first match in `text` (a value name, a key's own name, a string
     // datum or one multi-string entry) by `replacement`: with a pattern, \0..\9 in
     // it stand for the match and its groups and \\ for a backslash; otherwise it is

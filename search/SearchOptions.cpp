@@ -86,6 +86,10 @@ std::string optionsProblem(const SearchOptions &options)
 bool parsePlaces(std::string_view list, SearchOptions &options, std::string &error)
 {
     bool keys = false, names = false, data = false;
+    if (trimmed(list).empty()) {
+        error = "No place to look in: name keys, names or data, separated by commas";
+        return false;
+    }
     std::size_t start = 0;
     while (start <= list.size()) {
         std::size_t end = list.find(',', start);
