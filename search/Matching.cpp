@@ -32,7 +32,9 @@ std::string asciiLower(std::string_view text)
 namespace {
 
 // The scan of firstHit; without Fold every byte matches only itself (firstExactHit).
-template <bool Fold> std::size_t scanFor(std::string_view search, std::string_view candidate)
+template <bool Fold>
+[[gnu::always_inline]] inline std::size_t scanFor(std::string_view search,
+                                                  std::string_view candidate)
 {
     const std::size_t m = search.size();
     const std::size_t n = candidate.size();
