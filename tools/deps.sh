@@ -9,6 +9,7 @@ packages=(
     clang libclang-rt-14-dev clang-format-14
     appstream desktop-file-utils
     libyaml-cpp-dev nlohmann-json3-dev
+    libre2-dev pkg-config
 )
 
 missing=()
