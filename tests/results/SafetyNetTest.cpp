@@ -18,8 +18,8 @@
 #include <filesystem>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <unistd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 using Dialogs::TDialogKind;
 using namespace quarnel::platform;
