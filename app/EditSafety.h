@@ -1,4 +1,4 @@
-// The safety net around one edit of the registry from the window (the bulk
+// The window's face of the safety net (registry/SafetyNet.h) around one edit (the bulk
 // delete and replace, the browser's two deletions):
 //
 //   if (EditSafety::refusesChanges()) return;      // before anything is asked
@@ -13,6 +13,7 @@
 #pragma once
 
 #include "app/UndoHistory.h"
+#include "registry/SafetyNet.h"
 
 #include <functional>
 #include <string>
@@ -49,9 +50,8 @@ public:
 
 private:
     UndoHistory &m_history;
-    std::string m_kind;
+    SafetyNet m_net;
     std::string m_cutShort;
-    std::string m_undoFile; // set once prepare() wrote it
     bool m_finished = false;
     int m_uncaught = 0;
 };

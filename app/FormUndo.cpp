@@ -5,6 +5,7 @@
 #include "app/EditSafety.h"
 #include "app/QtText.h"
 #include "registry/UndoApply.h"
+#include "registry/UndoFiles.h"
 
 #include <QLabel>
 
@@ -36,5 +37,7 @@ void TRegForm::UndoLastEdit()
         return;
     }
     m_undoHistory.dropNewest();
+    // So that no later run (nor the command line's undo) takes it back again.
+    UndoFiles::markTakenBack(edit.undoFile);
     lb1->setText(QStringLiteral("Undone: ") + toQt(edit.description));
 }

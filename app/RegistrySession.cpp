@@ -3,6 +3,7 @@
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "registry/UndoApply.h"
+#include "registry/UndoFiles.h"
 
 #include <QTimer>
 
@@ -54,9 +55,10 @@ void RegistrySession::offerCutShortUndos()
     for (const std::string &undoFile : std::exchange(m_undosCutShort, {})) {
         if (!Dialogs::confirm("Apply the undo from " + undoFile + " again now?")) continue;
         const std::vector<std::string> failures = ApplyUndoFile(undoFile);
-        if (failures.empty())
+        if (failures.empty()) {
+            UndoFiles::markTakenBack(undoFile); // not to be taken back once more
             Dialogs::information("Undone: the changes recorded in " + undoFile + " are back.");
-        else
+        } else
             Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures) +
                            "\n\r" + EditSafety::whyRefused());
     }

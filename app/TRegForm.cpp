@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 
+#include <cstdlib>
+
 TRegForm::TRegForm(QWidget *parent) : QWidget(parent)
 {
     CreateControls();
@@ -39,13 +41,8 @@ void TRegForm::FormCreate()
 
     for (int index = 0; index < kRootCount; ++index) {
         const RootEntry &entry = RootTable()[static_cast<std::size_t>(index)];
-        RootKeys[static_cast<std::size_t>(index)] = entry.handle;
-        RootNames[static_cast<std::size_t>(index)] = std::string(entry.displayName);
-    }
-    for (int index = 0; index < kRootCount; ++index) {
-        const std::string &name = RootNames[static_cast<std::size_t>(index)];
         RootNodes[static_cast<std::size_t>(index)] =
-            RegTV->addNode(top, name, kImageClosedFolder, true);
+            RegTV->addNode(top, std::string(entry.displayName), kImageClosedFolder, true);
     }
     RegTV->expandNode(top);
 
@@ -53,6 +50,10 @@ void TRegForm::FormCreate()
     Button1->move(clientWidth - 120, Button1->y());
     Button2->move(clientWidth - 60, Button2->y());
 
+    // A first hint in the status line, from whoever started the program (tools/run.sh
+    // names a text its demo registry holds); there before the warning, to be read beside it.
+    if (const char *hint = std::getenv("QUARNEL_STATUS"); hint && *hint)
+        lb1->setText(QString::fromUtf8(hint));
     show();
     Dialogs::warning("Make a backup of your registry, before changing anything!");
 }

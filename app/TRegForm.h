@@ -18,6 +18,7 @@ class QLabel;
 class QLineEdit;
 class QMenu;
 class ResultModel;
+struct ResultRowView;
 class TButton;
 class TImageList;
 class TListView;
@@ -71,9 +72,7 @@ public:
     QAction *Replace1 = nullptr;
     TImageList *ImageList1 = nullptr;
 
-    // The root table, indexed by root index (0..6), filled by FormCreate.
-    std::array<HKEY, kRootCount> RootKeys{};
-    std::array<std::string, kRootCount> RootNames;
+    // The root keys' tree nodes, indexed by root index (0..6) of RootTable().
     std::array<TTreeNode *, kRootCount> RootNodes{};
 
     // --- shell (app/) ---
@@ -153,10 +152,6 @@ private:
     // Lets the message loop run once during a walk (at most every few ms, see
     // KeyWalker.cpp); throws TWindowGone when a handler destroyed the window.
     void WalkerMessageStep();
-    // Appends a complete row for the key at keyPath under the current root. name is
-    // the value's own name: on a data row, the empty name of the default value.
-    void AddFoundRow(const std::string &keyPath, std::string_view name = {},
-                     std::string_view type = {}, std::string_view value = {});
     // Paints lb1, lb2 and pb2 now, unless that was done very recently.
     void PaintWalkProgress();
     qint64 m_lastMessageStepNs = -1;
@@ -165,6 +160,13 @@ private:
     // --- result list and bulk edits (results/) ---
     // Creates the result list's model and puts it behind FoundLV.
     void AttachResultModel();
+    // For the search run: a found row joins the list at the model's next merge;
+    // merges when one is due (or now, `whenDue` false); empties the list without
+    // a counter refresh; counts the rows found, merged or not.
+    void AddFoundRow(const ResultRowView &row);
+    void MergeFoundRows(bool whenDue);
+    void ClearFoundRows();
+    int FoundRowCount() const;
     ResultModel *m_foundModel = nullptr;
 
     // --- browser (browser/) ---

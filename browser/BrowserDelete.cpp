@@ -7,6 +7,7 @@
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 #include "browser/ValueListModel.h"
+#include "registry/KeyPath.h"
 #include "registry/TRegistry.h"
 #include "registry/UndoCapture.h"
 #include "registry/ValueText.h"
@@ -17,19 +18,13 @@
 
 namespace {
 
-// The relative node path: the key names below the root joined by backslashes.
-std::string relativePath(const std::string &nodePath)
-{
-    return nodePath.empty() ? std::string() : nodePath.substr(1);
-}
-
 // A root node or a key directly below one. The historic opening rule there
 // addresses a subkey that bears the root's own name, which, where it exists,
 // would let one key press delete a whole root's content or another key's values.
 // Such deletions are refused as if that subkey did not open.
-bool belowFirstLevel(const std::string &relPath)
+bool belowFirstLevel(const KeyPath &path)
 {
-    return relPath.find('\\') != std::string::npos;
+    return path.depth() >= 2;
 }
 
 // The node after `node`'s whole subtree in tree order, or null.
@@ -52,7 +47,8 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (!node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
-    const std::string relPath = relativePath(nodePath);
+    const KeyPath path = KeyPath::fromNodePath(nodePath);
+    const std::string &relPath = path.relative();
     if (key != Qt::Key_Delete) return;
     // A load or a walk that runs below here would lose its node.
     if (RegTV->isInUse(node)) {
@@ -66,14 +62,14 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (!Dialogs::confirm("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?")) return;
 
     TRegistry reg;
-    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), relPath)) {
+    if (!belowFirstLevel(path) || !OpenWithAllAccess(reg, GetRootID(rootName), path.nodePath())) {
         Dialogs::error("not opened: " + keyName);
         return;
     }
     EditSafety safety(m_undoHistory, "delete", "unfinished key deletion");
     if (!safety.prepare([&](UndoCapture &capture) { capture.captureKey(rootName, relPath); }))
         return;
-    const bool deleted = reg.DeleteTree('\\' + relPath);
+    const bool deleted = reg.DeleteTree(path.nodePath());
     safety.finish(deleted, "Key " + keyName + " deleted");
     if (!deleted) {
         Dialogs::error("not deleted: " + keyName);
@@ -107,7 +103,8 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
     if (row < 0 || !node) return;
     std::string rootName, nodePath;
     NodeRootAndPath(node, rootName, nodePath);
-    const std::string relPath = relativePath(nodePath);
+    const KeyPath path = KeyPath::fromNodePath(nodePath);
+    const std::string &relPath = path.relative();
     if (key != Qt::Key_Delete) return;
 
     const std::string caption(m_valueList->caption(row));
@@ -120,7 +117,7 @@ void TRegForm::RegLVKeyUp(int key, Qt::KeyboardModifiers shift)
 
     TRegistry reg;
     const std::string keyName = rootName + '\\' + relPath;
-    if (!belowFirstLevel(relPath) || !OpenWithAllAccess(reg, GetRootID(rootName), '\\' + relPath)) {
+    if (!belowFirstLevel(path) || !OpenWithAllAccess(reg, GetRootID(rootName), path.nodePath())) {
         Dialogs::error("not opened: " + keyName);
         return;
     }

@@ -5,6 +5,7 @@
 #include "app/QtText.h"
 #include "app/TTreeView.h"
 #include "browser/ValueListModel.h"
+#include "registry/KeyPath.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
 
@@ -90,7 +91,7 @@ void TRegForm::RegTVExpanding(TTreeNode *node)
 
     for (std::string &name : names) {
         bool marked = false, childless = false;
-        if (reg.OpenPath(nodePath + '\\' + name)) {
+        if (reg.OpenPath(KeyPath::fromNodePath(nodePath).join(name).nodePath())) {
             TKeyInfoRec info;
             reg.QueryKeyInfo(info);
             marked = info.SubkeyCount > 0;

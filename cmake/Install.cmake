@@ -1,5 +1,5 @@
-# Installation and the Debian package: the program, its menu entry and its icon
-# in the places a desktop expects them.
+# Installation and the Debian package: the program, its menu entry, its icon, its
+# AppStream description and its bash completion in the places a desktop expects them.
 include(GNUInstallDirs)
 
 if(TARGET quarnel)
@@ -7,6 +7,10 @@ if(TARGET quarnel)
 endif()
 install(FILES ${PROJECT_SOURCE_DIR}/data/quarnel.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/data/io.github.quarnel.Quarnel.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${PROJECT_SOURCE_DIR}/data/completion/quarnel
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 foreach(size 16 32 48 64 128 256)
     install(FILES ${PROJECT_SOURCE_DIR}/data/icons/hicolor/${size}x${size}/apps/quarnel.png
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)

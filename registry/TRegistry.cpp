@@ -2,6 +2,7 @@
 
 #include "registry/PathSteps.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -379,4 +380,21 @@ bool TRegistry::OpenLinkPath(const std::string &path)
     if (!handle) return false;
     TakeOpenedKey(handle, Resolve(path));
     return true;
+}
+
+std::size_t ReadRawData(TRegistry &reg, const std::string &name, std::vector<char> &bytes)
+{
+    const int size = std::max(reg.QueryValueSize(name), 0);
+    if (bytes.size() < std::size_t(size)) bytes.resize(std::size_t(size));
+    const int count = reg.ReadRaw(name, size > 0 ? bytes.data() : nullptr, size);
+    return std::size_t(std::clamp(count, 0, size));
+}
+
+ValueRemoval DeleteOrEmptyValue(TRegistry &reg, const std::string &name)
+{
+    if (name.empty()) {
+        reg.WriteText(std::string(), std::string());
+        return ValueRemoval::Emptied;
+    }
+    return reg.RemoveValue(name) ? ValueRemoval::Deleted : ValueRemoval::Failed;
 }

@@ -183,3 +183,18 @@ inline bool OpenWithAllAccess(TRegistry &reg, HKEY root, const std::string &path
     reg.SetAccessMask(TRegistry::kAllAccess);
     return reg.OpenPath(path);
 }
+
+// The data of the open key's binary, multi-string or unknown-kind value, read in
+// one call into `bytes`, which grows to fit and never shrinks. Returns the data's
+// size; a read that fails raises, as every read does.
+std::size_t ReadRawData(TRegistry &reg, const std::string &name, std::vector<char> &bytes);
+
+// Deletes the open key's value `name`. The default value (the empty name) is
+// emptied instead, never deleted: every key keeps one.
+enum class ValueRemoval
+{
+    Deleted,
+    Emptied,
+    Failed
+};
+ValueRemoval DeleteOrEmptyValue(TRegistry &reg, const std::string &name);

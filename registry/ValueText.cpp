@@ -1,5 +1,7 @@
 #include "registry/ValueText.h"
 
+#include <algorithm>
+
 std::string_view TypeText(TValueKind kind)
 {
     switch (kind) {
@@ -14,8 +16,7 @@ std::string_view TypeText(TValueKind kind)
 
 int ValueImageIndex(TValueKind kind)
 {
-    return kind == TValueKind::vkString || kind == TValueKind::vkExpandString ? kImageTextValue
-                                                                              : kImageBinaryValue;
+    return IsTextKind(kind) ? kImageTextValue : kImageBinaryValue;
 }
 
 namespace {
@@ -41,6 +42,20 @@ std::string BinaryText(const void *bytes, std::size_t size)
         text.push_back(' ');
     }
     return text;
+}
+
+std::string OtherValueText(TValueKind kind, std::string_view bytes)
+{
+    switch (kind) {
+    case TValueKind::vkInteger: {
+        uint32_t value = 0;
+        for (std::size_t i = std::min<std::size_t>(bytes.size(), 4); i-- > 0;)
+            value = value << 8 | static_cast<unsigned char>(bytes[i]);
+        return DwordText(value);
+    }
+    case TValueKind::vkBinary: return BinaryText(bytes.data(), bytes.size());
+    default: return std::string(kNotImplemented);
+    }
 }
 
 std::string MultiStringText(const std::vector<std::string> &entries)

@@ -25,11 +25,20 @@ enum ImageIndex : int
 
 std::string_view TypeText(TValueKind kind);
 int ValueImageIndex(TValueKind kind);
+// REG_SZ and REG_EXPAND_SZ: one text, shown and searched up to its first NUL.
+inline bool IsTextKind(TValueKind kind)
+{
+    return kind == TValueKind::vkString || kind == TValueKind::vkExpandString;
+}
 
 // Eight upper-case hex digits, unsigned: 255 gives 000000FF.
 std::string DwordText(uint32_t value);
 // Every byte as two upper-case hex digits and a blank.
 std::string BinaryText(const void *bytes, std::size_t size);
+// The Value cell of a value that is neither a string nor a multi-string, as the
+// value list shows it: a REG_DWORD as DwordText (missing bytes of a short one read
+// as zero), a REG_BINARY as BinaryText, any other type "(not implemented)".
+std::string OtherValueText(TValueKind kind, std::string_view bytes);
 // Every entry followed by one blank.
 std::string MultiStringText(const std::vector<std::string> &entries);
 // The text of a string value, "(Value not set)" when it is empty.

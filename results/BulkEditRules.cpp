@@ -1,5 +1,6 @@
 #include "results/BulkEditRules.h"
 
+#include "registry/KeyPath.h"
 #include "search/Matching.h"
 
 #include <algorithm>
@@ -88,7 +89,7 @@ std::vector<std::size_t> keyMoveOrder(const std::vector<ResultRow> &rows)
     sortKey.reserve(rows.size());
     for (const ResultRow &row : rows) {
         const std::size_t root = rootOrder.try_emplace(row.root, rootOrder.size()).first->second;
-        sortKey.emplace_back(root, std::count(row.branch.begin(), row.branch.end(), '\\'));
+        sortKey.emplace_back(root, KeyPath::fromBranch(row.branch).depth());
     }
     std::vector<std::size_t> order(rows.size());
     std::iota(order.begin(), order.end(), std::size_t{0});

@@ -2,7 +2,7 @@
 // free of Qt and of the registry so that they can be tested alone.
 #pragma once
 
-#include "results/ResultRow.h"
+#include "search/ResultRow.h"
 
 #include <cstddef>
 #include <optional>

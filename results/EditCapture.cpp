@@ -1,13 +1,18 @@
 #include "results/EditCapture.h"
 
 #include "registry/UndoCapture.h"
+#include "results/BulkEdits.h"
 
 void captureDeleteOf(UndoCapture &capture, const ResultRow &row)
 {
-    if (row.name.empty())
-        capture.captureKey(row.root, row.branch);
-    else
+    switch (deleteStepOf(row)) {
+    case DeleteStep::KeyTree:
+    case DeleteStep::RootRefused: capture.captureKey(row.root, row.branch); break;
+    case DeleteStep::Value:
+    case DeleteStep::EmptyDefault:
         capture.captureValue(row.root, row.branch, row.valueName());
+        break;
+    }
 }
 
 void captureReplaceOf(UndoCapture &capture, const ResultRow &row, const ReplacePlan &plan)
@@ -20,4 +25,17 @@ void captureReplaceOf(UndoCapture &capture, const ResultRow &row, const ReplaceP
         capture.captureKey(row.root, row.branch);
         capture.captureNewKeyPath(row.root, *plan.newBranch);
     }
+}
+
+void captureDelete(UndoCapture &capture, const std::vector<ResultRow> &rows)
+{
+    for (const ResultRow &row : rows)
+        captureDeleteOf(capture, row);
+}
+
+void captureReplace(UndoCapture &capture, const std::vector<ResultRow> &rows,
+                    const BulkReplacePlan &plan)
+{
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        captureReplaceOf(capture, rows[i], plan.rows[i]);
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include "results/BulkEditRules.h"
-#include "results/ResultRow.h"
+#include "search/ResultRow.h"
+
+#include <vector>
 
 class UndoCapture;
 
@@ -14,3 +16,10 @@ void captureDeleteOf(UndoCapture &capture, const ResultRow &row);
 // The row's value (its data may be rewritten or its name changed); the new
 // value name and, for a key the plan moves, the new key path and the old key in full.
 void captureReplaceOf(UndoCapture &capture, const ResultRow &row, const ReplacePlan &plan);
+
+// What a whole bulk edit may change, row by row as above: the undo file of a delete
+// or a replace, from the window or the command line.
+struct BulkReplacePlan;
+void captureDelete(UndoCapture &capture, const std::vector<ResultRow> &rows);
+void captureReplace(UndoCapture &capture, const std::vector<ResultRow> &rows,
+                    const BulkReplacePlan &plan);

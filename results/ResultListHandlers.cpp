@@ -92,3 +92,26 @@ void TRegForm::FoundLVSelectAll()
 {
     m_foundModel->selectAll(*FoundLV->selectionModel());
 }
+
+void TRegForm::AddFoundRow(const ResultRowView &row)
+{
+    m_foundModel->appendRow(row);
+}
+
+void TRegForm::MergeFoundRows(bool whenDue)
+{
+    if (whenDue)
+        m_foundModel->flushIfDue();
+    else
+        m_foundModel->flush();
+}
+
+void TRegForm::ClearFoundRows()
+{
+    m_foundModel->clear();
+}
+
+int TRegForm::FoundRowCount() const
+{
+    return m_foundModel->totalRows();
+}

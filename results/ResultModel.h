@@ -9,8 +9,8 @@
 // middle of their own work.
 #pragma once
 
-#include "results/ResultRow.h"
 #include "results/ResultRowStore.h"
+#include "search/ResultRow.h"
 
 #include <QAbstractTableModel>
 #include <QElapsedTimer>

@@ -9,8 +9,8 @@
 // into the store, valid until the next remove, compact or clear.
 #pragma once
 
-#include "results/ResultRow.h"
 #include "results/TextArena.h"
+#include "search/ResultRow.h"
 
 #include <cstdint>
 #include <deque>

@@ -3,8 +3,6 @@
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "app/TRegForm.h"
-#include "registry/TRegistry.h"
-#include "results/BulkEditRules.h"
 #include "results/ResultModel.h"
 
 #include <QItemSelectionModel>
@@ -40,43 +38,6 @@ void SelectedRows::removeStillSelected()
     m_model.removeRowsAt(std::move(doomed));
 }
 
-void SelectedRows::noteWhatIsThere(const TRegForm &form)
-{
-    m_keyThere.assign(m_rows.size(), 0);
-    m_valueThere.assign(m_rows.size(), 0);
-    TRegistry reg;
-    for (std::size_t i = 0; i < m_rows.size(); ++i) {
-        const ResultRow &row = m_rows[i];
-        // Opened as the edit opens it: a key that does not open then was never there for it.
-        if (!OpenWithAllAccess(reg, form.GetRootID(row.root), '\\' + row.branch)) continue;
-        m_keyThere[i] = 1;
-        m_valueThere[i] = !row.name.empty() && reg.HasValue(row.valueName());
-    }
-}
-
-bool SelectedRows::takenEarlier(const TRegForm &form, std::size_t i, bool valueToo) const
-{
-    if (i >= m_keyThere.size() || !m_keyThere[i]) return false;
-    const ResultRow &row = m_rows[i];
-    TRegistry reg;
-    reg.SelectRoot(form.GetRootID(row.root));
-    // Gone, not merely refused: a key that is there but does not open for a change
-    // is a failure of its own.
-    if (!reg.HasKey('\\' + row.branch)) return true;
-    return valueToo && m_valueThere[i] && reg.OpenPath('\\' + row.branch) &&
-           !reg.HasValue(row.valueName());
-}
-
-RowKey openRowKey(const TRegForm &form, TRegistry &reg, SelectedRows &rows, std::size_t i)
-{
-    const ResultRow &row = rows.row(i);
-    if (OpenWithAllAccess(reg, form.GetRootID(row.root), '\\' + row.branch)) return RowKey::Open;
-    if (rows.takenEarlier(form, i, false)) return RowKey::Taken;
-    Dialogs::error("not opened: " + rowKeyText(row));
-    rows.deselect(i);
-    return RowKey::NotOpened;
-}
-
 bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows)
 {
     if (rows.listEmpty()) {
@@ -90,15 +51,12 @@ bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows)
     return true;
 }
 
-bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
-                       const std::function<bool(std::size_t)> &workLeft)
+void ListEditObserver::tell(const std::string &message)
 {
-    rows.deselect(i);
-    if (!EditSafety::refusesFromNowOn()) {
-        Dialogs::error(message);
-        return false;
-    }
-    for (std::size_t j = 0; j < rows.size(); ++j)
-        if (j != i && workLeft(j)) rows.deselect(j);
-    return true;
+    Dialogs::error(message);
+}
+
+bool ListEditObserver::refusesFromNowOn()
+{
+    return EditSafety::refusesFromNowOn();
 }

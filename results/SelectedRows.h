@@ -3,16 +3,15 @@
 // and at the end the rows still selected leave the list together.
 #pragma once
 
-#include "results/ResultRow.h"
+#include "results/BulkEdits.h"
+#include "search/ResultRow.h"
 
 #include <cstddef>
-#include <functional>
 #include <string>
 #include <vector>
 
 class QItemSelectionModel;
 class ResultModel;
-class TRegistry;
 class TRegForm;
 
 class SelectedRows
@@ -34,16 +33,6 @@ public:
     // row selected: the others were not selected or have been deselected already.
     void removeStillSelected();
 
-    // Once the edit is sure to start: which rows' keys open and which rows' values
-    // are there. What an earlier row of the edit takes along is then told apart
-    // from what was missing from the start.
-    void noteWhatIsThere(const TRegForm &form);
-    // Whether row i's key (with `valueToo`, or its value) was there when the edit
-    // began and is gone now: an earlier row of the edit took it along (a key above
-    // it deleted or moved, the same key under another root, the other row of the
-    // same value). Such a row is done, not failed.
-    bool takenEarlier(const TRegForm &form, std::size_t i, bool valueToo) const;
-
 private:
     ResultModel &m_model;
     QItemSelectionModel &m_selection;
@@ -51,28 +40,22 @@ private:
     std::vector<int> m_positions; // list positions of the selected rows, in list order
     std::vector<ResultRow> m_rows;
     std::vector<char> m_selected;
-    std::vector<char> m_keyThere, m_valueThere;
 };
 
 // The opening checks of delete and replace: an empty list only refreshes the
 // counter, a list without selected rows says "Nothing selected". True: go on.
 bool haveRowsToEdit(TRegForm &form, const SelectedRows &rows);
 
-// Selects row i's root in reg with full access and opens the row's key. A key an
-// earlier row took along is Taken, quietly; any other key that does not open is
-// told ("not opened: " with its path) and the row deselected.
-enum class RowKey
+// The window's observer of a bulk edit: failures in an error box, the refusing
+// registry's reason in one box (EditSafety), kept rows deselected in the list.
+class ListEditObserver : public BulkEditObserver
 {
-    Open,
-    Taken,
-    NotOpened
-};
-RowKey openRowKey(const TRegForm &form, TRegistry &reg, SelectedRows &rows, std::size_t i);
+public:
+    explicit ListEditObserver(SelectedRows &rows) : m_rows(rows) {}
+    void tell(const std::string &message) override;
+    bool refusesFromNowOn() override;
+    void rowKept(std::size_t i) override { m_rows.deselect(i); }
 
-// After what row i stands for could not be changed. While the registry still takes
-// changes, `message` goes into an error box and the row stays in the list. Once it
-// refuses every change (its journal cannot be written, Wine started beside us), one
-// box says why instead, and the rows `workLeft` names (j ≠ i) stay too: those the
-// edit had still to change; returns true: the edit stops.
-bool stopsAfterFailure(SelectedRows &rows, std::size_t i, const std::string &message,
-                       const std::function<bool(std::size_t)> &workLeft);
+private:
+    SelectedRows &m_rows;
+};

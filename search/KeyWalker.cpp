@@ -1,47 +1,32 @@
-// The key walker: matches key paths, value names and string data below a key.
+// The key walker: the window drives the search engine below a key and lists its rows.
 #include "app/TRegForm.h"
 
 #include "app/QtText.h"
 #include "app/TButton.h"
 #include "app/TProgressBar.h"
 #include "app/UnitState.h"
-#include "registry/MultiStringSplitter.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
-#include "results/ResultModel.h"
-#include "search/Matching.h"
+#include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 
 #include <QCoreApplication>
 #include <QLabel>
 #include <QPointer>
 #include <QScopeGuard>
-#include <QScopedValueRollback>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace {
-
-// Keys with at least this many subkeys show their path and a progress bar.
-constexpr std::size_t kBigKey = 35;
 
 // Least time between two direct paints of the progress labels and bar.
 constexpr qint64 kProgressPaintGapNs = 40'000'000;
 
-// Nesting of walks in progress. Not a window member: it is unwound by scope guards
-// that also run when the window was destroyed by a handler in the middle of a walk.
-int g_walkDepth = 0;
-
 // Message-loop passes the walk has made: a key opened before the last of them may
 // have been changed by a handler and is opened afresh.
 std::uint64_t g_messagePasses = 0;
-
-// The walk's buffer for value data, kept from key to key of one walk.
-std::vector<char> g_valueBytes;
 
 // Message-loop steps since the walker last read the clock.
 unsigned g_stepsSinceClock = 0;
@@ -51,22 +36,6 @@ qint64 nowNs()
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-// Data the single lookup could not deliver, read the long way: those calls
-// raise the error that ends the run, as any failed read does. Returns its size.
-std::size_t RefetchData(TRegistry &registry, const std::string &name, TValueKind kind,
-                        std::vector<char> &bytes)
-{
-    if (kind == TValueKind::vkMultiString) {
-        const int size = std::max(registry.QueryValueSize(name), 0);
-        if (bytes.size() < std::size_t(size)) bytes.resize(std::size_t(size));
-        return std::size_t(registry.ReadRaw(name, size > 0 ? bytes.data() : nullptr, size));
-    }
-    const std::string text = registry.ReadText(name);
-    if (bytes.size() < text.size()) bytes.resize(text.size());
-    std::copy(text.begin(), text.end(), bytes.begin());
-    return text.size();
 }
 
 } // namespace
@@ -85,7 +54,7 @@ void TRegForm::WalkerMessageStep()
     const qint64 now = nowNs();
     if (m_lastMessageStepNs >= 0 && now - m_lastMessageStepNs < gap) return;
     // Rows found since the last merge reach the view before it repaints.
-    m_foundModel->flushIfDue();
+    MergeFoundRows(true);
     QPointer<TRegForm> alive(this);
     ++g_messagePasses;
     QCoreApplication::processEvents();
@@ -106,118 +75,82 @@ void TRegForm::PaintWalkProgress()
     m_lastProgressPaintNs = nowNs();
 }
 
-void TRegForm::AddFoundRow(const std::string &keyPath, std::string_view name, std::string_view type,
-                           std::string_view value)
-{
-    // Only data rows can stand for the default value: its empty name never matches.
-    const bool defaultValue = name.empty() && !type.empty();
-    if (defaultValue) name = kStandardName;
-    m_foundModel->appendRow(ResultRowView{UnitState::currentRootName,
-                                          std::string_view(keyPath).substr(1), name, type, value,
-                                          defaultValue});
-}
-
 void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
 {
-    // The outermost walk gives the data buffer back when it ends, however it ends:
-    // it grew to the largest value met.
-    const auto releaseBuffer = qScopeGuard([outermost = g_walkDepth == 0] {
-        if (outermost) std::vector<char>().swap(g_valueBytes);
-    });
-    const QScopedValueRollback<int> depth(g_walkDepth, g_walkDepth + 1);
-    TRegistry registry;
-    std::vector<std::string> subkeys;
+    // The window's face of the walk: rows go to the result list, the message loop
+    // runs between values, big keys show their path and a progress bar. A local
+    // class, so that it reaches the window's members as this member does.
+    class WindowSink : public SearchSink
+    {
+    public:
+        explicit WindowSink(TRegForm &form) : m_form(form) {}
+        const SearchStatistics *counts = nullptr;
 
-    const bool opened = OpenWithAllAccess(registry, root, keyPath);
-    const std::uint64_t passesAtOpen = g_messagePasses;
-    if (opened) {
-        if (isHit(UnitState::searchText, keyPath)) {
-            AddFoundRow(keyPath);
-            RefreshCounter();
+        void found(const ResultRowView &row) override
+        {
+            m_form.AddFoundRow(row);
+            // No counter refresh for multi-string rows; the next refresh catches up.
+            if (row.type != TypeText(TValueKind::vkMultiString)) m_form.RefreshCounter();
         }
 
-        std::vector<std::string> names;
-        registry.ListValueNames(names);
-        // Data of every value in turn; the room a long one needed serves the rest of
-        // the walk (the values of a key are done before its subkeys are walked).
-        std::vector<char> &bytes = g_valueBytes;
-        UnitState::valuesCounter += std::int32_t(names.size());
-        const std::size_t count = names.size();
-        for (std::size_t i = 0; i < count; ++i) {
-            WalkerMessageStep();
-            if (!Button1->isCancel()) break;
-            if (i > 0 && i % 50 == 0)
-                lb2->setText(QStringLiteral("%1 Values %2 Keys (%3/%4)")
-                                 .arg(UnitState::valuesCounter)
-                                 .arg(UnitState::keysCounter)
-                                 .arg(i)
-                                 .arg(count));
-            const std::string &name = names[i];
-            // The search text is read afresh: a replace in a handler may have set it.
-            if (isHit(UnitState::searchText, name)) {
-                AddFoundRow(keyPath, name);
-                RefreshCounter();
-            }
-            TValueInfoRec info;
-            const bool fetched = registry.FetchValue(name, info, bytes);
-            UnitState::byteTotal += info.DataSize;
-            const bool textKind =
-                info.Kind == TValueKind::vkString || info.Kind == TValueKind::vkExpandString;
-            std::size_t size = info.DataSize;
-            if (!fetched && (textKind || info.Kind == TValueKind::vkMultiString))
-                size = RefetchData(registry, name, info.Kind, bytes);
-            if (textKind) {
-                std::string_view text(bytes.data(), size);
-                text = text.substr(0, text.find('\0'));
-                if (isHit(UnitState::searchText, text)) {
-                    AddFoundRow(keyPath, name, TypeText(info.Kind), text);
-                    RefreshCounter();
-                }
-            } else if (info.Kind == TValueKind::vkMultiString) {
-                const std::vector<std::string> entries = SplitMultiString(bytes.data(), int(size));
-                const bool hit =
-                    std::any_of(entries.begin(), entries.end(), [](const std::string &e) {
-                        return isHit(UnitState::searchText, e);
-                    });
-                // No counter refresh for these rows; the next refresh catches up.
-                if (hit) AddFoundRow(keyPath, name, TypeText(info.Kind), MultiStringText(entries));
-            }
+        bool nextValue(std::size_t index, std::size_t count) override
+        {
+            m_form.WalkerMessageStep();
+            if (!m_form.Button1->isCancel()) return false;
+            if (index > 0 && index % 50 == 0)
+                m_form.lb2->setText(QStringLiteral("%1 Values %2 Keys (%3/%4)")
+                                        .arg(counts->values)
+                                        .arg(counts->keys)
+                                        .arg(index)
+                                        .arg(count));
+            return true;
         }
-    }
 
-    if (!opened || g_messagePasses != passesAtOpen) registry.OpenPath(keyPath);
-    registry.ListSubkeys(subkeys);
-    registry.ClosePath();
+        bool goOn() override { return m_form.Button1->isCancel(); }
 
-    const std::size_t count = subkeys.size();
-    const bool big = count >= kBigKey;
-    if (big) {
-        lb1->setText(toQt(UnitState::currentRootName + keyPath));
-        lb2->setText(QStringLiteral("%1 Values %2 Keys")
-                         .arg(UnitState::valuesCounter)
-                         .arg(UnitState::keysCounter));
-        // No message loop runs in the subkey loop, so the labels are painted here.
-        PaintWalkProgress();
-    }
-    if (g_walkDepth > searchrun::kMaxWalkDepth) {
-        if (count > 0 && Button1->isCancel()) searchrun::g_keysBeyondDepth = true;
-        return;
-    }
-    for (std::size_t j = 0; j < count; ++j) {
-        const std::string &subkey = subkeys[j];
-        // An empty name would repeat this key under a doubled backslash, without end.
-        if (subkey.empty()) continue;
-        ++UnitState::keysCounter;
-        if (big) {
+        // A key opened before the last message-loop pass may have been changed by a
+        // handler and is opened afresh.
+        std::uint64_t changeMark() override { return g_messagePasses; }
+
+        void bigKeyListed(std::string_view path, std::size_t) override
+        {
+            m_form.lb1->setText(toQt(UnitState::currentRootName + std::string(path)));
+            m_form.lb2->setText(
+                QStringLiteral("%1 Values %2 Keys").arg(counts->values).arg(counts->keys));
+            // No message loop runs between subkeys, so the labels are painted here.
+            m_form.PaintWalkProgress();
+        }
+
+        void bigKeyStep(std::size_t index, std::size_t subkeys) override
+        {
             // The bar would repaint itself on every visible step; it is painted with
             // the labels instead.
-            pb2->setUpdatesEnabled(false);
-            pb2->setMax(int(count));
-            pb2->setPosition(int(j));
-            pb2->setUpdatesEnabled(true);
-            PaintWalkProgress();
+            m_form.pb2->setUpdatesEnabled(false);
+            m_form.pb2->setMax(int(subkeys));
+            m_form.pb2->setPosition(int(index));
+            m_form.pb2->setUpdatesEnabled(true);
+            m_form.PaintWalkProgress();
         }
-        BrowseSubKeys(keyPath + subkey + '\\', root);
-        if (!Button1->isCancel()) break;
-    }
+
+    private:
+        TRegForm &m_form;
+    };
+
+    WindowSink sink(*this);
+    // The search text is the run's, read afresh at every test: a replace in a
+    // handler may set it.
+    SearchEngine engine(UnitState::searchText, sink);
+    sink.counts = &engine.statistics();
+    // The run's counters go on from where they are, and are where the walk left
+    // them however it ends.
+    engine.statistics() = {UnitState::keysCounter, UnitState::valuesCounter, UnitState::byteTotal,
+                           searchrun::g_keysBeyondDepth};
+    const auto keepCounts = qScopeGuard([&engine] {
+        const SearchStatistics &counts = engine.statistics();
+        UnitState::keysCounter = counts.keys;
+        UnitState::valuesCounter = counts.values;
+        UnitState::byteTotal = counts.bytes;
+        searchrun::g_keysBeyondDepth = counts.keysBeyondDepth;
+    });
+    engine.walk(root, UnitState::currentRootName, keyPath);
 }

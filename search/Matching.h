@@ -13,6 +13,9 @@ std::string asciiLower(std::string_view text);
 // or std::string_view::npos. An empty search text never occurs.
 std::size_t firstHit(std::string_view loweredSearch, std::string_view candidate);
 
+// The same without folding: every byte matches only itself ("Match case").
+std::size_t firstExactHit(std::string_view search, std::string_view candidate);
+
 // True when loweredSearch occurs in the lower-cased candidate.
 inline bool isHit(std::string_view loweredSearch, std::string_view candidate)
 {

@@ -8,8 +8,9 @@
 #include "app/TReportView.h"
 #include "app/TTreeView.h"
 #include "app/UnitState.h"
-#include "results/ResultModel.h"
+#include "registry/RootTable.h"
 #include "search/Matching.h"
+#include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 #include "search/StatisticsLine.h"
 
@@ -19,17 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QScopedValueRollback>
-
-namespace {
-
-struct Scope
-{
-    int firstRoot = 2;
-    int lastRoot = 6;
-    std::string keyPath = "\\";
-};
-
-} // namespace
 
 void TRegForm::StopSearchRun()
 {
@@ -60,17 +50,15 @@ void TRegForm::Button1Click()
         Edit1->setEnabled(false);
         Edit2->setEnabled(false);
         // Emptying does not refresh the counter: it shows the last list until a row comes.
-        m_foundModel->clear();
+        ClearFoundRows();
         BrowseReg();
     } catch (const searchrun::TWindowGone &) {
         return; // the window is gone: touch nothing
     }
     FoundLVSelectAll();
     RefreshCounter();
-    if (Edit2->text().isEmpty() && m_foundModel->totalRows() > 0) Edit2->setFocus();
-    if (searchrun::g_keysBeyondDepth)
-        Dialogs::information("Keys more than " + std::to_string(searchrun::kMaxWalkDepth) +
-                             " levels below the searched key were not searched.");
+    if (Edit2->text().isEmpty() && FoundRowCount() > 0) Edit2->setFocus();
+    if (searchrun::g_keysBeyondDepth) Dialogs::information(SearchEngine::keysBeyondDepthText());
 }
 
 void TRegForm::BrowseReg()
@@ -88,26 +76,23 @@ void TRegForm::BrowseReg()
 
     UnitState::searchText = asciiLower(fromQt(Edit1->text()));
 
-    Scope scope;
     std::string rootName, nodePath;
-    if (const TTreeNode *root = NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) {
-        scope.firstRoot = scope.lastRoot = root->row();
-        scope.keyPath = nodePath + '\\';
-    } else if (ckbmirr->isChecked()) {
-        scope.firstRoot = 0;
-    }
+    const TTreeNode *root = NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath);
+    const SearchScope scope = root ? SearchScope::below(root->row(), nodePath)
+                                   : SearchScope::defaultRoots(ckbmirr->isChecked());
 
     for (int index = scope.firstRoot; index <= scope.lastRoot; ++index) {
-        const std::string &name = RootNames[std::size_t(index)];
+        const RootEntry &entry = RootTable()[std::size_t(index)];
+        const std::string name(entry.displayName);
         lb1->setText(toQt(name));
         UnitState::currentRootName = name;
-        BrowseSubKeys(scope.keyPath, RootKeys[std::size_t(index)]);
+        BrowseSubKeys(scope.keyPath, entry.handle);
         pb1->stepIt();
         if (!Button1->isCancel()) break;
     }
 
     // Rows that still wait for the model's next merge are shown with the statistics.
-    m_foundModel->flush();
+    MergeFoundRows(false);
     lb1->setText(statisticsTimeText(double(started.elapsed()) / 1000.0, UnitState::byteTotal,
                                     QLocale::system()));
     lb2->setText(statisticsCountText(UnitState::keysCounter, UnitState::valuesCounter));

@@ -1,6 +1,8 @@
 // What the search run's members share beyond the unit-level state.
 #pragma once
 
+#include "search/SearchEngine.h"
+
 #include <cstdint>
 
 namespace searchrun {
@@ -28,10 +30,8 @@ inline void setMessageStepGapNs(std::int64_t gap)
 // Runs whose handler has not returned yet (at most one).
 inline int g_activeRuns = 0;
 
-// Keys deeper than this below the starting key are not entered. Windows allows no
-// more levels; deeper ones come from a link cycle or a file Wine loaded, and the
-// key paths of a walk down to them add up to the square of their depth.
-inline constexpr int kMaxWalkDepth = 512;
+// Keys deeper than this below the starting key are not entered (see SearchEngine).
+inline constexpr int kMaxWalkDepth = SearchEngine::kMaxWalkDepth;
 // Set when the run met a key with subkeys at that depth: the user is told that the
 // results leave something out, rather than take them for complete.
 inline bool g_keysBeyondDepth = false;

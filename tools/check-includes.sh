@@ -5,9 +5,12 @@
 #   registry/           the registry object and its vocabulary          -> registry/platform/
 #   app/                TRegForm, its controls, dialogs, window state    -> registry/
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
-#   search/             the walker; it adds rows to the result model     -> results/, app/, registry/
+#   search/             the search engine and the window's search run    -> app/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
-# registry/ includes no Qt either: it also builds for Windows without it.
+#   cli/                the command line (no window)                     -> search/, results/, registry/
+#   prefixes/           finding the registries, the settings file        -> registry/
+# registry/ includes no Qt either: it also builds for Windows without it; nor do prefixes/ and
+# cli/ (a command runs without a display).
 # Usage: tools/check-includes.sh [source root]
 set -uo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -18,10 +21,12 @@ allowed_from() {
     case "$1" in
     registry/platform) echo "" ;;
     registry) echo "registry/platform" ;;
-    app) echo "registry registry/platform" ;;
+    app) echo "cli registry registry/platform" ;;
     browser) echo "app registry registry/platform" ;;
-    search) echo "results app registry registry/platform" ;;
+    search) echo "app registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
+    cli) echo "search results registry registry/platform" ;;
+    prefixes) echo "registry registry/platform" ;;
     *) echo "*" ;;
     esac
 }
@@ -47,8 +52,8 @@ while IFS= read -r hit; do
     kind=${BASH_REMATCH[1]} target=${BASH_REMATCH[2]}
     from=$(layer_of "$file")
     if [[ $kind == '<' ]]; then
-        [[ $from == registry* && $target == Q* ]] &&
-            fault "$file:$lineno: includes Qt ($target); registry/ stays free of Qt"
+        [[ ($from == registry* || $from == cli || $from == prefixes) && $target == Q* ]] &&
+            fault "$file:$lineno: includes Qt ($target); $from/ stays free of Qt"
         continue
     fi
     if [[ ! -f $target ]]; then
@@ -59,7 +64,7 @@ while IFS= read -r hit; do
     [[ $allowed == "*" || $to == "$from" || " $allowed " == *" $to "* ]] && continue
     fault "$file:$lineno: $from/ may not include $target"
 done < <(grep -rn --include='*.cpp' --include='*.h' '^[[:space:]]*#[[:space:]]*include' \
-    app browser results search registry tests bench tools 2>/dev/null)
+    app browser cli results search registry prefixes tests bench tools 2>/dev/null)
 
 if ((faults > 0)); then
     echo "$faults include(s) out of order" >&2

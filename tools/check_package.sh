@@ -15,6 +15,9 @@ desktop=/usr/share/applications/quarnel.desktop
 command=$(sed -n 's/^Exec=//p' "$desktop")
 echo "menu entry runs: $command"
 [ -f /usr/share/icons/hicolor/48x48/apps/quarnel.png ] || { echo "icon not installed"; exit 1; }
+[ -f /usr/share/metainfo/io.github.quarnel.Quarnel.metainfo.xml ] || { echo "metainfo not installed"; exit 1; }
+[ -f /usr/share/bash-completion/completions/quarnel ] || { echo "completion not installed"; exit 1; }
+quarnel --version | grep -q '^quarnel ' || { echo "quarnel --version failed"; exit 1; }
 
 scratch=$(mktemp -d)
 shot=build/package-start.png

@@ -7,6 +7,9 @@ packages=(
     wine wine64 g++-mingw-w64-x86-64-posix
     xvfb xauth xdotool x11-utils imagemagick python3
     clang libclang-rt-14-dev clang-format-14
+    appstream desktop-file-utils
+    libyaml-cpp-dev nlohmann-json3-dev
+    libre2-dev pkg-config
 )
 
 missing=()

@@ -9,11 +9,18 @@ cmake --build build --parallel "$(nproc)" --target quarnel quarnel-genreg
 
 if [ -z "${WINEPREFIX:-}" ]; then
     template=build/demo-registry
-    if [ ! -f "$template/system.reg" ]; then
+    if [ ! -f "$template/system.reg" ] || [ ! -f "$template/needles.txt" ]; then
         echo "Generating the demo registry in $template ..."
-        rm -rf "$template"
+        rm -rf "$template" && mkdir -p "$template"
         build/tools/generator/quarnel-genreg --keys 30000 --values-per-key 3.4 --seed 20261207 \
-            --registry-dir "$template" >/dev/null
+            --registry-dir "$template" | sed -n 's/^needle "\([^"]*\)": \([0-9]*\) rows without.*/\1 \2/p' \
+            >"$template/needles.txt"
+    fi
+    # The window's status line says what to try: a text the generator planted.
+    read -r needle rows <"$template/needles.txt" || true
+    if [ -n "${needle:-}" ]; then
+        export QUARNEL_STATUS="Demo registry: try searching for \"$needle\" ($rows hits)"
+        echo "Try searching for \"$needle\" (in the window, or: build/app/quarnel search $needle)"
     fi
     scratch=$(mktemp -d -t quarnel-demo.XXXXXX)
     cp "$template"/*.reg "$scratch"/

@@ -94,6 +94,16 @@ std::string closeRegistry()
     return message;
 }
 
+std::string closeRegistryForExit()
+{
+    auto &store = current();
+    if (!store) return {};
+    std::string message = store->close();
+    (void)store.release(); // deliberately left: the process ends
+    readOnlyMessage().clear();
+    return message;
+}
+
 std::string takeRegistryNotice()
 {
     auto &store = current();

@@ -58,6 +58,9 @@ std::string flushRegistryIfIdle(int quietMs = 1500);
 
 // Saves everything, releases the lock. Returns "" or a message for the user.
 std::string closeRegistry();
+// The same for a process about to end: the keys stay in memory, as taking apart a
+// big tree key by key would only delay the exit (the command line's).
+std::string closeRegistryForExit();
 
 // Why a registry call failed that its caller cannot explain (the journal could
 // not be written: a full disk), once; "" when there is nothing new to tell.

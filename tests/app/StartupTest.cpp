@@ -186,13 +186,11 @@ TEST(Startup, KeyTreeAndRootTable)
         TTreeNode *node = top->child(i);
         EXPECT_EQ(node->name(), entry.displayName);
         EXPECT_EQ(form.RootNodes[index], node);
-        EXPECT_EQ(form.RootNames[index], entry.displayName);
-        EXPECT_EQ(form.RootKeys[index], entry.handle);
         EXPECT_TRUE(TTreeView::hasChildren(node));
         EXPECT_EQ(TTreeView::imageIndex(node), 1);
         EXPECT_EQ(node->childCount(), 0);
         EXPECT_FALSE(form.RegTV->isNodeExpanded(node));
-        EXPECT_EQ(form.GetRootID(form.RootNames[index]), entry.handle);
+        EXPECT_EQ(form.GetRootID(std::string(entry.displayName)), entry.handle);
     }
     EXPECT_EQ(form.GetRootID("hkey_users"), nullptr);
     EXPECT_EQ(form.GetRootID(""), nullptr);

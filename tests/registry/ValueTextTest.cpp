@@ -36,6 +36,12 @@ TEST(ValueText, Texts)
     EXPECT_EQ(DwordText(4294967295u), "FFFFFFFF");
     EXPECT_EQ(BinaryText("\x00\x1F\xA0", 3), "00 1F A0 ");
     EXPECT_EQ(BinaryText("", 0), "");
+    // Number and other rows of a search show what the value list shows.
+    EXPECT_EQ(OtherValueText(TValueKind::vkInteger, std::string("\x80\x07\0\0", 4)), "00000780");
+    EXPECT_EQ(OtherValueText(TValueKind::vkInteger, "\x80\x07"), "00000780");
+    EXPECT_EQ(OtherValueText(TValueKind::vkBinary, "\xDE\xAD"), "DE AD ");
+    EXPECT_EQ(OtherValueText(TValueKind::vkDwordBigEndian, "\0\0\x07\x80"), "(not implemented)");
+    EXPECT_EQ(OtherValueText(TValueKind::vkUnknown, ""), "(not implemented)");
     EXPECT_EQ(MultiStringText({"one", "two"}), "one two ");
     EXPECT_EQ(MultiStringText(SplitMultiString("a\r\nb\0\0", 6)), "a  b ");
     EXPECT_EQ(MultiStringText({}), "");

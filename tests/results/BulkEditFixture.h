@@ -5,7 +5,7 @@
 
 #include "registry/TRegistry.h"
 #include "results/ResultModel.h"
-#include "results/ResultRow.h"
+#include "search/ResultRow.h"
 #include "tests/harness/WindowHarness.h"
 
 #include <QAction>

@@ -12,7 +12,7 @@
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/winreg.h"
 #include "results/ResultModel.h"
-#include "results/ResultRow.h"
+#include "search/ResultRow.h"
 #include "search/SearchRunState.h"
 #include "tests/harness/WindowHarness.h"
 

@@ -4,7 +4,7 @@ set -uo pipefail
 check=$(realpath "$(dirname "$0")/../../tools/check-includes.sh")
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
-mkdir -p "$tree"/{app,registry/platform,results,browser}
+mkdir -p "$tree"/{app,registry/platform,results,browser,search,prefixes}
 touch "$tree"/app/TRegForm.h "$tree"/registry/TRegistry.h "$tree"/results/ResultModel.h
 
 expect() { # expect <pass|fail> <file> <include line>
@@ -18,6 +18,10 @@ expect pass results/A.cpp '#include "registry/TRegistry.h"'
 expect fail registry/A.cpp '#include "app/TRegForm.h"'
 expect fail registry/platform/A.cpp '#include "registry/TRegistry.h"'
 expect fail browser/A.cpp '#include "results/ResultModel.h"'
+expect fail search/A.cpp '#include "results/ResultModel.h"'
 expect fail registry/A.h '#include <QString>'
 expect fail results/A.cpp '#include "ResultModel.h"'
+expect pass prefixes/A.cpp '#include "registry/TRegistry.h"'
+expect fail prefixes/A.cpp '#include "app/TRegForm.h"'
+expect fail prefixes/A.h '#include <QDir>'
 echo "include check catches what it should"

@@ -1,5 +1,7 @@
-// One hit of a search: five text cells and nothing else. Operations find the
-// registry item again from these texts alone.
+// One hit of a search: the five text cells the result list shows, and whether the
+// row stands for a key's default value. Operations find the registry item again
+// from these alone. The walker yields them, the result list and the bulk edits
+// keep them.
 #pragma once
 
 #include <string>

@@ -1,0 +1,134 @@
+// Times the command line as a script meets it: `quarnel search RARE --format
+// jsonl` from start to exit (start, load of the three registry files, walk,
+// output), against `grep -ci RARE` over the same files in the same run, and the
+// peak memory of the quarnel process. Nothing here asserts a time.
+//
+//   bench_cli [--registry DIR] [--repeat N]
+// DIR holds (or gets, from quarnel-genreg's benchmark preset) the generator's
+// 180,000-key registry as Wine registry files; bench_search --registry DIR
+// shares them. Each command runs N times (default 3); the fastest counts.
+#include "bench/Measure.h"
+#include "tools/generator/RegistryGenerator.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char **environ;
+
+namespace {
+
+struct Figures
+{
+    double seconds = 1e9;
+    double peakMiB = 0;
+    int status = -1;
+};
+
+// Runs argv with standard output to `out`; wall time and the child's peak resident memory.
+Figures runOnce(const std::vector<std::string> &args, const std::string &out)
+{
+    std::vector<char *> argv;
+    for (const std::string &a : args)
+        argv.push_back(const_cast<char *>(a.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    Figures f;
+    const double start = measure::wallSeconds();
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return f;
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    f.seconds = measure::wallSeconds() - start;
+    f.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    posix_spawn_file_actions_destroy(&actions);
+    return f;
+}
+
+Figures fastest(const std::vector<std::string> &args, const std::string &out, int repeat)
+{
+    Figures best;
+    for (int i = 0; i < repeat; ++i) {
+        const Figures f = runOnce(args, out);
+        best.seconds = std::min(best.seconds, f.seconds);
+        best.peakMiB = std::max(best.peakMiB, f.peakMiB);
+        best.status = f.status;
+    }
+    return best;
+}
+
+std::size_t lines(const std::string &path)
+{
+    std::FILE *f = std::fopen(path.c_str(), "r");
+    std::size_t n = 0;
+    for (int c; f && (c = std::fgetc(f)) != EOF;)
+        n += c == '\n';
+    if (f) std::fclose(f);
+    return n;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string dir;
+    int repeat = 3;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--registry" && i + 1 < argc)
+            dir = argv[++i];
+        else if (arg == "--repeat" && i + 1 < argc)
+            repeat = std::max(1, std::atoi(argv[++i]));
+        else {
+            std::fprintf(stderr, "usage: bench_cli [--registry DIR] [--repeat N]\n");
+            return 2;
+        }
+    }
+    const bool temporary = dir.empty();
+    if (temporary) {
+        char pattern[] = "/tmp/quarnel-bench-cli-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    struct stat st
+    {
+    };
+    if (::stat((dir + "/system.reg").c_str(), &st) != 0) {
+        const std::string generate = std::string("'") + QUARNEL_GENREG +
+                                     "' --preset benchmark --registry-dir '" + dir +
+                                     "' > /dev/null";
+        if (std::system(generate.c_str()) != 0) {
+            std::fprintf(stderr, "cannot generate the registry into %s\n", dir.c_str());
+            return 1;
+        }
+    }
+    const std::string rare = quarnel::generator::rareNeedle;
+    const std::string out = dir + "/bench-cli.out";
+    std::vector<std::string> files;
+    for (const char *f : {"system.reg", "user.reg", "userdef.reg"})
+        files.push_back(dir + "/" + f);
+    std::vector<std::string> grep{"/usr/bin/grep", "-ci", rare};
+    grep.insert(grep.end(), files.begin(), files.end());
+    runOnce(grep, out); // warms the page cache for both
+    const Figures grepped = fastest(grep, out, repeat);
+    const Figures searched = fastest(
+        {QUARNEL_BINARY, "search", rare, "--format", "jsonl", "--prefix", dir}, out, repeat);
+    std::printf("quarnel search %s --format jsonl: %.3f s end to end, %zu rows, exit %d, "
+                "peak memory %.1f MB\n",
+                rare.c_str(), searched.seconds, lines(out), searched.status, searched.peakMiB);
+    std::printf("grep -ci %s over the three files: %.3f s; quarnel/grep = %.1f\n", rare.c_str(),
+                grepped.seconds, searched.seconds / grepped.seconds);
+    if (temporary) std::system(("rm -rf '" + dir + "'").c_str());
+    return 0;
+}

@@ -1,0 +1,259 @@
+#include "cli/CommandLine.h"
+
+#include <array>
+#include <string_view>
+
+#ifndef QUARNEL_VERSION
+#define QUARNEL_VERSION "0"
+#endif
+
+namespace quarnel::cli {
+
+namespace {
+
+struct CommandWord
+{
+    const char *name;
+    Command command;
+    std::size_t fewest, most; // operands
+};
+
+constexpr std::array kCommands{
+    CommandWord{"search", Command::Search, 1, 1},   CommandWord{"delete", Command::Delete, 1, 1},
+    CommandWord{"replace", Command::Replace, 2, 2}, CommandWord{"export", Command::Export, 1, 2},
+    CommandWord{"import", Command::Import, 1, 1},   CommandWord{"undo", Command::Undo, 0, 0},
+};
+
+enum Option : unsigned
+{
+    kPrefix = 1,
+    kKey = 2,
+    kMirrored = 4,
+    kFormat = 8,
+    kDryRun = 16,
+    kYes = 32,
+    kList = 64,
+};
+
+unsigned optionsOf(Command command)
+{
+    switch (command) {
+    case Command::Search: return kPrefix | kKey | kMirrored | kFormat;
+    case Command::Delete:
+    case Command::Replace: return kPrefix | kKey | kMirrored | kFormat | kDryRun | kYes;
+    case Command::Export: return kPrefix;
+    case Command::Import: return kPrefix | kDryRun;
+    case Command::Undo: return kPrefix | kList | kYes;
+    case Command::None: return 0;
+    }
+    return 0;
+}
+
+const CommandWord *commandWord(std::string_view word)
+{
+    for (const CommandWord &c : kCommands)
+        if (word == c.name) return &c;
+    return nullptr;
+}
+
+} // namespace
+
+const char *commandName(Command command)
+{
+    for (const CommandWord &c : kCommands)
+        if (c.command == command) return c.name;
+    return "";
+}
+
+bool wantsCommandLine(int argc, char **argv)
+{
+    if (argc < 2) return false;
+    const std::string_view first = argv[1];
+    return !first.starts_with("-") || first.starts_with("--") || first == "-h";
+}
+
+Parsed parse(const std::vector<std::string> &args)
+{
+    Parsed parsed;
+    Invocation &inv = parsed.invocation;
+    const CommandWord *word = nullptr;
+    bool optionsEnded = false;
+    auto fail = [&](const std::string &what) {
+        parsed.error = what;
+        return parsed;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string &arg = args[i];
+        if (optionsEnded || arg == "-" || !arg.starts_with("-")) {
+            if (!word) {
+                word = commandWord(arg);
+                if (!word) return fail("unknown command '" + arg + "'");
+                inv.command = word->command;
+            } else {
+                inv.operands.push_back(arg);
+            }
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "--help" || arg == "-h") {
+            inv.help = true;
+            continue;
+        }
+        if (arg == "--version") {
+            inv.version = true;
+            continue;
+        }
+        std::string name = arg;
+        std::string value;
+        bool hasValue = false;
+        if (const std::size_t eq = arg.find('=');
+            eq != std::string::npos && arg.starts_with("--")) {
+            name = arg.substr(0, eq);
+            value = arg.substr(eq + 1);
+            hasValue = true;
+        }
+        const unsigned allowed = word ? optionsOf(word->command) : kPrefix;
+        auto takeValue = [&]() -> bool {
+            if (hasValue) return true;
+            if (i + 1 >= args.size()) return false;
+            value = args[++i];
+            return true;
+        };
+        auto flag = [&](unsigned option, bool &target) {
+            if (!(allowed & option)) return false;
+            target = true;
+            return !hasValue;
+        };
+        if (name == "--prefix" && (allowed & kPrefix)) {
+            if (!takeValue() || value.empty()) return fail("option '--prefix' needs a folder");
+            inv.hasPrefix = true;
+            inv.prefix = value;
+        } else if (name == "--key" && (allowed & kKey)) {
+            if (!takeValue() || value.empty()) return fail("option '--key' needs ROOT\\PATH");
+            inv.hasKey = true;
+            inv.key = value;
+        } else if (name == "--format" && (allowed & kFormat)) {
+            if (!takeValue()) return fail("option '--format' needs text, tsv, jsonl or reg");
+            if (value == "text")
+                inv.format = Format::Text;
+            else if (value == "tsv")
+                inv.format = Format::Tsv;
+            else if (value == "jsonl")
+                inv.format = Format::Jsonl;
+            else if (value == "reg")
+                inv.format = Format::Reg;
+            else
+                return fail("unknown format '" + value + "' (text, tsv, jsonl or reg)");
+        } else if (name == "--mirrored"              ? flag(kMirrored, inv.mirrored)
+                   : name == "--dry-run"             ? flag(kDryRun, inv.dryRun)
+                   : name == "--yes" || name == "-y" ? flag(kYes, inv.yes)
+                   : name == "--list"                ? flag(kList, inv.list)
+                                                     : false) {
+        } else {
+            return fail(std::string("unrecognized option '") + arg + "'" +
+                        (word ? std::string(" for ") + word->name : std::string()));
+        }
+    }
+    if (inv.help || inv.version) return parsed;
+    if (!word) return fail("no command given");
+    if (inv.operands.size() < word->fewest)
+        return fail(std::string("missing operand for ") + word->name);
+    if (inv.operands.size() > word->most)
+        return fail("extra operand '" + inv.operands[word->most] + "'");
+    if (inv.format == Format::Reg &&
+        (inv.command == Command::Delete || inv.command == Command::Replace))
+        return fail("--format reg is for search only");
+    return parsed;
+}
+
+std::string versionText()
+{
+    return "quarnel " QUARNEL_VERSION "\n"
+           "Searches, edits and restores the registry of a Wine prefix.\n";
+}
+
+std::string helpText(Command command)
+{
+    const std::string options =
+        "      --prefix=DIR        work on the Wine prefix DIR (default: WINEPREFIX,\n"
+        "                          else ~/.wine, else Quarnel's own registry)\n";
+    const std::string searchOptions =
+        "      --key=ROOT\\PATH     search only below this key, e.g.\n"
+        "                          HKEY_CURRENT_USER\\Software\\Wine\n"
+        "      --mirrored          include the mirrored roots HKEY_CLASSES_ROOT,\n"
+        "                          HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG\n";
+    const std::string common = "  -h, --help              display this help and exit\n";
+    switch (command) {
+    case Command::Search:
+        return "Usage: quarnel search TEXT [OPTION]...\n"
+               "List every key, value name and string datum that holds TEXT (letters A-Z\n"
+               "in either case), in the order and with the cells of the window's list.\n\n" +
+               options + searchOptions +
+               "      --format=FORMAT     text (aligned columns; the default on a terminal),\n"
+               "                          tsv (the default otherwise), jsonl, or reg (a\n"
+               "                          registry editor file of the keys and values found)\n" +
+               common + "\nExit status is 0 if something was found, 1 if nothing, 2 on trouble.\n";
+    case Command::Delete:
+        return "Usage: quarnel delete TEXT [OPTION]...\n"
+               "Delete every key, value and datum a search for TEXT finds, as the window's\n"
+               "Delete does with all hits selected, after a backup and with an undo file.\n\n" +
+               options + searchOptions +
+               "      --format=FORMAT     how to list the rows: text, tsv or jsonl\n"
+               "      --dry-run           list what would be deleted; change nothing\n"
+               "  -y, --yes               do not ask before deleting\n" +
+               common;
+    case Command::Replace:
+        return "Usage: quarnel replace TEXT NEW [OPTION]...\n"
+               "Replace the first TEXT in every key name, value name and string datum a\n"
+               "search for TEXT finds by NEW, as the window's Replace does with all hits\n"
+               "selected, after a backup and with an undo file. An empty NEW asks twice.\n\n" +
+               options + searchOptions +
+               "      --format=FORMAT     how to list the rows: text, tsv or jsonl\n"
+               "      --dry-run           list each old and new text; change nothing\n"
+               "  -y, --yes               do not ask before replacing\n" +
+               common;
+    case Command::Export:
+        return "Usage: quarnel export ROOT\\PATH [FILE] [OPTION]...\n"
+               "Write the key ROOT\\PATH with everything below it as a registry editor file\n"
+               "(Version 5.00, UTF-16) to FILE, or to standard output.\n\n" +
+               options + common;
+    case Command::Import:
+        return "Usage: quarnel import FILE [OPTION]...\n"
+               "Apply a registry editor file (Version 5.00 in UTF-16 or UTF-8, or REGEDIT4)\n"
+               "after a backup and with an undo file. The whole file is checked first: if\n"
+               "any line is faulty, every fault is listed and nothing is changed.\n\n" +
+               options + "      --dry-run           list what would change; change nothing\n" +
+               common;
+    case Command::Undo:
+        return "Usage: quarnel undo [OPTION]...\n"
+               "Take back the newest change not yet taken back, made by this command line\n"
+               "or by the window, from its undo file in the prefix's quarnel-backups/undo.\n\n" +
+               options +
+               "      --list              list the changes that can be taken back, newest\n"
+               "                          first, with their time and description\n"
+               "  -y, --yes               do not ask before taking back\n" +
+               common;
+    case Command::None: break;
+    }
+    return "Usage: quarnel [COMMAND [ARGUMENT]... [OPTION]...]\n"
+           "Search, edit and restore the registry of a Wine prefix. Without a command,\n"
+           "open the window.\n\n"
+           "Commands:\n"
+           "  search TEXT               list the keys, values and data that hold TEXT\n"
+           "  delete TEXT               delete what a search for TEXT finds\n"
+           "  replace TEXT NEW          replace TEXT by NEW in what a search finds\n"
+           "  export ROOT\\PATH [FILE]   write a key as a registry editor file\n"
+           "  import FILE               apply a registry editor file\n"
+           "  undo                      take back the newest change\n\n"
+           "Options:\n" +
+           options + common + "      --version           output version information and exit\n\n" +
+           "Run 'quarnel COMMAND --help' for the options of a command.\n"
+           "Every change is preceded by a backup of the registry files and recorded in an\n"
+           "undo file. Nothing is changed while Wine runs on the prefix.\n\n"
+           "Exit status is 0 on success, 1 if a search found nothing, 2 on trouble.\n";
+}
+
+} // namespace quarnel::cli

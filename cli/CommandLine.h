@@ -1,0 +1,66 @@
+// The command line's words: which command, its operands and its options, read
+// from the arguments in GNU style (options anywhere after the command, "--opt
+// value" or "--opt=value", "--" ends them), and the --help and --version texts.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quarnel::cli {
+
+enum class Command
+{
+    None, // quarnel --help / --version without a command
+    Search,
+    Delete,
+    Replace,
+    Export,
+    Import,
+    Undo,
+};
+
+enum class Format
+{
+    Default, // text on a terminal, else tsv
+    Text,
+    Tsv,
+    Jsonl,
+    Reg,
+};
+
+struct Invocation
+{
+    Command command = Command::None;
+    bool help = false;
+    bool version = false;
+    std::vector<std::string> operands;
+    bool hasPrefix = false;
+    std::string prefix;
+    bool hasKey = false;
+    std::string key; // ROOT\PATH
+    bool mirrored = false;
+    Format format = Format::Default;
+    bool dryRun = false;
+    bool yes = false;
+    bool list = false;
+};
+
+struct Parsed
+{
+    Invocation invocation;
+    std::string error; // a usage error, said in one line; "" when none
+};
+
+// `args` without the program's name.
+Parsed parse(const std::vector<std::string> &args);
+
+// Whether these arguments ask for the command line rather than the window: a
+// command word or a long option. Qt's own one-dash options (-platform ...) and
+// no arguments at all open the window.
+bool wantsCommandLine(int argc, char **argv);
+
+std::string helpText(Command command);
+std::string versionText();
+const char *commandName(Command command);
+
+} // namespace quarnel::cli

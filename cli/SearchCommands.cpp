@@ -1,0 +1,291 @@
+// search, delete and replace: the search engine's rows, and the bulk edits over them.
+#include "cli/RowFormats.h"
+#include "cli/Session.h"
+#include "registry/SafetyNet.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoCapture.h"
+#include "results/BulkEdits.h"
+#include "results/EditCapture.h"
+#include "search/Matching.h"
+#include "search/SearchEngine.h"
+
+#include <optional>
+#include <unistd.h>
+
+namespace quarnel::cli {
+
+namespace {
+
+Format chosenFormat(const Invocation &inv)
+{
+    if (inv.format != Format::Default) return inv.format;
+    return ::isatty(STDOUT_FILENO) ? Format::Text : Format::Tsv;
+}
+
+// Writes rows as they come in the chosen format (text: once all are there).
+class RowWriter
+{
+public:
+    RowWriter(Format format, std::vector<std::string> headers)
+        : m_format(format), m_headers(std::move(headers)), m_table(m_headers)
+    {
+        if (m_format == Format::Tsv) {
+            std::vector<std::string_view> cells(m_headers.begin(), m_headers.end());
+            out(tsvLine(cells));
+        }
+    }
+    void add(const Cells &cells)
+    {
+        switch (m_format) {
+        case Format::Tsv: out(tsvLine(cells)); break;
+        case Format::Jsonl: out(jsonLine(m_headers, cells)); break;
+        default: m_table.add(cells);
+        }
+    }
+    void finish()
+    {
+        if (m_format == Format::Text || m_format == Format::Default) m_table.write(stdout);
+    }
+
+private:
+    Format m_format;
+    std::vector<std::string> m_headers;
+    TextTable m_table;
+};
+
+std::optional<SearchScope> scopeOf(const Session &session)
+{
+    const Invocation &inv = session.invocation();
+    if (!inv.hasKey) return SearchScope::defaultRoots(inv.mirrored);
+    return SearchScope::parse(inv.key);
+}
+
+class PrintingSink : public SearchSink
+{
+public:
+    PrintingSink(Format format) : m_format(format)
+    {
+        if (format != Format::Reg) m_writer.emplace(format, rowHeaders());
+    }
+    void found(const ResultRowView &row) override
+    {
+        ++m_rows;
+        if (!m_writer) {
+            ResultRow whole{std::string(row.root), std::string(row.branch), std::string(row.name),
+                            std::string(row.type), std::string(row.value),  row.defaultValue};
+            if (whole.kind() == ResultRowKind::Key)
+                m_capture.captureKey(whole.root, whole.branch);
+            else
+                m_capture.captureValue(whole.root, whole.branch, whole.valueName());
+            return;
+        }
+        m_writer->add(cellsOf(row));
+    }
+    void finish()
+    {
+        if (m_writer)
+            m_writer->finish();
+        else if (m_rows > 0)
+            out(m_capture.file().write());
+    }
+    std::size_t rows() const { return m_rows; }
+
+private:
+    Format m_format;
+    std::optional<RowWriter> m_writer;
+    UndoCapture m_capture;
+    std::size_t m_rows = 0;
+};
+
+// Finds the rows of a delete or replace; nullopt after a message.
+std::optional<std::vector<ResultRow>> findRows(Session &session, int &status)
+{
+    const Invocation &inv = session.invocation();
+    const auto scope = scopeOf(session);
+    if (!scope) {
+        status = session.fail("\"" + inv.key + "\" does not start with a root");
+        return std::nullopt;
+    }
+    SearchStatistics statistics;
+    std::vector<ResultRow> rows;
+    try {
+        rows = searchRows(inv.operands[0], *scope, &statistics);
+    } catch (const ERegistryException &e) {
+        status = session.fail(std::string("the search failed: ") + e.what());
+        return std::nullopt;
+    }
+    if (statistics.keysBeyondDepth) session.note(SearchEngine::keysBeyondDepthText());
+    if (rows.empty()) {
+        session.note("nothing found for \"" + inv.operands[0] + "\"; nothing was changed");
+        status = kNothingFound;
+        return std::nullopt;
+    }
+    return rows;
+}
+
+class TellingObserver : public BulkEditObserver
+{
+public:
+    explicit TellingObserver(const Session &session) : m_session(session) {}
+    bool refusesFromNowOn() override
+    {
+        const std::string reason = SafetyNet::refusalFromNowOn();
+        if (reason.empty()) return false;
+        m_session.fail(reason);
+        return true;
+    }
+
+private:
+    const Session &m_session;
+};
+
+std::string outcomeText(const BulkRowOutcome &outcome, const char *done)
+{
+    switch (outcome.state) {
+    case BulkRowOutcome::State::Done: return outcome.emptied ? "emptied" : done;
+    case BulkRowOutcome::State::Taken: return "taken along";
+    case BulkRowOutcome::State::Failed: return outcome.why;
+    case BulkRowOutcome::State::Left: return "left";
+    }
+    return {};
+}
+
+std::vector<std::string> withOutcome()
+{
+    std::vector<std::string> headers{"Outcome"};
+    for (const std::string &h : rowHeaders())
+        headers.push_back(h);
+    return headers;
+}
+
+int report(Session &session, const std::vector<ResultRow> &rows, const BulkEditResult &result,
+           const char *done, const std::string &summary)
+{
+    const Format format = chosenFormat(session.invocation());
+    RowWriter writer(format, withOutcome());
+    std::string failures;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string outcome = outcomeText(result.rows[i], done);
+        Cells cells{outcome};
+        for (std::string_view cell : cellsOf(rows[i]))
+            cells.push_back(cell);
+        writer.add(cells);
+        if (result.rows[i].state == BulkRowOutcome::State::Failed) failures += "\n  " + outcome;
+    }
+    writer.finish();
+    if (format == Format::Text)
+        out(summary + "\n");
+    else
+        session.note(summary);
+    if (result.stopped) return kTrouble; // the reason was said when it stopped
+    if (!failures.empty()) return session.fail("some items were not changed:" + failures);
+    return kDone;
+}
+
+} // namespace
+
+int runSearch(Session &session)
+{
+    const Invocation &inv = session.invocation();
+    if (inv.operands[0].empty()) return session.fail("the search text is empty");
+    const auto scope = scopeOf(session);
+    if (!scope) return session.fail("\"" + inv.key + "\" does not start with a root");
+    if (!session.open(false)) return kTrouble;
+    const std::string lowered = asciiLower(inv.operands[0]);
+    PrintingSink sink(chosenFormat(inv));
+    SearchEngine engine(lowered, sink);
+    try {
+        engine.run(*scope);
+    } catch (const ERegistryException &e) {
+        sink.finish();
+        return session.fail(std::string("the search failed: ") + e.what());
+    }
+    sink.finish();
+    if (engine.statistics().keysBeyondDepth) session.note(SearchEngine::keysBeyondDepthText());
+    return sink.rows() > 0 ? kDone : kNothingFound;
+}
+
+int runDelete(Session &session)
+{
+    const Invocation &inv = session.invocation();
+    if (inv.operands[0].empty()) return session.fail("the search text is empty");
+    if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
+    if (!session.open(!inv.dryRun)) return kTrouble;
+    int status = kTrouble;
+    const auto rows = findRows(session, status);
+    if (!rows) return status;
+    const std::string count = std::to_string(rows->size());
+    if (inv.dryRun) {
+        RowWriter writer(chosenFormat(inv), rowHeaders());
+        for (const ResultRow &row : *rows)
+            writer.add(cellsOf(row));
+        writer.finish();
+        return kDone;
+    }
+    if (!session.confirm("Delete " + count + " items?")) return kTrouble;
+    SafetyNet net("delete", "unfinished delete");
+    if (const std::string failed = net.prepare([&](UndoCapture &capture) {
+            for (const ResultRow &row : *rows)
+                captureDeleteOf(capture, row);
+        });
+        !failed.empty())
+        return session.fail(failed);
+    TellingObserver observer(session);
+    const BulkEditResult result = deleteRows(*rows, observer);
+    const std::string summary = std::to_string(result.counted) + " items deleted";
+    net.finish(result.changed, summary);
+    return report(session, *rows, result, "deleted", summary);
+}
+
+int runReplace(Session &session)
+{
+    const Invocation &inv = session.invocation();
+    const std::string &text = inv.operands[0];
+    const std::string &replacement = inv.operands[1];
+    if (text.empty()) return session.fail("the search text is empty");
+    if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
+    if (!session.open(!inv.dryRun)) return kTrouble;
+    int status = kTrouble;
+    const auto rows = findRows(session, status);
+    if (!rows) return status;
+    const BulkReplacePlan plan = planBulkReplace(*rows, text, replacement);
+    if (inv.dryRun) {
+        std::vector<std::string> headers = rowHeaders();
+        for (const char *h : {"New Branch", "New Name", "New Value"})
+            headers.push_back(h);
+        RowWriter writer(chosenFormat(inv), headers);
+        for (const ReplacePreview &p : previewReplace(*rows, plan)) {
+            Cells cells = cellsOf(p.before);
+            cells.push_back(p.after.branch);
+            cells.push_back(p.after.name);
+            cells.push_back(p.after.value);
+            writer.add(cells);
+        }
+        writer.finish();
+        return kDone;
+    }
+    const std::string count = std::to_string(rows->size());
+    if (!session.confirm("Replace \"" + text + "\" by \"" + replacement + "\" in " + count +
+                         " items?"))
+        return kTrouble;
+    // As the window asks a second time: an empty text cuts the found text out.
+    if (replacement.empty() && !inv.yes) {
+        if (!session.confirm("The new text is empty: \"" + text +
+                             "\" will be cut out of names and data. Go ahead?"))
+            return kTrouble;
+    }
+    SafetyNet net("replace", "unfinished replace");
+    if (const std::string failed = net.prepare([&](UndoCapture &capture) {
+            for (std::size_t i = 0; i < rows->size(); ++i)
+                captureReplaceOf(capture, (*rows)[i], plan.rows[i]);
+        });
+        !failed.empty())
+        return session.fail(failed);
+    TellingObserver observer(session);
+    const BulkEditResult result = replaceInRows(*rows, plan, observer);
+    const std::string summary = std::to_string(result.counted) + " items replaced";
+    net.finish(result.changed, summary);
+    return report(session, *rows, result, "replaced", summary);
+}
+
+} // namespace quarnel::cli

@@ -1,0 +1,146 @@
+#include "cli/Session.h"
+
+#include "registry/platform/RegistryFiles.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <unistd.h>
+
+namespace files = quarnel::platform;
+
+namespace quarnel::cli {
+
+void out(std::string_view text)
+{
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+Session::~Session()
+{
+    if (m_open) files::closeRegistry();
+}
+
+bool Session::open(bool forChange)
+{
+    // The same choice as the window's: --prefix stands for WINEPREFIX.
+    if (m_invocation.hasPrefix) {
+        m_prefix = m_invocation.prefix;
+        std::error_code error;
+        if (!std::filesystem::is_regular_file(m_prefix + "/system.reg", error)) {
+            fail("not a Wine prefix (it has no system.reg)");
+            return false;
+        }
+        ::setenv("WINEPREFIX", m_invocation.prefix.c_str(), 1);
+    }
+    const files::RegistryOpened opened = files::openRegistry();
+    m_prefix = opened.directory;
+    if (opened.status == files::RegistryOpened::Status::Failed) {
+        fail(opened.message.empty() ? "the registry could not be opened" : opened.message);
+        return false;
+    }
+    m_open = true;
+    if (opened.status == files::RegistryOpened::Status::ReadOnly) {
+        if (forChange) {
+            const std::string reason = files::readOnlyReason();
+            fail(reason.empty() ? opened.message : reason);
+            return false;
+        }
+    } else if (!opened.message.empty()) {
+        note(opened.message);
+    }
+    if (forChange) {
+        if (const std::string reason = files::readOnlyReason(); !reason.empty()) {
+            fail(reason);
+            return false;
+        }
+    }
+    return true;
+}
+
+int Session::close(int status)
+{
+    if (!m_open) return status;
+    m_open = false;
+    std::fflush(stdout);
+    const std::string message = files::closeRegistryForExit();
+    if (message.empty()) return status;
+    return fail(message);
+}
+
+int Session::fail(const std::string &reason) const
+{
+    std::fflush(stdout);
+    std::string text = "quarnel: ";
+    if (!m_prefix.empty()) text += m_prefix + ": ";
+    text += reason;
+    if (text.back() != '\n') text += '\n';
+    std::fputs(text.c_str(), stderr);
+    return kTrouble;
+}
+
+void Session::note(const std::string &text) const
+{
+    std::fflush(stdout);
+    std::fputs(("quarnel: " + text + (text.ends_with('\n') ? "" : "\n")).c_str(), stderr);
+}
+
+bool Session::confirm(const std::string &question) const
+{
+    if (m_invocation.yes) return true;
+    if (!::isatty(STDIN_FILENO)) {
+        fail("no terminal to ask \"" + question + "\"; give --yes to go ahead without asking");
+        return false;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s [y/N] ", question.c_str());
+    std::fflush(stderr);
+    std::string answer;
+    if (!std::getline(std::cin, answer)) answer.clear();
+    const bool yes = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+    if (!yes) note("nothing was changed");
+    return yes;
+}
+
+int run(int argc, char **argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    const Parsed parsed = parse(args);
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "quarnel: %s\nTry 'quarnel%s%s --help' for more information.\n",
+                     parsed.error.c_str(), parsed.invocation.command == Command::None ? "" : " ",
+                     commandName(parsed.invocation.command));
+        return kTrouble;
+    }
+    const Invocation &inv = parsed.invocation;
+    if (inv.help) {
+        out(helpText(inv.command));
+        return kDone;
+    }
+    if (inv.version) {
+        out(versionText());
+        return kDone;
+    }
+    static char buffer[1 << 16];
+    std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
+    Session session(inv);
+    int status = kTrouble;
+    switch (inv.command) {
+    case Command::Search: status = runSearch(session); break;
+    case Command::Delete: status = runDelete(session); break;
+    case Command::Replace: status = runReplace(session); break;
+    case Command::Export: status = runExport(session); break;
+    case Command::Import: status = runImport(session); break;
+    case Command::Undo: status = runUndo(session); break;
+    case Command::None: break;
+    }
+    status = session.close(status);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fputs("quarnel: standard output could not be written\n", stderr);
+        return kTrouble;
+    }
+    return status;
+}
+
+} // namespace quarnel::cli

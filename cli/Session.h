@@ -1,0 +1,63 @@
+// What every command shares: the registry it works on (the one the window would
+// open, or --prefix), messages on standard error that name the prefix, the
+// question on the terminal, and the output on standard output.
+#pragma once
+
+#include "cli/CommandLine.h"
+
+#include <string>
+#include <string_view>
+
+namespace quarnel::cli {
+
+enum ExitStatus : int
+{
+    kDone = 0,
+    kNothingFound = 1,
+    kTrouble = 2,
+};
+
+class Session
+{
+public:
+    explicit Session(const Invocation &invocation) : m_invocation(invocation) {}
+    ~Session();
+    Session(const Session &) = delete;
+    Session &operator=(const Session &) = delete;
+
+    // Opens the registry. With `forChange`, one that takes no changes (Wine runs
+    // on it, another Quarnel holds it) is refused. False after a message.
+    bool open(bool forChange);
+    // Saves and closes; kTrouble (after a message) when the save failed.
+    int close(int status);
+
+    // "quarnel: <prefix>: <reason>" on standard error; returns kTrouble.
+    int fail(const std::string &reason) const;
+    void note(const std::string &text) const; // standard error, without the prefix
+
+    // Asks on the terminal; false for no. Without --yes and without a terminal it
+    // refuses (with a message) and returns false.
+    bool confirm(const std::string &question) const;
+
+    const Invocation &invocation() const { return m_invocation; }
+    const std::string &prefix() const { return m_prefix; }
+
+private:
+    const Invocation &m_invocation;
+    std::string m_prefix;
+    bool m_open = false;
+};
+
+void out(std::string_view text);
+
+int runSearch(Session &session);
+int runDelete(Session &session);
+int runReplace(Session &session);
+int runExport(Session &session);
+int runImport(Session &session);
+int runUndo(Session &session);
+
+// The whole command line: parse, dispatch, exit status.
+int run(int argc, char **argv);
+
+} // namespace quarnel::cli

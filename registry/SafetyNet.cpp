@@ -1,0 +1,63 @@
+#include "registry/SafetyNet.h"
+
+#include "registry/TRegistry.h"
+#include "registry/UndoCapture.h"
+#include "registry/UndoFiles.h"
+
+#ifndef _WIN32
+#include "registry/platform/RegistryFiles.h"
+
+namespace files = quarnel::platform;
+#endif
+
+std::string SafetyNet::refusalReason()
+{
+#ifndef _WIN32
+    return files::readOnlyReason();
+#else
+    return {};
+#endif
+}
+
+std::string SafetyNet::refusalFromNowOn()
+{
+#ifndef _WIN32
+    std::string reason = files::takeRegistryNotice();
+    if (reason.empty()) reason = files::readOnlyReason();
+    return reason;
+#else
+    return {};
+#endif
+}
+
+SafetyNet::SafetyNet(std::string kind, std::string cutShort)
+    : m_kind(std::move(kind)), m_cutShort(std::move(cutShort))
+{
+}
+
+std::string SafetyNet::prepare(const std::function<void(UndoCapture &)> &capture)
+{
+#ifndef _WIN32
+    if (files::safetyFolder().empty()) return {};
+    if (std::string failed = files::backupBeforeFirstChange(); !failed.empty()) return failed;
+    UndoCapture record;
+    try {
+        capture(record);
+    } catch (const ERegistryException &e) {
+        return "Quarnel cannot read what this edit would change, so it has changed nothing.\n" +
+               std::string(e.what());
+    }
+    const std::string bytes = UndoFiles::described(record.file().write(), m_cutShort);
+    return files::writeUndoFile(m_kind, bytes, m_undoFile);
+#else
+    (void)capture;
+    return {};
+#endif
+}
+
+void SafetyNet::finish(bool changed, const std::string &description)
+{
+    if (m_undoFile.empty()) return;
+    // The edit's outcome only labels the file: a failure to say it loses nothing.
+    UndoFiles::describe(m_undoFile, changed ? description : "nothing changed (" + m_kind + ")");
+}

@@ -1,0 +1,50 @@
+// The safety net around one edit of the registry, for every face of the program
+// (the window's EditSafety, the command line):
+//
+//   if (auto why = SafetyNet::refusalReason(); !why.empty()) ...say it, stop...
+//   ...the user confirms...
+//   SafetyNet net("delete", "unfinished delete");
+//   if (auto failed = net.prepare([&](UndoCapture &c) { ... }); !failed.empty())
+//       ...say it, change nothing...
+//   ...the edit...
+//   net.finish(changed, "3 items deleted");
+//
+// prepare() makes the backup before the first change of the session, then
+// writes what the edit may change as an undo file. Its comment line says what
+// the edit was: "unfinished delete" until finish() names what was done.
+// Without registry files (and no test folder) there is nothing to back up and
+// nowhere to keep undo files: edits then go ahead without either.
+#pragma once
+
+#include <functional>
+#include <string>
+
+class UndoCapture;
+
+class SafetyNet
+{
+public:
+    // Why the registry takes no changes (Wine runs on it, another program holds
+    // it), or "".
+    static std::string refusalReason();
+    // After an item of an edit failed: why the registry now refuses every change
+    // (its journal cannot be written, Wine started beside us), or "".
+    static std::string refusalFromNowOn();
+
+    // `kind` goes into the undo file's name ("delete"); `cutShort` describes the
+    // edit until finish() (and for good when it never comes).
+    SafetyNet(std::string kind, std::string cutShort);
+
+    // "" when the edit may go ahead, else a message for the user: nothing may change.
+    std::string prepare(const std::function<void(UndoCapture &)> &capture);
+    // The edit ran to its end: its undo file says what it did.
+    void finish(bool changed, const std::string &description);
+
+    // The undo file prepare() wrote; "" before, or without a safety folder.
+    const std::string &undoFile() const { return m_undoFile; }
+
+private:
+    std::string m_kind;
+    std::string m_cutShort;
+    std::string m_undoFile;
+};

@@ -1,0 +1,253 @@
+#include "registry/UndoFiles.h"
+
+#include "registry/WideText.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view kMark = ";Quarnel-edit: ";
+constexpr std::string_view kTakenBack = ";Quarnel-undone: ";
+constexpr std::size_t kHeadBytes = 64 * 1024; // the comment line is near the top
+
+bool isUtf16(std::string_view bytes)
+{
+    return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+           static_cast<unsigned char>(bytes[1]) == 0xFE;
+}
+
+std::string utf16(std::string_view text)
+{
+    std::string out;
+    for (char16_t u : WideFromBytes(text)) {
+        out.push_back(static_cast<char>(u & 0xFF));
+        out.push_back(static_cast<char>(u >> 8));
+    }
+    return out;
+}
+
+// The file's lines as 8-bit text, each with where it starts and ends in `bytes`.
+struct Line
+{
+    std::size_t begin, end; // end: after its line break
+    std::string text;
+};
+
+std::vector<Line> linesOf(std::string_view bytes, std::size_t most)
+{
+    std::vector<Line> lines;
+    const bool wide = isUtf16(bytes);
+    const std::size_t step = wide ? 2 : 1;
+    std::size_t at = wide ? 2 : 0;
+    while (at < bytes.size() && lines.size() < most) {
+        std::size_t end = at;
+        std::u16string units;
+        std::string narrow;
+        while (end + step <= bytes.size()) {
+            const char16_t u =
+                wide ? static_cast<char16_t>(static_cast<unsigned char>(bytes[end]) |
+                                             static_cast<unsigned char>(bytes[end + 1]) << 8)
+                     : static_cast<char16_t>(static_cast<unsigned char>(bytes[end]));
+            end += step;
+            if (u == u'\n') break;
+            if (u == u'\r') continue;
+            if (wide)
+                units.push_back(u);
+            else
+                narrow.push_back(static_cast<char>(u));
+        }
+        lines.push_back({at, end, wide ? BytesFromWide(units) : narrow});
+        if (end == at) break;
+        at = end;
+    }
+    return lines;
+}
+
+std::string oneLine(std::string_view text)
+{
+    std::string line(text);
+    std::replace(line.begin(), line.end(), '\r', ' ');
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return line;
+}
+
+std::string readHead(const std::string &path, std::size_t most)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes(most, '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(most));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return bytes;
+}
+
+// "YYYY-MM-DD_HH-MM-SS" at the start of a name, as UTC; 0 when it is not there.
+std::time_t stampTime(const std::string &name)
+{
+    int y, mo, d, h, mi, s;
+    if (name.size() < 19 ||
+        std::sscanf(name.c_str(), "%4d-%2d-%2d_%2d-%2d-%2d", &y, &mo, &d, &h, &mi, &s) != 6)
+        return 0;
+    std::tm tm{};
+    tm.tm_year = y - 1900;
+    tm.tm_mon = mo - 1;
+    tm.tm_mday = d;
+    tm.tm_hour = h;
+    tm.tm_min = mi;
+    tm.tm_sec = s;
+#ifdef _WIN32
+    return _mkgmtime(&tm);
+#else
+    return timegm(&tm);
+#endif
+}
+
+// `bytes` with the comment line `mark` + `text`: in place of an earlier line of
+// that mark, else after the first line and our other comment lines.
+std::string withComment(std::string bytes, std::string_view mark, std::string_view text)
+{
+    const std::vector<Line> lines = linesOf(bytes, 4);
+    for (const Line &line : lines)
+        if (std::string_view(line.text).starts_with(mark)) {
+            bytes.erase(line.begin, line.end - line.begin);
+            return withComment(std::move(bytes), mark, text);
+        }
+    std::size_t after = lines.empty() ? bytes.size() : lines.front().end;
+    for (std::size_t i = 1; i < lines.size(); ++i) {
+        const std::string_view line = lines[i].text;
+        if (!line.starts_with(kMark) && !line.starts_with(kTakenBack)) break;
+        after = lines[i].end;
+    }
+    const std::string comment = std::string(mark) + oneLine(text) + "\r\n";
+    std::string out = bytes.substr(0, after);
+    out += isUtf16(bytes) ? utf16(comment) : comment;
+    out += bytes.substr(after);
+    return out;
+}
+
+std::string commentOf(std::string_view bytes, std::string_view mark)
+{
+    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 4))
+        if (std::string_view(line.text).starts_with(mark)) return line.text.substr(mark.size());
+    return {};
+}
+
+bool hasComment(std::string_view bytes, std::string_view mark)
+{
+    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 4))
+        if (std::string_view(line.text).starts_with(mark)) return true;
+    return false;
+}
+
+// Rewrites the file at `path` with the comment line. Written beside it and
+// renamed over it: a crash leaves the old file or the new one (a ".partial-"
+// name is what the next start clears away if it is left).
+bool rewriteWithComment(const std::string &path, std::string_view mark, std::string_view text)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::stringstream read;
+    read << in.rdbuf();
+    const std::string bytes = withComment(read.str(), mark, text);
+    const fs::path target(path);
+    const std::string temp =
+        (target.parent_path() / (".partial-" + target.filename().string())).string();
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!out.flush()) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            return false;
+        }
+    }
+    std::error_code error;
+    fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, error);
+    fs::rename(temp, path, error);
+    if (error) fs::remove(temp, error);
+    return !error;
+}
+
+std::string nowText()
+{
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+#ifdef _WIN32
+    gmtime_s(&tm, &now);
+#else
+    gmtime_r(&now, &tm);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S UTC", &tm);
+    return text;
+}
+
+} // namespace
+
+namespace UndoFiles {
+
+std::string described(const std::string &bytes, std::string_view description)
+{
+    return withComment(bytes, kMark, description);
+}
+
+std::string descriptionOf(std::string_view bytes)
+{
+    return commentOf(bytes, kMark);
+}
+
+bool describe(const std::string &path, std::string_view description)
+{
+    return rewriteWithComment(path, kMark, description);
+}
+
+std::vector<Entry> pending(const std::string &safetyFolder)
+{
+    struct Found
+    {
+        Entry entry;
+        fs::file_time_type written;
+        std::string name;
+    };
+    std::vector<Found> found;
+    std::error_code error;
+    for (const auto &item : fs::directory_iterator(fs::path(safetyFolder) / "undo", error)) {
+        const std::string name = item.path().filename().string();
+        std::error_code e;
+        if (name.starts_with(".") || !name.ends_with(".reg") || !item.is_regular_file(e) ||
+            item.is_symlink(e))
+            continue;
+        const std::string head = readHead(item.path().string(), kHeadBytes);
+        if (hasComment(head, kTakenBack)) continue;
+        Found f;
+        f.entry.path = item.path().string();
+        f.name = name;
+        f.written = item.last_write_time(e);
+        f.entry.time = stampTime(name);
+        f.entry.description = descriptionOf(head);
+        found.push_back(std::move(f));
+    }
+    std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
+        if (a.entry.time != b.entry.time) return a.entry.time > b.entry.time;
+        if (a.written != b.written) return a.written > b.written;
+        return a.name > b.name;
+    });
+    std::vector<Entry> entries;
+    for (Found &f : found)
+        entries.push_back(std::move(f.entry));
+    return entries;
+}
+
+std::string markTakenBack(const std::string &path)
+{
+    return rewriteWithComment(path, kTakenBack, nowText()) ? std::string()
+                                                           : "cannot mark " + path + " as undone";
+}
+
+} // namespace UndoFiles
