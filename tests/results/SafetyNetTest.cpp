@@ -88,6 +88,22 @@ protected:
         return prefix;
     }
 
+    // With the registry of `prefix` open: the test key with 300 subkeys deleted from
+    // the result list. Returns the registry before the delete.
+    std::string deleteTheTestKeyTree(const std::string &prefix)
+    {
+        EXPECT_EQ(quarnel::platform::openRegistryAt(prefix, true).status,
+                  RegistryOpened::Status::Ok);
+        for (int i = 0; i < 300; ++i)
+            setText(kTestKey + "\\Sub\\k" + std::to_string(i), "v", "x");
+        const std::string before = registry();
+        addKeyRow(kTestKey + "\\");
+        selectAll();
+        clickDelete();
+        EXPECT_FALSE(hasKey(kTestKey));
+        return before;
+    }
+
     // Deletes the key `names` below the root at `root` (RootTable's order) in the
     // browser, as the Delete key in the tree does.
     void deleteInBrowser(int root, const Strings &names)
@@ -328,14 +344,7 @@ TEST_F(SafetyNetTest, AnUndoThatCannotBeJournaledChangesNothingAndCanBeTriedAgai
 {
     REQUIRE_PREFIX();
     const std::string prefix = prefixWithTestKey();
-    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
-    for (int i = 0; i < 300; ++i)
-        setText(kTestKey + "\\Sub\\k" + std::to_string(i), "v", "x");
-    const std::string before = registry();
-    addKeyRow(kTestKey + "\\");
-    selectAll();
-    clickDelete();
-    ASSERT_FALSE(hasKey(kTestKey));
+    const std::string before = deleteTheTestKeyTree(prefix);
     const std::string deleted = registry();
 
     struct stat journal
@@ -374,13 +383,7 @@ TEST_F(SafetyNetTest, AnUndoCutShortIsOfferedAgainAtTheNextStart)
 {
     REQUIRE_PREFIX();
     const std::string prefix = prefixWithTestKey();
-    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
-    for (int i = 0; i < 300; ++i)
-        setText(kTestKey + "\\Sub\\k" + std::to_string(i), "v", "x");
-    const std::string before = registry();
-    addKeyRow(kTestKey + "\\");
-    selectAll();
-    clickDelete();
+    const std::string before = deleteTheTestKeyTree(prefix);
     const std::string deleted = registry();
     ASSERT_EQ(undoFiles().size(), 1u);
     const std::string undoFile = safetyFolder() + "/undo/" + undoFiles()[0];
