@@ -18,6 +18,16 @@ std::string EditSafety::whyRefused()
     return SafetyNet::refusalFromNowOn();
 }
 
+std::string EditSafety::undoFailedText(const std::vector<std::string> &failures, bool retryHint)
+{
+    std::string text = Dialogs::listText(retryHint ? "The undo failed, so nothing was undone; "
+                                                     "Ctrl+Z tries it again:"
+                                                   : "The undo failed, so nothing was undone:",
+                                         failures);
+    if (const std::string why = whyRefused(); !why.empty()) text += "\n\r" + why;
+    return text;
+}
+
 bool EditSafety::refusesFromNowOn()
 {
     const std::string reason = whyRefused();

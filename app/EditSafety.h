@@ -17,6 +17,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class UndoCapture;
 
@@ -32,6 +33,9 @@ public:
     static bool refusesFromNowOn();
     // Why the registry refused a change that failed, when it says (else ""), once.
     static std::string whyRefused();
+    // The one box's text for an undo that failed (nothing of it was kept): the
+    // first failures, then why the registry refused, when it says.
+    static std::string undoFailedText(const std::vector<std::string> &failures, bool retryHint);
 
     // `kind` goes into the undo file's name ("delete", "replace"); `cutShort`
     // describes the edit in the history when an error ends it before finish().

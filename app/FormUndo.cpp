@@ -29,10 +29,7 @@ void TRegForm::UndoLastEdit()
     if (!failures.empty()) {
         // Nothing of it was kept: it stays the newest edit, and applying its undo
         // file again gives the same result, so Ctrl+Z can try again.
-        std::string text = Dialogs::listText(
-            "The undo failed, so nothing was undone; Ctrl+Z tries it again:", failures);
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::undoFailedText(failures, true));
         lb1->setText(QStringLiteral("Not undone: ") + toQt(edit.description));
         return;
     }

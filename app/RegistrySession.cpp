@@ -59,8 +59,7 @@ void RegistrySession::offerCutShortUndos()
             UndoFiles::markTakenBack(undoFile); // not to be taken back once more
             Dialogs::information("Undone: the changes recorded in " + undoFile + " are back.");
         } else
-            Dialogs::error(Dialogs::listText("The undo failed, so nothing was undone:", failures) +
-                           "\n\r" + EditSafety::whyRefused());
+            Dialogs::error(EditSafety::undoFailedText(failures, false));
     }
 }
 
