@@ -133,6 +133,11 @@ void TRegForm::CreatePanel1()
                      {6, 2, 125, 17});
     ckbmirr->installEventFilter(new TTooltipLines(ckbmirr));
     Button2 = placed(new TButton(QStringLiteral("E&xit")), "Button2", Panel1, {572, 1, 55, 21});
+    RegistryButton = placed(new TButton(QStringLiteral("Registry\u2026")), "RegistryButton", Panel1,
+                            {134, 1, 72, 21});
+    RegistryMenu = new QMenu(RegistryButton);
+    RegistryMenu->setObjectName(QStringLiteral("RegistryMenu"));
+    RegistryButton->setMenu(RegistryMenu);
     Label1 = label("Label1", QStringLiteral("Search for:"), Panel1, {309, 4, 55, 15});
 
     Panel4 = placed(new TPanel, "Panel4", Panel1, {4, 23, 625, 34});
@@ -146,6 +151,7 @@ void TRegForm::CreatePanel1()
 
     const int stretch = A::akLeft | A::akTop | A::akRight;
     layout->add(ckbmirr, A::alNone);
+    layout->add(RegistryButton, A::alNone);
     layout->add(Label1, A::alNone);
     layout->add(Edit1, A::alNone, stretch);
     layout->add(Button1, A::alNone, A::akTop | A::akRight);
@@ -226,9 +232,10 @@ void TRegForm::PlaceOnScreen()
 
 void TRegForm::SetTabOrder()
 {
-    // Panel1, then the browser, then Panel2, each in its own order.
-    const QList<QWidget *> chain = {Button1, Edit1,   ckbmirr, Button2, RegTV,
-                                    RegLV,   FoundLV, Edit2,   Button4, Button3};
+    // Panel1, then the browser, then Panel2, each in its own order; the controls
+    // that came later follow at the end, so the long-known order stays as it was.
+    const QList<QWidget *> chain = {Button1, Edit1, ckbmirr, Button2, RegTV,         RegLV,
+                                    FoundLV, Edit2, Button4, Button3, RegistryButton};
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }

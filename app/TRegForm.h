@@ -46,6 +46,10 @@ public:
     QLineEdit *Edit1 = nullptr;
     TButton *Button1 = nullptr; // default button; its cancel property is the run flag
     TButton *Button2 = nullptr;
+    // Drops down RegistryMenu: what is done to the registry as a whole (open another,
+    // import, history). Its actions are also the window's, so their shortcuts work anywhere.
+    TButton *RegistryButton = nullptr;
+    QMenu *RegistryMenu = nullptr;
     TPanel *Panel4 = nullptr;
     QLabel *lb1 = nullptr;
     QLabel *lb2 = nullptr;

@@ -166,7 +166,7 @@ TEST(Startup, ListsMenuAndTabOrder)
         at = at->nextInFocusChain();
     } while (at != form.Button1);
     EXPECT_EQ(chain, QStringList({"Button1", "Edit1", "ckbmirr", "Button2", "RegTV", "RegLV",
-                                  "FoundLV", "Edit2", "Button4", "Button3"}));
+                                  "FoundLV", "Edit2", "Button4", "Button3", "RegistryButton"}));
 }
 
 TEST(Startup, KeyTreeAndRootTable)
