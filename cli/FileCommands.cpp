@@ -1,5 +1,5 @@
 // export, import and undo: the commands that work with registry editor files.
-#include "cli/ImportFile.h"
+#include "registry/ImportFile.h"
 #include "cli/Session.h"
 #include "registry/RegistryPathText.h"
 #include "registry/SafetyNet.h"

@@ -1,4 +1,4 @@
-#include "cli/ImportFile.h"
+#include "registry/ImportFile.h"
 
 #include "registry/RegistryPathText.h"
 #include "registry/WideText.h"
