@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace quarnel::cli {
+namespace quarnel {
 
 namespace {
 
@@ -144,4 +144,4 @@ ImportRead readImportFile(std::string_view bytes)
     return read;
 }
 
-} // namespace quarnel::cli
+} // namespace quarnel

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-namespace quarnel::cli {
+namespace quarnel {
 
 struct ImportFault
 {
@@ -26,4 +26,4 @@ struct ImportRead
 
 ImportRead readImportFile(std::string_view bytes);
 
-} // namespace quarnel::cli
+} // namespace quarnel
