@@ -22,6 +22,7 @@ TRegForm::TRegForm(QWidget *parent) : QWidget(parent)
     CreateControls();
     AttachResultModel();
     BindEvents();
+    CreateBrowserEditing();
     FormCreate();
 }
 

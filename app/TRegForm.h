@@ -133,6 +133,33 @@ public:
     int RegLVCompare(std::string_view caption1, std::string_view caption2) const;
     void RegLVColumnClick(int column);
 
+    // --- browser editing (browser/) ---
+    // The value list's and the key tree's context menus, and their actions; the
+    // window has ImportAction (in RegistryMenu) and GoToKeyAction (Ctrl+L) too.
+    QMenu *pmValues = nullptr;
+    QMenu *pmKeys = nullptr;
+    QAction *ModifyValueAction = nullptr;
+    QAction *RenameValueAction = nullptr;
+    QAction *RenameKeyAction = nullptr;
+    QAction *ExportKeyAction = nullptr;
+    QAction *GoToKeyAction = nullptr;
+    QAction *ImportAction = nullptr;
+    // Enter or a double click on a value row, "Modify…": the value's editor.
+    void ModifyValueClick();
+    // "New" in either menu: below the selected key, a name made unique, then
+    // edited in place. `regType` of a new value (REG_SZ, REG_BINARY, ...).
+    void NewKeyClick();
+    void NewValueClick(DWORD regType);
+    // F2: the selected key's or value's name edited in place.
+    void RenameKeyClick();
+    void RenameValueClick();
+    void ExportKeyClick();
+    void ImportClick();
+    void GoToKeyClick();
+    // Unfolds the tree to a typed key path (HKCU\..., Computer\...) and selects
+    // the key; "" or what is missing ("HKEY_CURRENT_USER\Software has no key X").
+    std::string GoToKey(const std::string &typedPath);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -187,4 +214,15 @@ private:
     ValueListModel *m_valueList = nullptr;
     int m_treeUpdateHolds = 0;     // loads nest through the message loop; repaint resumes at 0
     unsigned m_valueListFills = 0; // tells a deletion whether its row may have gone
+
+    // --- browser editing (browser/) ---
+    void CreateBrowserEditing();
+    // The renames when their in-place edit ends; the names as they were then.
+    // `node`, the key's node, was pinned for the edit: it is unpinned here.
+    void RenameKey(TTreeNode *node, const std::string &rootName, const std::string &keyPath,
+                   const std::string &newName);
+    void RenameValue(const std::string &rootName, const std::string &keyPath,
+                     const std::string &oldName, const std::string &newName);
+    // Fills the value list again and selects the row of `name` ("" the default value).
+    void RefillValues(const std::string &name);
 };

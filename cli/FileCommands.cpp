@@ -1,6 +1,6 @@
 // export, import and undo: the commands that work with registry editor files.
-#include "registry/ImportFile.h"
 #include "cli/Session.h"
+#include "registry/ImportFile.h"
 #include "registry/RegistryPathText.h"
 #include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
@@ -59,13 +59,12 @@ int runExport(Session &session)
     if (!at.root()) return session.fail("\"" + inv.operands[0] + "\" does not start with a root");
     if (!session.open(false)) return kTrouble;
     if (!keyExists(at)) return session.fail("there is no key " + at.full());
-    UndoCapture capture;
+    std::string bytes;
     try {
-        capture.captureKey(at.rootName(), at.below());
+        bytes = exportKey(at.rootName(), at.below());
     } catch (const ERegistryException &e) {
         return session.fail(std::string("cannot read ") + at.full() + ": " + e.what());
     }
-    const std::string bytes = capture.file().write();
     if (inv.operands.size() < 2 || inv.operands[1] == "-") {
         out(bytes);
         return kDone;
@@ -129,18 +128,8 @@ int runImport(Session &session)
 
     const std::string description = "import of " + path;
     SafetyNet net("import", "unfinished " + description);
-    const std::string failed = net.prepare([&](UndoCapture &capture) {
-        for (const RegEditSection &section : read.file.sections) {
-            const RegistryPathText at = RegistryPathText::fromFull(section.path);
-            if (section.removal) {
-                if (keyExists(at)) capture.captureKey(at.rootName(), at.below());
-                continue;
-            }
-            capture.captureNewKeyPath(at.rootName(), at.below());
-            for (const RegEditValue &value : section.values)
-                capture.captureValue(at.rootName(), at.below(), value.name);
-        }
-    });
+    const std::string failed =
+        net.prepare([&](UndoCapture &capture) { captureImport(capture, read.file); });
     if (!failed.empty()) return session.fail(failed);
     const std::vector<std::string> failures = ApplyUndo(read.file, "the " + description);
     if (!failures.empty()) {

@@ -1,6 +1,8 @@
 #include "registry/ImportFile.h"
 
 #include "registry/RegistryPathText.h"
+#include "registry/TRegistry.h"
+#include "registry/UndoCapture.h"
 #include "registry/WideText.h"
 
 #include <algorithm>
@@ -142,6 +144,29 @@ ImportRead readImportFile(std::string_view bytes)
     if (read.faults.empty() && old) widenOldData(read.file);
     if (!read.faults.empty()) read.file = {};
     return read;
+}
+
+void captureImport(UndoCapture &capture, const RegEditFile &file)
+{
+    for (const RegEditSection &section : file.sections) {
+        const RegistryPathText at = RegistryPathText::fromFull(section.path);
+        if (section.removal) {
+            TRegistry reg;
+            reg.SelectRoot(at.root());
+            if (reg.HasKey("\\" + at.below())) capture.captureKey(at.rootName(), at.below());
+            continue;
+        }
+        capture.captureNewKeyPath(at.rootName(), at.below());
+        for (const RegEditValue &value : section.values)
+            capture.captureValue(at.rootName(), at.below(), value.name);
+    }
+}
+
+std::string exportKey(const std::string &rootName, const std::string &keyPath)
+{
+    UndoCapture capture;
+    capture.captureKey(rootName, keyPath);
+    return capture.file().write();
 }
 
 } // namespace quarnel

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+class UndoCapture;
+
 namespace quarnel {
 
 struct ImportFault
@@ -25,5 +27,11 @@ struct ImportRead
 };
 
 ImportRead readImportFile(std::string_view bytes);
+
+// What importing `file` may change, as it is now, for the import's undo file.
+void captureImport(UndoCapture &capture, const RegEditFile &file);
+// The key with all below it as a registry editor file (an export); raises when
+// it cannot be read.
+std::string exportKey(const std::string &rootName, const std::string &keyPath);
 
 } // namespace quarnel
