@@ -477,7 +477,8 @@ void TRegForm::ExportKeyClick()
     std::string rootName, nodePath;
     if (!NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) return;
     const std::string keyPath = KeyPath::fromNodePath(nodePath).relative();
-    const std::string leaf(keyPath.empty() ? std::string_view(rootName) : KeyPath::fromBranch(keyPath).leaf());
+    const std::string leaf(keyPath.empty() ? std::string_view(rootName)
+                                           : KeyPath::fromBranch(keyPath).leaf());
     const std::string file = EditFiles::choose(this, true, leaf + ".reg");
     if (file.empty()) return;
     const std::string bytes = quarnel::exportKey(rootName, keyPath);
@@ -520,8 +521,7 @@ void TRegForm::ImportClick()
 
     const std::string description = "import of " + fileName;
     EditSafety safety(m_undoHistory, "import", "unfinished " + description);
-    if (!safety.prepare(
-            [&](UndoCapture &capture) { quarnel::captureImport(capture, read.file); }))
+    if (!safety.prepare([&](UndoCapture &capture) { quarnel::captureImport(capture, read.file); }))
         return;
     // One unit: a failure or a crash keeps nothing of it.
     const std::vector<std::string> failures = ApplyUndo(read.file, "the " + description);

@@ -99,7 +99,8 @@ std::vector<std::string> linesOf(const Bytes &stored)
     while (start < units.size()) {
         std::size_t end = units.find(u'\0', start);
         if (end == std::u16string::npos) end = units.size();
-        if (end > start) lines.push_back(BytesFromWide(std::u16string_view(units).substr(start, end - start)));
+        if (end > start)
+            lines.push_back(BytesFromWide(std::u16string_view(units).substr(start, end - start)));
         start = end + 1;
     }
     return lines;
@@ -188,13 +189,13 @@ std::optional<uint64_t> parseNumber(std::string_view text, bool hex, std::size_t
     for (const char c : text) {
         const int digit = hexDigit(c);
         if (digit < 0 || unsigned(digit) >= base) {
-            error = std::string("\"") + c + "\" is no " + (hex ? "hexadecimal" : "decimal") +
-                    " digit.";
+            error =
+                std::string("\"") + c + "\" is no " + (hex ? "hexadecimal" : "decimal") + " digit.";
             return std::nullopt;
         }
         if (number > (most - unsigned(digit)) / base) {
-            error = "The number is larger than " + shown + " (" + (hex ? "hexadecimal" : "decimal") +
-                    "), the largest this type holds.";
+            error = "The number is larger than " + shown + " (" +
+                    (hex ? "hexadecimal" : "decimal") + "), the largest this type holds.";
             return std::nullopt;
         }
         number = number * base + unsigned(digit);
@@ -262,8 +263,8 @@ std::string printableColumn(const Bytes &bytes)
 TypedPath parseTypedPath(std::string_view text)
 {
     static const std::pair<std::string_view, std::string_view> shortNames[] = {
-        {"HKCR", "HKEY_CLASSES_ROOT"}, {"HKCU", "HKEY_CURRENT_USER"},
-        {"HKLM", "HKEY_LOCAL_MACHINE"}, {"HKU", "HKEY_USERS"},
+        {"HKCR", "HKEY_CLASSES_ROOT"},   {"HKCU", "HKEY_CURRENT_USER"},
+        {"HKLM", "HKEY_LOCAL_MACHINE"},  {"HKU", "HKEY_USERS"},
         {"HKCC", "HKEY_CURRENT_CONFIG"}, {"HKPD", "HKEY_PERFORMANCE_DATA"},
         {"HKDD", "HKEY_DYN_DATA"}};
     TypedPath path;
@@ -271,7 +272,8 @@ TypedPath parseTypedPath(std::string_view text)
     for (const std::string_view name : KeyNames(trimmed(text)))
         names.emplace_back(name);
     std::size_t first = 0;
-    if (!names.empty() && (sameLetters(names[0], "Computer") || sameLetters(names[0], "My Computer")))
+    if (!names.empty() &&
+        (sameLetters(names[0], "Computer") || sameLetters(names[0], "My Computer")))
         first = 1;
     if (first < names.size()) {
         for (const RootEntry &root : RootTable())

@@ -19,10 +19,10 @@ using Bytes = std::vector<uint8_t>;
 // The editor a value gets: its kind of text and, for numbers, its width.
 enum class Editor
 {
-    Text,        // REG_SZ, REG_EXPAND_SZ: one line
-    MultiText,   // REG_MULTI_SZ: one entry a line
-    Number,      // REG_DWORD, REG_DWORD_BIG_ENDIAN, REG_QWORD of their exact size
-    Hex          // everything else, numbers of another size too: every byte kept
+    Text,      // REG_SZ, REG_EXPAND_SZ: one line
+    MultiText, // REG_MULTI_SZ: one entry a line
+    Number,    // REG_DWORD, REG_DWORD_BIG_ENDIAN, REG_QWORD of their exact size
+    Hex        // everything else, numbers of another size too: every byte kept
 };
 Editor editorFor(DWORD regType, std::size_t size);
 // 4 or 8 for the number types, else 0.
