@@ -94,8 +94,8 @@ protected:
         const std::vector<std::string> list = names();
         const auto at = std::find(list.begin(), list.end(), name);
         ASSERT_NE(at, list.end()) << name;
-        form->RegLV->setCurrentRow(int(at - list.begin()), QItemSelectionModel::ClearAndSelect |
-                                                               QItemSelectionModel::Rows);
+        form->RegLV->setCurrentRow(int(at - list.begin()),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
 
     // The value's editor through the value list's menu, `step` run in it.
@@ -316,8 +316,7 @@ TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
     value(k, "empty bin", "", REG_BINARY);
     value(k, "none", "", REG_NONE);
     value(k, "odd", "\x01", REG_SZ);
-    value(k + "\\Sub\\Deeper", "q", std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8),
-          REG_QWORD);
+    value(k + "\\Sub\\Deeper", "q", std::string("\x01\x02\x03\x04\x05\x06\x07\x08", 8), REG_QWORD);
     value("\\Software\\Edit\\Taken", "a", text16("1"), REG_SZ);
     value("\\Software\\Edit\\Taken", "b", "", REG_BINARY);
     open({"Software", "Edit"});
@@ -388,8 +387,8 @@ TEST_F(BrowserEditTest, GoToKeyUnfoldsTheTreeOrNamesTheMissingPart)
         &ran);
     WindowHarness::trigger(form->GoToKeyAction);
     EXPECT_TRUE(ran);
-    EXPECT_EQ(errors(), std::vector<std::string>{
-                            "HKEY_CURRENT_USER\\Software\\Wine has no key Gone."});
+    EXPECT_EQ(errors(),
+              std::vector<std::string>{"HKEY_CURRENT_USER\\Software\\Wine has no key Gone."});
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine\\Drivers");
     EXPECT_EQ(form->GoToKeyAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_L));
     EXPECT_EQ(form->pmKeys->actions().contains(form->GoToKeyAction), true);
@@ -419,8 +418,7 @@ TEST_F(BrowserEditTest, ImportRefusesAFaultyFileWholeAndExportWritesTheKeyTree)
     EXPECT_EQ(boxes()[0].kind, TDialogKind::Error);
     EXPECT_EQ(boxes()[0].text.substr(0, 39), "faulty.reg has 2 faults; nothing was ch");
     EXPECT_NE(boxes()[0].text.find("line 5: "), std::string::npos) << boxes()[0].text;
-    EXPECT_NE(boxes()[0].text.find("line 6: \"NOROOT\" is not a registry root"),
-              std::string::npos);
+    EXPECT_NE(boxes()[0].text.find("line 6: \"NOROOT\" is not a registry root"), std::string::npos);
     EXPECT_EQ(WindowHarness::registryDump(), before);
     EXPECT_EQ(undoFiles(), std::vector<std::string>{});
 

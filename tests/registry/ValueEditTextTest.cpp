@@ -56,8 +56,7 @@ TEST(ValueEditText, NumbersInBothBasesAndByteOrders)
     EXPECT_EQ(numberOf(little, REG_DWORD_BIG_ENDIAN), 0x78563412u);
     EXPECT_EQ(storedNumber(0x12345678, REG_DWORD), little);
     EXPECT_EQ(storedNumber(0x78563412, REG_DWORD_BIG_ENDIAN), little);
-    EXPECT_EQ(storedNumber(0x0102030405060708, REG_QWORD),
-              (Bytes{8, 7, 6, 5, 4, 3, 2, 1}));
+    EXPECT_EQ(storedNumber(0x0102030405060708, REG_QWORD), (Bytes{8, 7, 6, 5, 4, 3, 2, 1}));
     EXPECT_EQ(numberOf(Bytes{8, 7, 6, 5, 4, 3, 2, 1}, REG_QWORD), 0x0102030405060708u);
     EXPECT_EQ(formatNumber(0xBEEF, true), "beef");
     EXPECT_EQ(formatNumber(0, true), "0");
@@ -69,7 +68,8 @@ TEST(ValueEditText, NumbersInBothBasesAndByteOrders)
     EXPECT_EQ(parseNumber("18446744073709551615", false, 8, error), UINT64_MAX);
     EXPECT_EQ(error, "");
     EXPECT_FALSE(parseNumber("4294967296", false, 4, error));
-    EXPECT_EQ(error, "The number is larger than 4294967295 (decimal), the largest this type holds.");
+    EXPECT_EQ(error,
+              "The number is larger than 4294967295 (decimal), the largest this type holds.");
     EXPECT_FALSE(parseNumber("18446744073709551616", false, 8, error));
     EXPECT_FALSE(parseNumber("100000000", true, 4, error));
     EXPECT_FALSE(parseNumber("12a", false, 4, error));
