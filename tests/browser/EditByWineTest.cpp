@@ -72,8 +72,8 @@ protected:
         const std::vector<std::string> list = names();
         const auto at = std::find(list.begin(), list.end(), name);
         ASSERT_NE(at, list.end()) << name;
-        form->RegLV->setCurrentRow(int(at - list.begin()), QItemSelectionModel::ClearAndSelect |
-                                                               QItemSelectionModel::Rows);
+        form->RegLV->setCurrentRow(int(at - list.begin()),
+                                   QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
         bool ran = false;
         whenDialogShows(std::move(step), &ran);
         QTest::keyClick(form->RegLV, Qt::Key_Return);
@@ -114,8 +114,8 @@ protected:
         for (const RegEditSection &section : read.file.sections)
             if (section.path == "HKEY_CURRENT_USER\\" + keyPath)
                 for (const RegEditValue &value : section.values)
-                    view.exported[value.name] = {value.type, std::string(value.data.begin(),
-                                                                         value.data.end())};
+                    view.exported[value.name] = {value.type,
+                                                 std::string(value.data.begin(), value.data.end())};
         EXPECT_EQ(quarnel::platform::openRegistryAt(prefix, false).status,
                   RegistryOpened::Status::Ok);
         TRegistry reg;
@@ -199,10 +199,10 @@ TEST_F(EditByWineTest, ARenamedKeyKeepsEveryValueAndNewOnesAsWineReadsThem)
     const std::string prefix = scratchPrefix(true);
     ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     const std::map<std::string, Stored> values = {
-        {"", {REG_SZ, text16("default")}},    {"empty sz", {REG_SZ, ""}},
-        {"empty bin", {REG_BINARY, ""}},      {"empty none", {REG_NONE, ""}},
-        {"empty multi", {REG_MULTI_SZ, ""}},  {"one byte", {REG_BINARY, "\x01"s}},
-        {"dword", {REG_DWORD, "\1\2\3\4"s}},  {"bare", {REG_SZ, text16("x", false)}},
+        {"", {REG_SZ, text16("default")}},   {"empty sz", {REG_SZ, ""}},
+        {"empty bin", {REG_BINARY, ""}},     {"empty none", {REG_NONE, ""}},
+        {"empty multi", {REG_MULTI_SZ, ""}}, {"one byte", {REG_BINARY, "\x01"s}},
+        {"dword", {REG_DWORD, "\1\2\3\4"s}}, {"bare", {REG_SZ, text16("x", false)}},
     };
     for (const auto &[name, value] : values)
         store(kKey + "\\Old", name, value.bytes, value.type);
