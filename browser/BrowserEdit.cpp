@@ -417,10 +417,8 @@ void TRegForm::RenameValueClick()
     const std::string caption(m_valueList->caption(row));
     const QModelIndex index = RegLV->model()->index(row, 0);
     RegLV->scrollTo(index);
-    const unsigned fill = m_valueListFills;
     new InPlaceName(RegLV->viewport(), RegLV->visualRect(index), caption,
-                    [this, fill, rootName, keyPath, caption](bool keep, const std::string &name) {
-                        (void)fill;
+                    [this, rootName, keyPath, caption](bool keep, const std::string &name) {
                         if (keep) RenameValue(rootName, keyPath, caption, name);
                     });
 }

@@ -13,17 +13,27 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 // Runs `step` on the next modal dialog as soon as it shows; `step` ends it
-// (accept() or reject()). Whether it ran, `ran` says.
+// (accept() or reject()). Whether it ran, `ran` says. A dialog that does not
+// come within a few seconds is given up, so that the step cannot act on the
+// dialog of a later case.
 inline void whenDialogShows(std::function<void(QDialog &)> step, bool *ran = nullptr)
 {
     auto *timer = new QTimer;
     timer->setInterval(5);
-    QObject::connect(timer, &QTimer::timeout, [timer, step, ran] {
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, step, ran, ticks] {
         auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible()) return;
+        if (!dialog || !dialog->isVisible()) {
+            if (++*ticks > 1000) {
+                timer->stop();
+                timer->deleteLater();
+            }
+            return;
+        }
         timer->stop();
         timer->deleteLater();
         if (ran) *ran = true;
