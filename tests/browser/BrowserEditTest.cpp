@@ -410,6 +410,7 @@ TEST_F(BrowserEditTest, ImportRefusesAFaultyFileWholeAndExportWritesTheKeyTree)
                             "\"n\"=dword:0000002a\n";
     std::string chosen;
     EditFiles::setChooser([&](bool, const std::string &) { return chosen; });
+    key("\\Software\\Other");
     const std::string before = WindowHarness::registryDump();
 
     chosen = faulty;
@@ -424,10 +425,14 @@ TEST_F(BrowserEditTest, ImportRefusesAFaultyFileWholeAndExportWritesTheKeyTree)
 
     harness->clearBoxes();
     chosen = tweak;
+    TTreeNode *software = open({"Software"});
     WindowHarness::trigger(form->ImportAction);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "Import 1 key and 2 values from tweak.reg?");
     EXPECT_EQ(stored("\\Software\\Tweak\\Deep", "n"), (Stored{REG_DWORD, "\x2a\0\0\0"s}));
+    // The new key shows below the loaded node, ready to open.
+    EXPECT_EQ(texts(software), (std::vector<std::string>{"Other", "Tweak"}));
+    EXPECT_TRUE(TTreeView::hasChildren(child(software, "Tweak")));
 
     // Export: the key with all below it, as the command line writes it.
     EXPECT_EQ(form->GoToKey("HKCU\\Software\\Tweak"), "");
