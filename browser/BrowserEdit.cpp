@@ -28,6 +28,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
