@@ -397,6 +397,12 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
     const std::string newPath = joined(parent, newName);
     TRegistry reg;
     reg.SelectRoot(GetRootID(rootName));
+    if (sameAsciiLetters(newName, leaf)) {
+        Dialogs::error("Cannot rename " + oldFull +
+                       ": a name that differs only in letter case "
+                       "names the same key.");
+        return;
+    }
     if (reg.HasKey("\\" + newPath)) {
         Dialogs::error("Cannot rename " + oldFull + ": a key named " + newName +
                        " is there already.");
@@ -464,6 +470,12 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
     TRegistry reg;
     if (!OpenWithAllAccess(reg, GetRootID(rootName), "\\" + keyPath)) {
         Dialogs::error("not opened: " + fullName(rootName, keyPath));
+        return;
+    }
+    if (sameAsciiLetters(newName, oldName)) {
+        Dialogs::error("Cannot rename " + oldName +
+                       ": a name that differs only in letter case "
+                       "names the same value.");
         return;
     }
     if (reg.HasValue(newName)) {
