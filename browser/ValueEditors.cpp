@@ -67,6 +67,11 @@ ValueEditDialog::ValueEditDialog(const std::string &shownName, DWORD regType,
     case Editor::Number: buildNumber(body); break;
     case Editor::Hex: buildHex(body); break;
     }
+    // Typing goes to the data at once.
+    if (m_line)
+        m_line->setFocus();
+    else
+        m_lines->setFocus();
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->setObjectName(QStringLiteral("ValueButtons"));
     buttons->button(QDialogButtonBox::Cancel)->setText(QString::fromUtf8(Dialogs::kCancel));
