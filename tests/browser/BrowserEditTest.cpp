@@ -234,6 +234,7 @@ TEST_F(BrowserEditTest, EnterAndDoubleClickOpenTheEditorAndAnUnchangedOkWritesNo
 
     // A number that does not read keeps the editor open and says why; Abbrechen leaves all.
     modify("n", [](QDialog &dialog) {
+        EXPECT_EQ(dialog.focusWidget()->objectName().toStdString(), "ValueData");
         setEditorText(dialog, "12g");
         dialog.accept();
         EXPECT_TRUE(dialog.isVisible());
