@@ -76,6 +76,11 @@ std::string showBox(const TDialogRecord &record)
     // The icon and the margins take about this much of the screen's width.
     const int room = (box.screen() ? box.screen()->availableGeometry().width() : 800) - 160;
     box.setText(breakable(toQt(boxText(record.text)), box.fontMetrics(), room));
+    if (!record.informative.empty())
+        box.setInformativeText(
+            breakable(toQt(boxText(record.informative)), box.fontMetrics(), room));
+    // A scrolling area: the whole list, however long.
+    if (!record.details.empty()) box.setDetailedText(toQt(record.details));
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;
@@ -208,6 +213,15 @@ void error(const std::string &text)
 bool confirm(const std::string &text)
 {
     return show(recordFor(TDialogKind::Confirmation, text)) == kOk;
+}
+
+bool confirmShowing(const std::string &text, const std::string &informative,
+                    const std::string &details)
+{
+    TDialogRecord record = recordFor(TDialogKind::Confirmation, text);
+    record.informative = informative;
+    record.details = details;
+    return show(record) == kOk;
 }
 
 std::string listText(const std::string &heading, const std::vector<std::string> &items)

@@ -3,4 +3,5 @@ target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/KeyTree.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ValueList.cpp
     ${CMAKE_CURRENT_LIST_DIR}/ValueListModel.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/BrowserDelete.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/BrowserDelete.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ValueListCopy.cpp)

@@ -84,7 +84,7 @@ public:
         if (m_writer)
             m_writer->finish();
         else if (m_rows > 0)
-            out(m_capture.file().write());
+            out(exportFileText(m_capture));
     }
     std::size_t rows() const { return m_rows; }
 

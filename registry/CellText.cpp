@@ -25,3 +25,24 @@ std::string tsvLine(const std::vector<std::string_view> &cells)
     }
     return line + '\n';
 }
+
+std::string csvField(std::string_view cell)
+{
+    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(cell);
+    std::string out = "\"";
+    for (char c : cell) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
+std::string csvLine(const std::vector<std::string_view> &cells)
+{
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        if (i) line += ',';
+        line += csvField(cells[i]);
+    }
+    return line + "\r\n";
+}

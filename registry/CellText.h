@@ -11,3 +11,8 @@
 std::string tsvEscaped(std::string_view cell);
 std::string tsvLine(const std::vector<std::string_view> &cells);
 
+// Cells as one line of comma-separated values for a spreadsheet (RFC 4180): each
+// cell exactly, in double quotes when it holds a comma, a quote or a line break,
+// quotes doubled; the line ends in CR LF.
+std::string csvField(std::string_view cell);
+std::string csvLine(const std::vector<std::string_view> &cells);
