@@ -24,7 +24,7 @@ struct TDialogRecord
     std::string caption;
     std::string text;
     std::vector<std::string> buttons;
-    // Below the text, and behind the box's "Show Details..." (both may be empty).
+    // Below the text, and the list behind its link "Show the list…" (both may be empty).
     std::string informative;
     std::string details;
 };
@@ -58,7 +58,7 @@ void error(const std::string &text);
 // True only for "OK"; "Abbrechen", Escape and the close button give false.
 bool confirm(const std::string &text);
 // The same question with what it will do: a line of counts below the text and
-// the whole list behind "Show Details...".
+// the whole list behind a link there; the box's buttons stay the question's.
 bool confirmShowing(const std::string &text, const std::string &informative,
                     const std::string &details);
 

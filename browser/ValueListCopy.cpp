@@ -25,9 +25,8 @@ void TRegForm::CreateValueListMenu()
     RegLV->addAction(CopyValues1);
     connect(CopyValues1, &QAction::triggered, this, &TRegForm::CopyValues1Click);
     RegLV->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(RegLV, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
-        pmValues->popup(RegLV->viewport()->mapToGlobal(at));
-    });
+    connect(RegLV, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &at) { pmValues->popup(RegLV->viewport()->mapToGlobal(at)); });
 }
 
 void TRegForm::CopyValues1Click()

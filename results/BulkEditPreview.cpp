@@ -143,8 +143,8 @@ std::string BulkReplacePreview::summary() const
     std::size_t changedRows = 0;
     for (const RowPreview &row : rows)
         changedRows += !row.changes.empty();
-    std::string text = counted(changes, "change", "changes") + " in " +
-                       counted(changedRows, "item", "items");
+    std::string text =
+        counted(changes, "change", "changes") + " in " + counted(changedRows, "item", "items");
     if (refused > 0) text += ", " + counted(refused, "item", "items") + " refused";
     return text + '.';
 }
@@ -157,8 +157,8 @@ std::string BulkReplacePreview::details(const std::vector<ResultRow> &listed) co
         for (const PreviewChange &change : rows[i].changes) {
             switch (change.what) {
             case PreviewChange::What::Data:
-                text += "data of " + rowValueText(row) + ": \"" + change.before + "\" \xE2\x86\x92 \"" +
-                        change.after + "\"\n";
+                text += "data of " + rowValueText(row) + ": \"" + change.before +
+                        "\" \xE2\x86\x92 \"" + change.after + "\"\n";
                 break;
             case PreviewChange::What::ValueName:
                 text += "value " + rowKeyText(row) + change.before + " \xE2\x86\x92 " +
@@ -193,7 +193,8 @@ DeletePreview previewDelete(const std::vector<ResultRow> &rows)
     const auto goesAlong = [&](const std::string &folded, bool itself) {
         for (const auto &key : keys) {
             if (itself && key.first == folded) return true;
-            if (folded.size() > key.first.size() && folded.compare(0, key.first.size(), key.first) == 0 &&
+            if (folded.size() > key.first.size() &&
+                folded.compare(0, key.first.size(), key.first) == 0 &&
                 folded[key.first.size()] == '\\')
                 return true;
         }
@@ -232,7 +233,8 @@ std::string DeletePreview::summary() const
     std::string text = "Removes " + counted(keys, "key", "keys") +
                        " (with everything below them) and " + counted(values, "value", "values");
     if (emptied > 0) text += ", empties " + counted(emptied, "default value", "default values");
-    if (refused > 0) text += "; " + counted(refused, "root key is", "root keys are") + " never deleted";
+    if (refused > 0)
+        text += "; " + counted(refused, "root key is", "root keys are") + " never deleted";
     return text + '.';
 }
 

@@ -62,7 +62,8 @@ void TRegForm::CreateCopyActions()
     connect(CopyKeyPath1, &QAction::triggered, this, &TRegForm::CopyKeyPath1Click);
     connect(Export1, &QAction::triggered, this, &TRegForm::Export1Click);
 
-    windowShortcut(this, "SearchAgainShortcut", QKeySequence(Qt::Key_F3), [this] { SearchAgain(); });
+    windowShortcut(this, "SearchAgainShortcut", QKeySequence(Qt::Key_F3),
+                   [this] { SearchAgain(); });
     windowShortcut(this, "FocusSearchShortcut", QKeySequence(Qt::CTRL | Qt::Key_F),
                    [this] { FocusSearchText(); });
     windowShortcut(this, "FocusReplaceShortcut", QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_F),

@@ -1,9 +1,9 @@
 // What a bulk edit's question tells before it runs, against what the edit then
 // does; and the text forms of result rows (Copy, Export…, the command line's tsv).
+#include "results/BulkEditPreview.h"
 #include "registry/CellText.h"
 #include "registry/TRegistry.h"
 #include "registry/platform/KeyStore.h"
-#include "results/BulkEditPreview.h"
 #include "results/BulkEdits.h"
 #include "results/RowExport.h"
 
@@ -76,17 +76,17 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
     setText("\\P\\V", "e", "nothing here now");
     // Search "foo", replace by nothing: every kind of change and of refusal.
     const std::vector<ResultRow> rows = {
-        row("P\\afoo\\"),                      // moves to P\a
-        row("P\\fooa\\"),                      // P\a is the first row's by then: refused
-        row("P\\foo\\"),                       // nothing left of its name: refused
-        row("P\\V\\", "xfoo"),                 // renamed x
-        row("P\\V\\", "yfoo"),                 // y exists: refused
-        row("P\\V\\", "d", "REG_SZ", "1foo2"), // data 12
-        row("P\\V\\", "zfoo"),                 // renamed z
+        row("P\\afoo\\"),                        // moves to P\a
+        row("P\\fooa\\"),                        // P\a is the first row's by then: refused
+        row("P\\foo\\"),                         // nothing left of its name: refused
+        row("P\\V\\", "xfoo"),                   // renamed x
+        row("P\\V\\", "yfoo"),                   // y exists: refused
+        row("P\\V\\", "d", "REG_SZ", "1foo2"),   // data 12
+        row("P\\V\\", "zfoo"),                   // renamed z
         row("P\\V\\", "zfoo", "REG_SZ", "foo!"), // data "!", its name with the row above
-        row("P\\afoo\\deepfoo\\"),             // deeper: moves first, to afoo\deep
-        row("P\\gonefoo\\"),                   // never there: refused
-        row("P\\V\\", "e", "REG_SZ", "foo"),   // the data has no hit now: nothing
+        row("P\\afoo\\deepfoo\\"),               // deeper: moves first, to afoo\deep
+        row("P\\gonefoo\\"),                     // never there: refused
+        row("P\\V\\", "e", "REG_SZ", "foo"),     // the data has no hit now: nothing
     };
     const BulkReplacePlan plan = planBulkReplace(rows, "FOO", "");
     const BulkReplacePreview preview = previewBulkReplace(rows, plan);
@@ -98,8 +98,8 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
             kinds.back().push_back(c.what);
     }
     const std::vector<std::vector<What>> expectedKinds = {
-        {What::Key}, {}, {}, {What::ValueName}, {}, {What::Data}, {What::ValueName},
-        {What::Data}, {What::Key}, {}, {}};
+        {What::Key}, {}, {}, {What::ValueName}, {}, {What::Data}, {What::ValueName}, {What::Data},
+        {What::Key}, {}, {}};
     EXPECT_EQ(kinds, expectedKinds);
     std::vector<bool> refused;
     for (const RowPreview &p : preview.rows)
@@ -164,14 +164,14 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
 TEST_F(BulkEditPreviewTest, DeleteCountsEachKeyOnceWithWhatLiesBelowIt)
 {
     const std::vector<ResultRow> rows = {
-        row("K1\\", "v"),                              // in K1: goes with it
-        row("K1\\"),                                   //
-        row("k1\\Sub\\"),                              // below K1 (letter case aside)
-        row("K2\\", "v"),                              //
-        row("K2\\", "v", "REG_SZ", "x"),               // the same value again
+        row("K1\\", "v"),                               // in K1: goes with it
+        row("K1\\"),                                    //
+        row("k1\\Sub\\"),                               // below K1 (letter case aside)
+        row("K2\\", "v"),                               //
+        row("K2\\", "v", "REG_SZ", "x"),                // the same value again
         row("K2\\", "(Standard)", "REG_SZ", "d", true), // emptied
-        row("K3\\"),                                   //
-        row("", ""),                                   // a root key: never deleted
+        row("K3\\"),                                    //
+        row("", ""),                                    // a root key: never deleted
     };
     const DeletePreview preview = previewDelete(rows);
     EXPECT_EQ(preview.keys, 2u);
@@ -202,14 +202,15 @@ TEST_F(BulkEditPreviewTest, RowsAsCopiedAndExportedText)
               "Root,Branch,Name,Type,Value\r\n"
               "HKEY_CURRENT_USER,Soft\\Tab\\,n\tm,REG_SZ,\"1,2\"\r\n"
               "HKEY_CURRENT_USER,Soft\\,,,\r\n");
-    EXPECT_EQ(exportRows(rows, ExportFormat::Tsv).substr(0, 28), "Root\tBranch\tName\tType\tValue\n");
+    EXPECT_EQ(exportRows(rows, ExportFormat::Tsv).substr(0, 28),
+              "Root\tBranch\tName\tType\tValue\n");
     EXPECT_EQ(keyPathText(rows[0]), "HKEY_CURRENT_USER\\Soft\\Tab");
     EXPECT_EQ(keyPathText(row("")), "HKEY_CURRENT_USER");
 
     // A value gone since its row was found is left out of a .reg, never removed by it.
     setText("\\Soft", "here", "x");
-    const std::string reg = exportRows({row("Soft\\", "here"), row("Soft\\", "gone")},
-                                       ExportFormat::Reg);
+    const std::string reg =
+        exportRows({row("Soft\\", "here"), row("Soft\\", "gone")}, ExportFormat::Reg);
     std::u16string units(reg.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
         units[i] = char16_t(uint8_t(reg[2 * i]) | uint8_t(reg[2 * i + 1]) << 8);

@@ -10,9 +10,13 @@
 #include "results/RowExport.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 #include <fstream>
@@ -115,9 +119,9 @@ TEST_F(CopyExportTest, CopyCopyKeyPathAndExportTakeTheSelectedRows)
     // Export… in each format writes exactly the rows' file; a cancelled dialog nothing.
     form->FoundLVSelectAll();
     const std::string base = folder.path().toStdString() + "/hits";
-    for (auto [suffix, format] : {std::pair{".tsv", ExportFormat::Tsv},
-                                  std::pair{".csv", ExportFormat::Csv},
-                                  std::pair{".reg", ExportFormat::Reg}}) {
+    for (auto [suffix, format] :
+         {std::pair{".tsv", ExportFormat::Tsv}, std::pair{".csv", ExportFormat::Csv},
+          std::pair{".reg", ExportFormat::Reg}}) {
         exportAs(base + suffix, format);
         EXPECT_EQ(readFile(base + suffix), exportRows(all, format)) << suffix;
     }
@@ -126,7 +130,8 @@ TEST_F(CopyExportTest, CopyCopyKeyPathAndExportTakeTheSelectedRows)
     exportAs("", ExportFormat::Tsv);
     exportAs("/nonexistent-folder/x.tsv", ExportFormat::Tsv);
     ASSERT_EQ(boxes().size(), 1u);
-    EXPECT_EQ(boxes()[0].text, "not exported: /nonexistent-folder/x.tsv: No such file or directory");
+    EXPECT_EQ(boxes()[0].text,
+              "not exported: /nonexistent-folder/x.tsv: No such file or directory");
 }
 
 TEST_F(CopyExportTest, ValueListCopyAndFindKeys)
@@ -180,4 +185,38 @@ TEST_F(CopyExportTest, QuestionsComeWithWhatTheEditDoes)
     EXPECT_EQ(boxes()[0].informative, "Removes 1 key (with everything below them) and 0 values.");
     EXPECT_EQ(boxes()[0].details,
               "key HKEY_LOCAL_MACHINE\\Software\\TakeMe (with everything below it)\n");
+}
+
+// The real box: the question's buttons stay its own two, and the link below the
+// counts opens the whole list.
+TEST_F(CopyExportTest, TheQuestionsListOpensFromTheLinkBelowItsCounts)
+{
+    Dialogs::setAnswerer({});
+    QStringList buttons;
+    QString informative, listed;
+    QTimer::singleShot(0, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        ASSERT_NE(box, nullptr);
+        for (QPushButton *button : box->findChildren<QPushButton *>())
+            buttons << button->text();
+        auto *label = box->findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+        ASSERT_NE(label, nullptr);
+        informative = label->text();
+        QTimer::singleShot(0, [&] {
+            auto *list = QApplication::activeModalWidget();
+            if (auto *text = list ? list->findChild<QPlainTextEdit *>() : nullptr)
+                listed = text->toPlainText();
+            if (auto *dialog = qobject_cast<QDialog *>(list)) dialog->reject();
+        });
+        emit label->linkActivated(QStringLiteral("list"));
+        for (QPushButton *button : box->findChildren<QPushButton *>())
+            if (button->text() == QStringLiteral("Abbrechen")) button->click();
+    });
+    EXPECT_FALSE(Dialogs::confirmShowing("Delete selected Keys?", "Removes 1 key & 2 values.",
+                                         "key HKEY_CURRENT_USER\\A <b>\nvalue x\n"));
+    buttons.sort();
+    EXPECT_EQ(buttons, QStringList({"Abbrechen", "OK"}));
+    EXPECT_TRUE(informative.startsWith("Removes 1 key &amp; 2 values."))
+        << informative.toStdString();
+    EXPECT_EQ(listed.toStdString(), "key HKEY_CURRENT_USER\\A <b>\nvalue x\n");
 }

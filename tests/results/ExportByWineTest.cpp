@@ -90,7 +90,8 @@ TEST_F(ExportByWineTest, ExportedRowsImportedByRegeditGiveExactlyTheirKeysAndVal
 {
     REQUIRE_PREFIX();
     const std::string from = scratchPrefix();
-    ASSERT_EQ(quarnel::platform::openRegistryAt(from, true).status, quarnel::platform::RegistryOpened::Status::Ok);
+    ASSERT_EQ(quarnel::platform::openRegistryAt(from, true).status,
+              quarnel::platform::RegistryOpened::Status::Ok);
     // Every type, in a key exported whole (with keys below it, one of them empty)
     // and in a key of which some values are exported.
     const std::vector<std::pair<DWORD, std::string>> data = {
@@ -138,17 +139,16 @@ TEST_F(ExportByWineTest, ExportedRowsImportedByRegeditGiveExactlyTheirKeysAndVal
     ASSERT_EQ(quarnel::platform::closeRegistry(), "");
 
     const std::string to = scratchPrefix(true);
-    const std::string command =
-        "wine regedit /s \"" + file + "\"; rc=$?; wineserver -w; exit $rc";
+    const std::string command = "wine regedit /s \"" + file + "\"; rc=$?; wineserver -w; exit $rc";
     std::string output;
     int status = runInPrefix(to, command, &output);
     if (status != 0) // Wine beside other tests' Wine at times does not start: once more
         status = runInPrefix(to, command, &output);
     ASSERT_EQ(status, 0) << output;
 
-    ASSERT_EQ(quarnel::platform::openRegistryAt(to, true).status, quarnel::platform::RegistryOpened::Status::Ok);
+    ASSERT_EQ(quarnel::platform::openRegistryAt(to, true).status,
+              quarnel::platform::RegistryOpened::Status::Ok);
     EXPECT_EQ(treeDump(kArea + "\\Whole"), whole);
     someNames.push_back("left");
-    EXPECT_EQ(valueDump(kArea + "\\Some", someNames),
-              some + kArea + "\\Some [left] missing\n");
+    EXPECT_EQ(valueDump(kArea + "\\Some", someNames), some + kArea + "\\Some [left] missing\n");
 }
