@@ -230,8 +230,10 @@ DeletePreview previewDelete(const std::vector<ResultRow> &rows)
 
 std::string DeletePreview::summary() const
 {
-    std::string text = "Removes " + counted(keys, "key", "keys") +
-                       " (with everything below them) and " + counted(values, "value", "values");
+    std::string text =
+        "Removes " + counted(keys, "key", "keys") +
+        (keys == 1 ? " (with everything below it) and " : " (with everything below them) and ") +
+        counted(values, "value", "values");
     if (emptied > 0) text += ", empties " + counted(emptied, "default value", "default values");
     if (refused > 0)
         text += "; " + counted(refused, "root key is", "root keys are") + " never deleted";

@@ -182,7 +182,7 @@ TEST_F(CopyExportTest, QuestionsComeWithWhatTheEditDoes)
     form->Button3->click();
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "Delete selected Keys?");
-    EXPECT_EQ(boxes()[0].informative, "Removes 1 key (with everything below them) and 0 values.");
+    EXPECT_EQ(boxes()[0].informative, "Removes 1 key (with everything below it) and 0 values.");
     EXPECT_EQ(boxes()[0].details,
               "key HKEY_LOCAL_MACHINE\\Software\\TakeMe (with everything below it)\n");
 }
