@@ -3,10 +3,15 @@
 #include "app/QtText.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFontMetrics>
+#include <QLabel>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <algorithm>
 #include <string_view>
 #include <vector>
@@ -67,6 +72,24 @@ QString breakable(const QString &text, const QFontMetrics &metrics, int room)
     return out;
 }
 
+// What a question will do, item by item, however long: a list to scroll.
+void showList(QWidget *parent, const std::string &details)
+{
+    QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("ListDialog"));
+    dialog.setWindowTitle(QStringLiteral("What will be done"));
+    auto *list = new QPlainTextEdit(toQt(details), &dialog);
+    list->setReadOnly(true);
+    list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(list);
+    layout->addWidget(buttons);
+    dialog.resize(720, 420);
+    dialog.exec();
+}
+
 std::string showBox(const TDialogRecord &record)
 {
     QMessageBox box(iconFor(record.kind), toQt(record.caption), QString(), QMessageBox::NoButton,
@@ -76,6 +99,25 @@ std::string showBox(const TDialogRecord &record)
     // The icon and the margins take about this much of the screen's width.
     const int room = (box.screen() ? box.screen()->availableGeometry().width() : 800) - 160;
     box.setText(breakable(toQt(boxText(record.text)), box.fontMetrics(), room));
+    // The counts below the question, and a link to the whole list: a button of its
+    // own would change the question's row of buttons.
+    if (!record.informative.empty() || !record.details.empty()) {
+        QString below = breakable(toQt(boxText(record.informative)), box.fontMetrics(), room);
+        if (!record.details.empty()) {
+            below = below.toHtmlEscaped().replace(QLatin1Char('\n'), QLatin1String("<br>"));
+            below += QStringLiteral(" <a href=\"list\">Show the list\u2026</a>");
+        }
+        box.setInformativeText(below);
+        if (auto *label = box.findChild<QLabel *>(QStringLiteral("qt_msgbox_informativelabel"));
+            label && !record.details.empty()) {
+            label->setTextFormat(Qt::RichText);
+            label->setTextInteractionFlags(Qt::LinksAccessibleByMouse |
+                                           Qt::LinksAccessibleByKeyboard);
+            label->setOpenExternalLinks(false);
+            QObject::connect(label, &QLabel::linkActivated, &box,
+                             [&box, &record] { showList(&box, record.details); });
+        }
+    }
     QPushButton *escape = nullptr;
     for (const std::string &text : record.buttons) {
         const bool cancel = text == kCancel;
@@ -208,6 +250,15 @@ void error(const std::string &text)
 bool confirm(const std::string &text)
 {
     return show(recordFor(TDialogKind::Confirmation, text)) == kOk;
+}
+
+bool confirmShowing(const std::string &text, const std::string &informative,
+                    const std::string &details)
+{
+    TDialogRecord record = recordFor(TDialogKind::Confirmation, text);
+    record.informative = informative;
+    record.details = details;
+    return show(record) == kOk;
 }
 
 std::string listText(const std::string &heading, const std::vector<std::string> &items)

@@ -24,6 +24,9 @@ struct TDialogRecord
     std::string caption;
     std::string text;
     std::vector<std::string> buttons;
+    // Below the text, and the list behind its link "Show the list…" (both may be empty).
+    std::string informative;
+    std::string details;
 };
 
 inline constexpr const char *kOk = "OK";
@@ -54,6 +57,10 @@ void information(const std::string &text);
 void error(const std::string &text);
 // True only for "OK"; "Abbrechen", Escape and the close button give false.
 bool confirm(const std::string &text);
+// The same question with what it will do: a line of counts below the text and
+// the whole list behind a link there; the box's buttons stay the question's.
+bool confirmShowing(const std::string &text, const std::string &informative,
+                    const std::string &details);
 
 // `heading` and the first few `items`, one a line, then "and N more" for the rest.
 std::string listText(const std::string &heading, const std::vector<std::string> &items);

@@ -110,6 +110,8 @@ void TRegForm::CreateControls()
     N1->setObjectName(QStringLiteral("N1"));
     Delete1->setObjectName(QStringLiteral("Delete1"));
     Replace1->setObjectName(QStringLiteral("Replace1"));
+    CreateCopyActions();
+    CreateValueListMenu();
 }
 
 void TRegForm::CreatePanel1()

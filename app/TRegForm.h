@@ -119,6 +119,25 @@ public:
     void RefreshCounter();
     void FoundLVSelectAll();
 
+    // --- copy, export and find keys (results/ResultListCopy.cpp, browser/ValueListCopy.cpp) ---
+    // pm1's items after Replace1; their shortcuts work while the result list has the focus.
+    QAction *N2 = nullptr;
+    QAction *Copy1 = nullptr;        // Ctrl+C: the selected rows, tab separated
+    QAction *CopyKeyPath1 = nullptr; // Ctrl+Shift+C: each selected row's full key path
+    QAction *Export1 = nullptr;      // the selected rows to a .reg, .tsv or .csv file
+    // The value list's context menu and its Copy (Ctrl+C): Name, Type, Value.
+    QMenu *pmValues = nullptr;
+    QAction *CopyValues1 = nullptr;
+    void Copy1Click();
+    void CopyKeyPath1Click();
+    void Export1Click();
+    void CopyValues1Click();
+    // F3: Button1 with the current text, unless a run goes on; Ctrl+F: Edit1 with its
+    // text selected; Ctrl+Shift+F: Edit2.
+    void SearchAgain();
+    void FocusSearchText();
+    void FocusReplaceText();
+
     // --- browser (browser/) ---
     void RegTVExpanding(TTreeNode *node);
     void RegTVExpanded(TTreeNode *node);
@@ -134,9 +153,8 @@ public:
     void RegLVColumnClick(int column);
 
     // --- browser editing (browser/) ---
-    // The value list's and the key tree's context menus, and their actions; the
-    // window has ImportAction (in RegistryMenu) and GoToKeyAction (Ctrl+L) too.
-    QMenu *pmValues = nullptr;
+    // The key tree's context menu, the value list's items in pmValues, and their
+    // actions; the window has ImportAction (in RegistryMenu) and GoToKeyAction (Ctrl+L) too.
     QMenu *pmKeys = nullptr;
     QAction *ModifyValueAction = nullptr;
     QAction *RenameValueAction = nullptr;
@@ -199,6 +217,10 @@ private:
     void ClearFoundRows();
     int FoundRowCount() const;
     ResultModel *m_foundModel = nullptr;
+
+    // --- copy, export and find keys ---
+    void CreateCopyActions();
+    void CreateValueListMenu();
 
     // --- browser (browser/) ---
     // Creates the value list's model and puts it behind RegLV.

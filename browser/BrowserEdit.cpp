@@ -179,18 +179,19 @@ void TRegForm::CreateBrowserEditing()
         return sub;
     };
 
-    pmValues = new QMenu(this);
-    pmValues->setObjectName(QStringLiteral("pmValues"));
+    // pmValues comes with the controls holding Copy (browser/ValueListCopy.cpp), which
+    // shows it; the edits go above Copy.
+    pmValues->removeAction(CopyValues1);
     ModifyValueAction = action(pmValues, "ModifyValueAction", QStringLiteral("&Modify\u2026"));
     pmValues->addSeparator();
     newItems(pmValues, true);
     RenameValueAction = action(pmValues, "RenameValueAction", QStringLiteral("&Rename"));
-    RegLV->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(RegLV, &QWidget::customContextMenuRequested, this, [this](const QPoint &at) {
+    pmValues->addSeparator();
+    pmValues->addAction(CopyValues1);
+    connect(pmValues, &QMenu::aboutToShow, this, [this] {
         const bool onRow = RegLV->firstSelectedRow() >= 0;
         ModifyValueAction->setEnabled(onRow);
         RenameValueAction->setEnabled(onRow);
-        pmValues->popup(RegLV->viewport()->mapToGlobal(at));
     });
     connect(ModifyValueAction, &QAction::triggered, this, &TRegForm::ModifyValueClick);
     connect(RenameValueAction, &QAction::triggered, this, &TRegForm::RenameValueClick);

@@ -16,22 +16,6 @@ std::size_t displayWidth(std::string_view text)
 
 } // namespace
 
-std::string tsvEscaped(std::string_view cell)
-{
-    std::string out;
-    out.reserve(cell.size());
-    for (char c : cell) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
-    }
-    return out;
-}
-
 std::string jsonString(std::string_view text)
 {
     static constexpr char kHex[] = "0123456789abcdef";
@@ -79,16 +63,6 @@ const std::vector<std::string> &rowHeaders()
 Cells cellsOf(const ResultRowView &row)
 {
     return {row.root, row.branch, row.name, row.type, row.value};
-}
-
-std::string tsvLine(const Cells &cells)
-{
-    std::string line;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += '\t';
-        line += tsvEscaped(cells[i]);
-    }
-    return line + '\n';
 }
 
 std::string jsonLine(const std::vector<std::string> &headers, const Cells &cells)

@@ -4,6 +4,7 @@
 // stays one line (text leaves backslashes alone: it is for the eye).
 #pragma once
 
+#include "registry/CellText.h"
 #include "search/ResultRow.h"
 
 #include <array>
@@ -14,7 +15,7 @@
 
 namespace quarnel::cli {
 
-std::string tsvEscaped(std::string_view cell);
+using ::tsvEscaped; // registry/CellText.h
 // A JSON string with its quotes. Text that is not UTF-8 stays as bytes, except
 // that a lone UTF-16 half kept in the registry's 8-bit text becomes \uXXXX.
 std::string jsonString(std::string_view text);
@@ -25,7 +26,7 @@ using Cells = std::vector<std::string_view>;
 const std::vector<std::string> &rowHeaders();
 Cells cellsOf(const ResultRowView &row);
 
-std::string tsvLine(const Cells &cells);
+using ::tsvLine;
 std::string jsonLine(const std::vector<std::string> &headers, const Cells &cells);
 
 // Aligned columns under a header line; the last column is not padded.

@@ -6,6 +6,7 @@
 #include "registry/UndoCapture.h"
 #include "results/BulkEdits.h"
 #include "results/EditCapture.h"
+#include "results/RowExport.h"
 #include "search/Matching.h"
 #include "search/SearchEngine.h"
 
@@ -73,10 +74,7 @@ public:
         if (!m_writer) {
             ResultRow whole{std::string(row.root), std::string(row.branch), std::string(row.name),
                             std::string(row.type), std::string(row.value),  row.defaultValue};
-            if (whole.kind() == ResultRowKind::Key)
-                m_capture.captureKey(whole.root, whole.branch);
-            else
-                m_capture.captureValue(whole.root, whole.branch, whole.valueName());
+            captureExportOf(m_capture, whole);
             return;
         }
         m_writer->add(cellsOf(row));
@@ -86,7 +84,7 @@ public:
         if (m_writer)
             m_writer->finish();
         else if (m_rows > 0)
-            out(m_capture.file().write());
+            out(exportFileText(m_capture));
     }
     std::size_t rows() const { return m_rows; }
 

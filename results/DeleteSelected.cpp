@@ -4,6 +4,7 @@
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "app/TReportView.h"
+#include "results/BulkEditPreview.h"
 #include "results/BulkEdits.h"
 #include "results/EditCapture.h"
 #include "results/ResultModel.h"
@@ -28,7 +29,9 @@ void TRegForm::DeleteSelected()
     SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (!haveRowsToEdit(*this, rows)) return;
     if (EditSafety::refusesChanges()) return;
-    if (!Dialogs::confirm("Delete selected Keys?")) return;
+    const DeletePreview preview = previewDelete(rows.all());
+    if (!Dialogs::confirmShowing("Delete selected Keys?", preview.summary(), preview.details()))
+        return;
     EditSafety safety(m_undoHistory, "delete", "unfinished delete");
     if (!safety.prepare([&rows](UndoCapture &capture) { captureDelete(capture, rows.all()); }))
         return;

@@ -7,6 +7,7 @@
 #include "app/QtText.h"
 #include "app/TReportView.h"
 #include "app/UnitState.h"
+#include "results/BulkEditPreview.h"
 #include "results/BulkEditRules.h"
 #include "results/BulkEdits.h"
 #include "results/EditCapture.h"
@@ -36,14 +37,19 @@ void TRegForm::ReplaceSelected()
     if (EditSafety::refusesChanges()) return;
     const std::string searchTyped = fromQt(Edit1->text());
     const std::string replacementTyped = fromQt(Edit2->text());
-    if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;
+    // The plan comes from the rows' cells alone: what the question shows is what
+    // OK applies.
+    const BulkReplacePlan plan = planBulkReplace(rows.all(), searchTyped, replacementTyped);
+    const BulkReplacePreview preview = previewBulkReplace(rows.all(), plan);
+    if (!Dialogs::confirmShowing(replaceQuestion(searchTyped, replacementTyped), preview.summary(),
+                                 preview.details(rows.all())))
+        return;
     UnitState::searchText = asciiLower(searchTyped);
     UnitState::replaceText = replacementTyped;
     if (UnitState::replaceText.empty() && !Dialogs::confirm("Replace with EMPTY String?")) {
         Edit2->setFocus();
         return;
     }
-    const BulkReplacePlan plan = planBulkReplace(rows.all(), searchTyped, replacementTyped);
     EditSafety safety(m_undoHistory, "replace", "unfinished replace");
     if (!safety.prepare([&](UndoCapture &capture) { captureReplace(capture, rows.all(), plan); }))
         return;

@@ -155,7 +155,8 @@ TEST(Startup, ListsMenuAndTabOrder)
     QStringList menu;
     for (QAction *item : form.pm1->actions())
         menu << (item->isSeparator() ? QStringLiteral("-") : item->text());
-    EXPECT_EQ(menu, QStringList({"&Select All", "&Clear List", "-", "&Delete", "&Replace"}));
+    EXPECT_EQ(menu, QStringList({"&Select All", "&Clear List", "-", "&Delete", "&Replace", "-",
+                                 "&Copy", "Copy &key path", "&Export…"}));
     EXPECT_EQ(form.pm1->actions().at(2), form.N1);
     EXPECT_EQ(harness.find<QAction>("Replace1"), form.Replace1);
 

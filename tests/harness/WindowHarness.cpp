@@ -71,6 +71,8 @@ std::string WindowHarness::onBox(const Dialogs::TDialogRecord &record)
     box.caption = record.caption;
     box.text = record.text;
     box.buttons = record.buttons;
+    box.informative = record.informative;
+    box.details = record.details;
     // During start-up the window exists only as the widget being built.
     for (QWidget *top : QApplication::topLevelWidgets())
         if (top->objectName() == QLatin1String("RegForm") && top->isVisible())

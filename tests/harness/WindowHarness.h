@@ -25,8 +25,9 @@ struct RecordedBox
     std::string caption;
     std::string text;
     std::vector<std::string> buttons;
-    std::string answer;         // the button the harness pressed
-    bool windowVisible = false; // whether RegForm was on screen when the box came
+    std::string informative, details; // a question's counts and its list of what it does
+    std::string answer;               // the button the harness pressed
+    bool windowVisible = false;       // whether RegForm was on screen when the box came
 };
 
 class WindowHarness
