@@ -74,8 +74,8 @@ void TRegForm::CreateHistoryActions()
     addAction(HistoryAction);
     connect(HistoryAction, &QAction::triggered, this, &TRegForm::ShowHistory);
     // As Ctrl+Z: the edit fields take these for their own text first.
-    for (const QKeySequence &keys : {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-                                     QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
+    for (const QKeySequence &keys :
+         {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)}) {
         auto *redo = new QShortcut(keys, this);
         redo->setObjectName(keys[0].key() == Qt::Key_Y ? QStringLiteral("RedoShortcutY")
                                                        : QStringLiteral("RedoShortcut"));
@@ -142,8 +142,7 @@ void TRegForm::UndoFromHistory(const std::string &path)
     for (const UndoFiles::Entry &entry : chain)
         listed.push_back(shown(entry));
     if (!Dialogs::confirm(Dialogs::listText(
-            chain.size() == 1 ? "Undo this change?" : "Undo these changes, newest first?",
-            listed)))
+            chain.size() == 1 ? "Undo this change?" : "Undo these changes, newest first?", listed)))
         return;
 
     std::size_t done = 0;
