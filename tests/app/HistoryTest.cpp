@@ -10,6 +10,7 @@
 #include "registry/platform/RegistryFiles.h"
 #include "tests/wine/WineTestSupport.h"
 
+#include <QMenu>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -57,9 +58,13 @@ protected:
         return prefix;
     }
 
+    // Opened as the user does: "History…" in the Registry menu (Ctrl+H).
     HistoryWindow &history()
     {
-        form().ShowHistory();
+        QAction *action = form().HistoryAction;
+        EXPECT_TRUE(form().RegistryMenu->actions().contains(action));
+        EXPECT_EQ(action->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
+        WindowHarness::trigger(action);
         auto *window = form().findChild<HistoryWindow *>(QStringLiteral("HistoryWindow"));
         EXPECT_NE(window, nullptr);
         return *window;
