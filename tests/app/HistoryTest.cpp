@@ -223,3 +223,47 @@ TEST_F(HistoryTest, RestoringABackupSavesAndBacksUpUnsavedChangesFirstThenReopen
     EXPECT_EQ(boxTexts(TDialogKind::Error).size(), 1u);
     EXPECT_EQ(readFile(prefix + "/user.reg"), userReg);
 }
+
+// An edit whose keys changed since cannot be taken back whole: nothing of its
+// undo stays, the box names the item, and the edit stays listed to be tried again.
+TEST_F(HistoryTest, AnEditThatCannotBeTakenBackWholeNamesTheItemAndChangesNothing)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    const std::string zones = "Software\\Microsoft\\Windows\\CurrentVersion\\Time Zones";
+    TTreeNode *node = form().RootNodes[2];
+    for (const char *name : {"Software", "Microsoft", "Windows", "CurrentVersion", "Time Zones"}) {
+        form().RegTV->expandNode(node);
+        TTreeNode *next = nullptr;
+        for (int i = 0; i < node->childCount(); ++i)
+            if (node->child(i)->name() == name) next = node->child(i);
+        ASSERT_NE(next, nullptr) << name;
+        node = next;
+    }
+    form().RegTV->selectNode(node);
+    form().RegTVKeyUp(Qt::Key_Delete, {}); // the link
+    ASSERT_FALSE(hasKey(zones, HKEY_LOCAL_MACHINE));
+    makeKey(zones, HKEY_LOCAL_MACHINE); // an ordinary key where the link was
+    setText(kTestKey, "later", "1");
+    const std::string changed = registry();
+    model().clear();
+    addNameRow(kTestKey + "\\", "later");
+    selectAll();
+    clickDelete();
+
+    HistoryWindow &window = history();
+    ASSERT_EQ(window.changes()->topLevelItemCount(), 2);
+    clearBoxes();
+    clickOn(window.changes(), 1, window.undoButton());
+    const Strings errors = boxTexts(TDialogKind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("cannot be taken back whole"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[0].find("not restored as a link: HKEY_LOCAL_MACHINE\\" + zones),
+              std::string::npos)
+        << errors[0];
+    // The newer edit was taken back first; the failed one left nothing behind.
+    EXPECT_EQ(registry(), changed);
+    EXPECT_EQ(column(window.changes(), 2), (Strings{"", "taken back", ""}));
+    EXPECT_EQ(undoFiles().size(), 3u);
+}
