@@ -4,6 +4,7 @@
 #include "tests/results/BulkEditFixture.h"
 
 #include "app/HistoryWindow.h"
+#include "app/TReportView.h"
 #include "app/TTreeNode.h"
 #include "app/TTreeView.h"
 #include "registry/UndoFiles.h"
@@ -12,6 +13,7 @@
 
 #include <QMenu>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <cstdlib>
@@ -131,9 +133,13 @@ TEST_F(HistoryTest, EditsOfAnEarlierRunAreTakenBackSeveralAtOnceAndRedoneInTurn)
     EXPECT_TRUE(UndoFiles::undoable(safetyFolder()).empty());
 
     // Redo gives back the edits in their order; Ctrl+Z takes back the redo.
-    const auto redo = [&] {
+    // Ctrl+Y, or Ctrl+Shift+Z, in the result list.
+    const auto redo = [&](bool shiftZ = false) {
         clearBoxes();
-        form().RedoLastUndo();
+        form().activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&form()));
+        WindowHarness::key(form().FoundLV, shiftZ ? Qt::Key_Z : Qt::Key_Y,
+                           shiftZ ? Qt::ControlModifier | Qt::ShiftModifier : Qt::ControlModifier);
         EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
     };
     redo();
@@ -141,7 +147,7 @@ TEST_F(HistoryTest, EditsOfAnEarlierRunAreTakenBackSeveralAtOnceAndRedoneInTurn)
     EXPECT_FALSE(hasKey(kTestKey + "\\Sub"));
     EXPECT_TRUE(hasValue(kTestKey, "w"));
     const std::string state1 = registry();
-    redo();
+    redo(true);
     EXPECT_EQ(registry(), state2);
     redo();
     EXPECT_EQ(boxTexts(TDialogKind::Information), Strings{"Nothing to redo"});
