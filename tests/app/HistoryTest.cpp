@@ -13,6 +13,7 @@
 
 #include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -272,4 +273,51 @@ TEST_F(HistoryTest, AnEditThatCannotBeTakenBackWholeNamesTheItemAndChangesNothin
     EXPECT_EQ(registry(), changed);
     EXPECT_EQ(column(window.changes(), 2), (Strings{"", "taken back", ""}));
     EXPECT_EQ(undoFiles().size(), 3u);
+}
+
+// The limits come from the settings file; the History window applies them as it
+// opens: too old, then the oldest beyond the size, never this run's undo files.
+TEST_F(HistoryTest, TheSettingsFileBoundsTheUndoFilesWhenTheHistoryOpens)
+{
+    QTemporaryDir home;
+    const std::string config = home.path().toStdString();
+    std::filesystem::create_directories(config + "/quarnel");
+    writeFile(config + "/quarnel/settings.json",
+              R"({"history": {"undoDays": 2, "undoMegabytes": 1}})");
+    const char *oldConfig = std::getenv("XDG_CONFIG_HOME");
+    const std::string keptConfig = oldConfig ? oldConfig : "";
+    ASSERT_EQ(setenv("XDG_CONFIG_HOME", config.c_str(), 1), 0);
+
+    const std::string undo = safetyFolder() + "/undo";
+    std::filesystem::create_directories(undo);
+    const auto file = [&](double daysAgo, std::size_t bytes) {
+        const std::time_t when = std::time(nullptr) - std::time_t(daysAgo * 24 * 3600);
+        std::tm tm{};
+        gmtime_r(&when, &tm);
+        char name[64];
+        std::strftime(name, sizeof name, "%Y-%m-%d_%H-%M-%S-delete.reg", &tm);
+        writeFile(undo + "/" + name,
+                  "Windows Registry Editor Version 5.00\r\n" + std::string(bytes, ';'));
+        return std::string(name);
+    };
+    file(5, 10);                                  // past the age
+    file(1.5, 2 << 20);                           // the oldest beyond the size
+    const std::string recent = file(1, 10);       // kept
+    const std::string big = file(0.5, 900 << 10); // kept: the two fit the megabyte
+    setText(kTestKey, "v", "x");                  // this run's edit
+    addNameRow(kTestKey + "\\", "v");
+    selectAll();
+    clickDelete();
+    Strings files = undoFiles();
+    ASSERT_EQ(files.size(), 5u);
+    const std::string own = files.back();
+
+    history();
+    files = undoFiles();
+    EXPECT_EQ(files, (Strings{recent, big, own}));
+
+    if (oldConfig)
+        setenv("XDG_CONFIG_HOME", keptConfig.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
 }
