@@ -67,6 +67,8 @@ std::vector<Line> linesOf(std::string_view bytes, std::size_t most)
                 narrow.push_back(static_cast<char>(u));
         }
         lines.push_back({at, end, wide ? BytesFromWide(units) : narrow});
+        // Our comment lines come right after the first line: none after another.
+        if (lines.size() > 1 && !lines.back().text.starts_with(';')) break;
         if (end == at) break;
         at = end;
     }
@@ -204,7 +206,10 @@ namespace {
 
 Entry entryAt(const fs::path &path)
 {
-    const std::string head = readHead(path.string(), kHeadBytes);
+    // Our comment lines follow the first line: a small head holds them, and a
+    // long folder of big files lists quickly.
+    constexpr std::size_t kListedHeadBytes = 16 * 1024;
+    const std::string head = readHead(path.string(), kListedHeadBytes);
     Entry entry;
     entry.path = path.string();
     entry.time = stampTime(path.filename().string());
@@ -215,9 +220,16 @@ Entry entryAt(const fs::path &path)
             entry.time =
                 std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
     }
-    entry.description = descriptionOf(head);
-    entry.takenBack = hasComment(head, kTakenBack);
-    const std::string record = commentOf(head, kRecord);
+    std::string record;
+    for (const Line &line : linesOf(head, kHeadLines)) {
+        const std::string_view text = line.text;
+        if (text.starts_with(kMark))
+            entry.description = text.substr(kMark.size());
+        else if (text.starts_with(kTakenBack))
+            entry.takenBack = true;
+        else if (text.starts_with(kRecord))
+            record = text.substr(kRecord.size());
+    }
     entry.kind = record.starts_with("undo ")   ? Kind::Undo
                  : record.starts_with("redo ") ? Kind::Redo
                                                : Kind::Edit;
