@@ -9,6 +9,7 @@
 #include "app/TTreeView.h"
 #include "registry/UndoFiles.h"
 #include "registry/platform/RegistryFiles.h"
+#include "registry/platform/wine/ServerLock.h"
 #include "tests/wine/WineTestSupport.h"
 
 #include <QMenu>
@@ -320,4 +321,38 @@ TEST_F(HistoryTest, TheSettingsFileBoundsTheUndoFilesWhenTheHistoryOpens)
         setenv("XDG_CONFIG_HOME", keptConfig.c_str(), 1);
     else
         unsetenv("XDG_CONFIG_HOME");
+}
+
+// A Wine started on the prefix after Quarnel opened it (under another TMPDIR, so
+// it never met our lock) would write its own view over restored files later.
+TEST_F(HistoryTest, ARestoreIsRefusedWhileWineRunsOnThePrefix)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = scratchPrefix(true);
+    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    addKeyRow(kTestKey + "\\");
+    setText(kTestKey, "v", "x");
+    selectAll();
+    clickDelete(); // a backup to restore
+    EXPECT_EQ(flushRegistryIfIdle(0), "");
+    const std::string userReg = readFile(prefix + "/user.reg");
+    QTemporaryDir otherTmp;
+    const std::string env = "TMPDIR=" + otherTmp.path().toStdString() + " ";
+    ASSERT_EQ(runInPrefix(prefix, env + "wineserver -p </dev/null >/dev/null 2>&1"), 0);
+    bool running = false;
+    for (int i = 0; i < 100 && !running; ++i) {
+        running = quarnel::platform::wine::runningWineServer(prefix) != 0;
+        if (!running) QTest::qWait(50);
+    }
+
+    HistoryWindow &window = history();
+    clearBoxes();
+    if (running) clickOn(window.backups(), 0, window.restoreButton());
+    runInPrefix(prefix, env + "wineserver -k; " + env + "wineserver -w");
+    ASSERT_TRUE(running);
+    const Strings errors = boxTexts(TDialogKind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("Wine runs on the prefix " + prefix), std::string::npos) << errors[0];
+    EXPECT_EQ(readFile(prefix + "/user.reg"), userReg);
+    EXPECT_EQ(listBackups().size(), 1u); // no backup made for a restore that did not happen
 }
