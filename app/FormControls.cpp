@@ -140,6 +140,7 @@ void TRegForm::CreatePanel1()
     RegistryMenu = new QMenu(RegistryButton);
     RegistryMenu->setObjectName(QStringLiteral("RegistryMenu"));
     RegistryButton->setMenu(RegistryMenu);
+    CreateHistoryActions();
     Label1 = label("Label1", QStringLiteral("Search for:"), Panel1, {309, 4, 55, 15});
 
     Panel4 = placed(new TPanel, "Panel4", Panel1, {4, 23, 625, 34});

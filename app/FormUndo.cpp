@@ -1,10 +1,12 @@
-// Ctrl+Z: taking back the edits of this session, newest first, from their undo files.
+// Ctrl+Z: taking back the edits of this session, newest first, from their undo files
+// (each undo writes an undo file of its own, which Ctrl+Y takes back: app/FormHistory.cpp).
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
+#include "app/HistoryWindow.h"
 #include "app/QtText.h"
-#include "registry/UndoApply.h"
+#include "registry/TakeBack.h"
 #include "registry/UndoFiles.h"
 
 #include <QLabel>
@@ -14,6 +16,13 @@
 
 void TRegForm::UndoLastEdit()
 {
+    // Edits taken back meanwhile in the History window or by `quarnel undo` are done.
+    for (const UndoHistory::Entry *newest = m_undoHistory.newest(); newest;
+         newest = m_undoHistory.newest()) {
+        const auto entry = UndoFiles::entryOf(newest->undoFile);
+        if (!entry || !entry->takenBack) break;
+        m_undoHistory.dropNewest();
+    }
     const UndoHistory::Entry *newest = m_undoHistory.newest();
     if (!newest) {
         Dialogs::information("Nothing to undo");
@@ -25,16 +34,27 @@ void TRegForm::UndoLastEdit()
     newest = m_undoHistory.newest();
     if (!newest || newest->undoFile != edit.undoFile) return;
 
-    const std::vector<std::string> failures = ApplyUndoFile(edit.undoFile, edit.description);
-    if (!failures.empty()) {
-        // Nothing of it was kept: it stays the newest edit, and applying its undo
-        // file again gives the same result, so Ctrl+Z can try again.
-        Dialogs::error(EditSafety::undoFailedText(failures, true));
+    UndoFiles::Entry entry{edit.undoFile, 0, edit.description};
+    if (const auto listed = UndoFiles::entryOf(edit.undoFile)) {
+        entry = *listed;
+        entry.description = edit.description;
+    }
+    const TakeBack::Outcome outcome = TakeBack::takeBack(entry);
+    if (!outcome.refused.empty()) {
+        Dialogs::error(outcome.refused);
         lb1->setText(QStringLiteral("Not undone: ") + toQt(edit.description));
         return;
     }
+    if (!outcome.failures.empty()) {
+        // Nothing of it was kept: it stays the newest edit, and applying its undo
+        // file again gives the same result, so Ctrl+Z can try again.
+        Dialogs::error(EditSafety::undoFailedText(outcome.failures, true));
+        lb1->setText(QStringLiteral("Not undone: ") + toQt(edit.description));
+        return;
+    }
+    // The file is marked as taken back, so that no later run (nor the command
+    // line's undo) takes it back again; its record is what Ctrl+Y redoes.
     m_undoHistory.dropNewest();
-    // So that no later run (nor the command line's undo) takes it back again.
-    UndoFiles::markTakenBack(edit.undoFile);
     lb1->setText(QStringLiteral("Undone: ") + toQt(edit.description));
+    if (m_historyWindow) m_historyWindow->refresh();
 }

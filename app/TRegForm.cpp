@@ -47,6 +47,8 @@ void TRegForm::FormCreate()
     }
     RegTV->expandNode(top);
 
+    PruneHistory();
+
     const int clientWidth = width();
     Button1->move(clientWidth - 120, Button1->y());
     Button2->move(clientWidth - 60, Button2->y());

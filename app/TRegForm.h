@@ -8,10 +8,12 @@
 
 #include <QWidget>
 #include <array>
+#include <ctime>
 #include <string>
 #include <string_view>
 #include <vector>
 
+class HistoryWindow;
 class QAction;
 class QCheckBox;
 class QLabel;
@@ -177,6 +179,17 @@ public:
     // Unfolds the tree to a typed key path (HKCU\..., Computer\...) and selects
     // the key; "" or what is missing ("HKEY_CURRENT_USER\Software has no key X").
     std::string GoToKey(const std::string &typedPath);
+    // --- history (app/FormHistory.cpp, app/HistoryWindow) ---
+    // "History…" (Ctrl+H): the window of every edit's undo file and every backup.
+    QAction *HistoryAction = nullptr;
+    void ShowHistory();
+    // Ctrl+Shift+Z, Ctrl+Y: takes back the newest undo (after a confirmation).
+    void RedoLastUndo();
+    // The History window's "Undo": the undo file at `path` and every newer edit not
+    // yet taken back, newest first, after one question listing them.
+    void UndoFromHistory(const std::string &path);
+    // The History window's "Restore…": the backup folder put in place of the registry.
+    void RestoreBackup(const std::string &folder);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -193,6 +206,18 @@ private:
     void SetTabOrder();
     void BindEvents();
     UndoHistory m_undoHistory; // the edits of this session, for UndoLastEdit
+
+    // --- history (app/FormHistory.cpp) ---
+    // The History action and the redo shortcuts; the bounds of the undo folder applied.
+    void CreateHistoryActions();
+    // Removes undo files beyond the bounds of the settings file (never this run's)
+    // and sets how many backups are kept.
+    void PruneHistory();
+    // Closes the registry and opens the same one again (after a restore): the
+    // tree, value list and result list start afresh.
+    void ReopenSameRegistry();
+    HistoryWindow *m_historyWindow = nullptr;
+    std::time_t m_startedAt = std::time(nullptr); // this run's undo files are never pruned
 
     // --- search (search/) ---
     // The stop steps: caption back to "&Search", run flag cleared, edits enabled,

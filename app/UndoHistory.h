@@ -27,6 +27,13 @@ public:
         if (!m_entries.empty()) m_entries.pop_back();
     }
 
+    // The edit of this undo file was taken back elsewhere (the History window).
+    void remove(const std::string &undoFile)
+    {
+        std::erase_if(m_entries, [&](const Entry &e) { return e.undoFile == undoFile; });
+    }
+    void clear() { m_entries.clear(); }
+
 private:
     std::vector<Entry> m_entries;
 };

@@ -4,6 +4,7 @@
 #include "registry/RegistryPathText.h"
 #include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
+#include "registry/TakeBack.h"
 #include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
 #include "registry/UndoFiles.h"
@@ -150,8 +151,9 @@ int runUndo(Session &session)
     const Invocation &inv = session.invocation();
     if (!session.open(!inv.list)) return kTrouble;
     const std::string folder = quarnel::platform::safetyFolder();
+    // As Ctrl+Z: edits and redos; the records of undos wait for a redo in the window.
     const std::vector<UndoFiles::Entry> entries =
-        folder.empty() ? std::vector<UndoFiles::Entry>{} : UndoFiles::pending(folder);
+        folder.empty() ? std::vector<UndoFiles::Entry>{} : UndoFiles::undoable(folder);
     if (inv.list) {
         for (const UndoFiles::Entry &entry : entries)
             out(utcText(entry.time) + "\t" +
@@ -163,17 +165,15 @@ int runUndo(Session &session)
     const UndoFiles::Entry &newest = entries.front();
     const std::string what = newest.description.empty() ? newest.path : newest.description;
     if (!session.confirm("Undo \"" + what + "\" of " + utcText(newest.time) + "?")) return kTrouble;
-    if (const std::string failed = quarnel::platform::backupBeforeFirstChange(); !failed.empty())
-        return session.fail(failed);
-    const std::vector<std::string> failures = ApplyUndoFile(newest.path, newest.description);
-    if (!failures.empty()) {
+    const TakeBack::Outcome outcome = TakeBack::takeBack(newest);
+    if (!outcome.refused.empty()) return session.fail(outcome.refused);
+    if (!outcome.failures.empty()) {
         std::string text = "the undo failed, so nothing was undone:";
-        for (const std::string &f : failures)
+        for (const std::string &f : outcome.failures)
             text += "\n  " + f;
         return session.fail(text);
     }
-    if (const std::string failed = UndoFiles::markTakenBack(newest.path); !failed.empty())
-        session.note(failed);
+    if (!outcome.note.empty()) session.note(outcome.note);
     out("Undone: " + what + "\n");
     return kDone;
 }

@@ -86,7 +86,7 @@ std::vector<std::string> ApplyUndo(const RegEditFile &file, const std::string &d
     return failures;
 }
 
-std::vector<std::string> ApplyUndoFile(const std::string &path, const std::string &editDescription)
+std::string ReadUndoFile(const std::string &path, RegEditFile &file)
 {
     // Only a regular file of a sane size: a FIFO would block the read for good,
     // a device would never end.
@@ -94,23 +94,32 @@ std::vector<std::string> ApplyUndoFile(const std::string &path, const std::strin
     std::error_code error;
     const auto status = std::filesystem::status(path, error);
     if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
-        return {path + " is not a regular file; nothing was changed"};
+        return path + " is not a regular file; nothing was changed";
     if (std::filesystem::exists(status)) {
         const std::uintmax_t size = std::filesystem::file_size(path, error);
-        if (error) return {"cannot read " + path};
-        if (size > kMaxBytes) return {path + " is too large for an undo file; nothing was changed"};
+        if (error) return "cannot read " + path;
+        if (size > kMaxBytes) return path + " is too large for an undo file; nothing was changed";
     }
     std::ifstream in(path, std::ios::binary);
-    if (!in) return {"cannot read " + path};
+    if (!in) return "cannot read " + path;
     std::stringstream bytes;
     bytes << in.rdbuf();
-    RegEditFile file;
     const RegEditParseResult parsed = RegEditFile::parse(bytes.str(), file);
     if (!parsed.ok)
-        return {path + ":" + std::to_string(parsed.line) + ": " + parsed.message +
-                "; nothing was changed"};
-    const std::string description = editDescription.empty()
-                                        ? "the undo from " + path
-                                        : "the undo of \"" + editDescription + "\"";
-    return ApplyUndo(file, description, path);
+        return path + ":" + std::to_string(parsed.line) + ": " + parsed.message +
+               "; nothing was changed";
+    return {};
+}
+
+std::string UndoJournalName(const std::string &path, const std::string &editDescription)
+{
+    return editDescription.empty() ? "the undo from " + path
+                                   : "the undo of \"" + editDescription + "\"";
+}
+
+std::vector<std::string> ApplyUndoFile(const std::string &path, const std::string &editDescription)
+{
+    RegEditFile file;
+    if (std::string failed = ReadUndoFile(path, file); !failed.empty()) return {failed};
+    return ApplyUndo(file, UndoJournalName(path, editDescription), path);
 }

@@ -15,6 +15,10 @@
 // `description` names the undo for the journal ("the undo of ...").
 std::vector<std::string> ApplyUndo(const RegEditFile &file, const std::string &description,
                                    const std::string &undoFile = {});
+// Reads and parses an undo file; "" or the one failure (nothing was changed).
+std::string ReadUndoFile(const std::string &path, RegEditFile &file);
+// The undo's name in the journal, and in the message of a start after it was cut short.
+std::string UndoJournalName(const std::string &path, const std::string &editDescription);
 // Reads and parses the file first; a file that cannot be read is one failure.
 // `editDescription` is what the undone edit was ("3 items deleted"), if known.
 std::vector<std::string> ApplyUndoFile(const std::string &path,

@@ -3,6 +3,7 @@
 #include "registry/WideText.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,8 @@ namespace {
 
 constexpr std::string_view kMark = ";Quarnel-edit: ";
 constexpr std::string_view kTakenBack = ";Quarnel-undone: ";
+constexpr std::string_view kRecord = ";Quarnel-record: ";
+constexpr std::size_t kHeadLines = 5;         // the first line and our comment lines
 constexpr std::size_t kHeadBytes = 64 * 1024; // the comment line is near the top
 
 bool isUtf16(std::string_view bytes)
@@ -64,6 +67,8 @@ std::vector<Line> linesOf(std::string_view bytes, std::size_t most)
                 narrow.push_back(static_cast<char>(u));
         }
         lines.push_back({at, end, wide ? BytesFromWide(units) : narrow});
+        // Our comment lines come right after the first line: none after another.
+        if (lines.size() > 1 && !lines.back().text.starts_with(';')) break;
         if (end == at) break;
         at = end;
     }
@@ -112,7 +117,7 @@ std::time_t stampTime(const std::string &name)
 // that mark, else after the first line and our other comment lines.
 std::string withComment(std::string bytes, std::string_view mark, std::string_view text)
 {
-    const std::vector<Line> lines = linesOf(bytes, 4);
+    const std::vector<Line> lines = linesOf(bytes, kHeadLines);
     for (const Line &line : lines)
         if (std::string_view(line.text).starts_with(mark)) {
             bytes.erase(line.begin, line.end - line.begin);
@@ -121,7 +126,8 @@ std::string withComment(std::string bytes, std::string_view mark, std::string_vi
     std::size_t after = lines.empty() ? bytes.size() : lines.front().end;
     for (std::size_t i = 1; i < lines.size(); ++i) {
         const std::string_view line = lines[i].text;
-        if (!line.starts_with(kMark) && !line.starts_with(kTakenBack)) break;
+        if (!line.starts_with(kMark) && !line.starts_with(kTakenBack) && !line.starts_with(kRecord))
+            break;
         after = lines[i].end;
     }
     const std::string comment = std::string(mark) + oneLine(text) + "\r\n";
@@ -133,14 +139,14 @@ std::string withComment(std::string bytes, std::string_view mark, std::string_vi
 
 std::string commentOf(std::string_view bytes, std::string_view mark)
 {
-    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 4))
+    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), kHeadLines))
         if (std::string_view(line.text).starts_with(mark)) return line.text.substr(mark.size());
     return {};
 }
 
 bool hasComment(std::string_view bytes, std::string_view mark)
 {
-    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), 4))
+    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), kHeadLines))
         if (std::string_view(line.text).starts_with(mark)) return true;
     return false;
 }
@@ -169,6 +175,10 @@ bool rewriteWithComment(const std::string &path, std::string_view mark, std::str
     }
     std::error_code error;
     fs::permissions(temp, fs::perms::owner_read | fs::perms::owner_write, error);
+    // The time of its first writing orders the file among those of the same second.
+    const fs::file_time_type written = fs::last_write_time(path, error);
+    if (!error) fs::last_write_time(temp, written, error);
+    error.clear();
     fs::rename(temp, path, error);
     if (error) fs::remove(temp, error);
     return !error;
@@ -192,6 +202,44 @@ std::string nowText()
 
 namespace UndoFiles {
 
+namespace {
+
+Entry entryAt(const fs::path &path)
+{
+    // Our comment lines follow the first line: a small head holds them, and a
+    // long folder of big files lists quickly.
+    constexpr std::size_t kListedHeadBytes = 16 * 1024;
+    const std::string head = readHead(path.string(), kListedHeadBytes);
+    Entry entry;
+    entry.path = path.string();
+    entry.time = stampTime(path.filename().string());
+    std::error_code e;
+    if (entry.time == 0) {
+        const fs::file_time_type written = fs::last_write_time(path, e);
+        if (!e)
+            entry.time =
+                std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
+    }
+    std::string record;
+    for (const Line &line : linesOf(head, kHeadLines)) {
+        const std::string_view text = line.text;
+        if (text.starts_with(kMark))
+            entry.description = text.substr(kMark.size());
+        else if (text.starts_with(kTakenBack))
+            entry.takenBack = true;
+        else if (text.starts_with(kRecord))
+            record = text.substr(kRecord.size());
+    }
+    entry.kind = record.starts_with("undo ")   ? Kind::Undo
+                 : record.starts_with("redo ") ? Kind::Redo
+                                               : Kind::Edit;
+    entry.bytes = fs::file_size(path, e);
+    if (e) entry.bytes = 0;
+    return entry;
+}
+
+} // namespace
+
 std::string described(const std::string &bytes, std::string_view description)
 {
     return withComment(bytes, kMark, description);
@@ -207,7 +255,7 @@ bool describe(const std::string &path, std::string_view description)
     return rewriteWithComment(path, kMark, description);
 }
 
-std::vector<Entry> pending(const std::string &safetyFolder)
+std::vector<Entry> all(const std::string &safetyFolder)
 {
     struct Found
     {
@@ -223,14 +271,7 @@ std::vector<Entry> pending(const std::string &safetyFolder)
         if (name.starts_with(".") || !name.ends_with(".reg") || !item.is_regular_file(e) ||
             item.is_symlink(e))
             continue;
-        const std::string head = readHead(item.path().string(), kHeadBytes);
-        if (hasComment(head, kTakenBack)) continue;
-        Found f;
-        f.entry.path = item.path().string();
-        f.name = name;
-        f.written = item.last_write_time(e);
-        f.entry.time = stampTime(name);
-        f.entry.description = descriptionOf(head);
+        Found f{entryAt(item.path()), item.last_write_time(e), name};
         found.push_back(std::move(f));
     }
     std::sort(found.begin(), found.end(), [](const Found &a, const Found &b) {
@@ -242,6 +283,83 @@ std::vector<Entry> pending(const std::string &safetyFolder)
     for (Found &f : found)
         entries.push_back(std::move(f.entry));
     return entries;
+}
+
+std::optional<Entry> entryOf(const std::string &path)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(path, error))) return std::nullopt;
+    return entryAt(path);
+}
+
+std::vector<Entry> pending(const std::string &safetyFolder)
+{
+    std::vector<Entry> entries = all(safetyFolder);
+    std::erase_if(entries, [](const Entry &e) { return e.takenBack; });
+    return entries;
+}
+
+std::vector<Entry> undoable(const std::string &safetyFolder)
+{
+    std::vector<Entry> entries = pending(safetyFolder);
+    std::erase_if(entries, [](const Entry &e) { return e.kind == Kind::Undo; });
+    return entries;
+}
+
+std::optional<Entry> redoable(const std::string &safetyFolder)
+{
+    for (Entry &entry : all(safetyFolder)) {
+        // A new edit ends the chain, also one taken back since: what came before
+        // it is no longer what the undo found.
+        if (entry.kind == Kind::Edit) return std::nullopt;
+        if (entry.kind == Kind::Undo && !entry.takenBack) return std::move(entry);
+    }
+    return std::nullopt;
+}
+
+Kind recordKind(const Entry &entry)
+{
+    return entry.kind == Kind::Undo ? Kind::Redo : Kind::Undo;
+}
+
+std::string recordDescription(const Entry &entry)
+{
+    std::string what =
+        entry.description.empty() ? fs::path(entry.path).filename().string() : entry.description;
+    const std::string_view strip = entry.kind == Kind::Undo   ? "undo of "
+                                   : entry.kind == Kind::Redo ? "redo of "
+                                                              : "";
+    if (!strip.empty() && what.starts_with(strip)) what.erase(0, strip.size());
+    return (recordKind(entry) == Kind::Undo ? "undo of " : "redo of ") + what;
+}
+
+std::string markRecord(const std::string &path, Kind kind, const std::string &takenBack)
+{
+    const std::string text = std::string(kind == Kind::Redo ? "redo " : "undo ") +
+                             fs::path(takenBack).filename().string();
+    return rewriteWithComment(path, kRecord, text) ? std::string()
+                                                   : "cannot mark " + path + " as an undo";
+}
+
+std::vector<std::string> prune(const std::string &safetyFolder, const Limits &limits,
+                               std::time_t now, std::time_t runningSince)
+{
+    std::vector<Entry> entries = all(safetyFolder);
+    std::uintmax_t total = 0;
+    for (const Entry &entry : entries)
+        total += entry.bytes;
+    std::vector<std::string> removed;
+    // Oldest first; the running program's own files are never among those removed.
+    for (auto it = entries.rbegin(); it != entries.rend(); ++it) {
+        if (it->time >= runningSince) break;
+        const bool tooOld = now - it->time > limits.maxAgeSeconds;
+        if (!tooOld && total <= limits.maxBytes) break;
+        std::error_code error;
+        if (!fs::remove(it->path, error) || error) continue;
+        total -= std::min(total, it->bytes);
+        removed.push_back(it->path);
+    }
+    return removed;
 }
 
 std::string markTakenBack(const std::string &path)

@@ -3,7 +3,7 @@
 # crosses the layering of the product folders:
 #   registry/platform/  the Win32-compatible calls and the Wine files   -> nothing of ours
 #   registry/           the registry object and its vocabulary          -> registry/platform/
-#   app/                TRegForm, its controls, dialogs, window state    -> registry/
+#   app/                TRegForm, its controls, dialogs, window state    -> registry/, prefixes/ (settings)
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
 #   search/             the search engine and the window's search run    -> app/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
@@ -21,7 +21,7 @@ allowed_from() {
     case "$1" in
     registry/platform) echo "" ;;
     registry) echo "registry/platform" ;;
-    app) echo "cli registry registry/platform" ;;
+    app) echo "cli prefixes registry registry/platform" ;;
     browser) echo "app registry registry/platform" ;;
     search) echo "app registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;

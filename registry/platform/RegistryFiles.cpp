@@ -30,12 +30,19 @@ std::string &safetyFolderOverride()
     return folder;
 }
 
+std::size_t &backupsKept()
+{
+    static std::size_t keep = wine::kBackupsKept;
+    return keep;
+}
+
 } // namespace
 
 RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, const AskUser &ask)
 {
     closeRegistry();
     auto store = std::make_unique<wine::FileBackedStore>();
+    store->setBackupsKept(backupsKept());
     const auto opened = store->open(directory, isWinePrefix, ask);
     RegistryOpened result;
     result.directory = directory;
@@ -64,6 +71,47 @@ RegistryOpened openRegistry(const AskUser &ask)
         return result;
     }
     return openRegistryAt(where.directory, where.isWinePrefix, ask);
+}
+
+std::vector<BackupListed> listBackups()
+{
+    const std::string folder = safetyFolder();
+    std::vector<BackupListed> listed;
+    if (folder.empty()) return listed;
+    for (const wine::BackupFolder &backup : wine::listBackups(folder))
+        listed.push_back({folder + "/" + backup.name, backup.made, backup.bytes});
+    return listed;
+}
+
+void setBackupsKept(std::size_t keep)
+{
+    backupsKept() = keep < 1 ? 1 : keep;
+    if (auto &store = current()) store->setBackupsKept(backupsKept());
+}
+
+std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup)
+{
+    madeBackup.clear();
+    auto &store = current();
+    if (!store) return "No registry files are open; there is nothing to restore into.";
+    return store->restoreBackup(backupFolder, madeBackup);
+}
+
+RegistryOpened reopenRegistry(const AskUser &ask)
+{
+    auto &store = current();
+    if (!store) {
+        RegistryOpened none;
+        none.message = "No registry files are open.";
+        return none;
+    }
+    const std::string directory = store->directory();
+    const bool isWinePrefix = store->isWinePrefix();
+    const std::string closed = closeRegistry();
+    RegistryOpened opened = openRegistryAt(directory, isWinePrefix, ask);
+    if (!closed.empty())
+        opened.message = closed + (opened.message.empty() ? "" : "\n") + opened.message;
+    return opened;
 }
 
 void beginChangeUnit(const std::string &description, const std::string &undoFile)

@@ -17,6 +17,9 @@
 //                 then write what the edit may change with writeUndoFile()
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -84,6 +87,27 @@ void setSafetyFolderOverride(const std::string &folder);
 // holds it, a file or the journal cannot be read or written), or "" when it
 // takes them.
 std::string readOnlyReason();
+
+// The backups in safetyFolder(), newest first: each folder, when it was made
+// and the bytes of its registry files.
+struct BackupListed
+{
+    std::string folder;
+    std::time_t made = 0;
+    std::uintmax_t bytes = 0;
+};
+std::vector<BackupListed> listBackups();
+// How many backups are kept, the newest (10 unless set); for registries opened later too.
+void setBackupsKept(std::size_t keep);
+
+// Puts the backup's registry files in place of the open registry's, after
+// saving every change and backing the registry up as it stands (`madeBackup`:
+// that folder). Refused while Wine runs on the prefix or no change is taken.
+// The keys in memory are the old ones until reopenRegistry(). Returns "" or a
+// message for the user.
+std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
+// Closes the open registry and opens the same one again (as openRegistryAt).
+RegistryOpened reopenRegistry(const AskUser &ask = {});
 
 // The open registry's side of ChangeUnit (ChangeUnit.h), which is what callers use.
 void beginChangeUnit(const std::string &description, const std::string &undoFile);

@@ -5,7 +5,8 @@ check=$(realpath "$(dirname "$0")/../../tools/check-includes.sh")
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 mkdir -p "$tree"/{app,registry/platform,results,browser,search,prefixes}
-touch "$tree"/app/TRegForm.h "$tree"/registry/TRegistry.h "$tree"/results/ResultModel.h
+touch "$tree"/app/TRegForm.h "$tree"/registry/TRegistry.h "$tree"/results/ResultModel.h \
+    "$tree"/prefixes/Settings.h
 
 expect() { # expect <pass|fail> <file> <include line>
     printf '%s\n' "$3" >"$tree/$2"
@@ -24,4 +25,5 @@ expect fail results/A.cpp '#include "ResultModel.h"'
 expect pass prefixes/A.cpp '#include "registry/TRegistry.h"'
 expect fail prefixes/A.cpp '#include "app/TRegForm.h"'
 expect fail prefixes/A.h '#include <QDir>'
+expect pass app/A.cpp '#include "prefixes/Settings.h"'
 echo "include check catches what it should"

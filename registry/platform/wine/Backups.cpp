@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -207,6 +208,23 @@ std::vector<std::string> partials(int folderFd, mode_t type)
     return found;
 }
 
+// The time now, later than any this process gave before.
+timespec distinctNow()
+{
+    static timespec last{};
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    if (now.tv_sec < last.tv_sec || (now.tv_sec == last.tv_sec && now.tv_nsec <= last.tv_nsec)) {
+        now = last;
+        if (++now.tv_nsec == 1000000000) {
+            now.tv_nsec = 0;
+            ++now.tv_sec;
+        }
+    }
+    last = now;
+    return now;
+}
+
 } // namespace
 
 std::string timeStamp(std::time_t when)
@@ -236,7 +254,7 @@ bool isBackupFolderName(std::string_view name)
 }
 
 std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
-                       std::time_t when, bool syncToDisk, std::string &error)
+                       std::time_t when, bool syncToDisk, std::string &error, std::size_t keep)
 {
     if (!ensureFolder(safetyFolder, error)) return {};
     const std::string stamp = timeStamp(when);
@@ -263,15 +281,15 @@ std::string makeBackup(const std::string &safetyFolder, const std::vector<Backup
         return {};
     }
     if (syncToDisk) syncFolder(safetyFolder);
-    pruneBackups(safetyFolder, kBackupsKept, made.substr(safetyFolder.size() + 1));
+    pruneBackups(safetyFolder, keep, made.substr(safetyFolder.size() + 1));
     return made;
 }
 
-void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare)
+namespace {
+
+// The backup folders in the safety folder, newest first, with what they hold.
+std::vector<BackupFolder> scanBackups(int safetyFd)
 {
-    const int safetyFd =
-        ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (safetyFd < 0) return;
     DIR *dir = ::fdopendir(::dup(safetyFd));
     std::vector<Backup> backups;
     while (dir) {
@@ -288,8 +306,42 @@ void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::
     }
     if (dir) ::closedir(dir);
     std::sort(backups.begin(), backups.end(), newerFirst);
+    std::vector<BackupFolder> folders;
+    for (const Backup &backup : backups) {
+        BackupFolder folder{backup.name, backup.made.tv_sec, 0};
+        for (const char *file : kHiveFiles) {
+            struct stat st
+            {
+            };
+            if (::fstatat(safetyFd, (backup.name + "/" + file).c_str(), &st, AT_SYMLINK_NOFOLLOW) ==
+                    0 &&
+                S_ISREG(st.st_mode))
+                folder.bytes += static_cast<std::uintmax_t>(st.st_size);
+        }
+        folders.push_back(std::move(folder));
+    }
+    return folders;
+}
+
+} // namespace
+
+std::vector<BackupFolder> listBackups(const std::string &safetyFolder)
+{
+    const int safetyFd =
+        ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (safetyFd < 0) return {};
+    std::vector<BackupFolder> folders = scanBackups(safetyFd);
+    ::close(safetyFd);
+    return folders;
+}
+
+void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare)
+{
+    const int safetyFd =
+        ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (safetyFd < 0) return;
     std::size_t kept = spare.empty() ? 0 : 1;
-    for (const Backup &backup : backups)
+    for (const BackupFolder &backup : scanBackups(safetyFd))
         if (backup.name != spare && kept++ >= keep) removeBackupFolder(safetyFd, backup.name);
     ::close(safetyFd);
     removeLeftovers(safetyFolder);
@@ -327,6 +379,12 @@ std::string writeUndoFile(const std::string &safetyFolder, const std::string &ki
     }
     bool ok = writeAll(fd, bytes) && (!syncToDisk || ::fdatasync(fd) == 0);
     if (!ok) error = describe("write", temp);
+    // The file system's clock ticks coarsely: files written within one tick would
+    // share a time, which orders undo files of the same second.
+    if (ok) {
+        const timespec times[2] = {{0, UTIME_OMIT}, distinctNow()};
+        ::futimens(fd, times);
+    }
     if (::close(fd) != 0 && ok) {
         error = describe("write", temp);
         ok = false;

@@ -7,6 +7,7 @@
 
 #include "registry/platform/wine/AtomicFile.h"
 
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -40,10 +41,22 @@ bool isBackupFolderName(std::string_view name);
 // Writes the files into a hidden folder inside `safetyFolder` (made when
 // missing) and renames that into place under the time stamp, with a suffix when
 // the name is taken, so that a backup cut short never looks complete. Then
-// removes backups beyond the newest kBackupsKept, this one among them. Returns
+// removes backups beyond the newest `keep`, this one among them. Returns
 // the folder made, or "" with `error` saying what failed where.
 std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
-                       std::time_t when, bool syncToDisk, std::string &error);
+                       std::time_t when, bool syncToDisk, std::string &error,
+                       std::size_t keep = kBackupsKept);
+
+// A backup folder: its name, when it was made (its modification time) and the
+// bytes of the registry files in it.
+struct BackupFolder
+{
+    std::string name;
+    std::time_t made = 0;
+    std::uintmax_t bytes = 0;
+};
+// The backups in `safetyFolder`, newest first, as pruneBackups judges them.
+std::vector<BackupFolder> listBackups(const std::string &safetyFolder);
 
 // Removes the backup folders older than the newest `keep`, `spare` always
 // counted among those kept: only the registry files in them (and our note),

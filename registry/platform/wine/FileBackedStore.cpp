@@ -2,12 +2,15 @@
 
 #include "registry/platform/wine/Backups.h"
 #include "registry/platform/wine/JournalReplay.h"
+#include "registry/platform/wine/SafeOpen.h"
 #include "registry/platform/wine/WinePrefix.h"
 #include "registry/platform/wine/WineRegParts.h"
 #include "registry/platform/wine/WineRegWriter.h"
 #include "registry/platform/winreg.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -34,6 +37,25 @@ private:
 };
 
 namespace {
+
+// A regular file read whole, never through a link (a backup's file).
+bool readWholeFile(const std::string &path, std::string &text, std::string &error)
+{
+    const int fd = openForReading(path, false, error);
+    if (fd < 0) return false;
+    text.clear();
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) error = path + ": " + std::strerror(errno);
+        if (n <= 0) {
+            ::close(fd);
+            return n == 0;
+        }
+        text.append(buffer, static_cast<std::size_t>(n));
+    }
+}
 
 const char *const kShownReadOnly = "\nQuarnel shows the registry read-only.";
 
@@ -435,7 +457,7 @@ bool FileBackedStore::makeBackup()
         files.push_back({kBackupNoteFile, {}, [note](const ChunkSink &sink) { sink(note); }});
     }
     std::string error;
-    m_backupFolder = wine::makeBackup(safetyFolder(), files, now, m_sync, error);
+    m_backupFolder = wine::makeBackup(safetyFolder(), files, now, m_sync, error, m_backupsKept);
     if (m_backupFolder.empty())
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
@@ -448,6 +470,69 @@ std::string FileBackedStore::backupBeforeFirstChange()
     if (m_readOnly || !m_backupFolder.empty()) return {};
     m_backupFailure.clear(); // asked again: try again
     return makeBackup() ? std::string() : m_backupFailure;
+}
+
+std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std::string &madeBackup)
+{
+    madeBackup.clear();
+    if (m_readOnly) return "The registry in " + m_directory + " is open read-only.";
+    if (const std::string why = refusalReason(); !why.empty()) return why;
+    if (m_unit.depth > 0) return "A change is still being made.";
+    if (m_isWinePrefix)
+        if (const pid_t server = runningWineServer(m_directory))
+            return "Wine runs on the prefix " + m_directory + " (wineserver, process " +
+                   std::to_string(server) +
+                   "): close its Windows programs first. Nothing was restored.";
+    // The backup's files read whole first: making the new backup may prune it.
+    std::string contents[3];
+    bool present[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = backupFolder + "/" + kHiveFiles[i];
+        if (!fileIdOf(path).exists) continue;
+        std::string error;
+        if (!readWholeFile(path, contents[i], error))
+            return "Cannot read " + path + ", so nothing was restored.\n" + error;
+        present[i] = true;
+    }
+    if (!present[0] && !present[1] && !present[2])
+        return backupFolder + " holds no registry files; nothing was restored.";
+    if (std::string failed = flush(); !failed.empty())
+        return "Quarnel cannot save the registry before restoring, so nothing was restored.\n" +
+               failed;
+    std::vector<BackupFile> now;
+    for (int i = 0; i < 3; ++i)
+        if (fileIdOf(pathOf(i)).exists) now.push_back({kHiveFiles[i], pathOf(i), {}});
+    std::string error;
+    madeBackup =
+        wine::makeBackup(safetyFolder(), now, std::time(nullptr), m_sync, error, m_backupsKept);
+    if (madeBackup.empty())
+        return "Quarnel cannot back up the registry before restoring, so nothing was "
+               "restored.\n" +
+               error;
+    const auto put = [this](int i, const std::string &text, std::string &why) {
+        const auto named = [this, i](const FileId &id) {
+            std::string ignored;
+            m_journal.append(hiveFileRecord(static_cast<uint8_t>(i), id), ignored);
+        };
+        const auto produce = [&text](const ChunkSink &sink) { sink(text); };
+        return replaceFile(pathOf(i), produce, m_sync, m_hives[i].id, why, named);
+    };
+    for (int i = 0; i < 3; ++i) {
+        if (!present[i] || put(i, contents[i], error)) continue;
+        // Half a restore is no registry: the files saved just now go back.
+        std::string message = "Quarnel could not put " + std::string(kHiveFiles[i]) +
+                              " of the backup in place (" + error + ").";
+        for (int j = 0; j < i; ++j) {
+            std::string saved, why;
+            if (!present[j]) continue;
+            if (!readWholeFile(madeBackup + "/" + kHiveFiles[j], saved, why) || !put(j, saved, why))
+                message += "\n" + std::string(kHiveFiles[j]) + " could not be put back; it is in " +
+                           madeBackup + ".";
+        }
+        return message;
+    }
+    if (!m_journal.reset(hiveFiles(), error)) return error;
+    return {};
 }
 
 long FileBackedStore::journalFailed(const std::string &error)

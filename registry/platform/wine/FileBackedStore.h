@@ -8,6 +8,7 @@
 
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/wine/AtomicFile.h"
+#include "registry/platform/wine/Backups.h"
 #include "registry/platform/wine/Journal.h"
 #include "registry/platform/wine/KeyTrail.h"
 #include "registry/platform/wine/Recovery.h"
@@ -75,6 +76,16 @@ public:
     std::string backupBeforeFirstChange();
     // <directory>/quarnel-backups
     std::string safetyFolder() const;
+    // How many backups are kept (the newest; kBackupsKept unless set).
+    void setBackupsKept(std::size_t keep) { m_backupsKept = keep; }
+    bool isWinePrefix() const { return m_isWinePrefix; }
+
+    // Puts the registry files of the backup folder `backupFolder` in place of the
+    // registry's: first saves every change and backs the registry up as it is
+    // now (`madeBackup`: that folder). The keys in memory stay as they were:
+    // close and open the registry afterwards. Returns "" or, when nothing was
+    // replaced, why; a failure midway puts the files saved first back.
+    std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
     // The backup made this session, or "".
     const std::string &backupFolder() const { return m_backupFolder; }
 
@@ -147,6 +158,7 @@ private:
     std::string m_lastFailure;
     std::string m_backupFolder;
     std::string m_backupFailure; // why the backup failed; changes are refused meanwhile
+    std::size_t m_backupsKept = kBackupsKept;
 
     struct OpenUnit
     {

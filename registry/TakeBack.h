@@ -1,0 +1,31 @@
+// Taking back the edit an undo file records: the one home for it, for Ctrl+Z,
+// redo, the History window and `quarnel undo`. What the undo will change is
+// written first as an undo file of its own (a record, see UndoFiles.h), so that
+// taking that back redoes the edit; then the file is applied as one unit
+// (ApplyUndo) and marked as taken back. The caller asks the user and checks
+// that the registry takes changes (SafetyNet::refusalReason) before.
+#pragma once
+
+#include "registry/UndoFiles.h"
+
+#include <string>
+#include <vector>
+
+namespace TakeBack {
+
+struct Outcome
+{
+    // The safety net refused (no backup, no record could be written): nothing changed.
+    std::string refused;
+    // One line per item that could not be given back; then nothing of it was kept.
+    std::vector<std::string> failures;
+    std::string record;      // the undo file of this undo; "" without a safety folder
+    std::string description; // "undo of 3 items deleted"
+    std::string note;        // taken back, but the file could not be marked so
+
+    bool done() const { return refused.empty() && failures.empty(); }
+};
+
+Outcome takeBack(const UndoFiles::Entry &entry);
+
+} // namespace TakeBack
