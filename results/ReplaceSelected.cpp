@@ -36,6 +36,8 @@ void TRegForm::ReplaceSelected()
     if (EditSafety::refusesChanges()) return;
     const std::string searchTyped = fromQt(Edit1->text());
     const std::string replacementTyped = fromQt(Edit2->text());
+    SearchOptions options;
+    if (!ReplaceOptions(replacementTyped, options)) return;
     if (!Dialogs::confirm(replaceQuestion(searchTyped, replacementTyped))) return;
     UnitState::searchText = asciiLower(searchTyped);
     UnitState::replaceText = replacementTyped;
@@ -43,7 +45,8 @@ void TRegForm::ReplaceSelected()
         Edit2->setFocus();
         return;
     }
-    const BulkReplacePlan plan = planBulkReplace(rows.all(), searchTyped, replacementTyped);
+    const BulkReplacePlan plan =
+        planBulkReplace(rows.all(), searchTyped, replacementTyped, options);
     EditSafety safety(m_undoHistory, "replace", "unfinished replace");
     if (!safety.prepare([&](UndoCapture &capture) { captureReplace(capture, rows.all(), plan); }))
         return;

@@ -43,6 +43,7 @@ WindowHarness::WindowHarness()
     quarnel::platform::setActiveStore(m_store);
     // Edits in the in-memory registry keep their undo files as they would beside registry files.
     quarnel::platform::setSafetyFolderOverride(safetyFolder());
+    qputenv("XDG_CONFIG_HOME", m_configFolder.path().toLocal8Bit());
     UnitState::searchText.clear();
     UnitState::currentRootName.clear();
     UnitState::replaceText.clear();
