@@ -131,16 +131,15 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     timeField(edChangedBefore, "edChangedBefore", QStringLiteral("Changed before"));
     connect(OptionsButton, &QPushButton::clicked, this, [this] { ShowOptionsPanel(); });
 
-    RecentSearches = Edit1->addAction(style()->standardIcon(QStyle::SP_ArrowDown),
-                                      QLineEdit::TrailingPosition);
+    RecentSearches =
+        Edit1->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
     RecentSearches->setObjectName(QStringLiteral("RecentSearches"));
     RecentSearches->setText(QStringLiteral("Recent searches"));
     RecentSearches->setToolTip(QStringLiteral("Recent searches (Alt+Down)"));
     RecentSearchesMenu = new QMenu(Edit1);
     RecentSearchesMenu->setObjectName(QStringLiteral("RecentSearchesMenu"));
-    connect(RecentSearches, &QAction::triggered, this, [this] {
-        RecentSearchesMenu->popup(Edit1->mapToGlobal(QPoint(0, Edit1->height())));
-    });
+    connect(RecentSearches, &QAction::triggered, this,
+            [this] { RecentSearchesMenu->popup(Edit1->mapToGlobal(QPoint(0, Edit1->height()))); });
     Edit1->installEventFilter(new RecentKey(Edit1, RecentSearches));
 
     LoadSearchMemory();
@@ -216,7 +215,8 @@ bool TRegForm::ReplaceOptions(const std::string &replacement, SearchOptions &opt
     std::string error;
     if (!ChosenSearchOptions(options, error)) options.changedSince = options.changedBefore = {};
     const Matcher matcher(fromQt(Edit1->text()), options);
-    if (!matcher.valid()) error = "The regular expression is not valid: " + matcher.error();
+    if (!matcher.valid())
+        error = "The regular expression is not valid: " + matcher.error();
     else if (const std::string problem = matcher.replacementProblem(replacement); !problem.empty())
         error = "The new text does not suit the regular expression: " + problem;
     else
