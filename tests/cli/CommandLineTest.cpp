@@ -354,6 +354,20 @@ TEST_F(CommandLineTest, EachSearchOptionListsTheSameRowsInTheWindowAndOnTheComma
         EXPECT_EQ(read, window);
         if (c.text == "wine") EXPECT_NE(window, plain) << "the option changed nothing";
     }
+    // What cannot search is refused before the registry is touched, with the reason.
+    for (const auto &[args, why] : std::vector<std::pair<std::string, std::string>>{
+             {"search 'steam_api(64' --regex", "missing ): steam_api(64"},
+             {"delete '(?P<x' --regex --yes", "invalid pattern"},
+             {"replace 'a(b)' '\\2' --regex --yes", "does not suit"},
+             {"search x --in keys,files", "files"},
+             {"search x --changed-since yesterday", "--changed-since"},
+             {"search x --changed-since 2026-12-02 --changed-before 2026-12-01", "changed before"},
+             {"search x --whole=yes", "--whole"}}) {
+        const Ran refused = runQuarnel(args + " --prefix " + quoted(prefix));
+        EXPECT_EQ(refused.status, 2) << args;
+        EXPECT_EQ(refused.out, "") << args;
+        EXPECT_NE(refused.err.find(why), std::string::npos) << args << ": " << refused.err;
+    }
 }
 
 TEST_F(CommandLineTest, RegOutputThroughWinesRegeditGivesExactlyTheHitsKeysAndValues)

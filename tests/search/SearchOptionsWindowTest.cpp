@@ -36,10 +36,11 @@ TEST_F(SearchOptionsWindowTest, ControlsHaveTheirNamesAndWhatCannotSearchIsRefus
     for (const char *name : {"ckbMatchCase", "ckbWholeText", "ckbRegex", "ckbKeys", "ckbNames",
                              "ckbData", "ckbNumbers", "ckbBinary"})
         names << box(name)->accessibleName();
-    names << field("edChangedSince")->accessibleName() << field("edChangedBefore")->accessibleName();
-    EXPECT_EQ(names, QStringList({"Match case", "Whole text", "Regular expression", "Keys",
-                                  "Value names", "Data", "Numbers", "Binary", "Changed since",
-                                  "Changed before"}));
+    names << field("edChangedSince")->accessibleName()
+          << field("edChangedBefore")->accessibleName();
+    EXPECT_EQ(names,
+              QStringList({"Match case", "Whole text", "Regular expression", "Keys", "Value names",
+                           "Data", "Numbers", "Binary", "Changed since", "Changed before"}));
     // In the free room of the top row, between "Registry…" and "Search for:".
     EXPECT_EQ(form->OptionsButton->geometry(), QRect(209, 1, 96, 21));
     EXPECT_EQ(form->OptionsButton->text(), "Options");
