@@ -218,9 +218,12 @@ std::string helpText(Command command)
         "                          a number (1920 or 0x780)\n"
         "      --binary            binary and other non-text data holding TEXT as 8-bit\n"
         "                          or UTF-16 text, or the bytes hex pairs write (DE AD)\n"
-        "      --changed-since=DATE  only keys last written at or after DATE (2026-12-01,\n"
-        "                          2026-12-01T14:30, 3d or 12h back from now)\n"
-        "      --changed-before=DATE only keys last written before DATE\n";
+        "      --changed-since=DATE\n"
+        "                          only keys last written at or after DATE: 2026-12-01,\n"
+        "                          2026-12-01T14:30 (local time; Z for UTC), or 3d, 12h\n"
+        "                          back from now\n"
+        "      --changed-before=DATE\n"
+        "                          only keys last written before DATE\n";
     const std::string common = "  -h, --help              display this help and exit\n";
     switch (command) {
     case Command::Search:

@@ -123,7 +123,7 @@ bool SearchEngine::visit(HKEY root, std::string_view rootName, Frame &frame, int
             m_statistics.bytes += info.DataSize;
             const bool textKind = IsTextKind(info.Kind);
             const bool multi = info.Kind == TValueKind::vkMultiString;
-            // Numbers and binary data are read only when the options look at them.
+            // Number and binary data count only when the options look at them.
             const bool other = !textKind && !multi && m.looksAtData(info.RegType);
             std::size_t size = info.DataSize;
             if (!fetched && (textKind || multi || other))

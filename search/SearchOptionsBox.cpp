@@ -134,7 +134,7 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     RecentSearches =
         Edit1->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
     RecentSearches->setObjectName(QStringLiteral("RecentSearches"));
-    RecentSearches->setText(QStringLiteral("Recent searches"));
+    // No text: the arrow shows none, and a text would count as cut off.
     RecentSearches->setToolTip(QStringLiteral("Recent searches (Alt+Down)"));
     RecentSearchesMenu = new QMenu(Edit1);
     RecentSearchesMenu->setObjectName(QStringLiteral("RecentSearchesMenu"));
