@@ -118,6 +118,9 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
         edit->setAccessibleName(name);
         edit->setPlaceholderText(QStringLiteral("2026-12-01, 3d, 12h"));
         edit->setClearButtonEnabled(true);
+        // Room for the example dates and the clear button.
+        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) +
+                              edit->height());
         auto *label = new QLabel(name + QLatin1Char(':'), OptionsPanel);
         label->setBuddy(edit);
         grid->addWidget(label, row, 0);
