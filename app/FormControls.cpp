@@ -155,6 +155,7 @@ void TRegForm::CreatePanel1()
     const int stretch = A::akLeft | A::akTop | A::akRight;
     layout->add(ckbmirr, A::alNone);
     layout->add(RegistryButton, A::alNone);
+    CreateSearchOptions(*layout);
     layout->add(Label1, A::alNone);
     layout->add(Edit1, A::alNone, stretch);
     layout->add(Button1, A::alNone, A::akTop | A::akRight);
@@ -237,8 +238,9 @@ void TRegForm::SetTabOrder()
 {
     // Panel1, then the browser, then Panel2, each in its own order; the controls
     // that came later follow at the end, so the long-known order stays as it was.
-    const QList<QWidget *> chain = {Button1, Edit1, ckbmirr, Button2, RegTV,         RegLV,
-                                    FoundLV, Edit2, Button4, Button3, RegistryButton};
+    const QList<QWidget *> chain = {Button1, Edit1,   ckbmirr,        Button2,
+                                    RegTV,   RegLV,   FoundLV,        Edit2,
+                                    Button4, Button3, RegistryButton, OptionsButton};
     for (qsizetype i = 1; i < chain.size(); ++i)
         setTabOrder(chain[i - 1], chain[i]);
 }

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <array>
 #include <ctime>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,11 +17,15 @@
 class HistoryWindow;
 class QAction;
 class QCheckBox;
+class QFrame;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class Matcher;
 class ResultModel;
+struct SearchOptions;
 struct ResultRowView;
+class TAlignLayout;
 class TButton;
 class TImageList;
 class TListView;
@@ -139,6 +144,34 @@ public:
     void SearchAgain();
     void FocusSearchText();
     void FocusReplaceText();
+    // --- search options (search/SearchOptionsBox.cpp) ---
+    // "Options" drops down a panel of check boxes and the two changed-time fields,
+    // each with its accessible name; Edit1's trailing arrow offers the last texts.
+    TButton *OptionsButton = nullptr;
+    QFrame *OptionsPanel = nullptr;
+    QCheckBox *ckbMatchCase = nullptr;
+    QCheckBox *ckbWholeText = nullptr;
+    QCheckBox *ckbRegex = nullptr;
+    QCheckBox *ckbKeys = nullptr;
+    QCheckBox *ckbNames = nullptr;
+    QCheckBox *ckbData = nullptr;
+    QCheckBox *ckbNumbers = nullptr;
+    QCheckBox *ckbBinary = nullptr;
+    QLineEdit *edChangedSince = nullptr;
+    QLineEdit *edChangedBefore = nullptr;
+    QAction *RecentSearches = nullptr; // Edit1's trailing arrow, shown once there are texts
+    QMenu *RecentSearchesMenu = nullptr;
+    // The options as the controls set them; false with `error` when a date is not one.
+    bool ChosenSearchOptions(SearchOptions &options, std::string &error) const;
+    // Before a run: compiles Edit1's text under the chosen options, or says in a box
+    // why not (RE2's message, a date, nothing to look in) and returns false. Then
+    // remembers the options and the text in the settings file.
+    bool PrepareSearchRun();
+    // The run's matcher; the plain search for UnitState::searchText when no run was prepared.
+    const Matcher &SearchRunMatcher();
+    // For a replace: the options chosen, refused with a box when the pattern or the new
+    // text does not suit them.
+    bool ReplaceOptions(const std::string &replacement, SearchOptions &options);
 
     // --- browser (browser/) ---
     void RegTVExpanding(TTreeNode *node);
@@ -246,6 +279,15 @@ private:
     // --- copy, export and find keys ---
     void CreateCopyActions();
     void CreateValueListMenu();
+    // --- search options (search/SearchOptionsBox.cpp) ---
+    void CreateSearchOptions(TAlignLayout &panel1);
+    void ShowOptionsPanel();
+    void UpdateOptionsCaption();
+    void LoadSearchMemory();
+    void RememberSearch(const std::string &text, const SearchOptions &options);
+    void FillRecentSearches();
+    std::shared_ptr<const Matcher> m_runMatcher; // shared: app/ cannot see the type whole
+    std::vector<std::string> m_recentSearches;   // newest first, at most 20
 
     // --- browser (browser/) ---
     // Creates the value list's model and puts it behind RegLV.

@@ -33,14 +33,16 @@ enum Option : unsigned
     kDryRun = 16,
     kYes = 32,
     kList = 64,
+    kSearchOptions = 128,
 };
 
 unsigned optionsOf(Command command)
 {
     switch (command) {
-    case Command::Search: return kPrefix | kKey | kMirrored | kFormat;
+    case Command::Search: return kPrefix | kKey | kMirrored | kFormat | kSearchOptions;
     case Command::Delete:
-    case Command::Replace: return kPrefix | kKey | kMirrored | kFormat | kDryRun | kYes;
+    case Command::Replace:
+        return kPrefix | kKey | kMirrored | kFormat | kDryRun | kYes | kSearchOptions;
     case Command::Export: return kPrefix;
     case Command::Import: return kPrefix | kDryRun;
     case Command::Undo: return kPrefix | kList | kYes;
@@ -147,8 +149,28 @@ Parsed parse(const std::vector<std::string> &args)
                 inv.format = Format::Reg;
             else
                 return fail("unknown format '" + value + "' (text, tsv, jsonl or reg)");
-        } else if (name == "--mirrored"              ? flag(kMirrored, inv.mirrored)
-                   : name == "--dry-run"             ? flag(kDryRun, inv.dryRun)
+        } else if ((name == "--in" || name == "--changed-since" || name == "--changed-before") &&
+                   (allowed & kSearchOptions)) {
+            if (!takeValue() || value.empty())
+                return fail("option '" + name + "' needs " +
+                            (name == "--in" ? "a list of keys, names, data" : "a DATE"));
+            std::string error;
+            if (name == "--in") {
+                if (!parsePlaces(value, inv.searchOptions, error))
+                    return fail("option '--in': " + error);
+            } else {
+                const auto time = parseChangedTime(value, fileTimeNow(), error);
+                if (!time) return fail("option '" + name + "': " + error);
+                (name == "--changed-since" ? inv.searchOptions.changedSince
+                                           : inv.searchOptions.changedBefore) = time;
+            }
+        } else if (name == "--match-case" ? flag(kSearchOptions, inv.searchOptions.matchCase)
+                   : name == "--whole"    ? flag(kSearchOptions, inv.searchOptions.wholeText)
+                   : name == "--regex"    ? flag(kSearchOptions, inv.searchOptions.pattern)
+                   : name == "--numbers"  ? flag(kSearchOptions, inv.searchOptions.numbers)
+                   : name == "--binary"   ? flag(kSearchOptions, inv.searchOptions.binary)
+                   : name == "--mirrored" ? flag(kMirrored, inv.mirrored)
+                   : name == "--dry-run"  ? flag(kDryRun, inv.dryRun)
                    : name == "--yes" || name == "-y" ? flag(kYes, inv.yes)
                    : name == "--list"                ? flag(kList, inv.list)
                                                      : false) {
@@ -166,6 +188,8 @@ Parsed parse(const std::vector<std::string> &args)
     if (inv.format == Format::Reg &&
         (inv.command == Command::Delete || inv.command == Command::Replace))
         return fail("--format reg is for search only");
+    if (const std::string problem = optionsProblem(inv.searchOptions); !problem.empty())
+        return fail(problem);
     return parsed;
 }
 
@@ -184,7 +208,22 @@ std::string helpText(Command command)
         "      --key=ROOT\\PATH     search only below this key, e.g.\n"
         "                          HKEY_CURRENT_USER\\Software\\Wine\n"
         "      --mirrored          include the mirrored roots HKEY_CLASSES_ROOT,\n"
-        "                          HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG\n";
+        "                          HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG\n"
+        "      --match-case        letters must match in case (default: A-Z either case)\n"
+        "      --whole             a key's own name, value name or string (one entry of\n"
+        "                          a multi-string) must equal TEXT as a whole\n"
+        "      --regex             TEXT is a regular expression (RE2 syntax)\n"
+        "      --in=PLACES         where to look: keys,names,data (default: all three)\n"
+        "      --numbers           REG_DWORD and REG_QWORD data equal to TEXT read as\n"
+        "                          a number (1920 or 0x780)\n"
+        "      --binary            binary and other non-text data holding TEXT as 8-bit\n"
+        "                          or UTF-16 text, or the bytes hex pairs write (DE AD)\n"
+        "      --changed-since=DATE\n"
+        "                          only keys last written at or after DATE: 2026-12-01,\n"
+        "                          2026-12-01T14:30 (local time; Z for UTC), or 3d, 12h\n"
+        "                          back from now\n"
+        "      --changed-before=DATE\n"
+        "                          only keys last written before DATE\n";
     const std::string common = "  -h, --help              display this help and exit\n";
     switch (command) {
     case Command::Search:

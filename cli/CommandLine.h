@@ -3,6 +3,8 @@
 // value" or "--opt=value", "--" ends them), and the --help and --version texts.
 #pragma once
 
+#include "search/SearchOptions.h"
+
 #include <string>
 #include <vector>
 
@@ -43,6 +45,9 @@ struct Invocation
     bool dryRun = false;
     bool yes = false;
     bool list = false;
+    // search, delete, replace: --match-case, --whole, --regex, --in, --numbers,
+    // --binary, --changed-since, --changed-before.
+    SearchOptions searchOptions;
 };
 
 struct Parsed

@@ -7,6 +7,7 @@
 #include "results/BulkEdits.h"
 #include "results/EditCapture.h"
 #include "results/RowExport.h"
+#include "search/Matcher.h"
 #include "search/Matching.h"
 #include "search/SearchEngine.h"
 
@@ -95,8 +96,21 @@ private:
     std::size_t m_rows = 0;
 };
 
+// The search text under the options given; "" or why it cannot be searched for
+// (an invalid pattern, in RE2's words).
+Matcher matcherOf(const Invocation &inv)
+{
+    return Matcher(inv.operands[0], inv.searchOptions);
+}
+
+std::string patternProblem(const Matcher &matcher)
+{
+    return matcher.valid() ? std::string() : "invalid pattern: " + matcher.error();
+}
+
 // Finds the rows of a delete or replace; nullopt after a message.
-std::optional<std::vector<ResultRow>> findRows(Session &session, int &status)
+std::optional<std::vector<ResultRow>> findRows(Session &session, const Matcher &matcher,
+                                               int &status)
 {
     const Invocation &inv = session.invocation();
     const auto scope = scopeOf(session);
@@ -107,7 +121,7 @@ std::optional<std::vector<ResultRow>> findRows(Session &session, int &status)
     SearchStatistics statistics;
     std::vector<ResultRow> rows;
     try {
-        rows = searchRows(inv.operands[0], *scope, &statistics);
+        rows = searchRows(matcher, *scope, &statistics);
     } catch (const ERegistryException &e) {
         status = session.fail(std::string("the search failed: ") + e.what());
         return std::nullopt;
@@ -188,10 +202,12 @@ int runSearch(Session &session)
     if (inv.operands[0].empty()) return session.fail("the search text is empty");
     const auto scope = scopeOf(session);
     if (!scope) return session.fail("\"" + inv.key + "\" does not start with a root");
+    const Matcher matcher = matcherOf(inv);
+    if (const std::string problem = patternProblem(matcher); !problem.empty())
+        return session.fail(problem);
     if (!session.open(false)) return kTrouble;
-    const std::string lowered = asciiLower(inv.operands[0]);
     PrintingSink sink(chosenFormat(inv));
-    SearchEngine engine(lowered, sink);
+    SearchEngine engine(matcher, sink);
     try {
         engine.run(*scope);
     } catch (const ERegistryException &e) {
@@ -208,9 +224,12 @@ int runDelete(Session &session)
     const Invocation &inv = session.invocation();
     if (inv.operands[0].empty()) return session.fail("the search text is empty");
     if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
+    const Matcher matcher = matcherOf(inv);
+    if (const std::string problem = patternProblem(matcher); !problem.empty())
+        return session.fail(problem);
     if (!session.open(!inv.dryRun)) return kTrouble;
     int status = kTrouble;
-    const auto rows = findRows(session, status);
+    const auto rows = findRows(session, matcher, status);
     if (!rows) return status;
     const std::string count = std::to_string(rows->size());
     if (inv.dryRun) {
@@ -242,11 +261,16 @@ int runReplace(Session &session)
     const std::string &replacement = inv.operands[1];
     if (text.empty()) return session.fail("the search text is empty");
     if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
+    const Matcher matcher = matcherOf(inv);
+    if (const std::string problem = patternProblem(matcher); !problem.empty())
+        return session.fail(problem);
+    if (const std::string problem = matcher.replacementProblem(replacement); !problem.empty())
+        return session.fail("the new text does not suit the pattern: " + problem);
     if (!session.open(!inv.dryRun)) return kTrouble;
     int status = kTrouble;
-    const auto rows = findRows(session, status);
+    const auto rows = findRows(session, matcher, status);
     if (!rows) return status;
-    const BulkReplacePlan plan = planBulkReplace(*rows, text, replacement);
+    const BulkReplacePlan plan = planBulkReplace(*rows, text, replacement, inv.searchOptions);
     if (inv.dryRun) {
         std::vector<std::string> headers = rowHeaders();
         for (const char *h : {"New Branch", "New Name", "New Value"})

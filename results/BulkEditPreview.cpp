@@ -73,6 +73,10 @@ BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows,
             refuse(i, "the key does not open (gone, or it takes no changes)");
             continue;
         }
+        if (!plan.rows[i].refusal.empty()) {
+            refuse(i, plan.rows[i].refusal);
+            continue;
+        }
         if (plan.rows[i].rewritesData && cells[i].after.value != row.value)
             preview.rows[i].changes.push_back(
                 {PreviewChange::What::Data, row.value, cells[i].after.value});

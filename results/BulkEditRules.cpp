@@ -1,6 +1,7 @@
 #include "results/BulkEditRules.h"
 
 #include "registry/KeyPath.h"
+#include "search/Matcher.h"
 #include "search/Matching.h"
 
 #include <algorithm>
@@ -41,10 +42,15 @@ std::string replaceQuestion(std::string_view searchTyped, std::string_view repla
 bool replaceInStringData(std::string &data, std::string_view loweredSearch,
                          std::string_view replacement)
 {
+    return replaceInStringData(data, Matcher(loweredSearch), replacement);
+}
+
+bool replaceInStringData(std::string &data, const Matcher &matcher, std::string_view replacement)
+{
     const std::size_t shown = std::min(data.find('\0'), data.size());
-    const std::size_t at = firstHit(loweredSearch, std::string_view(data).substr(0, shown));
-    if (at == std::string_view::npos) return false;
-    data.replace(at, loweredSearch.size(), replacement);
+    std::string text = data.substr(0, shown);
+    if (!matcher.replaceFirst(text, replacement)) return false;
+    data.replace(0, shown, text);
     return true;
 }
 
@@ -60,9 +66,14 @@ NameSpan ownNameSpan(std::string_view branch)
 bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
                       std::string_view replacement)
 {
+    return replaceInOwnName(branch, Matcher(loweredSearch), replacement);
+}
+
+bool replaceInOwnName(std::string &branch, const Matcher &matcher, std::string_view replacement)
+{
     const NameSpan own = ownNameSpan(branch);
     std::string name = branch.substr(own.start, own.length);
-    if (!replaceFirstHit(name, loweredSearch, replacement)) return false;
+    if (name.empty() || !matcher.replaceFirst(name, replacement)) return false;
     branch.replace(own.start, own.length, name);
     return true;
 }
@@ -70,14 +81,23 @@ bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
 ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
                         std::string_view replacement)
 {
+    return planReplace(row, Matcher(loweredSearch), replacement);
+}
+
+ReplacePlan planReplace(const ResultRow &row, const Matcher &matcher, std::string_view replacement)
+{
     ReplacePlan plan;
-    plan.rewritesData = row.kind() == ResultRowKind::Data;
+    if (row.kind() == ResultRowKind::Data) {
+        plan.refusal = replaceRefusal(row.type);
+        if (!plan.refusal.empty()) return plan;
+        plan.rewritesData = matcher.options().data;
+    }
     // A value really named "(Standard)" is renamed like any other.
     if (std::string name = row.name;
-        !row.defaultValue && replaceFirstHit(name, loweredSearch, replacement))
+        !row.defaultValue && matcher.looksAtNames() && matcher.replaceFirst(name, replacement))
         plan.newValueName = std::move(name);
     std::string branch = row.branch;
-    plan.keyNameHit = replaceInOwnName(branch, loweredSearch, replacement);
+    plan.keyNameHit = matcher.looksAtKeys() && replaceInOwnName(branch, matcher, replacement);
     if (plan.keyNameHit && ownNameSpan(branch).length > 0) plan.newBranch = std::move(branch);
     return plan;
 }

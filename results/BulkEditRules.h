@@ -23,11 +23,16 @@ std::string rowValueId(const ResultRow &row);
 // The replace's first question: three lines, the texts as typed in quotes.
 std::string replaceQuestion(std::string_view searchTyped, std::string_view replacementTyped);
 
+class Matcher;
+
 // Replaces the first hit in the text before the data's first NUL, which is all
 // that a search shows of string data; the NUL and every byte after it stay as
 // they are. Returns false, leaving data alone, when there is no hit.
 bool replaceInStringData(std::string &data, std::string_view loweredSearch,
                          std::string_view replacement);
+// The same for what `matcher` matches (its case, whole text and pattern; with a
+// pattern \1 in the replacement stands for its first group).
+bool replaceInStringData(std::string &data, const Matcher &matcher, std::string_view replacement);
 
 // Where the own name of a Branch lies: the last key name, before the trailing "\".
 struct NameSpan
@@ -42,6 +47,7 @@ NameSpan ownNameSpan(std::string_view branch);
 // hit (the root key's empty Branch never has one).
 bool replaceInOwnName(std::string &branch, std::string_view loweredSearch,
                       std::string_view replacement);
+bool replaceInOwnName(std::string &branch, const Matcher &matcher, std::string_view replacement);
 
 // What a replace does to one row, decided from its cells alone. The undo record is
 // made from the same plan as the replace, so it covers whatever the replace changes.
@@ -56,9 +62,15 @@ struct ReplacePlan
     // ...and the key moves to this Branch. Unset despite a hit when nothing would be
     // left of the own name: the new path would name the parent key, so that is refused.
     std::optional<std::string> newBranch;
+    // Why nothing of the row is replaced ("" when it may be): a number or binary row
+    // holds no text (replaceRefusal).
+    std::string refusal;
 };
 ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,
                         std::string_view replacement);
+// The replace of a search run with options: only the places the matcher looks at
+// (keys' own names, value names, data) are rewritten, each where it matches.
+ReplacePlan planReplace(const ResultRow &row, const Matcher &matcher, std::string_view replacement);
 
 // The order in which a replace moves the rows' keys, as indexes into `rows`: the
 // rows of one root together, roots in the order they first come, and within a

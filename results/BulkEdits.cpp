@@ -7,6 +7,7 @@
 #include "registry/ValueText.h"
 #include "registry/WideText.h"
 #include "results/MultiStringData.h"
+#include "search/Matcher.h"
 #include "search/Matching.h"
 
 #include <cstdint>
@@ -20,14 +21,15 @@ DeleteStep deleteStepOf(const ResultRow &row)
 }
 
 BulkReplacePlan planBulkReplace(const std::vector<ResultRow> &rows, std::string_view searchTyped,
-                                std::string_view replacement)
+                                std::string_view replacement, const SearchOptions &options)
 {
     BulkReplacePlan plan;
     plan.loweredSearch = asciiLower(searchTyped);
+    plan.matcher = std::make_shared<const Matcher>(searchTyped, options);
     plan.replacement = std::string(replacement);
     plan.rows.reserve(rows.size());
     for (const ResultRow &row : rows)
-        plan.rows.push_back(planReplace(row, plan.loweredSearch, plan.replacement));
+        plan.rows.push_back(planReplace(row, *plan.matcher, plan.replacement));
     plan.keyMoves = keyMoveOrder(rows);
     return plan;
 }
@@ -60,8 +62,8 @@ bool readStoredText(TRegistry &reg, const std::string &name, StoredText &value)
 bool replaceInText(StoredText &value, const BulkReplacePlan &plan)
 {
     return value.type == REG_MULTI_SZ
-               ? replaceInMultiString(value.text, plan.loweredSearch, plan.replacement)
-               : replaceInStringData(value.text, plan.loweredSearch, plan.replacement);
+               ? replaceInMultiString(value.text, *plan.matcher, plan.replacement)
+               : replaceInStringData(value.text, *plan.matcher, plan.replacement);
 }
 
 void writeStoredText(TRegistry &reg, const std::string &name, const StoredText &value)
@@ -188,6 +190,14 @@ public:
         for (std::size_t j = 0; j < m_rows.size(); ++j)
             if (j != i && workLeft(j)) keep(j, BulkRowOutcome::State::Left, {});
         m_result.stopped = true;
+    }
+
+    // Row i is not for this edit (a replace of a number row): told and kept, and the
+    // edit goes on, as the registry refused nothing.
+    void refused(std::size_t i, const std::string &message)
+    {
+        keep(i, BulkRowOutcome::State::Failed, message);
+        m_observer.refuse(message);
     }
 
     BulkEditResult take() { return std::move(m_result); }
@@ -333,6 +343,10 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
     eachOpenRow(
         nullptr, [](std::size_t) { return true; },
         [&](std::size_t i, const ResultRow &row) {
+            if (!plans[i].refusal.empty()) {
+                run.refused(i, "not replaced: " + rowValueText(row) + ": " + plans[i].refusal);
+                return;
+            }
             if (!plans[i].rewritesData) return;
             StoredText value;
             const std::string name = row.valueName();

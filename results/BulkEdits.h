@@ -8,8 +8,10 @@
 
 #include "results/BulkEditRules.h"
 #include "search/ResultRow.h"
+#include "search/SearchOptions.h"
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,18 +26,24 @@ enum class DeleteStep
 };
 DeleteStep deleteStepOf(const ResultRow &row);
 
+class Matcher;
+
 // A replace, decided from the rows' cells alone before anything changes; the undo
 // record is made from the same plan.
 struct BulkReplacePlan
 {
-    std::string loweredSearch; // asciiLower of the search text as typed
+    std::string loweredSearch;              // asciiLower of the search text as typed
+    std::shared_ptr<const Matcher> matcher; // the search text under the run's options
     std::string replacement;
     std::vector<ReplacePlan> rows; // one per row
     // Pass 3 visits the rows in this order (keyMoveOrder).
     std::vector<std::size_t> keyMoves;
 };
+// With options, what the search matched is replaced (the first match; with a
+// pattern, \1-style groups in the new text) in the places it looked at; number and
+// binary rows are refused (ReplacePlan::refusal).
 BulkReplacePlan planBulkReplace(const std::vector<ResultRow> &rows, std::string_view searchTyped,
-                                std::string_view replacement);
+                                std::string_view replacement, const SearchOptions &options = {});
 
 // A row's cells before and after a replace, for a dry run: Branch and Name from
 // the plan, Value from the value's stored data as it is now, replaced the way the
@@ -84,6 +92,8 @@ public:
     virtual ~BulkEditObserver() = default;
     // A failure to tell the user: "not opened: ...", "not deleted: ...", "not replaced: ...".
     virtual void tell(const std::string & /*message*/) {}
+    // A row not for this edit (a replace of a number row), known before any change.
+    virtual void refuse(const std::string &message) { tell(message); }
     // After a change was refused: true when the registry refuses every change from
     // now on (the driver says why); the edit then stops, keeping the rows with work left.
     virtual bool refusesFromNowOn() { return false; }

@@ -1,6 +1,6 @@
 #include "results/MultiStringData.h"
 
-#include "search/Matching.h"
+#include "search/Matcher.h"
 
 std::vector<std::string> splitAtNul(std::string_view data)
 {
@@ -30,11 +30,16 @@ std::string joinWithNul(const std::vector<std::string> &pieces)
 bool replaceInMultiString(std::string &data, std::string_view loweredSearch,
                           std::string_view replacement)
 {
+    return replaceInMultiString(data, Matcher(loweredSearch), replacement);
+}
+
+bool replaceInMultiString(std::string &data, const Matcher &matcher, std::string_view replacement)
+{
     std::vector<std::string> pieces = splitAtNul(data);
     bool changed = false;
     for (std::string &entry : pieces) {
         if (entry.empty()) break; // the end of the list for every reader of the value
-        changed |= replaceFirstHit(entry, loweredSearch, replacement);
+        changed |= matcher.replaceFirst(entry, replacement);
     }
     if (changed) data = joinWithNul(pieces);
     return changed;

@@ -19,3 +19,6 @@ std::string joinWithNul(const std::vector<std::string> &pieces);
 // unchanged. Returns false, leaving data alone, when no entry changed.
 bool replaceInMultiString(std::string &data, std::string_view loweredSearch,
                           std::string_view replacement);
+// The same for what `matcher` matches in each entry.
+class Matcher;
+bool replaceInMultiString(std::string &data, const Matcher &matcher, std::string_view replacement);

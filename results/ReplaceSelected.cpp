@@ -37,9 +37,12 @@ void TRegForm::ReplaceSelected()
     if (EditSafety::refusesChanges()) return;
     const std::string searchTyped = fromQt(Edit1->text());
     const std::string replacementTyped = fromQt(Edit2->text());
+    SearchOptions options;
+    if (!ReplaceOptions(replacementTyped, options)) return;
     // The plan comes from the rows' cells alone: what the question shows is what
     // OK applies.
-    const BulkReplacePlan plan = planBulkReplace(rows.all(), searchTyped, replacementTyped);
+    const BulkReplacePlan plan =
+        planBulkReplace(rows.all(), searchTyped, replacementTyped, options);
     const BulkReplacePreview preview = previewBulkReplace(rows.all(), plan);
     if (!Dialogs::confirmShowing(replaceQuestion(searchTyped, replacementTyped), preview.summary(),
                                  preview.details(rows.all())))
@@ -56,6 +59,7 @@ void TRegForm::ReplaceSelected()
 
     ListEditObserver observer(rows);
     const BulkEditResult result = replaceInRows(rows.all(), plan, observer);
+    observer.tellRefused();
 
     safety.finish(result.changed, std::to_string(result.counted) + " items replaced");
     rows.removeStillSelected();

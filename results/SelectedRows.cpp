@@ -56,6 +56,14 @@ void ListEditObserver::tell(const std::string &message)
     Dialogs::error(message);
 }
 
+void ListEditObserver::tellRefused() const
+{
+    if (m_refused.empty()) return;
+    if (m_refused.size() == 1) return Dialogs::error(m_refused.front());
+    Dialogs::error(
+        Dialogs::listText(std::to_string(m_refused.size()) + " items were refused:", m_refused));
+}
+
 bool ListEditObserver::refusesFromNowOn()
 {
     return EditSafety::refusesFromNowOn();

@@ -53,9 +53,14 @@ class ListEditObserver : public BulkEditObserver
 public:
     explicit ListEditObserver(SelectedRows &rows) : m_rows(rows) {}
     void tell(const std::string &message) override;
+    // Refused rows were listed with the question already: one box for all of them,
+    // at the end (tellRefused), not one each.
+    void refuse(const std::string &message) override { m_refused.push_back(message); }
     bool refusesFromNowOn() override;
     void rowKept(std::size_t i) override { m_rows.deselect(i); }
+    void tellRefused() const;
 
 private:
     SelectedRows &m_rows;
+    std::vector<std::string> m_refused;
 };

@@ -137,9 +137,8 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
     };
 
     WindowSink sink(*this);
-    // The search text is the run's, read afresh at every test: a replace in a
-    // handler may set it.
-    SearchEngine engine(UnitState::searchText, sink);
+    // The run's text under its options.
+    SearchEngine engine(SearchRunMatcher(), sink);
     sink.counts = &engine.statistics();
     // The run's counters go on from where they are, and are where the walk left
     // them however it ends.

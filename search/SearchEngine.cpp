@@ -5,6 +5,7 @@
 #include "registry/RootTable.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
+#include "search/Matcher.h"
 #include "search/Matching.h"
 
 #include <algorithm>
@@ -16,7 +17,7 @@ namespace {
 std::size_t refetchData(TRegistry &registry, const std::string &name, TValueKind kind,
                         std::vector<char> &bytes)
 {
-    if (kind == TValueKind::vkMultiString) return ReadRawData(registry, name, bytes);
+    if (!IsTextKind(kind)) return ReadRawData(registry, name, bytes);
     const std::string text = registry.ReadText(name);
     if (bytes.size() < text.size()) bytes.resize(text.size());
     std::copy(text.begin(), text.end(), bytes.begin());
@@ -65,10 +66,18 @@ struct SearchEngine::Frame
     bool childReturned = false;
 };
 
-SearchEngine::SearchEngine(const std::string &loweredSearch, SearchSink &sink)
-    : m_search(loweredSearch), m_sink(sink)
+SearchEngine::SearchEngine(const Matcher &matcher, SearchSink &sink)
+    : m_matcher(matcher), m_sink(sink)
 {
 }
+
+SearchEngine::SearchEngine(std::string_view searchText, SearchSink &sink)
+    : m_ownMatcher(std::make_unique<const Matcher>(searchText)), m_matcher(*m_ownMatcher),
+      m_sink(sink)
+{
+}
+
+SearchEngine::~SearchEngine() = default;
 
 std::string SearchEngine::keysBeyondDepthText()
 {
@@ -91,8 +100,14 @@ bool SearchEngine::visit(HKEY root, std::string_view rootName, Frame &frame, int
     TRegistry registry;
     const bool opened = OpenWithAllAccess(registry, root, keyPath);
     const std::uint64_t markAtOpen = m_sink.changeMark();
-    if (opened) {
-        if (isHit(m_search, keyPath)) found();
+    const Matcher &m = m_matcher;
+    // A key written outside the changed range is not tested, nor are its values;
+    // its subkeys are, as each has a time of its own.
+    TKeyInfoRec keyInfo;
+    const bool tested = opened && (!m.filtersByTime() || (registry.QueryKeyInfo(keyInfo) &&
+                                                          m.keyTimeFits(keyInfo.LastWriteTime)));
+    if (tested) {
+        if (m.matchesKey(keyPath)) found();
 
         std::vector<std::string> &names = m_names;
         registry.ListValueNames(names);
@@ -102,24 +117,31 @@ bool SearchEngine::visit(HKEY root, std::string_view rootName, Frame &frame, int
         for (std::size_t i = 0; i < count; ++i) {
             if (!m_sink.nextValue(i, count)) break;
             const std::string &name = names[i];
-            if (isHit(m_search, name)) found(name);
+            if (m.matchesName(name)) found(name);
             TValueInfoRec info;
             const bool fetched = registry.FetchValue(name, info, bytes);
             m_statistics.bytes += info.DataSize;
             const bool textKind = IsTextKind(info.Kind);
+            const bool multi = info.Kind == TValueKind::vkMultiString;
+            // Number and binary data count only when the options look at them.
+            const bool other = !textKind && !multi && m.looksAtData(info.RegType);
             std::size_t size = info.DataSize;
-            if (!fetched && (textKind || info.Kind == TValueKind::vkMultiString))
+            if (!fetched && (textKind || multi || other))
                 size = refetchData(registry, name, info.Kind, bytes);
             if (textKind) {
                 std::string_view text(bytes.data(), size);
                 text = text.substr(0, text.find('\0'));
-                if (isHit(m_search, text)) found(name, TypeText(info.Kind), text);
-            } else if (info.Kind == TValueKind::vkMultiString) {
+                if (m.matchesText(text)) found(name, TypeText(info.Kind), text);
+            } else if (multi) {
                 const std::vector<std::string> entries = SplitMultiString(bytes.data(), int(size));
                 const bool hit =
                     std::any_of(entries.begin(), entries.end(),
-                                [&](const std::string &e) { return isHit(m_search, e); });
+                                [&](const std::string &e) { return m.matchesText(e); });
                 if (hit) found(name, TypeText(info.Kind), MultiStringText(entries));
+            } else if (other) {
+                const std::string_view data(bytes.data(), size);
+                if (m.matchesData(info.RegType, data))
+                    found(name, TypeText(info.Kind), OtherValueText(info.Kind, data));
             }
         }
     }
@@ -207,9 +229,14 @@ public:
 std::vector<ResultRow> searchRows(std::string_view searchText, const SearchScope &scope,
                                   SearchStatistics *statistics)
 {
-    const std::string lowered = asciiLower(searchText);
+    return searchRows(Matcher(searchText), scope, statistics);
+}
+
+std::vector<ResultRow> searchRows(const Matcher &matcher, const SearchScope &scope,
+                                  SearchStatistics *statistics)
+{
     CollectingSink sink;
-    SearchEngine engine(lowered, sink);
+    SearchEngine engine(matcher, sink);
     engine.run(scope);
     if (statistics) *statistics = engine.statistics();
     return std::move(sink.rows);

@@ -1,6 +1,6 @@
-// The search's walk over the key tree, free of Qt and of the window: what a key
-// path, a value name and string data are tested against (search/Matching.h), the
-// rows that yields and their order. The window and the command line both drive it;
+// The search's walk over the key tree, free of Qt and of the window: which keys
+// and values it tests against the search's Matcher (search/Matcher.h), the rows
+// that yields, their cells and their order. The window and the command line both drive it;
 // each face decides through its sink what a row, a pause and a stop mean to it.
 #pragma once
 
@@ -9,10 +9,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class Matcher;
 
 // The roots and the key a search covers: the roots firstRoot..lastRoot of
 // RootTable(), each from keyPath (walker shape: "\" for the root, else "\a\b\").
@@ -91,10 +94,14 @@ public:
     // Keys with at least this many subkeys are reported to bigKeyListed().
     static constexpr std::size_t kBigKey = 35;
 
-    // `loweredSearch` is the search text lower-cased by asciiLower; it is read afresh
-    // at every test, so whoever owns it may change it during the walk (a replace run
-    // from the window's message loop does). Both must outlive the engine.
-    SearchEngine(const std::string &loweredSearch, SearchSink &sink);
+    // Tests what `matcher` looks at: key paths, value names, string data, and with
+    // "Numbers" or "Binary" other data (their rows' Value cell as the value list
+    // shows it); with a changed range only keys last written in it. Both must
+    // outlive the engine.
+    SearchEngine(const Matcher &matcher, SearchSink &sink);
+    // The plain search for `searchText` (default options).
+    SearchEngine(std::string_view searchText, SearchSink &sink);
+    ~SearchEngine();
 
     // Walks `keyPath` (walker shape "\a\b\", "\" for the root) of `root` and all
     // below it with a stack of its own; rows carry `rootName` as their Root cell.
@@ -117,7 +124,8 @@ private:
     // at the depth bound, its subkeys are not entered.
     bool visit(HKEY root, std::string_view rootName, Frame &frame, int depth);
 
-    const std::string &m_search;
+    std::unique_ptr<const Matcher> m_ownMatcher;
+    const Matcher &m_matcher;
     SearchSink &m_sink;
     SearchStatistics m_statistics;
     std::vector<char> m_valueBytes; // the room a long value needed serves the rest
@@ -127,4 +135,6 @@ private:
 // The rows of a search, collected: for callers without a window (the command line,
 // tests) that want every row of a scope and nothing else.
 std::vector<ResultRow> searchRows(std::string_view searchText, const SearchScope &scope,
+                                  SearchStatistics *statistics = nullptr);
+std::vector<ResultRow> searchRows(const Matcher &matcher, const SearchScope &scope,
                                   SearchStatistics *statistics = nullptr);

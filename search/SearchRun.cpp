@@ -40,6 +40,8 @@ void TRegForm::Button1Click()
     // A start pressed while a stopped run still unwinds would run nested inside it
     // and mix both runs' counters and statistics; the press is dropped instead.
     if (searchrun::g_activeRuns > 0) return;
+    // Options that cannot search (an invalid pattern, a wrong date) are refused here.
+    if (!PrepareSearchRun()) return;
     // Counts the run from its start press until its handler returns, also when an
     // error or a destroyed window leaves the handler early.
     const QScopedValueRollback<int> active(searchrun::g_activeRuns, searchrun::g_activeRuns + 1);

@@ -3,9 +3,9 @@
 # crosses the layering of the product folders:
 #   registry/platform/  the Win32-compatible calls and the Wine files   -> nothing of ours
 #   registry/           the registry object and its vocabulary          -> registry/platform/
-#   app/                TRegForm, its controls, dialogs, window state    -> registry/, prefixes/ (settings)
+#   app/                TRegForm, its controls, dialogs, window state    -> prefixes/, registry/
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
-#   search/             the search engine and the window's search run    -> app/, registry/
+#   search/             the search engine and the window's search run    -> app/, prefixes/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
 #   cli/                the command line (no window)                     -> search/, results/, registry/
 #   prefixes/           finding the registries, the settings file        -> registry/
@@ -23,7 +23,7 @@ allowed_from() {
     registry) echo "registry/platform" ;;
     app) echo "cli prefixes registry registry/platform" ;;
     browser) echo "app registry registry/platform" ;;
-    search) echo "app registry registry/platform" ;;
+    search) echo "app prefixes registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
     cli) echo "search results registry registry/platform" ;;
     prefixes) echo "registry registry/platform" ;;

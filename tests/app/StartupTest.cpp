@@ -166,8 +166,9 @@ TEST(Startup, ListsMenuAndTabOrder)
         if (at->window() == &form && (at->focusPolicy() & Qt::TabFocus)) chain << at->objectName();
         at = at->nextInFocusChain();
     } while (at != form.Button1);
-    EXPECT_EQ(chain, QStringList({"Button1", "Edit1", "ckbmirr", "Button2", "RegTV", "RegLV",
-                                  "FoundLV", "Edit2", "Button4", "Button3", "RegistryButton"}));
+    EXPECT_EQ(chain,
+              QStringList({"Button1", "Edit1", "ckbmirr", "Button2", "RegTV", "RegLV", "FoundLV",
+                           "Edit2", "Button4", "Button3", "RegistryButton", "OptionsButton"}));
 }
 
 TEST(Startup, KeyTreeAndRootTable)

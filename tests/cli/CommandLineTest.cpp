@@ -8,6 +8,7 @@
 #include "tests/wine/WineTestSupport.h"
 
 #include <QCheckBox>
+#include <QLineEdit>
 
 #include <cstdlib>
 #include <filesystem>
@@ -281,6 +282,91 @@ TEST_F(CommandLineTest, SearchListsTheWindowsRowsInEachFormatReadBackExactly)
         EXPECT_EQ(usage.status, 2) << wrong;
         EXPECT_EQ(usage.out, "") << wrong;
         EXPECT_NE(usage.err.find("quarnel: "), std::string::npos) << wrong;
+    }
+}
+
+// Every search option gives the same rows in the window and on the command line.
+// The keys of system.reg are made older first, so that a changed range tells them
+// from the others.
+TEST_F(CommandLineTest, EachSearchOptionListsTheSameRowsInTheWindowAndOnTheCommandLine)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = plantedPrefix();
+    std::ostringstream aged;
+    std::istringstream system(readFile(prefix + "/system.reg"));
+    for (std::string line; std::getline(system, line);)
+        aged << (line.starts_with("#time=") ? "#time=1d5c03669050000" : line) << '\n'; // 2020
+    writeFile(prefix + "/system.reg", aged.str());
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    ::setValue(kArea + "\\Numbers", "width", REG_DWORD, std::string("\x80\x07\0\0", 4));
+    ::setValue(kArea + "\\Numbers", "bytes", REG_BINARY, std::string("\x01\xDE\xAD\xBE\xEF", 5));
+    ::setValue(kArea + "\\Numbers", "wide", REG_BINARY, std::string("W\0i\0n\0e\0", 8));
+    ASSERT_EQ(quarnel::platform::closeRegistry(), "");
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    const std::vector<Cells> plain = windowRows("wine", false);
+
+    struct Case
+    {
+        std::string text, flags;
+        std::vector<std::pair<const char *, bool>> boxes;
+        std::string since, before;
+    };
+    const std::vector<Case> cases = {
+        {"Wine", "--match-case", {{"ckbMatchCase", true}}},
+        {"wine", "--whole", {{"ckbWholeText", true}}},
+        {"^wine[a-z]*\\\\", "--regex", {{"ckbRegex", true}}},
+        {"W(ine|INE)$",
+         "--regex --match-case --whole",
+         {{"ckbRegex", true}, {"ckbMatchCase", true}, {"ckbWholeText", true}}},
+        {"wine", "--in names", {{"ckbKeys", false}, {"ckbData", false}}},
+        {"wine", "--in keys,data", {{"ckbNames", false}}},
+        {"0x780", "--numbers", {{"ckbNumbers", true}}},
+        {"1",
+         "--numbers --in data",
+         {{"ckbNumbers", true}, {"ckbKeys", false}, {"ckbNames", false}}},
+        {"de ad be ef", "--binary", {{"ckbBinary", true}}},
+        {"wine",
+         "--binary --in data",
+         {{"ckbBinary", true}, {"ckbKeys", false}, {"ckbNames", false}}},
+        {"wine", "--changed-since 2021-01-01", {}, "2021-01-01"},
+        {"wine", "--changed-before 2021-01-01", {}, "", "2021-01-01"},
+    };
+    auto *since = form().findChild<QLineEdit *>("edChangedSince");
+    auto *before = form().findChild<QLineEdit *>("edChangedBefore");
+    ASSERT_TRUE(since && before);
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text + " " + c.flags);
+        for (QCheckBox *box :
+             form().findChild<QWidget *>("OptionsPanel")->findChildren<QCheckBox *>())
+            box->setChecked(box->objectName() == "ckbKeys" || box->objectName() == "ckbNames" ||
+                            box->objectName() == "ckbData");
+        for (const auto &[name, on] : c.boxes)
+            form().findChild<QCheckBox *>(name)->setChecked(on);
+        since->setText(QString::fromStdString(c.since));
+        before->setText(QString::fromStdString(c.before));
+        const std::vector<Cells> window = windowRows(c.text, false);
+        EXPECT_FALSE(window.empty());
+        const Ran tsv =
+            runQuarnel("search " + quoted(c.text) + " " + c.flags + " --prefix " + quoted(prefix));
+        EXPECT_EQ(tsv.status, 0) << tsv.err;
+        std::vector<Cells> read = readTsv(tsv.out);
+        if (!read.empty()) read.erase(read.begin());
+        EXPECT_EQ(read, window);
+        if (c.text == "wine") EXPECT_NE(window, plain) << "the option changed nothing";
+    }
+    // What cannot search is refused before the registry is touched, with the reason.
+    for (const auto &[args, why] : std::vector<std::pair<std::string, std::string>>{
+             {"search 'steam_api(64' --regex", "missing ): steam_api(64"},
+             {"delete '(?P<x' --regex --yes", "invalid pattern"},
+             {"replace 'a(b)' '\\2' --regex --yes", "does not suit"},
+             {"search x --in keys,files", "files"},
+             {"search x --changed-since yesterday", "--changed-since"},
+             {"search x --changed-since 2026-12-02 --changed-before 2026-12-01", "changed before"},
+             {"search x --whole=yes", "--whole"}}) {
+        const Ran refused = runQuarnel(args + " --prefix " + quoted(prefix));
+        EXPECT_EQ(refused.status, 2) << args;
+        EXPECT_EQ(refused.out, "") << args;
+        EXPECT_NE(refused.err.find(why), std::string::npos) << args << ": " << refused.err;
     }
 }
 

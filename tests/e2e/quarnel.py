@@ -33,7 +33,8 @@ class Quarnel:
         home = os.path.join(self.workdir, "home")
         os.makedirs(home, exist_ok=True)
         env.update(QT_QPA_PLATFORM="xcb", QUARNEL_DUMP_STATE=self.dump_path, LANG="C.UTF-8",
-                   HOME=home, XDG_DATA_HOME=os.path.join(home, ".local", "share"))
+                   HOME=home, XDG_DATA_HOME=os.path.join(home, ".local", "share"),
+                   XDG_CONFIG_HOME=os.path.join(home, ".config"))
         runtime = os.path.join(self.workdir, "runtime")
         os.makedirs(runtime, mode=0o700, exist_ok=True)
         env["XDG_RUNTIME_DIR"] = runtime

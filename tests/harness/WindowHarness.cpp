@@ -43,6 +43,8 @@ WindowHarness::WindowHarness()
     quarnel::platform::setActiveStore(m_store);
     // Edits in the in-memory registry keep their undo files as they would beside registry files.
     quarnel::platform::setSafetyFolderOverride(safetyFolder());
+    m_configBefore = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", m_configFolder.path().toLocal8Bit());
     UnitState::searchText.clear();
     UnitState::currentRootName.clear();
     UnitState::replaceText.clear();
@@ -62,6 +64,10 @@ WindowHarness::~WindowHarness()
     quarnel::platform::setSafetyFolderOverride({});
     Dialogs::setAnswerer({});
     processEvents();
+    if (m_configBefore.isNull())
+        qunsetenv("XDG_CONFIG_HOME");
+    else
+        qputenv("XDG_CONFIG_HOME", m_configBefore);
 }
 
 std::string WindowHarness::onBox(const Dialogs::TDialogRecord &record)

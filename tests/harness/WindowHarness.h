@@ -89,6 +89,10 @@ private:
     std::string onBox(const Dialogs::TDialogRecord &record);
 
     QTemporaryDir m_safetyFolder;
+    // The settings file of this window alone: what one test chose never reaches
+    // another, nor the user's own settings.
+    QTemporaryDir m_configFolder;
+    QByteArray m_configBefore;
     std::shared_ptr<quarnel::platform::KeyStore> m_store;
     std::unique_ptr<TRegForm> m_form;
     std::deque<std::string> m_answers;

@@ -1,5 +1,6 @@
 #include "results/BulkEditRules.h"
 #include "results/MultiStringData.h"
+#include "search/Matcher.h"
 
 #include <gtest/gtest.h>
 
@@ -81,4 +82,53 @@ TEST(BulkEditRules, KeysMoveDeeperFirstWithinEachRootInListOrder)
                                          {"HKEY_USERS", "S\\a\\b\\", "", "", ""},
                                          {"HKEY_LOCAL_MACHINE", "", "", "", ""}};
     EXPECT_EQ(keyMoveOrder(rows), (std::vector<std::size_t>{1, 4, 0, 3, 2, 5}));
+}
+
+// With options the replace rewrites what the search matched, where it looked.
+TEST(BulkEditRules, ReplaceWithOptionsRewritesWhatTheSearchMatched)
+{
+    SearchOptions pattern;
+    pattern.pattern = true;
+    const Matcher dll("steam_api(64)?\\.dll", pattern);
+    std::string data = "C:\\x\\STEAM_API64.DLL and steam_api.dll\0tail"s;
+    EXPECT_TRUE(replaceInStringData(data, dll, "stub\\1.dll"));
+    EXPECT_EQ(data, "C:\\x\\stub64.dll and steam_api.dll\0tail"s);
+    data = "one\0steam_api.dll\0\0"s;
+    EXPECT_TRUE(replaceInMultiString(data, dll, "[\\0]"));
+    EXPECT_EQ(data, "one\0[steam_api.dll]\0\0"s);
+
+    SearchOptions exact;
+    exact.matchCase = exact.wholeText = true;
+    const Matcher version("Version", exact);
+    std::string branch = "Software\\Version\\";
+    EXPECT_TRUE(replaceInOwnName(branch, version, "Release"));
+    EXPECT_EQ(branch, "Software\\Release\\");
+    branch = "Software\\version\\";
+    EXPECT_FALSE(replaceInOwnName(branch, version, "Release"));
+    data = "Version 2\0"s;
+    EXPECT_FALSE(replaceInStringData(data, version, "x")); // not the whole text
+
+    // Only the places searched: a data search renames neither the value nor its key.
+    SearchOptions inData;
+    inData.keys = inData.names = false;
+    const ReplacePlan dataOnly =
+        planReplace({"HKEY_CURRENT_USER", "Soft\\Version\\", "Version", "REG_SZ", "Version"},
+                    Matcher("version", inData), "Release");
+    EXPECT_TRUE(dataOnly.rewritesData);
+    EXPECT_FALSE(dataOnly.newValueName);
+    EXPECT_FALSE(dataOnly.keyNameHit);
+    const ReplacePlan everywhere =
+        planReplace({"HKEY_CURRENT_USER", "Soft\\Version\\", "Version", "REG_SZ", "Version"},
+                    Matcher("version"), "Release");
+    EXPECT_EQ(everywhere.newValueName, "Release");
+    EXPECT_EQ(everywhere.newBranch, "Soft\\Release\\");
+
+    // Number and binary rows hold no text: refused whole, with the reason.
+    for (const char *type : {"REG_DWORD", "REG_BINARY", "REG_UNKNOWN"}) {
+        const ReplacePlan refused =
+            planReplace({"HKEY_CURRENT_USER", "Soft\\Version\\", "Version", type, "00000780"},
+                        Matcher("version"), "x");
+        EXPECT_NE(refused.refusal.find(type), std::string::npos) << type;
+        EXPECT_FALSE(refused.rewritesData || refused.newValueName || refused.keyNameHit) << type;
+    }
 }

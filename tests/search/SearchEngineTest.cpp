@@ -2,6 +2,7 @@
 #include "search/SearchEngine.h"
 #include "registry/TRegistry.h"
 #include "registry/platform/KeyStore.h"
+#include "search/Matcher.h"
 #include "tests/support/SmallStack.h"
 
 #include <gtest/gtest.h>
@@ -86,6 +87,71 @@ TEST_F(SearchEngineTest, RowsTheirCellsAndTheirOrder)
     const std::string zeta = "Software\\Quarnel\\Zeta\\";
     EXPECT_EQ(again, (std::vector<ResultRow>{row(zeta, "(Standard)", "REG_SZ", "alpha"),
                                              row(zeta, "alpha")}));
+}
+
+TEST_F(SearchEngineTest, OptionsChooseWhatIsTestedAndTheCellsOfNumberAndBinaryRows)
+{
+    const std::string top = "\\Software\\Opt";
+    setValue(top + "\\Version", "Version", REG_SZ, std::string("1920\0", 5));
+    setValue(top + "\\Version", "FileVersion", REG_DWORD, std::string("\x80\x07\0\0", 4));
+    setValue(top + "\\Version", "Big", REG_DWORD_BIG_ENDIAN, std::string("\0\0\x07\x80", 4));
+    setValue(top + "\\Version", "Wide", REG_QWORD, std::string("\x80\x07\0\0\0\0\0\0", 8));
+    setValue(top + "\\Version", "Blob", REG_BINARY, std::string("\xDE\xAD\xBE\xEF", 4));
+    setValue(top + "\\Version", "Text16", REG_NONE, std::string("v\0e\0r\0", 6));
+    setValue(top + "\\OldVersions", "list", REG_MULTI_SZ, std::string("version\0x\0\0", 12));
+    const auto scope = SearchScope::parse("HKEY_CURRENT_USER\\Software\\Opt");
+    ASSERT_TRUE(scope);
+    const auto rows = [&](std::string_view text, SearchOptions options) {
+        return searchRows(Matcher(text, options), *scope);
+    };
+    const std::string version = "Software\\Opt\\Version\\";
+    const std::string old = "Software\\Opt\\OldVersions\\";
+
+    SearchOptions whole;
+    whole.wholeText = whole.matchCase = true;
+    EXPECT_EQ(rows("Version", whole),
+              (std::vector<ResultRow>{row(version), row(version, "Version")}));
+    whole.matchCase = false; // the multi-string entry "version" too, whole
+    EXPECT_EQ(rows("Version", whole).size(), 3u);
+    SearchOptions names;
+    names.keys = names.data = false;
+    EXPECT_EQ(rows("version", names),
+              (std::vector<ResultRow>{row(version, "FileVersion"), row(version, "Version")}));
+
+    // 1920 is 0x780: the string datum, and every number that holds it, shown as the
+    // value list shows it.
+    SearchOptions numbers;
+    numbers.numbers = true;
+    EXPECT_EQ(rows("0x780", numbers),
+              (std::vector<ResultRow>{row(version, "Big", "REG_UNKNOWN", "(not implemented)"),
+                                      row(version, "FileVersion", "REG_DWORD", "00000780"),
+                                      row(version, "Wide", "REG_UNKNOWN", "(not implemented)")}));
+    EXPECT_EQ(rows("1920", numbers).size(), 4u);
+    EXPECT_EQ(rows("1920", {}),
+              (std::vector<ResultRow>{row(version, "Version", "REG_SZ", "1920")}));
+
+    SearchOptions binary;
+    binary.binary = true;
+    binary.keys = binary.names = false;
+    EXPECT_EQ(rows("de ad be ef", binary),
+              (std::vector<ResultRow>{row(version, "Blob", "REG_BINARY", "DE AD BE EF ")}));
+    EXPECT_EQ(rows("VER", binary).back(),
+              row(version, "Text16", "REG_UNKNOWN", "(not implemented)")); // UTF-16LE, folded
+    EXPECT_TRUE(rows("de ad be ef", {}).empty());
+
+    SearchOptions pattern;
+    pattern.pattern = true;
+    EXPECT_EQ(rows("^\\\\Software\\\\Opt\\\\Old", pattern), (std::vector<ResultRow>{row(old)}));
+
+    // Only keys last written in the range are tested; their subkeys have times of their own.
+    SearchOptions later;
+    later.changedSince = fileTimeNow() + 36'000'000'000ULL; // an hour ahead
+    EXPECT_TRUE(rows("version", later).empty());
+    SearchOptions earlier;
+    earlier.changedBefore = later.changedSince;
+    earlier.changedSince = fileTimeNow() - 36'000'000'000ULL;
+    EXPECT_EQ(rows("version", earlier), rows("version", {}));
+    EXPECT_EQ(rows("version", {}).size(), 5u);
 }
 
 TEST_F(SearchEngineTest, Scopes)
