@@ -2,10 +2,20 @@
 
 namespace quarnel::platform {
 
+namespace {
+// The table of this thread's ThreadStoreScope, when one lives.
+thread_local HandleTable *t_scopeHandles = nullptr;
+} // namespace
+
+void useThreadHandles(HandleTable *table)
+{
+    t_scopeHandles = table;
+}
+
 HandleTable &handles()
 {
     static HandleTable table;
-    return table;
+    return t_scopeHandles ? *t_scopeHandles : table;
 }
 
 std::size_t openHandleCount()

@@ -66,6 +66,12 @@ RegistryOpened openRegistry(const AskUser &ask)
     return openRegistryAt(where.directory, where.isWinePrefix, ask);
 }
 
+std::string defaultRegistryDirectory()
+{
+    const wine::RegistryLocation where = wine::chooseRegistry();
+    return where.error.empty() ? where.directory : std::string();
+}
+
 void beginChangeUnit(const std::string &description, const std::string &undoFile)
 {
     if (auto &store = current()) store->beginUnit({description, undoFile});
@@ -75,6 +81,11 @@ bool endChangeUnit(bool keep, std::string &error)
 {
     auto &store = current();
     return store ? store->endUnit(keep, error) : keep;
+}
+
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error)
+{
+    return wine::readRegistryCopy(directory, error);
 }
 
 std::string flushRegistryIfIdle(int quietMs)

@@ -129,6 +129,52 @@ std::string foreignOwnerMessage(const std::string &directory)
 
 } // namespace
 
+namespace {
+class RefusingHooks final : public StoreHooks
+{
+public:
+    long beforeChange(const RegKey &) override { return ERROR_ACCESS_DENIED; }
+};
+} // namespace
+
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error)
+{
+    auto store = std::make_shared<KeyStore>();
+    store->setHooks(std::make_shared<RefusingHooks>());
+    std::string system = directory + "/" + kHiveFiles[kSystemHive];
+    if (!fileIdOf(system).exists) {
+        error = system + ": no such file";
+        return nullptr;
+    }
+    for (int hive = 0; hive < 3; ++hive) {
+        const std::string path = directory + "/" + kHiveFiles[hive];
+        if (!fileIdOf(path).exists) continue;
+        FilePieces file;
+        if (!file.open(path, error)) return nullptr;
+        RegKey fresh;
+        Preamble preamble;
+        const ReadResult r =
+            readHive([&file](uint64_t at, char *to, std::size_t room,
+                             std::size_t &got) { return file.readAt(at, to, room, got); },
+                     file.size(), fresh, preamble);
+        if (!r.ok) {
+            error = r.unreadable && !file.error().empty()
+                        ? file.error()
+                        : path + ":" + std::to_string(r.line) + ": " + r.message;
+            return nullptr;
+        }
+        if (hive == kUserHive)
+            if (std::u16string sid = sidOfPreamble(preamble); !sid.empty())
+                store->currentUserSid = sid;
+        RegKey &root = hive == kSystemHive ? store->machine()
+                       : hive == kUserDefaultHive
+                           ? store->ensurePath(store->users(), u".Default")
+                           : store->ensurePath(store->users(), store->currentUserSid);
+        takeContent(root, fresh);
+    }
+    return store;
+}
+
 FileBackedStore::FileBackedStore()
     : m_store(std::make_shared<KeyStore>()), m_hooks(std::make_shared<Hooks>(*this))
 {

@@ -159,4 +159,10 @@ private:
     } m_unit;
 };
 
+// The registry in `directory` as its files stand, in a store of its own that
+// refuses every change: no lock, no journal read or written, nothing saved, a
+// Wine running on it no obstacle. A missing user.reg or userdef.reg leaves its
+// keys empty; null, with `error`, when a file is there but cannot be read.
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error);
+
 } // namespace quarnel::platform::wine
