@@ -1,6 +1,7 @@
 #include "prefixes/RegistryFinder.h"
 
 #include "prefixes/HomeFiles.h"
+#include "prefixes/Settings.h"
 #include "prefixes/Vdf.h"
 #include "registry/platform/wine/ServerLock.h"
 #include "registry/platform/wine/WinePrefix.h"
@@ -364,6 +365,14 @@ SearchPlaces SearchPlaces::fromEnvironment()
 std::vector<FoundRegistry> findRegistries(const SearchPlaces &places)
 {
     return Finder(places).run();
+}
+
+std::vector<FoundRegistry> findRegistriesOnThisMachine()
+{
+    SearchPlaces places = SearchPlaces::fromEnvironment();
+    if (const std::string path = Settings::defaultPath(); !path.empty())
+        places.addedFolders = Settings::load(path).addedFolders();
+    return findRegistries(places);
 }
 
 RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const std::string &text,

@@ -57,6 +57,9 @@ struct SearchPlaces
 // Every registry found, each folder once (the first kind above to reach it
 // names it), ordered by kind, then by name, then by id.
 std::vector<FoundRegistry> findRegistries(const SearchPlaces &places);
+// The same for the places of the environment and the folders added in
+// Quarnel's settings file (Settings::defaultPath()).
+std::vector<FoundRegistry> findRegistriesOnThisMachine();
 
 struct RegistryMatch
 {

@@ -3,11 +3,11 @@
 # crosses the layering of the product folders:
 #   registry/platform/  the Win32-compatible calls and the Wine files   -> nothing of ours
 #   registry/           the registry object and its vocabulary          -> registry/platform/
-#   app/                TRegForm, its controls, dialogs, window state    -> registry/
+#   app/                TRegForm, its controls, dialogs, window state    -> prefixes/, registry/
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
 #   search/             the search engine and the window's search run    -> app/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
-#   cli/                the command line (no window)                     -> search/, results/, registry/
+#   cli/                the command line (no window)                     -> search/, results/, prefixes/, registry/
 #   prefixes/           finding the registries, the settings file        -> registry/
 # registry/ includes no Qt either: it also builds for Windows without it; nor do prefixes/ and
 # cli/ (a command runs without a display).
@@ -21,11 +21,11 @@ allowed_from() {
     case "$1" in
     registry/platform) echo "" ;;
     registry) echo "registry/platform" ;;
-    app) echo "cli registry registry/platform" ;;
+    app) echo "cli prefixes registry registry/platform" ;;
     browser) echo "app registry registry/platform" ;;
     search) echo "app registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
-    cli) echo "search results registry registry/platform" ;;
+    cli) echo "search results prefixes registry registry/platform" ;;
     prefixes) echo "registry registry/platform" ;;
     *) echo "*" ;;
     esac
