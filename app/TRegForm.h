@@ -3,6 +3,7 @@
 // folder (search/, results/, browser/); the shell's own are in app/.
 #pragma once
 
+#include "app/RegistryHitCounter.h"
 #include "app/UndoHistory.h"
 #include "registry/RootTable.h"
 
@@ -13,6 +14,10 @@
 #include <vector>
 
 class QAction;
+class RegistrySession;
+namespace quarnel::prefixes {
+struct FoundRegistry;
+}
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -133,6 +138,24 @@ public:
     int RegLVCompare(std::string_view caption1, std::string_view caption2) const;
     void RegLVColumnClick(int column);
 
+    // --- registries (app/FormRegistries.cpp, search/RegistryHits.cpp) ---
+    QAction *OpenRegistryAction = nullptr; // "Open registry..." in RegistryMenu, Ctrl+O
+    // The session that holds the window's registry, and the name to title it
+    // with ("" for the registry the window opens by itself: plain "Quarnel").
+    void SetRegistrySession(RegistrySession *session, const std::string &registryName);
+    // The chooser; the registry chosen there is switched to.
+    void OpenRegistryClick();
+    // Saves and releases the open registry as a close does, then opens `registry`
+    // as the start would (read-only where Wine runs on it); the result list, the
+    // tree and the undo history start afresh. With `searchText`, searches it
+    // there. False when it could not be opened: the one before is open again.
+    bool SwitchRegistry(const quarnel::prefixes::FoundRegistry &registry,
+                        const std::string &searchText = {});
+    // Whether a search run's handler is on the stack (a stopped one may still unwind).
+    bool SearchRunning() const;
+    // The window's search, as "Find in all registries" runs it on each registry.
+    RegistryHitCounter AllRegistriesCounter() const;
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -187,4 +210,9 @@ private:
     ValueListModel *m_valueList = nullptr;
     int m_treeUpdateHolds = 0;     // loads nest through the message loop; repaint resumes at 0
     unsigned m_valueListFills = 0; // tells a deletion whether its row may have gone
+
+    // --- registries (app/FormRegistries.cpp) ---
+    // The tree back to the root keys, closed; the value list and result list emptied.
+    void ResetRegistryViews();
+    RegistrySession *m_registrySession = nullptr;
 };

@@ -5,3 +5,6 @@ target_sources(quarnel_window PRIVATE
 target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/StatisticsLine.cpp)
 target_link_libraries(quarnel_window PUBLIC quarnel_search_logic)
+# "Find in all registries" of the registry chooser.
+target_sources(quarnel_window PRIVATE
+    ${CMAKE_CURRENT_LIST_DIR}/RegistryHits.cpp)
