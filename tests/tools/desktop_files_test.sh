@@ -31,6 +31,8 @@ complete_words quarnel undo --l | grep -qx -- --list || fault "undo's --list not
 complete_words quarnel search x --f | grep -qx -- --format || fault "search's --format not offered"
 complete_words quarnel import --d | grep -qx -- --dry-run || fault "import's --dry-run not offered"
 complete_words quarnel undo --d | grep -q . && fault "undo offered an option it has not"
+[ "$(complete_words quarnel pre)" = prefixes ] || fault "no command completed from 'pre'"
+complete_words quarnel search x --a | grep -qx -- --all || fault "search's --all not offered"
 complete_words quarnel search x --prefix "$root/prefixes/wi" | grep -qx "$root/prefixes/winegame" ||
     fault "no folder offered after --prefix"
 exit $((faults > 0))
