@@ -93,8 +93,8 @@ private:
 } // namespace
 
 RegistryChooser::RegistryChooser(std::vector<FoundRegistry> registries,
-                                 const std::vector<std::string> &recent,
-                                 RegistryHitCounter counter, QWidget *parent)
+                                 const std::vector<std::string> &recent, RegistryHitCounter counter,
+                                 QWidget *parent)
     : QDialog(parent), m_counter(std::move(counter))
 {
     // The recently opened first, newest first; the rest in the order found.
@@ -186,8 +186,7 @@ void RegistryChooser::buildControls()
     m_hits = hits;
     m_hits->setObjectName(QStringLiteral("HitsList"));
     m_hits->setColumnCount(kHitColumns);
-    m_hits->setHeaderLabels(
-        {QStringLiteral("Hits"), QStringLiteral("Name"), QStringLiteral("Id")});
+    m_hits->setHeaderLabels({QStringLiteral("Hits"), QStringLiteral("Name"), QStringLiteral("Id")});
     m_hits->setRootIsDecorated(false);
     m_hits->setAllColumnsShowFocus(true);
     layout->addWidget(m_hits, 2);
@@ -255,7 +254,8 @@ void RegistryChooser::addRow(const FoundRegistry &r)
         item->setToolTip(kWine, QStringLiteral("Wine runs on this prefix: Quarnel shows it "
                                                "read-only while it does."));
     }
-    const auto index = std::find(m_registries.begin(), m_registries.end(), r) - m_registries.begin();
+    const auto index =
+        std::find(m_registries.begin(), m_registries.end(), r) - m_registries.begin();
     item->setData(kName, kIndexRole, static_cast<qulonglong>(index));
     m_list->addTopLevelItem(item);
 }
@@ -305,10 +305,10 @@ bool RegistryChooser::addFolder(const std::string &folder)
         return false;
     }
     stopFinding(); // the workers read the list that grows here
-    FoundRegistry added = match.status == RegistryMatch::Found ? match.registry
-                                                               : match.candidates.front();
-    const bool known = std::find(m_registries.begin(), m_registries.end(), added) !=
-                       m_registries.end();
+    FoundRegistry added =
+        match.status == RegistryMatch::Found ? match.registry : match.candidates.front();
+    const bool known =
+        std::find(m_registries.begin(), m_registries.end(), added) != m_registries.end();
     if (!known) {
         added.kind = RegistryKind::Added;
         // Kept in the settings so that it is listed from now on.
@@ -402,12 +402,11 @@ void RegistryChooser::hitsCounted(unsigned round, std::size_t index, const Regis
     if (m_done == m_registries.size() || (m_stop && m_next >= m_registries.size())) {
         joinWorkers();
         m_find->setText(QStringLiteral("F&ind"));
-        m_findStatus->setText(
-            QStringLiteral("%1 of %2 registries searched for \u201c%3\u201d%4")
-                .arg(m_done)
-                .arg(m_registries.size())
-                .arg(qt(m_findingText))
-                .arg(m_stop ? QStringLiteral(" (stopped)") : QString()));
+        m_findStatus->setText(QStringLiteral("%1 of %2 registries searched for \u201c%3\u201d%4")
+                                  .arg(m_done)
+                                  .arg(m_registries.size())
+                                  .arg(qt(m_findingText))
+                                  .arg(m_stop ? QStringLiteral(" (stopped)") : QString()));
     }
 }
 
@@ -419,10 +418,11 @@ void RegistryChooser::stopFinding()
     // The answers still queued belong to this round; they arrive but list nothing new.
     ++m_round;
     m_find->setText(QStringLiteral("F&ind"));
-    m_findStatus->setText(QStringLiteral("%1 of %2 registries searched for \u201c%3\u201d (stopped)")
-                              .arg(m_hits->topLevelItemCount())
-                              .arg(m_registries.size())
-                              .arg(qt(m_findingText)));
+    m_findStatus->setText(
+        QStringLiteral("%1 of %2 registries searched for \u201c%3\u201d (stopped)")
+            .arg(m_hits->topLevelItemCount())
+            .arg(m_registries.size())
+            .arg(qt(m_findingText)));
 }
 
 void RegistryChooser::joinWorkers()

@@ -90,8 +90,8 @@ int runSearchAll(Session &session)
 {
     const Invocation &inv = session.invocation();
     if (inv.operands[0].empty()) return session.fail("the search text is empty");
-    std::optional<SearchScope> scope = inv.hasKey ? SearchScope::parse(inv.key)
-                                                  : SearchScope::defaultRoots(inv.mirrored);
+    std::optional<SearchScope> scope =
+        inv.hasKey ? SearchScope::parse(inv.key) : SearchScope::defaultRoots(inv.mirrored);
     if (!scope) return session.fail("\"" + inv.key + "\" does not start with a root");
     std::vector<std::string> headers{"Registry"};
     for (const std::string &h : rowHeaders())

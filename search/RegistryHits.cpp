@@ -33,12 +33,12 @@ RegistryHitCounter TRegForm::AllRegistriesCounter() const
 {
     // The scope of a search started now with no key selected in the tree.
     const SearchScope scope = SearchScope::defaultRoots(ckbmirr->isChecked());
-    return [scope](const std::string &folder, const std::string &text,
-                   const std::atomic<bool> &stop) {
-        CountingSink sink(stop);
-        RegistryHits result;
-        result.ok = searchRegistryCopy(folder, text, scope, sink, result.error);
-        result.hits = sink.hits;
-        return result;
-    };
+    return
+        [scope](const std::string &folder, const std::string &text, const std::atomic<bool> &stop) {
+            CountingSink sink(stop);
+            RegistryHits result;
+            result.ok = searchRegistryCopy(folder, text, scope, sink, result.error);
+            result.hits = sink.hits;
+            return result;
+        };
 }

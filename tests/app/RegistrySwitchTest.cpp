@@ -190,8 +190,7 @@ TEST_F(RegistrySwitchTest, ChooserFiltersAndFindsInAllRegistries)
 
     RegistryChooser chooser({one, three, none, broken}, {none.id, "bottles:gone"},
                             form.AllRegistriesCounter(), &form);
-    EXPECT_EQ(chooser.shownIds(),
-              (std::vector<std::string>{none.id, one.id, three.id, broken.id}));
+    EXPECT_EQ(chooser.shownIds(), (std::vector<std::string>{none.id, one.id, three.id, broken.id}));
     chooser.setFilter(QStringLiteral("ELDEN"));
     EXPECT_EQ(chooser.shownIds(), (std::vector<std::string>{three.id}));
     chooser.setFilter(QStringLiteral("On"));
@@ -231,7 +230,8 @@ TEST_F(RegistrySwitchTest, CtrlOOpensTheChooser)
     bool shown = false;
     QTimer::singleShot(0, [&] {
         for (QWidget *top : QApplication::topLevelWidgets())
-            if (auto *chooser = qobject_cast<RegistryChooser *>(top); chooser && chooser->isVisible()) {
+            if (auto *chooser = qobject_cast<RegistryChooser *>(top);
+                chooser && chooser->isVisible()) {
                 shown = true;
                 chooser->reject();
             }
