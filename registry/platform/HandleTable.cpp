@@ -78,7 +78,7 @@ RegKey *cachedPredefinedKey(uint32_t v)
         uint64_t version = 0;
         RegKey *key = nullptr;
     };
-    static Found found[7];
+    thread_local Found found[7]; // each thread its own store (ThreadStoreScope)
     Found &f = found[v - 0x80000000u];
     // The version first: a key it no longer covers may have been freed.
     const bool stale = !f.key || f.version != treeVersion() ||
