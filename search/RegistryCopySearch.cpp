@@ -11,10 +11,11 @@ bool searchRegistryCopy(const std::string &folder, std::string_view searchText,
                         const SearchScope &scope, SearchSink &sink, std::string &error,
                         SearchStatistics *statistics)
 {
-    std::shared_ptr<quarnel::platform::KeyStore> copy =
-        quarnel::platform::readRegistryCopy(folder, error);
-    if (!copy) return false;
     const std::string lowered = asciiLower(searchText);
+    // Only the keys that may hold the text are read, where that finds the same rows.
+    std::shared_ptr<quarnel::platform::KeyStore> copy =
+        quarnel::platform::readRegistryCopy(folder, error, lowered);
+    if (!copy) return false;
     bool walked = true;
     {
         // The scope ends before the copy goes: its handles hold the copy's keys.

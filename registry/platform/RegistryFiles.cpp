@@ -83,9 +83,10 @@ bool endChangeUnit(bool keep, std::string &error)
     return store ? store->endUnit(keep, error) : keep;
 }
 
-std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error)
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
+                                           std::string_view holding)
 {
-    return wine::readRegistryCopy(directory, error);
+    return wine::readRegistryCopy(directory, error, holding);
 }
 
 std::string flushRegistryIfIdle(int quietMs)

@@ -20,6 +20,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarnel::platform {
@@ -61,8 +62,11 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
 // open one: no lock, no journal, nothing written, a Wine running on it no
 // obstacle; every change is refused. Make it what one thread's calls work on
 // with a ThreadStoreScope (KeyStore.h). Null, with `error`, when its
-// system.reg is missing or a file cannot be read.
-std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error);
+// system.reg is missing or a file cannot be read. With `holding` (a search
+// text, lower case), keys a search for it cannot find may be left out where
+// that changes nothing the search finds: it reads a fraction of the keys.
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
+                                           std::string_view holding = {});
 
 // Saves changed hives once nothing has changed for `quietMs`. Cheap when there
 // is nothing to do; returns "" or a message for the user.

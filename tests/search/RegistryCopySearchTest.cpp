@@ -1,10 +1,10 @@
 // Registries searched from their files beside the open one: read as they stand
 // (nothing written, no lock), on several threads at once, each finding what a
 // search on its own finds, while the open registry stays what the others see.
+#include "search/RegistryCopySearch.h"
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/RegistryFiles.h"
 #include "registry/platform/winreg.h"
-#include "search/RegistryCopySearch.h"
 
 #include <gtest/gtest.h>
 
@@ -113,8 +113,8 @@ TEST(RegistryCopySearch, ThreadsSideBySideFindWhatEachFindsAloneAndChangeNothing
     {
         const quarnel::platform::ThreadStoreScope scope(copy);
         HKEY key = nullptr;
-        EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0,
-                                  KEY_ALL_ACCESS, nullptr, &key, nullptr),
+        EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
                   ERROR_SUCCESS);
     }
     // A folder without registry files, or with a broken one, says so.
