@@ -48,10 +48,13 @@ TEST(RegistryCopyOnWine, SectionsReadFindWhatTheWholeRegistryGives)
     const std::string prefix = quarnel::test::scratchPrefix();
     for (const bool mirrored : {false, true})
         for (const char *text :
-             {"wine", "Microsoft", "DLL", "ControlSet", "Current", "Version", "fonts", "x", "e",
-              "32", ".exe", "Explorer", "hardware", "Software", "system", "default", "S-1-5",
-              "#link", "hex(", "=", "link", " ", "Time Zones", "Classes", "Wow", "AppId", "Interface",
-              "ole32", "@", "str", "{", "0", "dword", "Node", "nothing-like-it"}) {
+             {"wine",    "Microsoft", "DLL",        "ControlSet", "Current",
+              "Version", "fonts",     "x",          "e",          "32",
+              ".exe",    "Explorer",  "hardware",   "Software",   "system",
+              "default", "S-1-5",     "#link",      "hex(",       "=",
+              "link",    " ",         "Time Zones", "Classes",    "Wow",
+              "AppId",   "Interface", "ole32",      "@",          "str",
+              "{",       "0",         "dword",      "Node",       "nothing-like-it"}) {
             SCOPED_TRACE(std::string(text) + (mirrored ? " mirrored" : ""));
             const SearchScope scope = SearchScope::defaultRoots(mirrored);
             RowSink sink;
@@ -59,10 +62,12 @@ TEST(RegistryCopyOnWine, SectionsReadFindWhatTheWholeRegistryGives)
             ASSERT_TRUE(searchRegistryCopy(prefix, text, scope, sink, error)) << error;
             const std::vector<std::string> whole = wholeRows(prefix, text, scope);
             std::string apart; // the first rows where the two differ
-            for (std::size_t i = 0; i < std::max(whole.size(), sink.rows.size()) && apart.size() < 600; ++i)
+            for (std::size_t i = 0;
+                 i < std::max(whole.size(), sink.rows.size()) && apart.size() < 600; ++i)
                 if (i >= whole.size() || i >= sink.rows.size() || whole[i] != sink.rows[i])
-                    apart += "\n  " + std::to_string(i) + " read " + (i < sink.rows.size() ? sink.rows[i] : "-") +
-                             "\n  " + std::to_string(i) + " whole " + (i < whole.size() ? whole[i] : "-");
+                    apart += "\n  " + std::to_string(i) + " read " +
+                             (i < sink.rows.size() ? sink.rows[i] : "-") + "\n  " +
+                             std::to_string(i) + " whole " + (i < whole.size() ? whole[i] : "-");
             EXPECT_EQ(sink.rows.size(), whole.size());
             EXPECT_EQ(apart, "");
         }

@@ -26,7 +26,8 @@ public:
 };
 
 // A registry of `keys` keys below HKEY_CURRENT_USER\Software, every `every`th
-// holding a value with the needle, and a key named after it in system.reg.
+// holding a value with the needle, one with it in hex-written string data, and a
+// key named after it in system.reg.
 void makeRegistry(const std::string &folder, int keys, int every)
 {
     fs::create_directories(folder);
@@ -41,6 +42,9 @@ void makeRegistry(const std::string &folder, int keys, int every)
         user << "\"plain\"=\"nothing here " << i << "\"\n";
         if (i % every == 0) user << "\"v\"=\"a copyneedle " << i << "\"\n";
     }
+    // String data without its closing NUL is written as hex: it is found all the same.
+    user << "\n[Software\\\\Hex] 1700000000\n\"h\"=hex(1):63,00,6f,00,70,00,79,00,6e,00,65,00,"
+            "65,00,64,00,6c,00,65,00\n";
 }
 
 std::size_t count(const std::string &folder, std::string &error)
@@ -71,8 +75,8 @@ TEST(RegistryCopySearch, ThreadsSideBySideFindWhatEachFindsAloneAndChangeNothing
         std::string error;
         alone.push_back(count(folders.back(), error));
         ASSERT_EQ(error, "");
-        // One key row in HKEY_LOCAL_MACHINE, one data row a needle value.
-        EXPECT_EQ(alone.back(), 1 + (3000 + 500 * r + 2 + r) / (3 + r));
+        // One key row in HKEY_LOCAL_MACHINE, one data row a needle value and the hex one.
+        EXPECT_EQ(alone.back(), 2 + (3000 + 500 * r + 2 + r) / (3 + r));
     }
     // The open registry is another one; the main thread works on it meanwhile.
     quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
