@@ -522,6 +522,10 @@ TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
     EXPECT_EQ(unknown.status, 2);
     EXPECT_EQ(unknown.out, "");
     EXPECT_NE(unknown.err.find("bottles:Gaming  Gaming Bottle"), std::string::npos) << unknown.err;
+    // So is it for the window, before any window opens.
+    const Ran window = run("--prefix Gam");
+    EXPECT_EQ(window.status, 2);
+    EXPECT_NE(window.err.find("bottles:Gaming"), std::string::npos) << window.err;
 
     // --all: the bottle's rows, each led by its id, with the bottle held by the window
     // meanwhile: read as its files stand, and left as they are.
