@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 using quarnel::prefixes::FoundRegistry;
 
