@@ -190,6 +190,8 @@ void RegistryChooser::buildControls()
     m_hits->setHeaderLabels({QStringLiteral("Hits"), QStringLiteral("Name"), QStringLiteral("Id")});
     m_hits->setRootIsDecorated(false);
     m_hits->setAllColumnsShowFocus(true);
+    m_hits->header()->setSectionResizeMode(kHitCount, QHeaderView::ResizeToContents);
+    m_hits->header()->setSectionResizeMode(kHitName, QHeaderView::ResizeToContents);
     layout->addWidget(m_hits, 2);
     connect(m_hits, &QTreeWidget::itemDoubleClicked, this,
             [this](QTreeWidgetItem *item) { openItem(item, true); });
@@ -229,8 +231,8 @@ void RegistryChooser::fillList()
     m_list->clear();
     for (const FoundRegistry &r : m_registries)
         addRow(r);
-    m_list->resizeColumnToContents(kName);
-    m_list->resizeColumnToContents(kKind);
+    for (const int column : {kName, kKind, kId, kSize, kChanged, kWine})
+        m_list->resizeColumnToContents(column);
     if (m_list->topLevelItemCount() > 0) m_list->setCurrentItem(m_list->topLevelItem(0));
     applyFilter();
 }
