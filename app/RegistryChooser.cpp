@@ -108,6 +108,7 @@ RegistryChooser::RegistryChooser(std::vector<FoundRegistry> registries,
             }
     for (FoundRegistry &r : registries)
         if (!r.id.empty()) m_registries.push_back(std::move(r));
+    m_wineRuns = quarnel::prefixes::anyWineServerRunning();
     buildControls();
     fillList();
 }
@@ -252,7 +253,7 @@ void RegistryChooser::addRow(const FoundRegistry &r)
     if (facts.changedAt > 0)
         item->setText(kChanged, QDateTime::fromSecsSinceEpoch(facts.changedAt)
                                     .toString(QStringLiteral("yyyy-MM-dd HH:mm")));
-    if (wineRunningOn(r.folder)) {
+    if (m_wineRuns && wineRunningOn(r.folder)) {
         item->setText(kWine, QStringLiteral("running"));
         item->setToolTip(kWine, QStringLiteral("Wine runs on this prefix: Quarnel shows it "
                                                "read-only while it does."));

@@ -87,6 +87,7 @@ private:
     QLabel *m_findStatus = nullptr;
     QTreeWidget *m_hits = nullptr;
     bool m_hitsLast = false; // the hits list had the focus last: "Open" opens its row
+    bool m_wineRuns = false; // some wineserver runs: each row asks whether on its prefix
 
     std::vector<std::thread> m_workers;
     std::atomic<bool> m_stop{false};

@@ -446,4 +446,15 @@ bool wineRunningOn(const std::string &folder)
     return platform::wine::runningWineServer(folder) != 0;
 }
 
+bool anyWineServerRunning()
+{
+    for (const std::string &entry : folderNames("/proc")) {
+        if (entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (platform::wine::processName(static_cast<pid_t>(std::stol(entry)))
+                .starts_with("wineserver"))
+            return true;
+    }
+    return false;
+}
+
 } // namespace quarnel::prefixes

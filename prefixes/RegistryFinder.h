@@ -94,5 +94,8 @@ RegistryFileFacts registryFileFacts(const std::string &folder);
 
 // Whether a wineserver runs on the prefix in `folder` (it reads /proc).
 bool wineRunningOn(const std::string &folder);
+// Whether any wineserver runs on this machine, in one look at /proc: when none
+// does, wineRunningOn is false for every folder (and need not look again).
+bool anyWineServerRunning();
 
 } // namespace quarnel::prefixes
