@@ -141,6 +141,10 @@ void TRegForm::CreatePanel1()
     RegistryMenu->setObjectName(QStringLiteral("RegistryMenu"));
     RegistryButton->setMenu(RegistryMenu);
     CreateHistoryActions();
+    OpenRegistryAction = RegistryMenu->addAction(QStringLiteral("&Open registry\u2026"));
+    OpenRegistryAction->setObjectName(QStringLiteral("OpenRegistryAction"));
+    OpenRegistryAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    addAction(OpenRegistryAction); // Ctrl+O anywhere in the window
     Label1 = label("Label1", QStringLiteral("Search for:"), Panel1, {309, 4, 55, 15});
 
     Panel4 = placed(new TPanel, "Panel4", Panel1, {4, 23, 625, 34});

@@ -44,6 +44,7 @@ void TRegForm::BindEvents()
     connect(ClearList1, &QAction::triggered, this, &TRegForm::ClearList1Click);
     connect(Delete1, &QAction::triggered, this, &TRegForm::Delete1Click);
     connect(Replace1, &QAction::triggered, this, &TRegForm::Replace1Click);
+    connect(OpenRegistryAction, &QAction::triggered, this, &TRegForm::OpenRegistryClick);
 
     // The edit fields take Ctrl+Z before the window sees it: it undoes their text there.
     auto *undo = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z), this);

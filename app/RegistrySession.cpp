@@ -7,6 +7,7 @@
 
 #include <QTimer>
 
+#include <filesystem>
 #include <utility>
 
 #ifndef _WIN32
@@ -20,15 +21,70 @@ constexpr int kIdleCheckMs = 1000;
 
 RegistrySession::RegistrySession()
 {
+    open({}, true, true);
+}
+
+RegistrySession::RegistrySession(const std::string &directory, bool isWinePrefix)
+{
+    open(directory, isWinePrefix, false);
+}
+
+void RegistrySession::open(const std::string &directory, bool isWinePrefix, bool fromEnvironment)
+{
 #ifndef _WIN32
-    const auto opened = quarnel::platform::openRegistry(&Dialogs::confirm);
+    const auto opened = fromEnvironment ? quarnel::platform::openRegistry(&Dialogs::confirm)
+                                        : quarnel::platform::openRegistryAt(directory, isWinePrefix,
+                                                                            &Dialogs::confirm);
+    m_directory = opened.directory;
+    m_isWinePrefix = fromEnvironment ? true : isWinePrefix;
     m_message = opened.message;
     m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
+    m_openFailed = opened.status == quarnel::platform::RegistryOpened::Status::Failed;
+    m_undosCutShort.clear();
     if (!m_failed) m_undosCutShort = opened.undosCutShort;
-    m_idleSaver = new QTimer(this);
-    m_idleSaver->setInterval(kIdleCheckMs);
-    connect(m_idleSaver, &QTimer::timeout, this, &RegistrySession::saveIfIdle);
-    m_idleSaver->start();
+    if (!m_idleSaver) {
+        m_idleSaver = new QTimer(this);
+        m_idleSaver->setInterval(kIdleCheckMs);
+        connect(m_idleSaver, &QTimer::timeout, this, &RegistrySession::saveIfIdle);
+        m_idleSaver->start();
+    }
+#else
+    (void)directory, (void)isWinePrefix, (void)fromEnvironment;
+#endif
+}
+
+bool RegistrySession::switchTo(const std::string &directory, bool isWinePrefix)
+{
+#ifndef _WIN32
+    const std::string before = m_directory;
+    const bool beforeWasPrefix = m_isWinePrefix;
+    // As at a close: everything saved, the journal ended, the lock let go.
+    if (const std::string message = quarnel::platform::closeRegistry(); !message.empty())
+        Dialogs::error(message);
+    open(directory, isWinePrefix, false);
+    // Read-only is opened (its message says why); only no registry at all goes back.
+    if (!m_openFailed) return true;
+    const std::string why = m_message;
+    if (!before.empty()) open(before, beforeWasPrefix, false);
+    Dialogs::error(why.empty() ? "The registry in " + directory + " could not be opened." : why);
+    return false;
+#else
+    (void)directory, (void)isWinePrefix;
+    return false;
+#endif
+}
+
+bool RegistrySession::isDefaultRegistry(const std::string &directory)
+{
+#ifndef _WIN32
+    std::error_code error;
+    const std::string fallback = quarnel::platform::defaultRegistryDirectory();
+    if (fallback.empty()) return false;
+    return std::filesystem::weakly_canonical(fallback, error) ==
+           std::filesystem::weakly_canonical(directory, error);
+#else
+    (void)directory;
+    return true;
 #endif
 }
 

@@ -15,6 +15,9 @@ class RegistrySession : public QObject
 public:
     // Opens the registry and makes it what the registry calls work on.
     RegistrySession();
+    // The same for the registry in `directory` (a Wine prefix, or with
+    // `isWinePrefix` false a registry folder of Quarnel's own).
+    RegistrySession(const std::string &directory, bool isWinePrefix);
     // Saves what is left and lets Wine have the prefix again.
     ~RegistrySession() override;
 
@@ -22,13 +25,26 @@ public:
     // changes recovered); shown once the window is up. Empty when all is well.
     void showOpeningMessage();
 
+    // Saves and releases the registry as a close does (a message box says what
+    // failed), then opens the one in `directory` as the start would. When that
+    // one cannot be opened at all, says why and opens the one before again;
+    // false then.
+    bool switchTo(const std::string &directory, bool isWinePrefix);
+    const std::string &directory() const { return m_directory; }
+    // Whether `directory` is the registry the window opens by itself.
+    static bool isDefaultRegistry(const std::string &directory);
+
 private:
+    void open(const std::string &directory, bool isWinePrefix, bool fromEnvironment);
     void saveIfIdle();
     // Undos the last run was ended in the middle of: each is offered again.
     void offerCutShortUndos();
 
+    std::string m_directory;
+    bool m_isWinePrefix = true;
     std::string m_message;
     std::vector<std::string> m_undosCutShort;
-    bool m_failed = false;
+    bool m_failed = false;     // not writable: its message is an error
+    bool m_openFailed = false; // no registry at all
     QTimer *m_idleSaver = nullptr;
 };

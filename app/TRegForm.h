@@ -3,6 +3,7 @@
 // folder (search/, results/, browser/); the shell's own are in app/.
 #pragma once
 
+#include "app/RegistryHitCounter.h"
 #include "app/UndoHistory.h"
 #include "registry/RootTable.h"
 
@@ -16,6 +17,10 @@
 
 class HistoryWindow;
 class QAction;
+class RegistrySession;
+namespace quarnel::prefixes {
+struct FoundRegistry;
+}
 class QCheckBox;
 class QFrame;
 class QLabel;
@@ -223,6 +228,23 @@ public:
     void UndoFromHistory(const std::string &path);
     // The History window's "Restore…": the backup folder put in place of the registry.
     void RestoreBackup(const std::string &folder);
+    // --- registries (app/FormRegistries.cpp, search/RegistryHits.cpp) ---
+    QAction *OpenRegistryAction = nullptr; // "Open registry..." in RegistryMenu, Ctrl+O
+    // The session that holds the window's registry, and the name to title it
+    // with ("" for the registry the window opens by itself: plain "Quarnel").
+    void SetRegistrySession(RegistrySession *session, const std::string &registryName);
+    // The chooser; the registry chosen there is switched to.
+    void OpenRegistryClick();
+    // Saves and releases the open registry as a close does, then opens `registry`
+    // as the start would (read-only where Wine runs on it); the result list, the
+    // tree and the undo history start afresh. With `searchText`, searches it
+    // there. False when it could not be opened: the one before is open again.
+    bool SwitchRegistry(const quarnel::prefixes::FoundRegistry &registry,
+                        const std::string &searchText = {});
+    // Whether a search run's handler is on the stack (a stopped one may still unwind).
+    bool SearchRunning() const;
+    // The window's search, as "Find in all registries" runs it on each registry.
+    RegistryHitCounter AllRegistriesCounter() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -314,4 +336,8 @@ private:
                      const std::string &oldName, const std::string &newName);
     // Fills the value list again and selects the row of `name` ("" the default value).
     void RefillValues(const std::string &name);
+    // --- registries (app/FormRegistries.cpp) ---
+    // The tree back to the root keys, closed; the value list and result list emptied.
+    void ResetRegistryViews();
+    RegistrySession *m_registrySession = nullptr;
 };

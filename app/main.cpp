@@ -1,24 +1,44 @@
 // The program: with a command, the command line (no window, no display needed);
-// else the application titled "Quarnel", its one window, the message loop.
+// else the application titled "Quarnel", its one window, the message loop, on
+// the registry the window opens by itself or the one `--prefix` names.
 #include "app/QuarnelApplication.h"
 #include "app/RegistrySession.h"
 #include "app/StateDump.h"
 #include "app/TRegForm.h"
 #include "cli/CommandLine.h"
+#include "cli/Prefixes.h"
 #include "cli/Session.h"
+#include "prefixes/HomeFiles.h"
+#include "prefixes/Settings.h"
 
 #include <QIcon>
 
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char *argv[])
 {
-    if (quarnel::cli::wantsCommandLine(argc, argv)) {
+    std::string prefixText;
+    const bool onPrefix = quarnel::cli::opensWindowOn(argc, argv, prefixText);
+    if (!onPrefix && quarnel::cli::wantsCommandLine(argc, argv)) {
         const int status = quarnel::cli::run(argc, argv);
         // The registry is saved and released; taking its keys apart would only delay the end.
         std::fflush(nullptr);
         std::_Exit(status);
+    }
+    quarnel::prefixes::FoundRegistry chosen;
+    if (onPrefix) {
+        std::string error;
+        if (!quarnel::cli::choosePrefix(prefixText, chosen, error)) {
+            std::fprintf(stderr, "quarnel: %s\n", error.c_str());
+            return quarnel::cli::kTrouble;
+        }
+        if (!quarnel::prefixes::isRegistryFolder(chosen.folder)) {
+            std::fprintf(stderr, "quarnel: %s: not a Wine prefix (it has no system.reg)\n",
+                         chosen.folder.c_str());
+            return quarnel::cli::kTrouble;
+        }
     }
     QuarnelApplication application(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
@@ -27,8 +47,20 @@ int main(int argc, char *argv[])
         icon.addFile(QStringLiteral(":/icons/%1x%1/apps/quarnel.png").arg(size));
     QuarnelApplication::setWindowIcon(icon);
     StateDump::installFromEnvironment();
-    RegistrySession registry;
+    const auto registry =
+        onPrefix ? std::make_unique<RegistrySession>(
+                       chosen.folder, chosen.kind != quarnel::prefixes::RegistryKind::Quarnel)
+                 : std::make_unique<RegistrySession>();
     TRegForm RegForm; // shows the window, then the backup warning
-    registry.showOpeningMessage();
+    const bool named = onPrefix && !RegistrySession::isDefaultRegistry(chosen.folder);
+    RegForm.SetRegistrySession(registry.get(), named ? chosen.name : std::string());
+    if (onPrefix) {
+        quarnel::prefixes::Settings settings =
+            quarnel::prefixes::Settings::load(quarnel::prefixes::Settings::defaultPath());
+        settings.noteOpened(chosen.id);
+        std::string error;
+        settings.save(error);
+    }
+    registry->showOpeningMessage();
     return application.exec();
 }

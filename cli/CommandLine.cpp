@@ -19,9 +19,10 @@ struct CommandWord
 };
 
 constexpr std::array kCommands{
-    CommandWord{"search", Command::Search, 1, 1},   CommandWord{"delete", Command::Delete, 1, 1},
-    CommandWord{"replace", Command::Replace, 2, 2}, CommandWord{"export", Command::Export, 1, 2},
-    CommandWord{"import", Command::Import, 1, 1},   CommandWord{"undo", Command::Undo, 0, 0},
+    CommandWord{"search", Command::Search, 1, 1},     CommandWord{"delete", Command::Delete, 1, 1},
+    CommandWord{"replace", Command::Replace, 2, 2},   CommandWord{"export", Command::Export, 1, 2},
+    CommandWord{"import", Command::Import, 1, 1},     CommandWord{"undo", Command::Undo, 0, 0},
+    CommandWord{"prefixes", Command::Prefixes, 0, 0},
 };
 
 enum Option : unsigned
@@ -34,18 +35,20 @@ enum Option : unsigned
     kYes = 32,
     kList = 64,
     kSearchOptions = 128,
+    kAll = 256,
 };
 
 unsigned optionsOf(Command command)
 {
     switch (command) {
-    case Command::Search: return kPrefix | kKey | kMirrored | kFormat | kSearchOptions;
+    case Command::Search: return kPrefix | kKey | kMirrored | kFormat | kSearchOptions | kAll;
     case Command::Delete:
     case Command::Replace:
         return kPrefix | kKey | kMirrored | kFormat | kDryRun | kYes | kSearchOptions;
     case Command::Export: return kPrefix;
     case Command::Import: return kPrefix | kDryRun;
     case Command::Undo: return kPrefix | kList | kYes;
+    case Command::Prefixes: return kFormat;
     case Command::None: return 0;
     }
     return 0;
@@ -173,6 +176,7 @@ Parsed parse(const std::vector<std::string> &args)
                    : name == "--dry-run"  ? flag(kDryRun, inv.dryRun)
                    : name == "--yes" || name == "-y" ? flag(kYes, inv.yes)
                    : name == "--list"                ? flag(kList, inv.list)
+                   : name == "--all"                 ? flag(kAll, inv.all)
                                                      : false) {
         } else {
             return fail(std::string("unrecognized option '") + arg + "'" +
@@ -190,7 +194,26 @@ Parsed parse(const std::vector<std::string> &args)
         return fail("--format reg is for search only");
     if (const std::string problem = optionsProblem(inv.searchOptions); !problem.empty())
         return fail(problem);
+    if (inv.format == Format::Reg && inv.command == Command::Prefixes)
+        return fail("--format reg is for search only");
+    if (inv.format == Format::Reg && inv.all)
+        return fail("--format reg writes one registry's keys; it does not go with --all");
+    if (inv.all && inv.hasPrefix) return fail("--all searches every registry; leave out --prefix");
     return parsed;
+}
+
+bool opensWindowOn(int argc, char **argv, std::string &prefix)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() == 2 && args[0] == "--prefix" && !args[1].empty()) {
+        prefix = args[1];
+        return true;
+    }
+    if (args.size() == 1 && args[0].starts_with("--prefix=") && args[0].size() > 9) {
+        prefix = args[0].substr(9);
+        return true;
+    }
+    return false;
 }
 
 std::string versionText()
@@ -202,8 +225,10 @@ std::string versionText()
 std::string helpText(Command command)
 {
     const std::string options =
-        "      --prefix=DIR        work on the Wine prefix DIR (default: WINEPREFIX,\n"
-        "                          else ~/.wine, else Quarnel's own registry)\n";
+        "      --prefix=PREFIX     work on the registry PREFIX: a folder, an id from\n"
+        "                          'quarnel prefixes' (steam:1245620, bottles:Gaming)\n"
+        "                          or a registry's name (default: WINEPREFIX, else\n"
+        "                          ~/.wine, else Quarnel's own registry)\n";
     const std::string searchOptions =
         "      --key=ROOT\\PATH     search only below this key, e.g.\n"
         "                          HKEY_CURRENT_USER\\Software\\Wine\n"
@@ -231,6 +256,8 @@ std::string helpText(Command command)
                "List every key, value name and string datum that holds TEXT (letters A-Z\n"
                "in either case), in the order and with the cells of the window's list.\n\n" +
                options + searchOptions +
+               "      --all               search every registry 'quarnel prefixes' lists, read\n"
+               "                          only; each row starts with the registry's id\n"
                "      --format=FORMAT     text (aligned columns; the default on a terminal),\n"
                "                          tsv (the default otherwise), jsonl, or reg (a\n"
                "                          registry editor file of the keys and values found)\n" +
@@ -275,18 +302,28 @@ std::string helpText(Command command)
                "                          first, with their time and description\n"
                "  -y, --yes               do not ask before taking back\n" +
                common;
+    case Command::Prefixes:
+        return "Usage: quarnel prefixes [OPTION]...\n"
+               "List every registry found on this machine: the Wine prefixes of Steam's\n"
+               "Proton, Bottles, Lutris and Heroic, plain Wine prefixes, Quarnel's own\n"
+               "registry and the folders added in the window, with the id, name, kind and\n"
+               "folder of each. Any of the id, the folder or a name goes after --prefix.\n\n"
+               "      --format=FORMAT     text (the default on a terminal), tsv (the\n"
+               "                          default otherwise) or jsonl\n" +
+               common;
     case Command::None: break;
     }
     return "Usage: quarnel [COMMAND [ARGUMENT]... [OPTION]...]\n"
            "Search, edit and restore the registry of a Wine prefix. Without a command,\n"
-           "open the window.\n\n"
+           "open the window (on --prefix PREFIX, when given).\n\n"
            "Commands:\n"
            "  search TEXT               list the keys, values and data that hold TEXT\n"
            "  delete TEXT               delete what a search for TEXT finds\n"
            "  replace TEXT NEW          replace TEXT by NEW in what a search finds\n"
            "  export ROOT\\PATH [FILE]   write a key as a registry editor file\n"
            "  import FILE               apply a registry editor file\n"
-           "  undo                      take back the newest change\n\n"
+           "  undo                      take back the newest change\n"
+           "  prefixes                  list every registry found on this machine\n\n"
            "Options:\n" +
            options + common + "      --version           output version information and exit\n\n" +
            "Run 'quarnel COMMAND --help' for the options of a command.\n"

@@ -19,6 +19,7 @@ enum class Command
     Export,
     Import,
     Undo,
+    Prefixes,
 };
 
 enum class Format
@@ -37,7 +38,8 @@ struct Invocation
     bool version = false;
     std::vector<std::string> operands;
     bool hasPrefix = false;
-    std::string prefix;
+    std::string prefix; // a folder, a registry's id or its name (see cli/Prefixes.h)
+    bool all = false;   // search every registry on the machine
     bool hasKey = false;
     std::string key; // ROOT\PATH
     bool mirrored = false;
@@ -63,6 +65,10 @@ Parsed parse(const std::vector<std::string> &args);
 // command word or a long option. Qt's own one-dash options (-platform ...) and
 // no arguments at all open the window.
 bool wantsCommandLine(int argc, char **argv);
+
+// `quarnel --prefix ID` and nothing else: the window, opened on that registry.
+// Sets `prefix` to what followed --prefix.
+bool opensWindowOn(int argc, char **argv, std::string &prefix);
 
 std::string helpText(Command command);
 std::string versionText();

@@ -1,5 +1,6 @@
 // search, delete and replace: the search engine's rows, and the bulk edits over them.
 #include "cli/RowFormats.h"
+#include "cli/RowWriter.h"
 #include "cli/Session.h"
 #include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
@@ -12,48 +13,10 @@
 #include "search/SearchEngine.h"
 
 #include <optional>
-#include <unistd.h>
 
 namespace quarnel::cli {
 
 namespace {
-
-Format chosenFormat(const Invocation &inv)
-{
-    if (inv.format != Format::Default) return inv.format;
-    return ::isatty(STDOUT_FILENO) ? Format::Text : Format::Tsv;
-}
-
-// Writes rows as they come in the chosen format (text: once all are there).
-class RowWriter
-{
-public:
-    RowWriter(Format format, std::vector<std::string> headers)
-        : m_format(format), m_headers(std::move(headers)), m_table(m_headers)
-    {
-        if (m_format == Format::Tsv) {
-            std::vector<std::string_view> cells(m_headers.begin(), m_headers.end());
-            out(tsvLine(cells));
-        }
-    }
-    void add(const Cells &cells)
-    {
-        switch (m_format) {
-        case Format::Tsv: out(tsvLine(cells)); break;
-        case Format::Jsonl: out(jsonLine(m_headers, cells)); break;
-        default: m_table.add(cells);
-        }
-    }
-    void finish()
-    {
-        if (m_format == Format::Text || m_format == Format::Default) m_table.write(stdout);
-    }
-
-private:
-    Format m_format;
-    std::vector<std::string> m_headers;
-    TextTable m_table;
-};
 
 std::optional<SearchScope> scopeOf(const Session &session)
 {

@@ -1,5 +1,6 @@
 #include "cli/Session.h"
 
+#include "cli/Prefixes.h"
 #include "registry/platform/RegistryFiles.h"
 
 #include <cstdio>
@@ -24,17 +25,26 @@ Session::~Session()
 
 bool Session::open(bool forChange)
 {
-    // The same choice as the window's: --prefix stands for WINEPREFIX.
+    // The same choice as the window's, unless --prefix names a registry.
+    files::RegistryOpened opened;
     if (m_invocation.hasPrefix) {
-        m_prefix = m_invocation.prefix;
+        prefixes::FoundRegistry chosen;
+        std::string why;
+        if (!choosePrefix(m_invocation.prefix, chosen, why)) {
+            fail(why);
+            return false;
+        }
+        m_prefix = chosen.folder;
         std::error_code error;
         if (!std::filesystem::is_regular_file(m_prefix + "/system.reg", error)) {
             fail("not a Wine prefix (it has no system.reg)");
             return false;
         }
-        ::setenv("WINEPREFIX", m_invocation.prefix.c_str(), 1);
+        opened =
+            files::openRegistryAt(chosen.folder, chosen.kind != prefixes::RegistryKind::Quarnel);
+    } else {
+        opened = files::openRegistry();
     }
-    const files::RegistryOpened opened = files::openRegistry();
     m_prefix = opened.directory;
     if (opened.status == files::RegistryOpened::Status::Failed) {
         fail(opened.message.empty() ? "the registry could not be opened" : opened.message);
@@ -127,12 +137,13 @@ int run(int argc, char **argv)
     Session session(inv);
     int status = kTrouble;
     switch (inv.command) {
-    case Command::Search: status = runSearch(session); break;
+    case Command::Search: status = inv.all ? runSearchAll(session) : runSearch(session); break;
     case Command::Delete: status = runDelete(session); break;
     case Command::Replace: status = runReplace(session); break;
     case Command::Export: status = runExport(session); break;
     case Command::Import: status = runImport(session); break;
     case Command::Undo: status = runUndo(session); break;
+    case Command::Prefixes: status = runPrefixes(session); break;
     case Command::None: break;
     }
     status = session.close(status);

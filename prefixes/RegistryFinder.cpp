@@ -1,6 +1,7 @@
 #include "prefixes/RegistryFinder.h"
 
 #include "prefixes/HomeFiles.h"
+#include "prefixes/Settings.h"
 #include "prefixes/Vdf.h"
 #include "registry/platform/wine/ServerLock.h"
 #include "registry/platform/wine/WinePrefix.h"
@@ -366,6 +367,14 @@ std::vector<FoundRegistry> findRegistries(const SearchPlaces &places)
     return Finder(places).run();
 }
 
+std::vector<FoundRegistry> findRegistriesOnThisMachine()
+{
+    SearchPlaces places = SearchPlaces::fromEnvironment();
+    if (const std::string path = Settings::defaultPath(); !path.empty())
+        places.addedFolders = Settings::load(path).addedFolders();
+    return findRegistries(places);
+}
+
 RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const std::string &text,
                             const std::string &home)
 {
@@ -435,6 +444,17 @@ RegistryFileFacts registryFileFacts(const std::string &folder)
 bool wineRunningOn(const std::string &folder)
 {
     return platform::wine::runningWineServer(folder) != 0;
+}
+
+bool anyWineServerRunning()
+{
+    for (const std::string &entry : folderNames("/proc")) {
+        if (entry.empty() || entry.find_first_not_of("0123456789") != std::string::npos) continue;
+        if (platform::wine::processName(static_cast<pid_t>(std::stol(entry)))
+                .starts_with("wineserver"))
+            return true;
+    }
+    return false;
 }
 
 } // namespace quarnel::prefixes

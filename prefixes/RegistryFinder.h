@@ -57,6 +57,9 @@ struct SearchPlaces
 // Every registry found, each folder once (the first kind above to reach it
 // names it), ordered by kind, then by name, then by id.
 std::vector<FoundRegistry> findRegistries(const SearchPlaces &places);
+// The same for the places of the environment and the folders added in
+// Quarnel's settings file (Settings::defaultPath()).
+std::vector<FoundRegistry> findRegistriesOnThisMachine();
 
 struct RegistryMatch
 {
@@ -91,5 +94,8 @@ RegistryFileFacts registryFileFacts(const std::string &folder);
 
 // Whether a wineserver runs on the prefix in `folder` (it reads /proc).
 bool wineRunningOn(const std::string &folder);
+// Whether any wineserver runs on this machine, in one look at /proc: when none
+// does, wineRunningOn is false for every folder (and need not look again).
+bool anyWineServerRunning();
 
 } // namespace quarnel::prefixes

@@ -7,7 +7,7 @@
 #   browser/            TRegForm's key tree, value list, deletions       -> app/, registry/
 #   search/             the search engine and the window's search run    -> app/, prefixes/, registry/
 #   results/            the result list; locate drives the browser       -> browser/, search/, app/, registry/
-#   cli/                the command line (no window)                     -> search/, results/, registry/
+#   cli/                the command line (no window)                     -> search/, results/, prefixes/, registry/
 #   prefixes/           finding the registries, the settings file        -> registry/
 # registry/ includes no Qt either: it also builds for Windows without it; nor do prefixes/ and
 # cli/ (a command runs without a display).
@@ -25,7 +25,7 @@ allowed_from() {
     browser) echo "app registry registry/platform" ;;
     search) echo "app prefixes registry registry/platform" ;;
     results) echo "browser search app registry registry/platform" ;;
-    cli) echo "search results registry registry/platform" ;;
+    cli) echo "search results prefixes registry registry/platform" ;;
     prefixes) echo "registry registry/platform" ;;
     *) echo "*" ;;
     esac

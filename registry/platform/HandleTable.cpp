@@ -2,10 +2,20 @@
 
 namespace quarnel::platform {
 
+namespace {
+// The table of this thread's ThreadStoreScope, when one lives.
+thread_local HandleTable *t_scopeHandles = nullptr;
+} // namespace
+
+void useThreadHandles(HandleTable *table)
+{
+    t_scopeHandles = table;
+}
+
 HandleTable &handles()
 {
     static HandleTable table;
-    return table;
+    return t_scopeHandles ? *t_scopeHandles : table;
 }
 
 std::size_t openHandleCount()
@@ -68,7 +78,7 @@ RegKey *cachedPredefinedKey(uint32_t v)
         uint64_t version = 0;
         RegKey *key = nullptr;
     };
-    static Found found[7];
+    thread_local Found found[7]; // each thread its own store (ThreadStoreScope)
     Found &f = found[v - 0x80000000u];
     // The version first: a key it no longer covers may have been freed.
     const bool stale = !f.key || f.version != treeVersion() ||

@@ -1,5 +1,6 @@
 #include "registry/platform/KeyStore.h"
 
+#include "registry/platform/HandleTable.h"
 #include "registry/platform/KeyNames.h"
 #include "registry/platform/RegText.h"
 
@@ -218,9 +219,12 @@ std::shared_ptr<KeyStore> &storeSlot()
 }
 } // namespace
 
+// The store of this thread's ThreadStoreScope, when one lives.
+thread_local KeyStore *t_scopeStore = nullptr;
+
 KeyStore &activeStore()
 {
-    return *storeSlot();
+    return t_scopeStore ? *t_scopeStore : *storeSlot();
 }
 
 void invalidateAllHandles(); // WinRegApi.cpp
@@ -229,6 +233,25 @@ void setActiveStore(std::shared_ptr<KeyStore> store)
 {
     invalidateAllHandles();
     storeSlot() = std::move(store);
+    treeChanged();
+}
+
+void useThreadHandles(HandleTable *table); // HandleTable.cpp
+
+ThreadStoreScope::ThreadStoreScope(std::shared_ptr<KeyStore> store)
+    : m_store(std::move(store)), m_handles(std::make_unique<HandleTable>())
+{
+    t_scopeStore = m_store.get();
+    useThreadHandles(m_handles.get());
+    treeChanged(); // what this thread remembers of keys by their paths is of another tree
+}
+
+ThreadStoreScope::~ThreadStoreScope()
+{
+    // The handles go first: they hold keys of the store.
+    m_handles->clear();
+    useThreadHandles(nullptr);
+    t_scopeStore = nullptr;
     treeChanged();
 }
 

@@ -216,6 +216,25 @@ private:
 KeyStore &activeStore();
 void setActiveStore(std::shared_ptr<KeyStore> store);
 
+class HandleTable;
+
+// While it lives, the Win32 calls made on this thread work on `store`, with a
+// handle table of their own, and the active store stays what the other threads
+// (and this one afterwards) work on: another registry read beside the open one.
+// Scopes do not nest; the store must not be shared with another thread.
+class ThreadStoreScope
+{
+public:
+    explicit ThreadStoreScope(std::shared_ptr<KeyStore> store);
+    ~ThreadStoreScope();
+    ThreadStoreScope(const ThreadStoreScope &) = delete;
+    ThreadStoreScope &operator=(const ThreadStoreScope &) = delete;
+
+private:
+    std::shared_ptr<KeyStore> m_store;
+    std::unique_ptr<HandleTable> m_handles;
+};
+
 // Changes whenever a key may have been freed or detached, or a link may lead
 // elsewhere: whoever remembers keys found by their path checks it before use.
 uint64_t treeVersion();

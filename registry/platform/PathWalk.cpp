@@ -38,7 +38,7 @@ struct OpenedChain
 
 OpenedChain &lastOpened()
 {
-    static OpenedChain chain;
+    thread_local OpenedChain chain; // each thread's walks are its own (ThreadStoreScope)
     return chain;
 }
 
@@ -198,7 +198,7 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
     result = WalkResult{};
     // Reused for opens, which are frequent enough for an allocation to show; a
     // create calls the store's hooks and keeps its own.
-    static std::vector<std::u16string_view> openNames;
+    thread_local std::vector<std::u16string_view> openNames;
     std::vector<std::u16string_view> createNames;
     std::vector<std::u16string_view> &parts = create ? createNames : openNames;
     splitPath(path, parts);
@@ -257,8 +257,8 @@ LONG walkPath(RegKey *base, std::u16string_view path, DWORD options, bool create
 LONG openAsciiPath(RegKey *base, std::string_view path, DWORD options, WalkResult &result)
 {
     result = WalkResult{};
-    static std::vector<UnitText> parts;
-    static std::vector<std::size_t> ends;
+    thread_local std::vector<UnitText> parts;
+    thread_local std::vector<std::size_t> ends;
     parts.clear();
     ends.clear();
     forEachKeyName(path, [&](std::string_view name) {

@@ -114,6 +114,12 @@ RegistryOpened reopenRegistry(const AskUser &ask)
     return opened;
 }
 
+std::string defaultRegistryDirectory()
+{
+    const wine::RegistryLocation where = wine::chooseRegistry();
+    return where.error.empty() ? where.directory : std::string();
+}
+
 void beginChangeUnit(const std::string &description, const std::string &undoFile)
 {
     if (auto &store = current()) store->beginUnit({description, undoFile});
@@ -123,6 +129,12 @@ bool endChangeUnit(bool keep, std::string &error)
 {
     auto &store = current();
     return store ? store->endUnit(keep, error) : keep;
+}
+
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
+                                           std::string_view holding)
+{
+    return wine::readRegistryCopy(directory, error, holding);
 }
 
 std::string flushRegistryIfIdle(int quietMs)

@@ -21,10 +21,14 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarnel::platform {
+
+class KeyStore;
 
 // Asks the user a yes/no question; true for yes.
 using AskUser = std::function<bool(const std::string &question)>;
@@ -51,9 +55,21 @@ struct RegistryOpened
 // they are applied; without it (or on no) they are kept aside, and the message
 // says where.
 RegistryOpened openRegistry(const AskUser &ask = {});
+// The directory openRegistry() would open now, or "" when it could open none.
+std::string defaultRegistryDirectory();
 // The same for a given directory (tests, tools).
 RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
                               const AskUser &ask = {});
+
+// Another registry's files read as they stand, for reading only, beside the
+// open one: no lock, no journal, nothing written, a Wine running on it no
+// obstacle; every change is refused. Make it what one thread's calls work on
+// with a ThreadStoreScope (KeyStore.h). Null, with `error`, when its
+// system.reg is missing or a file cannot be read. With `holding` (a search
+// text, lower case), keys a search for it cannot find may be left out where
+// that changes nothing the search finds: it reads a fraction of the keys.
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
+                                           std::string_view holding = {});
 
 // Saves changed hives once nothing has changed for `quietMs`. Cheap when there
 // is nothing to do; returns "" or a message for the user.

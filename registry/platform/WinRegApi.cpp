@@ -31,7 +31,7 @@ std::u16string toUtf16(LPCSTR text)
 // walk's lookups come by the million. The view lasts until the next conversion.
 std::u16string_view scratchUtf16(LPCSTR text)
 {
-    static std::u16string buffer;
+    thread_local std::u16string buffer; // a registry may be read on another thread beside
     if (text)
         utf16FromBytes(text, buffer);
     else
@@ -61,7 +61,7 @@ std::size_t externalSize(const ValueRef &value)
 // ASCII name compared by its bytes spares the conversion and the search.
 std::optional<ValueRef> findQueriedValue(const RegKey &key, LPCSTR name)
 {
-    static std::size_t next = 0;
+    thread_local std::size_t next = 0;
     const std::string_view bytes = name ? std::string_view(name) : std::string_view();
     if (next < key.values.size()) {
         const ValueRef guess = key.values[next];

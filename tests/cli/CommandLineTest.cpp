@@ -32,13 +32,16 @@ struct Ran
     std::string out, err;
 };
 
-// The program with `args` (shell words), standard input from /dev/null unless given.
-Ran runQuarnel(const std::string &args, const std::string &input = "/dev/null")
+// The program with `args` (shell words), standard input from /dev/null unless given,
+// in an empty home or in `home` (with the XDG folders in it).
+Ran runQuarnel(const std::string &args, const std::string &input = "/dev/null",
+               const std::string &home = "")
 {
     char dir[] = "/tmp/quarnel-cli-run-XXXXXX";
     const std::string tmp = mkdtemp(dir);
-    const std::string command = "env -u WINEPREFIX HOME='" + tmp + "' '" QUARNEL_BINARY "' " +
-                                args + " <" + input + " >'" + tmp + "/out' 2>'" + tmp + "/err'";
+    const std::string command = "env -u WINEPREFIX -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME='" +
+                                (home.empty() ? tmp : home) + "' '" QUARNEL_BINARY "' " + args +
+                                " <" + input + " >'" + tmp + "/out' 2>'" + tmp + "/err'";
     const int status = std::system(command.c_str());
     Ran run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(tmp + "/out"),
             readFile(tmp + "/err")};
@@ -558,4 +561,76 @@ TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUnd
         EXPECT_EQ(linesApart(registry(), before), "");
         quarnel::platform::closeRegistry();
     }
+}
+
+TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
+{
+    REQUIRE_PREFIX();
+    char dir[] = "/tmp/quarnel-cli-home-XXXXXX";
+    const std::string home = mkdtemp(dir);
+    // A bottle holding the planted needles and a Steam game's prefix without them.
+    const std::string bottle = home + "/.local/share/bottles/bottles/Gaming";
+    const std::string steam = home + "/.local/share/Steam/steamapps";
+    const std::string game = steam + "/compatdata/1245620/pfx";
+    std::filesystem::create_directories(bottle);
+    std::filesystem::create_directories(game);
+    for (const auto &[from, to] : {std::pair{plantedPrefix(), bottle}, {scratchPrefix(), game}})
+        for (const char *file : {"system.reg", "user.reg", "userdef.reg"})
+            std::filesystem::copy_file(from + "/" + file, to + "/" + file);
+    writeFile(bottle + "/bottle.yml", "Name: Gaming Bottle\n");
+    writeFile(steam + "/appmanifest_1245620.acf",
+              "\"AppState\"\n{\n\t\"appid\"\t\"1245620\"\n\t\"name\"\t\"Elden Ring\"\n}\n");
+    const auto run = [&](const std::string &args) { return runQuarnel(args, "/dev/null", home); };
+
+    const Ran listed = run("prefixes --format tsv");
+    EXPECT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(readTsv(listed.out),
+              (std::vector<Cells>{{"Id", "Name", "Kind", "Path"},
+                                  {"steam:1245620", "Elden Ring", "Steam", game},
+                                  {"bottles:Gaming", "Gaming Bottle", "Bottles", bottle}}));
+    const Ran json = run("prefixes --format jsonl");
+    EXPECT_EQ(readJsonl(json.out).at(1),
+              (std::vector<std::pair<std::string, std::string>>{{"id", "bottles:Gaming"},
+                                                                {"name", "Gaming Bottle"},
+                                                                {"kind", "Bottles"},
+                                                                {"path", bottle}}));
+
+    // An id, a name and the folder name the same registry.
+    const Ran byFolder = run("search " + kNeedle + " --prefix " + quoted(bottle) + " --format tsv");
+    EXPECT_EQ(byFolder.status, 0) << byFolder.err;
+    for (const char *named : {"bottles:Gaming", "'gaming bottle'"}) {
+        const Ran byId = run("search " + kNeedle + " --prefix " + named + " --format tsv");
+        EXPECT_EQ(byId.status, 0) << byId.err;
+        EXPECT_EQ(byId.out, byFolder.out) << named;
+    }
+    // A name matching none is an error naming the candidates; nothing is listed.
+    const Ran unknown = run("search " + kNeedle + " --prefix Gam --format tsv");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_NE(unknown.err.find("bottles:Gaming  Gaming Bottle"), std::string::npos) << unknown.err;
+    // So is it for the window, before any window opens.
+    const Ran window = run("--prefix Gam");
+    EXPECT_EQ(window.status, 2);
+    EXPECT_NE(window.err.find("bottles:Gaming"), std::string::npos) << window.err;
+
+    // --all: the bottle's rows, each led by its id, with the bottle held by the window
+    // meanwhile: read as its files stand, and left as they are.
+    ASSERT_EQ(quarnel::platform::openRegistryAt(bottle, true).status, RegistryOpened::Status::Ok);
+    const std::string userReg = readFile(bottle + "/user.reg");
+    const Ran all = run("search " + kNeedle + " --all --format tsv");
+    EXPECT_EQ(all.status, 0) << all.err;
+    std::vector<Cells> expected = readTsv(byFolder.out);
+    for (Cells &row : expected)
+        row.insert(row.begin(), row == expected.front() ? "Registry" : "bottles:Gaming");
+    EXPECT_EQ(readTsv(all.out), expected);
+    const Ran allJson = run("search " + kNeedle + " --all --format jsonl");
+    EXPECT_EQ(readJsonl(allJson.out).at(0).at(0),
+              (std::pair<std::string, std::string>{"registry", "bottles:Gaming"}));
+    quarnel::platform::closeRegistry();
+    EXPECT_EQ(readFile(bottle + "/user.reg"), userReg);
+    EXPECT_FALSE(std::filesystem::exists(game + "/quarnel.lock"));
+    EXPECT_FALSE(std::filesystem::exists(game + "/quarnel-backups"));
+    EXPECT_EQ(run("search NoSuchTextAnywhere --all").status, 1);
+    EXPECT_EQ(run("search x --all --prefix bottles:Gaming").status, 2);
+    std::filesystem::remove_all(home);
 }

@@ -33,6 +33,8 @@ complete_words quarnel import --d | grep -qx -- --dry-run || fault "import's --d
 complete_words quarnel undo --d | grep -q . && fault "undo offered an option it has not"
 complete_words quarnel replace a b --re | grep -qx -- --regex || fault "replace's --regex not offered"
 complete_words quarnel search x --in n | grep -qx names || fault "no place offered after --in"
+[ "$(complete_words quarnel pre)" = prefixes ] || fault "no command completed from 'pre'"
+complete_words quarnel search x --a | grep -qx -- --all || fault "search's --all not offered"
 complete_words quarnel search x --prefix "$root/prefixes/wi" | grep -qx "$root/prefixes/winegame" ||
     fault "no folder offered after --prefix"
 exit $((faults > 0))

@@ -9,6 +9,7 @@
 #include "registry/platform/winreg.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -17,8 +18,12 @@
 #endif
 #include <pwd.h>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 #include <utility>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace quarnel::platform::wine {
 
@@ -150,6 +155,233 @@ std::string foreignOwnerMessage(const std::string &directory)
 }
 
 } // namespace
+
+namespace {
+
+class RefusingHooks final : public StoreHooks
+{
+public:
+    long beforeChange(const RegKey &) override { return ERROR_ACCESS_DENIED; }
+};
+
+char folded(char c)
+{
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool sameBytes(const char *at, std::string_view needle, bool fold)
+{
+    for (std::size_t i = 0; i < needle.size(); ++i)
+        if ((fold ? folded(at[i]) : at[i]) != needle[i]) return false;
+    return true;
+}
+
+struct Pattern
+{
+    std::string_view bytes;
+    bool fold = false; // `bytes` in lower case, A..Z folded
+};
+
+// The first place from `from` on where one of `patterns` stands, and which, or
+// npos. Sixteen places are tried at once by each pattern's first and last byte
+// (a folded letter compared with its case bit set), then checked whole: the
+// files are searched about as fast as they come from the page cache.
+template <std::size_t N>
+std::pair<std::size_t, std::size_t>
+findAny(std::string_view text, const std::array<Pattern, N> &patterns, std::size_t from)
+{
+    const std::size_t n = text.size();
+    const char *data = text.data();
+    const auto which = [&](std::size_t place) -> std::size_t {
+        for (std::size_t i = 0; i < N; ++i)
+            if (place + patterns[i].bytes.size() <= n &&
+                sameBytes(data + place, patterns[i].bytes, patterns[i].fold))
+                return i;
+        return N;
+    };
+    std::size_t place = from;
+#if defined(__SSE2__)
+    std::size_t longest = 0;
+    __m128i firstCase[N], lastCase[N], firstByte[N], lastByte[N];
+    std::size_t lastAt[N];
+    for (std::size_t i = 0; i < N; ++i) {
+        const Pattern &p = patterns[i];
+        const auto caseBit = [&p](char c) -> char {
+            return p.fold && c >= 'a' && c <= 'z' ? 0x20 : 0;
+        };
+        firstCase[i] = _mm_set1_epi8(caseBit(p.bytes.front()));
+        lastCase[i] = _mm_set1_epi8(caseBit(p.bytes.back()));
+        firstByte[i] = _mm_set1_epi8(p.bytes.front());
+        lastByte[i] = _mm_set1_epi8(p.bytes.back());
+        lastAt[i] = p.bytes.size() - 1;
+        longest = std::max(longest, p.bytes.size());
+    }
+    for (; place + longest - 1 + 16 <= n; place += 16) {
+        const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + place));
+        __m128i hits = _mm_setzero_si128();
+        for (std::size_t i = 0; i < N; ++i) {
+            const __m128i a = _mm_cmpeq_epi8(_mm_or_si128(block, firstCase[i]), firstByte[i]);
+            const __m128i b = _mm_cmpeq_epi8(
+                _mm_or_si128(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i *>(data + place + lastAt[i])),
+                    lastCase[i]),
+                lastByte[i]);
+            hits = _mm_or_si128(hits, _mm_and_si128(a, b));
+        }
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask; mask &= mask - 1) {
+            const std::size_t candidate = place + static_cast<std::size_t>(__builtin_ctz(mask));
+            if (const std::size_t i = which(candidate); i < N) return {candidate, i};
+        }
+    }
+#endif
+    for (; place < n; ++place)
+        if (const std::size_t i = which(place); i < N) return {place, i};
+    return {std::string_view::npos, N};
+}
+
+std::size_t findBytes(std::string_view text, std::string_view what, std::size_t from)
+{
+    return findAny(text, std::array<Pattern, 1>{Pattern{what}}, from).first;
+}
+
+// Sections start at a key's line after a blank line (see WineRegParts).
+constexpr std::string_view kSectionBreak = "\n\n[";
+
+std::size_t sectionStartBefore(std::string_view text, std::size_t at, std::size_t first)
+{
+    const std::size_t found = text.rfind(kSectionBreak, at);
+    return found == std::string_view::npos || found + 2 < first ? first : found + 2;
+}
+
+std::size_t sectionEndAfter(std::string_view text, std::size_t at)
+{
+    const std::size_t found = findBytes(text, kSectionBreak, at);
+    return found == std::string_view::npos ? text.size() : found + 2;
+}
+
+} // namespace
+
+bool sectionsHolding(std::string_view text, std::string_view needle, std::string &sections)
+{
+    sections.clear();
+    if (needle.empty()) return false;
+    for (const char c : needle)
+        if (c < 0x20 || c > 0x7e || c == '\\' || c == '"' || c == '[' || c == ']' ||
+            (c >= 'A' && c <= 'Z'))
+            return false;
+    // Keys the store has whether a file names them or not, and the roots' own names.
+    for (const std::string_view own :
+         {"registry", "machine", "user", "software\\classes", "system\\currentcontrolset",
+          "hardware profiles\\current", "dyndata", ".default", "s-1-5-21-0-0-0-1000"})
+        if (own.find(needle) != std::string_view::npos) return false;
+    const std::size_t firstBreak = findBytes(text, kSectionBreak, 0);
+    const std::size_t first = firstBreak == std::string_view::npos ? text.size() : firstBreak + 2;
+    std::vector<std::pair<std::size_t, std::size_t>> taken;
+    // A key reached through a link has the link's path: below a link whose own
+    // path holds the text, every key is a hit, wherever its sections are.
+    bool linkHolds = false;
+    const auto take = [&](std::size_t at) {
+        const std::size_t start = sectionStartBefore(text, at, first);
+        const std::size_t end = sectionEndAfter(text, std::max(at, start));
+        taken.emplace_back(start, end);
+        const std::string_view section = text.substr(start, end - start);
+        for (std::size_t link = findBytes(section, "\n#link", 0); link != std::string_view::npos;
+             link = findBytes(section, "\n#link", link + 1)) {
+            const std::size_t line = section.rfind("\n[", link);
+            const std::size_t from = line == std::string_view::npos ? 0 : line + 1;
+            const std::string_view header = section.substr(from, section.find('\n', from) - from);
+            linkHolds = linkHolds ||
+                        findAny(header, std::array<Pattern, 1>{Pattern{needle, true}}, 0).first !=
+                            std::string_view::npos;
+        }
+        return end;
+    };
+    // String data Wine could not write as text (no closing NUL, an odd length) is hex.
+    const std::array<Pattern, 3> patterns{Pattern{needle, true}, Pattern{"\n#link"},
+                                          Pattern{"=hex("}};
+    for (auto [at, which] = findAny(text, patterns, first); at != std::string_view::npos;) {
+        std::size_t next = at + 1;
+        const std::string_view type = which == 2 ? text.substr(at + 5, 2) : "";
+        if (which != 2 || type == "1)" || type == "2)" || type == "7)") next = take(at);
+        std::tie(at, which) = findAny(text, patterns, next);
+    }
+    if (linkHolds) return false;
+    std::sort(taken.begin(), taken.end());
+    sections.assign(text.substr(0, first));
+    std::size_t done = first;
+    for (const auto &[start, end] : taken) {
+        if (end <= done) continue;
+        sections.append(text.substr(std::max(start, done), end - std::max(start, done)));
+        done = end;
+    }
+    return true;
+}
+
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
+                                           std::string_view holding)
+{
+    auto store = std::make_shared<KeyStore>();
+    store->setHooks(std::make_shared<RefusingHooks>());
+    const std::string system = directory + "/" + kHiveFiles[kSystemHive];
+    if (!fileIdOf(system).exists) {
+        error = system + ": no such file";
+        return nullptr;
+    }
+    std::unique_ptr<char[]> whole; // left unfilled: the reads fill it
+    std::size_t room = 0;
+    std::string sections;
+    for (int hive = 0; hive < 3; ++hive) {
+        const std::string path = directory + "/" + kHiveFiles[hive];
+        if (!fileIdOf(path).exists) continue;
+        FilePieces file;
+        if (!file.open(path, error)) return nullptr;
+        const TextAt at = [&file](uint64_t offset, char *to, std::size_t room, std::size_t &got) {
+            return file.readAt(offset, to, room, got);
+        };
+        RegKey fresh;
+        Preamble preamble;
+        ReadResult r;
+        bool cut = false;
+        if (!holding.empty()) {
+            // Read whole, then only what may hold the text goes into keys.
+            if (room < file.size()) {
+                room = file.size();
+                whole.reset(new char[room]);
+            }
+            std::size_t filled = 0;
+            for (std::size_t got = 1; filled < file.size() && got > 0; filled += got)
+                if (!file.readAt(filled, whole.get() + filled, file.size() - filled, got)) {
+                    error = file.error();
+                    return nullptr;
+                }
+            cut = sectionsHolding(std::string_view(whole.get(), filled), holding, sections);
+            if (cut) r = readHive(std::string_view(sections), fresh, preamble);
+        }
+        if (!cut) r = readHive(at, file.size(), fresh, preamble);
+        if (!r.ok) {
+            // The line of a cut-down text is not the file's: the whole file says where.
+            if (cut) {
+                RegKey again;
+                preamble.clear();
+                const ReadResult w = readHive(at, file.size(), again, preamble);
+                if (!w.ok) r = w;
+            }
+            error = r.unreadable && !file.error().empty()
+                        ? file.error()
+                        : path + ":" + std::to_string(r.line) + ": " + r.message;
+            return nullptr;
+        }
+        if (hive == kUserHive)
+            if (std::u16string sid = sidOfPreamble(preamble); !sid.empty())
+                store->currentUserSid = sid;
+        RegKey &root = hive == kSystemHive ? store->machine()
+                       : hive == kUserDefaultHive
+                           ? store->ensurePath(store->users(), u".Default")
+                           : store->ensurePath(store->users(), store->currentUserSid);
+        takeContent(root, fresh);
+    }
+    return store;
+}
 
 FileBackedStore::FileBackedStore()
     : m_store(std::make_shared<KeyStore>()), m_hooks(std::make_shared<Hooks>(*this))

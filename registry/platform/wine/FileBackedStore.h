@@ -18,6 +18,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace quarnel::platform::wine {
 
@@ -170,5 +171,25 @@ private:
         unsigned hives = 0;  // bit i: it changed hive i
     } m_unit;
 };
+
+// The registry in `directory` as its files stand, in a store of its own that
+// refuses every change: no lock, no journal read or written, nothing saved, a
+// Wine running on it no obstacle. A missing user.reg or userdef.reg leaves its
+// keys empty; null, with `error`, when a file is there but cannot be read.
+// With `holding` (a search text), only the sections of the files that may hold
+// it are read where that is exact (see sectionsHolding): the keys a search for
+// it finds, with their values, and the keys above them.
+std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
+                                           std::string_view holding = {});
+
+// The text of a registry file cut down to the sections that may hold `needle`
+// when ASCII letters fold: its lines before the first section, every section
+// (a blank line and a key's line up to the next such) whose text holds it,
+// links, and string values written as hex, into `sections`. False when that
+// would not be exact: for a text that Wine and Quarnel write escaped (a control
+// character, a backslash, a quote, a bracket, anything beyond ASCII), or that a
+// name the store makes by itself may hold ("Software", "Current"...). A file
+// that escapes plain ASCII letters (neither writes one so) may hold more.
+bool sectionsHolding(std::string_view text, std::string_view needle, std::string &sections);
 
 } // namespace quarnel::platform::wine

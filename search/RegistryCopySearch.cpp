@@ -1,0 +1,44 @@
+#include "search/RegistryCopySearch.h"
+
+#include "registry/TRegistry.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
+#include "search/Matcher.h"
+#include "search/Matching.h"
+
+#include <memory>
+
+bool searchRegistryCopy(const std::string &folder, const Matcher &matcher, const SearchScope &scope,
+                        SearchSink &sink, std::string &error, SearchStatistics *statistics)
+{
+    // Only the keys that may hold the text are read, where that finds the same rows:
+    // every hit of a plain text, in any case and as a whole or not, holds the text
+    // folded; a pattern, a number or bytes need not.
+    const SearchOptions &options = matcher.options();
+    const bool textHits = !options.pattern && !options.numbers && !options.binary;
+    const std::string holding = textHits ? asciiLower(matcher.text()) : std::string();
+    std::shared_ptr<quarnel::platform::KeyStore> copy =
+        quarnel::platform::readRegistryCopy(folder, error, holding);
+    if (!copy) return false;
+    bool walked = true;
+    {
+        // The scope ends before the copy goes: its handles hold the copy's keys.
+        const quarnel::platform::ThreadStoreScope onThisThread(std::move(copy));
+        SearchEngine engine(matcher, sink);
+        try {
+            engine.run(scope);
+        } catch (const ERegistryException &e) {
+            error = e.what();
+            walked = false;
+        }
+        if (statistics) *statistics = engine.statistics();
+    }
+    return walked;
+}
+
+bool searchRegistryCopy(const std::string &folder, std::string_view searchText,
+                        const SearchScope &scope, SearchSink &sink, std::string &error,
+                        SearchStatistics *statistics)
+{
+    return searchRegistryCopy(folder, Matcher(searchText), scope, sink, error, statistics);
+}

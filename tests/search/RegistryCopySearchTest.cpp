@@ -1,0 +1,131 @@
+// Registries searched from their files beside the open one: read as they stand
+// (nothing written, no lock), on several threads at once, each finding what a
+// search on its own finds, while the open registry stays what the others see.
+#include "search/RegistryCopySearch.h"
+#include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
+#include "registry/platform/winreg.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <stdlib.h>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class CountingSink : public SearchSink
+{
+public:
+    void found(const ResultRowView &) override { ++hits; }
+    std::size_t hits = 0;
+};
+
+// A registry of `keys` keys below HKEY_CURRENT_USER\Software, every `every`th
+// holding a value with the needle, one with it in hex-written string data, and a
+// key named after it in system.reg.
+void makeRegistry(const std::string &folder, int keys, int every)
+{
+    fs::create_directories(folder);
+    std::ofstream(folder + "/system.reg")
+        << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
+           "[Software\\\\CopyNeedleKey] 1700000000\n";
+    std::ofstream user(folder + "/user.reg");
+    user << "WINE REGISTRY Version 2\n;; All keys relative to "
+            "\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n";
+    for (int i = 0; i < keys; ++i) {
+        user << "\n[Software\\\\Area" << i % 7 << "\\\\Key" << i << "] 1700000000\n";
+        user << "\"plain\"=\"nothing here " << i << "\"\n";
+        if (i % every == 0) user << "\"v\"=\"a copyneedle " << i << "\"\n";
+    }
+    // String data without its closing NUL is written as hex: it is found all the same.
+    user << "\n[Software\\\\Hex] 1700000000\n\"h\"=hex(1):63,00,6f,00,70,00,79,00,6e,00,65,00,"
+            "65,00,64,00,6c,00,65,00\n";
+}
+
+std::size_t count(const std::string &folder, std::string &error)
+{
+    CountingSink sink;
+    if (!searchRegistryCopy(folder, "CopyNeedle", SearchScope::defaultRoots(false), sink, error))
+        return SIZE_MAX;
+    return sink.hits;
+}
+
+} // namespace
+
+TEST(RegistryCopySearch, ThreadsSideBySideFindWhatEachFindsAloneAndChangeNothing)
+{
+    char pattern[] = "/tmp/quarnel-copy-search-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const std::string root = pattern;
+    struct Gone
+    {
+        std::string path;
+        ~Gone() { fs::remove_all(path); }
+    } gone{root};
+    std::vector<std::string> folders;
+    std::vector<std::size_t> alone;
+    for (int r = 0; r < 6; ++r) {
+        folders.push_back(root + "/r" + std::to_string(r));
+        makeRegistry(folders.back(), 3000 + 500 * r, 3 + r);
+        std::string error;
+        alone.push_back(count(folders.back(), error));
+        ASSERT_EQ(error, "");
+        // One key row in HKEY_LOCAL_MACHINE, one data row a needle value and the hex one.
+        EXPECT_EQ(alone.back(), 2 + (3000 + 500 * r + 2 + r) / (3 + r));
+    }
+    // The open registry is another one; the main thread works on it meanwhile.
+    quarnel::platform::setActiveStore(std::make_shared<quarnel::platform::KeyStore>());
+    HKEY mine = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Mine", 0, nullptr, 0, KEY_ALL_ACCESS,
+                              nullptr, &mine, nullptr),
+              ERROR_SUCCESS);
+
+    std::vector<std::size_t> together(folders.size() * 8);
+    std::atomic<std::size_t> next = 0;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&] {
+            for (std::size_t i; (i = next++) < together.size();) {
+                std::string error;
+                together[i] = count(folders[i % folders.size()], error);
+            }
+        });
+    for (int i = 0; i < 2000; ++i) {
+        HKEY sub = nullptr;
+        EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Mine", 0, KEY_READ, &sub),
+                  ERROR_SUCCESS);
+        RegCloseKey(sub);
+    }
+    for (std::thread &t : threads)
+        t.join();
+    for (std::size_t i = 0; i < together.size(); ++i)
+        EXPECT_EQ(together[i], alone[i % folders.size()]) << folders[i % folders.size()];
+    RegCloseKey(mine);
+    EXPECT_EQ(quarnel::platform::openHandleCount(), 0u);
+
+    // Read only: nothing beside the two files, and a change in a copy is refused.
+    for (const std::string &folder : folders)
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2);
+    std::string error;
+    auto copy = quarnel::platform::readRegistryCopy(folders[0], error);
+    ASSERT_TRUE(copy) << error;
+    {
+        const quarnel::platform::ThreadStoreScope scope(copy);
+        HKEY key = nullptr;
+        EXPECT_NE(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\New", 0, nullptr, 0, KEY_ALL_ACCESS,
+                                  nullptr, &key, nullptr),
+                  ERROR_SUCCESS);
+    }
+    // A folder without registry files, or with a broken one, says so.
+    EXPECT_EQ(count(root + "/none", error), SIZE_MAX);
+    EXPECT_NE(error.find("system.reg"), std::string::npos) << error;
+    std::ofstream(folders[1] + "/user.reg") << "WINE REGISTRY Version 2\n[unclosed\n";
+    error.clear();
+    EXPECT_EQ(count(folders[1], error), SIZE_MAX);
+    EXPECT_NE(error.find("user.reg"), std::string::npos) << error;
+}
