@@ -260,7 +260,9 @@ TEST(Dialogs, LongTextsAreCutWithACountAndTheBoxFitsTheScreen)
         EXPECT_GT(size.height(), 0);
         EXPECT_LE(size.height(), room.height());
         EXPECT_LE(size.width(), room.width());
-        if (text == deepKey) EXPECT_EQ(fromQt(label), deepKey); // fits: shown as it is
+        if (text == deepKey) {
+            EXPECT_EQ(fromQt(label), deepKey); // fits: shown as it is
+        }
         EXPECT_EQ(fromQt(label.remove(QChar(0x200B))), Dialogs::boxText(text)); // break chances
     }
 }

@@ -312,7 +312,7 @@ TEST_F(CommandLineTest, EachSearchOptionListsTheSameRowsInTheWindowAndOnTheComma
     {
         std::string text, flags;
         std::vector<std::pair<const char *, bool>> boxes;
-        std::string since, before;
+        std::string since = {}, before = {};
     };
     const std::vector<Case> cases = {
         {"Wine", "--match-case", {{"ckbMatchCase", true}}},
@@ -355,7 +355,9 @@ TEST_F(CommandLineTest, EachSearchOptionListsTheSameRowsInTheWindowAndOnTheComma
         std::vector<Cells> read = readTsv(tsv.out);
         if (!read.empty()) read.erase(read.begin());
         EXPECT_EQ(read, window);
-        if (c.text == "wine") EXPECT_NE(window, plain) << "the option changed nothing";
+        if (c.text == "wine") {
+            EXPECT_NE(window, plain) << "the option changed nothing";
+        }
     }
     // What cannot search is refused before the registry is touched, with the reason.
     for (const auto &[args, why] : std::vector<std::pair<std::string, std::string>>{

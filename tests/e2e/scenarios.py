@@ -225,8 +225,11 @@ def delete_and_undo(app):
     expect(len(made), 2, f"one backup and the undo folder: {made}")
     expect(sorted(os.listdir(os.path.join(backups, made[0]))),
            ["system.reg", "user.reg", "userdef.reg"], "the backup's files")
-    undo_files = os.listdir(os.path.join(backups, "undo"))
-    expect([f.endswith("-delete.reg") for f in undo_files], [True], f"undo files {undo_files}")
+    # The delete's undo file, and the undo's own (what a redo applies).
+    undo_files = sorted(os.listdir(os.path.join(backups, "undo")),
+                        key=lambda f: f.endswith("-undo.reg"))
+    expect([f.rsplit("-", 1)[-1] for f in undo_files], ["delete.reg", "undo.reg"],
+           f"undo files {undo_files}")
 
     app.session.request_close(app.main_x_window())
     expect(app.wait_exit(), 0, "exit status")

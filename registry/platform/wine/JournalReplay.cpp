@@ -59,7 +59,9 @@ void JournalReplay::apply(const JournalRecord &r)
             key->isLink = r.type == 1;
         }
         break;
-    case JournalRecord::HiveFile: break;
+    case JournalRecord::HiveFile:
+    case JournalRecord::UnitBegin: // units are sorted out before replay: marks change nothing
+    case JournalRecord::UnitEnd: break;
     case JournalRecord::SubkeyDeleted:
         if (RegKey *parent = keyOf(r, false)) {
             // A subkey that gained subkeys meanwhile (from Wine) is kept with them.
