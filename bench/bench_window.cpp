@@ -186,6 +186,8 @@ int main(int argc, char **argv)
     Dialogs::setAnswerer([](const Dialogs::TDialogRecord &) { return std::string(Dialogs::kOk); });
     if (const char *gap = std::getenv("GAP_MS"))
         searchrun::setMessageStepGapNs(std::int64_t(std::atof(gap) * 1e6));
+    if (const char *gap = std::getenv("PAINT_GAP_MS"))
+        searchrun::setPaintGapNs(std::int64_t(std::atof(gap) * 1e6));
     const auto opened = platform::openRegistryAt(dir, false);
     if (opened.status != platform::RegistryOpened::Status::Ok) {
         std::fprintf(stderr, "cannot open %s: %s\n", dir.c_str(), opened.message.c_str());

@@ -10,6 +10,7 @@
 #include "app/UnitState.h"
 #include "registry/RootTable.h"
 #include "search/Matching.h"
+#include "search/PaintPacer.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 #include "search/StatisticsLine.h"
@@ -73,6 +74,10 @@ void TRegForm::BrowseReg()
     pb2->setMax(0);
     FoundLV->header()->setSectionsClickable(false);
     m_lastMessageStepNs = -1;
+    m_walkBarChanged = false;
+    m_walkCounterDue = false;
+    PaintPacer pacer(*this, searchrun::paintGapNs());
+    const QScopedValueRollback<PaintPacer *> pacing(m_paintPacer, &pacer);
 
     UnitState::searchText = asciiLower(fromQt(Edit1->text()));
 
