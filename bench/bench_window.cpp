@@ -31,8 +31,8 @@
 #include <QTest>
 
 #include <cstdio>
-#include <map>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
