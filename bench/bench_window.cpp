@@ -23,6 +23,7 @@
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
 #include "registry/platform/RegistryFiles.h"
+#include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 
 #include <QAbstractItemModel>
@@ -34,6 +35,7 @@
 #include <cstdlib>
 #include <map>
 #include <string>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace quarnel::generator;
@@ -72,6 +74,15 @@ protected:
 private:
     QWidget *m_viewport;
 };
+
+// CPU time of the children waited for so far (grep and the shell that runs it).
+double childrenCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
 
 struct Run
 {
@@ -118,7 +129,7 @@ Run searchOnce(TRegForm &form, PaintCounter &paints, const char *needle)
 void searchFor(TRegForm &form, PaintCounter &paints, const std::string &dir, const char *needle,
                unsigned long long predicted, int repeat)
 {
-    std::vector<double> listed, handler, cpu, grep;
+    std::vector<double> listed, handler, cpu, grep, grepCpu, walk, walkCpu;
     Run first;
     for (int i = 0; i < repeat; ++i) {
         const Run run = searchOnce(form, paints, needle);
@@ -126,7 +137,14 @@ void searchFor(TRegForm &form, PaintCounter &paints, const std::string &dir, con
         listed.push_back(run.listed);
         handler.push_back(run.handler);
         cpu.push_back(run.cpu);
+        const double grepCpuStart = childrenCpuSeconds();
         grep.push_back(grepSeconds(dir, needle));
+        grepCpu.push_back(childrenCpuSeconds() - grepCpuStart);
+        // The same walk with no window: what the window adds shows beside it.
+        const double walkStart = measure::wallSeconds(), walkCpuStart = measure::cpuSeconds();
+        searchRows(needle, SearchScope::defaultRoots(false));
+        walk.push_back(measure::wallSeconds() - walkStart);
+        walkCpu.push_back(measure::cpuSeconds() - walkCpuStart);
     }
     const double grepMedian = median(grep);
     std::printf("needle \"%s\": %d rows (predicted %llu)%s; %s\n", needle, first.rows, predicted,
@@ -140,6 +158,13 @@ void searchFor(TRegForm &form, PaintCounter &paints, const std::string &dir, con
     std::printf("  grep -ci over the three files: median %.3f s; window/grep = %.1f "
                 "(first run %.1f)\n",
                 grepMedian, median(listed) / grepMedian, first.listed / grepMedian);
+    std::printf("  CPU time (less hit by a busy machine): window %.3f s, grep %.3f s; "
+                "window/grep = %.1f\n",
+                median(cpu), median(grepCpu), median(cpu) / median(grepCpu));
+    std::printf("  the walk alone (no window): median %.3f s, CPU %.3f s; window/walk = %.2f "
+                "(CPU %.2f)\n",
+                median(walk), median(walkCpu), median(listed) / median(walk),
+                median(cpu) / median(walkCpu));
 }
 
 } // namespace
