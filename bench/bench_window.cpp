@@ -14,7 +14,12 @@
 // one it says so and runs offscreen, which paints into memory only. Each needle
 // is searched N times (default 5) from an emptied list, as after the start; the
 // first run (the new user's first search) and the median are printed, and grep's
-// median. DIR and K as for bench_search, which can share DIR.
+// median; beside them the walk alone (the engine with no window) and the CPU
+// times, which a busy machine disturbs less. DIR and K as for bench_search,
+// which can share DIR.
+// GAP_MS=n and PAINT_GAP_MS=n try other least gaps between two message-loop
+// passes and between two paints (defaults 10 and 40 ms); PAINTS=1 lists the
+// widgets painted during each run; RARE_ONLY=1 ends after the rare needle.
 #include "bench/BenchRegistry.h"
 
 #include "app/Dialogs.h"
@@ -229,8 +234,6 @@ int main(int argc, char **argv)
         searchFor(form, paints, dir, rareNeedle, predicted.rare, repeat);
         if (std::getenv("RARE_ONLY")) return 0;
         searchFor(form, paints, dir, commonNeedle, predicted.common, std::max(1, repeat - 2));
-        std::printf("memory: %.1f MB resident, peak %.1f MB\n",
-                    measure::statusKiB("VmRSS:") / 1024.0, measure::statusKiB("VmHWM:") / 1024.0);
         app.removeEventFilter(&paints);
     }
     platform::closeRegistry();
