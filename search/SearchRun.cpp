@@ -20,6 +20,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 void TRegForm::StopSearchRun()
@@ -77,7 +79,12 @@ void TRegForm::BrowseReg()
     m_walkBarChanged = false;
     m_walkCounterDue = false;
     PaintPacer pacer(*this, searchrun::paintGapNs());
-    const QScopedValueRollback<PaintPacer *> pacing(m_paintPacer, &pacer);
+    m_paintPacer = &pacer;
+    // A handler may destroy the window during the walk: then nothing of it is touched.
+    const QPointer<TRegForm> alive(this);
+    const auto unpace = qScopeGuard([this, alive] {
+        if (alive) m_paintPacer = nullptr;
+    });
 
     UnitState::searchText = asciiLower(fromQt(Edit1->text()));
 
