@@ -16,6 +16,7 @@
 #include <vector>
 
 class HistoryWindow;
+class PaintPacer;
 class QAction;
 class RegistrySession;
 namespace quarnel::prefixes {
@@ -281,10 +282,18 @@ private:
     // Lets the message loop run once during a walk (at most every few ms, see
     // KeyWalker.cpp); throws TWindowGone when a handler destroyed the window.
     void WalkerMessageStep();
-    // Paints lb1, lb2 and pb2 now, unless that was done very recently.
+    // Paints the changed progress (lb1, lb2, pb2) now, unless the window painted
+    // very recently.
     void PaintWalkProgress();
+    // Puts what the walk changes faster than the window paints on the screen's
+    // controls: pb2's range and position, and the counter after new rows.
+    void ShowWalkProgress();
     qint64 m_lastMessageStepNs = -1;
-    qint64 m_lastProgressPaintNs = -1;
+    PaintPacer *m_paintPacer = nullptr; // the running walk's, on BrowseReg's stack
+    int m_walkBarMax = 0;
+    int m_walkBarPosition = 0;
+    bool m_walkBarChanged = false;
+    bool m_walkCounterDue = false;
 
     // --- result list and bulk edits (results/) ---
     // Creates the result list's model and puts it behind FoundLV.

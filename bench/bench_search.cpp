@@ -15,18 +15,14 @@
 // SORT_COLUMN=n sorts the list by column n before the common search; 4 (Value)
 // scatters the found rows most, so merging them costs most.
 // RARE_ONLY=1 ends after the rare search, so that a profile shows the walk alone.
-#include "bench/Measure.h"
-#include "tools/generator/RegistryGenerator.h"
-#include "tools/generator/Win32RegistrySink.h"
+#include "bench/BenchRegistry.h"
 
 #include "app/Dialogs.h"
 #include "app/QuarnelApplication.h"
 #include "app/TButton.h"
 #include "app/TRegForm.h"
 #include "app/TReportView.h"
-#include "registry/platform/KeyStore.h"
 #include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/WineRegWriter.h"
 #include "search/SearchRunState.h"
 
 #include <QAbstractItemModel>
@@ -39,105 +35,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <string>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace quarnel::generator;
+using namespace benchregistry;
 namespace platform = quarnel::platform;
 
 namespace {
-
-const char *const kFiles[3] = {"system.reg", "user.reg", "userdef.reg"};
-
-bool exists(const std::string &path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-std::string quoted(const std::string &path)
-{
-    return "'" + path + "'";
-}
-
-std::string fileList(const std::string &dir)
-{
-    std::string list;
-    for (const char *f : kFiles)
-        list += " " + quoted(dir + "/" + f);
-    return list;
-}
-
-// Rows a search for each needle gives (default scope), as the generator planted them.
-struct Predicted
-{
-    unsigned long long rare = 0, common = 0;
-};
-
-// Generates the registry into `dir` as Wine files, in a child process so that
-// none of its memory counts below.
-bool generateFiles(const std::string &dir, std::size_t keys, Predicted &predicted)
-{
-    int channel[2];
-    if (::pipe(channel) != 0) return false;
-    const pid_t child = fork();
-    if (child == 0) {
-        ::close(channel[0]);
-        platform::setActiveStore(std::make_shared<platform::KeyStore>());
-        GeneratorOptions options = GeneratorOptions::benchmark();
-        if (keys && keys < options.keyCount) {
-            const double scale = double(keys) / double(options.keyCount);
-            options.keyCount = keys;
-            for (NeedlePlan &n : options.needles)
-                for (std::size_t *count : {&n.keyRows, &n.valueNames, &n.stringData, &n.expandData,
-                                           &n.multiStrings, &n.nameAndData})
-                    *count = std::max<std::size_t>(1, std::size_t(double(*count) * scale));
-        }
-        GeneratorResult generated;
-        {
-            Win32RegistrySink store;
-            generated = generateRegistry(options, store);
-        }
-        platform::KeyStore &s = platform::activeStore();
-        const platform::RegKey *roots[3] = {&s.machine(),
-                                            &s.ensurePath(s.users(), s.currentUserSid),
-                                            &s.ensurePath(s.users(), u".Default")};
-        const std::u16string rootPaths[3] = {u"REGISTRY\\Machine",
-                                             u"REGISTRY\\User\\" + s.currentUserSid,
-                                             u"REGISTRY\\User\\.Default"};
-        ::mkdir(dir.c_str(), 0700);
-        for (int i = 0; i < 3; ++i)
-            std::ofstream(dir + "/" + kFiles[i], std::ios::binary | std::ios::trunc)
-                << platform::wine::writeHive(*roots[i],
-                                             platform::wine::standardPreamble(rootPaths[i]));
-        const Predicted p{generated.needles[0].defaultScopeRows(),
-                          generated.needles[1].defaultScopeRows()};
-        if (::write(channel[1], &p, sizeof p) != sizeof p) _exit(1);
-        std::printf("registry: %zu keys, %zu values, %llu data bytes generated\n", generated.keys,
-                    generated.values, static_cast<unsigned long long>(generated.dataBytes));
-        std::fflush(stdout);
-        _exit(0);
-    }
-    ::close(channel[1]);
-    const bool read = ::read(channel[0], &predicted, sizeof predicted) == sizeof predicted;
-    ::close(channel[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return read && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double commandSeconds(const std::string &command)
-{
-    const double start = measure::wallSeconds();
-    if (std::system(command.c_str()) != 0) std::fprintf(stderr, "failed: %s\n", command.c_str());
-    return measure::wallSeconds() - start;
-}
 
 // Whether rows reach the list while the run goes on, not only at its end.
 struct ListGrowth
@@ -218,11 +123,9 @@ RunFigures searchFor(TRegForm &form, const char *needle, int repeat)
 
 double grepFor(const std::string &dir, const char *needle, int repeat)
 {
-    const std::string command =
-        std::string("grep -ci ") + needle + fileList(dir) + " > " + quoted(dir + "/grep.out");
     double best = 1e9;
     for (int i = 0; i < repeat; ++i)
-        best = std::min(best, commandSeconds(command));
+        best = std::min(best, grepSeconds(dir, needle));
     return best;
 }
 
@@ -247,30 +150,9 @@ int main(int argc, char **argv)
         }
     }
     const bool temporary = dir.empty();
-    if (temporary) {
-        char pattern[] = "/tmp/quarnel-bench-search-XXXXXX";
-        dir = mkdtemp(pattern);
-    }
     Predicted predicted;
-    const std::string predictedFile = dir + "/predicted";
-    if (!exists(dir + "/system.reg")) {
-        if (!generateFiles(dir, keys, predicted)) {
-            std::fprintf(stderr, "cannot generate the registry into %s\n", dir.c_str());
-            return 1;
-        }
-        std::ofstream(predictedFile) << predicted.rare << ' ' << predicted.common;
-    } else {
-        std::ifstream(predictedFile) >> predicted.rare >> predicted.common;
-    }
-    std::system(("cat" + fileList(dir) + " > /dev/null").c_str()); // warm the page cache
-    double bytes = 0;
-    for (const char *f : kFiles) {
-        struct stat st
-        {
-        };
-        ::stat((dir + "/" + f).c_str(), &st);
-        bytes += double(st.st_size);
-    }
+    if (!prepare(dir, keys, predicted)) return 1;
+    const double bytes = fileBytes(dir);
     double cat = 1e9;
     for (int i = 0; i < repeat; ++i)
         cat = std::min(cat, commandSeconds("cat" + fileList(dir) + " > /dev/null"));

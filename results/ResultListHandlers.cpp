@@ -100,10 +100,13 @@ void TRegForm::AddFoundRow(const ResultRowView &row)
 
 void TRegForm::MergeFoundRows(bool whenDue)
 {
-    if (whenDue)
-        m_foundModel->flushIfDue();
-    else
+    if (!whenDue) {
         m_foundModel->flush();
+        return;
+    }
+    const QModelIndex last = FoundLV->indexAt(QPoint(0, FoundLV->viewport()->height() - 1));
+    m_foundModel->setLastShownRow(last.isValid() ? last.row() : -1);
+    m_foundModel->flushIfDue();
 }
 
 void TRegForm::ClearFoundRows()

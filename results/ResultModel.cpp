@@ -16,6 +16,10 @@ namespace {
 
 const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Type", "Value"};
 
+// How long rows that no view would show yet may wait to be merged: the scroll bar
+// still follows the list's growth several times a second.
+constexpr qint64 kUnshownFlushNs = 250'000'000;
+
 // Up to this many separate runs of removed rows are removed one by one.
 constexpr std::size_t kFewRuns = 8;
 
@@ -94,13 +98,39 @@ void ResultModel::appendRow(const ResultRowView &row)
         resort(column);
     }
     m_pending.push_back(m_rows.add(row));
+    if (!m_pendingShown) m_pendingShown = shownIfMerged(m_pending.back());
     flushIfDue();
 }
 
 void ResultModel::flushIfDue()
 {
     if (m_pending.empty() || m_busy) return;
-    if (!m_sinceFlush.isValid() || m_sinceFlush.nsecsElapsed() >= m_nextFlushNs) mergePending();
+    if (m_sinceFlush.isValid()) {
+        const qint64 since = m_sinceFlush.nsecsElapsed();
+        if (since < m_nextFlushNs) return;
+        if (!m_pendingShown && since < std::max(m_nextFlushNs, kUnshownFlushNs)) return;
+    }
+    mergePending();
+}
+
+void ResultModel::setLastShownRow(int row)
+{
+    if (row == m_lastShownRow) return;
+    m_lastShownRow = row;
+    m_pendingShown = false;
+    for (std::size_t k = 0; k < m_pending.size() && !m_pendingShown; ++k)
+        m_pendingShown = shownIfMerged(m_pending[k]);
+}
+
+bool ResultModel::shownIfMerged(std::uint32_t slot) const
+{
+    // Equal merged rows stay in front of an added row, so it lands above the last
+    // shown row only when it sorts before it. A column change re-sorts first.
+    if (m_lastShownRow < 0 || std::size_t(m_lastShownRow) >= m_order.size() ||
+        sortColumn() != m_sortedBy)
+        return true;
+    return listTextLess(m_rows.cell(slot, m_sortedBy),
+                        m_rows.cell(m_order[std::size_t(m_lastShownRow)], m_sortedBy));
 }
 
 void ResultModel::setFlushInterval(int milliseconds)
@@ -130,6 +160,7 @@ void ResultModel::clear()
     m_rows.clear();
     std::vector<std::uint32_t>().swap(m_order);
     std::vector<std::uint32_t>().swap(m_pending);
+    m_pendingShown = false;
     m_sortedBy = sortColumn();
     endResetModel();
 }
@@ -184,6 +215,7 @@ void ResultModel::removeRowsAt(std::vector<int> rows)
         m_order.erase(m_order.begin() + run->first, m_order.begin() + run->second + 1);
         endRemoveRows();
     }
+    m_pendingShown = !m_pending.empty();
     m_rows.compact();
 }
 
@@ -274,6 +306,7 @@ void ResultModel::mergePending()
     for (int k = 0; k < addedCount; ++k)
         m_order[std::size_t(insertAt + k)] = added[std::size_t(k)].slot;
     m_pending.clear();
+    m_pendingShown = false;
     endInsertRows();
 
     if (!together) {
@@ -335,6 +368,8 @@ void ResultModel::applyOrder(std::vector<std::uint32_t> &&order, const std::vect
     for (const QModelIndex &old : before)
         after.push_back(index(newRowOf[std::size_t(old.row())], old.column()));
     m_order = std::move(order);
+    // The rows moved: whether waiting ones would be shown is not known any more.
+    m_pendingShown = !m_pending.empty();
     changePersistentIndexList(before, after);
     emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }

@@ -44,8 +44,13 @@ public:
     void appendRow(const ResultRowView &row);
     // Merges waiting rows if the flush interval has passed; cheap when nothing waits.
     // The interval stretches to ten times the cost of the last merge, so that merging
-    // a long list never takes more than a small share of a search.
+    // a long list never takes more than a small share of a search. Waiting rows that
+    // would all land below the last row a view shows (setLastShownRow) change only
+    // its scroll bar, yet each merge repaints the whole view: they wait longer.
     void flushIfDue();
+    // The last row the view shows, or -1 when it shows no row at its bottom edge
+    // (or is unknown): then rows are merged at the flush interval, wherever they land.
+    void setLastShownRow(int row);
     // Merges waiting rows now.
     void flush();
     void setFlushInterval(int milliseconds);
@@ -86,7 +91,12 @@ private:
     int m_ownSortColumn = 0;
     int *m_sortColumn = nullptr;
     int m_sortedBy = 0; // column the merged rows are sorted by
+    // Whether a waiting row would land at or above the last shown row.
+    bool shownIfMerged(std::uint32_t slot) const;
+
     qint64 m_flushIntervalNs = 75'000'000;
+    int m_lastShownRow = -1;
+    bool m_pendingShown = false;              // some waiting row is shownIfMerged
     qint64 m_nextFlushNs = m_flushIntervalNs; // the interval, stretched by the last merge
     QElapsedTimer m_sinceFlush;
     bool m_busy = false; // while signals of a merge or removal go out

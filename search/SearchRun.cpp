@@ -10,6 +10,7 @@
 #include "app/UnitState.h"
 #include "registry/RootTable.h"
 #include "search/Matching.h"
+#include "search/PaintPacer.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 #include "search/StatisticsLine.h"
@@ -19,6 +20,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
+#include <QScopeGuard>
 #include <QScopedValueRollback>
 
 void TRegForm::StopSearchRun()
@@ -75,6 +78,15 @@ void TRegForm::BrowseReg()
     pb2->setMax(0);
     FoundLV->header()->setSectionsClickable(false);
     m_lastMessageStepNs = -1;
+    m_walkBarChanged = false;
+    m_walkCounterDue = false;
+    PaintPacer pacer(*this, searchrun::paintGapNs());
+    m_paintPacer = &pacer;
+    // A handler may destroy the window during the walk: then nothing of it is touched.
+    const QPointer<TRegForm> alive(this);
+    const auto unpace = qScopeGuard([this, alive] {
+        if (alive) m_paintPacer = nullptr;
+    });
 
     UnitState::searchText = asciiLower(fromQt(Edit1->text()));
 

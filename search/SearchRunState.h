@@ -27,6 +27,21 @@ inline void setMessageStepGapNs(std::int64_t gap)
     g_messageStepGapNs = gap;
 }
 
+// Least time between two paints of the window while a search walks (see
+// PaintPacer.h): 25 a second show the progress smoothly; at every message-loop
+// pass a paint sent to an X server took as long as the walk.
+inline constexpr std::int64_t kPaintGapNs = 40'000'000;
+inline std::int64_t g_paintGapNs = kPaintGapNs;
+inline std::int64_t paintGapNs()
+{
+    return g_paintGapNs;
+}
+// Tests and benches try other gaps; 0 paints at every pass.
+inline void setPaintGapNs(std::int64_t gap)
+{
+    g_paintGapNs = gap;
+}
+
 // Runs whose handler has not returned yet (at most one).
 inline int g_activeRuns = 0;
 

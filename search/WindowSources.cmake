@@ -1,7 +1,8 @@
 # The TRegForm members of the search run and the key walker.
 target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/SearchRun.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/KeyWalker.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/KeyWalker.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/PaintPacer.cpp)
 target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/StatisticsLine.cpp)
 target_link_libraries(quarnel_window PUBLIC quarnel_search_logic)

@@ -3,6 +3,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -267,4 +268,52 @@ TEST_F(ResultModelTest, SelectAllCoversWaitingRows)
     m_model.clear();
     EXPECT_EQ(m_model.totalRows(), 0);
     EXPECT_EQ(ResultModel::selectedCount(m_selection), 0);
+}
+
+TEST_F(ResultModelTest, RowsLandingBelowTheShownOnesWaitLongerThanRowsAboveThem)
+{
+    ReferenceList reference;
+    const auto add = [&](int i) {
+        const ResultRow row{"r" + std::to_string(100 + i), "", "", "", ""};
+        reference.append(row, 0);
+        // Due at once, unless no view would show the rows (the stretch by the last
+        // merge's cost undone too).
+        m_model.setFlushInterval(0);
+        m_model.appendRow(row);
+    };
+    for (int i = 0; i < 40; i += 2)
+        add(i);
+    m_model.flush();
+    m_model.setLastShownRow(9); // r118
+
+    add(30); // below the view: waits
+    add(18); // after its equal, still below
+    EXPECT_EQ(m_model.rowCount(), 20);
+    EXPECT_EQ(m_model.totalRows(), 22);
+    add(3); // in view: merged, with the others
+    EXPECT_EQ(m_model.rowCount(), 23);
+
+    add(31);
+    EXPECT_EQ(m_model.rowCount(), 23);
+    m_model.setLastShownRow(22); // the view grew down to where the row lands
+    m_model.setFlushInterval(0);
+    m_model.flushIfDue();
+    EXPECT_EQ(m_model.rowCount(), 24);
+
+    m_model.setLastShownRow(3);
+    add(33);
+    EXPECT_EQ(m_model.rowCount(), 24);
+    m_model.setLastShownRow(-1); // nothing at the view's bottom: merged at the interval
+    m_model.setFlushInterval(0);
+    m_model.flushIfDue();
+    EXPECT_EQ(m_model.rowCount(), 25);
+
+    m_model.setLastShownRow(3);
+    add(35);
+    EXPECT_EQ(m_model.rowCount(), 25);
+    QTest::qWait(300); // the scroll bar still follows, a few times a second
+    m_model.setFlushInterval(0);
+    m_model.flushIfDue();
+    EXPECT_EQ(m_model.rowCount(), 26);
+    EXPECT_EQ(contents(m_model), reference.rows);
 }

@@ -420,3 +420,41 @@ TEST_F(SearchRunTest, DestroyingTheWindowDuringARunDoesNotCrash)
 }
 
 } // namespace
+
+TEST_F(SearchRunTest, PaintsHeldBackDuringARunComeWhenItEndsAndStopIsNotHeldBack)
+{
+    // The window paints at most once per gap while a run walks; input is handled
+    // at every pass all the same, and what changed after the last paint is painted
+    // when the run ends, not at some later event.
+    for (int i = 0; i < 30; ++i)
+        setText(HKEY_LOCAL_MACHINE, "K" + std::to_string(100 + i), "v", "held");
+    struct Paints : QObject
+    {
+        int count = 0;
+        bool eventFilter(QObject *, QEvent *event) override
+        {
+            count += event->type() == QEvent::Paint;
+            return false;
+        }
+    } paints;
+    form->lb6->installEventFilter(&paints);
+    form->Button1->installEventFilter(&paints);
+    searchrun::setPaintGapNs(3'600'000'000'000); // an hour
+    int passes = 0;
+    std::function<void()> stopAtTheTenth = [&] {
+        if (form->Button1->text() != "St&op") return;
+        if (++passes == 10) QTest::mouseClick(form->Button1, Qt::LeftButton);
+        soon(stopAtTheTenth);
+    };
+    soon(stopAtTheTenth);
+    search("held");
+    searchrun::setPaintGapNs(searchrun::kPaintGapNs);
+    EXPECT_EQ(passes, 10);
+    EXPECT_LT(rows().size(), 30u); // stopped
+    EXPECT_EQ(text(form->lb6), std::to_string(rows().size()) + " selected / " +
+                                   std::to_string(rows().size()) + " found");
+    const int paintsOfTheRun = paints.count;
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    EXPECT_GT(paints.count, paintsOfTheRun); // the counter and the caption as they are now
+}
