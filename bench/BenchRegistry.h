@@ -121,6 +121,33 @@ inline bool generateFiles(const std::string &dir, std::size_t keys, Predicted &p
     return read && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// The benches' own options: `--registry DIR` (kept, or a temporary folder),
+// `--repeat N`, `--keys K` (a smaller registry of the same shape). False after
+// the usage line on standard error.
+struct BenchArgs
+{
+    std::string dir;
+    int repeat = 3;
+    std::size_t keys = 0;
+};
+inline bool readBenchArgs(int argc, char **argv, const char *program, BenchArgs &args)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--registry" && i + 1 < argc) {
+            args.dir = argv[++i];
+        } else if (arg == "--repeat" && i + 1 < argc) {
+            args.repeat = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--keys" && i + 1 < argc) {
+            args.keys = std::size_t(std::strtoull(argv[++i], nullptr, 10));
+        } else {
+            std::fprintf(stderr, "usage: %s [--registry DIR] [--repeat N] [--keys K]\n", program);
+            return false;
+        }
+    }
+    return true;
+}
+
 // Makes `dir` hold the registry unless it has a system.reg already (then the
 // predicted rows are read from beside it); a `dir` left empty becomes a fresh
 // temporary folder. The files end up in the page cache.

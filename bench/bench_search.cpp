@@ -133,22 +133,12 @@ double grepFor(const std::string &dir, const char *needle, int repeat)
 
 int main(int argc, char **argv)
 {
-    std::string dir;
-    int repeat = 3;
-    std::size_t keys = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "--registry" && i + 1 < argc) {
-            dir = argv[++i];
-        } else if (arg == "--repeat" && i + 1 < argc) {
-            repeat = std::max(1, std::atoi(argv[++i]));
-        } else if (arg == "--keys" && i + 1 < argc) {
-            keys = std::size_t(std::strtoull(argv[++i], nullptr, 10));
-        } else {
-            std::fprintf(stderr, "usage: bench_search [--registry DIR] [--repeat N] [--keys K]\n");
-            return 2;
-        }
-    }
+    benchregistry::BenchArgs args;
+    args.repeat = 3;
+    if (!benchregistry::readBenchArgs(argc, argv, "bench_search", args)) return 2;
+    std::string &dir = args.dir;
+    const int repeat = args.repeat;
+    const std::size_t keys = args.keys;
     const bool temporary = dir.empty();
     Predicted predicted;
     if (!prepare(dir, keys, predicted)) return 1;

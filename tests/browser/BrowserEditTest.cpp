@@ -20,29 +20,6 @@ using Dialogs::TDialogKind;
 using namespace std::string_literals;
 using Bytes = std::vector<uint8_t>;
 
-struct Stored
-{
-    DWORD type = REG_NONE;
-    std::string bytes;
-    bool operator==(const Stored &) const = default;
-};
-
-std::ostream &operator<<(std::ostream &out, const Stored &value)
-{
-    out << "type " << value.type << ":";
-    for (const unsigned char c : value.bytes)
-        out << ' ' << std::hex << int(c) << std::dec;
-    return out;
-}
-
-std::string text16(std::string_view ascii, bool nul = true)
-{
-    std::string bytes;
-    for (const char c : ascii)
-        bytes += std::string{c, '\0'};
-    return nul ? bytes + std::string(2, '\0') : bytes;
-}
-
 // The key's subtree in a registry dump, its path cut off each key line: what a
 // rename must keep, whatever the new name.
 std::string subtree(const std::string &dump, const std::string &keyPath)

@@ -23,29 +23,6 @@ namespace {
 
 const std::string kKey = "\\Software\\QuarnelEdit";
 
-struct Stored
-{
-    DWORD type = REG_NONE;
-    std::string bytes;
-    bool operator==(const Stored &) const = default;
-};
-
-std::ostream &operator<<(std::ostream &out, const Stored &value)
-{
-    out << "type " << value.type << ":";
-    for (const unsigned char c : value.bytes)
-        out << ' ' << std::hex << int(c) << std::dec;
-    return out;
-}
-
-std::string text16(std::string_view ascii, bool nul = true)
-{
-    std::string bytes;
-    for (const char c : ascii)
-        bytes += std::string{c, '\0'};
-    return nul ? bytes + std::string(2, '\0') : bytes;
-}
-
 } // namespace
 
 class EditByWineTest : public BrowserTest

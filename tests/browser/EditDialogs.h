@@ -12,9 +12,13 @@
 #include <QRadioButton>
 #include <QTimer>
 
+#include "registry/platform/winreg.h"
+
 #include <functional>
 #include <memory>
+#include <ostream>
 #include <string>
+#include <string_view>
 
 // Runs `step` on the next modal dialog as soon as it shows; `step` ends it
 // (accept() or reject()). Whether it ran, `ran` says. A dialog that does not
@@ -77,4 +81,29 @@ inline std::function<void(QDialog &)> editTo(const char *text, bool decimal = fa
         if (text) setEditorText(dialog, text);
         dialog.accept();
     };
+}
+
+// A value as stored: its type and bytes, printed as hex pairs when a check fails.
+struct Stored
+{
+    DWORD type = REG_NONE;
+    std::string bytes;
+    bool operator==(const Stored &) const = default;
+};
+
+inline std::ostream &operator<<(std::ostream &out, const Stored &value)
+{
+    out << "type " << value.type << ":";
+    for (const unsigned char c : value.bytes)
+        out << ' ' << std::hex << int(c) << std::dec;
+    return out;
+}
+
+// ASCII as UTF-16LE bytes, with the terminating NUL unless `nul` is false.
+inline std::string text16(std::string_view ascii, bool nul = true)
+{
+    std::string bytes;
+    for (const char c : ascii)
+        bytes += std::string{c, '\0'};
+    return nul ? bytes + std::string(2, '\0') : bytes;
 }
