@@ -242,16 +242,5 @@ void TRegForm::ReopenSameRegistry()
     // The session's edits were made to the registry as it was: their undo files
     // stay in the History window, Ctrl+Z starts afresh.
     m_undoHistory.clear();
-    ClearList1Click();
-    TTreeNode *top = RootNodes[0] ? RootNodes[0]->parent() : nullptr;
-    for (TTreeNode *root : RootNodes) {
-        if (!root) continue;
-        RegTV->collapseNode(root);
-        RegTV->removeChildren(root);
-        RegTV->setHasChildren(root, true);
-    }
-    if (top) {
-        RegTV->selectNode(top);
-        RegTVChange(top);
-    }
+    ResetRegistryViews(); // as after a switch to another registry
 }
