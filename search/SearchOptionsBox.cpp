@@ -22,7 +22,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QStyle>
+#include <QPainter>
+#include <QRadialGradient>
 
 #include <algorithm>
 #include <tuple>
@@ -76,6 +77,28 @@ private:
     QAction *m_action;
 };
 
+// The recent searches' arrow, drawn like the window's other small pictures: the
+// style's arrow is a picture read from a file, and the first such read loads Qt's
+// image plugins (0.3 MB resident). A white arrow on a green disc, as the style's.
+QIcon recentArrow()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient disc(QPointF(6.5, 5.5), 9);
+    disc.setColorAt(0, QColor(140, 200, 90));
+    disc.setColorAt(1, QColor(40, 120, 30));
+    p.setPen(QPen(QColor(30, 95, 25), 1));
+    p.setBrush(disc);
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    const QPointF arrow[] = {{6.5, 3}, {9.5, 3}, {9.5, 8}, {12, 8}, {8, 12.5}, {4, 8}, {6.5, 8}};
+    p.drawPolygon(arrow, 7);
+    return QIcon(pixmap);
+}
+
 } // namespace
 
 void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
@@ -117,7 +140,6 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
         edit->setObjectName(QString::fromUtf8(objectName));
         edit->setAccessibleName(name);
         edit->setPlaceholderText(QStringLiteral("2026-12-01, 3d, 12h"));
-        edit->setClearButtonEnabled(true);
         // Room for the example dates and the clear button.
         edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) +
                               edit->height());
@@ -134,8 +156,7 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     timeField(edChangedBefore, "edChangedBefore", QStringLiteral("Changed before"));
     connect(OptionsButton, &QPushButton::clicked, this, [this] { ShowOptionsPanel(); });
 
-    RecentSearches =
-        Edit1->addAction(style()->standardIcon(QStyle::SP_ArrowDown), QLineEdit::TrailingPosition);
+    RecentSearches = Edit1->addAction(recentArrow(), QLineEdit::TrailingPosition);
     RecentSearches->setObjectName(QStringLiteral("RecentSearches"));
     // No text: the arrow shows none, and a text would count as cut off.
     RecentSearches->setToolTip(QStringLiteral("Recent searches (Alt+Down)"));
@@ -150,6 +171,11 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
 
 void TRegForm::ShowOptionsPanel()
 {
+    // Their clear buttons only now: the button's icon is the first image the window
+    // would read from a file, and reading one loads Qt's image plugins (0.3 MB
+    // resident) for a panel that many never open.
+    edChangedSince->setClearButtonEnabled(true);
+    edChangedBefore->setClearButtonEnabled(true);
     OptionsPanel->adjustSize();
     OptionsPanel->move(OptionsButton->mapToGlobal(QPoint(0, OptionsButton->height())));
     OptionsPanel->show();

@@ -103,6 +103,30 @@ TEST_F(SearchOptionsWindowTest, OptionsAndTheLastTwentyTextsAreKeptForTheNextWin
     EXPECT_EQ(next.Edit1->text(), "text 21");
 }
 
+// Reading a picture from a file loads Qt's image plugins, 0.3 MB resident for the
+// whole run: the window draws the arrow of its recent texts, and the panel's fields
+// get their clear buttons (whose icon is such a picture) when the panel opens.
+TEST_F(SearchOptionsWindowTest, NoPictureIsReadFromAFileUntilThePanelOpens)
+{
+    const auto imagePluginsLoaded = [] {
+        QFile maps(QStringLiteral("/proc/self/maps"));
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("/imageformats/");
+    };
+    // Beside others, an earlier test may have opened the panel; ctest runs each alone.
+    if (testing::UnitTest::GetInstance()->test_to_run_count() > 1)
+        GTEST_SKIP() << "meaningful only when run alone";
+    search("steam");
+    ASSERT_TRUE(form->RecentSearches->isVisible());
+    form->grab(); // paints the arrow
+    EXPECT_FALSE(imagePluginsLoaded());
+
+    form->OptionsButton->click();
+    EXPECT_TRUE(form->OptionsPanel->isVisible());
+    EXPECT_TRUE(field("edChangedSince")->isClearButtonEnabled());
+    EXPECT_TRUE(field("edChangedBefore")->isClearButtonEnabled());
+    form->OptionsPanel->hide();
+}
+
 TEST_F(SearchOptionsWindowTest, ReplaceUsesThePatternsGroupsAndTellsRefusedNumberRowsInOneBox)
 {
     setText(HKEY_CURRENT_USER, "Software\\Game", "dll", "C:\\game\\STEAM_API64.DLL");
