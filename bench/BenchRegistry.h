@@ -148,6 +148,18 @@ inline bool readBenchArgs(int argc, char **argv, const char *program, BenchArgs 
     return true;
 }
 
+// Points XDG_CONFIG_HOME at a fresh temporary folder, so that a bench's window
+// neither reads nor writes the user's settings (recent searches, options); the
+// folder is returned for removal at the end.
+inline std::string privateConfigHome()
+{
+    char pattern[] = "/tmp/quarnel-bench-config-XXXXXX";
+    const char *made = mkdtemp(pattern);
+    if (!made) return {};
+    setenv("XDG_CONFIG_HOME", made, 1);
+    return made;
+}
+
 // Makes `dir` hold the registry unless it has a system.reg already (then the
 // predicted rows are read from beside it); a `dir` left empty becomes a fresh
 // temporary folder. The files end up in the page cache.

@@ -150,6 +150,7 @@ int main(int argc, char **argv)
                 dir.c_str(), cat);
 
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::string config = benchregistry::privateConfigHome();
     QuarnelApplication app(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
     Dialogs::setAnswerer([](const Dialogs::TDialogRecord &) { return std::string(Dialogs::kOk); });
@@ -241,6 +242,7 @@ int main(int argc, char **argv)
 
     form.reset();
     platform::closeRegistry();
+    if (!config.empty()) std::system(("rm -rf " + quoted(config)).c_str());
     if (temporary) std::system(("rm -rf " + quoted(dir)).c_str());
     return 0;
 }

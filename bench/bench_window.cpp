@@ -197,9 +197,7 @@ int main(int argc, char **argv)
                     "run under xvfb-run -a for the real figure\n");
     }
     // A new user: no settings from earlier runs.
-    char configPattern[] = "/tmp/quarnel-bench-window-config-XXXXXX";
-    const std::string config = mkdtemp(configPattern);
-    qputenv("XDG_CONFIG_HOME", config.c_str());
+    const std::string config = privateConfigHome();
 
     QuarnelApplication app(argc, argv);
     QuarnelApplication::setApplicationName(QStringLiteral("Quarnel"));
@@ -227,7 +225,7 @@ int main(int argc, char **argv)
         app.removeEventFilter(&paints);
     }
     platform::closeRegistry();
-    std::system(("rm -rf " + benchregistry::quoted(config)).c_str());
+    if (!config.empty()) std::system(("rm -rf " + benchregistry::quoted(config)).c_str());
     if (temporary) std::system(("rm -rf " + benchregistry::quoted(dir)).c_str());
     return 0;
 }
