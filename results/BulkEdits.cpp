@@ -24,7 +24,6 @@ BulkReplacePlan planBulkReplace(const std::vector<ResultRow> &rows, std::string_
                                 std::string_view replacement, const SearchOptions &options)
 {
     BulkReplacePlan plan;
-    plan.loweredSearch = asciiLower(searchTyped);
     plan.matcher = std::make_shared<const Matcher>(searchTyped, options);
     plan.replacement = std::string(replacement);
     plan.rows.reserve(rows.size());

@@ -32,7 +32,6 @@ class Matcher;
 // record is made from the same plan.
 struct BulkReplacePlan
 {
-    std::string loweredSearch;              // asciiLower of the search text as typed
     std::shared_ptr<const Matcher> matcher; // the search text under the run's options
     std::string replacement;
     std::vector<ReplacePlan> rows; // one per row

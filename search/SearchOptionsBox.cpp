@@ -256,7 +256,7 @@ bool TRegForm::ReplaceOptions(const std::string &replacement, SearchOptions &opt
 
 void TRegForm::LoadSearchMemory()
 {
-    FillRecentSearches();
+    FillRecentSearches(); // the arrow hidden also when there is no settings file
     const std::string path = Settings::defaultPath();
     if (path.empty()) return;
     const Settings settings = Settings::load(path);

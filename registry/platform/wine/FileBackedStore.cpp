@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstring>
 #include <ctime>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -43,23 +41,17 @@ private:
 
 namespace {
 
-// A regular file read whole, never through a link (a backup's file).
+// A regular file read whole, never through a link (a backup's file), with the
+// checks of every registry file read (FileContent: no more than kMaxFileBytes).
 bool readWholeFile(const std::string &path, std::string &text, std::string &error)
 {
     const int fd = openForReading(path, false, error);
     if (fd < 0) return false;
-    text.clear();
-    char buffer[1 << 16];
-    for (;;) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) error = path + ": " + std::strerror(errno);
-        if (n <= 0) {
-            ::close(fd);
-            return n == 0;
-        }
-        text.append(buffer, static_cast<std::size_t>(n));
-    }
+    FileContent content;
+    const bool read = content.readFrom(fd, path, error);
+    ::close(fd);
+    if (read) text.assign(content.text());
+    return read;
 }
 
 const char *const kShownReadOnly = "\nQuarnel shows the registry read-only.";
@@ -342,6 +334,7 @@ std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::st
         Preamble preamble;
         ReadResult r;
         bool cut = false;
+        std::string_view wholeText;
         if (!holding.empty()) {
             // Read whole, then only what may hold the text goes into keys.
             if (room < file.size()) {
@@ -354,18 +347,27 @@ std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::st
                     error = file.error();
                     return nullptr;
                 }
-            cut = sectionsHolding(std::string_view(whole.get(), filled), holding, sections);
+            wholeText = std::string_view(whole.get(), filled);
+            cut = sectionsHolding(wholeText, holding, sections);
             if (cut) r = readHive(std::string_view(sections), fresh, preamble);
         }
-        if (!cut) r = readHive(at, file.size(), fresh, preamble);
+        // Read once: a file read whole already is not read from disk again.
+        const auto readWhole = [&](RegKey &into) {
+            return holding.empty() ? readHive(at, file.size(), into, preamble)
+                                   : readHive(wholeText, into, preamble);
+        };
+        RegKey again;
+        RegKey *content = &fresh;
+        if (!cut) {
+            r = readWhole(fresh);
+        } else if (!r.ok) {
+            // A cut-down text that does not read: the whole file decides, and says
+            // where when it does not read either (the cut-down text's lines are not the file's).
+            preamble.clear();
+            r = readWhole(again);
+            content = &again;
+        }
         if (!r.ok) {
-            // The line of a cut-down text is not the file's: the whole file says where.
-            if (cut) {
-                RegKey again;
-                preamble.clear();
-                const ReadResult w = readHive(at, file.size(), again, preamble);
-                if (!w.ok) r = w;
-            }
             error = r.unreadable && !file.error().empty()
                         ? file.error()
                         : path + ":" + std::to_string(r.line) + ": " + r.message;
@@ -378,7 +380,7 @@ std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::st
                        : hive == kUserDefaultHive
                            ? store->ensurePath(store->users(), u".Default")
                            : store->ensurePath(store->users(), store->currentUserSid);
-        takeContent(root, fresh);
+        takeContent(root, *content);
     }
     return store;
 }
