@@ -200,7 +200,7 @@ void TRegForm::RedoLastUndo()
 void TRegForm::RestoreBackup(const std::string &folder)
 {
 #ifndef _WIN32
-    if (Button1->text() != QStringLiteral("&Search")) {
+    if (SearchRunning() || Button1->isCancel()) {
         Dialogs::information("A search is running; stop it before restoring a backup.");
         return;
     }

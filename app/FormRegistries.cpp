@@ -60,9 +60,9 @@ bool TRegForm::SwitchRegistry(const quarnel::prefixes::FoundRegistry &registry,
     if (!m_registrySession) return false;
     // Nothing of the registry before may be read once it is gone.
     ResetRegistryViews();
-    m_undoHistory = UndoHistory(); // its undo files belong to the registry before
     if (!m_registrySession->switchTo(registry.folder, registry.kind != RegistryKind::Quarnel))
-        return false;
+        return false;              // the registry before is open again, with its Ctrl+Z history
+    m_undoHistory = UndoHistory(); // its undo files belong to the registry before
     setWindowTitle(titleFor(RegistrySession::isDefaultRegistry(registry.folder) ? std::string()
                                                                                 : registry.name));
     if (const std::string path = Settings::defaultPath(); !path.empty()) {

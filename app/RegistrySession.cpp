@@ -36,7 +36,8 @@ void RegistrySession::open(const std::string &directory, bool isWinePrefix, bool
                                         : quarnel::platform::openRegistryAt(directory, isWinePrefix,
                                                                             &Dialogs::confirm);
     m_directory = opened.directory;
-    m_isWinePrefix = fromEnvironment ? true : isWinePrefix;
+    // The default may have fallen back to Quarnel's own registry.
+    m_isWinePrefix = opened.isWinePrefix;
     m_message = opened.message;
     m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
     m_openFailed = opened.status == quarnel::platform::RegistryOpened::Status::Failed;

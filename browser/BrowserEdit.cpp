@@ -217,7 +217,9 @@ void TRegForm::CreateBrowserEditing()
         const bool onKey = NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath) != nullptr;
         for (QAction *item : pmKeys->actions())
             if (item != GoToKeyAction) item->setEnabled(onKey);
+        // A root key is neither renamed nor exported (its export would hold no key).
         RenameKeyAction->setEnabled(onKey && !nodePath.empty());
+        ExportKeyAction->setEnabled(onKey && !nodePath.empty());
         pmKeys->popup(RegTV->viewport()->mapToGlobal(at));
     });
     connect(RenameKeyAction, &QAction::triggered, this, &TRegForm::RenameKeyClick);
@@ -522,6 +524,14 @@ void TRegForm::ExportKeyClick()
                                            : KeyPath::fromBranch(keyPath).leaf());
     const std::string file = EditFiles::choose(this, true, leaf + ".reg");
     if (file.empty()) return;
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    if (keyPath.empty() || !reg.HasKey(keyPath)) {
+        // Written anyway, the file would hold no key and look like a good export.
+        Dialogs::error("Nothing was exported: " + rootName + "\\" + keyPath +
+                       " is not a key (any more).");
+        return;
+    }
     const std::string bytes = quarnel::exportKey(rootName, keyPath);
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

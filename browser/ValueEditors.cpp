@@ -186,6 +186,10 @@ void ValueEditDialog::updateHexMargins()
     if (!bytes) return; // half typed: the margins keep the last bytes that read
     m_offsets->setPlainText(toQt(offsetColumn(bytes->size())));
     m_printable->setPlainText(toQt(printableColumn(*bytes)));
+    // Setting the text scrolls the margins to the top: back to the rows edited.
+    const int at = m_lines->verticalScrollBar()->value();
+    m_offsets->verticalScrollBar()->setValue(at);
+    m_printable->verticalScrollBar()->setValue(at);
 }
 
 void ValueEditDialog::accept()

@@ -38,7 +38,7 @@ RegistryHitCounter TRegForm::AllRegistriesCounter() const
     // are refused when that search starts, here they leave the range open.
     SearchOptions options;
     std::string unread;
-    if (!ChosenSearchOptions(options, unread)) options = SearchOptions();
+    if (!ChosenSearchOptions(options, unread)) options.changedSince = options.changedBefore = {};
     return [scope, options](const std::string &folder, const std::string &text,
                             const std::atomic<bool> &stop) {
         CountingSink sink(stop);

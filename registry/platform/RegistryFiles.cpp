@@ -46,6 +46,7 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, c
     const auto opened = store->open(directory, isWinePrefix, ask);
     RegistryOpened result;
     result.directory = directory;
+    result.isWinePrefix = isWinePrefix;
     result.message = opened.message;
     result.undosCutShort = opened.undosCutShort;
     switch (opened.status) {

@@ -41,8 +41,9 @@ struct RegistryOpened
         ReadOnly, // loaded, but changes are refused (Wine running, unreadable file...)
         Failed    // no registry: the calls work on an empty registry in memory
     } status = Status::Failed;
-    std::string directory; // the prefix (or Quarnel's own registry directory)
-    std::string message;   // for the user; empty when there is nothing to say
+    std::string directory;     // the prefix (or Quarnel's own registry directory)
+    bool isWinePrefix = false; // false for Quarnel's own registry
+    std::string message;       // for the user; empty when there is nothing to say
     // Undo files of undos the last run was ended in the middle of (nothing of
     // them was applied; `message` names them): offer to apply them again.
     std::vector<std::string> undosCutShort;
