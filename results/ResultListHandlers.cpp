@@ -28,6 +28,12 @@ void TRegForm::FoundLVMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers sh
     pm1->popup(QPoint(origin.x() + X, origin.y() + PanelReg->height() + 110 + Y));
 }
 
+void TRegForm::FoundLVMenuKey(QPoint pos)
+{
+    if (m_foundModel->totalRows() == 0) return;
+    pm1->popup(FoundLV->viewport()->mapToGlobal(pos));
+}
+
 void TRegForm::FoundLVKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     // Pressing Shift or Ctrl itself counts, whatever the platform reports as held.

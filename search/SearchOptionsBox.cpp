@@ -7,6 +7,7 @@
 #include "app/QtText.h"
 #include "app/TAlignLayout.h"
 #include "app/TButton.h"
+#include "app/TDropPanel.h"
 #include "app/TPanel.h"
 #include "app/UnitState.h"
 #include "prefixes/Settings.h"
@@ -110,9 +111,9 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     OptionsButton->setToolTip(QStringLiteral("How and where to search"));
     panel1.add(OptionsButton, TAlignLayout::alNone);
 
-    OptionsPanel = new QFrame(this, Qt::Popup);
+    OptionsPanel = new TDropPanel(this);
     OptionsPanel->setObjectName(QStringLiteral("OptionsPanel"));
-    OptionsPanel->setFrameShape(QFrame::StyledPanel);
+    OptionsPanel->setAccessibleName(QStringLiteral("Search options"));
     auto *grid = new QGridLayout(OptionsPanel);
     int row = 0;
     for (const OptionBox &option : kOptionBoxes) {
@@ -160,6 +161,9 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     RecentSearches->setObjectName(QStringLiteral("RecentSearches"));
     // No text: the arrow shows none, and a text would count as cut off.
     RecentSearches->setToolTip(QStringLiteral("Recent searches (Alt+Down)"));
+    for (QObject *shown : RecentSearches->associatedObjects())
+        if (shown->isWidgetType())
+            static_cast<QWidget *>(shown)->setAccessibleName(QStringLiteral("Recent searches"));
     RecentSearchesMenu = new QMenu(Edit1);
     RecentSearchesMenu->setObjectName(QStringLiteral("RecentSearchesMenu"));
     connect(RecentSearches, &QAction::triggered, this,

@@ -5,6 +5,7 @@
 #include "results/ResultModel.h"
 #include "tests/harness/DeepKeyPath.h"
 
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -193,6 +194,33 @@ TEST_F(LocateTest, NothingHappensWithoutARowARootOrWithAModifier)
     UnitState::modifierFlag = false;
     form->FoundLVDblClick();
     EXPECT_EQ(selectedKey(), "Software");
+}
+
+// Without the mouse: Ctrl+Enter in the list and the menu's last item locate the
+// selected row; Enter still searches again. The Ctrl that came with the key does
+// not stay counted as held, which would turn the next double click off.
+TEST_F(LocateTest, CtrlEnterAndTheMenuItemLocateTheRow)
+{
+    results({{kUser, "Software\\Wine\\", "b", "REG_SZ", "b"}});
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    ASSERT_EQ(form->pm1->actions().back(), form->Locate1);
+    form->FoundLV->setFocus();
+    QTest::keyPress(form->FoundLV, Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyClick(form->FoundLV, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(selectedKey(), "Wine");
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"b"});
+    EXPECT_TRUE(form->RegLV->hasFocus());
+    EXPECT_FALSE(UnitState::modifierFlag);
+
+    results({{kUser, "Software\\", "", "", ""}}, 1);
+    form->FoundLV->setFocus();
+    QTest::keyClick(form->FoundLV, Qt::Key_Enter, Qt::ControlModifier | Qt::KeypadModifier);
+    EXPECT_EQ(selectedKey(), "Software");
+
+    results({{kUser, "Software\\Wine\\Fonts\\", "", "", ""}}, 2);
+    form->Locate1->trigger();
+    EXPECT_EQ(selectedKey(), "Fonts");
 }
 
 // A loaded key that bears a root's name is not taken for that root.

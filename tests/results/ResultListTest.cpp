@@ -2,7 +2,9 @@
 // clicks, keys, the modifier flag, the pop-up menu and the row comparison.
 #include "tests/search/SearchFixture.h"
 
+#include "app/TListView.h"
 #include "app/TPanel.h"
+#include "app/TTreeView.h"
 #include "app/UnitState.h"
 
 #include <QHeaderView>
@@ -134,6 +136,40 @@ TEST_F(ResultListTest, RightButtonOpensTheMenuOnlyWithRowsAtTheComputedPoint)
                           origin.y() + form->PanelReg->height() + 110 + inList.y());
     EXPECT_EQ(form->pm1->pos(), expected);
     form->pm1->hide();
+}
+
+// Each list's menu opens from the Menu key and Shift+F10 at the focused row; the
+// result list's, as with the right button, only when it has rows.
+TEST_F(ResultListTest, EveryListsMenuOpensFromTheMenuKeyAndShiftF10AtTheFocusedRow)
+{
+    const auto press = [](QWidget *view, bool menuKey) {
+        view->setFocus();
+        if (menuKey)
+            QTest::keyClick(view, Qt::Key_Menu);
+        else
+            QTest::keyClick(view, Qt::Key_F10, Qt::ShiftModifier);
+    };
+    press(form->FoundLV, true);
+    press(form->FoundLV, false);
+    EXPECT_FALSE(form->pm1->isVisible());
+
+    fillAndSearch();
+    form->move(0, 0);
+    form->RegTV->selectNode(form->RootNodes[2]); // HKEY_LOCAL_MACHINE, with its values
+    const std::pair<QAbstractItemView *, QMenu *> lists[] = {
+        {form->FoundLV, form->pm1}, {form->RegTV, form->pmKeys}, {form->RegLV, form->pmValues}};
+    for (const auto &[view, menu] : lists)
+        for (const bool menuKey : {true, false}) {
+            SCOPED_TRACE(view->objectName().toStdString() + (menuKey ? " Menu" : " Shift+F10"));
+            view->setCurrentIndex(view == form->RegTV ? form->RegTV->indexOf(form->RootNodes[2])
+                                                      : view->model()->index(1, 0));
+            press(view, menuKey);
+            ASSERT_TRUE(menu->isVisible());
+            const QRect row = view->visualRect(view->currentIndex());
+            EXPECT_EQ(menu->pos(), view->viewport()->mapToGlobal(row.center()));
+            menu->hide();
+        }
+    EXPECT_EQ(form->RegTV->selectedNode(), form->RootNodes[2]);
 }
 
 } // namespace
