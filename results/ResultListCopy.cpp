@@ -61,8 +61,8 @@ void TRegForm::CreateCopyActions()
     // Enter stays the window's: it runs the search again, as it always did.
     Locate1 = listAction(pm1, FoundLV, "Locate1", QStringLiteral("&Locate"),
                          QKeySequence(Qt::CTRL | Qt::Key_Return));
-    Locate1->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Return),
-                           QKeySequence(Qt::CTRL | Qt::Key_Enter)});
+    Locate1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     connect(Copy1, &QAction::triggered, this, &TRegForm::Copy1Click);
     connect(CopyKeyPath1, &QAction::triggered, this, &TRegForm::CopyKeyPath1Click);
     connect(Export1, &QAction::triggered, this, &TRegForm::Export1Click);

@@ -25,6 +25,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QToolButton>
 
 #include <algorithm>
 #include <tuple>
@@ -161,9 +162,10 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     RecentSearches->setObjectName(QStringLiteral("RecentSearches"));
     // No text: the arrow shows none, and a text would count as cut off.
     RecentSearches->setToolTip(QStringLiteral("Recent searches (Alt+Down)"));
+    // The arrow's button (Edit1 holds the action too): a screen reader's name for it.
     for (QObject *shown : RecentSearches->associatedObjects())
-        if (shown->isWidgetType())
-            static_cast<QWidget *>(shown)->setAccessibleName(QStringLiteral("Recent searches"));
+        if (auto *button = qobject_cast<QToolButton *>(shown))
+            button->setAccessibleName(QStringLiteral("Recent searches"));
     RecentSearchesMenu = new QMenu(Edit1);
     RecentSearchesMenu->setObjectName(QStringLiteral("RecentSearchesMenu"));
     connect(RecentSearches, &QAction::triggered, this,

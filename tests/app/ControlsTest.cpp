@@ -251,13 +251,17 @@ TEST(Dialogs, EnterOpensTheFocusedLinkOrPressesTheFocusedButton)
             }));
             QTest::keyClick(box->focusWidget(), Qt::Key_Return);
         },
-        [] { return std::string(Dialogs::confirmShowing("Replace?", "3 changes.", "x\n") ? "OK" : ""); });
+        [] {
+            return std::string(Dialogs::confirmShowing("Replace?", "3 changes.", "x\n") ? "OK"
+                                                                                        : "");
+        });
     EXPECT_EQ(listsShown, 2);
     EXPECT_EQ(stillAsking, 2);
     EXPECT_EQ(answer, "");
 
     // History has no default button: Enter in a list does nothing, on a button presses it.
-    HistoryWindow history(nullptr, [](const std::string &) {}, [](const std::string &) {});
+    HistoryWindow history(
+        nullptr, [](const std::string &) {}, [](const std::string &) {});
     history.show();
     history.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&history));

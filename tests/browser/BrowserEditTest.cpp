@@ -181,6 +181,24 @@ TEST_F(BrowserEditTest, EachEditorShowsTheDataAndWritesWhatWasTyped)
     EXPECT_EQ(stored(k, "odd"), (Stored{0x1234, "AB"s}));
 }
 
+// Tab leaves a list's lines and the hex pairs for the next control; it types no tab.
+TEST_F(BrowserEditTest, TabLeavesTheMultiLineFields)
+{
+    for (const DWORD type : {DWORD(REG_MULTI_SZ), DWORD(REG_BINARY)}) {
+        ValueEditDialog dialog("v", type, ValueEditText::Bytes{'a', 0, 0, 0});
+        dialog.show();
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        auto *field = dialog.findChild<QPlainTextEdit *>(QStringLiteral("ValueData"));
+        ASSERT_NE(field, nullptr);
+        const QString before = field->toPlainText();
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Tab);
+        EXPECT_FALSE(field->hasFocus()) << type;
+        EXPECT_EQ(field->toPlainText(), before) << type;
+    }
+}
+
 TEST_F(BrowserEditTest, EnterAndDoubleClickOpenTheEditorAndAnUnchangedOkWritesNothing)
 {
     const std::string k = "\\Software\\Edit";

@@ -4,8 +4,11 @@
 #include "tests/search/SearchFixture.h"
 
 #include "app/TButton.h"
+#include "app/TListView.h"
+#include "app/TTreeView.h"
 #include "registry/TRegistry.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -101,6 +104,50 @@ TEST_F(SearchOptionsWindowTest, OptionsAndTheLastTwentyTextsAreKeptForTheNextWin
     EXPECT_TRUE(next.RecentSearches->isVisible());
     next.RecentSearchesMenu->actions().at(1)->trigger();
     EXPECT_EQ(next.Edit1->text(), "text 21");
+}
+
+// A screen reader finds each control by its name, and the options panel's controls
+// from the application's windows while the panel is open: a popup window alone is
+// not listed there.
+TEST_F(SearchOptionsWindowTest, ControlsHaveNamesAndTheOpenPanelIsInTheAccessibilityTree)
+{
+    QStringList names;
+    for (QWidget *control : std::initializer_list<QWidget *>{form->Edit1, form->Edit2, form->RegTV,
+                                                             form->RegLV, form->FoundLV})
+        names << QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
+    for (QObject *shown : form->RecentSearches->associatedObjects())
+        if (shown->isWidgetType() && shown != form->Edit1)
+            names << QAccessible::queryAccessibleInterface(shown)->text(QAccessible::Name);
+    EXPECT_EQ(names, QStringList({"Search for", "Replace with", "Keys", "Values", "Search results",
+                                  "Recent searches"}));
+
+    const auto reachable = [] {
+        QStringList found;
+        std::vector<QAccessibleInterface *> next{QAccessible::queryAccessibleInterface(qApp)};
+        while (!next.empty() && found.size() < 5000) {
+            QAccessibleInterface *at = next.back();
+            next.pop_back();
+            found << at->text(QAccessible::Name);
+            for (int i = 0; i < at->childCount(); ++i)
+                if (QAccessibleInterface *child = at->child(i)) next.push_back(child);
+        }
+        return found;
+    };
+    const QStringList panel = {"Search options", "Match case",    "Regular expression",
+                               "Binary",         "Changed since", "Changed before"};
+    EXPECT_FALSE(reachable().contains("Match case"));
+    form->OptionsButton->click();
+    const QStringList open = reachable();
+    for (const QString &name : panel)
+        EXPECT_TRUE(open.contains(name)) << name.toStdString();
+    // The way back up leads to the window, which lists the panel where it says.
+    QAccessibleInterface *shown = QAccessible::queryAccessibleInterface(form->OptionsPanel);
+    QAccessibleInterface *window = shown->parent();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->object(), form);
+    EXPECT_EQ(window->child(window->indexOfChild(shown)), shown);
+    form->OptionsPanel->hide();
+    EXPECT_FALSE(reachable().contains("Match case"));
 }
 
 // Reading a picture from a file loads Qt's image plugins, 0.3 MB resident for the
