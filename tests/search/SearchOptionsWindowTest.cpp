@@ -107,45 +107,34 @@ TEST_F(SearchOptionsWindowTest, OptionsAndTheLastTwentyTextsAreKeptForTheNextWin
 }
 
 // A screen reader finds each control by its name, and the options panel's controls
-// from the application's windows while the panel is open: a popup window alone is
-// not listed there.
+// from the application down while the panel is open (a popup alone is not listed).
 TEST_F(SearchOptionsWindowTest, ControlsHaveNamesAndTheOpenPanelIsInTheAccessibilityTree)
 {
     QStringList names;
-    for (QWidget *control : std::initializer_list<QWidget *>{form->Edit1, form->Edit2, form->RegTV,
-                                                             form->RegLV, form->FoundLV})
+    for (QObject *control : std::initializer_list<QObject *>{
+             form->Edit1, form->Edit2, form->RegTV, form->RegLV, form->FoundLV,
+             form->RecentSearches->associatedObjects().last()})
         names << QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
-    for (QObject *shown : form->RecentSearches->associatedObjects())
-        if (shown->isWidgetType() && shown != form->Edit1)
-            names << QAccessible::queryAccessibleInterface(shown)->text(QAccessible::Name);
     EXPECT_EQ(names, QStringList({"Search for", "Replace with", "Keys", "Values", "Search results",
                                   "Recent searches"}));
-
-    const auto reachable = [] {
+    const auto reachable = [] { // every name from the application down
         QStringList found;
-        std::vector<QAccessibleInterface *> next{QAccessible::queryAccessibleInterface(qApp)};
-        while (!next.empty() && found.size() < 5000) {
+        for (std::vector next{QAccessible::queryAccessibleInterface(qApp)};
+             !next.empty() && found.size() < 5000;) {
             QAccessibleInterface *at = next.back();
             next.pop_back();
             found << at->text(QAccessible::Name);
             for (int i = 0; i < at->childCount(); ++i)
-                if (QAccessibleInterface *child = at->child(i)) next.push_back(child);
+                next.push_back(at->child(i));
         }
         return found;
     };
-    const QStringList panel = {"Search options", "Match case",    "Regular expression",
-                               "Binary",         "Changed since", "Changed before"};
     EXPECT_FALSE(reachable().contains("Match case"));
     form->OptionsButton->click();
     const QStringList open = reachable();
-    for (const QString &name : panel)
-        EXPECT_TRUE(open.contains(name)) << name.toStdString();
-    // The way back up leads to the window, which lists the panel where it says.
-    QAccessibleInterface *shown = QAccessible::queryAccessibleInterface(form->OptionsPanel);
-    QAccessibleInterface *window = shown->parent();
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(window->object(), form);
-    EXPECT_EQ(window->child(window->indexOfChild(shown)), shown);
+    EXPECT_TRUE(open.contains("Match case") && open.contains("Changed before")) << open.size();
+    QAccessibleInterface *panel = QAccessible::queryAccessibleInterface(form->OptionsPanel);
+    EXPECT_EQ(panel->parent()->child(panel->parent()->indexOfChild(panel)), panel);
     form->OptionsPanel->hide();
     EXPECT_FALSE(reachable().contains("Match case"));
 }
