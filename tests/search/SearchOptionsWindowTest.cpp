@@ -110,13 +110,6 @@ TEST_F(SearchOptionsWindowTest, OptionsAndTheLastTwentyTextsAreKeptForTheNextWin
 // from the application down while the panel is open (a popup alone is not listed).
 TEST_F(SearchOptionsWindowTest, ControlsHaveNamesAndTheOpenPanelIsInTheAccessibilityTree)
 {
-    QStringList names;
-    for (QObject *control : std::initializer_list<QObject *>{
-             form->Edit1, form->Edit2, form->RegTV, form->RegLV, form->FoundLV,
-             form->RecentSearches->associatedObjects().last()})
-        names << QAccessible::queryAccessibleInterface(control)->text(QAccessible::Name);
-    EXPECT_EQ(names, QStringList({"Search for", "Replace with", "Keys", "Values", "Search results",
-                                  "Recent searches"}));
     const auto reachable = [] { // every name from the application down
         QStringList found;
         for (std::vector next{QAccessible::queryAccessibleInterface(qApp)};
@@ -129,7 +122,11 @@ TEST_F(SearchOptionsWindowTest, ControlsHaveNamesAndTheOpenPanelIsInTheAccessibi
         }
         return found;
     };
-    EXPECT_FALSE(reachable().contains("Match case"));
+    const QStringList closed = reachable();
+    for (const char *name :
+         {"Search for", "Replace with", "Keys", "Values", "Search results", "Recent searches"})
+        EXPECT_TRUE(closed.contains(name)) << name;
+    EXPECT_FALSE(closed.contains("Match case"));
     form->OptionsButton->click();
     const QStringList open = reachable();
     EXPECT_TRUE(open.contains("Match case") && open.contains("Changed before")) << open.size();
