@@ -30,6 +30,8 @@ void TRegForm::FoundLVMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers sh
 
 void TRegForm::FoundLVMenuKey(QPoint pos)
 {
+    // The keys come up in the menu, not here: Shift+F10 would leave Shift counted as held.
+    UnitState::modifierFlag = false;
     if (m_foundModel->totalRows() == 0) return;
     pm1->popup(FoundLV->viewport()->mapToGlobal(pos));
 }
