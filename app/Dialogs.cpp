@@ -1,5 +1,6 @@
 #include "app/Dialogs.h"
 
+#include "app/FocusedEnter.h"
 #include "app/QtText.h"
 
 #include <QApplication>
@@ -129,6 +130,7 @@ std::string showBox(const TDialogRecord &record)
         box.setDefaultButton(qobject_cast<QPushButton *>(box.buttons().first()));
     // Escape and the close button act like the last button that cancels (or the only one).
     box.setEscapeButton(escape);
+    FocusedEnter::install(&box);
     box.exec();
     const QAbstractButton *clicked = box.clickedButton();
     return clicked ? fromQt(clicked->text()) : std::string();

@@ -131,12 +131,14 @@ void TRegForm::CreatePanel1()
     Button1->setToolTip(QStringLiteral("Clear last Results and start new search"));
     Button1->setDefault(true);
     Edit1 = placed(new QLineEdit, "Edit1", Panel1, {370, 1, 140, 21});
+    Edit1->setAccessibleName(QStringLiteral("Search for"));
     ckbmirr = placed(new QCheckBox(QStringLiteral("include mirrored Keys")), "ckbmirr", Panel1,
                      {6, 2, 125, 17});
     ckbmirr->installEventFilter(new TTooltipLines(ckbmirr));
     Button2 = placed(new TButton(QStringLiteral("E&xit")), "Button2", Panel1, {572, 1, 55, 21});
-    RegistryButton = placed(new TButton(QStringLiteral("Registry\u2026")), "RegistryButton", Panel1,
-                            {134, 1, 72, 21});
+    // Alt+G: Alt+R is Replace's.
+    RegistryButton = placed(new TButton(QStringLiteral("Re&gistry\u2026")), "RegistryButton",
+                            Panel1, {134, 1, 72, 21});
     RegistryMenu = new QMenu(RegistryButton);
     RegistryMenu->setObjectName(QStringLiteral("RegistryMenu"));
     RegistryButton->setMenu(RegistryMenu);
@@ -179,12 +181,14 @@ void TRegForm::CreatePanel3()
     PanelReg = placed(new TPanel, "PanelReg", Panel3, {1, 1, 630, 182});
     auto *browser = new TAlignLayout(PanelReg, QSize(630, 182), TPanel::kBevelWidth);
     RegTV = placed(new TTreeView, "RegTV", PanelReg, {1, 1, 231, 180});
+    RegTV->setAccessibleName(QStringLiteral("Keys"));
     RegTV->setFont(FormFonts::statusFont());
     RegTV->setImageList(ImageList1);
     keepSelectionVisible(RegTV);
     Splitter2 = placed(new TSplitter(Qt::Horizontal), "Splitter2", PanelReg, {232, 1, 5, 180});
     Splitter2->setControl(RegTV);
     RegLV = placed(new TListView, "RegLV", PanelReg, {237, 1, 392, 180});
+    RegLV->setAccessibleName(QStringLiteral("Values"));
     RegLV->setImageList(ImageList1);
     AttachValueListModel(); // with it the column headers; a new model resets the widths
     RegLV->setColumnWidth(0, 150);
@@ -201,9 +205,11 @@ void TRegForm::CreatePanel3()
     Panel2 = placed(new TPanel, "Panel2", Panel3, {1, 188, 630, 182});
     auto *results = new TAlignLayout(Panel2, QSize(630, 182), TPanel::kBevelWidth);
     FoundLV = placed(new TReportView, "FoundLV", Panel2, {1, 24, 628, 156});
+    FoundLV->setAccessibleName(QStringLiteral("Search results"));
     // Its model, and with it the column headers and widths, comes in AttachResultModel.
     keepSelectionVisible(FoundLV);
     Edit2 = placed(new QLineEdit, "Edit2", Panel2, {370, 1, 139, 21});
+    Edit2->setAccessibleName(QStringLiteral("Replace with"));
     Button4 = placed(new TButton(QStringLiteral("&Replace")), "Button4", Panel2, {572, 2, 55, 21});
     Button4->setToolTip(QStringLiteral("Replace in selected entries"));
     Button4->setEnabled(false);

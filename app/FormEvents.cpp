@@ -37,6 +37,7 @@ void TRegForm::BindEvents()
             [this](Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
                 FoundLVMouseDown(button, shift, pos.x(), pos.y());
             });
+    connect(FoundLV, &TReportView::menuKeyPressed, this, &TRegForm::FoundLVMenuKey);
     // The result list's model sorts itself (ResultModel::sortByColumn, in the order of
     // registry/ListOrder); nothing here takes part, FoundLVCompare included.
 

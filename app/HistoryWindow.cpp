@@ -1,5 +1,6 @@
 #include "app/HistoryWindow.h"
 
+#include "app/FocusedEnter.h"
 #include "app/QtText.h"
 #include "registry/UndoFiles.h"
 
@@ -112,6 +113,8 @@ HistoryWindow::HistoryWindow(QWidget *parent, Handler onUndo, Handler onRestore)
     connect(close, &QPushButton::clicked, this, &QDialog::close);
     connect(m_changes, &QTreeWidget::itemSelectionChanged, this, &HistoryWindow::updateButtons);
     connect(m_backups, &QTreeWidget::itemSelectionChanged, this, &HistoryWindow::updateButtons);
+    // No button is the default: Enter in a list must not take anything back.
+    FocusedEnter::install(this);
     refresh();
 }
 

@@ -1,5 +1,6 @@
 #include "app/TListView.h"
 
+#include "app/KeyboardMenu.h"
 #include "app/TImageList.h"
 
 #include <QHeaderView>
@@ -114,6 +115,11 @@ void TListView::setCurrentRow(int row, QItemSelectionModel::SelectionFlags comma
 {
     const QModelIndex index = rowIndex(row);
     if (index.isValid() && selectionModel()) selectionModel()->setCurrentIndex(index, command);
+}
+
+void TListView::keyPressEvent(QKeyEvent *event)
+{
+    if (!KeyboardMenu::open(this, event)) QTreeView::keyPressEvent(event);
 }
 
 void TListView::keyReleaseEvent(QKeyEvent *event)

@@ -1,5 +1,6 @@
 // A report-style list (rows of text cells with a header) over a model that holds
-// the rows, and reports key-up, focus-in and header clicks. A model gives a
+// the rows, and reports key-up, focus-in and header clicks; the Menu key and
+// Shift+F10 give it a context menu event (app/KeyboardMenu). A model gives a
 // row's image index in ImageRole of its first cell; the list draws it from its
 // image list.
 #pragma once
@@ -42,6 +43,7 @@ signals:
     void columnClicked(int column);
 
 protected:
+    void keyPressEvent(QKeyEvent *event) override;
     void keyReleaseEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
 

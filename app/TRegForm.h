@@ -113,6 +113,8 @@ public:
     // --- result list and bulk edits (results/) ---
     // Positions are in FoundLV's coordinates.
     void FoundLVMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, int X, int Y);
+    // The Menu key or Shift+F10: pm1 at `pos` (the focused row, in the viewport's coordinates).
+    void FoundLVMenuKey(QPoint pos);
     void FoundLVKeyDown(int key, Qt::KeyboardModifiers shift);
     void FoundLVKeyUp(int key, Qt::KeyboardModifiers shift);
     // Rows as their cells (Root, Branch, Name, Type, Value); a missing cell is empty.
@@ -121,6 +123,8 @@ public:
     void FoundLVColumnClick(int column);
     void FoundLVClick();
     void FoundLVDblClick();
+    // Opens the browser at the first selected row's key and value (results/Locate.cpp).
+    void LocateFoundRow();
     void SelectAll1Click();
     void ClearList1Click();
     void Delete1Click();
@@ -138,12 +142,14 @@ public:
     QAction *Copy1 = nullptr;        // Ctrl+C: the selected rows, tab separated
     QAction *CopyKeyPath1 = nullptr; // Ctrl+Shift+C: each selected row's full key path
     QAction *Export1 = nullptr;      // the selected rows to a .reg, .tsv or .csv file
+    QAction *Locate1 = nullptr;      // Ctrl+Enter: LocateFoundRow, as a double click
     // The value list's context menu and its Copy (Ctrl+C): Name, Type, Value.
     QMenu *pmValues = nullptr;
     QAction *CopyValues1 = nullptr;
     void Copy1Click();
     void CopyKeyPath1Click();
     void Export1Click();
+    void Locate1Click();
     void CopyValues1Click();
     // F3: Button1 with the current text, unless a run goes on; Ctrl+F: Edit1 with its
     // text selected; Ctrl+Shift+F: Edit2.

@@ -1,5 +1,8 @@
 #include "app/TReportView.h"
 
+#include "app/KeyboardMenu.h"
+
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -23,6 +26,7 @@ TReportView::TReportView(QWidget *parent) : QTreeView(parent)
 void TReportView::keyPressEvent(QKeyEvent *event)
 {
     emit keyDown(event->key(), event->modifiers());
+    if (KeyboardMenu::open(this, event)) return;
     // Select-all belongs to the window's key-up handler; the view's own would act
     // on key down and repeat while the key is held.
     if (event->matches(QKeySequence::SelectAll)) {
@@ -57,6 +61,14 @@ void TReportView::mouseDoubleClickEvent(QMouseEvent *event)
 {
     QTreeView::mouseDoubleClickEvent(event);
     if (event->button() == Qt::LeftButton) emit mouseDoubleClicked();
+}
+
+void TReportView::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (event->reason() == QContextMenuEvent::Keyboard)
+        emit menuKeyPressed(event->pos());
+    else
+        event->ignore();
 }
 
 bool TReportView::viewportEvent(QEvent *event)

@@ -22,6 +22,8 @@ signals:
     void mouseClicked();
     void mouseDoubleClicked();
     void columnClicked(int column);
+    // The Menu key or Shift+F10 (app/KeyboardMenu), at `pos`; a right click comes as mouseDown.
+    void menuKeyPressed(QPoint pos);
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
@@ -29,6 +31,7 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     // No tooltips, whatever the model offers.
     bool viewportEvent(QEvent *event) override;
 };

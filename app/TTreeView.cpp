@@ -1,5 +1,6 @@
 #include "app/TTreeView.h"
 
+#include "app/KeyboardMenu.h"
 #include "app/TImageList.h"
 #include "app/TTreeModel.h"
 
@@ -249,6 +250,7 @@ void TTreeView::mouseDoubleClickEvent(QMouseEvent *event)
 
 void TTreeView::keyPressEvent(QKeyEvent *event)
 {
+    if (KeyboardMenu::open(this, event)) return;
     TTreeNode *node = selectedNode();
     if (node) {
         switch (event->key()) {

@@ -6,7 +6,8 @@
 // When the selected node (or an ancestor) is removed, the selection moves first:
 // to the next sibling, else the parent, else the previous sibling.
 // Each node carries an image index (shown while not selected) and a selected
-// image index into an image list.
+// image index into an image list. The Menu key and Shift+F10 give it a context
+// menu event (app/KeyboardMenu).
 #pragma once
 
 #include "app/TTreeNode.h"

@@ -40,6 +40,8 @@ QPlainTextEdit *fixedPitch(QPlainTextEdit *edit)
 {
     edit->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
     edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Tab leaves the field, as in every other field of a dialog.
+    edit->setTabChangesFocus(true);
     return edit;
 }
 

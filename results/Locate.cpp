@@ -17,8 +17,21 @@
 
 void TRegForm::FoundLVDblClick()
 {
+    if (!UnitState::modifierFlag) LocateFoundRow();
+}
+
+void TRegForm::Locate1Click()
+{
+    // Its key is held with Ctrl, whose release lands in the browser once the
+    // focus moves there: the list would keep counting Ctrl as held.
+    UnitState::modifierFlag = false;
+    LocateFoundRow();
+}
+
+void TRegForm::LocateFoundRow()
+{
     auto *model = qobject_cast<ResultModel *>(FoundLV->model());
-    if (UnitState::modifierFlag || !model || model->totalRows() == 0) return;
+    if (!model || model->totalRows() == 0) return;
     const std::vector<int> selected = model->selectedRows(*FoundLV->selectionModel());
     if (selected.empty()) return; // a double click below the rows: nothing to open
     // A copy: the walk runs the message loop, and the list may change meanwhile.

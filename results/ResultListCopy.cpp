@@ -1,5 +1,5 @@
-// Taking the result list's rows along: Copy, Copy key path, Export…, and the
-// keys that bring the search fields and a new run within reach.
+// Taking the result list's rows along: Copy, Copy key path, Export…, Locate's item
+// and key, and the keys that bring the search fields and a new run within reach.
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
@@ -58,9 +58,15 @@ void TRegForm::CreateCopyActions()
     CopyKeyPath1 = listAction(pm1, FoundLV, "CopyKeyPath1", QStringLiteral("Copy &key path"),
                               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
     Export1 = listAction(pm1, FoundLV, "Export1", QStringLiteral("&Export\u2026"));
+    // Enter stays the window's: it runs the search again, as it always did.
+    Locate1 = listAction(pm1, FoundLV, "Locate1", QStringLiteral("&Locate"),
+                         QKeySequence(Qt::CTRL | Qt::Key_Return));
+    Locate1->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Return), QKeySequence(Qt::CTRL | Qt::Key_Enter)});
     connect(Copy1, &QAction::triggered, this, &TRegForm::Copy1Click);
     connect(CopyKeyPath1, &QAction::triggered, this, &TRegForm::CopyKeyPath1Click);
     connect(Export1, &QAction::triggered, this, &TRegForm::Export1Click);
+    connect(Locate1, &QAction::triggered, this, &TRegForm::Locate1Click);
 
     windowShortcut(this, "SearchAgainShortcut", QKeySequence(Qt::Key_F3),
                    [this] { SearchAgain(); });

@@ -28,6 +28,14 @@ void TRegForm::FoundLVMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers sh
     pm1->popup(QPoint(origin.x() + X, origin.y() + PanelReg->height() + 110 + Y));
 }
 
+void TRegForm::FoundLVMenuKey(QPoint pos)
+{
+    // The keys come up in the menu, not here: Shift+F10 would leave Shift counted as held.
+    UnitState::modifierFlag = false;
+    if (m_foundModel->totalRows() == 0) return;
+    pm1->popup(FoundLV->viewport()->mapToGlobal(pos));
+}
+
 void TRegForm::FoundLVKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     // Pressing Shift or Ctrl itself counts, whatever the platform reports as held.

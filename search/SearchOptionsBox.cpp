@@ -7,6 +7,7 @@
 #include "app/QtText.h"
 #include "app/TAlignLayout.h"
 #include "app/TButton.h"
+#include "app/TDropPanel.h"
 #include "app/TPanel.h"
 #include "app/UnitState.h"
 #include "prefixes/Settings.h"
@@ -24,6 +25,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QToolButton>
 
 #include <algorithm>
 #include <tuple>
@@ -110,9 +112,9 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     OptionsButton->setToolTip(QStringLiteral("How and where to search"));
     panel1.add(OptionsButton, TAlignLayout::alNone);
 
-    OptionsPanel = new QFrame(this, Qt::Popup);
+    OptionsPanel = new TDropPanel(this);
     OptionsPanel->setObjectName(QStringLiteral("OptionsPanel"));
-    OptionsPanel->setFrameShape(QFrame::StyledPanel);
+    OptionsPanel->setAccessibleName(QStringLiteral("Search options"));
     auto *grid = new QGridLayout(OptionsPanel);
     int row = 0;
     for (const OptionBox &option : kOptionBoxes) {
@@ -160,6 +162,10 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     RecentSearches->setObjectName(QStringLiteral("RecentSearches"));
     // No text: the arrow shows none, and a text would count as cut off.
     RecentSearches->setToolTip(QStringLiteral("Recent searches (Alt+Down)"));
+    // The arrow's button (Edit1 holds the action too): a screen reader's name for it.
+    for (QObject *shown : RecentSearches->associatedObjects())
+        if (auto *button = qobject_cast<QToolButton *>(shown))
+            button->setAccessibleName(QStringLiteral("Recent searches"));
     RecentSearchesMenu = new QMenu(Edit1);
     RecentSearchesMenu->setObjectName(QStringLiteral("RecentSearchesMenu"));
     connect(RecentSearches, &QAction::triggered, this,

@@ -2,6 +2,7 @@
 #include "tests/harness/WindowHarness.h"
 
 #include "app/Dialogs.h"
+#include "app/HistoryWindow.h"
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TProgressBar.h"
@@ -12,7 +13,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <gtest/gtest.h>
 
 namespace {
@@ -208,6 +211,42 @@ TEST(Dialogs, RealBoxesHaveGermanButtonsAndClosingAConfirmationCancels)
     ASSERT_TRUE(labelFound);
     EXPECT_EQ(format, Qt::PlainText);
     EXPECT_EQ(shown, QStringLiteral("not deleted: HKEY_CURRENT_USER\\<b>x</b>"));
+}
+
+// Enter opens a focused link and presses a focused button; only elsewhere does it
+// give the default answer. History has no default at all.
+TEST(Dialogs, EnterOpensTheFocusedLinkOrPressesTheFocusedButton)
+{
+    WindowHarness::ensureApplication();
+    int lists = 0;
+    const std::string answer = answerRealBox(
+        [&](QMessageBox *box) {
+            box->activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(box));
+            box->findChild<QLabel *>("qt_msgbox_informativelabel")->setFocus(Qt::TabFocusReason);
+            for (int press = 0; press < 2; ++press) { // as Tab reaches it, then its link marked
+                QTimer::singleShot(0, [&] {
+                    auto *list = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+                    if (list && list != box && ++lists) list->reject();
+                });
+                QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+                QTest::keyClick(box->focusWidget(), Qt::Key_Tab);
+            }
+            box->buttons().constLast()->setFocus(Qt::TabFocusReason); // Abbrechen
+            QTest::keyClick(box->focusWidget(), Qt::Key_Return);
+        },
+        [] {
+            return std::string(Dialogs::confirmShowing("Go?", "3 changes.", "x\n") ? "OK" : "no");
+        });
+    EXPECT_EQ(lists, 2);
+    EXPECT_EQ(answer, "no");
+
+    HistoryWindow history(nullptr, {}, {});
+    history.show();
+    QTest::keyClick(history.changes(), Qt::Key_Return);
+    EXPECT_TRUE(history.isVisible());
+    QTest::keyClick(history.findChild<QPushButton *>("HistoryClose"), Qt::Key_Return);
+    EXPECT_FALSE(history.isVisible());
 }
 
 // A text too long for the screen: its first lines and the count of those left out.

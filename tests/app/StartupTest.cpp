@@ -156,7 +156,7 @@ TEST(Startup, ListsMenuAndTabOrder)
     for (QAction *item : form.pm1->actions())
         menu << (item->isSeparator() ? QStringLiteral("-") : item->text());
     EXPECT_EQ(menu, QStringList({"&Select All", "&Clear List", "-", "&Delete", "&Replace", "-",
-                                 "&Copy", "Copy &key path", "&Export…"}));
+                                 "&Copy", "Copy &key path", "&Export…", "&Locate"}));
     EXPECT_EQ(form.pm1->actions().at(2), form.N1);
     EXPECT_EQ(harness.find<QAction>("Replace1"), form.Replace1);
 

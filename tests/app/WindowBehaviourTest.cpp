@@ -138,6 +138,13 @@ TEST(DialogKeys, EnterInAnyControlButAButtonPressesButton1)
     harness.key(form.Edit1, Qt::Key_Enter, Qt::KeypadModifier);
     EXPECT_EQ(button1.count(), 7);
 
+    // Each button's access key is its own: Registry… had none, Alt+R is Replace's.
+    QStringList keys;
+    for (TButton *button : form.findChildren<TButton *>())
+        keys << QKeySequence::mnemonic(button->text()).toString();
+    EXPECT_EQ(keys.removeAll(QString()), 1) << keys.join(' ').toStdString(); // Options
+    EXPECT_EQ(keys.removeDuplicates(), 0) << keys.join(' ').toStdString();
+
     // A focused button takes Enter itself.
     QSignalSpy button2(form.Button2, &TButton::clicked);
     harness.key(form.Button2, Qt::Key_Return);

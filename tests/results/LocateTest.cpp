@@ -5,6 +5,7 @@
 #include "results/ResultModel.h"
 #include "tests/harness/DeepKeyPath.h"
 
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -193,6 +194,22 @@ TEST_F(LocateTest, NothingHappensWithoutARowARootOrWithAModifier)
     UnitState::modifierFlag = false;
     form->FoundLVDblClick();
     EXPECT_EQ(selectedKey(), "Software");
+}
+
+// Ctrl+Enter (also pm1's last item) locates the selected row; the Ctrl that came
+// with it, released in the browser, does not stay counted as held.
+TEST_F(LocateTest, CtrlEnterLocatesTheRow)
+{
+    results({{kUser, "Software\\Wine\\", "b", "REG_SZ", "b"}});
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form));
+    EXPECT_EQ(form->pm1->actions().back(), form->Locate1);
+    form->FoundLV->setFocus();
+    QTest::keyPress(form->FoundLV, Qt::Key_Control, Qt::ControlModifier);
+    QTest::keyClick(form->FoundLV, Qt::Key_Return, Qt::ControlModifier);
+    EXPECT_EQ(selectedValues(), std::vector<std::string>{"b"});
+    EXPECT_TRUE(form->RegLV->hasFocus());
+    EXPECT_FALSE(UnitState::modifierFlag);
 }
 
 // A loaded key that bears a root's name is not taken for that root.

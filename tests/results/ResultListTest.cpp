@@ -2,7 +2,9 @@
 // clicks, keys, the modifier flag, the pop-up menu and the row comparison.
 #include "tests/search/SearchFixture.h"
 
+#include "app/TListView.h"
 #include "app/TPanel.h"
+#include "app/TTreeView.h"
 #include "app/UnitState.h"
 
 #include <QHeaderView>
@@ -134,6 +136,29 @@ TEST_F(ResultListTest, RightButtonOpensTheMenuOnlyWithRowsAtTheComputedPoint)
                           origin.y() + form->PanelReg->height() + 110 + inList.y());
     EXPECT_EQ(form->pm1->pos(), expected);
     form->pm1->hide();
+}
+
+// Each list's menu opens from the Menu key and Shift+F10 at the focused row; the
+// result list does not count the Shift as held afterwards.
+TEST_F(ResultListTest, EveryListsMenuOpensFromTheMenuKeyAndShiftF10AtTheFocusedRow)
+{
+    fillAndSearch();
+    form->move(0, 0);
+    form->RegTV->selectNode(form->RootNodes[2]); // with values to list
+    const std::pair<QAbstractItemView *, QMenu *> lists[] = {
+        {form->FoundLV, form->pm1}, {form->RegTV, form->pmKeys}, {form->RegLV, form->pmValues}};
+    for (const auto &[view, menu] : lists)
+        for (const auto &[key, shift] :
+             {std::pair{Qt::Key_Menu, Qt::NoModifier}, std::pair{Qt::Key_F10, Qt::ShiftModifier}}) {
+            if (view != form->RegTV) view->setCurrentIndex(view->model()->index(1, 0));
+            QTest::keyPress(view, key, shift); // released in the menu
+            ASSERT_TRUE(menu->isVisible()) << view->objectName().toStdString() << key;
+            EXPECT_FALSE(UnitState::modifierFlag); // a double click would do nothing
+            const QRect row = view->visualRect(view->currentIndex());
+            EXPECT_EQ(menu->pos(), view->viewport()->mapToGlobal(row.center()));
+            menu->hide();
+        }
+    EXPECT_EQ(form->RegTV->selectedNode(), form->RootNodes[2]);
 }
 
 } // namespace

@@ -4,8 +4,11 @@
 #include "tests/search/SearchFixture.h"
 
 #include "app/TButton.h"
+#include "app/TListView.h"
+#include "app/TTreeView.h"
 #include "registry/TRegistry.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QFile>
@@ -101,6 +104,36 @@ TEST_F(SearchOptionsWindowTest, OptionsAndTheLastTwentyTextsAreKeptForTheNextWin
     EXPECT_TRUE(next.RecentSearches->isVisible());
     next.RecentSearchesMenu->actions().at(1)->trigger();
     EXPECT_EQ(next.Edit1->text(), "text 21");
+}
+
+// A screen reader finds each control by its name, and the options panel's controls
+// from the application down while the panel is open (a popup alone is not listed).
+TEST_F(SearchOptionsWindowTest, ControlsHaveNamesAndTheOpenPanelIsInTheAccessibilityTree)
+{
+    const auto reachable = [] { // every name from the application down
+        QStringList found;
+        for (std::vector next{QAccessible::queryAccessibleInterface(qApp)};
+             !next.empty() && found.size() < 5000;) {
+            QAccessibleInterface *at = next.back();
+            next.pop_back();
+            found << at->text(QAccessible::Name);
+            for (int i = 0; i < at->childCount(); ++i)
+                next.push_back(at->child(i));
+        }
+        return found;
+    };
+    const QStringList closed = reachable();
+    for (const char *name :
+         {"Search for", "Replace with", "Keys", "Values", "Search results", "Recent searches"})
+        EXPECT_TRUE(closed.contains(name)) << name;
+    EXPECT_FALSE(closed.contains("Match case"));
+    form->OptionsButton->click();
+    const QStringList open = reachable();
+    EXPECT_TRUE(open.contains("Match case") && open.contains("Changed before")) << open.size();
+    QAccessibleInterface *panel = QAccessible::queryAccessibleInterface(form->OptionsPanel);
+    EXPECT_EQ(panel->parent()->child(panel->parent()->indexOfChild(panel)), panel);
+    form->OptionsPanel->hide();
+    EXPECT_FALSE(reachable().contains("Match case"));
 }
 
 // Reading a picture from a file loads Qt's image plugins, 0.3 MB resident for the
