@@ -28,19 +28,6 @@ bool keyExists(const RegistryPathText &at)
     return reg.HasKey("\\" + at.below());
 }
 
-std::string typeName(uint32_t type)
-{
-    switch (type) {
-    case 1: return "REG_SZ";
-    case 2: return "REG_EXPAND_SZ";
-    case 3: return "REG_BINARY";
-    case 4: return "REG_DWORD";
-    case 7: return "REG_MULTI_SZ";
-    case 11: return "REG_QWORD";
-    default: return "type " + std::to_string(type);
-    }
-}
-
 std::string utcText(std::time_t when)
 {
     if (when == 0) return "(time unknown)";
@@ -120,7 +107,7 @@ int runImport(Session &session)
                 const std::string name =
                     value.name.empty() ? std::string(kStandardName) : "\"" + value.name + "\"";
                 out(value.removal ? "  delete value " + name + "\n"
-                                  : "  set " + name + " (" + typeName(value.type) + ", " +
+                                  : "  set " + name + " (" + TypeTextOrNumber(value.type) + ", " +
                                         std::to_string(value.data.size()) + " bytes)\n");
             }
         }

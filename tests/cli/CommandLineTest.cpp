@@ -265,6 +265,10 @@ TEST_F(CommandLineTest, SearchListsTheWindowsRowsInEachFormatReadBackExactly)
                              "a " + kNeedle + "b "},
                             {"HKEY_CURRENT_USER", kArea + "\\Other\\", "tab\t" + kNeedle, "", ""}}))
         << tsv.out;
+    EXPECT_EQ(
+        runQuarnel("search " + kNeedle + p + " --key 'HKCU\\" + kArea + "\\Other' --format tsv")
+            .out,
+        tsv.out);
 
     const std::string userReg = readFile(prefix + "/user.reg");
     const Ran refused = runQuarnel("delete " + kNeedle + p + " --yes");
@@ -465,6 +469,8 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
     EXPECT_NE(narrow.find("\"Path\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00"),
               std::string::npos)
         << narrow;
+    // A key typed as Go to key takes it names the same key.
+    EXPECT_EQ(runQuarnel("export 'Computer\\hkcu\\Software\\Tweak'" + p).out, tweak.out);
     EXPECT_EQ(runQuarnel("search " + kNeedle + "Key" + p).status, 1);
     EXPECT_TRUE(std::filesystem::exists(prefix + "/quarnel-backups"));
 
