@@ -218,3 +218,64 @@ TEST_F(BulkEditPreviewTest, RowsAsCopiedAndExportedText)
     EXPECT_NE(units.find(u"\"here\"=\"x\""), std::u16string::npos);
     EXPECT_EQ(units.find(u"gone"), std::u16string::npos);
 }
+
+// Registry text is data: whatever a prefix holds, a tsv or text cell carries no
+// control character to a terminal and is valid UTF-8, and the escapes say which
+// bytes stood there.
+TEST(CellText, ControlCharactersAndFaultyUtf8AreEscaped)
+{
+    struct Case
+    {
+        std::string cell, tsv, screen;
+    };
+    const Case cases[] = {
+        {"\x1B]0;pwned\x07\x1B[31m", "\\x1B]0;pwned\\x07\\x1B[31m", "\\x1B]0;pwned\\x07\\x1B[31m"},
+        {std::string("a\0b\x7F", 4), "a\\x00b\\x7F", "a\\x00b\\x7F"},
+        {"c:\\x\ty\r\n", "c:\\\\x\\ty\\r\\n", "c:\\x\\ty\\r\\n"},
+        {"\xC2\x9B"
+         "31m\xC2\x80\xC2\xA0",
+         "\\u009B31m\\u0080\xC2\xA0", "\\u009B31m\\u0080\xC2\xA0"},          // C1, NBSP kept
+        {"\xED\xA0\x80-\xED\xBF\xBF", "\\uD800-\\uDFFF", "\\uD800-\\uDFFF"}, // lone halves
+        {"\xFF\xC0\xAF\xE2\x82", "\\xFF\\xC0\\xAF\\xE2\\x82", "\\xFF\\xC0\\xAF\\xE2\\x82"},
+        {"\xE0\x80\x80\xF4\x90\x80\x80", "\\xE0\\x80\\x80\\xF4\\x90\\x80\\x80",
+         "\\xE0\\x80\\x80\\xF4\\x90\\x80\\x80"}, // overlong, beyond U+10FFFF
+        {"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80",
+         "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(tsvEscaped(c.cell), c.tsv);
+        EXPECT_EQ(screenText(c.cell), c.screen);
+    }
+    // A message of several lines keeps its line breaks and tabs, nothing else.
+    EXPECT_EQ(screenText("a\n\tb\r\x1B", true), "a\n\tb\\r\\x1B");
+
+    // Every byte at every place: nothing below 0x20 or DEL, no C1, and valid UTF-8
+    // (QString would turn a faulty sequence into U+FFFD; here the bytes are checked).
+    const auto clean = [](const std::string &text) {
+        for (std::size_t i = 0; i < text.size();) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c < 0x80) {
+                if (c < 0x20 || c == 0x7F) return false;
+                ++i;
+                continue;
+            }
+            const std::size_t n = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC2 ? 2 : 0;
+            if (n == 0 || i + n > text.size() || (c == 0xC2 && (unsigned char)text[i + 1] < 0xA0))
+                return false;
+            const auto second = static_cast<unsigned char>(text[i + 1]);
+            if ((c == 0xE0 && second < 0xA0) || (c == 0xED && second >= 0xA0) ||
+                (c == 0xF0 && second < 0x90) || (c == 0xF4 && second >= 0x90) || c > 0xF4)
+                return false;
+            for (std::size_t k = 1; k < n; ++k)
+                if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+            i += n;
+        }
+        return true;
+    };
+    for (int a = 0; a < 256; ++a)
+        for (int b = 0; b < 256; b += 3) {
+            const std::string cell = {char(a), char(b), '\xBF', char(0xC2), char(b)};
+            ASSERT_TRUE(clean(tsvEscaped(cell))) << a << " " << b;
+            ASSERT_TRUE(clean(screenText(cell))) << a << " " << b;
+        }
+}
