@@ -1,5 +1,7 @@
 #include "registry/ValueText.h"
 
+#include "registry/ValueEditText.h"
+
 namespace {
 
 constexpr char kHexDigits[] = "0123456789ABCDEF";
@@ -45,12 +47,7 @@ std::string TypeTextOrNumber(DWORD regType)
 {
     const std::string_view name = namedType(regType);
     if (!name.empty()) return std::string(name);
-    std::string digits;
-    do {
-        digits.insert(digits.begin(), "0123456789abcdef"[regType & 0xF]);
-        regType >>= 4;
-    } while (regType != 0);
-    return "type 0x" + digits;
+    return "type 0x" + ValueEditText::formatNumber(regType, true);
 }
 
 int ValueImageIndex(DWORD regType)

@@ -7,7 +7,6 @@
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
 #include "search/Matcher.h"
-#include "search/Matching.h"
 
 #include <algorithm>
 
