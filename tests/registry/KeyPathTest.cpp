@@ -69,17 +69,14 @@ TEST(RegistryPathText, ReadsEveryFormOfATypedPath)
         {"HKEY_CURRENT_USER\\Software\\Wine", "HKEY_CURRENT_USER|Software|Wine", 1},
         {"hkey_current_user\\\\Software\\", "HKEY_CURRENT_USER|Software", 1},
         {"HKCU\\Software", "HKEY_CURRENT_USER|Software", 1},
-        {"hklm", "HKEY_LOCAL_MACHINE", 2},
         {"Computer\\HKLM\\System", "HKEY_LOCAL_MACHINE|System", 2},
         {"my computer\\HKEY_USERS\\.Default", "HKEY_USERS|.Default", 3},
         {"\\HKU", "HKEY_USERS", 3},
         {"HKCC\\x", "HKEY_CURRENT_CONFIG|x", 4},
-        {"HKEY_DYN_DATA", "HKEY_DYN_DATA", 6},
         // A key name keeps its blanks: a file may hold one ending in a blank.
         {"HKCU\\Trailing \\", "HKEY_CURRENT_USER|Trailing ", 1},
         // No root: the first name as written, for the message that says so.
         {"Software\\Wine", "Software|Wine", -1},
-        {"HKEY_CURRENT_USERS\\x", "HKEY_CURRENT_USERS|x", -1},
         {"Computer\\Foo", "Foo", -1},
         {"Computer", "", -1},
         {"", "", -1},
