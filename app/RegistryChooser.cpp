@@ -101,7 +101,7 @@ RegistryChooser::RegistryChooser(std::vector<FoundRegistry> registries,
     // The recently opened first, newest first; the rest in the order found.
     for (const std::string &id : recent)
         for (FoundRegistry &r : registries)
-            if (r.id == id && !r.id.empty()) {
+            if (!r.id.empty() && r.namedBy(id)) {
                 m_registries.push_back(r);
                 r.id.clear(); // taken
                 break;

@@ -597,15 +597,13 @@ void TRegForm::GoToKeyClick()
 
 std::string TRegForm::GoToKey(const std::string &typedPath)
 {
-    const ValueEditText::TypedPath path = ValueEditText::parseTypedPath(typedPath);
-    if (path.rootName.empty()) {
-        if (path.names.empty()) return "Please enter the path of a key.";
-        return "\"" + path.names.front() + "\" is not a registry root.";
-    }
+    // Blanks around a pasted path are no part of it.
+    const RegistryPathText path = RegistryPathText::fromFull(ValueEditText::trimmed(typedPath));
+    if (path.rootName().empty()) return "Please enter the path of a key.";
     TTreeNode *node = nullptr;
     for (TTreeNode *root : RootNodes)
-        if (root && root->name() == path.rootName) node = root;
-    if (!node) return "\"" + path.rootName + "\" is not a registry root.";
+        if (path.root() && root && root->name() == path.rootName()) node = root;
+    if (!node) return "\"" + path.rootName() + "\" is not a registry root.";
 
     // As a locate goes: each node selected and opened in turn, so the value list
     // follows and the children load; the message loop runs meanwhile.
@@ -616,8 +614,8 @@ std::string TRegForm::GoToKey(const std::string &typedPath)
     } busy;
     TNodePin pin(RegTV, node);
     RegTV->selectNode(node);
-    std::string reached = path.rootName;
-    for (const std::string &name : path.names) {
+    std::string reached = path.rootName();
+    for (const std::string &name : path.parts()) {
         RegTV->expandNode(node);
         TTreeNode *found = nullptr;
         // The exact name first, then one differing in ASCII letter case only.

@@ -2,6 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/QtText.h"
+#include "registry/ValueText.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -20,21 +21,6 @@
 using namespace ValueEditText;
 
 namespace {
-
-std::string typeName(DWORD regType)
-{
-    switch (regType) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_QWORD: return "REG_QWORD";
-    default: return "type 0x" + formatNumber(regType, true);
-    }
-}
 
 QPlainTextEdit *fixedPitch(QPlainTextEdit *edit)
 {
@@ -130,7 +116,7 @@ void ValueEditDialog::buildNumber(QWidget *body)
     m_hex->setChecked(true);
     row->addWidget(m_hex);
     row->addWidget(m_decimal);
-    form->addRow(QString::fromStdString(typeName(m_type) + ":"), bases);
+    form->addRow(QString::fromStdString(TypeTextOrNumber(m_type) + ":"), bases);
     connect(m_hex, &QRadioButton::toggled, this, [this](bool hex) { showBase(hex); });
     resize(380, sizeHint().height());
 }
@@ -149,8 +135,9 @@ void ValueEditDialog::buildHex(QWidget *body)
 {
     auto *layout = new QVBoxLayout(body);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(new QLabel(QString::fromStdString(
-        "Value data (" + typeName(m_type) + ", " + std::to_string(m_stored.size()) + " bytes):")));
+    layout->addWidget(
+        new QLabel(QString::fromStdString("Value data (" + TypeTextOrNumber(m_type) + ", " +
+                                          std::to_string(m_stored.size()) + " bytes):")));
     auto *row = new QHBoxLayout;
     m_offsets = fixedPitch(new QPlainTextEdit);
     m_offsets->setObjectName(QStringLiteral("HexOffsets"));

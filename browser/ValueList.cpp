@@ -10,14 +10,13 @@
 #include "registry/ValueText.h"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
-// Raw data of a binary or multi-string value, found with one lookup into a
+// Raw data of a value that is neither a text nor a DWORD, found with one lookup into a
 // buffer kept for the whole fill (a key may hold a million values). Should that
 // lookup fail, the value is read as ReadRaw reads it, which says why.
 std::string_view readRawData(TRegistry &reg, const std::string &name, std::vector<char> &buffer,
@@ -43,28 +42,28 @@ public:
     ~TFill()
     {
         if (m_started)
-            m_model.addUnreadRow(m_started->caption, m_started->kind, m_started->defaultValue);
+            m_model.addUnreadRow(m_started->caption, m_started->regType, m_started->defaultValue);
         m_model.endFill();
     }
     TFill(const TFill &) = delete;
     TFill &operator=(const TFill &) = delete;
 
     // A row whose Name and Type are set before its data is read.
-    void start(std::string_view caption, TValueKind kind, bool defaultValue)
+    void start(std::string_view caption, DWORD regType, bool defaultValue)
     {
-        m_started = Started{caption, kind, defaultValue};
+        m_started = Started{caption, regType, defaultValue};
     }
-    void add(std::string_view caption, TValueKind kind, bool defaultValue, std::string_view data)
+    void add(std::string_view caption, DWORD regType, bool defaultValue, std::string_view data)
     {
         m_started.reset();
-        m_model.addRow(caption, kind, defaultValue, data);
+        m_model.addRow(caption, regType, defaultValue, data);
     }
 
 private:
     struct Started
     {
         std::string_view caption;
-        TValueKind kind;
+        DWORD regType;
         bool defaultValue;
     };
     ValueListModel &m_model;
@@ -101,36 +100,37 @@ void TRegForm::FillValueList(const std::string &rootName, const std::string &nod
     {
         TFill fill(*m_valueList);
         for (const std::string &name : names) {
-            const TValueKind kind = reg.QueryValueKind(name);
-            switch (kind) {
+            TValueInfoRec info;
+            reg.QueryValueInfo(name, info);
+            const DWORD type = info.RegType;
+            switch (info.Kind) {
             case TValueKind::vkString:
             case TValueKind::vkExpandString: {
                 const bool isDefault = name.empty();
                 const std::string_view caption = isDefault ? kStandardName : name;
                 textDefault = textDefault || isDefault;
-                fill.start(caption, kind, isDefault);
-                fill.add(caption, kind, isDefault, reg.ReadText(name));
+                fill.start(caption, type, isDefault);
+                fill.add(caption, type, isDefault, reg.ReadText(name));
                 break;
             }
-            case TValueKind::vkBinary:
-                fill.start(name, kind, false);
-                fill.add(name, kind, false, readRawData(reg, name, buffer, fallback));
-                break;
             case TValueKind::vkInteger: {
-                fill.start(name, kind, false);
+                fill.start(name, type, false);
                 const uint32_t number = reg.ReadDword(name);
-                char bytes[sizeof number];
-                std::memcpy(bytes, &number, sizeof number);
-                fill.add(name, kind, false, {bytes, sizeof bytes});
+                const char bytes[] = {char(number), char(number >> 8), char(number >> 16),
+                                      char(number >> 24)};
+                fill.add(name, type, false, {bytes, sizeof bytes});
                 break;
             }
             case TValueKind::vkMultiString:
-                fill.add(name, kind, false, readRawData(reg, name, buffer, fallback));
+                fill.add(name, type, false, readRawData(reg, name, buffer, fallback));
                 break;
-            default: fill.add(name, TValueKind::vkUnknown, false, {}); break;
+            default:
+                fill.start(name, type, false);
+                fill.add(name, type, false, readRawData(reg, name, buffer, fallback));
+                break;
             }
         }
-        if (!textDefault) fill.add(kStandardName, TValueKind::vkString, true, {});
+        if (!textDefault) fill.add(kStandardName, REG_SZ, true, {});
     }
     reg.ClosePath();
     m_valueList->sort(

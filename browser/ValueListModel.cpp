@@ -6,7 +6,6 @@
 #include "registry/ValueText.h"
 
 #include <algorithm>
-#include <cstring>
 
 namespace {
 
@@ -43,14 +42,12 @@ QVariant ValueListModel::data(const QModelIndex &index, int role) const
     const Packed &row = packed(index.row());
     if (role == TListView::ImageRole) {
         if (index.column() != kNameColumn) return {};
-        const bool text =
-            row.kind == TValueKind::vkString || row.kind == TValueKind::vkExpandString;
-        return text ? kImageTextValue : kImageBinaryValue;
+        return ValueImageIndex(row.regType);
     }
     if (role != Qt::DisplayRole) return {};
     switch (index.column()) {
     case kNameColumn: return toQt({m_texts.data() + row.text, row.captionSize});
-    case kTypeColumn: return toQt(TypeText(row.kind));
+    case kTypeColumn: return toQt(TypeText(row.regType));
     case kValueColumn: return shownValue(row);
     default: return {};
     }
@@ -102,25 +99,25 @@ void ValueListModel::clear()
     endFill();
 }
 
-void ValueListModel::addRow(std::string_view caption, TValueKind kind, bool defaultValue,
+void ValueListModel::addRow(std::string_view caption, DWORD regType, bool defaultValue,
                             std::string_view data)
 {
-    append(caption, kind, defaultValue ? kDefaultValue : 0, data);
+    append(caption, regType, defaultValue ? kDefaultValue : 0, data);
 }
 
-void ValueListModel::addUnreadRow(std::string_view caption, TValueKind kind, bool defaultValue)
+void ValueListModel::addUnreadRow(std::string_view caption, DWORD regType, bool defaultValue)
 {
-    append(caption, kind, std::uint8_t((defaultValue ? kDefaultValue : 0) | kUnread), {});
+    append(caption, regType, std::uint8_t((defaultValue ? kDefaultValue : 0) | kUnread), {});
 }
 
-void ValueListModel::append(std::string_view caption, TValueKind kind, std::uint8_t flags,
+void ValueListModel::append(std::string_view caption, DWORD regType, std::uint8_t flags,
                             std::string_view data)
 {
     Packed row;
     row.text = m_texts.size();
     row.captionSize = static_cast<std::uint32_t>(caption.size());
     row.dataSize = static_cast<std::uint32_t>(data.size());
-    row.kind = kind;
+    row.regType = regType;
     row.flags = flags;
     m_texts.append(caption);
     m_texts.append(data);
@@ -199,20 +196,13 @@ QString ValueListModel::shownValue(const Packed &row) const
     }
     const std::string_view data = dataOf(row);
     std::string text;
-    switch (row.kind) {
-    case TValueKind::vkString:
-    case TValueKind::vkExpandString: text = StringValueText(std::string(data)); break;
-    case TValueKind::vkBinary: text = BinaryText(data.data(), data.size()); break;
-    case TValueKind::vkInteger: {
-        uint32_t number = 0;
-        std::memcpy(&number, data.data(), std::min(data.size(), sizeof number));
-        text = DwordText(number);
-        break;
-    }
-    case TValueKind::vkMultiString:
+    switch (row.regType) {
+    case REG_SZ:
+    case REG_EXPAND_SZ: text = StringValueText(std::string(data)); break;
+    case REG_MULTI_SZ:
         text = MultiStringText(SplitMultiString(data.data(), static_cast<int>(data.size())));
         break;
-    default: text = kNotImplemented; break;
+    default: text = OtherValueText(row.regType, data); break;
     }
     QString shown = toQt(text);
     if (keep) {

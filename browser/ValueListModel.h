@@ -1,7 +1,7 @@
 // The rows of the value list, stored compactly. A key may hold a million values;
 // as widget items with three texts, an icon and two marks each they cost over a
 // kilobyte a row. Here a row is a 24-byte record over one buffer that holds its
-// name and its data as read (a DWORD's four bytes, a binary value's bytes), and
+// name and its data as read (a DWORD's four bytes, other values' bytes), and
 // the shown Type and Value texts are made from them when a view asks (the image
 // index in TListView::ImageRole). A row
 // keeps what was read at the fill, whatever the registry holds later.
@@ -40,13 +40,12 @@ public:
 
     // A fill: clear() and the rows added until endFill() reach views in one go.
     void beginFill();
-    // The row's caption, its kind as shown (any kind the list cannot show as
-    // vkUnknown), whether it stands for the default value, and its data as read:
-    // text bytes, raw bytes, or a DWORD's four bytes in machine order.
-    void addRow(std::string_view caption, TValueKind kind, bool defaultValue,
-                std::string_view data);
+    // The row's caption, its registry type, whether it stands for the default
+    // value, and its data as read: text bytes, raw bytes, or a DWORD's four bytes,
+    // lowest first.
+    void addRow(std::string_view caption, DWORD regType, bool defaultValue, std::string_view data);
     // A row whose data could not be read: its Value cell stays empty.
-    void addUnreadRow(std::string_view caption, TValueKind kind, bool defaultValue);
+    void addUnreadRow(std::string_view caption, DWORD regType, bool defaultValue);
     void endFill();
     void clear();
 
@@ -71,7 +70,7 @@ private:
         std::uint64_t text = 0; // offset of the caption in m_texts, its data after it
         std::uint32_t captionSize = 0;
         std::uint32_t dataSize = 0;
-        TValueKind kind = TValueKind::vkUnknown;
+        DWORD regType = REG_NONE;
         std::uint8_t flags = 0;
     };
     enum Flag : std::uint8_t
@@ -83,8 +82,7 @@ private:
     const Packed &packed(int row) const { return m_rows[idAt(row)]; }
     std::string_view dataOf(const Packed &row) const;
     QString shownValue(const Packed &row) const;
-    void append(std::string_view caption, TValueKind kind, std::uint8_t flags,
-                std::string_view data);
+    void append(std::string_view caption, DWORD regType, std::uint8_t flags, std::string_view data);
 
     std::string m_texts;
     std::vector<Packed> m_rows;

@@ -231,7 +231,7 @@ std::string helpText(Command command)
         "                          ~/.wine, else Quarnel's own registry)\n";
     const std::string searchOptions =
         "      --key=ROOT\\PATH     search only below this key, e.g.\n"
-        "                          HKEY_CURRENT_USER\\Software\\Wine\n"
+        "                          HKEY_CURRENT_USER\\Software\\Wine or HKCU\\Software\\Wine\n"
         "      --mirrored          include the mirrored roots HKEY_CLASSES_ROOT,\n"
         "                          HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG\n"
         "      --match-case        letters must match in case (default: A-Z either case)\n"

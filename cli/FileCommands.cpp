@@ -1,5 +1,6 @@
 // export, import and undo: the commands that work with registry editor files.
 #include "cli/Session.h"
+#include "registry/CellText.h"
 #include "registry/ImportFile.h"
 #include "registry/RegistryPathText.h"
 #include "registry/SafetyNet.h"
@@ -26,19 +27,6 @@ bool keyExists(const RegistryPathText &at)
     TRegistry reg;
     reg.SelectRoot(at.root());
     return reg.HasKey("\\" + at.below());
-}
-
-std::string typeName(uint32_t type)
-{
-    switch (type) {
-    case 1: return "REG_SZ";
-    case 2: return "REG_EXPAND_SZ";
-    case 3: return "REG_BINARY";
-    case 4: return "REG_DWORD";
-    case 7: return "REG_MULTI_SZ";
-    case 11: return "REG_QWORD";
-    default: return "type " + std::to_string(type);
-    }
 }
 
 std::string utcText(std::time_t when)
@@ -111,16 +99,17 @@ int runImport(Session &session)
     if (inv.dryRun) {
         for (const RegEditSection &section : read.file.sections) {
             const RegistryPathText at = RegistryPathText::fromFull(section.path);
+            const std::string shown = screenText(at.full());
             if (section.removal) {
-                out("delete key " + at.full() + " with all below it\n");
+                out("delete key " + shown + " with all below it\n");
                 continue;
             }
-            out((keyExists(at) ? "key " : "create key ") + at.full() + "\n");
+            out((keyExists(at) ? "key " : "create key ") + shown + "\n");
             for (const RegEditValue &value : section.values) {
-                const std::string name =
-                    value.name.empty() ? std::string(kStandardName) : "\"" + value.name + "\"";
+                const std::string name = value.name.empty() ? std::string(kStandardName)
+                                                            : "\"" + screenText(value.name) + "\"";
                 out(value.removal ? "  delete value " + name + "\n"
-                                  : "  set " + name + " (" + typeName(value.type) + ", " +
+                                  : "  set " + name + " (" + TypeTextOrNumber(value.type) + ", " +
                                         std::to_string(value.data.size()) + " bytes)\n");
             }
         }
@@ -157,8 +146,9 @@ int runUndo(Session &session)
     if (inv.list) {
         for (const UndoFiles::Entry &entry : entries)
             out(utcText(entry.time) + "\t" +
-                (entry.description.empty() ? std::string("(not described)") : entry.description) +
-                "\t" + entry.path + "\n");
+                (entry.description.empty() ? std::string("(not described)")
+                                           : screenText(entry.description)) +
+                "\t" + screenText(entry.path) + "\n");
         return kDone;
     }
     if (entries.empty()) return session.fail("there is no change to take back");
@@ -174,7 +164,7 @@ int runUndo(Session &session)
         return session.fail(text);
     }
     if (!outcome.note.empty()) session.note(outcome.note);
-    out("Undone: " + what + "\n");
+    out("Undone: " + screenText(what) + "\n");
     return kDone;
 }
 

@@ -33,10 +33,17 @@ std::string jsonString(std::string_view text)
             out += "\\r";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || c == 0x7F) {
             out += "\\u00";
             out += kHex[c >> 4];
             out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            // A C1 control (U+0080..U+009F): some terminals obey it as ESC does.
+            out += "\\u00";
+            out += kHex[(static_cast<unsigned char>(text[i + 1]) >> 4) & 15];
+            out += kHex[text[i + 1] & 15];
+            ++i;
         } else if (c == 0xED && i + 2 < text.size() &&
                    (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0xA0) {
             // A UTF-16 half on its own (ED A0..BF xx), which JSON can only escape.
@@ -82,12 +89,8 @@ void TextTable::add(const Cells &cells)
 {
     // For the eye: one row a line, backslashes of paths left as they are.
     std::vector<std::string> escaped;
-    for (std::string_view cell : cells) {
-        std::string text;
-        for (char c : cell)
-            text += c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : std::string(1, c);
-        escaped.push_back(std::move(text));
-    }
+    for (std::string_view cell : cells)
+        escaped.push_back(screenText(cell));
     m_rows.push_back(std::move(escaped));
 }
 

@@ -1,7 +1,7 @@
 // The result rows as the command line writes them: aligned text columns, tab
-// separated lines, JSON lines. Each cell is written exactly; tsv and text mark a
-// tab, line break or backslash inside a cell as \t \n \r \\ so that one row
-// stays one line (text leaves backslashes alone: it is for the eye).
+// separated lines, JSON lines. Each cell is written exactly but for what
+// registry/CellText.h escapes in tsv and text (text leaves backslashes alone: it
+// is for the eye), and JSON's escapes; no control character reaches the terminal.
 #pragma once
 
 #include "registry/CellText.h"
@@ -17,7 +17,8 @@ namespace quarnel::cli {
 
 using ::tsvEscaped; // registry/CellText.h
 // A JSON string with its quotes. Text that is not UTF-8 stays as bytes, except
-// that a lone UTF-16 half kept in the registry's 8-bit text becomes \uXXXX.
+// that a lone UTF-16 half kept in the registry's 8-bit text becomes \uXXXX, as do
+// control characters (DEL and C1 too).
 std::string jsonString(std::string_view text);
 
 using Cells = std::vector<std::string_view>;

@@ -1,6 +1,7 @@
 #include "cli/Session.h"
 
 #include "cli/Prefixes.h"
+#include "registry/CellText.h"
 #include "registry/platform/RegistryFiles.h"
 
 #include <cstdio>
@@ -85,6 +86,8 @@ int Session::fail(const std::string &reason) const
     std::string text = "quarnel: ";
     if (!m_prefix.empty()) text += m_prefix + ": ";
     text += reason;
+    // Key names and values in a message are registry text, not commands to the terminal.
+    text = screenText(text, true);
     if (text.back() != '\n') text += '\n';
     std::fputs(text.c_str(), stderr);
     return kTrouble;
@@ -93,7 +96,8 @@ int Session::fail(const std::string &reason) const
 void Session::note(const std::string &text) const
 {
     std::fflush(stdout);
-    std::fputs(("quarnel: " + text + (text.ends_with('\n') ? "" : "\n")).c_str(), stderr);
+    std::fputs(screenText("quarnel: " + text + (text.ends_with('\n') ? "" : "\n"), true).c_str(),
+               stderr);
 }
 
 bool Session::confirm(const std::string &question) const
@@ -104,7 +108,7 @@ bool Session::confirm(const std::string &question) const
         return false;
     }
     std::fflush(stdout);
-    std::fprintf(stderr, "%s [y/N] ", question.c_str());
+    std::fprintf(stderr, "%s [y/N] ", screenText(question, true).c_str());
     std::fflush(stderr);
     std::string answer;
     if (!std::getline(std::cin, answer)) answer.clear();

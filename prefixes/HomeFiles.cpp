@@ -1,5 +1,6 @@
 #include "prefixes/HomeFiles.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -67,6 +68,9 @@ std::vector<std::string> folderNames(const std::string &folder)
         if (std::strcmp(n, ".") != 0 && std::strcmp(n, "..") != 0) names.emplace_back(n);
     }
     ::closedir(dir);
+    // The order the file system keeps differs from machine to machine; what is
+    // found in it (and the ids made from it) must not.
+    std::sort(names.begin(), names.end());
     return names;
 }
 

@@ -18,7 +18,7 @@ inline constexpr std::uint64_t kMaxConfigFileBytes = 4u << 20;
 bool readSmallFile(const std::string &path, std::string &content, std::string &error,
                    std::uint64_t limit = kMaxConfigFileBytes);
 
-// The names in a folder (without "." and ".."), in no particular order; empty
+// The names in a folder (without "." and ".."), sorted by their bytes; empty
 // when it cannot be read.
 std::vector<std::string> folderNames(const std::string &folder);
 

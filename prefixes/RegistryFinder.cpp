@@ -92,6 +92,7 @@ public:
             const std::string path = expandHome(folder, m_places.home);
             add(RegistryKind::Added, path, lastPart(path), registryFolderAt(path));
         }
+        makeIdsUnique();
         std::sort(m_found.begin(), m_found.end(),
                   [](const FoundRegistry &a, const FoundRegistry &b) {
                       return std::tuple(a.kind, folded(a.name), a.name, a.id) <
@@ -122,12 +123,32 @@ private:
 
     // Keeps a registry unless its folder was listed already (through a link,
     // a second Steam root, a launcher sharing a prefix).
-    void add(RegistryKind kind, std::string id, std::string name, const std::string &folder)
+    void add(RegistryKind kind, std::string id, std::string name, const std::string &folder,
+             std::string alias = {})
     {
         if (folder.empty() || !isRegistryFolder(folder)) return;
         const std::string real = resolvedPath(folder);
         if (real.empty() || !m_seen.insert(real).second) return;
-        m_found.push_back({std::move(id), std::move(name), kind, folder});
+        m_found.push_back({std::move(id), std::move(name), kind, folder, std::move(alias)});
+    }
+
+    // Two folders can come to one id: the same app in the native and the Flatpak
+    // Steam, two Heroic prefixes in folders of one name. The first found keeps
+    // it; the others count on past every id found, so none takes another's.
+    void makeIdsUnique()
+    {
+        std::set<std::string> found, given;
+        for (const FoundRegistry &r : m_found)
+            found.insert(r.id);
+        for (FoundRegistry &r : m_found) {
+            if (given.insert(r.id).second) continue;
+            for (unsigned n = 2;; ++n) {
+                std::string id = r.id + "-" + std::to_string(n);
+                if (found.count(id) || !given.insert(id).second) continue;
+                r.id = std::move(id);
+                break;
+            }
+        }
     }
 
     // --- Steam ---
@@ -249,11 +270,13 @@ private:
                 } catch (const std::exception &) {
                 }
                 if (prefix.empty()) continue;
-                const std::string slug = file.substr(0, file.size() - 4);
+                const std::string stem = file.substr(0, file.size() - 4);
+                const std::string slug = withoutTimeStamp(stem);
                 std::string name = yamlText(game, "name");
-                if (name.empty()) name = withoutTimeStamp(slug);
+                if (name.empty()) name = slug;
                 add(RegistryKind::Lutris, "lutris:" + slug, std::move(name),
-                    registryFolderAt(expandHome(prefix, m_places.home)));
+                    registryFolderAt(expandHome(prefix, m_places.home)),
+                    stem == slug ? std::string() : "lutris:" + stem);
             }
         }
     }
@@ -391,7 +414,7 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
     };
     std::vector<FoundRegistry> hits;
     for (const FoundRegistry &r : registries)
-        if (r.id == text) hits.push_back(r);
+        if (r.namedBy(text)) hits.push_back(r);
     if (!hits.empty()) return settle(std::move(hits));
 
     if (text.find('/') != std::string::npos || (!text.empty() && text[0] == '~')) {

@@ -29,14 +29,21 @@ const char *kindName(RegistryKind kind);
 
 struct FoundRegistry
 {
-    // steam:<appid>[suffix], bottles:<folder>, lutris:<game file's name>,
+    // steam:<appid>[suffix], bottles:<folder>, lutris:<game slug>,
     // heroic:<prefix folder's name>, "quarnel"; the folder's path for Wine
-    // prefixes and folders added by hand.
+    // prefixes and folders added by hand. Unique: a second registry that would
+    // get the same id gets "-2" after it (a third "-3"), in the order found.
     std::string id;
     std::string name; // the game's or bottle's name where one is known, else the folder's
     RegistryKind kind = RegistryKind::Wine;
     std::string folder; // holds system.reg and user.reg
+    // An older id that still names it: lutris:<game file's name>, time stamp and all.
+    std::string alias = {};
 
+    bool namedBy(const std::string &text) const
+    {
+        return text == id || (!alias.empty() && text == alias);
+    }
     bool operator==(const FoundRegistry &) const = default;
 };
 
@@ -76,8 +83,8 @@ struct RegistryMatch
     std::vector<FoundRegistry> candidates;
 };
 
-// The registry `text` names: an id (`steam:1245620`, `bottles:Gaming`), a
-// folder (a path with a '/' or a leading '~'; a Steam prefix's `pfx` or the
+// The registry `text` names: an id (`steam:1245620`, `bottles:Gaming`) or an
+// alias, a folder (a path with a '/' or a leading '~'; a Steam prefix's `pfx` or the
 // app's folder above it; a folder found nowhere is Found as kind Folder when
 // it exists), or a name, whole and ignoring ASCII case.
 RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const std::string &text,

@@ -1,15 +1,23 @@
 // Cells of a list as one line of text: tab separated, each cell written exactly
-// but for a tab, line break or backslash inside it, marked as \t \n \r \\ so that
-// one row stays one line. The command line's tsv and the window's Copy write
-// rows this way.
+// but for what would break the line or reach a terminal as a command (any
+// program in a prefix can store an escape sequence). The command line's tsv and
+// text and the window's Copy write rows this way.
 #pragma once
 
 #include <string>
 #include <string_view>
 #include <vector>
 
+// The cell with a tab, line break or backslash written \t \n \r \\, any other
+// control character \xHH (C1 controls \u0080..\u009F), a byte that is no part of
+// UTF-8 \xHH and a lone UTF-16 half \uD800..\uDFFF: the line is valid UTF-8.
 std::string tsvEscaped(std::string_view cell);
 std::string tsvLine(const std::vector<std::string_view> &cells);
+
+// For the eye on a terminal: escaped as in tsv, but backslashes (in every key
+// path) stay as they are; with `lineBreaks`, LF and tab too (a message of
+// several lines).
+std::string screenText(std::string_view text, bool lineBreaks = false);
 
 // Cells as one line of comma-separated values for a spreadsheet (RFC 4180): each
 // cell exactly, in double quotes when it holds a comma, a quote or a line break,

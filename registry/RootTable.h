@@ -10,6 +10,7 @@ struct RootEntry
 {
     std::string_view displayName;
     HKEY handle;
+    std::string_view shortName; // as reg and other tools take it: HKCU
 };
 
 constexpr int kRootCount = 7;
@@ -18,13 +19,13 @@ constexpr int kRootCount = 7;
 inline const std::array<RootEntry, kRootCount> &RootTable()
 {
     static const std::array<RootEntry, kRootCount> table = {{
-        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT},
-        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER},
-        {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE},
-        {"HKEY_USERS", HKEY_USERS},
-        {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG},
-        {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA},
-        {"HKEY_DYN_DATA", HKEY_DYN_DATA},
+        {"HKEY_CLASSES_ROOT", HKEY_CLASSES_ROOT, "HKCR"},
+        {"HKEY_CURRENT_USER", HKEY_CURRENT_USER, "HKCU"},
+        {"HKEY_LOCAL_MACHINE", HKEY_LOCAL_MACHINE, "HKLM"},
+        {"HKEY_USERS", HKEY_USERS, "HKU"},
+        {"HKEY_CURRENT_CONFIG", HKEY_CURRENT_CONFIG, "HKCC"},
+        {"HKEY_PERFORMANCE_DATA", HKEY_PERFORMANCE_DATA, "HKPD"},
+        {"HKEY_DYN_DATA", HKEY_DYN_DATA, "HKDD"},
     }};
     return table;
 }

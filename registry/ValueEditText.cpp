@@ -1,7 +1,5 @@
 #include "registry/ValueEditText.h"
 
-#include "registry/KeyPath.h"
-#include "registry/RootTable.h"
 #include "registry/WideText.h"
 
 #include <algorithm>
@@ -25,23 +23,6 @@ void appendUnits(Bytes &bytes, std::u16string_view units)
         bytes.push_back(static_cast<uint8_t>(u & 0xFF));
         bytes.push_back(static_cast<uint8_t>(u >> 8));
     }
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
-
-bool sameLetters(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::toupper(static_cast<unsigned char>(x)) ==
-                      std::toupper(static_cast<unsigned char>(y));
-           });
 }
 
 int hexDigit(char c)
@@ -260,30 +241,13 @@ std::string printableColumn(const Bytes &bytes)
     return text;
 }
 
-TypedPath parseTypedPath(std::string_view text)
+std::string_view trimmed(std::string_view s)
 {
-    static const std::pair<std::string_view, std::string_view> shortNames[] = {
-        {"HKCR", "HKEY_CLASSES_ROOT"},   {"HKCU", "HKEY_CURRENT_USER"},
-        {"HKLM", "HKEY_LOCAL_MACHINE"},  {"HKU", "HKEY_USERS"},
-        {"HKCC", "HKEY_CURRENT_CONFIG"}, {"HKPD", "HKEY_PERFORMANCE_DATA"},
-        {"HKDD", "HKEY_DYN_DATA"}};
-    TypedPath path;
-    std::vector<std::string> names;
-    for (const std::string_view name : KeyNames(trimmed(text)))
-        names.emplace_back(name);
-    std::size_t first = 0;
-    if (!names.empty() &&
-        (sameLetters(names[0], "Computer") || sameLetters(names[0], "My Computer")))
-        first = 1;
-    if (first < names.size()) {
-        for (const RootEntry &root : RootTable())
-            if (sameLetters(names[first], root.displayName)) path.rootName = root.displayName;
-        for (const auto &[abbreviation, full] : shortNames)
-            if (sameLetters(names[first], abbreviation)) path.rootName = full;
-        if (!path.rootName.empty()) ++first;
-    }
-    path.names.assign(names.begin() + std::ptrdiff_t(first), names.end());
-    return path;
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
+        s.remove_prefix(1);
+    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
+        s.remove_suffix(1);
+    return s;
 }
 
 } // namespace ValueEditText

@@ -71,15 +71,7 @@ template <typename Taken> std::string uniqueName(std::string_view base, Taken ta
     }
 }
 
-// A key path the user typed or pasted: "HKEY_CURRENT_USER\Software",
-// "HKCU\Software", "Computer\HKCU\...", "My Computer\...", with or without
-// backslashes around. The root's display name and the names below it; no root
-// when the first name is none (any letter case).
-struct TypedPath
-{
-    std::string rootName; // "" when it names no root
-    std::vector<std::string> names;
-};
-TypedPath parseTypedPath(std::string_view text);
+// The text without the blanks around it.
+std::string_view trimmed(std::string_view text);
 
 } // namespace ValueEditText

@@ -107,7 +107,7 @@ void TRegForm::BrowseSubKeys(const std::string &keyPath, HKEY root)
         {
             m_form.AddFoundRow(row);
             // No counter refresh for multi-string rows; the next refresh catches up.
-            if (row.type != TypeText(TValueKind::vkMultiString)) m_form.m_walkCounterDue = true;
+            if (row.type != TypeText(REG_MULTI_SZ)) m_form.m_walkCounterDue = true;
         }
 
         bool nextValue(std::size_t index, std::size_t count) override

@@ -1,6 +1,7 @@
 #include "search/Matcher.h"
 
 #include "registry/MultiStringSplitter.h"
+#include "registry/ValueText.h"
 #include "registry/platform/RegText.h"
 #include "registry/platform/winreg.h"
 #include "search/Matching.h"
@@ -150,16 +151,6 @@ std::string_view withoutTerminator(std::string_view bytes, std::size_t width)
         bytes.substr(bytes.size() - width).find_first_not_of('\0') == npos)
         bytes.remove_suffix(width);
     return bytes;
-}
-
-std::uint64_t readNumber(std::string_view bytes, bool bigEndian)
-{
-    std::uint64_t value = 0;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const std::size_t at = bigEndian ? i : bytes.size() - 1 - i;
-        value = value << 8 | static_cast<unsigned char>(bytes[at]);
-    }
-    return value;
 }
 
 } // namespace
@@ -352,11 +343,11 @@ std::optional<Hit> Matcher::findNumber(std::uint32_t regType, std::string_view b
     bool equal = false;
     if (regType == REG_QWORD) {
         equal =
-            bytes.size() == 8 && m_number->qword && readNumber(bytes, false) == *m_number->qword;
+            bytes.size() == 8 && m_number->qword && NumberOfBytes(bytes, false) == *m_number->qword;
     } else {
         const bool bigEndian = regType == REG_DWORD_BIG_ENDIAN;
         const bool readable = bigEndian ? bytes.size() == 4 : bytes.size() <= 4;
-        equal = readable && m_number->dword && readNumber(bytes, bigEndian) == *m_number->dword;
+        equal = readable && m_number->dword && NumberOfBytes(bytes, bigEndian) == *m_number->dword;
     }
     if (!equal) return std::nullopt;
     return Hit{HitForm::Number, 0, 0, bytes.size()};

@@ -2,11 +2,11 @@
 
 #include "registry/KeyPath.h"
 #include "registry/MultiStringSplitter.h"
+#include "registry/RegistryPathText.h"
 #include "registry/RootTable.h"
 #include "registry/TRegistry.h"
 #include "registry/ValueText.h"
 #include "search/Matcher.h"
-#include "search/Matching.h"
 
 #include <algorithm>
 
@@ -22,11 +22,6 @@ std::size_t refetchData(TRegistry &registry, const std::string &name, TValueKind
     if (bytes.size() < text.size()) bytes.resize(text.size());
     std::copy(text.begin(), text.end(), bytes.begin());
     return text.size();
-}
-
-bool asciiEqualFolded(std::string_view a, std::string_view b)
-{
-    return a.size() == b.size() && asciiLower(a) == asciiLower(b);
 }
 
 } // namespace
@@ -48,13 +43,9 @@ SearchScope SearchScope::below(int rootIndex, std::string_view nodePath)
 
 std::optional<SearchScope> SearchScope::parse(std::string_view rootAndPath)
 {
-    const std::size_t slash = std::min(rootAndPath.find('\\'), rootAndPath.size());
-    const std::string_view rootName = rootAndPath.substr(0, slash);
-    for (int index = 0; index < kRootCount; ++index) {
-        if (!asciiEqualFolded(RootTable()[std::size_t(index)].displayName, rootName)) continue;
-        return below(index, KeyPath::fromNames(rootAndPath.substr(slash)).nodePath());
-    }
-    return std::nullopt;
+    const RegistryPathText at = RegistryPathText::fromFull(rootAndPath);
+    if (at.rootIndex() < 0) return std::nullopt;
+    return below(at.rootIndex(), KeyPath::fromRelative(at.below()).nodePath());
 }
 
 struct SearchEngine::Frame
@@ -131,17 +122,17 @@ bool SearchEngine::visit(HKEY root, std::string_view rootName, Frame &frame, int
             if (textKind) {
                 std::string_view text(bytes.data(), size);
                 text = text.substr(0, text.find('\0'));
-                if (m.matchesText(text)) found(name, TypeText(info.Kind), text);
+                if (m.matchesText(text)) found(name, TypeText(info.RegType), text);
             } else if (multi) {
                 const std::vector<std::string> entries = SplitMultiString(bytes.data(), int(size));
                 const bool hit =
                     std::any_of(entries.begin(), entries.end(),
                                 [&](const std::string &e) { return m.matchesText(e); });
-                if (hit) found(name, TypeText(info.Kind), MultiStringText(entries));
+                if (hit) found(name, TypeText(info.RegType), MultiStringText(entries));
             } else if (other) {
                 const std::string_view data(bytes.data(), size);
                 if (m.matchesData(info.RegType, data))
-                    found(name, TypeText(info.Kind), OtherValueText(info.Kind, data));
+                    found(name, TypeText(info.RegType), OtherValueText(info.RegType, data));
             }
         }
     }

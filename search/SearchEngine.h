@@ -31,9 +31,8 @@ struct SearchScope
     // One key and all below it: the root's index in RootTable() and the key's node
     // path ("" for the root itself, else "\a\b").
     static SearchScope below(int rootIndex, std::string_view nodePath);
-    // "HKEY_CURRENT_USER\Software\Wine" (the root's name as the root table writes it,
-    // any case; empty names between backslashes fall away), or nothing when the
-    // text does not start with a root's name.
+    // A key path as typed ("HKCU\Software\Wine", read by RegistryPathText::fromFull),
+    // or nothing when the text does not start with a root's name.
     static std::optional<SearchScope> parse(std::string_view rootAndPath);
 };
 

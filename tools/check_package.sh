@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --build build --target quarnel
 (cd build && cpack -G DEB >/dev/null)
-deb=$(ls -t build/quarnel_*.deb | head -1)
+# The newest; head would leave early and, under pipefail, ls's SIGPIPE end the script.
+deb=$(ls -t build/quarnel_*.deb | sed -n 1p)
 export DEBIAN_FRONTEND=noninteractive
 apt-get install -y -qq "./$deb" >/dev/null
 trap 'apt-get remove -y -qq quarnel >/dev/null' EXIT
@@ -17,7 +18,7 @@ echo "menu entry runs: $command"
 [ -f /usr/share/icons/hicolor/48x48/apps/quarnel.png ] || { echo "icon not installed"; exit 1; }
 [ -f /usr/share/metainfo/io.github.quarnel.Quarnel.metainfo.xml ] || { echo "metainfo not installed"; exit 1; }
 [ -f /usr/share/bash-completion/completions/quarnel ] || { echo "completion not installed"; exit 1; }
-quarnel --version | grep -q '^quarnel ' || { echo "quarnel --version failed"; exit 1; }
+grep -q '^quarnel ' <<<"$(quarnel --version)" || { echo "quarnel --version failed"; exit 1; }
 
 scratch=$(mktemp -d)
 shot=build/package-start.png

@@ -14,7 +14,9 @@ packages=(
 
 missing=()
 for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+    # Not piped into grep -q: under pipefail the writer's SIGPIPE would count as missing.
+    grep -q "install ok installed" <<<"$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" ||
+        missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 

@@ -73,7 +73,7 @@ TEST(ListView, SortAllUsesTheCompareCallbackAndKeepsTheSelection)
     };
     model.beginFill();
     for (const char *name : {"b", "C", "a", "B"})
-        model.addRow(name, TValueKind::vkString, false, name);
+        model.addRow(name, REG_SZ, false, name);
     model.endFill();
     list.setRowSelected(2, true); // "a"
     model.sort(compare);

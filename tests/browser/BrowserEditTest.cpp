@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <fstream>
+#include <map>
 #include <sstream>
 
 namespace {
@@ -171,12 +172,13 @@ TEST_F(BrowserEditTest, EachEditorShowsTheDataAndWritesWhatWasTyped)
     EXPECT_EQ(stored(k, "odd"), (Stored{0x1234, "C"s}));
     EXPECT_EQ(errors(), std::vector<std::string>{});
 
-    // The list's texts are as they always were: a QWORD still reads "(not implemented)".
-    for (const Row &row : rows()) {
-        if (row.name == "qword") {
-            EXPECT_EQ(row.value, "(not implemented)");
-        }
-    }
+    // The list shows every type's data: numbers as numbers, the rest as bytes.
+    std::map<std::string, std::string> shownNow;
+    for (const Row &row : rows())
+        shownNow[row.name] = row.type + " " + row.value;
+    EXPECT_EQ(shownNow["qword"], "REG_QWORD FFFFFFFFFFFFFFFE");
+    EXPECT_EQ(shownNow["big"], "REG_DWORD_BIG_ENDIAN 0A0B0C0D");
+    EXPECT_EQ(shownNow["odd"], "REG_UNKNOWN 43 ");
     EXPECT_EQ(rows().size(), listed.size());
 
     // Each edit is one step of Ctrl+Z, named after its value.
@@ -357,6 +359,9 @@ TEST_F(BrowserEditTest, GoToKeyUnfoldsTheTreeOrNamesTheMissingPart)
               "HKEY_CURRENT_USER\\Software has no key Nope.");
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
     EXPECT_EQ(form->GoToKey("Software\\Wine"), "\"Software\" is not a registry root.");
+    EXPECT_EQ(form->GoToKey(" \t"), "Please enter the path of a key.");
+    EXPECT_EQ(form->GoToKey("  HKCU\\Software\\Wine\n"), ""); // as pasted
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Wine");
 
     // Ctrl+L anywhere in the window opens the field; a missing part keeps it open.
     harness->form().activateWindow();

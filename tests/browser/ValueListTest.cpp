@@ -19,17 +19,25 @@ TEST_F(BrowserTest, EveryKindShowsItsTexts)
     value(path, "dword", std::string("\xFF\0\0\0", 4), REG_DWORD);
     value(path, "bin", std::string("\x00\xAB\x10", 3), REG_BINARY);
     value(path, "multi", std::string("one\0two\0\0", 9), REG_MULTI_SZ);
-    value(path, "qword", std::string(8, '\x01'), REG_QWORD);
+    value(path, "qword", std::string("\xFE\xFF\xFF\xFF\xFF\xFF\xFF\x7F", 8), REG_QWORD);
+    value(path, "qword short", std::string("\x01\x02", 2), REG_QWORD);
+    value(path, "big", std::string("\x12\x34\x56\x78", 4), REG_DWORD_BIG_ENDIAN);
+    value(path, "none", std::string("\x00\x1B", 2), REG_NONE);
+    value(path, "odd", "AB", 0x1234);
     form->RegTV->selectNode(child(open({}), "Kinds"));
     EXPECT_EQ(rows(), (std::vector<Row>{
                           {"", "REG_DWORD", "00000005", kImageBinaryValue},
                           {"(Standard)", "REG_SZ", "(Value not set)", kImageTextValue},
+                          {"big", "REG_DWORD_BIG_ENDIAN", "12345678", kImageBinaryValue},
                           {"bin", "REG_BINARY", "00 AB 10 ", kImageBinaryValue},
                           {"dword", "REG_DWORD", "000000FF", kImageBinaryValue},
                           {"empty", "REG_SZ", "(Value not set)", kImageTextValue},
                           {"multi", "REG_MULTI_SZ", "one two ", kImageBinaryValue},
+                          {"none", "REG_NONE", "00 1B ", kImageBinaryValue},
+                          {"odd", "REG_UNKNOWN", "41 42 ", kImageBinaryValue},
                           {"path", "REG_EXPAND_SZ", "%SystemRoot%\\x", kImageTextValue},
-                          {"qword", "REG_UNKNOWN", "(not implemented)", kImageBinaryValue},
+                          {"qword", "REG_QWORD", "7FFFFFFFFFFFFFFE", kImageBinaryValue},
+                          {"qword short", "REG_QWORD", "01 02 ", kImageBinaryValue},
                           {"text", "REG_SZ", "abc", kImageTextValue},
                       }));
 }

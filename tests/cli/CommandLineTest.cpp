@@ -92,6 +92,21 @@ std::string plantedPrefix(bool runnable = false)
     return prefix;
 }
 
+// A UTF-16 unit as the registry's 8-bit text holds it (a lone half in its 3-byte form).
+void appendUnit(std::string &out, unsigned u)
+{
+    if (u < 0x80) {
+        out += char(u);
+    } else if (u < 0x800) {
+        out += char(0xC0 | u >> 6);
+        out += char(0x80 | (u & 0x3F));
+    } else {
+        out += char(0xE0 | u >> 12);
+        out += char(0x80 | (u >> 6 & 0x3F));
+        out += char(0x80 | (u & 0x3F));
+    }
+}
+
 std::string unescapeTsv(const std::string &cell)
 {
     std::string out;
@@ -101,6 +116,16 @@ std::string unescapeTsv(const std::string &cell)
             continue;
         }
         const char c = cell[++i];
+        if (c == 'x' || c == 'u') {
+            const std::size_t digits = c == 'x' ? 2 : 4;
+            const unsigned value = unsigned(std::stoul(cell.substr(i + 1, digits), nullptr, 16));
+            i += digits;
+            if (c == 'x')
+                out += char(value);
+            else
+                appendUnit(out, value);
+            continue;
+        }
         out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
     }
     return out;
@@ -142,18 +167,8 @@ std::vector<std::vector<std::pair<std::string, std::string>>> readJsonl(const st
                 }
                 c = line[++at];
                 if (c == 'u') {
-                    const unsigned u = unsigned(std::stoul(line.substr(at + 1, 4), nullptr, 16));
+                    appendUnit(s, unsigned(std::stoul(line.substr(at + 1, 4), nullptr, 16)));
                     at += 4;
-                    if (u < 0x80) {
-                        s += char(u);
-                    } else if (u < 0x800) {
-                        s += char(0xC0 | u >> 6);
-                        s += char(0x80 | (u & 0x3F));
-                    } else {
-                        s += char(0xE0 | u >> 12);
-                        s += char(0x80 | (u >> 6 & 0x3F));
-                        s += char(0x80 | (u & 0x3F));
-                    }
                     continue;
                 }
                 s += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
@@ -265,6 +280,10 @@ TEST_F(CommandLineTest, SearchListsTheWindowsRowsInEachFormatReadBackExactly)
                              "a " + kNeedle + "b "},
                             {"HKEY_CURRENT_USER", kArea + "\\Other\\", "tab\t" + kNeedle, "", ""}}))
         << tsv.out;
+    EXPECT_EQ(
+        runQuarnel("search " + kNeedle + p + " --key 'HKCU\\" + kArea + "\\Other' --format tsv")
+            .out,
+        tsv.out);
 
     const std::string userReg = readFile(prefix + "/user.reg");
     const Ran refused = runQuarnel("delete " + kNeedle + p + " --yes");
@@ -286,6 +305,55 @@ TEST_F(CommandLineTest, SearchListsTheWindowsRowsInEachFormatReadBackExactly)
         EXPECT_EQ(usage.out, "") << wrong;
         EXPECT_NE(usage.err.find("quarnel: "), std::string::npos) << wrong;
     }
+}
+
+// Any program in a prefix can store an escape sequence: text, tsv and messages
+// print it as data, never as a command to the terminal, and tsv reads back to
+// the exact bytes (a faulty one and a lone UTF-16 half too).
+TEST_F(CommandLineTest, RegistryTextReachesTheTerminalAsData)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = scratchPrefix();
+    const std::string p = " --prefix " + quoted(prefix);
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    const std::string evil = "QuEvil\x1B]0;pwned\x07\x1B[31m\xC2\x9B"
+                             "1m\x7F\xFF\xED\xA0\x80";
+    const std::string key = "Software\\Evil\x1B[2J";
+    ::setValue(key, evil, REG_SZ, evil + '\0');
+    EXPECT_EQ(quarnel::platform::closeRegistry(), "");
+
+    const auto inert = [](const std::string &text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if ((c < 0x20 && c != '\t' && c != '\n') || c == 0x7F || c == 0xFF ||
+                (c == 0xC2 && i + 1 < text.size() && (unsigned char)text[i + 1] < 0xA0) ||
+                (c == 0xED && i + 1 < text.size() && (unsigned char)text[i + 1] >= 0xA0))
+                return false;
+        }
+        return true;
+    };
+    const std::vector<Cells> expected = {
+        {"HKEY_CURRENT_USER", key + "\\", evil, "", ""},
+        {"HKEY_CURRENT_USER", key + "\\", evil, "REG_SZ", evil},
+    };
+    const Ran text = runQuarnel("search QuEvil --key HKCU --format text" + p);
+    EXPECT_EQ(text.status, 0) << text.err;
+    EXPECT_TRUE(inert(text.out)) << text.out;
+    EXPECT_NE(text.out.find("\\x1B]0;pwned\\x07\\x1B[31m\\u009B1m\\x7F\\xFF\\uD800"),
+              std::string::npos)
+        << text.out;
+
+    const Ran tsv = runQuarnel("search QuEvil --key HKCU --format tsv" + p);
+    EXPECT_TRUE(inert(tsv.out)) << tsv.out;
+    std::vector<Cells> read = readTsv(tsv.out);
+    ASSERT_FALSE(read.empty());
+    read.erase(read.begin());
+    EXPECT_EQ(read, expected);
+
+    const Ran missing = runQuarnel("export 'HKCU\\" + key + "\\Gone'" + p);
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_TRUE(inert(missing.err)) << missing.err;
+    EXPECT_NE(missing.err.find("Evil\\x1B[2J\\Gone"), std::string::npos) << missing.err;
 }
 
 // Every search option gives the same rows in the window and on the command line.
@@ -465,6 +533,8 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
     EXPECT_NE(narrow.find("\"Path\"=hex(2):25,00,54,00,45,00,4d,00,50,00,25,00,00,00"),
               std::string::npos)
         << narrow;
+    // A key typed as Go to key takes it names the same key.
+    EXPECT_EQ(runQuarnel("export 'Computer\\hkcu\\Software\\Tweak'" + p).out, tweak.out);
     EXPECT_EQ(runQuarnel("search " + kNeedle + "Key" + p).status, 1);
     EXPECT_TRUE(std::filesystem::exists(prefix + "/quarnel-backups"));
 

@@ -164,9 +164,10 @@ TEST(RegistryFinder, FindsEveryLayoutOnceAndSkipsWhatIsBroken)
         {"bottles:NoYml", "NoYml", RegistryKind::Bottles, at("data/bottles/bottles/NoYml")},
         {"bottles:Office", "Office 2010", RegistryKind::Bottles,
          at("home/.var/app/com.usebottles.bottles/data/bottles/bottles/Office")},
-        {"lutris:diablo-ii-1700000000", "Diablo II", RegistryKind::Lutris, at("home/Games/diablo")},
-        {"lutris:witcher-3-1700000001", "witcher-3", RegistryKind::Lutris,
-         at("home/Games/witcher")},
+        {"lutris:diablo-ii", "Diablo II", RegistryKind::Lutris, at("home/Games/diablo"),
+         "lutris:diablo-ii-1700000000"},
+        {"lutris:witcher-3", "witcher-3", RegistryKind::Lutris, at("home/Games/witcher"),
+         "lutris:witcher-3-1700000001"},
         {"heroic:Celeste", "Celeste Classic", RegistryKind::Heroic,
          at("home/Games/Heroic/Prefixes/Celeste/pfx")},
         {"heroic:Hades", "Hades", RegistryKind::Heroic,
@@ -185,6 +186,57 @@ TEST(RegistryFinder, FindsEveryLayoutOnceAndSkipsWhatIsBroken)
     for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE(expected[i].id);
         EXPECT_EQ(found[i], expected[i]);
+    }
+}
+
+// Ids are typed after --prefix: each names one registry, the first found keeps
+// its own, and a Lutris game's older id (its file's name) still names it.
+TEST(RegistryFinder, EveryIdNamesOneRegistry)
+{
+    FakeHome fake;
+    SearchPlaces places;
+    places.home = fake.path("home");
+    places.dataHome = fake.path("data");
+    places.configHome = fake.path("config");
+    const auto at = [&](const std::string &relative) { return fake.path(relative); };
+    const std::string steam = "data/Steam/steamapps/compatdata/70/pfx";
+    const std::string flatpakSteam =
+        "home/.var/app/com.valvesoftware.Steam/data/Steam/steamapps/compatdata/70/pfx";
+    const std::string flatpakBottle = "home/.var/app/com.usebottles.bottles/data/bottles/bottles/";
+    for (const std::string &folder :
+         {steam, flatpakSteam, std::string("data/bottles/bottles/Gaming"),
+          std::string("data/bottles/bottles/Gaming-2"), flatpakBottle + "Gaming",
+          std::string("home/A/Hades"), std::string("home/B/Hades"), std::string("home/q1"),
+          std::string("home/q2")})
+        fake.registry(folder);
+    fake.put("config/heroic/GamesConfig/a.json",
+             "{\"g1\": {\"winePrefix\": \"" + at("home/A/Hades") + "\"}}");
+    fake.put("config/heroic/GamesConfig/b.json",
+             "{\"g2\": {\"winePrefix\": \"" + at("home/B/Hades") + "\"}}");
+    fake.put("config/lutris/games/quake-1700000000.yml", "game:\n  prefix: ~/q1\n");
+    fake.put("config/lutris/games/quake-1710000000.yml", "game:\n  prefix: ~/q2\n");
+
+    const std::vector<FoundRegistry> expected = {
+        {"steam:70", "Steam app 70", RegistryKind::Steam, at(steam)},
+        {"steam:70-2", "Steam app 70", RegistryKind::Steam, at(flatpakSteam)},
+        {"bottles:Gaming", "Gaming", RegistryKind::Bottles, at("data/bottles/bottles/Gaming")},
+        {"bottles:Gaming-3", "Gaming", RegistryKind::Bottles, at(flatpakBottle + "Gaming")},
+        {"bottles:Gaming-2", "Gaming-2", RegistryKind::Bottles,
+         at("data/bottles/bottles/Gaming-2")},
+        {"lutris:quake", "quake", RegistryKind::Lutris, at("home/q1"), "lutris:quake-1700000000"},
+        {"lutris:quake-2", "quake", RegistryKind::Lutris, at("home/q2"), "lutris:quake-1710000000"},
+        {"heroic:Hades", "Hades", RegistryKind::Heroic, at("home/A/Hades")},
+        {"heroic:Hades-2", "Hades", RegistryKind::Heroic, at("home/B/Hades")},
+    };
+    const std::vector<FoundRegistry> found = findRegistries(places);
+    EXPECT_EQ(found, expected);
+    for (const auto &[text, folder] : {std::pair{"steam:70-2", at(flatpakSteam)},
+                                       {"lutris:quake-1710000000", at("home/q2")},
+                                       {"lutris:quake", at("home/q1")},
+                                       {"bottles:Gaming-3", at(flatpakBottle + "Gaming")}}) {
+        const RegistryMatch match = matchRegistry(found, text, places.home);
+        EXPECT_EQ(match.status, RegistryMatch::Found) << text;
+        EXPECT_EQ(match.registry.folder, folder) << text;
     }
 }
 

@@ -1,4 +1,5 @@
 #include "registry/KeyPath.h"
+#include "registry/RegistryPathText.h"
 
 #include <gtest/gtest.h>
 
@@ -52,4 +53,45 @@ TEST(KeyPath, ShapesJoinParentAndLeaf)
     EXPECT_EQ(KeyPath::branchOfWalkerPath("\\"), "");
     // Names keep their bytes and their case; a blank is part of a name.
     EXPECT_EQ(KeyPath::fromBranch("a b\\\xC3\xA4\\").leaf(), "\xC3\xA4");
+}
+
+// The one reader of typed paths (--key, export, import, Go to key): every form a
+// user or a file writes a root in reads as the same key.
+TEST(RegistryPathText, ReadsEveryFormOfATypedPath)
+{
+    struct Case
+    {
+        std::string_view text;
+        std::string_view full; // root|part|part, the root's display name
+        int rootIndex;
+    };
+    const Case cases[] = {
+        {"HKEY_CURRENT_USER\\Software\\Wine", "HKEY_CURRENT_USER|Software|Wine", 1},
+        {"hkey_current_user\\\\Software\\", "HKEY_CURRENT_USER|Software", 1},
+        {"HKCU\\Software", "HKEY_CURRENT_USER|Software", 1},
+        {"Computer\\HKLM\\System", "HKEY_LOCAL_MACHINE|System", 2},
+        {"my computer\\HKEY_USERS\\.Default", "HKEY_USERS|.Default", 3},
+        {"\\HKU", "HKEY_USERS", 3},
+        {"HKCC\\x", "HKEY_CURRENT_CONFIG|x", 4},
+        // A key name keeps its blanks: a file may hold one ending in a blank.
+        {"HKCU\\Trailing \\", "HKEY_CURRENT_USER|Trailing ", 1},
+        // No root: the first name as written, for the message that says so.
+        {"Software\\Wine", "Software|Wine", -1},
+        {"Computer\\Foo", "Foo", -1},
+        {"Computer", "", -1},
+        {"", "", -1},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.text);
+        const RegistryPathText at = RegistryPathText::fromFull(c.text);
+        std::string all = at.rootName();
+        for (const std::string &part : at.parts())
+            all += "|" + part;
+        EXPECT_EQ(all, c.full);
+        EXPECT_EQ(at.rootIndex(), c.rootIndex);
+        EXPECT_EQ(at.root() != nullptr, c.rootIndex >= 0);
+    }
+    // A root named exactly, as result rows and the tree hold it, is not read again.
+    EXPECT_EQ(RegistryPathText("HKEY_USERS", "\\a\\").full(), "HKEY_USERS\\a");
+    EXPECT_EQ(RegistryPathText("hkey_users", "a").root(), nullptr);
 }

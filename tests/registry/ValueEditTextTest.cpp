@@ -108,21 +108,3 @@ TEST(ValueEditText, UniqueNamesCountUpFromOne)
     EXPECT_EQ(uniqueName("New Key", isTaken), "New Key #3");
     EXPECT_EQ(uniqueName("New Value", isTaken), "New Value #1");
 }
-
-TEST(ValueEditText, TypedPathsInTheirUsualForms)
-{
-    const auto parsed = [](std::string_view text) {
-        const TypedPath path = parseTypedPath(text);
-        std::string all = path.rootName;
-        for (const std::string &name : path.names)
-            all += "|" + name;
-        return all;
-    };
-    EXPECT_EQ(parsed("HKEY_CURRENT_USER\\Software\\Wine"), "HKEY_CURRENT_USER|Software|Wine");
-    EXPECT_EQ(parsed("  hkcu\\Software\\\\Wine\\ "), "HKEY_CURRENT_USER|Software|Wine");
-    EXPECT_EQ(parsed("Computer\\HKLM\\System"), "HKEY_LOCAL_MACHINE|System");
-    EXPECT_EQ(parsed("My Computer\\HKEY_USERS\\.Default"), "HKEY_USERS|.Default");
-    EXPECT_EQ(parsed("\\HKU"), "HKEY_USERS");
-    EXPECT_EQ(parsed("Software\\Wine"), "|Software|Wine");
-    EXPECT_EQ(parsed("Computer"), "");
-}

@@ -218,3 +218,34 @@ TEST_F(BulkEditPreviewTest, RowsAsCopiedAndExportedText)
     EXPECT_NE(units.find(u"\"here\"=\"x\""), std::u16string::npos);
     EXPECT_EQ(units.find(u"gone"), std::u16string::npos);
 }
+
+// Registry text is data: whatever a prefix holds, a tsv or text cell carries no
+// control character to a terminal and is valid UTF-8, and the escapes say which
+// bytes stood there.
+TEST(CellText, ControlCharactersAndFaultyUtf8AreEscaped)
+{
+    struct Case
+    {
+        std::string cell, tsv, screen;
+    };
+    const Case cases[] = {
+        {"\x1B]0;pwned\x07\x1B[31m", "\\x1B]0;pwned\\x07\\x1B[31m", "\\x1B]0;pwned\\x07\\x1B[31m"},
+        {std::string("a\0b\x7F", 4), "a\\x00b\\x7F", "a\\x00b\\x7F"},
+        {"c:\\x\ty\r\n", "c:\\\\x\\ty\\r\\n", "c:\\x\\ty\\r\\n"},
+        {"\xC2\x9B"
+         "31m\xC2\x80\xC2\xA0",
+         "\\u009B31m\\u0080\xC2\xA0", "\\u009B31m\\u0080\xC2\xA0"},          // C1, NBSP kept
+        {"\xED\xA0\x80-\xED\xBF\xBF", "\\uD800-\\uDFFF", "\\uD800-\\uDFFF"}, // lone halves
+        {"\xFF\xC0\xAF\xE2\x82", "\\xFF\\xC0\\xAF\\xE2\\x82", "\\xFF\\xC0\\xAF\\xE2\\x82"},
+        {"\xE0\x80\x80\xF4\x90\x80\x80", "\\xE0\\x80\\x80\\xF4\\x90\\x80\\x80",
+         "\\xE0\\x80\\x80\\xF4\\x90\\x80\\x80"}, // overlong, beyond U+10FFFF
+        {"\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80", "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80",
+         "\xC3\xA4\xE2\x82\xAC\xF0\x9F\x98\x80"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(tsvEscaped(c.cell), c.tsv);
+        EXPECT_EQ(screenText(c.cell), c.screen);
+    }
+    // A message of several lines keeps its line breaks and tabs, nothing else.
+    EXPECT_EQ(screenText("a\n\tb\r\x1B", true), "a\n\tb\\r\\x1B");
+}

@@ -123,9 +123,9 @@ TEST_F(SearchEngineTest, OptionsChooseWhatIsTestedAndTheCellsOfNumberAndBinaryRo
     SearchOptions numbers;
     numbers.numbers = true;
     EXPECT_EQ(rows("0x780", numbers),
-              (std::vector<ResultRow>{row(version, "Big", "REG_UNKNOWN", "(not implemented)"),
+              (std::vector<ResultRow>{row(version, "Big", "REG_DWORD_BIG_ENDIAN", "00000780"),
                                       row(version, "FileVersion", "REG_DWORD", "00000780"),
-                                      row(version, "Wide", "REG_UNKNOWN", "(not implemented)")}));
+                                      row(version, "Wide", "REG_QWORD", "0000000000000780")}));
     EXPECT_EQ(rows("1920", numbers).size(), 4u);
     EXPECT_EQ(rows("1920", {}),
               (std::vector<ResultRow>{row(version, "Version", "REG_SZ", "1920")}));
@@ -136,7 +136,7 @@ TEST_F(SearchEngineTest, OptionsChooseWhatIsTestedAndTheCellsOfNumberAndBinaryRo
     EXPECT_EQ(rows("de ad be ef", binary),
               (std::vector<ResultRow>{row(version, "Blob", "REG_BINARY", "DE AD BE EF ")}));
     EXPECT_EQ(rows("VER", binary).back(),
-              row(version, "Text16", "REG_UNKNOWN", "(not implemented)")); // UTF-16LE, folded
+              row(version, "Text16", "REG_NONE", "76 00 65 00 72 00 ")); // UTF-16LE, folded
     EXPECT_TRUE(rows("de ad be ef", {}).empty());
 
     SearchOptions pattern;
@@ -170,7 +170,10 @@ TEST_F(SearchEngineTest, Scopes)
     ASSERT_TRUE(root);
     EXPECT_EQ(root->firstRoot, 6);
     EXPECT_EQ(root->keyPath, "\\");
-    EXPECT_FALSE(SearchScope::parse("HKCU\\Software"));
+    const auto typed = SearchScope::parse("Computer\\hkcu\\Software");
+    ASSERT_TRUE(typed);
+    EXPECT_EQ(typed->firstRoot, 1);
+    EXPECT_EQ(typed->keyPath, "\\Software\\");
     EXPECT_FALSE(SearchScope::parse("HKEY_CURRENT_USERS\\Software"));
     EXPECT_FALSE(SearchScope::parse(""));
 }

@@ -12,22 +12,6 @@ namespace {
 
 constexpr std::size_t kFlushAt = 1 << 20;
 
-const char *typeText(uint32_t type)
-{
-    switch (type) {
-    case REG_NONE: return "REG_NONE";
-    case REG_SZ: return "REG_SZ";
-    case REG_EXPAND_SZ: return "REG_EXPAND_SZ";
-    case REG_BINARY: return "REG_BINARY";
-    case REG_DWORD: return "REG_DWORD";
-    case REG_DWORD_BIG_ENDIAN: return "REG_DWORD_BIG_ENDIAN";
-    case REG_MULTI_SZ: return "REG_MULTI_SZ";
-    case REG_RESOURCE_LIST: return "REG_RESOURCE_LIST";
-    case REG_QWORD: return "REG_QWORD";
-    default: return "REG_UNKNOWN";
-    }
-}
-
 void appendHex(std::string &out, const std::string &bytes)
 {
     static const char digits[] = "0123456789abcdef";
@@ -85,7 +69,7 @@ void TextDumpSink::addValue(const GeneratedValue &value)
     m_buffer += '\t';
     m_buffer += value.name.empty() ? kStandardName : std::string_view(value.name);
     m_buffer += '\t';
-    m_buffer += typeText(value.type);
+    m_buffer += TypeText(value.type);
     m_buffer += '\t';
     appendData(m_buffer, value);
     m_buffer += '\n';
