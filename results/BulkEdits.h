@@ -52,6 +52,7 @@ struct ReplacePreview
 {
     ResultRow before;
     ResultRow after;
+    bool dataChanges = false; // the value's stored text changes (the replace writes it)
 };
 std::vector<ReplacePreview> previewReplace(const std::vector<ResultRow> &rows,
                                            const BulkReplacePlan &plan);

@@ -404,6 +404,71 @@ TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)
     expectClean(reg.KeyHandle());
 }
 
+// The checked forms say why they refuse and change nothing then; given what a
+// caller expects to be there, they judge that instead of the registry.
+TEST_F(CompoundEditsTest, CheckedRenameAndMoveSayWhyTheyRefuseAndChangeNothing)
+{
+    buildTree("Software\\T\\Key", 1, 2, 1);
+    set("Software\\T\\Key", "q", REG_SZ, "q\0"s);
+    set("Software\\T\\Key", "b", REG_SZ, "b\0"s);
+    set("Software\\T\\Other", "v", REG_SZ, "1\0"s);
+    const Dump before = dump("Software");
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T\\Key"));
+    struct Case
+    {
+        bool key;
+        std::string from, to, why;
+    };
+    const std::string t = "\\Software\\T\\";
+    const std::vector<Case> cases = {
+        {false, "q", "b", "a value named b already exists"},
+        {false, "q", "Q", "a name that differs only in letter case names the same value"},
+        {false, "missing", "c", "the value is gone"},
+        {false, "q", "", "a value name cannot be empty"},
+        {false, "q", "q", ""}, // no change to make
+        {true, t + "Key", t + "Other",
+         "the key HKEY_CURRENT_USER\\Software\\T\\Other already exists"},
+        {true, t + "Key", t + "KEY", "a name that differs only in letter case names the same key"},
+        {true, t + "Missing", t + "New", "the key is gone"},
+        {true, t + "Key", t + "Key\\k0\\In",
+         "HKEY_CURRENT_USER\\Software\\T\\Key\\k0\\In would lie inside the key itself"},
+        {true, t + "Key", t + "Key", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.from + " -> " + c.to);
+        EXPECT_EQ(c.key ? reg.WhyNotMoveKey(c.from, c.to) : reg.WhyNotRenameValue(c.from, c.to),
+                  c.why);
+        EXPECT_EQ(c.key ? reg.MoveKey(c.from, c.to) : reg.RenameValue(c.from, c.to), c.why);
+    }
+    TRegistry users;
+    users.SelectRoot(HKEY_USERS);
+    EXPECT_EQ(users.MoveKey("\\S-1-5-21-0-0-0-1000", "\\S-1-5-21-0-0-0-1001"),
+              "the registry never deletes HKEY_USERS\\S-1-5-21-0-0-0-1000, so it cannot move");
+    EXPECT_EQ(dump("Software"), before);
+    expectClean(reg.KeyHandle());
+    EXPECT_EQ(reg.WhyNotRenameValue("q", "b", true, false), "");
+    EXPECT_EQ(reg.WhyNotMoveKey(t + "Key", t + "Other", true, false), "");
+    EXPECT_EQ(reg.WhyNotMoveKey(t + "Key", t + "Elsewhere", false, false), "the key is gone");
+
+    // Done: "", and the change made.
+    EXPECT_EQ(reg.RenameValue("q", "r"), "");
+    EXPECT_EQ(reg.MoveKey(t + "Key", t + "Moved"), "");
+    reg.ClosePath();
+    EXPECT_FALSE(reg.HasKey(t + "Key"));
+    EXPECT_EQ(dump("Software\\T\\Moved").at(":r"), (std::pair<DWORD, std::string>{REG_SZ, "q\0"s}));
+    // What a delete of it takes along: two subkeys; the default value and val0 of
+    // each key, b and r. A link counts with its values, what it leads to does not.
+    const TRegistry::TreeCount moved = reg.CountTree(t + "Moved");
+    EXPECT_EQ(moved.subkeys, 2u);
+    EXPECT_EQ(moved.values, 8u);
+    buildTree("Software\\T\\A", 1, 3, 0);
+    makeLinkToA();
+    const TRegistry::TreeCount link = reg.CountTree(t + "L");
+    EXPECT_EQ(link.subkeys, 0u);
+    EXPECT_EQ(link.values, 1u);
+    expectClean(nullptr);
+}
+
 TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfChangesNothing)
 {
     // T\L is a link to T\A, so T\L\B\C lies inside T\A under another name.
