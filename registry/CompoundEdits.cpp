@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -371,21 +372,11 @@ TRegistry::TreeCount TRegistry::CountTree(const std::string &path)
     if (!top) return count;
     count.values = valuesOf(top.get());
     if (IsLink(path)) return count;
-    std::vector<SubkeyCursor> stack;
-    stack.emplace_back(std::move(top), false);
-    std::string name;
-    while (!stack.empty()) {
-        if (!stack.back().next(name)) {
-            stack.pop_back();
-            continue;
-        }
-        OwnedKey child(OpenStepped(stack.back().key(), name, REG_OPTION_OPEN_LINK));
-        if (!child) continue;
+    WalkBelow(top.get(), [&](HKEY child, unsigned) {
         ++count.subkeys;
-        count.values += valuesOf(child.get());
-        if (!IsLinkAt(stack.back().key(), name, child.get()))
-            stack.emplace_back(std::move(child), false);
-    }
+        count.values += valuesOf(child);
+        return true;
+    });
     return count;
 }
 
@@ -407,24 +398,31 @@ std::string TRegistry::FirstMissingKey(const std::string &path) const
 
 unsigned TRegistry::SubtreeDepth(HKEY key, unsigned limit) const
 {
+    unsigned deepest = 0;
+    WalkBelow(key, [&](HKEY, unsigned depth) {
+        deepest = std::max(deepest, depth);
+        return deepest <= limit;
+    });
+    return deepest;
+}
+
+void TRegistry::WalkBelow(HKEY key, const std::function<bool(HKEY, unsigned)> &visit) const
+{
     std::vector<SubkeyCursor> stack;
     stack.emplace_back(key, false);
-    unsigned deepest = 0;
     std::string name;
     while (!stack.empty()) {
         if (!stack.back().next(name)) {
             stack.pop_back();
             continue;
         }
-        // Opened as the copy opens them: a link is copied as itself, not entered.
+        // Opened as the copy and the delete open them: a link as itself, not entered.
         OwnedKey child(OpenStepped(stack.back().key(), name, REG_OPTION_OPEN_LINK));
         if (!child) continue;
-        deepest = std::max(deepest, unsigned(stack.size()));
-        if (deepest > limit) break;
+        if (!visit(child.get(), unsigned(stack.size()))) return;
         if (!IsLinkAt(stack.back().key(), name, child.get()))
             stack.emplace_back(std::move(child), false);
     }
-    return deepest;
 }
 
 void TRegistry::CopyAllValues(HKEY source, HKEY target)

@@ -6,6 +6,7 @@
 #include "registry/platform/winreg.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -182,6 +183,9 @@ private:
     bool CopySubtree(HKEY source, HKEY target, unsigned maxDepth);
     // Levels of keys below `key`, as a copy opens them; stops once past `limit`.
     unsigned SubtreeDepth(HKEY key, unsigned limit) const;
+    // Every key below `key` as a copy or a delete opens it (a link as itself, never
+    // entered), depth first, with its level (1 for a subkey); stops at a false.
+    void WalkBelow(HKEY key, const std::function<bool(HKEY, unsigned)> &visit) const;
     // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
     bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
     // RelocateKey and MoveKey: "" when moved (or copied), else why not.

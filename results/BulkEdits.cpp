@@ -229,14 +229,13 @@ std::vector<ReplacePreview> previewReplace(const std::vector<ResultRow> &rows,
         const ResultRow &row = rows[i];
         const ReplacePlan &rowPlan = plan.rows[i];
         ReplacePreview preview{row, row};
-        if (rowPlan.newValueName) preview.after.name = *rowPlan.newValueName;
-        if (rowPlan.newBranch) preview.after.branch = *rowPlan.newBranch;
         // A refused row changes nothing of itself.
         if (!rowPlan.refusal.empty()) {
-            preview.after = row;
             previews.push_back(std::move(preview));
             continue;
         }
+        if (rowPlan.newValueName) preview.after.name = *rowPlan.newValueName;
+        if (rowPlan.newBranch) preview.after.branch = *rowPlan.newBranch;
         TRegistry reg;
         reg.SelectRoot(RootHandleByName(row.root));
         reg.SetAccessMask(TRegistry::kReadAccess);
@@ -393,9 +392,9 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
         return rank[j] > rank[i] && plans[j].keyNameHit && !movedKeys.count(rowKeyId(run.row(j)));
     };
     eachOpenRow(
-        &order, [&](std::size_t i) { return plans[i].keyNameHit && !movedAlready(i); },
+        // A hit without a new Branch was refused in pass 1.
+        &order, [&](std::size_t i) { return plans[i].newBranch && !movedAlready(i); },
         [&](std::size_t i, const ResultRow &row) {
-            // A row without a new Branch was refused in pass 1.
             const std::string why =
                 reg.MoveKey(keyPathOf(row), KeyPath::fromBranch(*plans[i].newBranch).walkerPath());
             settle(i, why, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);

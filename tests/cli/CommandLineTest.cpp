@@ -210,6 +210,17 @@ class CommandLineTest : public BulkEditTest
 protected:
     void TearDown() override { quarnel::platform::closeRegistry(); }
 
+    // The options panel as it starts (keys, names and data), then `boxes` set.
+    void checkOptions(const std::vector<std::pair<const char *, bool>> &boxes)
+    {
+        for (QCheckBox *box :
+             form().findChild<QWidget *>("OptionsPanel")->findChildren<QCheckBox *>())
+            box->setChecked(box->objectName() == "ckbKeys" || box->objectName() == "ckbNames" ||
+                            box->objectName() == "ckbData");
+        for (const auto &[name, on] : boxes)
+            form().findChild<QCheckBox *>(name)->setChecked(on);
+    }
+
     // The window's rows for `text` on the registry open now.
     std::vector<Cells> windowRows(const std::string &text, bool mirrored)
     {
@@ -347,12 +358,7 @@ TEST_F(CommandLineTest, EachSearchOptionListsTheSameRowsInTheWindowAndOnTheComma
     ASSERT_TRUE(since && before);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text + " " + c.flags);
-        for (QCheckBox *box :
-             form().findChild<QWidget *>("OptionsPanel")->findChildren<QCheckBox *>())
-            box->setChecked(box->objectName() == "ckbKeys" || box->objectName() == "ckbNames" ||
-                            box->objectName() == "ckbData");
-        for (const auto &[name, on] : c.boxes)
-            form().findChild<QCheckBox *>(name)->setChecked(on);
+        checkOptions(c.boxes);
         since->setText(QString::fromStdString(c.since));
         before->setText(QString::fromStdString(c.before));
         const std::vector<Cells> window = windowRows(c.text, false);
@@ -695,12 +701,7 @@ TEST_F(CommandLineTest, AReplaceRefusesInItsPreviewWhatItRefusesWithTheSameReaso
         ASSERT_EQ(quarnel::platform::openRegistryAt(byWindow, true).status,
                   RegistryOpened::Status::Ok);
         const std::string before = registry();
-        for (QCheckBox *box :
-             form().findChild<QWidget *>("OptionsPanel")->findChildren<QCheckBox *>())
-            box->setChecked(box->objectName() == "ckbKeys" || box->objectName() == "ckbNames" ||
-                            box->objectName() == "ckbData");
-        for (const auto &[name, on] : c.boxes)
-            form().findChild<QCheckBox *>(name)->setChecked(on);
+        checkOptions(c.boxes);
         searchFor(c.search);
         selectAll();
         clearBoxes();

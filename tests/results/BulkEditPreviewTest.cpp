@@ -147,9 +147,10 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
     // shown was done, counted.
     for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(result.rows[i].state == State::Failed, refused[i]) << "row " << i;
-        if (refused[i] && i != 9) // the key that never was fails to open first
+        if (refused[i] && i != 9) { // the key that never was fails to open first
             EXPECT_NE(result.rows[i].why.find(": " + preview.rows[i].refused), std::string::npos)
                 << result.rows[i].why;
+        }
     }
     EXPECT_EQ(std::size_t(result.counted), preview.changes);
     // Each change shown is in the registry now: data under the value's new name, a
