@@ -54,6 +54,10 @@ unsigned optionsOf(Command command)
     return 0;
 }
 
+const char *const kDryRunStatus =
+    "\nExit status is 0 on success, 1 if nothing was found, 2 on trouble or when an\n"
+    "item is (or, with --dry-run, would be) refused.\n";
+
 const CommandWord *commandWord(std::string_view word)
 {
     for (const CommandWord &c : kCommands)
@@ -230,14 +234,6 @@ std::string versionText()
     return "quarnel " QUARNEL_VERSION "\n"
            "Searches, edits and restores the registry of a Wine prefix.\n";
 }
-
-namespace {
-
-const char *const kDryRunStatus =
-    "\nExit status is 0 on success, 1 if nothing was found, 2 on trouble or when an\n"
-    "item is (or, with --dry-run, would be) refused.\n";
-
-} // namespace
 
 std::string helpText(Command command)
 {

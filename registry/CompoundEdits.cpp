@@ -353,8 +353,8 @@ std::string TRegistry::Relocate(const std::string &oldPath, const std::string &n
         if (!created.empty()) DeleteTree(created);
         return DescribeKey(newPath) + " would lie inside the key itself";
     }
-    // target closes before source as the owners leave scope.
     if (deleteOld && !DeleteTree(oldPath)) return kRefusedChange;
+    // target closes before source as the owners leave scope.
     return unit.commit() ? std::string() : kRefusedChange;
 }
 
