@@ -7,7 +7,7 @@
 
 bool EditSafety::refusesChanges()
 {
-    const std::string reason = SafetyNet::refusalReason();
+    const std::string reason = refusalText(SafetyNet::refusal());
     if (reason.empty()) return false;
     Dialogs::error(reason);
     return true;
@@ -15,7 +15,47 @@ bool EditSafety::refusesChanges()
 
 std::string EditSafety::whyRefused()
 {
-    return SafetyNet::refusalFromNowOn();
+    return refusalText(SafetyNet::refusalFromNowOn());
+}
+
+std::string EditSafety::refusalText(const quarnel::platform::RegistryRefusal &refusal)
+{
+    using Kind = quarnel::platform::RegistryRefusal::Kind;
+    const std::string &folder = refusal.directory;
+    const std::string process = std::to_string(refusal.holder);
+    switch (refusal.kind) {
+    case Kind::None: return {};
+    case Kind::Other: return refusal.detail;
+    case Kind::NotLocked:
+        return "Quarnel cannot lock the registry in " + folder + " (" + refusal.detail +
+               "). It is shown read-only.";
+    case Kind::WineRunning: {
+        if (refusal.holderEnded)
+            return "Wine was running on the prefix " + folder +
+                   " when Quarnel opened it, and it has ended since. To change the registry, "
+                   "choose it again (Registry\xE2\x80\xA6).";
+        const std::string env = refusal.wineTemp.empty() ? "" : "TMPDIR=" + refusal.wineTemp + " ";
+        return "Wine is running on the prefix " + folder + " (wineserver, process " + process +
+               "). Quarnel shows this registry read-only, because Wine would overwrite any change "
+               "made now. To change it, close the Windows programs of this prefix or stop Wine "
+               "with \"" +
+               env + "WINEPREFIX=" + folder + " wineserver -k\" (or end process " + process +
+               "), then start Quarnel again.";
+    }
+    case Kind::InUse: {
+        const std::string holder = "(process " + process +
+                                   (refusal.holderName.empty() ? "" : ", " + refusal.holderName) +
+                                   ")";
+        if (refusal.holderEnded)
+            return "The registry in " + folder + " was in use by another program " + holder +
+                   " when Quarnel opened it, and that program has ended since. To change the "
+                   "registry, choose it again (Registry\xE2\x80\xA6).";
+        return "The registry in " + folder + " is in use by another program " + holder +
+               ", perhaps another Quarnel. It is shown read-only; close that program and start "
+               "Quarnel again to make changes.";
+    }
+    }
+    return {};
 }
 
 std::string EditSafety::undoFailedText(const std::vector<std::string> &failures, bool retryHint)

@@ -33,6 +33,8 @@ public:
     static bool refusesFromNowOn();
     // Why the registry refused a change that failed, when it says (else ""), once.
     static std::string whyRefused();
+    // Why the registry takes no changes, in the window's words ("" when it takes them).
+    static std::string refusalText(const quarnel::platform::RegistryRefusal &refusal);
     // The one box's text for an undo that failed (nothing of it was kept): the
     // first failures, then why the registry refused, when it says.
     static std::string undoFailedText(const std::vector<std::string> &failures, bool retryHint);

@@ -7,6 +7,7 @@
 #include "app/EditSafety.h"
 #include "app/HistoryWindow.h"
 #include "app/QtText.h"
+#include "app/RegistrySession.h"
 #include "app/TButton.h"
 #include "app/TTreeNode.h"
 #include "app/TTreeView.h"
@@ -232,11 +233,11 @@ void TRegForm::ReopenSameRegistry()
 {
 #ifndef _WIN32
     const auto opened = quarnel::platform::reopenRegistry(&Dialogs::confirm);
-    if (!opened.message.empty()) {
+    if (const std::string message = RegistrySession::openingMessage(opened); !message.empty()) {
         if (opened.status == quarnel::platform::RegistryOpened::Status::Ok)
-            Dialogs::information(opened.message);
+            Dialogs::information(message);
         else
-            Dialogs::error(opened.message);
+            Dialogs::error(message);
     }
 #endif
     // The session's edits were made to the registry as it was: their undo files

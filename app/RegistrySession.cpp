@@ -38,7 +38,7 @@ void RegistrySession::open(const std::string &directory, bool isWinePrefix, bool
     m_directory = opened.directory;
     // The default may have fallen back to Quarnel's own registry.
     m_isWinePrefix = opened.isWinePrefix;
-    m_message = opened.message;
+    m_message = openingMessage(opened);
     m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
     m_openFailed = opened.status == quarnel::platform::RegistryOpened::Status::Failed;
     m_undosCutShort.clear();
@@ -53,6 +53,20 @@ void RegistrySession::open(const std::string &directory, bool isWinePrefix, bool
     (void)directory, (void)isWinePrefix, (void)fromEnvironment;
 #endif
 }
+
+#ifndef _WIN32
+std::string RegistrySession::openingMessage(const quarnel::platform::RegistryOpened &opened)
+{
+    using Kind = quarnel::platform::RegistryRefusal::Kind;
+    const quarnel::platform::RegistryRefusal refusal = quarnel::platform::registryRefusal();
+    // The other reasons are in the opening's message already.
+    if (opened.status != quarnel::platform::RegistryOpened::Status::ReadOnly ||
+        refusal.kind == Kind::Other || refusal.kind == Kind::None)
+        return opened.message;
+    const std::string why = EditSafety::refusalText(refusal);
+    return opened.message.empty() ? why : why + "\n" + opened.message;
+}
+#endif
 
 bool RegistrySession::switchTo(const std::string &directory, bool isWinePrefix)
 {

@@ -7,6 +7,9 @@
 #include <vector>
 
 class QTimer;
+namespace quarnel::platform {
+struct RegistryOpened;
+}
 
 class RegistrySession : public QObject
 {
@@ -33,6 +36,9 @@ public:
     const std::string &directory() const { return m_directory; }
     // Whether `directory` is the registry the window opens by itself.
     static bool isDefaultRegistry(const std::string &directory);
+    // What an opening has to tell, with why the registry takes no changes first,
+    // in the window's words.
+    static std::string openingMessage(const quarnel::platform::RegistryOpened &opened);
 
 private:
     void open(const std::string &directory, bool isWinePrefix, bool fromEnvironment);

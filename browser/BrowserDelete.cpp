@@ -7,6 +7,7 @@
 #include "app/TListView.h"
 #include "app/TTreeView.h"
 #include "browser/ValueListModel.h"
+#include "registry/DeleteCount.h"
 #include "registry/KeyPath.h"
 #include "registry/TRegistry.h"
 #include "registry/UndoCapture.h"
@@ -59,7 +60,16 @@ void TRegForm::RegTVKeyUp(int key, Qt::KeyboardModifiers shift)
     // The confirmation runs the message loop; nothing may take the node away meanwhile.
     TNodePin pin(RegTV, node);
     const std::string keyName = rootName + '\\' + relPath;
-    if (!Dialogs::confirm("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?")) return;
+    // What goes with it, counted as the result list's delete counts it; a key the
+    // delete refuses ("not opened") has no counts to tell.
+    DeleteCount count;
+    TRegistry counting;
+    if (belowFirstLevel(path)) counting.SelectRoot(GetRootID(rootName));
+    const std::string counts =
+        belowFirstLevel(path) && count.addKey(counting, path.nodePath()) ? count.text() + "." : "";
+    if (!Dialogs::confirmShowing("Delete Key \n\r" + keyName + "\n\rand all its SubKeys?", counts,
+                                 {}))
+        return;
 
     TRegistry reg;
     if (!belowFirstLevel(path) || !OpenWithAllAccess(reg, GetRootID(rootName), path.nodePath())) {

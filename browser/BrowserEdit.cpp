@@ -20,7 +20,6 @@
 #include "registry/UndoCapture.h"
 #include "registry/ValueEditText.h"
 #include "registry/ValueText.h"
-#include "registry/platform/ChangeUnit.h"
 
 #include <QAction>
 #include <QApplication>
@@ -400,15 +399,9 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
     const std::string newPath = joined(parent, newName);
     TRegistry reg;
     reg.SelectRoot(GetRootID(rootName));
-    if (sameAsciiLetters(newName, leaf)) {
-        Dialogs::error("Cannot rename " + oldFull +
-                       ": a name that differs only in letter case "
-                       "names the same key.");
-        return;
-    }
-    if (reg.HasKey("\\" + newPath)) {
-        Dialogs::error("Cannot rename " + oldFull + ": a key named " + newName +
-                       " is there already.");
+    // The move the replace uses, with its checks: the new key whole with every value, or nothing.
+    if (const std::string why = reg.WhyNotMoveKey("\\" + keyPath, "\\" + newPath); !why.empty()) {
+        Dialogs::error("Cannot rename " + oldFull + ": " + why + ".");
         return;
     }
     EditSafety safety(m_undoHistory, "rename", "unfinished rename of key " + leaf);
@@ -417,12 +410,10 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
             capture.captureNewKeyPath(rootName, newPath);
         }))
         return;
-    // The move the replace uses: the new key whole with every value, or nothing.
-    reg.RelocateKey("\\" + keyPath, "\\" + newPath, true);
-    const bool moved = !reg.HasKey("\\" + keyPath) && reg.HasKey("\\" + newPath);
-    safety.finish(moved, "key " + leaf + " renamed to " + newName);
-    if (!moved) {
-        std::string text = "not renamed: " + oldFull;
+    const std::string failed = reg.MoveKey("\\" + keyPath, "\\" + newPath);
+    safety.finish(failed.empty(), "key " + leaf + " renamed to " + newName);
+    if (!failed.empty()) {
+        std::string text = "not renamed: " + oldFull + ": " + failed;
         if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
         Dialogs::error(text);
         return;
@@ -466,24 +457,14 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
                            const std::string &oldName, const std::string &newName)
 {
     if (newName == oldName) return;
-    if (newName.empty()) {
-        Dialogs::error("Cannot rename " + oldName + ": a value name is not empty.");
-        return;
-    }
     TRegistry reg;
     if (!OpenWithAllAccess(reg, GetRootID(rootName), "\\" + keyPath)) {
         Dialogs::error("not opened: " + fullName(rootName, keyPath));
         return;
     }
-    if (sameAsciiLetters(newName, oldName)) {
-        Dialogs::error("Cannot rename " + oldName +
-                       ": a name that differs only in letter case "
-                       "names the same value.");
-        return;
-    }
-    if (reg.HasValue(newName)) {
-        Dialogs::error("Cannot rename " + oldName + ": a value named " + newName +
-                       " is there already.");
+    // The rename the replace uses, with its checks.
+    if (const std::string why = reg.WhyNotRenameValue(oldName, newName); !why.empty()) {
+        Dialogs::error("Cannot rename " + oldName + ": " + why + ".");
         return;
     }
     EditSafety safety(m_undoHistory, "rename", "unfinished rename of value " + oldName);
@@ -492,19 +473,11 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
             capture.captureNewValueName(rootName, keyPath, newName);
         }))
         return;
-    bool renamed = false;
-    {
-        // Both names, or neither, reach the files.
-        quarnel::platform::ChangeUnit unit("the rename of value " + oldName + " of " +
-                                           fullName(rootName, keyPath));
-        reg.RenameValueName(oldName, newName);
-        renamed = !reg.HasValue(oldName) && reg.HasValue(newName) && unit.commit();
-    }
-    renamed = renamed && !reg.HasValue(oldName) && reg.HasValue(newName);
-    safety.finish(renamed, "value " + oldName + " renamed to " + newName);
+    const std::string failed = reg.RenameValue(oldName, newName);
+    safety.finish(failed.empty(), "value " + oldName + " renamed to " + newName);
     reg.ClosePath();
-    if (!renamed) {
-        std::string text = "not renamed: " + oldName;
+    if (!failed.empty()) {
+        std::string text = "not renamed: " + oldName + ": " + failed;
         if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
         Dialogs::error(text);
         return;

@@ -46,13 +46,17 @@ unsigned optionsOf(Command command)
     case Command::Replace:
         return kPrefix | kKey | kMirrored | kFormat | kDryRun | kYes | kSearchOptions;
     case Command::Export: return kPrefix;
-    case Command::Import: return kPrefix | kDryRun;
+    case Command::Import: return kPrefix | kDryRun | kYes;
     case Command::Undo: return kPrefix | kList | kYes;
     case Command::Prefixes: return kFormat;
     case Command::None: return 0;
     }
     return 0;
 }
+
+const char *const kDryRunStatus =
+    "\nExit status is 0 on success, 1 if nothing was found, 2 on trouble or when an\n"
+    "item is (or, with --dry-run, would be) refused.\n";
 
 const CommandWord *commandWord(std::string_view word)
 {
@@ -179,16 +183,25 @@ Parsed parse(const std::vector<std::string> &args)
                    : name == "--all"                 ? flag(kAll, inv.all)
                                                      : false) {
         } else {
-            return fail(std::string("unrecognized option '") + arg + "'" +
-                        (word ? std::string(" for ") + word->name : std::string()));
+            std::string error = std::string("unrecognized option '") + arg + "'";
+            if (word) error += std::string(" for ") + word->name;
+            // A text to search for may start with '-' too.
+            if (word && word->most > 0)
+                error += std::string("; an operand that starts with '-' goes after '--', as in "
+                                     "'quarnel ") +
+                         word->name + " -- " + arg + "'";
+            return fail(error);
         }
     }
     if (inv.help || inv.version) return parsed;
     if (!word) return fail("no command given");
     if (inv.operands.size() < word->fewest)
         return fail(std::string("missing operand for ") + word->name);
-    if (inv.operands.size() > word->most)
-        return fail("extra operand '" + inv.operands[word->most] + "'");
+    if (inv.operands.size() > word->most) {
+        const std::string &extra = inv.operands[word->most];
+        return fail("extra operand '" + extra + "'" +
+                    (optionsEnded && extra.starts_with("-") ? " (options go before '--')" : ""));
+    }
     if (inv.format == Format::Reg &&
         (inv.command == Command::Delete || inv.command == Command::Replace))
         return fail("--format reg is for search only");
@@ -270,7 +283,7 @@ std::string helpText(Command command)
                "      --format=FORMAT     how to list the rows: text, tsv or jsonl\n"
                "      --dry-run           list what would be deleted; change nothing\n"
                "  -y, --yes               do not ask before deleting\n" +
-               common;
+               common + kDryRunStatus;
     case Command::Replace:
         return "Usage: quarnel replace TEXT NEW [OPTION]...\n"
                "Replace the first TEXT in every key name, value name and string datum a\n"
@@ -278,9 +291,10 @@ std::string helpText(Command command)
                "selected, after a backup and with an undo file. An empty NEW asks twice.\n\n" +
                options + searchOptions +
                "      --format=FORMAT     how to list the rows: text, tsv or jsonl\n"
-               "      --dry-run           list each old and new text; change nothing\n"
+               "      --dry-run           list each old and new text, and each row the\n"
+               "                          replace would refuse with why; change nothing\n"
                "  -y, --yes               do not ask before replacing\n" +
-               common;
+               common + kDryRunStatus;
     case Command::Export:
         return "Usage: quarnel export ROOT\\PATH [FILE] [OPTION]...\n"
                "Write the key ROOT\\PATH with everything below it as a registry editor file\n"
@@ -292,7 +306,7 @@ std::string helpText(Command command)
                "after a backup and with an undo file. The whole file is checked first: if\n"
                "any line is faulty, every fault is listed and nothing is changed.\n\n" +
                options + "      --dry-run           list what would change; change nothing\n" +
-               common;
+               "  -y, --yes               do not ask before importing\n" + common;
     case Command::Undo:
         return "Usage: quarnel undo [OPTION]...\n"
                "Take back the newest change not yet taken back, made by this command line\n"

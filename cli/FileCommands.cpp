@@ -116,6 +116,9 @@ int runImport(Session &session)
         return kDone;
     }
 
+    const std::string counts = std::to_string(keys) + (keys == 1 ? " key" : " keys") + " and " +
+                               std::to_string(values) + (values == 1 ? " value" : " values");
+    if (!session.confirm("Import " + counts + " from " + path + "?")) return kTrouble;
     const std::string description = "import of " + path;
     SafetyNet net("import", "unfinished " + description);
     const std::string failed =
@@ -130,8 +133,7 @@ int runImport(Session &session)
         return session.fail(text);
     }
     net.finish(true, description);
-    out("imported " + std::to_string(keys) + (keys == 1 ? " key" : " keys") + " and " +
-        std::to_string(values) + (values == 1 ? " value" : " values") + " from " + path + "\n");
+    out("imported " + counts + " from " + path + "\n");
     return kDone;
 }
 

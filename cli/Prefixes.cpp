@@ -63,6 +63,11 @@ bool choosePrefixAmong(const std::vector<FoundRegistry> &registries, const std::
         return false;
     case RegistryMatch::NoMatch: break;
     }
+    // A text read as a path names a folder that is not there (or no folder).
+    if (text.find('/') != std::string::npos || text.starts_with('~')) {
+        error = "there is no folder " + text;
+        return false;
+    }
     error = "no registry is named \"" + text + "\"";
     if (match.candidates.empty())
         error += " ('quarnel prefixes' lists them; a folder needs a '/')";

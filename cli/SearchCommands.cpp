@@ -2,9 +2,12 @@
 #include "cli/RowFormats.h"
 #include "cli/RowWriter.h"
 #include "cli/Session.h"
+#include "registry/KeyPath.h"
+#include "registry/RootTable.h"
 #include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
 #include "registry/UndoCapture.h"
+#include "results/BulkEditPreview.h"
 #include "results/BulkEdits.h"
 #include "results/EditCapture.h"
 #include "results/RowExport.h"
@@ -23,6 +26,18 @@ std::optional<SearchScope> scopeOf(const Session &session)
     const Invocation &inv = session.invocation();
     if (!inv.hasKey) return SearchScope::defaultRoots(inv.mirrored);
     return SearchScope::parse(inv.key);
+}
+
+// A --key that names no key is a mistake to tell, not a search that found nothing.
+// Asked once the registry is open; "" when the scope is there.
+std::string missingScopeKey(const Session &session, const SearchScope &scope)
+{
+    if (!session.invocation().hasKey) return {};
+    TRegistry reg;
+    reg.SelectRoot(RootTable()[scope.firstRoot].handle);
+    if (reg.HasKey(scope.keyPath)) return {};
+    return "there is no key " + std::string(RootTable()[scope.firstRoot].displayName) +
+           KeyPath::fromWalkerPath(scope.keyPath).nodePath() + "; nothing was searched";
 }
 
 class PrintingSink : public SearchSink
@@ -81,6 +96,10 @@ std::optional<std::vector<ResultRow>> findRows(Session &session, const Matcher &
         status = session.fail("\"" + inv.key + "\" does not start with a root");
         return std::nullopt;
     }
+    if (const std::string missing = missingScopeKey(session, *scope); !missing.empty()) {
+        status = session.fail(missing);
+        return std::nullopt;
+    }
     SearchStatistics statistics;
     std::vector<ResultRow> rows;
     try {
@@ -104,7 +123,7 @@ public:
     explicit TellingObserver(const Session &session) : m_session(session) {}
     bool refusesFromNowOn() override
     {
-        const std::string reason = SafetyNet::refusalFromNowOn();
+        const std::string reason = refusalText(SafetyNet::refusalFromNowOn());
         if (reason.empty()) return false;
         m_session.fail(reason);
         return true;
@@ -131,6 +150,15 @@ std::vector<std::string> withOutcome()
     for (const std::string &h : rowHeaders())
         headers.push_back(h);
     return headers;
+}
+
+// A dry run ends as the edit would: with trouble when it would refuse items.
+int wouldRefuse(Session &session, const std::vector<std::string> &refusals)
+{
+    std::string text = "some items would not be changed:";
+    for (const std::string &refusal : refusals)
+        text += "\n  " + refusal;
+    return session.fail(text);
 }
 
 int report(Session &session, const std::vector<ResultRow> &rows, const BulkEditResult &result,
@@ -169,6 +197,8 @@ int runSearch(Session &session)
     if (const std::string problem = patternProblem(matcher); !problem.empty())
         return session.fail(problem);
     if (!session.open(false)) return kTrouble;
+    if (const std::string missing = missingScopeKey(session, *scope); !missing.empty())
+        return session.fail(missing);
     PrintingSink sink(chosenFormat(inv));
     SearchEngine engine(matcher, sink);
     try {
@@ -195,13 +225,17 @@ int runDelete(Session &session)
     const auto rows = findRows(session, matcher, status);
     if (!rows) return status;
     const std::string count = std::to_string(rows->size());
+    // What the window's question tells, told here too.
+    const DeletePreview preview = previewDelete(*rows);
     if (inv.dryRun) {
         RowWriter writer(chosenFormat(inv), rowHeaders());
         for (const ResultRow &row : *rows)
             writer.add(cellsOf(row));
         writer.finish();
-        return kDone;
+        session.note(preview.summary());
+        return preview.refused > 0 ? wouldRefuse(session, preview.refusals) : kDone;
     }
+    session.note(preview.summary());
     if (!session.confirm("Delete " + count + " items?")) return kTrouble;
     SafetyNet net("delete", "unfinished delete");
     if (const std::string failed = net.prepare([&](UndoCapture &capture) {
@@ -233,22 +267,37 @@ int runReplace(Session &session)
     int status = kTrouble;
     const auto rows = findRows(session, matcher, status);
     if (!rows) return status;
-    const BulkReplacePlan plan = planBulkReplace(*rows, text, replacement, inv.searchOptions);
+    // The window's question and its checks: the rows they refuse, the replace refuses.
+    BulkReplacePlan plan = planBulkReplace(*rows, text, replacement, inv.searchOptions);
+    const BulkReplacePreview preview = previewBulkReplace(*rows, plan);
     if (inv.dryRun) {
         std::vector<std::string> headers = rowHeaders();
-        for (const char *h : {"New Branch", "New Name", "New Value"})
+        for (const char *h : {"New Branch", "New Name", "New Value", "Outcome"})
             headers.push_back(h);
         RowWriter writer(chosenFormat(inv), headers);
-        for (const ReplacePreview &p : previewReplace(*rows, plan)) {
-            Cells cells = cellsOf(p.before);
-            cells.push_back(p.after.branch);
-            cells.push_back(p.after.name);
-            cells.push_back(p.after.value);
-            writer.add(cells);
+        const std::vector<ReplacePreview> cells = previewReplace(*rows, plan);
+        std::vector<std::string> refused;
+        for (std::size_t i = 0; i < rows->size(); ++i) {
+            const ReplacePreview &p = cells[i];
+            const RowPreview &row = preview.rows[i];
+            const std::string outcome = !row.refused.empty()  ? "refused: " + row.refused
+                                        : row.takenAlong      ? "taken along"
+                                        : row.changes.empty() ? "unchanged"
+                                                              : "to replace";
+            Cells line = cellsOf(p.before);
+            line.push_back(p.after.branch);
+            line.push_back(p.after.name);
+            line.push_back(p.after.value);
+            line.push_back(outcome);
+            writer.add(line);
+            if (!row.refused.empty())
+                refused.push_back("not replaced: " + rowValueText((*rows)[i]) + ": " + row.refused);
         }
         writer.finish();
-        return kDone;
+        session.note(preview.summary());
+        return refused.empty() ? kDone : wouldRefuse(session, refused);
     }
+    session.note(preview.summary());
     const std::string count = std::to_string(rows->size());
     if (!session.confirm("Replace \"" + text + "\" by \"" + replacement + "\" in " + count +
                          " items?"))

@@ -52,22 +52,47 @@ bool Session::open(bool forChange)
         return false;
     }
     m_open = true;
-    if (opened.status == files::RegistryOpened::Status::ReadOnly) {
-        if (forChange) {
-            const std::string reason = files::readOnlyReason();
-            fail(reason.empty() ? opened.message : reason);
-            return false;
-        }
-    } else if (!opened.message.empty()) {
+    if (opened.status != files::RegistryOpened::Status::ReadOnly && !opened.message.empty())
         note(opened.message);
-    }
     if (forChange) {
-        if (const std::string reason = files::readOnlyReason(); !reason.empty()) {
+        if (const std::string reason = refusalText(files::registryRefusal()); !reason.empty()) {
             fail(reason);
             return false;
         }
     }
     return true;
+}
+
+std::string refusalText(const files::RegistryRefusal &refusal)
+{
+    using Kind = files::RegistryRefusal::Kind;
+    const std::string process = "process " + std::to_string(refusal.holder);
+    switch (refusal.kind) {
+    case Kind::None: return {};
+    case Kind::Other: return refusal.detail;
+    case Kind::NotLocked:
+        return "the registry cannot be locked (" + refusal.detail + "); nothing was changed";
+    case Kind::WineRunning:
+        if (refusal.holderEnded)
+            return "Wine was running on this prefix a moment ago; nothing was changed. Run the "
+                   "command again.";
+        return "Wine is running on this prefix (wineserver, " + process +
+               "), and it would overwrite any change; nothing was changed. Close the prefix's "
+               "Windows programs or stop Wine with \"" +
+               (refusal.wineTemp.empty() ? "" : "TMPDIR=" + refusal.wineTemp + " ") +
+               "WINEPREFIX=" + refusal.directory + " wineserver -k\", then run the command again.";
+    case Kind::InUse: {
+        const std::string holder =
+            process + (refusal.holderName.empty() ? "" : ", " + refusal.holderName);
+        if (refusal.holderEnded)
+            return "the registry was in use by another program (" + holder +
+                   ") a moment ago; nothing was changed. Run the command again.";
+        return "the registry is in use by another program (" + holder +
+               "), perhaps Quarnel's window or another command; nothing was changed. Run the "
+               "command again once that program has let go of it.";
+    }
+    }
+    return {};
 }
 
 int Session::close(int status)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
+#include "registry/platform/RegistryFiles.h"
 
 #include <string>
 #include <string_view>
@@ -49,6 +50,9 @@ private:
 };
 
 void out(std::string_view text);
+
+// Why the registry takes no changes, in the command line's words ("" when it takes them).
+std::string refusalText(const platform::RegistryRefusal &refusal);
 
 int runSearch(Session &session);
 int runDelete(Session &session);

@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,6 +26,9 @@ namespace {
 // Windows holds no deeper trees. A deeper one (a Wine file may hold one) is not
 // copied: a move is refused up front. Links are copied as links, never entered.
 constexpr unsigned kMaxCopyDepth = 512;
+const char *const kTooDeep = "the keys below it lie more than 512 levels deep";
+// The change failed after its checks passed; the registry's notice says why when it knows.
+const char *const kRefusedChange = "the registry refused the change";
 
 // A handle the operation opened itself; closed when the step ends.
 class OwnedKey
@@ -62,9 +66,9 @@ std::vector<std::string> SplitPath(const std::string &path, std::vector<std::str
     return parts;
 }
 
-// Key names compare as the registry compares them: case-insensitively, also
-// beyond ASCII, or a move into "a" below "A" would not be seen as one into itself.
-bool SameKeyName(const std::string &a, const std::string &b)
+// Names compare as the registry compares them: case-insensitively, also beyond
+// ASCII, or a move into "a" below "A" would not be seen as one into itself.
+bool SameName(const std::string &a, const std::string &b)
 {
 #ifdef _WIN32
     auto wide = [](const std::string &s) {
@@ -159,7 +163,7 @@ bool TRegistry::IsSameOrBelow(const std::string &inner, const std::string &outer
     const std::vector<std::string> in = AbsoluteParts(inner), out = AbsoluteParts(outer);
     if (in.size() < out.size()) return false;
     for (std::size_t i = 0; i < out.size(); ++i)
-        if (!SameKeyName(in[i], out[i])) return false;
+        if (!SameName(in[i], out[i])) return false;
     return true;
 }
 
@@ -233,48 +237,147 @@ void TRegistry::RenameValueName(const std::string &oldName, const std::string &n
     RemoveValue(oldName);
 }
 
+std::string TRegistry::WhyNotRenameValue(const std::string &oldName, const std::string &newName,
+                                         bool oldThere, bool newThere) const
+{
+    if (newName == oldName) return {};
+    // The empty name is the default value's: a rename would change what the value is.
+    if (newName.empty() || oldName.empty()) return "a value name cannot be empty";
+    if (SameName(oldName, newName))
+        return "a name that differs only in letter case names the same value";
+    if (!oldThere) return "the value is gone";
+    if (newThere) return "a value named " + newName + " already exists";
+    return {};
+}
+
+std::string TRegistry::WhyNotRenameValue(const std::string &oldName, const std::string &newName)
+{
+    return WhyNotRenameValue(oldName, newName, HasValue(oldName), HasValue(newName));
+}
+
+std::string TRegistry::RenameValue(const std::string &oldName, const std::string &newName)
+{
+    if (std::string why = WhyNotRenameValue(oldName, newName); !why.empty() || newName == oldName)
+        return why;
+    std::vector<uint8_t> bytes;
+    DWORD regType = REG_NONE;
+    if (!FetchStored(oldName, bytes, regType)) return "the value is gone";
+    // Both names reach the files, or neither: never the value under both or none.
+    quarnel::platform::ChangeUnit unit("the rename of value " + oldName + " of " +
+                                       DescribeKey(std::string()));
+    StoreStored(newName, bytes, regType);
+    if (!RemoveValue(oldName) || !unit.commit()) return kRefusedChange;
+    return {};
+}
+
+std::string TRegistry::MoveRefusal(const std::string &oldPath, const std::string &newPath,
+                                   bool oldThere, bool newThere, bool deleteOld) const
+{
+    const std::vector<std::string> from = AbsoluteParts(oldPath), to = AbsoluteParts(newPath);
+    if (from == to) return {};
+    // A target that differs only in letter case is the old key itself: copying
+    // onto itself and deleting the old key would lose everything in it.
+    if (IsSameOrBelow(oldPath, newPath) && IsSameOrBelow(newPath, oldPath))
+        return "a name that differs only in letter case names the same key";
+    if (!oldThere) return "the key is gone";
+    if (newThere) return "the key " + DescribeKey(newPath) + " already exists";
+    // A key moved below itself would copy its own copy again and again.
+    if (IsSameOrBelow(newPath, oldPath))
+        return DescribeKey(newPath) + " would lie inside the key itself";
+    // A key the registry never deletes cannot move: it would only be copied.
+    if (deleteOld && IsHiveRoot(from))
+        return "the registry never deletes " + DescribeKey(oldPath) + ", so it cannot move";
+    return {};
+}
+
+std::string TRegistry::WhyNotMoveKey(const std::string &oldPath, const std::string &newPath,
+                                     bool oldThere, bool newThere)
+{
+    if (std::string why = MoveRefusal(oldPath, newPath, oldThere, newThere, true); !why.empty())
+        return why;
+    if (oldThere && !IsLink(oldPath))
+        if (const OwnedKey source(OpenSubHandle(oldPath));
+            source && SubtreeDepth(source.get(), kMaxCopyDepth) > kMaxCopyDepth)
+            return kTooDeep;
+    return {};
+}
+
+std::string TRegistry::WhyNotMoveKey(const std::string &oldPath, const std::string &newPath)
+{
+    return WhyNotMoveKey(oldPath, newPath, HasKey(oldPath), HasKey(newPath));
+}
+
+std::string TRegistry::MoveKey(const std::string &oldPath, const std::string &newPath)
+{
+    return Relocate(oldPath, newPath, true);
+}
+
 void TRegistry::RelocateKey(const std::string &oldPath, const std::string &newPath, bool deleteOld)
 {
-    // A target that differs only in letter case is the old key itself, so
-    // HasKey(newPath) holds and the key stays as it is, contents and name: copying
-    // onto itself and deleting the old key would lose everything in it.
-    if (!HasKey(oldPath) || HasKey(newPath)) return;
-    // A key moved below itself would copy its own copy again and again.
-    if (IsSameOrBelow(newPath, oldPath)) return;
-    // A key the registry never deletes cannot move: it would only be copied.
-    if (deleteOld && IsHiveRoot(AbsoluteParts(oldPath))) return;
+    Relocate(oldPath, newPath, deleteOld);
+}
+
+std::string TRegistry::Relocate(const std::string &oldPath, const std::string &newPath,
+                                bool deleteOld)
+{
+    if (std::string why =
+            MoveRefusal(oldPath, newPath, HasKey(oldPath), HasKey(newPath), deleteOld);
+        !why.empty() || AbsoluteParts(oldPath) == AbsoluteParts(newPath))
+        return why;
     if (IsLink(oldPath)) {
         // A link moves as itself; what it leads to stays where it is.
         const OwnedKey link(OpenSubHandle(oldPath, REG_OPTION_OPEN_LINK));
         const OwnedKey made(link ? CreateLinkHandle(newPath) : nullptr);
-        if (!made) return;
+        if (!made) return kRefusedChange;
         CopyAllValues(link.get(), made.get());
-        if (deleteOld) DeleteTree(oldPath);
-        return;
+        if (deleteOld && !DeleteTree(oldPath)) return kRefusedChange;
+        return {};
     }
     const OwnedKey source(OpenSubHandle(oldPath));
-    if (!source) return;
+    if (!source) return "the key does not open";
     // The new key appears whole with the old one gone, or nothing changes; a
     // move cut short half-way goes back whole.
     quarnel::platform::ChangeUnit unit("the move of " + DescribeKey(oldPath) + " to " +
                                        DescribeKey(newPath));
     // Before anything is created: a tree too deep to copy changes nothing.
     const unsigned depth = SubtreeDepth(source.get(), kMaxCopyDepth);
-    if (depth > kMaxCopyDepth) return;
+    if (depth > kMaxCopyDepth) return kTooDeep;
     const std::string created = FirstMissingKey(newPath);
     CreatePath(newPath);
     const OwnedKey target(OpenSubHandle(newPath));
-    if (!target) return;
+    if (!target) return kRefusedChange;
     CopyAllValues(source.get(), target.get());
     if (!CopySubtree(source.get(), target.get(), depth)) {
         // The new key lies inside the old one, reached through a link: the copy
         // would copy itself without end. What it made goes again.
         if (!created.empty()) DeleteTree(created);
-        return;
+        return DescribeKey(newPath) + " would lie inside the key itself";
     }
-    if (deleteOld) DeleteTree(oldPath);
-    unit.commit();
+    if (deleteOld && !DeleteTree(oldPath)) return kRefusedChange;
     // target closes before source as the owners leave scope.
+    return unit.commit() ? std::string() : kRefusedChange;
+}
+
+TRegistry::TreeCount TRegistry::CountTree(const std::string &path)
+{
+    TreeCount count;
+    const auto valuesOf = [](HKEY key) {
+        DWORD values = 0;
+        RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values,
+                         nullptr, nullptr, nullptr, nullptr);
+        return values;
+    };
+    // Opened as DeleteTree opens them: a link goes itself, what it leads to stays.
+    OwnedKey top(OpenSubHandle(path, REG_OPTION_OPEN_LINK));
+    if (!top) return count;
+    count.values = valuesOf(top.get());
+    if (IsLink(path)) return count;
+    WalkBelow(top.get(), [&](HKEY child, unsigned) {
+        ++count.subkeys;
+        count.values += valuesOf(child);
+        return true;
+    });
+    return count;
 }
 
 std::string TRegistry::FirstMissingKey(const std::string &path) const
@@ -295,24 +398,31 @@ std::string TRegistry::FirstMissingKey(const std::string &path) const
 
 unsigned TRegistry::SubtreeDepth(HKEY key, unsigned limit) const
 {
+    unsigned deepest = 0;
+    WalkBelow(key, [&](HKEY, unsigned depth) {
+        deepest = std::max(deepest, depth);
+        return deepest <= limit;
+    });
+    return deepest;
+}
+
+void TRegistry::WalkBelow(HKEY key, const std::function<bool(HKEY, unsigned)> &visit) const
+{
     std::vector<SubkeyCursor> stack;
     stack.emplace_back(key, false);
-    unsigned deepest = 0;
     std::string name;
     while (!stack.empty()) {
         if (!stack.back().next(name)) {
             stack.pop_back();
             continue;
         }
-        // Opened as the copy opens them: a link is copied as itself, not entered.
+        // Opened as the copy and the delete open them: a link as itself, not entered.
         OwnedKey child(OpenStepped(stack.back().key(), name, REG_OPTION_OPEN_LINK));
         if (!child) continue;
-        deepest = std::max(deepest, unsigned(stack.size()));
-        if (deepest > limit) break;
+        if (!visit(child.get(), unsigned(stack.size()))) return;
         if (!IsLinkAt(stack.back().key(), name, child.get()))
             stack.emplace_back(std::move(child), false);
     }
-    return deepest;
 }
 
 void TRegistry::CopyAllValues(HKEY source, HKEY target)

@@ -4,27 +4,27 @@
 #include "registry/UndoCapture.h"
 #include "registry/UndoFiles.h"
 
-#ifndef _WIN32
-#include "registry/platform/RegistryFiles.h"
-
 namespace files = quarnel::platform;
-#endif
 
-std::string SafetyNet::refusalReason()
+files::RegistryRefusal SafetyNet::refusal()
 {
 #ifndef _WIN32
-    return files::readOnlyReason();
+    return files::registryRefusal();
 #else
     return {};
 #endif
 }
 
-std::string SafetyNet::refusalFromNowOn()
+files::RegistryRefusal SafetyNet::refusalFromNowOn()
 {
 #ifndef _WIN32
-    std::string reason = files::takeRegistryNotice();
-    if (reason.empty()) reason = files::readOnlyReason();
-    return reason;
+    if (std::string notice = files::takeRegistryNotice(); !notice.empty()) {
+        files::RegistryRefusal refusal;
+        refusal.kind = files::RegistryRefusal::Kind::Other;
+        refusal.detail = std::move(notice);
+        return refusal;
+    }
+    return files::registryRefusal();
 #else
     return {};
 #endif

@@ -1,7 +1,7 @@
 // The safety net around one edit of the registry, for every face of the program
 // (the window's EditSafety, the command line):
 //
-//   if (auto why = SafetyNet::refusalReason(); !why.empty()) ...say it, stop...
+//   if (auto why = SafetyNet::refusal(); why.refuses()) ...say it, stop...
 //   ...the user confirms...
 //   SafetyNet net("delete", "unfinished delete");
 //   if (auto failed = net.prepare([&](UndoCapture &c) { ... }); !failed.empty())
@@ -16,6 +16,8 @@
 // nowhere to keep undo files: edits then go ahead without either.
 #pragma once
 
+#include "registry/platform/RegistryFiles.h"
+
 #include <functional>
 #include <string>
 
@@ -25,11 +27,11 @@ class SafetyNet
 {
 public:
     // Why the registry takes no changes (Wine runs on it, another program holds
-    // it), or "".
-    static std::string refusalReason();
+    // it), as facts each face words itself; kind None when it takes them.
+    static quarnel::platform::RegistryRefusal refusal();
     // After an item of an edit failed: why the registry now refuses every change
-    // (its journal cannot be written, Wine started beside us), or "".
-    static std::string refusalFromNowOn();
+    // (its journal cannot be written, Wine started beside us); kind None when it does not.
+    static quarnel::platform::RegistryRefusal refusalFromNowOn();
 
     // `kind` goes into the undo file's name ("delete"); `cutShort` describes the
     // edit until finish() (and for good when it never comes).

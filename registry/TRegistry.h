@@ -6,6 +6,7 @@
 #include "registry/platform/winreg.h"
 
 #include <cstdint>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -125,6 +126,33 @@ public:
     void RenameValueName(const std::string &oldName, const std::string &newName);
     void RelocateKey(const std::string &oldPath, const std::string &newPath, bool deleteOld);
 
+    // The checked forms, for every edit that renames a value or a key: why the
+    // change is refused ("a value named Dw already exists"), "" when it may go
+    // ahead. WhyNot... change nothing; RenameValue and MoveKey make the change,
+    // whole or not at all (the other name is never left behind), and return why
+    // it did not happen. A new name equal to the old one is no change: "".
+    // The forms with `oldThere`/`newThere` judge the registry as a caller expects
+    // it to be by then (the replace's preview, after the rows before); the others
+    // ask the registry as it is.
+    std::string WhyNotRenameValue(const std::string &oldName, const std::string &newName);
+    std::string WhyNotRenameValue(const std::string &oldName, const std::string &newName,
+                                  bool oldThere, bool newThere) const;
+    std::string RenameValue(const std::string &oldName, const std::string &newName);
+    std::string WhyNotMoveKey(const std::string &oldPath, const std::string &newPath);
+    std::string WhyNotMoveKey(const std::string &oldPath, const std::string &newPath, bool oldThere,
+                              bool newThere);
+    std::string MoveKey(const std::string &oldPath, const std::string &newPath);
+
+    // What deleting the key at `path` with DeleteTree takes along: the keys below
+    // it at every level and the values of the key and of all of them. A link
+    // counts as a key with its values; what it leads to is not counted.
+    struct TreeCount
+    {
+        uint64_t subkeys = 0;
+        uint64_t values = 0;
+    };
+    TreeCount CountTree(const std::string &path);
+
 private:
     struct ResolvedPath
     {
@@ -155,8 +183,16 @@ private:
     bool CopySubtree(HKEY source, HKEY target, unsigned maxDepth);
     // Levels of keys below `key`, as a copy opens them; stops once past `limit`.
     unsigned SubtreeDepth(HKEY key, unsigned limit) const;
+    // Every key below `key` as a copy or a delete opens it (a link as itself, never
+    // entered), depth first, with its level (1 for a subkey); stops at a false.
+    void WalkBelow(HKEY key, const std::function<bool(HKEY, unsigned)> &visit) const;
     // Whether `inner` names `outer` itself or a key below it, by the registry's name rules.
     bool IsSameOrBelow(const std::string &inner, const std::string &outer) const;
+    // RelocateKey and MoveKey: "" when moved (or copied), else why not.
+    std::string Relocate(const std::string &oldPath, const std::string &newPath, bool deleteOld);
+    // The checks of a move or copy that need no walk of the tree below the key.
+    std::string MoveRefusal(const std::string &oldPath, const std::string &newPath, bool oldThere,
+                            bool newThere, bool deleteOld) const;
     std::vector<std::string> AbsoluteParts(const std::string &path) const;
     // The key as the user reads it: HKEY_CURRENT_USER\Software\X.
     std::string DescribeKey(const std::string &path) const;

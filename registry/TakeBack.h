@@ -3,7 +3,7 @@
 // written first as an undo file of its own (a record, see UndoFiles.h), so that
 // taking that back redoes the edit; then the file is applied as one unit
 // (ApplyUndo) and marked as taken back. The caller asks the user and checks
-// that the registry takes changes (SafetyNet::refusalReason) before.
+// that the registry takes changes (SafetyNet::refusal) before.
 #pragma once
 
 #include "registry/UndoFiles.h"

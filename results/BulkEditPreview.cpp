@@ -1,5 +1,6 @@
 #include "results/BulkEditPreview.h"
 
+#include "registry/DeleteCount.h"
 #include "registry/KeyPath.h"
 #include "registry/RegistryPathText.h"
 #include "registry/RootTable.h"
@@ -53,16 +54,16 @@ struct Taken
 
 } // namespace
 
-BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows,
-                                      const BulkReplacePlan &plan)
+namespace {
+
+// One run of the replace's checks over the rows, in its passes, on the registry
+// as it stands and as the rows before each one leave it. A row in `whole` is
+// refused with that reason before anything of it is tried.
+std::vector<RowPreview> checkPasses(const std::vector<ResultRow> &rows, const BulkReplacePlan &plan,
+                                    const std::vector<ReplacePreview> &cells,
+                                    const std::vector<std::string> &whole)
 {
-    BulkReplacePreview preview;
-    preview.rows.resize(rows.size());
-    const std::vector<ReplacePreview> cells = previewReplace(rows, plan);
-    const auto refuse = [&](std::size_t i, std::string why) {
-        preview.rows[i].refused = std::move(why);
-        ++preview.refused;
-    };
+    std::vector<RowPreview> out(rows.size());
 
     // Pass 1 opens every row's key as the replace does; one that does not open is
     // refused and left out of the later passes. Its data changes here.
@@ -70,16 +71,15 @@ BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows,
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow &row = rows[i];
         if (!OpenWithAllAccess(reg, RootHandleByName(row.root), walkerPath(row.branch))) {
-            refuse(i, "the key does not open (gone, or it takes no changes)");
+            out[i].refused = "the key does not open (gone, or it takes no changes)";
             continue;
         }
-        if (!plan.rows[i].refusal.empty()) {
-            refuse(i, plan.rows[i].refusal);
+        if (!whole[i].empty() || !plan.rows[i].refusal.empty()) {
+            out[i].refused = whole[i].empty() ? plan.rows[i].refusal : whole[i];
             continue;
         }
-        if (plan.rows[i].rewritesData && cells[i].after.value != row.value)
-            preview.rows[i].changes.push_back(
-                {PreviewChange::What::Data, row.value, cells[i].after.value});
+        if (cells[i].dataChanges)
+            out[i].changes.push_back({PreviewChange::What::Data, row.value, cells[i].after.value});
     }
 
     // Pass 2: value names, in list order; the second row of a value goes with the first.
@@ -87,25 +87,22 @@ BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows,
     std::set<std::string> renamed; // rowValueId
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const ResultRow &row = rows[i];
-        RowPreview &out = preview.rows[i];
-        if (!out.refused.empty() || !plan.rows[i].newValueName) continue;
+        RowPreview &at = out[i];
+        if (!at.refused.empty() || !plan.rows[i].newValueName) continue;
         if (renamed.count(rowValueId(row))) {
-            out.takenAlong = true;
+            at.takenAlong = true;
             continue;
         }
         const std::string &to = *plan.rows[i].newValueName;
-        if (to == row.name) continue;
         OpenWithAllAccess(reg, RootHandleByName(row.root), walkerPath(row.branch));
         const std::string where = asciiLower(rowKeyId(row));
-        if (!names.exists(where, row.name, reg.HasValue(row.name)))
-            refuse(i, "the value is gone");
-        else if (names.exists(where, to, reg.HasValue(to)))
-            refuse(i, "its key holds a value named \"" + to + "\" already");
-        else {
-            out.changes.push_back({PreviewChange::What::ValueName, row.name, to});
-            names.move(where, row.name, to);
-            renamed.insert(rowValueId(row));
-        }
+        at.refused = reg.WhyNotRenameValue(row.name, to,
+                                           names.exists(where, row.name, reg.HasValue(row.name)),
+                                           names.exists(where, to, reg.HasValue(to)));
+        if (!at.refused.empty()) continue;
+        at.changes.push_back({PreviewChange::What::ValueName, row.name, to});
+        names.move(where, row.name, to);
+        renamed.insert(rowValueId(row));
     }
 
     // Pass 3: key names, deeper keys first; the other rows of a key go with the first.
@@ -114,31 +111,57 @@ BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows,
     for (std::size_t i : plan.keyMoves) {
         const ResultRow &row = rows[i];
         const ReplacePlan &rowPlan = plan.rows[i];
-        RowPreview &out = preview.rows[i];
-        if (!out.refused.empty() || !rowPlan.keyNameHit) continue;
+        RowPreview &at = out[i];
+        if (!at.refused.empty() || !rowPlan.newBranch) continue;
         if (moved.count(rowKeyId(row))) {
-            out.takenAlong = true;
+            at.takenAlong = true;
             continue;
         }
-        if (!rowPlan.newBranch) {
-            refuse(i, "nothing would be left of the key's name");
-            continue;
-        }
-        if (*rowPlan.newBranch == row.branch) continue;
         const std::string from = fullKey(row, row.branch);
         const std::string to = fullKey(row, *rowPlan.newBranch);
         reg.SelectRoot(RootHandleByName(row.root));
-        if (keys.exists(row.root, to, reg.HasKey(walkerPath(*rowPlan.newBranch)))) {
-            refuse(i, "the key " + to + " exists already");
-            continue;
-        }
-        out.changes.push_back({PreviewChange::What::Key, from, to});
+        const std::string fromPath = walkerPath(row.branch),
+                          toPath = walkerPath(*rowPlan.newBranch);
+        at.refused =
+            reg.WhyNotMoveKey(fromPath, toPath, keys.exists(row.root, from, reg.HasKey(fromPath)),
+                              keys.exists(row.root, to, reg.HasKey(toPath)));
+        if (!at.refused.empty()) continue;
+        at.changes.push_back({PreviewChange::What::Key, from, to});
         keys.move(row.root, from, to);
         moved.insert(rowKeyId(row));
     }
+    return out;
+}
 
-    for (const RowPreview &row : preview.rows)
+} // namespace
+
+BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows, BulkReplacePlan &plan)
+{
+    const std::vector<ReplacePreview> cells = previewReplace(rows, plan);
+    // A row is replaced whole or not at all: one whose later change is refused
+    // keeps its earlier ones too. Without them the rows after it may fare
+    // otherwise, so the checks run again until no such row is left.
+    std::vector<std::string> whole(rows.size());
+    std::vector<RowPreview> checked;
+    for (bool again = true; again;) {
+        checked = checkPasses(rows, plan, cells, whole);
+        again = false;
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            if (!checked[i].refused.empty() && !checked[i].changes.empty()) {
+                whole[i] = checked[i].refused;
+                again = true;
+            }
+    }
+    BulkReplacePreview preview;
+    preview.rows = std::move(checked);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const RowPreview &row = preview.rows[i];
         preview.changes += row.changes.size();
+        if (row.refused.empty()) continue;
+        ++preview.refused;
+        // The replace refuses it as told, before it changes anything.
+        if (plan.rows[i].refusal.empty()) plan.rows[i].refusal = row.refused;
+    }
     return preview;
 }
 
@@ -204,18 +227,27 @@ DeletePreview previewDelete(const std::vector<ResultRow> &rows)
         }
         return false;
     };
-    for (const auto &key : keys)
-        if (!goesAlong(key.first, false)) {
-            ++preview.keys;
-            preview.lines.push_back("key " + key.second + " (with everything below it)");
+    TRegistry reg;
+    for (const auto &[folded, key] : keys) {
+        if (goesAlong(folded, false)) continue;
+        const RegistryPathText at = RegistryPathText::fromFull(key);
+        reg.SelectRoot(at.root());
+        const DeleteCount before = preview.removed;
+        if (!preview.removed.addKey(reg, "\\" + at.below())) {
+            preview.refuse(key + " (the key is gone)");
+            continue;
         }
+        preview.lines.push_back(
+            "key " + key + " with " +
+            counted(preview.removed.subkeys - before.subkeys, "subkey", "subkeys") + " and " +
+            counted(preview.removed.keyValues - before.keyValues, "value", "values") + " in it");
+    }
     std::set<std::string> values; // folded key path and value name
     for (const ResultRow &row : rows) {
         const DeleteStep step = deleteStepOf(row);
         if (step == DeleteStep::KeyTree) continue;
         if (step == DeleteStep::RootRefused) {
-            ++preview.refused;
-            preview.lines.push_back("refused: " + row.root + " (a root key is never deleted)");
+            preview.refuse(row.root + " (a root key is never deleted)");
             continue;
         }
         const std::string key = asciiLower(fullKey(row, row.branch));
@@ -225,7 +257,7 @@ DeletePreview previewDelete(const std::vector<ResultRow> &rows)
             ++preview.emptied;
             preview.lines.push_back("default value of " + fullKey(row, row.branch) + " (emptied)");
         } else {
-            ++preview.values;
+            ++preview.removed.values;
             preview.lines.push_back("value " + rowValueText(row));
         }
     }
@@ -234,14 +266,17 @@ DeletePreview previewDelete(const std::vector<ResultRow> &rows)
 
 std::string DeletePreview::summary() const
 {
-    std::string text =
-        "Removes " + counted(keys, "key", "keys") +
-        (keys == 1 ? " (with everything below it) and " : " (with everything below them) and ") +
-        counted(values, "value", "values");
+    std::string text = removed.text();
     if (emptied > 0) text += ", empties " + counted(emptied, "default value", "default values");
-    if (refused > 0)
-        text += "; " + counted(refused, "root key is", "root keys are") + " never deleted";
+    if (refused > 0) text += "; " + counted(refused, "item is", "items are") + " refused";
     return text + '.';
+}
+
+void DeletePreview::refuse(const std::string &what)
+{
+    ++refused;
+    refusals.push_back("refused: " + what);
+    lines.push_back(refusals.back());
 }
 
 std::string DeletePreview::details() const

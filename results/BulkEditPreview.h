@@ -3,6 +3,7 @@
 // Reads the registry as it is now, changes nothing; free of Qt.
 #pragma once
 
+#include "registry/DeleteCount.h"
 #include "results/BulkEdits.h"
 #include "search/ResultRow.h"
 
@@ -44,26 +45,31 @@ struct BulkReplacePreview
     std::string details(const std::vector<ResultRow> &rows) const;
 };
 
-// Follows the passes of replaceInRows with the same plan: a key that does not
-// open, a rename onto a name its key holds already (or that an earlier row takes),
-// a move onto a key that exists (or that an earlier move makes), and a key name
-// that would be left empty are refused, as the replace then refuses them.
-BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows,
-                                      const BulkReplacePlan &plan);
+// Follows the passes of replaceInRows with the same plan and the registry's own
+// checks of a rename and a move (TRegistry::WhyNotRenameValue, WhyNotMoveKey),
+// judged on the registry as the rows before each one will leave it: a key that
+// does not open, a rename onto a name its key holds already (or that an earlier
+// row takes), a move onto a key that exists (or that an earlier move makes)...
+// are refused, each with its reason. A row is refused whole: none of its changes
+// is made. Sets ReplacePlan::refusal of every row refused, so that the replace
+// with this plan refuses exactly these rows, before it changes anything.
+BulkReplacePreview previewBulkReplace(const std::vector<ResultRow> &rows, BulkReplacePlan &plan);
 
 // What a delete of these rows removes: keys with everything below them (a key
-// below another one of the rows counted once, with it), values outside those keys,
-// default values emptied, and root keys it refuses.
+// below another one of the rows counted once, with it; what lies below each
+// counted in the registry), values outside those keys, default values emptied,
+// and what it refuses (root keys, keys that are gone).
 struct DeletePreview
 {
-    std::size_t keys = 0;
-    std::size_t values = 0;
+    DeleteCount removed;
     std::size_t emptied = 0;
     std::size_t refused = 0;
-    std::vector<std::string> lines; // "key ...", "value ...", one per item counted
+    std::vector<std::string> lines;    // "key ...", "value ...", one per item counted or refused
+    std::vector<std::string> refusals; // the "refused: ..." lines alone
 
-    // "Removes 2 keys (with everything below them) and 3 values."
+    // "Removes 2 keys with 3 subkeys and 10 values in them, and 1 other value."
     std::string summary() const;
     std::string details() const;
+    void refuse(const std::string &what);
 };
 DeletePreview previewDelete(const std::vector<ResultRow> &rows);

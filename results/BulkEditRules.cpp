@@ -92,13 +92,20 @@ ReplacePlan planReplace(const ResultRow &row, const Matcher &matcher, std::strin
         if (!plan.refusal.empty()) return plan;
         plan.rewritesData = matcher.options().data;
     }
-    // A value really named "(Standard)" is renamed like any other.
-    if (std::string name = row.name;
-        !row.defaultValue && matcher.looksAtNames() && matcher.replaceFirst(name, replacement))
+    // A value really named "(Standard)" is renamed like any other. A name the
+    // replace gives back unchanged is no change at all.
+    if (std::string name = row.name; !row.defaultValue && matcher.looksAtNames() &&
+                                     matcher.replaceFirst(name, replacement) && name != row.name)
         plan.newValueName = std::move(name);
     std::string branch = row.branch;
-    plan.keyNameHit = matcher.looksAtKeys() && replaceInOwnName(branch, matcher, replacement);
-    if (plan.keyNameHit && ownNameSpan(branch).length > 0) plan.newBranch = std::move(branch);
+    plan.keyNameHit = matcher.looksAtKeys() && replaceInOwnName(branch, matcher, replacement) &&
+                      branch != row.branch;
+    if (!plan.keyNameHit) return plan;
+    // The new path would name the parent key.
+    if (ownNameSpan(branch).length == 0)
+        plan.refusal = "nothing would be left of the key's name";
+    else
+        plan.newBranch = std::move(branch);
     return plan;
 }
 

@@ -60,10 +60,11 @@ struct ReplacePlan
     // The own name of the row's key holds a hit...
     bool keyNameHit = false;
     // ...and the key moves to this Branch. Unset despite a hit when nothing would be
-    // left of the own name: the new path would name the parent key, so that is refused.
+    // left of the own name: the new path would name the parent key, so the row is refused.
     std::optional<std::string> newBranch;
     // Why nothing of the row is replaced ("" when it may be): a number or binary row
-    // holds no text (replaceRefusal).
+    // holds no text (replaceRefusal), or the replace's checks refuse one of its
+    // changes (previewBulkReplace sets those), so none of them is made.
     std::string refusal;
 };
 ReplacePlan planReplace(const ResultRow &row, std::string_view loweredSearch,

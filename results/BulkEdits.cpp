@@ -58,11 +58,17 @@ bool readStoredText(TRegistry &reg, const std::string &name, StoredText &value)
     return true;
 }
 
-bool replaceInText(StoredText &value, const BulkReplacePlan &plan)
+// Reads the value's text and replaces in it; false when there is nothing to
+// change (no value, no hit, or a replacement that gives the same text back).
+bool replacedStoredText(TRegistry &reg, const std::string &name, const BulkReplacePlan &plan,
+                        StoredText &value)
 {
-    return value.type == REG_MULTI_SZ
-               ? replaceInMultiString(value.text, *plan.matcher, plan.replacement)
-               : replaceInStringData(value.text, *plan.matcher, plan.replacement);
+    if (!readStoredText(reg, name, value)) return false;
+    const std::string before = value.text;
+    const bool replaced = value.type == REG_MULTI_SZ
+                              ? replaceInMultiString(value.text, *plan.matcher, plan.replacement)
+                              : replaceInStringData(value.text, *plan.matcher, plan.replacement);
+    return replaced && value.text != before;
 }
 
 void writeStoredText(TRegistry &reg, const std::string &name, const StoredText &value)
@@ -75,25 +81,6 @@ void writeStoredText(TRegistry &reg, const std::string &name, const StoredText &
     }
     if (value.stored.size() % 2 != 0) bytes.push_back(value.stored.back());
     reg.StoreStored(name, bytes, value.type);
-}
-
-// RenameValueName and RelocateKey give no sign whether they acted; these tell.
-bool renameValue(TRegistry &reg, const std::string &oldName, const std::string &newName)
-{
-    if (newName == oldName) return true; // nothing to change
-    // A name differing only in case is the same value, so this also refuses those.
-    if (!reg.HasValue(oldName) || reg.HasValue(newName)) return false;
-    reg.RenameValueName(oldName, newName);
-    return !reg.HasValue(oldName) && reg.HasValue(newName);
-}
-
-bool relocateKey(TRegistry &reg, const std::string &oldPath, const std::string &newPath)
-{
-    if (newPath == oldPath) return true; // nothing to change
-    if (!reg.HasKey(oldPath) || reg.HasKey(newPath)) return false;
-    // Refused silently when the new path lies below the old key.
-    reg.RelocateKey(oldPath, newPath, true);
-    return !reg.HasKey(oldPath) && reg.HasKey(newPath);
 }
 
 std::string keyPathOf(const ResultRow &row)
@@ -242,6 +229,11 @@ std::vector<ReplacePreview> previewReplace(const std::vector<ResultRow> &rows,
         const ResultRow &row = rows[i];
         const ReplacePlan &rowPlan = plan.rows[i];
         ReplacePreview preview{row, row};
+        // A refused row changes nothing of itself.
+        if (!rowPlan.refusal.empty()) {
+            previews.push_back(std::move(preview));
+            continue;
+        }
         if (rowPlan.newValueName) preview.after.name = *rowPlan.newValueName;
         if (rowPlan.newBranch) preview.after.branch = *rowPlan.newBranch;
         TRegistry reg;
@@ -249,7 +241,8 @@ std::vector<ReplacePreview> previewReplace(const std::vector<ResultRow> &rows,
         reg.SetAccessMask(TRegistry::kReadAccess);
         StoredText value;
         if (rowPlan.rewritesData && reg.OpenPath(keyPathOf(row)) &&
-            readStoredText(reg, row.valueName(), value) && replaceInText(value, plan)) {
+            replacedStoredText(reg, row.valueName(), plan, value)) {
+            preview.dataChanges = true;
             // The cell as the search shows such data.
             if (value.type == REG_MULTI_SZ)
                 preview.after.value = MultiStringText(
@@ -325,16 +318,19 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
             reg.ClosePath();
         }
     };
-    // A rename or move that did not happen is told and not counted; the row stays.
-    // Should the edit stop there, the rows with work left stay too: `workLeft(i, j)`.
-    const auto settle = [&](std::size_t i, bool done, std::unordered_set<std::string> &dealtWith,
-                            std::string id, const std::string &path, auto &&workLeft) {
-        if (done) {
+    // A rename or move that did not happen is told with why and not counted; the
+    // row stays. Should the edit stop there, the rows with work left stay too:
+    // `workLeft(i, j)`.
+    const auto settle = [&](std::size_t i, const std::string &why,
+                            std::unordered_set<std::string> &dealtWith, std::string id,
+                            const std::string &path, auto &&workLeft) {
+        if (why.empty()) {
             run.count(i);
             dealtWith.insert(std::move(id));
             return;
         }
-        run.failed(i, "not replaced: " + path, [&](std::size_t j) { return workLeft(i, j); });
+        run.failed(i, "not replaced: " + path + ": " + why,
+                   [&](std::size_t j) { return workLeft(i, j); });
     };
 
     // Pass 1: string data. Every row is visited, so that a key that does not open
@@ -349,7 +345,7 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
             if (!plans[i].rewritesData) return;
             StoredText value;
             const std::string name = row.valueName();
-            if (!readStoredText(reg, name, value) || !replaceInText(value, plan)) return;
+            if (!replacedStoredText(reg, name, plan, value)) return;
             writeStoredText(reg, name, value);
             run.count(i);
         });
@@ -370,13 +366,13 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
     eachOpenRow(
         nullptr, [&](std::size_t i) { return plans[i].newValueName && !renamedAlready(i); },
         [&](std::size_t i, const ResultRow &row) {
-            const bool renamed = renameValue(reg, row.name, *plans[i].newValueName);
+            const std::string why = reg.RenameValue(row.name, *plans[i].newValueName);
             // Renamed already under the key's other root: done.
-            if (!renamed && run.takenEarlier(i, true)) {
+            if (!why.empty() && run.takenEarlier(i, true)) {
                 run.taken(i);
                 return;
             }
-            settle(i, renamed, renamedValues, rowValueId(row), rowValueText(row), renameOrMoveLeft);
+            settle(i, why, renamedValues, rowValueId(row), rowValueText(row), renameOrMoveLeft);
         });
 
     // Pass 3: key names, deeper keys first, so that each is renamed where its row
@@ -396,13 +392,12 @@ BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkRepla
         return rank[j] > rank[i] && plans[j].keyNameHit && !movedKeys.count(rowKeyId(run.row(j)));
     };
     eachOpenRow(
-        &order, [&](std::size_t i) { return plans[i].keyNameHit && !movedAlready(i); },
+        // A hit without a new Branch was refused in pass 1.
+        &order, [&](std::size_t i) { return plans[i].newBranch && !movedAlready(i); },
         [&](std::size_t i, const ResultRow &row) {
-            const ReplacePlan &rowPlan = plans[i];
-            const bool moved = rowPlan.newBranch &&
-                               relocateKey(reg, keyPathOf(row),
-                                           KeyPath::fromBranch(*rowPlan.newBranch).walkerPath());
-            settle(i, moved, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
+            const std::string why =
+                reg.MoveKey(keyPathOf(row), KeyPath::fromBranch(*plans[i].newBranch).walkerPath());
+            settle(i, why, movedKeys, rowKeyId(row), rowKeyText(row), moveLeft);
         });
 
     return run.take();

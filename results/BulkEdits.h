@@ -47,11 +47,12 @@ BulkReplacePlan planBulkReplace(const std::vector<ResultRow> &rows, std::string_
 // A row's cells before and after a replace, for a dry run: Branch and Name from
 // the plan, Value from the value's stored data as it is now, replaced the way the
 // edit replaces it (the cell as the search shows the new data). Cells the replace
-// leaves alone are equal.
+// leaves alone are equal; all of them in a row the plan refuses.
 struct ReplacePreview
 {
     ResultRow before;
     ResultRow after;
+    bool dataChanges = false; // the value's stored text changes (the replace writes it)
 };
 std::vector<ReplacePreview> previewReplace(const std::vector<ResultRow> &rows,
                                            const BulkReplacePlan &plan);
@@ -106,6 +107,9 @@ BulkEditResult deleteRows(const std::vector<ResultRow> &rows, BulkEditObserver &
 // Replaces in what each row stands for: pass 1 string data (every row, so that a
 // key that does not open is told once), pass 2 value names (the second row of a
 // value renamed already is done), pass 3 key names in plan.keyMoves order (the
-// other rows of a key moved are done).
+// other rows of a key moved are done). A row with a refusal in the plan is
+// refused in pass 1, before anything of it changes (previewBulkReplace sets those
+// the checks refuse); a rename or move refused later all the same (the registry
+// changed since) fails with the registry's reason.
 BulkEditResult replaceInRows(const std::vector<ResultRow> &rows, const BulkReplacePlan &plan,
                              BulkEditObserver &observer);

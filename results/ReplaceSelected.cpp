@@ -39,10 +39,9 @@ void TRegForm::ReplaceSelected()
     const std::string replacementTyped = fromQt(Edit2->text());
     SearchOptions options;
     if (!ReplaceOptions(replacementTyped, options)) return;
-    // The plan comes from the rows' cells alone: what the question shows is what
-    // OK applies.
-    const BulkReplacePlan plan =
-        planBulkReplace(rows.all(), searchTyped, replacementTyped, options);
+    // The plan comes from the rows' cells, its refusals from the preview's checks:
+    // what the question shows is what OK applies.
+    BulkReplacePlan plan = planBulkReplace(rows.all(), searchTyped, replacementTyped, options);
     const BulkReplacePreview preview = previewBulkReplace(rows.all(), plan);
     if (!Dialogs::confirmShowing(replaceQuestion(searchTyped, replacementTyped), preview.summary(),
                                  preview.details(rows.all())))

@@ -3,9 +3,13 @@
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/wine/Backups.h"
 #include "registry/platform/wine/FileBackedStore.h"
+#include "registry/platform/wine/ServerLock.h"
 #include "registry/platform/wine/WinePrefix.h"
 
+#include <cerrno>
 #include <memory>
+
+#include <signal.h>
 
 namespace quarnel::platform {
 
@@ -188,13 +192,43 @@ void setSafetyFolderOverride(const std::string &folder)
     safetyFolderOverride() = folder;
 }
 
-std::string readOnlyReason()
+RegistryRefusal registryRefusal()
 {
     auto &store = current();
-    if (!store) return {};
-    if (!store->isReadOnly()) return store->refusalReason();
-    if (!readOnlyMessage().empty()) return readOnlyMessage();
-    return "The registry in " + store->directory() + " is open read-only; nothing can be changed.";
+    RegistryRefusal refusal;
+    if (!store) return refusal;
+    if (!store->isReadOnly()) {
+        refusal.detail = store->refusalReason();
+        if (!refusal.detail.empty()) refusal.kind = RegistryRefusal::Kind::Other;
+        refusal.directory = store->directory();
+        return refusal;
+    }
+    refusal = store->lockRefusal();
+    refusal.directory = store->directory();
+    switch (refusal.kind) {
+    case RegistryRefusal::Kind::WineRunning:
+        // Asked afresh: the Wine of the opening may be gone, or another one running.
+        if (const pid_t server = wine::runningWineServer(refusal.directory))
+            refusal.holder = server;
+        else
+            refusal.holderEnded = true;
+        break;
+    case RegistryRefusal::Kind::InUse:
+        // A process id taken by another program since counts as ended too.
+        refusal.holderEnded = (::kill(refusal.holder, 0) != 0 && errno == ESRCH) ||
+                              wine::processName(refusal.holder) != refusal.holderName;
+        break;
+    case RegistryRefusal::Kind::None:
+        refusal.kind = RegistryRefusal::Kind::Other;
+        refusal.detail = readOnlyMessage().empty() ? "The registry in " + store->directory() +
+                                                         " is open read-only; nothing can be "
+                                                         "changed."
+                                                   : readOnlyMessage();
+        break;
+    case RegistryRefusal::Kind::NotLocked:
+    case RegistryRefusal::Kind::Other: break;
+    }
+    return refusal;
 }
 
 std::string writeUndoFile(const std::string &kind, const std::string &bytes, std::string &path)

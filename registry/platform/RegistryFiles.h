@@ -100,10 +100,31 @@ std::string safetyFolder();
 // in-memory registry of tests); "" for none, so edits keep no undo files.
 void setSafetyFolderOverride(const std::string &folder);
 
-// Why the open registry takes no changes (Wine runs on it, another program
-// holds it, a file or the journal cannot be read or written), or "" when it
-// takes them.
-std::string readOnlyReason();
+// Why the open registry takes no changes, as facts: the window and the command
+// line each say it in their own words.
+struct RegistryRefusal
+{
+    enum class Kind
+    {
+        None,        // it takes changes
+        WineRunning, // a wineserver runs on the prefix: `holder`, `wineTemp`
+        InUse,       // another program holds the registry: `holder`, `holderName`
+        NotLocked,   // the registry could not be locked: `detail` says why
+        // `detail` says all: a file or the journal that cannot be read or written,
+        // another user's folder, Wine started beside us.
+        Other,
+    };
+    Kind kind = Kind::None;
+    std::string directory;
+    int holder = 0;           // the process holding the registry when it was opened
+    std::string holderName;   // its command name, when known
+    bool holderEnded = false; // that process has ended since: opened again, it would take changes
+    std::string wineTemp;     // the TMPDIR "wineserver -k" needs to reach it, or "" for the usual
+    std::string detail;
+
+    bool refuses() const { return kind != Kind::None; }
+};
+RegistryRefusal registryRefusal();
 
 // The backups in safetyFolder(), newest first: each folder, when it was made
 // and the bytes of its registry files.

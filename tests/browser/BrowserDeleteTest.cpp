@@ -32,6 +32,7 @@ protected:
 TEST_F(BrowserDeleteTest, KeyIsDeletedAfterConfirmationAndTheNextNodeSelected)
 {
     key("\\Software\\Test\\Deep\\Deeper");
+    value("\\Software\\Test\\Deep", "d", sz("1"), REG_SZ);
     value("\\Software\\Zoo", "z", sz("1"), REG_SZ);
     open({"Software", "Test"});
     TTreeNode *software = child(user(), "Software");
@@ -47,6 +48,8 @@ TEST_F(BrowserDeleteTest, KeyIsDeletedAfterConfirmationAndTheNextNodeSelected)
     EXPECT_EQ(boxes()[0].kind, TDialogKind::Confirmation);
     EXPECT_EQ(boxes()[0].text,
               "Delete Key \n\rHKEY_CURRENT_USER\\Software\\Test\n\rand all its SubKeys?");
+    // Counted as the result list's delete counts a key.
+    EXPECT_EQ(boxes()[0].informative, "Removes 1 key with 2 subkeys and 1 value in it.");
     EXPECT_TRUE(hasKey("\\Software\\Test\\Deep\\Deeper"));
 
     form->RegTVKeyUp(Qt::Key_Delete, {});

@@ -315,8 +315,9 @@ TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
     QTest::keyClick(form->RegTV, Qt::Key_F2);
     typeName("OLD");
     EXPECT_EQ(errors(),
-              (std::vector<std::string>{"Cannot rename HKEY_CURRENT_USER\\Software\\Edit\\Old: a "
-                                        "key named TAKEN is there already.",
+              (std::vector<std::string>{"Cannot rename HKEY_CURRENT_USER\\Software\\Edit\\Old: the "
+                                        "key HKEY_CURRENT_USER\\Software\\Edit\\TAKEN already "
+                                        "exists.",
                                         "Cannot rename HKEY_CURRENT_USER\\Software\\Edit\\Old: a "
                                         "name that differs only in letter case names the same "
                                         "key."}));
@@ -338,8 +339,8 @@ TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
     selectValue("b");
     QTest::keyClick(form->RegLV, Qt::Key_F2);
     typeName("A");
-    EXPECT_EQ(errors(), std::vector<std::string>{"Cannot rename b: a value named A is there "
-                                                 "already."});
+    EXPECT_EQ(errors(), std::vector<std::string>{"Cannot rename b: a value named A already "
+                                                 "exists."});
     selectValue("b");
     QTest::keyClick(form->RegLV, Qt::Key_F2);
     typeName("c");

@@ -10,10 +10,14 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 #include <sstream>
+#include <sys/wait.h>
+#include <tuple>
+#include <unistd.h>
 
 using namespace quarnel::test;
 using Dialogs::TDialogKind;
@@ -217,6 +221,17 @@ class CommandLineTest : public BulkEditTest
 protected:
     void TearDown() override { quarnel::platform::closeRegistry(); }
 
+    // The options panel as it starts (keys, names and data), then `boxes` set.
+    void checkOptions(const std::vector<std::pair<const char *, bool>> &boxes)
+    {
+        for (QCheckBox *box :
+             form().findChild<QWidget *>("OptionsPanel")->findChildren<QCheckBox *>())
+            box->setChecked(box->objectName() == "ckbKeys" || box->objectName() == "ckbNames" ||
+                            box->objectName() == "ckbData");
+        for (const auto &[name, on] : boxes)
+            form().findChild<QCheckBox *>(name)->setChecked(on);
+    }
+
     // The window's rows for `text` on the registry open now.
     std::vector<Cells> windowRows(const std::string &text, bool mirrored)
     {
@@ -407,12 +422,7 @@ TEST_F(CommandLineTest, EachSearchOptionListsTheSameRowsInTheWindowAndOnTheComma
     ASSERT_TRUE(since && before);
     for (const Case &c : cases) {
         SCOPED_TRACE(c.text + " " + c.flags);
-        for (QCheckBox *box :
-             form().findChild<QWidget *>("OptionsPanel")->findChildren<QCheckBox *>())
-            box->setChecked(box->objectName() == "ckbKeys" || box->objectName() == "ckbNames" ||
-                            box->objectName() == "ckbData");
-        for (const auto &[name, on] : c.boxes)
-            form().findChild<QCheckBox *>(name)->setChecked(on);
+        checkOptions(c.boxes);
         since->setText(QString::fromStdString(c.since));
         before->setText(QString::fromStdString(c.before));
         const std::vector<Cells> window = windowRows(c.text, false);
@@ -520,8 +530,13 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
         << dry.out;
     EXPECT_EQ(readFile(prefix + "/user.reg"), userReg);
 
+    // As delete and replace: asked on a terminal, refused without one unless --yes.
+    const Ran unasked = runQuarnel("import " + quoted(prefix + "/tweak.reg") + p);
+    EXPECT_EQ(unasked.status, 2);
+    EXPECT_NE(unasked.err.find("--yes"), std::string::npos) << unasked.err;
+    EXPECT_EQ(readFile(prefix + "/user.reg"), userReg);
     for (const char *file : {"/tweak.reg", "/old.reg"}) {
-        const Ran done = runQuarnel("import " + quoted(prefix + file) + p);
+        const Ran done = runQuarnel("import " + quoted(prefix + file) + p + " --yes");
         EXPECT_EQ(done.status, 0) << done.err;
     }
     const Ran tweak = runQuarnel("export 'HKEY_CURRENT_USER\\Software\\Tweak'" + p);
@@ -544,9 +559,9 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
     const std::size_t oldAt = list.out.find("import of " + prefix + "/old.reg");
     const std::size_t tweakAt = list.out.find("import of " + prefix + "/tweak.reg");
     EXPECT_TRUE(oldAt < tweakAt && tweakAt != std::string::npos) << list.out;
-    const Ran unasked = runQuarnel("undo" + p);
-    EXPECT_EQ(unasked.status, 2);
-    EXPECT_NE(unasked.err.find("--yes"), std::string::npos) << unasked.err;
+    const Ran unaskedUndo = runQuarnel("undo" + p);
+    EXPECT_EQ(unaskedUndo.status, 2);
+    EXPECT_NE(unaskedUndo.err.find("--yes"), std::string::npos) << unaskedUndo.err;
     for (int i = 0; i < 2; ++i)
         EXPECT_EQ(runQuarnel("undo --yes" + p).status, 0);
     EXPECT_EQ(runQuarnel("export 'HKEY_CURRENT_USER\\Software\\Tweak'" + p).status, 2);
@@ -705,4 +720,135 @@ TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
     EXPECT_EQ(run("search NoSuchTextAnywhere --all").status, 1);
     EXPECT_EQ(run("search x --all --prefix bottles:Gaming").status, 2);
     std::filesystem::remove_all(home);
+}
+
+// What a replace refuses, each face tells before anything changes and again after,
+// with the same reason: the window in its question and its box of refused rows, the
+// command line in its dry run (the row's outcome, exit 2) and in the replace.
+TEST_F(CommandLineTest, AReplaceRefusesInItsPreviewWhatItRefusesWithTheSameReasonInBothFaces)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = plantedPrefix();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    ::setValue(kArea + "\\Dws", "DwHex", REG_DWORD, std::string("\1\0\0\0", 4));
+    ::setValue(kArea + "\\Dws", "Dw", REG_DWORD, std::string("\2\0\0\0", 4));
+    ::setValue(kArea + "\\Dws", "bin", REG_BINARY, "\xDE\xAD\xBE\xEF");
+    ::setValue(kArea + "\\QuMove", "QuMoveName", REG_SZ, std::string("1\0", 2));
+    ::setValue(kArea + "\\QuTaken", "there", REG_SZ, std::string("2\0", 2));
+    ASSERT_EQ(quarnel::platform::closeRegistry(), "");
+    const std::string userReg = readFile(prefix + "/user.reg");
+    const std::vector<std::tuple<std::string, std::string, std::string,
+                                 std::vector<std::pair<const char *, bool>>, std::string>>
+        cases = {
+            {"DwHex",
+             "Dw",
+             "--in names",
+             {{"ckbKeys", false}, {"ckbData", false}},
+             "a value named Dw already exists"},
+            {"de ad be ef",
+             "cafe",
+             "--binary --in data",
+             {{"ckbBinary", true}, {"ckbKeys", false}, {"ckbNames", false}},
+             "REG_BINARY data holds no text to replace"},
+            // The value would be renamed, but its key's move is refused: neither happens.
+            {"QuMove", "QuTaken", "", {}, kArea + "\\QuTaken already exists"},
+        };
+    for (const auto &[search, replacement, flags, options, reason] : cases) {
+        SCOPED_TRACE(search + " -> " + replacement);
+        ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status,
+                  RegistryOpened::Status::Ok);
+        checkOptions(options);
+        searchFor(search);
+        selectAll();
+        clearBoxes();
+        clickReplace(search, replacement);
+        ASSERT_EQ(boxes().size(), 2u);
+        EXPECT_NE(boxes()[0].details.find(reason), std::string::npos) << boxes()[0].details;
+        EXPECT_NE(boxes()[1].text.find(reason), std::string::npos) << boxes()[1].text;
+        quarnel::platform::closeRegistry();
+
+        const std::string args = "replace " + quoted(search) + " " + quoted(replacement) + " " +
+                                 flags + " --prefix " + quoted(prefix);
+        const Ran dry = runQuarnel(args + " --dry-run --format tsv");
+        EXPECT_EQ(dry.status, 2) << dry.err;
+        const std::vector<Cells> listed = readTsv(dry.out);
+        EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [&](const Cells &row) {
+            return row.back().starts_with("refused: ") &&
+                   row.back().find(reason) != std::string::npos;
+        })) << dry.out;
+        const Ran done = runQuarnel(args + " --yes --format tsv");
+        EXPECT_EQ(done.status, 2) << done.err;
+        EXPECT_NE(done.err.find(reason), std::string::npos) << done.err;
+        EXPECT_EQ(readFile(prefix + "/user.reg"), userReg); // refused rows change nothing
+    }
+}
+
+// Why a registry takes no changes is told by each face in its own words from the
+// same facts: who holds it, and, for the window, that it has let go since.
+TEST_F(CommandLineTest, EachFaceSaysInItsOwnWordsWhoHoldsTheRegistryAndWhenItLetGo)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = plantedPrefix();
+    const std::string p = " --prefix " + quoted(prefix);
+    // A process that opens the registry as a command does and keeps it until told.
+    int hold[2], ready[2];
+    ASSERT_EQ(::pipe(hold) | ::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        ::close(hold[1]);
+        char c =
+            quarnel::platform::openRegistryAt(prefix, true).status == RegistryOpened::Status::Ok
+                ? '1'
+                : '0';
+        (void)!::write(ready[1], &c, 1);
+        (void)!::read(hold[0], &c, 1);
+        std::_Exit(0);
+    }
+    ::close(hold[0]);
+    ::close(ready[1]);
+    char opened = '0';
+    ASSERT_EQ(::read(ready[0], &opened, 1), 1);
+    ASSERT_EQ(opened, '1');
+    const std::string process = "(process " + std::to_string(holder);
+
+    const Ran refused = runQuarnel("delete " + kNeedle + p + " --yes");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_NE(refused.err.find("in use by another program " + process), std::string::npos)
+        << refused.err;
+    EXPECT_NE(refused.err.find("nothing was changed"), std::string::npos) << refused.err;
+    // Not the window's words: a command shows nothing and starts nothing again.
+    for (const char *window : {"read-only", "start Quarnel again"})
+        EXPECT_EQ(refused.err.find(window), std::string::npos) << refused.err;
+
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status,
+              RegistryOpened::Status::ReadOnly);
+    searchFor(kNeedle);
+    selectAll();
+    for (const char *told : {"is in use by another program ", "has ended since"}) {
+        if (std::string(told) == "has ended since") {
+            ::close(hold[1]); // the holder lets go and ends
+            ::waitpid(holder, nullptr, 0);
+        }
+        clearBoxes();
+        clickDelete();
+        const Strings errors = boxTexts(TDialogKind::Error);
+        ASSERT_EQ(errors.size(), 1u);
+        EXPECT_NE(errors[0].find(told), std::string::npos) << errors[0];
+        EXPECT_NE(errors[0].find(process), std::string::npos) << errors[0];
+    }
+    quarnel::platform::closeRegistry();
+
+    // Mistakes in what a command names are told as such, with exit status 2.
+    for (const auto &[args, why] : std::vector<std::pair<std::string, std::string>>{
+             {"search x --prefix /no/such/folder", "there is no folder /no/such/folder"},
+             {"search x --key 'HKEY_CURRENT_USER\\NoSuchKey'" + p,
+              "there is no key HKEY_CURRENT_USER\\NoSuchKey"},
+             {"delete x --key 'HKEY_CURRENT_USER\\NoSuchKey' --yes" + p,
+              "there is no key HKEY_CURRENT_USER\\NoSuchKey"},
+             {"search -1" + p, "goes after '--', as in 'quarnel search -- -1'"}}) {
+        const Ran wrong = runQuarnel(args);
+        EXPECT_EQ(wrong.status, 2) << args;
+        EXPECT_NE(wrong.err.find(why), std::string::npos) << args << ": " << wrong.err;
+    }
+    EXPECT_EQ(runQuarnel("search" + p + " -- -NoSuchDash").status, 1);
 }

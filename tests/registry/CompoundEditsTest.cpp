@@ -404,6 +404,58 @@ TEST_F(CompoundEditsTest, RelocateRefusesAMoveBelowItself)
     expectClean(reg.KeyHandle());
 }
 
+// The checked forms say why they refuse and change nothing then; given what a
+// caller expects to be there, they judge that instead of the registry.
+TEST_F(CompoundEditsTest, CheckedRenameAndMoveSayWhyTheyRefuseAndChangeNothing)
+{
+    buildTree("Software\\T\\Key", 1, 2, 1);
+    set("Software\\T\\Key", "q", REG_SZ, "q\0"s);
+    set("Software\\T\\Key", "b", REG_SZ, "b\0"s);
+    set("Software\\T\\Other", "v", REG_SZ, "1\0"s);
+    const Dump before = dump("Software");
+    ASSERT_TRUE(reg.OpenPath("\\Software\\T\\Key"));
+    struct Case
+    {
+        bool key;
+        std::string from, to, why;
+    };
+    const std::string t = "\\Software\\T\\";
+    const std::vector<Case> cases = {
+        {false, "q", "b", "a value named b already exists"},
+        {false, "q", "Q", "a name that differs only in letter case names the same value"},
+        {false, "missing", "c", "the value is gone"},
+        {false, "q", "", "a value name cannot be empty"},
+        {false, "q", "q", ""}, // no change to make
+        {true, t + "Key", t + "Other",
+         "the key HKEY_CURRENT_USER\\Software\\T\\Other already exists"},
+        {true, t + "Key", t + "KEY", "a name that differs only in letter case names the same key"},
+        {true, t + "Missing", t + "New", "the key is gone"},
+        {true, t + "Key", t + "Key\\k0\\In",
+         "HKEY_CURRENT_USER\\Software\\T\\Key\\k0\\In would lie inside the key itself"},
+        {true, t + "Key", t + "Key", ""},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.from + " -> " + c.to);
+        EXPECT_EQ(c.key ? reg.WhyNotMoveKey(c.from, c.to) : reg.WhyNotRenameValue(c.from, c.to),
+                  c.why);
+        EXPECT_EQ(c.key ? reg.MoveKey(c.from, c.to) : reg.RenameValue(c.from, c.to), c.why);
+    }
+    EXPECT_EQ(dump("Software"), before);
+    expectClean(reg.KeyHandle());
+    EXPECT_EQ(reg.WhyNotRenameValue("q", "b", true, false), "");
+    EXPECT_EQ(reg.WhyNotMoveKey(t + "Key", t + "Elsewhere", false, false), "the key is gone");
+    reg.ClosePath();
+    // What a delete takes along: two subkeys, the default value and val0 of each key,
+    // q and b. A link counts with its values; what it leads to does not.
+    const TRegistry::TreeCount tree = reg.CountTree(t + "Key");
+    EXPECT_EQ(tree.subkeys, 2u);
+    EXPECT_EQ(tree.values, 8u);
+    buildTree("Software\\T\\A", 1, 3, 0);
+    makeLinkToA();
+    EXPECT_EQ(reg.CountTree(t + "L").values, 1u);
+    expectClean(nullptr);
+}
+
 TEST_F(CompoundEditsTest, RelocateThroughALinkIntoItselfChangesNothing)
 {
     // T\L is a link to T\A, so T\L\B\C lies inside T\A under another name.

@@ -74,6 +74,10 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
     setText("\\P\\V", "d", "1foo2");
     setText("\\P\\V", "zfoo", "foo!");
     setText("\\P\\V", "e", "nothing here now");
+    setText("\\P\\V", "wfoo", "foo");
+    setText("\\P\\V", "w", "in the way");
+    setText("\\P\\Mfoo", "nfoo", "1");
+    setText("\\P\\M", "k", "in the way");
     // Search "foo", replace by nothing: every kind of change and of refusal.
     const std::vector<ResultRow> rows = {
         row("P\\afoo\\"),                        // moves to P\a
@@ -87,8 +91,12 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
         row("P\\afoo\\deepfoo\\"),               // deeper: moves first, to afoo\deep
         row("P\\gonefoo\\"),                     // never there: refused
         row("P\\V\\", "e", "REG_SZ", "foo"),     // the data has no hit now: nothing
+        // Refused whole: its data would change, but w exists.
+        row("P\\V\\", "wfoo", "REG_SZ", "foo"),
+        // Refused whole: the rename would do, but P\M exists.
+        row("P\\Mfoo\\", "nfoo"),
     };
-    const BulkReplacePlan plan = planBulkReplace(rows, "FOO", "");
+    BulkReplacePlan plan = planBulkReplace(rows, "FOO", "");
     const BulkReplacePreview preview = previewBulkReplace(rows, plan);
 
     std::vector<std::vector<What>> kinds;
@@ -97,19 +105,34 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
         for (const PreviewChange &c : p.changes)
             kinds.back().push_back(c.what);
     }
-    const std::vector<std::vector<What>> expectedKinds = {
-        {What::Key}, {}, {}, {What::ValueName}, {}, {What::Data}, {What::ValueName}, {What::Data},
-        {What::Key}, {}, {}};
+    const std::vector<std::vector<What>> expectedKinds = {{What::Key},
+                                                          {},
+                                                          {},
+                                                          {What::ValueName},
+                                                          {},
+                                                          {What::Data},
+                                                          {What::ValueName},
+                                                          {What::Data},
+                                                          {What::Key},
+                                                          {},
+                                                          {},
+                                                          {},
+                                                          {}};
     EXPECT_EQ(kinds, expectedKinds);
     std::vector<bool> refused;
     for (const RowPreview &p : preview.rows)
         refused.push_back(!p.refused.empty());
     EXPECT_EQ(refused, (std::vector<bool>{false, true, true, false, true, false, false, false,
-                                          false, true, false}));
+                                          false, true, false, true, true}));
     EXPECT_TRUE(preview.rows[7].takenAlong);
     EXPECT_EQ(preview.rows[8].changes[0].after, kUser + "\\P\\afoo\\deep");
-    EXPECT_EQ(preview.rows[1].refused, "the key HKEY_CURRENT_USER\\P\\a exists already");
-    EXPECT_EQ(preview.summary(), "6 changes in 6 items, 4 items refused.");
+    // Each with the registry's own reason, which the replace gives too.
+    EXPECT_EQ(preview.rows[1].refused, "the key HKEY_CURRENT_USER\\P\\a already exists");
+    EXPECT_EQ(preview.rows[4].refused, "a value named y already exists");
+    EXPECT_EQ(preview.rows[11].refused, "a value named w already exists");
+    EXPECT_EQ(preview.rows[12].refused, "the key HKEY_CURRENT_USER\\P\\M already exists");
+    // A row counts as changed or as refused, never both.
+    EXPECT_EQ(preview.summary(), "6 changes in 6 items, 6 items refused.");
     const std::string details = preview.details(rows);
     EXPECT_NE(details.find("data of HKEY_CURRENT_USER\\P\\V\\d: \"1foo2\" \xE2\x86\x92 \"12\"\n"),
               std::string::npos)
@@ -120,9 +143,15 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
 
     BulkEditObserver quiet;
     const BulkEditResult result = replaceInRows(rows, plan, quiet);
-    // Refused rows are the ones the replace kept; everything shown was done, counted.
-    for (std::size_t i = 0; i < rows.size(); ++i)
+    // Refused rows are the ones the replace kept, with the same reason; everything
+    // shown was done, counted.
+    for (std::size_t i = 0; i < rows.size(); ++i) {
         EXPECT_EQ(result.rows[i].state == State::Failed, refused[i]) << "row " << i;
+        if (refused[i] && i != 9) { // the key that never was fails to open first
+            EXPECT_NE(result.rows[i].why.find(": " + preview.rows[i].refused), std::string::npos)
+                << result.rows[i].why;
+        }
+    }
     EXPECT_EQ(std::size_t(result.counted), preview.changes);
     // Each change shown is in the registry now: data under the value's new name, a
     // key where its own move and then the moves of keys above it put it.
@@ -159,29 +188,40 @@ TEST_F(BulkEditPreviewTest, ReplacePreviewIsWhatTheReplaceDoesRowForRow)
     EXPECT_EQ(textOf("\\P\\V", "z"), "!");
     EXPECT_TRUE(hasKey(kUser + "\\P\\fooa"));
     EXPECT_EQ(textOf("\\P\\V", "e"), "nothing here now");
+    EXPECT_EQ(textOf("\\P\\V", "wfoo"), "foo");
+    EXPECT_EQ(textOf("\\P\\Mfoo", "nfoo"), "1");
 }
 
 TEST_F(BulkEditPreviewTest, DeleteCountsEachKeyOnceWithWhatLiesBelowIt)
 {
+    setText("\\K1", "v", "1");
+    setText("\\K1", "w", "2");
+    setText("\\K1\\Sub\\Deeper", "x", "3");
+    setText("\\K2", "v", "4");
+    setText("\\K3", "", "5");
     const std::vector<ResultRow> rows = {
         row("K1\\", "v"),                               // in K1: goes with it
-        row("K1\\"),                                    //
+        row("K1\\"),                                    // 2 subkeys, 3 values
         row("k1\\Sub\\"),                               // below K1 (letter case aside)
         row("K2\\", "v"),                               //
         row("K2\\", "v", "REG_SZ", "x"),                // the same value again
         row("K2\\", "(Standard)", "REG_SZ", "d", true), // emptied
-        row("K3\\"),                                    //
+        row("K3\\"),                                    // its default value
+        row("Gone\\"),                                  // not there: refused
         row("", ""),                                    // a root key: never deleted
     };
     const DeletePreview preview = previewDelete(rows);
-    EXPECT_EQ(preview.keys, 2u);
-    EXPECT_EQ(preview.values, 1u);
+    EXPECT_EQ(preview.removed.keys, 2u);
+    EXPECT_EQ(preview.removed.subkeys, 2u);
+    EXPECT_EQ(preview.removed.keyValues, 4u);
+    EXPECT_EQ(preview.removed.values, 1u);
     EXPECT_EQ(preview.emptied, 1u);
-    EXPECT_EQ(preview.refused, 1u);
-    EXPECT_EQ(preview.summary(), "Removes 2 keys (with everything below them) and 1 value, "
-                                 "empties 1 default value; 1 root key is never deleted.");
-    EXPECT_EQ(preview.details(), "key HKEY_CURRENT_USER\\K1 (with everything below it)\n"
-                                 "key HKEY_CURRENT_USER\\K3 (with everything below it)\n"
+    EXPECT_EQ(preview.refused, 2u);
+    EXPECT_EQ(preview.summary(), "Removes 2 keys with 2 subkeys and 4 values in them, and 1 other "
+                                 "value, empties 1 default value; 2 items are refused.");
+    EXPECT_EQ(preview.details(), "refused: HKEY_CURRENT_USER\\Gone (the key is gone)\n"
+                                 "key HKEY_CURRENT_USER\\K1 with 2 subkeys and 3 values in it\n"
+                                 "key HKEY_CURRENT_USER\\K3 with 0 subkeys and 1 value in it\n"
                                  "value HKEY_CURRENT_USER\\K2\\v\n"
                                  "default value of HKEY_CURRENT_USER\\K2 (emptied)\n"
                                  "refused: HKEY_CURRENT_USER (a root key is never deleted)\n");

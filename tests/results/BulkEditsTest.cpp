@@ -184,7 +184,8 @@ TEST_F(BulkEditsTest, AFailedRenameIsToldOrStopsTheReplace)
         Recorder recorder;
         const BulkEditResult result = replaceInRows(rows, plan, recorder);
         EXPECT_EQ(recorder.told,
-                  (std::vector<std::string>{"not replaced: HKEY_CURRENT_USER\\A\\Old\\oldName"}));
+                  (std::vector<std::string>{"not replaced: HKEY_CURRENT_USER\\A\\Old\\oldName: "
+                                            "a value named newName already exists"}));
         EXPECT_EQ(statesOf(result), (std::vector<State>{State::Failed, State::Done, State::Taken}));
         EXPECT_EQ(result.counted, 2);
         EXPECT_TRUE(hasKey("\\A\\new2"));

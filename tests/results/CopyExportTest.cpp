@@ -182,9 +182,10 @@ TEST_F(CopyExportTest, QuestionsComeWithWhatTheEditDoes)
     form->Button3->click();
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text, "Delete selected Keys?");
-    EXPECT_EQ(boxes()[0].informative, "Removes 1 key (with everything below it) and 0 values.");
+    // The subkey and the values that go with the key are counted.
+    EXPECT_EQ(boxes()[0].informative, "Removes 1 key with 1 subkey and 3 values in it.");
     EXPECT_EQ(boxes()[0].details,
-              "key HKEY_LOCAL_MACHINE\\Software\\TakeMe (with everything below it)\n");
+              "key HKEY_LOCAL_MACHINE\\Software\\TakeMe with 1 subkey and 3 values in it\n");
 }
 
 // The real box: the question's buttons stay its own two, and the link below the

@@ -231,7 +231,8 @@ TEST_F(ReplaceSelectedTest, RenameOntoAnExistingNameIsNotReplaced)
     clickReplace("foo", "bar");
 
     EXPECT_EQ(boxTexts(TDialogKind::Error),
-              Strings{"not replaced: HKEY_CURRENT_USER\\Software\\K\\fooName"});
+              Strings{"not replaced: HKEY_CURRENT_USER\\Software\\K\\fooName: a value named "
+                      "barName already exists"});
     EXPECT_EQ(valueBytes("Software\\K", "fooName"), "1\0"s);
     EXPECT_EQ(valueBytes("Software\\K", "barName"), "2\0"s);
     EXPECT_EQ(valueBytes("Software\\K", "barOther"), "3\0"s);
@@ -316,14 +317,18 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
     setText("Software\\Bar", "v", "2");
     setText("Software\\Up", "v", "3");
     addKeyRow("Software\\Foo\\");
-    addNameRow("Software\\Foo\\", "v"); // another row of the same key: tried and told again
+    addNameRow("Software\\Foo\\", "v"); // another row of the same key: refused too
     selectAll();
 
     clickReplace("foo", "Bar");
 
+    // Refused before anything changed, as the question listed them: one box, with why.
     EXPECT_EQ(boxTexts(TDialogKind::Error),
-              (Strings{"not replaced: HKEY_CURRENT_USER\\Software\\Foo\\",
-                       "not replaced: HKEY_CURRENT_USER\\Software\\Foo\\"}));
+              Strings{"2 items were refused:\n\r"
+                      "not replaced: HKEY_CURRENT_USER\\Software\\Foo\\: the key "
+                      "HKEY_CURRENT_USER\\Software\\Bar already exists\n\r"
+                      "not replaced: HKEY_CURRENT_USER\\Software\\Foo\\v: the key "
+                      "HKEY_CURRENT_USER\\Software\\Bar already exists"});
     EXPECT_EQ(valueBytes("Software\\Foo", "v"), "1\0"s);
     EXPECT_EQ(valueBytes("Software\\Bar", "v"), "2\0"s);
     EXPECT_EQ(lb1Text(), "0 items replaced");
@@ -337,7 +342,8 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
     selectAll();
     clickReplace("up", "Up\\Down");
     EXPECT_EQ(boxTexts(TDialogKind::Error).back(),
-              "not replaced: HKEY_CURRENT_USER\\Software\\Up\\");
+              "not replaced: HKEY_CURRENT_USER\\Software\\Up\\: "
+              "HKEY_CURRENT_USER\\Software\\Up\\Down would lie inside the key itself");
     EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
     EXPECT_FALSE(hasKey("Software\\Up\\Down"));
     // Nor one whose own name would vanish, which would name its parent key.
@@ -345,7 +351,8 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
     selectAll();
     clickReplace("up", "");
     EXPECT_EQ(boxTexts(TDialogKind::Error),
-              Strings{"not replaced: HKEY_CURRENT_USER\\Software\\Up\\"});
+              Strings{"not replaced: HKEY_CURRENT_USER\\Software\\Up\\: nothing would be left "
+                      "of the key's name"});
     EXPECT_EQ(valueBytes("Software\\Up", "v"), "3\0"s);
     EXPECT_FALSE(hasValue("Software", "v"));
 
@@ -356,7 +363,9 @@ TEST_F(ReplaceSelectedTest, MovesThatCannotHappenAreNotReplaced)
     addKeyRow(".Default\\", "HKEY_USERS");
     selectAll();
     clickReplace("default", "Other");
-    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{"not replaced: HKEY_USERS\\.Default\\"});
+    EXPECT_EQ(boxTexts(TDialogKind::Error),
+              Strings{"not replaced: HKEY_USERS\\.Default\\: the registry never deletes "
+                      "HKEY_USERS\\.Default, so it cannot move"});
     EXPECT_EQ(valueBytes(".Default\\Software", "v", nullptr, HKEY_USERS), "4\0"s);
     EXPECT_FALSE(hasKey(".Other", HKEY_USERS));
 }

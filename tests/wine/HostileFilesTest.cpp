@@ -31,10 +31,13 @@ std::string openedInChild(const std::string &directory, bool isWinePrefix)
     return withinDeadline([&] {
         const auto opened = openRegistryAt(directory, isWinePrefix);
         using S = RegistryOpened::Status;
+        // A lock that could not be taken is told as a fact, the rest in the message.
+        const RegistryRefusal refusal = registryRefusal();
         return std::string(opened.status == S::Ok         ? "Ok"
                            : opened.status == S::ReadOnly ? "ReadOnly"
                                                           : "Failed") +
-               ": " + opened.message;
+               ": " + opened.message +
+               (refusal.kind == RegistryRefusal::Kind::NotLocked ? refusal.detail : "");
     });
 }
 

@@ -319,19 +319,21 @@ TEST(WinePrefix, RunningWineIsRefusedAndWineCannotStartWhileWeHoldThePrefix)
         const FileState before = stateOf(userReg);
         const auto opened = openRegistryAt(prefix, true);
         EXPECT_EQ(opened.status, RegistryOpened::Status::ReadOnly) << tmp;
-        EXPECT_NE(opened.message.find("Wine is running on the prefix " + prefix), std::string::npos)
-            << opened.message;
+        const RegistryRefusal refusal = registryRefusal();
+        EXPECT_EQ(refusal.kind, RegistryRefusal::Kind::WineRunning);
+        EXPECT_EQ(refusal.directory, prefix);
+        EXPECT_EQ(wine::processName(refusal.holder).rfind("wineserver", 0), 0u);
         // "wineserver -k" reaches a server only under the TMPDIR it was started with.
-        EXPECT_NE(opened.message.find((tmp.empty() ? "\"" : "\"TMPDIR=" + tmp + " ") +
-                                      "WINEPREFIX=" + prefix + " wineserver -k\""),
-                  std::string::npos)
-            << opened.message;
+        EXPECT_EQ(refusal.wineTemp, tmp);
+        EXPECT_FALSE(refusal.holderEnded);
         EXPECT_EQ(setString(HKEY_CURRENT_USER, "Software\\QuarnelTest", "x", "refused"),
                   ERROR_ACCESS_DENIED);
         EXPECT_EQ(getString(HKEY_CURRENT_USER, "Control Panel\\Desktop", "Wallpaper"), "");
-        closeRegistry();
         expectUnchanged(before, userReg);
         stopServer(tmp);
+        // Opened again, the registry would take changes now.
+        EXPECT_TRUE(registryRefusal().holderEnded);
+        closeRegistry();
     }
 
     // Now we hold the prefix: a Wine started meanwhile fails instead of

@@ -408,28 +408,26 @@ bool FileBackedStore::hasUnsavedChanges() const
                        [](const Hive &h) { return h.dirty; });
 }
 
-std::string FileBackedStore::lockMessage(pid_t holder, const std::string &error) const
+RegistryRefusal FileBackedStore::lockRefusalOf(pid_t holder, const std::string &error) const
 {
-    if (!holder)
-        return "Quarnel cannot lock the registry in " + m_directory + " (" + error +
-               "). It is shown read-only.";
-    const std::string name = processName(holder);
-    if (name.rfind("wineserver", 0) == 0) {
-        // "wineserver -k" finds a server only under the TMPDIR it was started with.
-        const std::string tmp = wineServerTempFolder(holder, m_directory);
-        const std::string env = tmp.empty() || tmp == "/tmp" ? "" : "TMPDIR=" + tmp + " ";
-        return "Wine is running on the prefix " + m_directory + " (wineserver, process " +
-               std::to_string(holder) +
-               "). Quarnel shows this registry read-only, because Wine would overwrite any change "
-               "made now. To change it, close the Windows programs of this prefix or stop Wine "
-               "with \"" +
-               env + "WINEPREFIX=" + m_directory + " wineserver -k\" (or end process " +
-               std::to_string(holder) + "), then start Quarnel again.";
+    RegistryRefusal refusal;
+    refusal.directory = m_directory;
+    refusal.holder = holder;
+    if (!holder) {
+        refusal.kind = RegistryRefusal::Kind::NotLocked;
+        refusal.detail = error;
+        return refusal;
     }
-    return "The registry in " + m_directory + " is in use by another program (process " +
-           std::to_string(holder) + (name.empty() ? "" : ", " + name) +
-           "), perhaps another Quarnel. It is shown read-only; close that program and start "
-           "Quarnel again to make changes.";
+    refusal.holderName = processName(holder);
+    if (refusal.holderName.rfind("wineserver", 0) != 0) {
+        refusal.kind = RegistryRefusal::Kind::InUse;
+        return refusal;
+    }
+    refusal.kind = RegistryRefusal::Kind::WineRunning;
+    // "wineserver -k" finds a server only under the TMPDIR it was started with.
+    const std::string tmp = wineServerTempFolder(holder, m_directory);
+    if (tmp != "/tmp") refusal.wineTemp = tmp;
+    return refusal;
 }
 
 bool FileBackedStore::createOwnRegistry(std::string &error)
@@ -516,6 +514,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     m_directory = directory;
     m_isWinePrefix = isWinePrefix;
     m_readOnly = true;
+    m_lockRefusal = {};
     OpenResult result;
     if (isWinePrefix && !wine::isWinePrefix(directory))
         return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg).", {}};
@@ -551,8 +550,11 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                     "Quarnel cannot create its registry in " + directory + ": " + error,
                     {}};
         }
+    } else if (!foreign.empty()) {
+        result.message = foreign;
     } else {
-        result.message = foreign.empty() ? lockMessage(holder, lockError) : foreign;
+        // Each face says it in its own words (registryRefusal).
+        m_lockRefusal = lockRefusalOf(holder, lockError);
     }
 
     // Changes journaled by an earlier run that did not reach the files.

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "registry/platform/KeyStore.h"
+#include "registry/platform/RegistryFiles.h"
 #include "registry/platform/wine/AtomicFile.h"
 #include "registry/platform/wine/Backups.h"
 #include "registry/platform/wine/Journal.h"
@@ -63,6 +64,9 @@ public:
     std::shared_ptr<KeyStore> store() const { return m_store; }
     const std::string &directory() const { return m_directory; }
     bool isReadOnly() const { return m_readOnly; }
+    // Why open() could not lock the registry (Wine on it, another program
+    // holding it); kind None when it could, or when it is read-only for another reason.
+    const RegistryRefusal &lockRefusal() const { return m_lockRefusal; }
     // Why a store opened writable takes no changes any more (Wine started beside
     // us, a journal that cannot be trusted), or "" while it takes them.
     std::string refusalReason() const;
@@ -132,7 +136,7 @@ private:
     void recover(const Recovery &plan, const Confirm &confirm, std::string &message);
     void goReadOnly(const std::string &why, std::string &message);
     bool saveHive(int hive, std::string &error);
-    std::string lockMessage(pid_t holder, const std::string &error) const;
+    RegistryRefusal lockRefusalOf(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
     bool makeBackup();
     // Cuts the journal back to where the open unit began and reloads the hives it
@@ -144,6 +148,7 @@ private:
     std::string m_directory;
     Hive m_hives[3];
     ServerLock m_lock;
+    RegistryRefusal m_lockRefusal;
     Journal m_journal;
     KeyTrail m_trail;           // the key of each hive's last record
     std::string m_journalError; // set once the journal cannot be trusted with more changes
