@@ -1,7 +1,7 @@
 // Times `quarnel import` as a script meets it, from start to exit, and its peak
 // memory, on generated registry editor files of some size: a valid one in
-// UTF-16LE (as regedit exports), the same text in UTF-8, and one with a fault
-// every four lines (refused, every fault listed). Nothing here asserts a time.
+// UTF-16LE (as regedit exports), the same text in UTF-8, and both with a fault
+// every four lines (refused, every fault counted). Nothing here asserts a time.
 //
 //   bench_import [--mib N] [--registry FROM] [--dir DIR] [--keep]
 // N: the size of each file in MiB (default 50). FROM: a folder whose three
@@ -11,51 +11,11 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
-#include <spawn.h>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
-
-extern char **environ;
 
 namespace {
-
-struct Figures
-{
-    double seconds = 0;
-    double peakMiB = 0;
-    int status = -1;
-};
-
-Figures run(const std::vector<std::string> &args, const std::string &out, const std::string &err)
-{
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    Figures f;
-    const double start = measure::wallSeconds();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        rusage usage{};
-        wait4(pid, &status, 0, &usage);
-        f.seconds = measure::wallSeconds() - start;
-        f.peakMiB = double(usage.ru_maxrss) / 1024.0;
-        f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    return f;
-}
 
 // Writes text lines as UTF-16LE with a byte-order mark or as UTF-8, CRLF ended.
 class RegFileOut
@@ -105,8 +65,8 @@ void generate(const std::string &path, bool wide, bool faulty, std::size_t bytes
     out.line("");
     for (unsigned k = 0; out.written() < bytes; ++k) {
         const std::string n = std::to_string(k);
-        out.line("[HKEY_CURRENT_USER\\Software\\QuarnelImportBench\\Group" + std::to_string(k / 1000) +
-                 "\\Key" + n + "]");
+        out.line("[HKEY_CURRENT_USER\\Software\\QuarnelImportBench\\Group" +
+                 std::to_string(k / 1000) + "\\Key" + n + "]");
         out.line("\"Name\"=\"Entry " + n + " of the import benchmark\"");
         if (faulty) {
             out.line("\"Count\"=dword:not" + n);
@@ -176,9 +136,12 @@ int main(int argc, char **argv)
         const char *name;
         bool wide, faulty;
     };
-    const Case cases[] = {{"valid-utf16", true, false},
-                          {"valid-utf8", false, false},
-                          {"faulty-utf16", true, true}};
+    const Case cases[] = {
+        {"valid-utf16", true, false},
+        {"valid-utf8", false, false},
+        {"faulty-utf16", true, true},
+        {"faulty-utf8", false, true},
+    };
     for (const Case &c : cases) {
         const std::string file = dir + "/" + c.name + ".reg";
         const std::string registry = dir + "/registry-" + c.name;
@@ -193,13 +156,15 @@ int main(int argc, char **argv)
                      registry + "'/$f.reg; done";
         if (std::system(setUp.c_str()) != 0) return 1;
         std::system(("cat '" + file + "' > /dev/null").c_str()); // into the page cache
-        const Figures f = run({QUARNEL_BINARY, "import", file, "--prefix", registry},
+        const measure::ChildFigures f =
+            measure::runChild({QUARNEL_BINARY, "import", file, "--prefix", registry},
                               dir + "/out.txt", dir + "/err.txt");
         const double fileMiB = double(mib);
-        std::printf("quarnel import %s (%.0f MiB): %.2f s, peak memory %.1f MiB (%.1fx the file), "
-                    "exit %d: %s\n",
-                    c.name, fileMiB, f.seconds, f.peakMiB, f.peakMiB / fileMiB, f.status,
-                    firstLine(dir + (f.status == 0 ? "/out.txt" : "/err.txt")).substr(0, 100).c_str());
+        std::printf(
+            "quarnel import %s (%.0f MiB): %.2f s, peak memory %.1f MiB (%.1fx the file), "
+            "exit %d: %s\n",
+            c.name, fileMiB, f.seconds, f.peakMiB, f.peakMiB / fileMiB, f.status,
+            firstLine(dir + (f.status == 0 ? "/out.txt" : "/err.txt")).substr(0, 100).c_str());
     }
     if (temporary && !keep) std::system(("rm -rf '" + dir + "'").c_str());
     return 0;

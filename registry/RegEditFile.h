@@ -1,7 +1,7 @@
 // The registry editor's import format ("Windows Registry Editor Version 5.00";
 // the older 8-bit "REGEDIT4" is read too): sections that create or remove a key,
-// values with their type and stored bytes, and value removals. Written as UTF-16LE with a byte-order mark and CRLF
-// line ends, in the friendly forms only where they read back exactly.
+// values with their type and stored bytes, and value removals. Written as UTF-16LE with a
+// byte-order mark and CRLF line ends, in the friendly forms only where they read back exactly.
 //
 // What the format cannot say, or Wine's regedit cannot take, goes into comment
 // lines of our own, which regedit skips and our reader takes as the lines they
@@ -76,7 +76,8 @@ struct RegEditFile
     static RegEditParseResult parse(std::string_view bytes, RegEditFile &file,
                                     const RegEditReadOptions &options = {});
     // The same a section at a time, each handed over once read whole, so that a
-    // big file need not be held twice; faulty sections are handed over too.
+    // big file need not be held twice. A file with faults hands over what read,
+    // which then stands for nothing.
     static RegEditParseResult read(std::string_view bytes,
                                    const std::function<void(RegEditSection &&)> &each,
                                    const RegEditReadOptions &options = {});

@@ -1,5 +1,7 @@
 #include "registry/RegEditText.h"
 
+#include "registry/platform/RegText.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -19,10 +21,10 @@ namespace {
 
 // Windows-1252's 0x80..0x9F as Wine maps them: the five bytes the code page
 // leaves open become the C1 controls of the same number, as on Windows.
-constexpr char16_t k1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr char16_t k1252High[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 struct Language
 {
@@ -32,17 +34,17 @@ struct Language
 
 // Windows' ANSI code page of each language that does not write in 1252.
 constexpr Language kLanguages[] = {
-    {"ja", 932},   {"ko", 949},   {"th", 874},   {"vi", 1258},  {"el", 1253},  {"he", 1255},
-    {"iw", 1255},  {"yi", 1255},  {"tr", 1254},  {"az", 1254},  {"uz", 1254},  {"ar", 1256},
-    {"fa", 1256},  {"ur", 1256},  {"ug", 1256},  {"et", 1257},  {"lt", 1257},  {"lv", 1257},
-    {"ru", 1251},  {"uk", 1251},  {"be", 1251},  {"bg", 1251},  {"mk", 1251},  {"sr", 1251},
-    {"kk", 1251},  {"ky", 1251},  {"tt", 1251},  {"mn", 1251},  {"ba", 1251},  {"tg", 1251},
-    {"sah", 1251}, {"cs", 1250},  {"hu", 1250},  {"pl", 1250},  {"ro", 1250},  {"sk", 1250},
-    {"sl", 1250},  {"hr", 1250},  {"sq", 1250},  {"bs", 1250},  {"tk", 1250},
+    {"ja", 932},   {"ko", 949},  {"th", 874},  {"vi", 1258}, {"el", 1253}, {"he", 1255},
+    {"iw", 1255},  {"yi", 1255}, {"tr", 1254}, {"az", 1254}, {"uz", 1254}, {"ar", 1256},
+    {"fa", 1256},  {"ur", 1256}, {"ug", 1256}, {"et", 1257}, {"lt", 1257}, {"lv", 1257},
+    {"ru", 1251},  {"uk", 1251}, {"be", 1251}, {"bg", 1251}, {"mk", 1251}, {"sr", 1251},
+    {"kk", 1251},  {"ky", 1251}, {"tt", 1251}, {"mn", 1251}, {"ba", 1251}, {"tg", 1251},
+    {"sah", 1251}, {"cs", 1250}, {"hu", 1250}, {"pl", 1250}, {"ro", 1250}, {"sk", 1250},
+    {"sl", 1250},  {"hr", 1250}, {"sq", 1250}, {"bs", 1250}, {"tk", 1250},
 };
 
-// Standard UTF-8 only: an overlong form, an encoded surrogate or a cut sequence
-// does not decode. Returns the offset of the first byte that does not, or npos.
+// Standard UTF-8 only, no encoded surrogate either. Returns the offset of the
+// first byte that does not decode, or npos.
 std::size_t decodeUtf8(std::string_view bytes, std::u16string &out)
 {
     // No more units than bytes; written by index, as most lines are ASCII all through.
@@ -57,26 +59,9 @@ std::size_t decodeUtf8(std::string_view bytes, std::u16string &out)
             ++i;
             continue;
         }
-        std::size_t len;
-        char32_t cp, min;
-        if ((b0 & 0xE0) == 0xC0)
-            len = 2, cp = b0 & 0x1F, min = 0x80;
-        else if ((b0 & 0xF0) == 0xE0)
-            len = 3, cp = b0 & 0x0F, min = 0x800;
-        else if ((b0 & 0xF8) == 0xF0)
-            len = 4, cp = b0 & 0x07, min = 0x10000;
-        else
-            len = 0, cp = 0, min = 1;
-        if (len == 0 || bytes.size() - i < len) {
-            bad = i;
-            break;
-        }
-        for (std::size_t k = 1; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(bytes[i + k]);
-            if ((b & 0xC0) != 0x80) min = 0x110000; // never reached: not a character
-            cp = cp << 6 | (b & 0x3F);
-        }
-        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        char32_t cp = 0;
+        const std::size_t len = platform::utf8Sequence(bytes.substr(i), cp);
+        if (len == 0 || (cp >= 0xD800 && cp <= 0xDFFF)) {
             bad = i;
             break;
         }
@@ -125,23 +110,18 @@ std::string byteText(unsigned char b)
 
 unsigned ansiCodePageOf(std::string_view localeName)
 {
-    const std::string_view modifier =
-        localeName.find('@') == std::string_view::npos
-            ? std::string_view()
-            : localeName.substr(localeName.find('@') + 1);
-    const std::string_view language = localeName.substr(0, localeName.find_first_of("_.@"));
-    const std::string_view territory =
-        localeName.find('_') == std::string_view::npos
-            ? std::string_view()
-            : localeName.substr(localeName.find('_') + 1,
-                                localeName.find_first_of(".@") == std::string_view::npos
-                                    ? std::string_view::npos
-                                    : localeName.find_first_of(".@") - localeName.find('_') - 1);
+    // language[_TERRITORY][.codeset][@modifier]
+    constexpr std::size_t npos = std::string_view::npos;
+    const std::size_t at = localeName.find('@');
+    const std::string_view modifier = at == npos ? "" : localeName.substr(at + 1);
+    const std::string_view name = localeName.substr(0, localeName.find_first_of(".@"));
+    const std::size_t underscore = name.find('_');
+    const std::string_view language = name.substr(0, underscore);
+    const std::string_view territory = underscore == npos ? "" : name.substr(underscore + 1);
     if (language == "zh")
         return territory == "TW" || territory == "HK" || territory == "MO" ? 950 : 936;
-    // Serbian and Bosnian in Latin letters, Uzbek and Azeri in Cyrillic ones.
-    if (modifier == "latin") return 1250;
-    if (modifier == "cyrillic") return 1251;
+    if (language == "sr" && modifier == "latin") return 1250;
+    if (modifier == "cyrillic") return 1251; // Uzbek, Azeri
     for (const Language &l : kLanguages)
         if (l.name == language) return l.codePage;
     return 1252;
@@ -260,8 +240,8 @@ bool RegEditText::next(std::u16string &line, std::string &fault)
             }
             return true;
         }
-        const bool pair = p[2 * n] == '\r' && n + 1 < units && p[2 * n + 2] == '\n' &&
-                          p[2 * n + 3] == 0;
+        const bool pair =
+            p[2 * n] == '\r' && n + 1 < units && p[2 * n + 2] == '\n' && p[2 * n + 3] == 0;
         m_at += pair ? 4 : 2;
         return true;
     }
@@ -273,7 +253,8 @@ bool RegEditText::next(std::u16string &line, std::string &fault)
         m_done = true;
         m_at = end;
     } else {
-        m_at = end + (data[end] == '\r' && end + 1 < m_bytes.size() && data[end + 1] == '\n' ? 2 : 1);
+        m_at =
+            end + (data[end] == '\r' && end + 1 < m_bytes.size() && data[end + 1] == '\n' ? 2 : 1);
     }
     if (m_form == Form::Ansi) {
         fault = decodeAnsiText(text, line);

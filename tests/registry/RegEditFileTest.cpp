@@ -370,13 +370,13 @@ TEST(RegEditFile, DecodesEachFormOfText)
 TEST(RegEditText, AnsiCodePageFollowsTheLocalesLanguage)
 {
     const std::pair<const char *, unsigned> locales[] = {
-        {"C", 1252},           {"C.UTF-8", 1252},      {"de_DE.UTF-8", 1252},
-        {"en_US", 1252},       {"ru_RU.KOI8-R", 1251}, {"sr_RS@latin", 1250},
-        {"pl_PL.UTF-8", 1250}, {"el_GR", 1253},        {"tr_TR.UTF-8", 1254},
-        {"he_IL", 1255},       {"ar_EG", 1256},        {"lt_LT", 1257},
-        {"vi_VN", 1258},       {"th_TH", 874},         {"ja_JP.UTF-8", 932},
-        {"ko_KR", 949},        {"zh_CN.UTF-8", 936},   {"zh_TW.Big5", 950},
-        {"zh_HK", 950},
+        {"C", 1252},           {"C.UTF-8", 1252},        {"de_DE.UTF-8", 1252},
+        {"en_US", 1252},       {"ru_RU.KOI8-R", 1251},   {"sr_RS@latin", 1250},
+        {"pl_PL.UTF-8", 1250}, {"el_GR", 1253},          {"tr_TR.UTF-8", 1254},
+        {"he_IL", 1255},       {"ar_EG", 1256},          {"lt_LT", 1257},
+        {"vi_VN", 1258},       {"th_TH", 874},           {"ja_JP.UTF-8", 932},
+        {"ko_KR", 949},        {"zh_CN.UTF-8", 936},     {"zh_TW.Big5", 950},
+        {"zh_HK", 950},        {"uz_UZ@cyrillic", 1251}, {"sr_RS", 1251},
     };
     for (const auto &[name, codePage] : locales)
         EXPECT_EQ(quarnel::ansiCodePageOf(name), codePage) << name;
