@@ -265,11 +265,18 @@ bool confirmShowing(const std::string &text, const std::string &informative,
 
 std::string listText(const std::string &heading, const std::vector<std::string> &items)
 {
+    return listText(heading, items, items.size());
+}
+
+std::string listText(const std::string &heading, const std::vector<std::string> &items,
+                     std::size_t total)
+{
     constexpr std::size_t kShown = 5;
     std::string text = heading;
-    for (std::size_t i = 0; i < items.size() && i < kShown; ++i)
-        text += "\n\r" + items[i];
-    if (items.size() > kShown) text += "\n\rand " + std::to_string(items.size() - kShown) + " more";
+    std::size_t shown = 0;
+    for (; shown < items.size() && shown < kShown; ++shown)
+        text += "\n\r" + items[shown];
+    if (total > shown) text += "\n\rand " + std::to_string(total - shown) + " more";
     return text;
 }
 

@@ -64,6 +64,9 @@ bool confirmShowing(const std::string &text, const std::string &informative,
 
 // `heading` and the first few `items`, one a line, then "and N more" for the rest.
 std::string listText(const std::string &heading, const std::vector<std::string> &items);
+// The same when `items` are the first of `total`.
+std::string listText(const std::string &heading, const std::vector<std::string> &items,
+                     std::size_t total);
 
 // The application's default error display: caption the application title,
 // error icon, one "OK"; the text gets a period unless it ends in one

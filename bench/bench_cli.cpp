@@ -20,49 +20,20 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <spawn.h>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
 
-extern char **environ;
-
 namespace {
 
-struct Figures
-{
-    double seconds = 1e9;
-    double peakMiB = 0;
-    int status = -1;
-};
+using Figures = measure::ChildFigures;
 
-// Runs argv with standard output to `out`; wall time and the child's peak resident memory.
 Figures runOnce(const std::vector<std::string> &args, const std::string &out)
 {
-    std::vector<char *> argv;
-    for (const std::string &a : args)
-        argv.push_back(const_cast<char *>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    Figures f;
-    const double start = measure::wallSeconds();
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) return f;
-    int status = 0;
-    rusage usage{};
-    wait4(pid, &status, 0, &usage);
-    f.seconds = measure::wallSeconds() - start;
-    f.peakMiB = double(usage.ru_maxrss) / 1024.0;
-    f.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    posix_spawn_file_actions_destroy(&actions);
-    return f;
+    return measure::runChild(args, out);
 }
 
 Figures fastest(const std::vector<std::string> &args, const std::string &out, int repeat)

@@ -8,6 +8,7 @@
 #include "app/QtText.h"
 #include "app/TListView.h"
 #include "app/TTreeView.h"
+#include "browser/ImportProgress.h"
 #include "browser/InPlaceName.h"
 #include "browser/ValueEditors.h"
 #include "browser/ValueListModel.h"
@@ -16,7 +17,6 @@
 #include "registry/RegistryPathText.h"
 #include "registry/RootTable.h"
 #include "registry/TRegistry.h"
-#include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
 #include "registry/ValueEditText.h"
 #include "registry/ValueText.h"
@@ -30,13 +30,11 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <optional>
 
 using ValueEditText::Bytes;
 
 namespace {
-
-constexpr std::uintmax_t kMostImportBytes = std::uintmax_t(1) << 30;
 
 std::string joined(const std::string &keyPath, const std::string &name)
 {
@@ -71,47 +69,35 @@ bool sameAsciiLetters(std::string_view a, std::string_view b)
     return true;
 }
 
-std::string readWhole(const std::string &path, std::string &error)
-{
-    std::error_code failed;
-    if (!std::filesystem::is_regular_file(std::filesystem::status(path, failed)))
-        error = path + " is not a file that can be read; nothing was changed.";
-    else if (std::filesystem::file_size(path, failed) > kMostImportBytes)
-        error = path + " is too large; nothing was changed.";
-    if (!error.empty()) return {};
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    if (!in) error = "Cannot read " + path + "; nothing was changed.";
-    return bytes.str();
-}
-
 // Keys an import made join the tree where their parent's children are loaded;
 // below a node not loaded they come when it opens.
-void showNewKeys(TRegForm &form, const RegEditFile &file)
+void showNewKeys(TRegForm &form, const quarnel::ImportRead &read,
+                 const quarnel::ImportProgress &progress)
 {
-    for (const RegEditSection &section : file.sections) {
-        if (section.removal) continue;
-        const RegistryPathText at = RegistryPathText::fromFull(section.path);
-        TTreeNode *node = nullptr;
-        for (TTreeNode *root : form.RootNodes)
-            if (root && root->name() == at.rootName()) node = root;
-        const std::vector<std::string> &parts = at.parts();
-        for (std::size_t i = 0; node && i < parts.size(); ++i) {
-            if (node->childCount() == 0) {
-                form.RegTV->setHasChildren(node, true);
-                break;
+    read.forEachSection(
+        [&](const RegEditSection &section) {
+            if (section.removal) return;
+            const RegistryPathText at = RegistryPathText::fromFull(section.path);
+            TTreeNode *node = nullptr;
+            for (TTreeNode *root : form.RootNodes)
+                if (root && root->name() == at.rootName()) node = root;
+            const std::vector<std::string> &parts = at.parts();
+            for (std::size_t i = 0; node && i < parts.size(); ++i) {
+                if (node->childCount() == 0) {
+                    form.RegTV->setHasChildren(node, true);
+                    break;
+                }
+                TTreeNode *next = nullptr;
+                for (int c = 0; !next && c < node->childCount(); ++c)
+                    if (sameAsciiLetters(node->child(c)->name(), parts[i])) next = node->child(c);
+                if (!next) {
+                    form.RegTV->addNode(node, parts[i], kImageClosedFolder, i + 1 < parts.size());
+                    break;
+                }
+                node = next;
             }
-            TTreeNode *next = nullptr;
-            for (int c = 0; !next && c < node->childCount(); ++c)
-                if (sameAsciiLetters(node->child(c)->name(), parts[i])) next = node->child(c);
-            if (!next) {
-                form.RegTV->addNode(node, parts[i], kImageClosedFolder, i + 1 < parts.size());
-                break;
-            }
-            node = next;
-        }
-    }
+        },
+        progress);
 }
 
 // Keys pressed in the tree and the value list that edit: Enter on a value row,
@@ -516,48 +502,53 @@ void TRegForm::ImportClick()
     if (EditSafety::refusesChanges()) return;
     const std::string path = EditFiles::choose(this, false, {});
     if (path.empty()) return;
-    std::string error;
-    const std::string bytes = readWhole(path, error);
-    if (!error.empty()) {
-        Dialogs::error(error);
+    const std::string fileName = std::filesystem::path(path).filename().string();
+    std::optional<ImportProgress> progress(std::in_place, this);
+    progress->step("Reading " + fileName + "…", 0, 100);
+    const quarnel::ImportRead read = quarnel::readImportPath(path, progress->tracker());
+    progress.reset();
+    if (!read.error.empty()) {
+        std::string text = read.error + ".";
+        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        Dialogs::error(text);
         return;
     }
-    const std::string fileName = std::filesystem::path(path).filename().string();
-    const quarnel::ImportRead read = quarnel::readImportFile(bytes);
-    if (!read.faults.empty()) {
+    if (read.faultCount != 0) {
         std::vector<std::string> lines;
         for (const quarnel::ImportFault &fault : read.faults)
             lines.push_back("line " + std::to_string(fault.line) + ": " + fault.reason);
-        Dialogs::error(Dialogs::listText(fileName + " has " + std::to_string(lines.size()) +
-                                             (lines.size() == 1 ? " fault" : " faults") +
-                                             "; nothing was changed:",
-                                         lines));
+        Dialogs::error(Dialogs::listText(
+            fileName + " has " + read.faultCountText() + "; nothing was changed:", lines,
+            read.faultCount));
         return;
     }
-    std::size_t values = 0;
-    for (const RegEditSection &section : read.file.sections)
-        values += section.values.size();
-    const std::size_t keys = read.file.sections.size();
-    if (!Dialogs::confirm("Import " + std::to_string(keys) + (keys == 1 ? " key" : " keys") +
-                          " and " + std::to_string(values) + (values == 1 ? " value" : " values") +
-                          " from " + fileName + "?"))
-        return;
+    if (!Dialogs::confirm("Import " + read.countText() + " from " + fileName + "?")) return;
 
     const std::string description = "import of " + fileName;
     EditSafety safety(m_undoHistory, "import", "unfinished " + description);
-    if (!safety.prepare([&](UndoCapture &capture) { quarnel::captureImport(capture, read.file); }))
+    progress.emplace(this);
+    progress->step("Importing " + fileName + "…", 0, 30);
+    if (!safety.prepare([&](UndoCapture &capture) {
+            quarnel::captureImport(capture, read, progress->tracker());
+        })) {
         return;
+    }
     // One unit: a failure or a crash keeps nothing of it.
-    const std::vector<std::string> failures = ApplyUndo(read.file, "the " + description);
+    progress->step("Importing " + fileName + "…", 30, 90);
+    const std::vector<std::string> failures =
+        quarnel::applyImport(read, "the " + description, progress->tracker());
     safety.finish(failures.empty(), description);
     if (!failures.empty()) {
+        progress.reset();
         std::string text = Dialogs::listText(
             "The import of " + fileName + " failed, so nothing of it was kept:", failures);
         if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
         Dialogs::error(text);
         return;
     }
-    showNewKeys(*this, read.file);
+    progress->step("Importing " + fileName + "…", 90, 100);
+    showNewKeys(*this, read, progress->tracker());
+    progress.reset();
     std::string rootName, nodePath;
     if (NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) RefillValues({});
 }

@@ -6,21 +6,16 @@
 #include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
 #include "registry/TakeBack.h"
-#include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
 #include "registry/UndoFiles.h"
 #include "registry/ValueText.h"
 #include "registry/platform/RegistryFiles.h"
 
-#include <filesystem>
 #include <fstream>
-#include <sstream>
 
 namespace quarnel::cli {
 
 namespace {
-
-constexpr std::uintmax_t kMostImportBytes = std::uintmax_t(1) << 30;
 
 bool keyExists(const RegistryPathText &at)
 {
@@ -68,41 +63,26 @@ int runImport(Session &session)
 {
     const Invocation &inv = session.invocation();
     const std::string &path = inv.operands[0];
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::is_regular_file(status))
-        return session.fail(path + " is not a file that can be read; nothing was changed");
-    if (std::filesystem::file_size(path, error) > kMostImportBytes)
-        return session.fail(path + " is too large; nothing was changed");
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    if (!in) return session.fail("cannot read " + path + "; nothing was changed");
-
-    const ImportRead read = readImportFile(bytes.str());
-    if (!read.faults.empty()) {
-        std::string text = path + " has " + std::to_string(read.faults.size()) +
-                           (read.faults.size() == 1 ? " fault" : " faults") +
-                           "; nothing was changed:";
+    const ImportRead read = readImportPath(path);
+    if (!read.error.empty()) return session.fail(read.error);
+    if (read.faultCount != 0) {
+        std::string text = path + " has " + read.faultCountText() + "; nothing was changed:";
         for (const ImportFault &fault : read.faults)
             text += "\n" + path + ":" + std::to_string(fault.line) + ": " + fault.reason;
+        if (read.faultCount > read.faults.size())
+            text += "\nand " + std::to_string(read.faultCount - read.faults.size()) + " more";
         if (!session.open(false)) return kTrouble; // the message names the prefix
         return session.fail(text);
     }
     if (!session.open(!inv.dryRun)) return kTrouble;
 
-    std::size_t keys = 0, values = 0;
-    for (const RegEditSection &section : read.file.sections) {
-        ++keys;
-        values += section.values.size();
-    }
     if (inv.dryRun) {
-        for (const RegEditSection &section : read.file.sections) {
+        read.forEachSection([](const RegEditSection &section) {
             const RegistryPathText at = RegistryPathText::fromFull(section.path);
             const std::string shown = screenText(at.full());
             if (section.removal) {
                 out("delete key " + shown + " with all below it\n");
-                continue;
+                return;
             }
             out((keyExists(at) ? "key " : "create key ") + shown + "\n");
             for (const RegEditValue &value : section.values) {
@@ -112,19 +92,17 @@ int runImport(Session &session)
                                   : "  set " + name + " (" + TypeTextOrNumber(value.type) + ", " +
                                         std::to_string(value.data.size()) + " bytes)\n");
             }
-        }
+        });
         return kDone;
     }
 
-    const std::string counts = std::to_string(keys) + (keys == 1 ? " key" : " keys") + " and " +
-                               std::to_string(values) + (values == 1 ? " value" : " values");
-    if (!session.confirm("Import " + counts + " from " + path + "?")) return kTrouble;
+    if (!session.confirm("Import " + read.countText() + " from " + path + "?")) return kTrouble;
     const std::string description = "import of " + path;
     SafetyNet net("import", "unfinished " + description);
     const std::string failed =
-        net.prepare([&](UndoCapture &capture) { captureImport(capture, read.file); });
+        net.prepare([&](UndoCapture &capture) { captureImport(capture, read); });
     if (!failed.empty()) return session.fail(failed);
-    const std::vector<std::string> failures = ApplyUndo(read.file, "the " + description);
+    const std::vector<std::string> failures = applyImport(read, "the " + description);
     if (!failures.empty()) {
         net.finish(false, description);
         std::string text = "the import of " + path + " failed, so nothing of it was kept:";
@@ -133,7 +111,7 @@ int runImport(Session &session)
         return session.fail(text);
     }
     net.finish(true, description);
-    out("imported " + counts + " from " + path + "\n");
+    out("imported " + read.countText() + " from " + path + "\n");
     return kDone;
 }
 

@@ -1,165 +1,137 @@
 #include "registry/ImportFile.h"
 
+#include "registry/RegEditText.h"
 #include "registry/RegistryPathText.h"
 #include "registry/TRegistry.h"
+#include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
-#include "registry/WideText.h"
 
-#include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 namespace quarnel {
 
 namespace {
 
-constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
-constexpr std::string_view kHeader4 = "REGEDIT4";
-constexpr std::size_t kMostFaults = 1000;
-
-// The file as 8-bit (UTF-8) text.
-std::string asUtf8(std::string_view bytes)
+// A section the reader takes but that names no root of the registry.
+std::string rootFault(const RegEditSection &section)
 {
-    const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
-    bool wide = false;
-    if (bytes.size() >= 2 && at(0) == 0xFF && at(1) == 0xFE) {
-        bytes.remove_prefix(2);
-        wide = true;
-    } else if (bytes.size() >= 2 && at(0) != 0 && at(1) == 0) {
-        wide = true; // UTF-16LE without its mark: "W\0i\0..."
-    }
-    if (!wide) {
-        if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
-        return std::string(bytes);
-    }
-    std::u16string units(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(at(2 * i) | at(2 * i + 1) << 8);
-    return BytesFromWide(units);
+    const RegistryPathText at = RegistryPathText::fromFull(section.path);
+    if (!at.root())
+        return "\"" + section.path.substr(0, section.path.find('\\')) + "\" is not a registry root";
+    if (section.removal && at.below().empty()) return "a whole root cannot be deleted";
+    return {};
 }
 
-std::vector<std::string> splitLines(const std::string &text)
+std::string counted(std::size_t n, const char *one, const char *many)
 {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-        lines.push_back(text.substr(start, i - start));
-        if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    return lines;
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string joined(const std::vector<std::string> &lines)
-{
-    std::string text;
-    for (const std::string &line : lines)
-        text += line + "\n";
-    return text;
-}
-
-// REGEDIT4 keeps expandable and multi-string data in hex as 8-bit text; the
-// registry stores them as UTF-16.
-void widenOldData(RegEditFile &file)
-{
-    for (RegEditSection &section : file.sections)
-        for (RegEditValue &value : section.values) {
-            if (value.removal || (value.type != 2 && value.type != 7)) continue;
-            const std::string narrow(value.data.begin(), value.data.end());
-            std::vector<uint8_t> data;
-            for (char16_t u : WideFromBytes(narrow)) {
-                data.push_back(static_cast<uint8_t>(u & 0xFF));
-                data.push_back(static_cast<uint8_t>(u >> 8));
-            }
-            value.data = std::move(data);
-        }
+    return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 } // namespace
 
-ImportRead readImportFile(std::string_view bytes)
+std::string ImportRead::countText() const
+{
+    return counted(keys, "key", "keys") + " and " + counted(values, "value", "values");
+}
+
+std::string ImportRead::faultCountText() const
+{
+    return counted(faultCount, "fault", "faults");
+}
+
+void ImportRead::forEachSection(const std::function<void(const RegEditSection &)> &each,
+                                const ImportProgress &progress) const
+{
+    RegEditReadOptions options;
+    options.codePage = codePage;
+    options.progress = progress;
+    RegEditFile::read(
+        bytes, [&](RegEditSection &&section) { each(section); }, options);
+}
+
+ImportRead readImportFile(std::string bytes, const ImportProgress &progress)
 {
     ImportRead read;
-    std::vector<std::string> lines = splitLines(asUtf8(bytes));
-    std::size_t first = 0;
-    while (first < lines.size() && trimmed(lines[first]).empty())
-        ++first;
-    const std::string_view header = first < lines.size() ? trimmed(lines[first]) : "";
-    const bool old = header == kHeader4;
-    if (!old && header != kHeader5) {
-        read.faults.push_back({first + 1, "not a registry editor file (\"" + std::string(kHeader5) +
-                                              "\" or \"" + std::string(kHeader4) + "\" expected)"});
-        return read;
+    read.bytes = std::move(bytes);
+    read.codePage = userAnsiCodePage();
+    RegEditReadOptions options;
+    options.checkSection = rootFault;
+    options.progress = progress;
+    options.codePage = read.codePage;
+    RegEditParseResult parsed = RegEditFile::read(
+        read.bytes,
+        [&](RegEditSection &&section) {
+            ++read.keys;
+            read.values += section.values.size();
+        },
+        options);
+    read.faults = std::move(parsed.faults);
+    read.faultCount = parsed.faultCount;
+    if (read.faultCount != 0) {
+        read.keys = read.values = 0;
+        read.bytes = std::string();
     }
-    lines[first] = kHeader5;
-
-    // Key lines the reader would take but that name no root of the registry:
-    // such a section is a fault of its own, and stands in the reading as a
-    // harmless key so that its values do not fault too.
-    for (std::size_t i = first + 1; i < lines.size(); ++i) {
-        const std::string_view line = trimmed(lines[i]);
-        if (!line.starts_with("[")) continue;
-        const std::size_t close = line.rfind(']');
-        if (close == std::string_view::npos || close < 2) continue; // the reader says it
-        std::string_view path = line.substr(1, close - 1);
-        const bool removal = path.starts_with("-");
-        if (removal) path.remove_prefix(1);
-        const RegistryPathText at = RegistryPathText::fromFull(path);
-        std::string reason;
-        if (!at.root())
-            reason =
-                "\"" + std::string(path.substr(0, path.find('\\'))) + "\" is not a registry root";
-        else if (removal && at.below().empty())
-            reason = "a whole root cannot be deleted";
-        if (reason.empty()) continue;
-        read.faults.push_back({i + 1, reason});
-        lines[i] = "[HKEY_CURRENT_USER]";
-    }
-
-    // The reader stops at the first fault: each fault found is noted and its
-    // line emptied (keeping the numbering), until the rest reads through.
-    for (;;) {
-        RegEditFile file;
-        const RegEditParseResult parsed = RegEditFile::parse(joined(lines), file);
-        if (parsed.ok) {
-            read.file = std::move(file);
-            break;
-        }
-        read.faults.push_back({parsed.line, parsed.message});
-        if (parsed.line == 0 || parsed.line > lines.size() || read.faults.size() >= kMostFaults)
-            break;
-        std::string &faulty = lines[parsed.line - 1];
-        faulty = trimmed(faulty).starts_with("[") ? "[HKEY_CURRENT_USER]" : "";
-    }
-    std::stable_sort(read.faults.begin(), read.faults.end(),
-                     [](const ImportFault &a, const ImportFault &b) { return a.line < b.line; });
-    if (read.faults.empty() && old) widenOldData(read.file);
-    if (!read.faults.empty()) read.file = {};
     return read;
 }
 
-void captureImport(UndoCapture &capture, const RegEditFile &file)
+ImportRead readImportPath(const std::string &path, const ImportProgress &progress)
 {
-    for (const RegEditSection &section : file.sections) {
-        const RegistryPathText at = RegistryPathText::fromFull(section.path);
-        if (section.removal) {
+    ImportRead read;
+    std::error_code failed;
+    if (!std::filesystem::is_regular_file(std::filesystem::status(path, failed))) {
+        read.error = path + " is not a file that can be read; nothing was changed";
+        return read;
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, failed);
+    if (!failed && size > kMostImportBytes) {
+        read.error = path + " is too large; nothing was changed";
+        return read;
+    }
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes;
+    bytes.reserve(failed ? 0 : std::size_t(size));
+    char piece[1 << 16];
+    while (in.read(piece, sizeof piece) || in.gcount() > 0) {
+        bytes.append(piece, std::size_t(in.gcount()));
+        if (bytes.size() > kMostImportBytes) {
+            read.error = path + " is too large; nothing was changed";
+            return read;
+        }
+    }
+    if (in.bad() || !in.eof()) {
+        read.error = "cannot read " + path + "; nothing was changed";
+        return read;
+    }
+    return readImportFile(std::move(bytes), progress);
+}
+
+void captureImport(UndoCapture &capture, const ImportRead &read, const ImportProgress &progress)
+{
+    read.forEachSection(
+        [&](const RegEditSection &section) {
+            const RegistryPathText at = RegistryPathText::fromFull(section.path);
             TRegistry reg;
             reg.SelectRoot(at.root());
-            if (reg.HasKey("\\" + at.below())) capture.captureKey(at.rootName(), at.below());
-            continue;
-        }
-        capture.captureNewKeyPath(at.rootName(), at.below());
-        for (const RegEditValue &value : section.values)
-            capture.captureValue(at.rootName(), at.below(), value.name);
-    }
+            const bool exists = reg.HasKey("\\" + at.below());
+            if (section.removal) {
+                if (exists) capture.captureKey(at.rootName(), at.below());
+                return;
+            }
+            capture.captureNewKeyPath(at.rootName(), at.below());
+            // A key made by the import goes again whole, with whatever it got.
+            if (!exists) return;
+            for (const RegEditValue &value : section.values)
+                capture.captureValue(at.rootName(), at.below(), value.name);
+        },
+        progress);
+}
+
+std::vector<std::string> applyImport(const ImportRead &read, const std::string &description,
+                                     const ImportProgress &progress)
+{
+    return ApplySections([&](const SectionHandler &apply) { read.forEachSection(apply, progress); },
+                         description);
 }
 
 std::string exportKey(const std::string &rootName, const std::string &keyPath)

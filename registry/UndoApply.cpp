@@ -72,12 +72,22 @@ void ApplySection(const RegEditSection &section, std::vector<std::string> &failu
 std::vector<std::string> ApplyUndo(const RegEditFile &file, const std::string &description,
                                    const std::string &undoFile)
 {
+    return ApplySections(
+        [&](const SectionHandler &apply) {
+            for (const RegEditSection &section : file.sections)
+                apply(section);
+        },
+        description, undoFile);
+}
+
+std::vector<std::string> ApplySections(const std::function<void(const SectionHandler &)> &sections,
+                                       const std::string &description, const std::string &undoFile)
+{
     quarnel::platform::ChangeUnit unit(description, undoFile);
     std::vector<std::string> failures;
     // Every section is tried, so that the user learns each item that fails;
     // then, when any did, all of it goes back.
-    for (const RegEditSection &section : file.sections)
-        ApplySection(section, failures);
+    sections([&](const RegEditSection &section) { ApplySection(section, failures); });
     if (!failures.empty())
         unit.abandon();
     else if (!unit.commit())

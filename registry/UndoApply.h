@@ -9,12 +9,19 @@
 
 #include "registry/RegEditFile.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 // `description` names the undo for the journal ("the undo of ...").
 std::vector<std::string> ApplyUndo(const RegEditFile &file, const std::string &description,
                                    const std::string &undoFile = {});
+// The same for sections handed over one at a time, in order, by `sections`
+// (a big import is read from its file again rather than held as sections).
+using SectionHandler = std::function<void(const RegEditSection &)>;
+std::vector<std::string> ApplySections(const std::function<void(const SectionHandler &)> &sections,
+                                       const std::string &description,
+                                       const std::string &undoFile = {});
 // Reads and parses an undo file; "" or the one failure (nothing was changed).
 std::string ReadUndoFile(const std::string &path, RegEditFile &file);
 // The undo's name in the journal, and in the message of a start after it was cut short.

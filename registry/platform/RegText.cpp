@@ -23,11 +23,6 @@ constexpr FoldPair kLowerTable[] = {
 
 constexpr char16_t kEscapeBase = 0xDC00; // invalid byte b travels as U+DC00 + b (b >= 0x80)
 
-bool isContinuation(unsigned char c)
-{
-    return (c & 0xC0) == 0x80;
-}
-
 // Length of the valid UTF-8 sequence at the front of s, or 0 when it is not valid.
 // Encoded surrogates (ED A0..BF xx) count as valid: they are how lone surrogates travel.
 std::size_t validSequence(std::string_view s, char32_t &cp)
@@ -37,24 +32,7 @@ std::size_t validSequence(std::string_view s, char32_t &cp)
         cp = b0;
         return 1;
     }
-    std::size_t len;
-    char32_t min;
-    if ((b0 & 0xE0) == 0xC0) {
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    } else if ((b0 & 0xF0) == 0xE0) {
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    } else if ((b0 & 0xF8) == 0xF0) {
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (s.size() < len) return 0;
-    for (std::size_t i = 1; i < len; ++i) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        if (!isContinuation(b)) return 0;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF) return 0;
+    const std::size_t len = utf8Sequence(s, cp);
     // An encoded escape unit would not come back as the same bytes.
     if (cp >= kEscapeBase + 0x80 && cp <= kEscapeBase + 0xFF) return 0;
     return len;

@@ -14,6 +14,32 @@
 
 namespace quarnel::platform {
 
+// The length of the UTF-8 sequence of two to four bytes at the front of `s`, and
+// its code point; 0 when none starts there (a stray byte, a sequence cut short,
+// an overlong form, beyond U+10FFFF). Encoded surrogates count: what they stand
+// for is the caller's to say.
+inline std::size_t utf8Sequence(std::string_view s, char32_t &cp)
+{
+    const auto b0 = static_cast<unsigned char>(s[0]);
+    std::size_t len;
+    char32_t min;
+    if ((b0 & 0xE0) == 0xC0)
+        len = 2, cp = b0 & 0x1F, min = 0x80;
+    else if ((b0 & 0xF0) == 0xE0)
+        len = 3, cp = b0 & 0x0F, min = 0x800;
+    else if ((b0 & 0xF8) == 0xF0)
+        len = 4, cp = b0 & 0x07, min = 0x10000;
+    else
+        return 0;
+    if (s.size() < len) return 0;
+    for (std::size_t i = 1; i < len; ++i) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        if ((b & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    return cp < min || cp > 0x10FFFF ? 0 : len;
+}
+
 std::u16string utf16FromBytes(std::string_view bytes);
 std::string bytesFromUtf16(std::u16string_view text);
 // The same into `out`, whose buffer is reused: the calls convert every name they

@@ -435,9 +435,10 @@ TEST_F(BrowserEditTest, ImportRefusesAFaultyFileWholeAndExportWritesTheKeyTree)
     std::stringstream written;
     written << in.rdbuf();
     EXPECT_EQ(written.str(), quarnel::exportKey("HKEY_CURRENT_USER", "Software\\Tweak"));
-    const quarnel::ImportRead exported = quarnel::readImportFile(written.str());
-    ASSERT_FALSE(exported.file.sections.empty());
-    EXPECT_EQ(exported.file.sections.back().path, "HKEY_CURRENT_USER\\Software\\Tweak\\Deep");
+    RegEditFile exported;
+    ASSERT_TRUE(RegEditFile::parse(written.str(), exported).ok);
+    ASSERT_FALSE(exported.sections.empty());
+    EXPECT_EQ(exported.sections.back().path, "HKEY_CURRENT_USER\\Software\\Tweak\\Deep");
 
     EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rimport of tweak.reg");
     EXPECT_EQ(WindowHarness::registryDump(), before);

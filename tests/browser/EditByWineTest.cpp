@@ -6,7 +6,7 @@
 #include "tests/browser/EditDialogs.h"
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/ImportFile.h"
+#include "registry/RegEditFile.h"
 #include "registry/platform/RegistryFiles.h"
 
 #include <QAction>
@@ -86,9 +86,9 @@ protected:
                               &out),
                   0)
             << out;
-        const quarnel::ImportRead read = quarnel::readImportFile(readFile(file));
-        EXPECT_TRUE(read.faults.empty()) << readFile(file);
-        for (const RegEditSection &section : read.file.sections)
+        RegEditFile read;
+        EXPECT_TRUE(RegEditFile::parse(readFile(file), read).ok) << readFile(file);
+        for (const RegEditSection &section : read.sections)
             if (section.path == "HKEY_CURRENT_USER\\" + keyPath)
                 for (const RegEditValue &value : section.values)
                     view.exported[value.name] = {value.type,

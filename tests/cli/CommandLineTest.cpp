@@ -572,6 +572,61 @@ TEST_F(CommandLineTest, ImportRefusesAFaultyFileWithEveryFaultAndAppliesAGoodOne
     EXPECT_EQ(runQuarnel("undo --list" + p).out, "");
 }
 
+// REGEDIT4 is 8-bit text in the ANSI code page (Windows-1252 here, as Wine has it):
+// Quarnel's import leaves what Wine's regedit leaves. What cannot be read right
+// is refused with its line: a NUL in a key name, and every fault however many.
+TEST_F(CommandLineTest, ImportReadsTextAsWineDoesAndRefusesWhatItCannotReadRight)
+{
+    REQUIRE_PREFIX();
+    const std::string ours = scratchPrefix();
+    const std::string wines = scratchPrefix(true);
+    const std::string file = wines + "/old.reg";
+    writeFile(file, "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Old\\\xE4rger]\r\n"
+                    "\"a\"=\"caf\xE9 \x80\x81\"\r\n"
+                    "\"expand\"=hex(2):25,e4,25,00\r\n"
+                    "\"multi\"=hex(7):61,e9,00,62,00,00\r\n"
+                    "\"sz\"=hex(1):41,e9,00\r\n"
+                    "\"bin\"=hex:41,e9\r\n");
+    const Ran imported = runQuarnel("import " + quoted(file) + " --prefix " + quoted(ours));
+    ASSERT_EQ(imported.status, 0) << imported.err;
+    std::string output;
+    ASSERT_EQ(runInPrefix(wines, "wine regedit /s \"" + file + "\"; rc=$?; wineserver -w; exit $rc",
+                          &output),
+              0)
+        << output;
+    const std::string key = " 'HKEY_CURRENT_USER\\Software\\Old'";
+    const Ran byUs = runQuarnel("export" + key + " --prefix " + quoted(ours));
+    const Ran byWine = runQuarnel("export" + key + " --prefix " + quoted(wines));
+    ASSERT_EQ(byUs.status, 0) << byUs.err;
+    EXPECT_EQ(byUs.out, byWine.out);
+    EXPECT_NE(readFile(ours + "/user.reg").find("[Software\\\\Old\\\\\\xe4rger]"),
+              std::string::npos);
+
+    std::string wide = "\xFF\xFE";
+    for (char c : std::string("Windows Registry Editor Version 5.00\r\n\r\n"
+                              "[HKEY_CURRENT_USER\\Software\\RTAh") +
+                      '\0' + "cut\\a]\r\n\"v\"=\"x\"\r\n")
+        wide += {c, '\0'};
+    writeFile(ours + "/nul.reg", wide);
+    std::string many = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\\M]\n";
+    for (int i = 0; i < 1500; ++i)
+        many += "\"v\"=dword:zz\n";
+    writeFile(ours + "/many.reg", many);
+    const std::string userReg = readFile(ours + "/user.reg");
+    const Ran nul = runQuarnel("import " + quoted(ours + "/nul.reg") + " --prefix " + quoted(ours));
+    EXPECT_EQ(nul.status, 2);
+    EXPECT_NE(nul.err.find("nul.reg has 1 fault; nothing was changed:\n" + ours +
+                           "/nul.reg:3: a key name holds a NUL character"),
+              std::string::npos)
+        << nul.err;
+    const Ran faulty =
+        runQuarnel("import " + quoted(ours + "/many.reg") + " --prefix " + quoted(ours));
+    EXPECT_EQ(faulty.status, 2);
+    EXPECT_NE(faulty.err.find("many.reg has 1500 faults"), std::string::npos) << faulty.err;
+    EXPECT_NE(faulty.err.find("many.reg:1002: malformed dword\nand 500 more"), std::string::npos);
+    EXPECT_EQ(readFile(ours + "/user.reg"), userReg);
+}
+
 TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUndoFile)
 {
     REQUIRE_PREFIX();

@@ -110,15 +110,16 @@ void fillValues(TRegistry &reg, const std::string &key)
     store(reg, "sz odd", REG_SZ, {'a', 0, 'b', 0, 'c'});
 }
 
-// Wine's regedit stores string data that lacks a final NUL unit with one added
-// (an odd last byte becomes part of it); the undo file holds the exact bytes.
+// Wine's regedit stores string data that lacks a final NUL unit with one added;
+// of odd length, the last byte gives way to that NUL and a stray byte of
+// regedit's memory follows it. The undo file holds the exact bytes.
 bool isWinesTerminatedForm(const std::vector<uint8_t> &exact, const std::vector<uint8_t> &wine)
 {
     const std::size_t even = exact.size() / 2 * 2;
     if (wine.size() != exact.size() + 2 ||
         !std::equal(exact.begin(), exact.begin() + even, wine.begin()))
         return false;
-    return std::all_of(wine.begin() + even, wine.end(), [](uint8_t b) { return b == 0; });
+    return wine[even] == 0 && wine[even + 1] == 0;
 }
 
 // Past the 32,766 units of a path that Wine's regedit takes.

@@ -135,24 +135,9 @@ enum class Unescaped
 // we refuse them rather than load a changed text.
 template <typename Unit> Unescaped decodeUtf8(std::string_view s, std::size_t &pos, Unit *&out)
 {
-    const auto b0 = static_cast<unsigned char>(s[pos]);
-    std::size_t len;
-    char32_t cp, min;
-    if ((b0 & 0xE0) == 0xC0)
-        len = 2, cp = b0 & 0x1F, min = 0x80;
-    else if ((b0 & 0xF0) == 0xE0)
-        len = 3, cp = b0 & 0x0F, min = 0x800;
-    else if ((b0 & 0xF8) == 0xF0)
-        len = 4, cp = b0 & 0x07, min = 0x10000;
-    else
-        return Unescaped::BadUtf8;
-    if (pos + len > s.size()) return Unescaped::BadUtf8;
-    for (std::size_t i = 1; i < len; ++i) {
-        const auto b = static_cast<unsigned char>(s[pos + i]);
-        if ((b & 0xC0) != 0x80) return Unescaped::BadUtf8;
-        cp = (cp << 6) | (b & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF) return Unescaped::BadUtf8;
+    char32_t cp = 0;
+    const std::size_t len = utf8Sequence(s.substr(pos), cp);
+    if (len == 0) return Unescaped::BadUtf8;
     if (!putCodePoint(out, cp)) return Unescaped::Wide;
     pos += len;
     return Unescaped::Closed;
