@@ -587,7 +587,7 @@ TEST_F(CommandLineTest, ImportReadsTextAsWineDoesAndRefusesWhatItCannotReadRight
                     "\"multi\"=hex(7):61,e9,00,62,00,00\r\n"
                     "\"sz\"=hex(1):41,e9,00\r\n"
                     "\"bin\"=hex:41,e9\r\n");
-    const Ran imported = runQuarnel("import " + quoted(file) + " --prefix " + quoted(ours));
+    const Ran imported = runQuarnel("import " + quoted(file) + " --yes --prefix " + quoted(ours));
     ASSERT_EQ(imported.status, 0) << imported.err;
     std::string output;
     ASSERT_EQ(runInPrefix(wines, "wine regedit /s \"" + file + "\"; rc=$?; wineserver -w; exit $rc",
