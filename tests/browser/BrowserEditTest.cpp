@@ -4,9 +4,11 @@
 #include "tests/browser/EditDialogs.h"
 
 #include "registry/ImportFile.h"
+#include "registry/UndoFiles.h"
 #include "registry/platform/RegistryFiles.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QMenu>
 #include <QTest>
@@ -217,18 +219,62 @@ TEST_F(BrowserEditTest, EnterAndDoubleClickOpenTheEditorAndAnUnchangedOkWritesNo
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();
     });
+    // The base switch shows the number typed in the other base, or nothing when
+    // the text is none: its digits are never read in a base they were not typed in.
     modify("n", [](QDialog &dialog) {
-        setEditorText(dialog, "4294967296");
-        // A text that does not read stays as typed, now read in the base chosen.
-        dialog.findChild<QRadioButton *>("BaseDecimal")->setChecked(true);
+        auto *decimal = dialog.findChild<QRadioButton *>("BaseDecimal");
+        auto *hex = dialog.findChild<QRadioButton *>("BaseHex");
+        setEditorText(dialog, "100000000");
+        decimal->setChecked(true);
+        EXPECT_EQ(editorText(dialog), "4294967296");
         dialog.accept();
         EXPECT_TRUE(dialog.isVisible());
+        hex->setChecked(true);
+        EXPECT_EQ(editorText(dialog), "100000000");
+        setEditorText(dialog, "-1");
+        dialog.accept();
+        decimal->setChecked(true);
+        EXPECT_EQ(editorText(dialog), "");
         dialog.reject();
     });
-    EXPECT_EQ(errors(), (std::vector<std::string>{"\"g\" is no hexadecimal digit.",
+    EXPECT_EQ(errors(), (std::vector<std::string>{"\"12g\" is not a hexadecimal number.",
                                                   "The number is larger than 4294967295 "
-                                                  "(decimal), the largest this type holds."}));
+                                                  "(decimal), the largest this type holds.",
+                                                  "\"-1\" is not a hexadecimal number."}));
     EXPECT_EQ(WindowHarness::registryDump(), before);
+}
+
+// The editor shows a text whole and writes what it shows: a text longer than a
+// line field takes by itself (32,767 characters), pasted or stored, and one the
+// field cannot show (a lone surrogate) left as it was.
+TEST_F(BrowserEditTest, TextsAreShownAndWrittenWhole)
+{
+    const std::string k = "\\Software\\Edit";
+    value(k, "long", text16(std::string(40000, 'a')), REG_SZ);
+    value(k, "lone", "\x00\xD8"s + text16("b"), REG_SZ);
+    open({"Software", "Edit"});
+    form->RegTV->selectNode(child(child(user(), "Software"), "Edit"));
+    const std::string before = WindowHarness::registryDump();
+    std::string shown;
+    modify("long", editTo(nullptr, false, -1, &shown));
+    EXPECT_EQ(shown, std::string(40000, 'a'));
+    modify("lone", editTo(nullptr));
+    EXPECT_EQ(WindowHarness::registryDump(), before);
+
+    std::string pasted;
+    for (int i = 0; i < 100000; ++i)
+        pasted += "0123456789";
+    modify("long", [&](QDialog &dialog) {
+        auto *line = dialog.findChild<QLineEdit *>("ValueData");
+        QApplication::clipboard()->setText(QString::fromStdString(pasted));
+        line->selectAll();
+        line->paste();
+        dialog.accept();
+    });
+    const Stored written = stored(k, "long");
+    EXPECT_EQ(written.bytes.size(), 2 * pasted.size() + 2);
+    EXPECT_TRUE(written == (Stored{REG_SZ, text16(pasted)}));
+    EXPECT_EQ(errors(), std::vector<std::string>{});
 }
 
 TEST_F(BrowserEditTest, NewKeysAndValuesGetUniqueNamesAndAreRenamedInPlace)
