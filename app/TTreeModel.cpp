@@ -95,6 +95,19 @@ TTreeNode *TTreeModel::append(TTreeNode *parent, std::unique_ptr<TTreeNode> node
     return children.back().get();
 }
 
+TTreeNode *TTreeModel::insert(TTreeNode *parent, int row, std::unique_ptr<TTreeNode> node)
+{
+    auto &children = childrenOf(parent);
+    if (row < 0 || row >= static_cast<int>(children.size())) return append(parent, std::move(node));
+    node->m_parent = parent;
+    beginInsertRows(indexOf(parent), row, row);
+    children.insert(children.begin() + row, std::move(node));
+    for (std::size_t at = static_cast<std::size_t>(row); at < children.size(); ++at)
+        children[at]->m_row = static_cast<int>(at);
+    endInsertRows();
+    return children[static_cast<std::size_t>(row)].get();
+}
+
 void TTreeModel::remove(TTreeNode *node)
 {
     auto &siblings = childrenOf(node->parent());

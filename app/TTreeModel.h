@@ -39,6 +39,8 @@ public:
 
     // Appends `node` at the end of `parent`'s children (top level for null).
     TTreeNode *append(TTreeNode *parent, std::unique_ptr<TTreeNode> node);
+    // Puts `node` at position `row` of `parent`'s children (at the end past the last).
+    TTreeNode *insert(TTreeNode *parent, int row, std::unique_ptr<TTreeNode> node);
     // Removes the node with everything below it.
     void remove(TTreeNode *node);
     void removeChildren(TTreeNode *node);

@@ -69,6 +69,13 @@ TTreeNode *TTreeView::addNode(TTreeNode *parent, std::string name, int imageInde
                            std::make_unique<TTreeNode>(std::move(name), imageIndex, hasChildren));
 }
 
+TTreeNode *TTreeView::insertNode(TTreeNode *parent, int row, std::string name, int imageIndex,
+                                 bool hasChildren)
+{
+    return m_model->insert(parent, row,
+                           std::make_unique<TTreeNode>(std::move(name), imageIndex, hasChildren));
+}
+
 void TTreeView::removeNode(TTreeNode *node)
 {
     if (node) m_model->remove(node);

@@ -32,6 +32,9 @@ public:
     // named by the exact bytes of `name`; both image indexes start as `imageIndex`.
     TTreeNode *addNode(TTreeNode *parent, std::string name, int imageIndex,
                        bool hasChildren = false);
+    // The same at position `row` of the children (at the end past the last).
+    TTreeNode *insertNode(TTreeNode *parent, int row, std::string name, int imageIndex,
+                          bool hasChildren = false);
     // Removes the node with everything below it; see above for the selection.
     void removeNode(TTreeNode *node);
     void removeChildren(TTreeNode *node);

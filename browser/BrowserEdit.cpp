@@ -13,7 +13,6 @@
 #include "browser/ValueListModel.h"
 #include "registry/ImportFile.h"
 #include "registry/KeyPath.h"
-#include "registry/RegistryPathText.h"
 #include "registry/RootTable.h"
 #include "registry/TRegistry.h"
 #include "registry/UndoApply.h"
@@ -85,34 +84,6 @@ std::string readWhole(const std::string &path, std::string &error)
     bytes << in.rdbuf();
     if (!in) error = "Cannot read " + path + "; nothing was changed.";
     return bytes.str();
-}
-
-// Keys an import made join the tree where their parent's children are loaded;
-// below a node not loaded they come when it opens.
-void showNewKeys(TRegForm &form, const RegEditFile &file)
-{
-    for (const RegEditSection &section : file.sections) {
-        if (section.removal) continue;
-        const RegistryPathText at = RegistryPathText::fromFull(section.path);
-        TTreeNode *node = nullptr;
-        for (TTreeNode *root : form.RootNodes)
-            if (root && root->name() == at.rootName()) node = root;
-        const std::vector<std::string> &parts = at.parts();
-        for (std::size_t i = 0; node && i < parts.size(); ++i) {
-            if (node->childCount() == 0) {
-                form.RegTV->setHasChildren(node, true);
-                break;
-            }
-            TTreeNode *next = nullptr;
-            for (int c = 0; !next && c < node->childCount(); ++c)
-                if (sameAsciiLetters(node->child(c)->name(), parts[i])) next = node->child(c);
-            if (!next) {
-                form.RegTV->addNode(node, parts[i], kImageClosedFolder, i + 1 < parts.size());
-                break;
-            }
-            node = next;
-        }
-    }
 }
 
 // Keys pressed in the tree and the value list that edit: Enter on a value row,
@@ -584,9 +555,7 @@ void TRegForm::ImportClick()
         Dialogs::error(text);
         return;
     }
-    showNewKeys(*this, read.file);
-    std::string rootName, nodePath;
-    if (NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) RefillValues({});
+    ShowRegistryChanged("Imported " + fileName);
 }
 
 void TRegForm::GoToKeyClick()

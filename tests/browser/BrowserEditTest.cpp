@@ -480,3 +480,47 @@ TEST_F(BrowserEditTest, ImportRefusesAFaultyFileWholeAndExportWritesTheKeyTree)
     EXPECT_EQ(WindowHarness::registryDump(), before);
     EditFiles::setChooser({});
 }
+
+// After an import, Ctrl+Z, a redo and the History window's undo, the tree and the
+// value list show the registry as it now is, and the status line says what was done.
+TEST_F(BrowserEditTest, EachChangeFromOutsideTheViewsShowsTheRegistryAsItNowIs)
+{
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("tweak.reg").toStdString();
+    std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
+                           "[HKEY_CURRENT_USER\\Software\\Edit\\Sub]\n"
+                           "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
+                           "[HKEY_CURRENT_USER\\Software\\Edit]\n"
+                           "\"v\"=\"new\"\n";
+    EditFiles::setChooser([&](bool, const std::string &) { return file; });
+    value("\\Software\\Edit", "v", text16("old"), REG_SZ);
+    key("\\Software\\Gone\\Below");
+    key("\\Software\\Later");
+    open({"Software", "Gone"});
+    TTreeNode *software = child(user(), "Software");
+    form->RegTV->selectNode(child(software, "Edit"));
+    const auto shown = [&] {
+        std::string tree;
+        for (const std::string &name : texts(software))
+            tree += name + (TTreeView::hasChildren(child(software, name.c_str())) ? "+ " : " ");
+        return tree + "| " + rows().at(1).value + " | " + lb1();
+    };
+    EXPECT_EQ(shown(), "Edit Gone+ Later | old | ");
+
+    WindowHarness::trigger(form->ImportAction);
+    EXPECT_EQ(shown(), "Edit+ Later | new | Imported tweak.reg");
+    WindowHarness::pressUndo(form->RegTV);
+    EXPECT_EQ(shown(), "Edit Gone+ Later | old | Undone: import of tweak.reg");
+    form->RedoLastUndo();
+    EXPECT_EQ(shown(), "Edit+ Later | new | Redone: import of tweak.reg");
+    form->UndoFromHistory(UndoFiles::undoable(quarnel::platform::safetyFolder()).at(0).path);
+    EXPECT_EQ(shown(), "Edit Gone+ Later | old | Undone: redo of import of tweak.reg");
+    // A key shown that goes takes the selection up to its parent.
+    form->RegTV->selectNode(child(software, "Gone"));
+    form->RedoLastUndo();
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
+    EXPECT_EQ(texts(software), (std::vector<std::string>{"Edit", "Later"}));
+    EXPECT_EQ(lb1(), "Redone: import of tweak.reg");
+    EXPECT_EQ(errors(), std::vector<std::string>{});
+    EditFiles::setChooser({});
+}
