@@ -350,6 +350,13 @@ private:
                    const std::string &newName);
     void RenameValue(const std::string &rootName, const std::string &keyPath,
                      const std::string &oldName, const std::string &newName);
+    // A new key or value when its in-place name is given (`madeName` after Escape
+    // or a name refused): made then, so that it is one edit. `pending`, the key's
+    // node, was pinned and goes here; the key comes at its place in the tree.
+    void MakeNewKey(TTreeNode *pending, const std::string &rootName, const std::string &keyPath,
+                    const std::string &madeName, std::string name);
+    void MakeNewValue(const std::string &rootName, const std::string &keyPath, DWORD regType,
+                      const std::string &madeName, std::string name);
     // Fills the value list again and selects the row of `name` ("" the default value).
     void RefillValues(const std::string &name);
     // --- registries (app/FormRegistries.cpp) ---

@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 
 #include <cctype>
@@ -37,6 +38,9 @@ using ValueEditText::Bytes;
 namespace {
 
 constexpr std::uintmax_t kMostImportBytes = std::uintmax_t(1) << 30;
+// What a new key's or value's name starts as: "New Key #1", ...
+constexpr std::string_view kNewKey = "New Key";
+constexpr std::string_view kNewValue = "New Value";
 
 std::string joined(const std::string &keyPath, const std::string &name)
 {
@@ -251,7 +255,9 @@ void TRegForm::ModifyValueClick()
             [&](UndoCapture &capture) { capture.captureValue(rootName, keyPath, name); }))
         return;
     reg.StoreStored(name, editor.bytes(), editor.regType());
-    safety.finish(true, "value " + caption + " modified");
+    const std::string done = "value " + caption + " modified";
+    safety.finish(true, done);
+    lb1->setText(toQt(done));
     reg.ClosePath();
     RefillValues(name);
 }
@@ -265,38 +271,64 @@ void TRegForm::NewKeyClick()
     if (EditSafety::refusesChanges()) return;
     TRegistry reg;
     reg.SelectRoot(GetRootID(rootName));
-    const std::string name = ValueEditText::uniqueName(
-        "New Key", [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); });
+    const std::string made = ValueEditText::uniqueName(
+        kNewKey, [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); });
+
+    // The node shows first and the key is made once its name is given: one edit,
+    // one Ctrl+Z. The children shown load first, so that the node joins them.
+    TNodePin pin(RegTV, node);
+    if (node->childCount() == 0) RegTV->expandNode(node);
+    TTreeNode *pending = RegTV->addNode(node, made, kImageClosedFolder);
+    RegTV->expandNode(node);
+    RegTV->scrollTo(RegTV->indexOf(pending));
+    RegTV->pinNode(pending); // until the name is given
+    new InPlaceName(RegTV->viewport(), RegTV->nodeRect(pending), made,
+                    [this, pending, rootName, keyPath, made](bool keep, const std::string &name) {
+                        MakeNewKey(pending, rootName, keyPath, made, keep ? name : made);
+                    });
+}
+
+void TRegForm::MakeNewKey(TTreeNode *pending, const std::string &rootName,
+                          const std::string &keyPath, const std::string &made, std::string name)
+{
+    TTreeNode *parentNode = pending->parent();
+    RegTV->unpinNode(pending);
+    if (RegTV->selectedNode() == pending) RegTV->selectNode(parentNode);
+    RegTV->removeNode(pending);
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    const auto taken = [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); };
+    std::string refused;
+    if (name.empty() || name.find('\\') != std::string::npos)
+        refused = "a key name is not empty and holds no \\.";
+    else if (name != made && taken(name))
+        refused = "a key named " + name + " is there already.";
+    if (!refused.empty()) {
+        Dialogs::error("The new key is called " + made + ": " + refused);
+        name = made;
+    }
+    if (taken(name)) name = ValueEditText::uniqueName(kNewKey, taken); // made meanwhile
     const std::string newPath = joined(keyPath, name);
 
     EditSafety safety(m_undoHistory, "new", "unfinished new key " + name);
-    if (!safety.prepare(
-            [&](UndoCapture &capture) { capture.captureNewKeyPath(rootName, newPath); }))
-        return;
-    const bool made = reg.CreatePath("\\" + newPath) && reg.HasKey("\\" + newPath);
-    safety.finish(made, "key " + name + " created");
-    if (!made) {
-        Dialogs::error("not created: " + fullName(rootName, newPath));
-        return;
+    if (safety.prepare(
+            [&](UndoCapture &capture) { capture.captureNewKeyPath(rootName, newPath); })) {
+        const bool created = reg.CreatePath("\\" + newPath) && reg.HasKey("\\" + newPath);
+        const std::string done = "key " + name + " created";
+        safety.finish(created, done);
+        if (created)
+            lb1->setText(toQt(done));
+        else
+            Dialogs::error("not created: " + fullName(rootName, newPath));
     }
-
-    // The new node joins the children shown, or comes with them when they load now.
-    TNodePin pin(RegTV, node);
-    TTreeNode *added = nullptr;
-    if (node->childCount() > 0) {
-        added = RegTV->addNode(node, name, kImageClosedFolder);
-        RegTV->expandNode(node);
-    } else {
-        RegTV->setHasChildren(node, true);
-        RegTV->expandNode(node);
-        for (int i = 0; !added && i < node->childCount(); ++i)
-            if (node->child(i)->name() == name) added = node->child(i);
-    }
-    if (!added) return;
-    pin.moveTo(nullptr);
-    RegTV->selectNode(added);
+    if (RegTV->isInUse(parentNode)) return; // a load there lists the key itself
+    MatchChildrenToRegistry(parentNode);
+    for (int i = 0; i < parentNode->childCount(); ++i)
+        if (parentNode->child(i)->name() == name) {
+            RegTV->selectNode(parentNode->child(i));
+            RegTV->scrollTo(RegTV->indexOf(parentNode->child(i)));
+        }
     RegTV->setFocus();
-    RenameKeyClick();
 }
 
 void TRegForm::NewValueClick(DWORD regType)
@@ -310,19 +342,62 @@ void TRegForm::NewValueClick(DWORD regType)
         Dialogs::error("not opened: " + fullName(rootName, keyPath));
         return;
     }
-    const std::string name = ValueEditText::uniqueName(
-        "New Value", [&](const std::string &n) { return reg.HasValue(n); });
+    const std::string made =
+        ValueEditText::uniqueName(kNewValue, [&](const std::string &n) { return reg.HasValue(n); });
+    reg.ClosePath();
+
+    // The row shows first and the value is made once its name is given: one edit,
+    // one Ctrl+Z. The next fill of the list drops the row.
+    const TValueKind kind = KindOfRegType(regType);
+    const int row = m_valueList->addPendingRow(
+        made, kind, kind == TValueKind::vkInteger ? std::string(4, '\0') : std::string());
+    const QModelIndex index = RegLV->model()->index(row, 0);
+    RegLV->setCurrentRow(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    RegLV->scrollTo(index);
+    RegLV->setFocus();
+    new InPlaceName(RegLV->viewport(), RegLV->visualRect(index), made,
+                    [this, rootName, keyPath, regType, made](bool keep, const std::string &name) {
+                        MakeNewValue(rootName, keyPath, regType, made, keep ? name : made);
+                    });
+}
+
+void TRegForm::MakeNewValue(const std::string &rootName, const std::string &keyPath, DWORD regType,
+                            const std::string &made, std::string name)
+{
+    const auto showKey = [&] {
+        std::string atRoot, atPath;
+        NodeRootAndPath(RegTV->selectedNode(), atRoot, atPath);
+        if (atRoot == rootName && KeyPath::fromNodePath(atPath).relative() == keyPath)
+            RefillValues(name);
+    };
+    TRegistry reg;
+    if (!OpenWithAllAccess(reg, GetRootID(rootName), "\\" + keyPath)) {
+        Dialogs::error("not opened: " + fullName(rootName, keyPath));
+        showKey();
+        return;
+    }
+    const auto taken = [&](const std::string &n) { return reg.HasValue(n); };
+    std::string refused;
+    if (name.empty())
+        refused = "a value name is not empty.";
+    else if (name != made && taken(name))
+        refused = "a value named " + name + " is there already.";
+    if (!refused.empty()) {
+        Dialogs::error("The new value is called " + made + ": " + refused);
+        name = made;
+    }
+    if (taken(name)) name = ValueEditText::uniqueName(kNewValue, taken); // made meanwhile
 
     EditSafety safety(m_undoHistory, "new", "unfinished new value " + name);
-    if (!safety.prepare(
-            [&](UndoCapture &capture) { capture.captureValue(rootName, keyPath, name); }))
-        return;
-    reg.StoreStored(name, firstData(regType), regType);
-    safety.finish(true, "value " + name + " created");
+    if (safety.prepare(
+            [&](UndoCapture &capture) { capture.captureValue(rootName, keyPath, name); })) {
+        reg.StoreStored(name, firstData(regType), regType);
+        const std::string done = "value " + name + " created";
+        safety.finish(true, done);
+        lb1->setText(toQt(done));
+    }
     reg.ClosePath();
-    RefillValues(name);
-    RegLV->setFocus();
-    RenameValueClick();
+    showKey();
 }
 
 void TRegForm::RenameKeyClick()
@@ -391,7 +466,8 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
     // The move the replace uses: the new key whole with every value, or nothing.
     reg.RelocateKey("\\" + keyPath, "\\" + newPath, true);
     const bool moved = !reg.HasKey("\\" + keyPath) && reg.HasKey("\\" + newPath);
-    safety.finish(moved, "key " + leaf + " renamed to " + newName);
+    const std::string done = "key " + leaf + " renamed to " + newName;
+    safety.finish(moved, done);
     if (!moved) {
         std::string text = "not renamed: " + oldFull;
         if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
@@ -399,16 +475,18 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
         return;
     }
 
-    // The node goes and one of the new name takes its place, loaded anew when opened.
+    lb1->setText(toQt(done));
+    // The node goes and one of the new name takes its place among its siblings as
+    // the registry lists them, loaded anew when opened.
     RegTV->unpinNode(node);
     pinned.node = nullptr;
     if (RegTV->isInUse(node)) return; // a load below it: it goes at the next collapse
     TTreeNode *parentNode = node->parent();
-    const bool hasChildren = node->childCount() > 0 || node->hasChildrenMark();
     RegTV->selectNode(parentNode);
     RegTV->removeNode(node);
-    TTreeNode *renamed = RegTV->addNode(parentNode, newName, kImageClosedFolder, hasChildren);
-    RegTV->selectNode(renamed);
+    MatchChildrenToRegistry(parentNode);
+    for (int i = 0; i < parentNode->childCount(); ++i)
+        if (parentNode->child(i)->name() == newName) RegTV->selectNode(parentNode->child(i));
     RegTV->setFocus();
 }
 
@@ -472,7 +550,8 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
         renamed = !reg.HasValue(oldName) && reg.HasValue(newName) && unit.commit();
     }
     renamed = renamed && !reg.HasValue(oldName) && reg.HasValue(newName);
-    safety.finish(renamed, "value " + oldName + " renamed to " + newName);
+    const std::string done = "value " + oldName + " renamed to " + newName;
+    safety.finish(renamed, done);
     reg.ClosePath();
     if (!renamed) {
         std::string text = "not renamed: " + oldName;
@@ -480,6 +559,7 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
         Dialogs::error(text);
         return;
     }
+    lb1->setText(toQt(done));
     std::string atRoot, atPath;
     NodeRootAndPath(RegTV->selectedNode(), atRoot, atPath);
     if (atRoot == rootName && KeyPath::fromNodePath(atPath).relative() == keyPath)

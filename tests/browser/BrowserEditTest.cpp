@@ -284,15 +284,18 @@ TEST_F(BrowserEditTest, NewKeysAndValuesGetUniqueNamesAndAreRenamedInPlace)
     TTreeNode *edit = child(child(user(), "Software"), "Edit");
     form->RegTV->selectNode(edit);
 
+    // The key is made once it has its name, and takes its place in the tree.
     WindowHarness::trigger(form->pmKeys->findChild<QMenu *>("pmKeysNew")->actions().at(0));
-    EXPECT_TRUE(hasKey("\\Software\\Edit\\New Key #2"));
     ASSERT_NE(inPlace(), nullptr);
     EXPECT_EQ(inPlace()->text(), "New Key #2");
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New Key #1", "New Key #2"}));
+    const std::string before = WindowHarness::registryDump();
     typeName("Mine");
     EXPECT_FALSE(hasKey("\\Software\\Edit\\New Key #2"));
     EXPECT_TRUE(hasKey("\\Software\\Edit\\Mine"));
-    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New Key #1", "Mine"}));
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"Mine", "New Key #1"}));
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Edit\\Mine");
+    EXPECT_EQ(lb1(), "key Mine created");
 
     // A new value of each type below the new key, the first one renamed, the rest as made.
     QMenu *newMenu = form->pmValues->findChild<QMenu *>("pmValuesNew");
@@ -315,21 +318,29 @@ TEST_F(BrowserEditTest, NewKeysAndValuesGetUniqueNamesAndAreRenamedInPlace)
     EXPECT_EQ(stored(k, "New Value #4"), (Stored{REG_MULTI_SZ, "\0\0"s}));
     EXPECT_EQ(stored(k, "New Value #5"), (Stored{REG_EXPAND_SZ, "\0\0"s}));
     EXPECT_EQ(errors(), std::vector<std::string>{});
+    // A name there already (in any letter case) is refused: the value keeps the name made.
+    WindowHarness::trigger(items.at(2));
+    typeName("TEXT");
+    EXPECT_EQ(errors(), std::vector<std::string>{"The new value is called New Value #6: a value "
+                                                 "named TEXT is there already."});
+    EXPECT_EQ(stored(k, "New Value #6"), (Stored{REG_SZ, "\0\0"s}));
+    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue New Value #6 created");
 
-    // Ctrl+Z takes each back, newest first, by its name.
+    // Ctrl+Z takes each back in one step, newest first, by its name; the views follow.
     EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue New Value #5 created");
     EXPECT_EQ(stored(k, "New Value #5"), (Stored{99, "gone"}));
-    lastUndoQuestion();
-    lastUndoQuestion();
-    lastUndoQuestion();
-    lastUndoQuestion();
-    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue New Value #1 renamed to Text");
-    EXPECT_EQ(stored(k, "New Value #1"), (Stored{REG_SZ, "\0\0"s}));
-    lastUndoQuestion();
-    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey New Key #2 renamed to Mine");
-    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey New Key #2 created");
-    EXPECT_FALSE(hasKey("\\Software\\Edit\\New Key #2"));
-    EXPECT_TRUE(hasKey("\\Software\\Edit\\New Key #1"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "New Value #1", "New Value #2",
+                                                 "New Value #3", "New Value #4", "Text"}));
+    EXPECT_EQ(lb1(), "Undone: value New Value #5 created");
+    for (int i = 4; i >= 1; --i)
+        lastUndoQuestion();
+    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue Text created");
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)"}));
+    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey Mine created");
+    EXPECT_EQ(WindowHarness::registryDump(), before);
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New Key #1"}));
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Edit");
+    EXPECT_EQ(lastUndoQuestion(), "Nothing to undo");
 }
 
 TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
@@ -368,7 +379,7 @@ TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
     const std::string after = WindowHarness::registryDump();
     EXPECT_EQ(subtree(after, "\\Software\\Edit\\New"), oldTree);
     EXPECT_EQ(subtree(after, "\\Software\\Edit\\Old"), "");
-    EXPECT_EQ(texts(edit), (std::vector<std::string>{"Taken", "New"}));
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New", "Taken"})); // in the registry's order
     EXPECT_EQ(form->RegTV->selectedNode(), child(edit, "New"));
     EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey Old renamed to New");
     EXPECT_EQ(WindowHarness::registryDump(), before);
