@@ -127,38 +127,41 @@ void TRegForm::MatchChildrenToRegistry(TTreeNode *node)
     if (OpenWithAllAccess(reg, GetRootID(rootName), nodePath)) reg.ListSubkeys(names);
     reg.ClosePath();
 
-    const std::unordered_set<std::string_view> listed(names.begin(), names.end());
-    for (int i = node->childCount() - 1; i >= 0; --i) {
-        TTreeNode *child = node->child(i);
-        if (listed.count(child->name()) || RegTV->isInUse(child)) continue;
-        // A selection inside goes up here, not to a sibling the user did not choose.
-        for (const TTreeNode *up = RegTV->selectedNode(); up; up = up->parent())
-            if (up == child) {
-                RegTV->selectNode(node);
-                break;
-            }
-        RegTV->removeNode(child);
-    }
     std::unordered_map<std::string_view, TTreeNode *> shown;
     for (int i = 0; i < node->childCount(); ++i)
         shown.emplace(node->child(i)->name(), node->child(i));
-    // Each new key goes after the shown key listed before it.
-    int row = 0;
-    for (const std::string &name : names) {
-        const auto found = shown.find(name);
-        TTreeNode *child = found == shown.end() ? nullptr : found->second;
-        if (child && child->childCount() > 0) {
-            row = child->row() + 1;
-            continue;
-        }
-        const bool marked = subkeysOf(reg, at.join(name).nodePath()) == Subkeys::Some;
-        if (child) {
-            RegTV->setHasChildren(child, marked);
-            row = child->row() + 1;
-        } else {
-            RegTV->insertNode(node, row++, name, kImageClosedFolder, marked);
+    std::vector<TTreeNode *> stay; // gone, but a load or a walk stands on them
+    {
+        const std::unordered_set<std::string_view> listed(names.begin(), names.end());
+        for (int i = 0; i < node->childCount(); ++i) {
+            TTreeNode *child = node->child(i);
+            if (listed.count(child->name())) continue;
+            if (RegTV->isInUse(child)) {
+                stay.push_back(child);
+                continue;
+            }
+            // A selection inside goes up here, not to a sibling the user did not choose.
+            for (const TTreeNode *up = RegTV->selectedNode(); up; up = up->parent())
+                if (up == child) {
+                    RegTV->selectNode(node);
+                    break;
+                }
         }
     }
+    std::vector<TTreeView::NodeSlot> wanted;
+    wanted.reserve(names.size() + stay.size());
+    for (std::string &name : names) {
+        const auto found = shown.find(name);
+        TTreeNode *child = found == shown.end() ? nullptr : found->second;
+        // A loaded child keeps its mark; the others' are read again.
+        const bool marked = child && child->childCount() > 0
+                                ? child->hasChildrenMark()
+                                : subkeysOf(reg, at.join(name).nodePath()) == Subkeys::Some;
+        wanted.push_back({child, child ? std::string() : std::move(name), marked});
+    }
+    for (TTreeNode *child : stay)
+        wanted.push_back({child, {}, child->hasChildrenMark()});
+    RegTV->arrangeChildren(node, std::move(wanted), kImageClosedFolder);
     // Emptied, it reads its key again when next expanded, as after a collapse.
     if (node->childCount() == 0) RegTV->setHasChildren(node, true);
 }

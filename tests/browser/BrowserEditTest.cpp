@@ -500,6 +500,7 @@ TEST_F(BrowserEditTest, EachChangeFromOutsideTheViewsShowsTheRegistryAsItNowIs)
     const std::string file = dir.filePath("tweak.reg").toStdString();
     std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
                            "[HKEY_CURRENT_USER\\Software\\Edit\\Sub]\n"
+                           "[HKEY_CURRENT_USER\\Software\\Aaa]\n"
                            "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
                            "[HKEY_CURRENT_USER\\Software\\Edit]\n"
                            "\"v\"=\"new\"\n";
@@ -519,18 +520,21 @@ TEST_F(BrowserEditTest, EachChangeFromOutsideTheViewsShowsTheRegistryAsItNowIs)
     EXPECT_EQ(shown(), "Edit Gone+ Later | old | ");
 
     WindowHarness::trigger(form->ImportAction);
-    EXPECT_EQ(shown(), "Edit+ Later | new | Imported tweak.reg");
+    EXPECT_EQ(shown(), "Aaa Edit+ Later | new | Imported tweak.reg");
+    // The node selected stays selected and the tree as it was unfolded, the rows moved.
+    EXPECT_EQ(form->RegTV->selectedNode(), child(software, "Edit"));
+    EXPECT_TRUE(form->RegTV->isNodeExpanded(software));
     WindowHarness::pressUndo(form->RegTV);
     EXPECT_EQ(shown(), "Edit Gone+ Later | old | Undone: import of tweak.reg");
     form->RedoLastUndo();
-    EXPECT_EQ(shown(), "Edit+ Later | new | Redone: import of tweak.reg");
+    EXPECT_EQ(shown(), "Aaa Edit+ Later | new | Redone: import of tweak.reg");
     form->UndoFromHistory(UndoFiles::undoable(quarnel::platform::safetyFolder()).at(0).path);
     EXPECT_EQ(shown(), "Edit Gone+ Later | old | Undone: redo of import of tweak.reg");
     // A key shown that goes takes the selection up to its parent.
     form->RegTV->selectNode(child(software, "Gone"));
     form->RedoLastUndo();
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
-    EXPECT_EQ(texts(software), (std::vector<std::string>{"Edit", "Later"}));
+    EXPECT_EQ(texts(software), (std::vector<std::string>{"Aaa", "Edit", "Later"}));
     EXPECT_EQ(lb1(), "Redone: import of tweak.reg");
     EXPECT_EQ(errors(), std::vector<std::string>{});
     EditFiles::setChooser({});
