@@ -65,6 +65,22 @@ Bytes firstData(DWORD regType)
     }
 }
 
+// The name a new key or value is made under: the one typed, or, after a box
+// saying why, the one made up when the typed one is `refused` or taken; never
+// one taken meanwhile.
+template <typename Taken>
+std::string settledName(std::string typed, const std::string &made, std::string_view base,
+                        const std::string &kind, std::string refused, Taken taken)
+{
+    if (refused.empty() && typed != made && taken(typed))
+        refused = "a " + kind + " named " + typed + " is there already.";
+    if (!refused.empty()) {
+        Dialogs::error("The new " + kind + " is called " + made + ": " + refused);
+        typed = made;
+    }
+    return taken(typed) ? ValueEditText::uniqueName(base, taken) : typed;
+}
+
 bool sameAsciiLetters(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
@@ -298,16 +314,11 @@ void TRegForm::MakeNewKey(TTreeNode *pending, const std::string &rootName,
     TRegistry reg;
     reg.SelectRoot(GetRootID(rootName));
     const auto taken = [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); };
-    std::string refused;
-    if (name.empty() || name.find('\\') != std::string::npos)
-        refused = "a key name is not empty and holds no \\.";
-    else if (name != made && taken(name))
-        refused = "a key named " + name + " is there already.";
-    if (!refused.empty()) {
-        Dialogs::error("The new key is called " + made + ": " + refused);
-        name = made;
-    }
-    if (taken(name)) name = ValueEditText::uniqueName(kNewKey, taken); // made meanwhile
+    name = settledName(name, made, kNewKey, "key",
+                       name.empty() || name.find('\\') != std::string::npos
+                           ? "a key name is not empty and holds no \\."
+                           : "",
+                       taken);
     const std::string newPath = joined(keyPath, name);
 
     EditSafety safety(m_undoHistory, "new", "unfinished new key " + name);
@@ -377,16 +388,8 @@ void TRegForm::MakeNewValue(const std::string &rootName, const std::string &keyP
         return;
     }
     const auto taken = [&](const std::string &n) { return reg.HasValue(n); };
-    std::string refused;
-    if (name.empty())
-        refused = "a value name is not empty.";
-    else if (name != made && taken(name))
-        refused = "a value named " + name + " is there already.";
-    if (!refused.empty()) {
-        Dialogs::error("The new value is called " + made + ": " + refused);
-        name = made;
-    }
-    if (taken(name)) name = ValueEditText::uniqueName(kNewValue, taken); // made meanwhile
+    name = settledName(name, made, kNewValue, "value",
+                       name.empty() ? "a value name is not empty." : "", taken);
 
     EditSafety safety(m_undoHistory, "new", "unfinished new value " + name);
     if (safety.prepare(
