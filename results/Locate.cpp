@@ -97,7 +97,7 @@ void TRegForm::FoundLVDblClick()
         TNodePin pin(RegTV, node);
         RegTV->selectNode(node);
         RegTV->expandNode(node);
-        for (std::size_t at = 0; at < names.size() && missing.empty(); ++at) {
+        for (std::size_t at = 0; at < names.size(); ++at) {
             const std::string_view name = names[at];
             TTreeNode *found = nullptr;
             // The tree may show the children as they were before an edit: read again.
