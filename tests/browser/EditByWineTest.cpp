@@ -131,9 +131,7 @@ TEST_F(EditByWineTest, EveryEditorWritesTheBytesWineReadsBack)
     store(kKey, "odd", "AB"s, 0x1234);
     store(kKey, "bare", text16("kept", false), REG_SZ); // no NUL: an unchanged OK keeps it so
     // Longer than a line field takes by itself (32,767 characters).
-    std::string longText;
-    for (int i = 0; i < 5000; ++i)
-        longText += "0123456789abcdefghij";
+    const std::string longText(100000, 'w');
     store(kKey, "long", text16("short"), REG_SZ);
     ASSERT_EQ(form->GoToKey("HKCU" + kKey), "");
 
