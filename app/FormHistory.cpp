@@ -166,8 +166,8 @@ void TRegForm::UndoFromHistory(const std::string &path)
         if (!outcome.note.empty()) Dialogs::error(outcome.note);
     }
     if (done > 0)
-        lb1->setText(done == 1 ? QStringLiteral("Undone: ") + toQt(chain.front().description)
-                               : QStringLiteral("Undone: %1 changes").arg(done));
+        ShowRegistryChanged(done == 1 ? "Undone: " + chain.front().description
+                                      : "Undone: " + std::to_string(done) + " changes");
     if (m_historyWindow) m_historyWindow->refresh();
 }
 
@@ -194,7 +194,7 @@ void TRegForm::RedoLastUndo()
     }
     if (!outcome.record.empty()) m_undoHistory.add(outcome.record, outcome.description);
     if (!outcome.note.empty()) Dialogs::error(outcome.note);
-    lb1->setText(QStringLiteral("Redone: ") + toQt(what));
+    ShowRegistryChanged("Redone: " + what);
     if (m_historyWindow) m_historyWindow->refresh();
 }
 
@@ -221,7 +221,7 @@ void TRegForm::RestoreBackup(const std::string &folder)
     // Files that were replaced, wholly or not, are what the registry now is.
     if (!made.empty()) {
         ReopenSameRegistry();
-        if (failed.empty()) lb1->setText(toQt("Restored the backup of " + when));
+        ShowRegistryChanged(failed.empty() ? "Restored the backup of " + when : std::string());
     }
     if (m_historyWindow) m_historyWindow->refresh();
 #else

@@ -55,6 +55,6 @@ void TRegForm::UndoLastEdit()
     // The file is marked as taken back, so that no later run (nor the command
     // line's undo) takes it back again; its record is what Ctrl+Y redoes.
     m_undoHistory.dropNewest();
-    lb1->setText(QStringLiteral("Undone: ") + toQt(edit.description));
+    ShowRegistryChanged("Undone: " + edit.description);
     if (m_historyWindow) m_historyWindow->refresh();
 }

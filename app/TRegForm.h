@@ -198,6 +198,10 @@ public:
     // Rows as their captions (the Name cells, as bytes).
     int RegLVCompare(std::string_view caption1, std::string_view caption2) const;
     void RegLVColumnClick(int column);
+    // After a change the views did not follow themselves (undo, redo, import, the
+    // History window's undo, restore): the loaded part of the tree and the value
+    // list show the registry as it now is, and lb1 says `status`.
+    void ShowRegistryChanged(const std::string &status);
 
     // --- browser editing (browser/) ---
     // The key tree's context menu, the value list's items in pmValues, and their
@@ -337,6 +341,9 @@ private:
                                      std::string &nodePath) const;
     // Replaces the rows of RegLV by the values of this key; a read error passes through.
     void FillValueList(const std::string &rootName, const std::string &nodePath);
+    // A loaded node's children made the key's subkeys: those gone removed, new ones
+    // at their place in the registry's order, the unloaded ones' marks read again.
+    void MatchChildrenToRegistry(TTreeNode *node);
     ValueListModel *m_valueList = nullptr;
     int m_treeUpdateHolds = 0;     // loads nest through the message loop; repaint resumes at 0
     unsigned m_valueListFills = 0; // tells a deletion whether its row may have gone
@@ -349,6 +356,13 @@ private:
                    const std::string &newName);
     void RenameValue(const std::string &rootName, const std::string &keyPath,
                      const std::string &oldName, const std::string &newName);
+    // A new key or value when its in-place name is given (`madeName` after Escape
+    // or a name refused): made then, so that it is one edit. `pending`, the key's
+    // node, was pinned and goes here; the key comes at its place in the tree.
+    void MakeNewKey(TTreeNode *pending, const std::string &rootName, const std::string &keyPath,
+                    const std::string &madeName, std::string name);
+    void MakeNewValue(const std::string &rootName, const std::string &keyPath, DWORD regType,
+                      const std::string &madeName, std::string name);
     // Fills the value list again and selects the row of `name` ("" the default value).
     void RefillValues(const std::string &name);
     // --- registries (app/FormRegistries.cpp) ---

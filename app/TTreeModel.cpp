@@ -1,5 +1,8 @@
 #include "app/TTreeModel.h"
 
+#include <unordered_map>
+#include <unordered_set>
+
 TTreeModel::TTreeModel(QObject *parent) : QAbstractItemModel(parent) {}
 
 TTreeModel::~TTreeModel() = default;
@@ -93,6 +96,80 @@ TTreeNode *TTreeModel::append(TTreeNode *parent, std::unique_ptr<TTreeNode> node
     children.push_back(std::move(node));
     endInsertRows();
     return children.back().get();
+}
+
+void TTreeModel::arrangeChildren(TTreeNode *parent, std::vector<Arranged> children)
+{
+    // Rows added or removed one at a time cost a pass over the siblings each: the
+    // undo of 10,000 keys below a key of 100,000 took seconds.
+    auto &current = childrenOf(parent);
+    std::unordered_map<const TTreeNode *, std::size_t> position;
+    for (std::size_t i = 0; i < current.size(); ++i)
+        position.emplace(current[i].get(), i);
+    emit layoutAboutToBeChanged();
+    std::vector<std::unique_ptr<TTreeNode>> next;
+    next.reserve(children.size());
+    for (Arranged &child : children) {
+        std::unique_ptr<TTreeNode> node = std::move(child.made);
+        if (child.kept) {
+            const auto at = position.find(child.kept);
+            if (at == position.end() || !current[at->second]) continue;
+            node = std::move(current[at->second]);
+        }
+        if (!node) continue;
+        node->m_parent = parent;
+        node->m_row = static_cast<int>(next.size());
+        next.push_back(std::move(node));
+    }
+    std::unordered_set<const TTreeNode *> gone;
+    for (const auto &node : current)
+        if (node) gone.insert(node.get());
+    // Freed once the views have let go of them.
+    std::vector<std::unique_ptr<TTreeNode>> leaving = std::move(current);
+    current = std::move(next);
+
+    // Where each node with a persistent index stands, found once per node on the
+    // way up: the tree may be 100,000 levels deep.
+    enum Fate
+    {
+        Elsewhere,
+        Stays,
+        Goes
+    };
+    std::unordered_map<const TTreeNode *, Fate> fates;
+    const auto fateOf = [&](const TTreeNode *node) {
+        std::vector<const TTreeNode *> way;
+        Fate fate = Elsewhere;
+        for (const TTreeNode *up = node; up; up = up->parent()) {
+            if (const auto known = fates.find(up); known != fates.end()) {
+                fate = known->second;
+                break;
+            }
+            way.push_back(up);
+            if (up->parent() == parent) {
+                fate = gone.count(up) ? Goes : Stays;
+                break;
+            }
+        }
+        for (const TTreeNode *on : way)
+            fates.emplace(on, fate);
+        return fate;
+    };
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex &index : before) {
+        TTreeNode *node = nodeAt(index);
+        const Fate fate = node ? fateOf(node) : Elsewhere;
+        if (fate == Goes)
+            after.append(QModelIndex());
+        else if (fate == Stays && node->parent() == parent)
+            after.append(createIndex(node->row(), index.column(), node));
+        else
+            after.append(index);
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged();
 }
 
 void TTreeModel::remove(TTreeNode *node)

@@ -39,6 +39,18 @@ public:
 
     // Appends `node` at the end of `parent`'s children (top level for null).
     TTreeNode *append(TTreeNode *parent, std::unique_ptr<TTreeNode> node);
+    // One of the children arrangeChildren makes: a child `parent` has (kept with
+    // everything below it), or a new node.
+    struct Arranged
+    {
+        TTreeNode *kept = nullptr;
+        std::unique_ptr<TTreeNode> made;
+    };
+    // Makes `parent`'s children these, in this order, in one layout change; its
+    // children not among them go. Persistent indexes (a view's expanded nodes,
+    // selection and current node) follow the nodes that stay; those of the nodes
+    // that go, and of all below them, become invalid.
+    void arrangeChildren(TTreeNode *parent, std::vector<Arranged> children);
     // Removes the node with everything below it.
     void remove(TTreeNode *node);
     void removeChildren(TTreeNode *node);

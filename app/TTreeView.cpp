@@ -70,6 +70,26 @@ TTreeNode *TTreeView::addNode(TTreeNode *parent, std::string name, int imageInde
                            std::make_unique<TTreeNode>(std::move(name), imageIndex, hasChildren));
 }
 
+void TTreeView::arrangeChildren(TTreeNode *node, std::vector<NodeSlot> wanted, int imageIndex)
+{
+    // The same children as before change no layout: a view lays out all it shows again.
+    bool same = static_cast<int>(wanted.size()) == node->childCount();
+    for (std::size_t i = 0; same && i < wanted.size(); ++i)
+        same = wanted[i].kept == node->child(static_cast<int>(i));
+    if (!same) {
+        std::vector<TTreeModel::Arranged> children(wanted.size());
+        for (std::size_t i = 0; i < wanted.size(); ++i) {
+            children[i].kept = wanted[i].kept;
+            if (!wanted[i].kept)
+                children[i].made = std::make_unique<TTreeNode>(std::move(wanted[i].name),
+                                                               imageIndex, wanted[i].hasChildren);
+        }
+        m_model->arrangeChildren(node, std::move(children));
+    }
+    for (const NodeSlot &slot : wanted)
+        if (slot.kept) m_model->setHasChildrenMark(slot.kept, slot.hasChildren);
+}
+
 void TTreeView::removeNode(TTreeNode *node)
 {
     if (node) m_model->remove(node);

@@ -33,6 +33,17 @@ public:
     // named by the exact bytes of `name`; both image indexes start as `imageIndex`.
     TTreeNode *addNode(TTreeNode *parent, std::string name, int imageIndex,
                        bool hasChildren = false);
+    // Makes a node's children these in one change, in this order: each a child it
+    // has (`kept`) or a new node of that name and mark, with image `imageIndex`.
+    // Its children not among them go with everything below them; the selection
+    // inside one is the caller's to move first. Expanded nodes stay expanded.
+    struct NodeSlot
+    {
+        TTreeNode *kept = nullptr;
+        std::string name;
+        bool hasChildren = false;
+    };
+    void arrangeChildren(TTreeNode *node, std::vector<NodeSlot> wanted, int imageIndex);
     // Removes the node with everything below it; see above for the selection.
     void removeNode(TTreeNode *node);
     void removeChildren(TTreeNode *node);

@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 
 #include <cctype>
@@ -35,6 +36,10 @@
 using ValueEditText::Bytes;
 
 namespace {
+
+// What a new key's or value's name starts as: "New Key #1", ...
+constexpr std::string_view kNewKey = "New Key";
+constexpr std::string_view kNewValue = "New Value";
 
 std::string joined(const std::string &keyPath, const std::string &name)
 {
@@ -59,6 +64,22 @@ Bytes firstData(DWORD regType)
     }
 }
 
+// The name a new key or value is made under: the one typed, or, after a box
+// saying why, the one made up when the typed one is `refused` or taken; never
+// one taken meanwhile.
+template <typename Taken>
+std::string settledName(std::string typed, const std::string &made, std::string_view base,
+                        const std::string &kind, std::string refused, Taken taken)
+{
+    if (refused.empty() && typed != made && taken(typed))
+        refused = "a " + kind + " named " + typed + " is there already.";
+    if (!refused.empty()) {
+        Dialogs::error("The new " + kind + " is called " + made + ": " + refused);
+        typed = made;
+    }
+    return taken(typed) ? ValueEditText::uniqueName(base, taken) : typed;
+}
+
 bool sameAsciiLetters(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size()) return false;
@@ -67,37 +88,6 @@ bool sameAsciiLetters(std::string_view a, std::string_view b)
         if (x != y && !(x < 0x80 && y < 0x80 && std::toupper(x) == std::toupper(y))) return false;
     }
     return true;
-}
-
-// Keys an import made join the tree where their parent's children are loaded;
-// below a node not loaded they come when it opens.
-void showNewKeys(TRegForm &form, const quarnel::ImportRead &read,
-                 const quarnel::ImportProgress &progress)
-{
-    read.forEachSection(
-        [&](const RegEditSection &section) {
-            if (section.removal) return;
-            const RegistryPathText at = RegistryPathText::fromFull(section.path);
-            TTreeNode *node = nullptr;
-            for (TTreeNode *root : form.RootNodes)
-                if (root && root->name() == at.rootName()) node = root;
-            const std::vector<std::string> &parts = at.parts();
-            for (std::size_t i = 0; node && i < parts.size(); ++i) {
-                if (node->childCount() == 0) {
-                    form.RegTV->setHasChildren(node, true);
-                    break;
-                }
-                TTreeNode *next = nullptr;
-                for (int c = 0; !next && c < node->childCount(); ++c)
-                    if (sameAsciiLetters(node->child(c)->name(), parts[i])) next = node->child(c);
-                if (!next) {
-                    form.RegTV->addNode(node, parts[i], kImageClosedFolder, i + 1 < parts.size());
-                    break;
-                }
-                node = next;
-            }
-        },
-        progress);
 }
 
 // Keys pressed in the tree and the value list that edit: Enter on a value row,
@@ -265,7 +255,9 @@ void TRegForm::ModifyValueClick()
             [&](UndoCapture &capture) { capture.captureValue(rootName, keyPath, name); }))
         return;
     reg.StoreStored(name, editor.bytes(), editor.regType());
-    safety.finish(true, "value " + caption + " modified");
+    const std::string done = "value " + caption + " modified";
+    safety.finish(true, done);
+    lb1->setText(toQt(done));
     reg.ClosePath();
     RefillValues(name);
 }
@@ -279,38 +271,59 @@ void TRegForm::NewKeyClick()
     if (EditSafety::refusesChanges()) return;
     TRegistry reg;
     reg.SelectRoot(GetRootID(rootName));
-    const std::string name = ValueEditText::uniqueName(
-        "New Key", [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); });
+    const std::string made = ValueEditText::uniqueName(
+        kNewKey, [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); });
+
+    // The node shows first and the key is made once its name is given: one edit,
+    // one Ctrl+Z. The children shown load first, so that the node joins them.
+    TNodePin pin(RegTV, node);
+    if (node->childCount() == 0) RegTV->expandNode(node);
+    TTreeNode *pending = RegTV->addNode(node, made, kImageClosedFolder);
+    RegTV->expandNode(node);
+    RegTV->scrollTo(RegTV->indexOf(pending));
+    RegTV->pinNode(pending); // until the name is given
+    new InPlaceName(RegTV->viewport(), RegTV->nodeRect(pending), made,
+                    [this, pending, rootName, keyPath, made](bool keep, const std::string &name) {
+                        MakeNewKey(pending, rootName, keyPath, made, keep ? name : made);
+                    });
+}
+
+void TRegForm::MakeNewKey(TTreeNode *pending, const std::string &rootName,
+                          const std::string &keyPath, const std::string &made, std::string name)
+{
+    TTreeNode *parentNode = pending->parent();
+    RegTV->unpinNode(pending);
+    if (RegTV->selectedNode() == pending) RegTV->selectNode(parentNode);
+    RegTV->removeNode(pending);
+    TRegistry reg;
+    reg.SelectRoot(GetRootID(rootName));
+    const auto taken = [&](const std::string &n) { return reg.HasKey("\\" + joined(keyPath, n)); };
+    name = settledName(name, made, kNewKey, "key",
+                       name.empty() || name.find('\\') != std::string::npos
+                           ? "a key name is not empty and holds no \\."
+                           : "",
+                       taken);
     const std::string newPath = joined(keyPath, name);
 
     EditSafety safety(m_undoHistory, "new", "unfinished new key " + name);
-    if (!safety.prepare(
-            [&](UndoCapture &capture) { capture.captureNewKeyPath(rootName, newPath); }))
-        return;
-    const bool made = reg.CreatePath("\\" + newPath) && reg.HasKey("\\" + newPath);
-    safety.finish(made, "key " + name + " created");
-    if (!made) {
-        Dialogs::error("not created: " + fullName(rootName, newPath));
-        return;
+    if (safety.prepare(
+            [&](UndoCapture &capture) { capture.captureNewKeyPath(rootName, newPath); })) {
+        const bool created = reg.CreatePath("\\" + newPath) && reg.HasKey("\\" + newPath);
+        const std::string done = "key " + name + " created";
+        safety.finish(created, done);
+        if (created)
+            lb1->setText(toQt(done));
+        else
+            Dialogs::error("not created: " + fullName(rootName, newPath));
     }
-
-    // The new node joins the children shown, or comes with them when they load now.
-    TNodePin pin(RegTV, node);
-    TTreeNode *added = nullptr;
-    if (node->childCount() > 0) {
-        added = RegTV->addNode(node, name, kImageClosedFolder);
-        RegTV->expandNode(node);
-    } else {
-        RegTV->setHasChildren(node, true);
-        RegTV->expandNode(node);
-        for (int i = 0; !added && i < node->childCount(); ++i)
-            if (node->child(i)->name() == name) added = node->child(i);
-    }
-    if (!added) return;
-    pin.moveTo(nullptr);
-    RegTV->selectNode(added);
+    if (RegTV->isInUse(parentNode)) return; // a load there lists the key itself
+    MatchChildrenToRegistry(parentNode);
+    for (int i = 0; i < parentNode->childCount(); ++i)
+        if (parentNode->child(i)->name() == name) {
+            RegTV->selectNode(parentNode->child(i));
+            RegTV->scrollTo(RegTV->indexOf(parentNode->child(i)));
+        }
     RegTV->setFocus();
-    RenameKeyClick();
 }
 
 void TRegForm::NewValueClick(DWORD regType)
@@ -324,19 +337,54 @@ void TRegForm::NewValueClick(DWORD regType)
         Dialogs::error("not opened: " + fullName(rootName, keyPath));
         return;
     }
-    const std::string name = ValueEditText::uniqueName(
-        "New Value", [&](const std::string &n) { return reg.HasValue(n); });
+    const std::string made =
+        ValueEditText::uniqueName(kNewValue, [&](const std::string &n) { return reg.HasValue(n); });
+    reg.ClosePath();
+
+    // The row shows first and the value is made once its name is given: one edit,
+    // one Ctrl+Z. The next fill of the list drops the row.
+    const TValueKind kind = KindOfRegType(regType);
+    const int row = m_valueList->addPendingRow(
+        made, regType, kind == TValueKind::vkInteger ? std::string(4, '\0') : std::string());
+    const QModelIndex index = RegLV->model()->index(row, 0);
+    RegLV->setCurrentRow(row, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    RegLV->scrollTo(index);
+    RegLV->setFocus();
+    new InPlaceName(RegLV->viewport(), RegLV->visualRect(index), made,
+                    [this, rootName, keyPath, regType, made](bool keep, const std::string &name) {
+                        MakeNewValue(rootName, keyPath, regType, made, keep ? name : made);
+                    });
+}
+
+void TRegForm::MakeNewValue(const std::string &rootName, const std::string &keyPath, DWORD regType,
+                            const std::string &made, std::string name)
+{
+    const auto showKey = [&] {
+        std::string atRoot, atPath;
+        NodeRootAndPath(RegTV->selectedNode(), atRoot, atPath);
+        if (atRoot == rootName && KeyPath::fromNodePath(atPath).relative() == keyPath)
+            RefillValues(name);
+    };
+    TRegistry reg;
+    if (!OpenWithAllAccess(reg, GetRootID(rootName), "\\" + keyPath)) {
+        Dialogs::error("not opened: " + fullName(rootName, keyPath));
+        showKey();
+        return;
+    }
+    const auto taken = [&](const std::string &n) { return reg.HasValue(n); };
+    name = settledName(name, made, kNewValue, "value",
+                       name.empty() ? "a value name is not empty." : "", taken);
 
     EditSafety safety(m_undoHistory, "new", "unfinished new value " + name);
-    if (!safety.prepare(
-            [&](UndoCapture &capture) { capture.captureValue(rootName, keyPath, name); }))
-        return;
-    reg.StoreStored(name, firstData(regType), regType);
-    safety.finish(true, "value " + name + " created");
+    if (safety.prepare(
+            [&](UndoCapture &capture) { capture.captureValue(rootName, keyPath, name); })) {
+        reg.StoreStored(name, firstData(regType), regType);
+        const std::string done = "value " + name + " created";
+        safety.finish(true, done);
+        lb1->setText(toQt(done));
+    }
     reg.ClosePath();
-    RefillValues(name);
-    RegLV->setFocus();
-    RenameValueClick();
+    showKey();
 }
 
 void TRegForm::RenameKeyClick()
@@ -397,7 +445,8 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
         }))
         return;
     const std::string failed = reg.MoveKey("\\" + keyPath, "\\" + newPath);
-    safety.finish(failed.empty(), "key " + leaf + " renamed to " + newName);
+    const std::string done = "key " + leaf + " renamed to " + newName;
+    safety.finish(failed.empty(), done);
     if (!failed.empty()) {
         std::string text = "not renamed: " + oldFull + ": " + failed;
         if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
@@ -405,16 +454,18 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
         return;
     }
 
-    // The node goes and one of the new name takes its place, loaded anew when opened.
+    lb1->setText(toQt(done));
+    // The node goes and one of the new name takes its place among its siblings as
+    // the registry lists them, loaded anew when opened.
     RegTV->unpinNode(node);
     pinned.node = nullptr;
     if (RegTV->isInUse(node)) return; // a load below it: it goes at the next collapse
     TTreeNode *parentNode = node->parent();
-    const bool hasChildren = node->childCount() > 0 || node->hasChildrenMark();
     RegTV->selectNode(parentNode);
     RegTV->removeNode(node);
-    TTreeNode *renamed = RegTV->addNode(parentNode, newName, kImageClosedFolder, hasChildren);
-    RegTV->selectNode(renamed);
+    MatchChildrenToRegistry(parentNode);
+    for (int i = 0; i < parentNode->childCount(); ++i)
+        if (parentNode->child(i)->name() == newName) RegTV->selectNode(parentNode->child(i));
     RegTV->setFocus();
 }
 
@@ -460,7 +511,8 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
         }))
         return;
     const std::string failed = reg.RenameValue(oldName, newName);
-    safety.finish(failed.empty(), "value " + oldName + " renamed to " + newName);
+    const std::string done = "value " + oldName + " renamed to " + newName;
+    safety.finish(failed.empty(), done);
     reg.ClosePath();
     if (!failed.empty()) {
         std::string text = "not renamed: " + oldName + ": " + failed;
@@ -468,6 +520,7 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
         Dialogs::error(text);
         return;
     }
+    lb1->setText(toQt(done));
     std::string atRoot, atPath;
     NodeRootAndPath(RegTV->selectedNode(), atRoot, atPath);
     if (atRoot == rootName && KeyPath::fromNodePath(atPath).relative() == keyPath)
@@ -546,11 +599,8 @@ void TRegForm::ImportClick()
         Dialogs::error(text);
         return;
     }
-    progress->step("Importing " + fileName + "…", 90, 100);
-    showNewKeys(*this, read, progress->tracker());
     progress.reset();
-    std::string rootName, nodePath;
-    if (NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath)) RefillValues({});
+    ShowRegistryChanged("Imported " + fileName);
 }
 
 void TRegForm::GoToKeyClick()

@@ -3,6 +3,7 @@
 #include "app/TRegForm.h"
 
 #include "app/QtText.h"
+#include "app/TListView.h"
 #include "app/TTreeView.h"
 #include "browser/ValueListModel.h"
 #include "registry/KeyPath.h"
@@ -12,6 +13,9 @@
 #include <QApplication>
 #include <QLabel>
 #include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace {
@@ -23,6 +27,23 @@ constexpr int kCollapseLimit = 500;
 bool isTopNode(const TTreeNode *node)
 {
     return node->parent() == nullptr;
+}
+
+enum class Subkeys
+{
+    NotOpened,
+    None,
+    Some
+};
+
+// What a child key's node is given: the expand button when it has subkeys.
+Subkeys subkeysOf(TRegistry &reg, const std::string &nodePath)
+{
+    if (!reg.OpenPath(nodePath)) return Subkeys::NotOpened;
+    TKeyInfoRec info;
+    reg.QueryKeyInfo(info);
+    reg.ClosePath();
+    return info.SubkeyCount > 0 ? Subkeys::Some : Subkeys::None;
 }
 
 // Everything a load changes on the window comes back on every way out.
@@ -90,17 +111,83 @@ void TRegForm::RegTVExpanding(TTreeNode *node)
     reg.ClosePath();
 
     for (std::string &name : names) {
-        bool marked = false, childless = false;
-        if (reg.OpenPath(KeyPath::fromNodePath(nodePath).join(name).nodePath())) {
-            TKeyInfoRec info;
-            reg.QueryKeyInfo(info);
-            marked = info.SubkeyCount > 0;
-            childless = !marked;
-            reg.ClosePath();
-        }
-        RegTV->addNode(node, std::move(name), kImageClosedFolder, marked);
-        if (childless) QCoreApplication::processEvents();
+        const Subkeys below = subkeysOf(reg, KeyPath::fromNodePath(nodePath).join(name).nodePath());
+        RegTV->addNode(node, std::move(name), kImageClosedFolder, below == Subkeys::Some);
+        if (below == Subkeys::None) QCoreApplication::processEvents();
     }
+}
+
+void TRegForm::MatchChildrenToRegistry(TTreeNode *node)
+{
+    std::string rootName, nodePath;
+    NodeRootAndPath(node, rootName, nodePath);
+    const KeyPath at = KeyPath::fromNodePath(nodePath);
+    TRegistry reg;
+    std::vector<std::string> names;
+    if (OpenWithAllAccess(reg, GetRootID(rootName), nodePath)) reg.ListSubkeys(names);
+    reg.ClosePath();
+
+    std::unordered_map<std::string_view, TTreeNode *> shown;
+    for (int i = 0; i < node->childCount(); ++i)
+        shown.emplace(node->child(i)->name(), node->child(i));
+    std::vector<TTreeNode *> stay; // gone, but a load or a walk stands on them
+    {
+        const std::unordered_set<std::string_view> listed(names.begin(), names.end());
+        for (int i = 0; i < node->childCount(); ++i) {
+            TTreeNode *child = node->child(i);
+            if (listed.count(child->name())) continue;
+            if (RegTV->isInUse(child)) {
+                stay.push_back(child);
+                continue;
+            }
+            // A selection inside goes up here, not to a sibling the user did not choose.
+            for (const TTreeNode *up = RegTV->selectedNode(); up; up = up->parent())
+                if (up == child) {
+                    RegTV->selectNode(node);
+                    break;
+                }
+        }
+    }
+    std::vector<TTreeView::NodeSlot> wanted;
+    wanted.reserve(names.size() + stay.size());
+    for (std::string &name : names) {
+        const auto found = shown.find(name);
+        TTreeNode *child = found == shown.end() ? nullptr : found->second;
+        // A loaded child keeps its mark; the others' are read again.
+        const bool marked = child && child->childCount() > 0
+                                ? child->hasChildrenMark()
+                                : subkeysOf(reg, at.join(name).nodePath()) == Subkeys::Some;
+        wanted.push_back({child, child ? std::string() : std::move(name), marked});
+    }
+    for (TTreeNode *child : stay)
+        wanted.push_back({child, {}, child->hasChildrenMark()});
+    RegTV->arrangeChildren(node, std::move(wanted), kImageClosedFolder);
+    // Emptied, it reads its key again when next expanded, as after a collapse.
+    if (node->childCount() == 0) RegTV->setHasChildren(node, true);
+}
+
+void TRegForm::ShowRegistryChanged(const std::string &status)
+{
+    // Only what is loaded is read again, a node at a time on a stack of our own.
+    std::vector<TTreeNode *> loaded;
+    for (TTreeNode *root : RootNodes)
+        if (root && root->childCount() > 0) loaded.push_back(root);
+    while (!loaded.empty()) {
+        TTreeNode *node = loaded.back();
+        loaded.pop_back();
+        // A load or a walk that runs the message loop keeps the nodes it stands on.
+        if (!RegTV->isInUse(node)) MatchChildrenToRegistry(node);
+        for (int i = 0; i < node->childCount(); ++i)
+            if (node->child(i)->childCount() > 0) loaded.push_back(node->child(i));
+    }
+    const int row = RegLV->firstSelectedRow();
+    if (row >= 0)
+        RefillValues(m_valueList->isDefaultValue(row) ? std::string()
+                                                      : std::string(m_valueList->caption(row)));
+    else if (std::string rootName, nodePath;
+             NodeRootAndPath(RegTV->selectedNode(), rootName, nodePath))
+        FillValueList(rootName, nodePath);
+    lb1->setText(toQt(status));
 }
 
 void TRegForm::RegTVExpanded(TTreeNode *node)

@@ -18,9 +18,21 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <limits>
+
 using namespace ValueEditText;
 
 namespace {
+
+// A line field cuts what is set or pasted at 32,767 characters unless told
+// otherwise: a longer text is taken whole, or OK would write less than was shown.
+QLineEdit *wholeLine(const std::string &text)
+{
+    auto *line = new QLineEdit;
+    line->setMaxLength(std::numeric_limits<int>::max());
+    line->setText(toQt(text));
+    return line;
+}
 
 QPlainTextEdit *fixedPitch(QPlainTextEdit *edit)
 {
@@ -72,8 +84,10 @@ void ValueEditDialog::buildText(QWidget *body)
 {
     auto *form = new QFormLayout(body);
     form->setContentsMargins(0, 0, 0, 0);
-    m_shownText = textOf(m_stored);
-    m_line = new QLineEdit(toQt(m_shownText));
+    m_line = wholeLine(textOf(m_stored));
+    // As the field holds it: a text the field cannot show (a lone surrogate) must
+    // not make an unchanged OK a change.
+    m_shownText = fromQt(m_line->text());
     m_line->setObjectName(QStringLiteral("ValueData"));
     m_line->selectAll();
     form->addRow(QStringLiteral("Value &data:"), m_line);
@@ -89,9 +103,9 @@ void ValueEditDialog::buildMultiText(QWidget *body)
 {
     auto *form = new QVBoxLayout(body);
     form->setContentsMargins(0, 0, 0, 0);
-    m_shownText = joinLines(linesOf(m_stored));
     form->addWidget(new QLabel(QStringLiteral("Value data (one entry a line):")));
-    m_lines = fixedPitch(new QPlainTextEdit(toQt(m_shownText)));
+    m_lines = fixedPitch(new QPlainTextEdit(toQt(joinLines(linesOf(m_stored)))));
+    m_shownText = fromQt(m_lines->toPlainText());
     m_lines->setObjectName(QStringLiteral("ValueData"));
     form->addWidget(m_lines);
     resize(460, 320);
@@ -102,7 +116,7 @@ void ValueEditDialog::buildNumber(QWidget *body)
     auto *form = new QFormLayout(body);
     form->setContentsMargins(0, 0, 0, 0);
     m_shownText = formatNumber(numberOf(m_stored, m_type), true);
-    m_line = new QLineEdit(toQt(m_shownText));
+    m_line = wholeLine(m_shownText);
     m_line->setObjectName(QStringLiteral("ValueData"));
     m_line->selectAll();
     form->addRow(QStringLiteral("Value &data:"), m_line);
@@ -124,11 +138,9 @@ void ValueEditDialog::buildNumber(QWidget *body)
 void ValueEditDialog::showBase(bool hex)
 {
     if (hex == m_shownHex) return;
-    std::string error;
-    const auto number = parseNumber(fromQt(m_line->text()), m_shownHex, numberWidth(m_type), error);
     m_shownHex = hex;
-    // A text that does not read stays as it is: OK then says why.
-    if (number) m_line->setText(toQt(formatNumber(*number, hex)));
+    // Converted, or emptied: a text left as it was would be read as another number.
+    m_line->setText(toQt(otherBase(fromQt(m_line->text()), hex)));
 }
 
 void ValueEditDialog::buildHex(QWidget *body)

@@ -99,6 +99,16 @@ void ValueListModel::clear()
     endFill();
 }
 
+int ValueListModel::addPendingRow(std::string_view caption, DWORD regType, std::string_view data)
+{
+    const int row = static_cast<int>(m_order.size());
+    beginInsertRows({}, row, row);
+    append(caption, regType, 0, data);
+    m_order.push_back(static_cast<RowId>(m_rows.size() - 1));
+    endInsertRows();
+    return row;
+}
+
 void ValueListModel::addRow(std::string_view caption, DWORD regType, bool defaultValue,
                             std::string_view data)
 {

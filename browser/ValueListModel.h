@@ -48,6 +48,9 @@ public:
     void addUnreadRow(std::string_view caption, DWORD regType, bool defaultValue);
     void endFill();
     void clear();
+    // Outside a fill: a row at the end for a value not made yet (its name is being
+    // given); its position.
+    int addPendingRow(std::string_view caption, DWORD regType, std::string_view data);
 
     // Sorts every row by caption (stable); selection and the focused row stay with their rows.
     void sort(const Compare &compare);

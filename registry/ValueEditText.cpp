@@ -33,6 +33,12 @@ int hexDigit(char c)
     return -1;
 }
 
+std::string notANumber(std::string_view typed, bool hex)
+{
+    return "\"" + std::string(typed) + "\" is not a " + (hex ? "hexadecimal" : "decimal") +
+           " number.";
+}
+
 } // namespace
 
 std::size_t numberWidth(DWORD regType)
@@ -157,31 +163,39 @@ std::optional<uint64_t> parseNumber(std::string_view text, bool hex, std::size_t
                                     std::string &error)
 {
     error.clear();
-    text = trimmed(text);
+    const std::string_view typed = trimmed(text);
+    text = typed;
     if (hex && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
-    const uint64_t most = width >= 8 ? UINT64_MAX : (uint64_t(1) << (8 * width)) - 1;
-    const std::string shown = formatNumber(most, hex);
     if (text.empty()) {
-        error = "Please enter a number.";
+        error = typed.empty() ? "Please enter a number." : notANumber(typed, hex);
         return std::nullopt;
     }
     const unsigned base = hex ? 16 : 10;
-    uint64_t number = 0;
-    for (const char c : text) {
-        const int digit = hexDigit(c);
-        if (digit < 0 || unsigned(digit) >= base) {
-            error =
-                std::string("\"") + c + "\" is no " + (hex ? "hexadecimal" : "decimal") + " digit.";
+    // Every character is looked at before the size: "-1" is no number, not a large one.
+    for (const char c : text)
+        if (hexDigit(c) < 0 || unsigned(hexDigit(c)) >= base) {
+            error = notANumber(typed, hex);
             return std::nullopt;
         }
-        if (number > (most - unsigned(digit)) / base) {
-            error = "The number is larger than " + shown + " (" +
+    const uint64_t most = width >= 8 ? UINT64_MAX : (uint64_t(1) << (8 * width)) - 1;
+    uint64_t number = 0;
+    for (const char c : text) {
+        const unsigned digit = unsigned(hexDigit(c));
+        if (number > (most - digit) / base) {
+            error = "The number is larger than " + formatNumber(most, hex) + " (" +
                     (hex ? "hexadecimal" : "decimal") + "), the largest this type holds.";
             return std::nullopt;
         }
-        number = number * base + unsigned(digit);
+        number = number * base + digit;
     }
     return number;
+}
+
+std::string otherBase(std::string_view text, bool hex)
+{
+    std::string error;
+    const auto number = parseNumber(text, !hex, 8, error);
+    return number ? formatNumber(*number, hex) : std::string();
 }
 
 std::string hexPairs(const Bytes &bytes)

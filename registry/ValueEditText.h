@@ -51,6 +51,10 @@ std::string formatNumber(uint64_t number, bool hex);
 // when it reads. Hexadecimal may start with "0x"; blanks around do not count.
 std::optional<uint64_t> parseNumber(std::string_view text, bool hex, std::size_t width,
                                     std::string &error);
+// The number typed in the other base as `hex` shows it, for the editor's base
+// switch: "" when the text is no number there (of at most 64 bits), so that no
+// text is ever read in a base it was not typed in.
+std::string otherBase(std::string_view text, bool hex);
 
 // Hex pairs: "4a 00 ff", sixteen a line, and back; blanks, line breaks and
 // commas between pairs do not count.

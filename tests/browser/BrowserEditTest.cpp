@@ -4,9 +4,11 @@
 #include "tests/browser/EditDialogs.h"
 
 #include "registry/ImportFile.h"
+#include "registry/UndoFiles.h"
 #include "registry/platform/RegistryFiles.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDir>
 #include <QMenu>
 #include <QTest>
@@ -222,18 +224,53 @@ TEST_F(BrowserEditTest, EnterAndDoubleClickOpenTheEditorAndAnUnchangedOkWritesNo
         EXPECT_TRUE(dialog.isVisible());
         dialog.reject();
     });
+    // The base switch shows the number typed in the other base, or nothing when
+    // the text is none: its digits are never read in a base they were not typed in.
     modify("n", [](QDialog &dialog) {
-        setEditorText(dialog, "4294967296");
-        // A text that does not read stays as typed, now read in the base chosen.
+        setEditorText(dialog, "100000000");
         dialog.findChild<QRadioButton *>("BaseDecimal")->setChecked(true);
+        EXPECT_EQ(editorText(dialog), "4294967296");
         dialog.accept();
         EXPECT_TRUE(dialog.isVisible());
+        dialog.findChild<QRadioButton *>("BaseHex")->setChecked(true);
+        setEditorText(dialog, "-1");
+        dialog.accept();
         dialog.reject();
     });
-    EXPECT_EQ(errors(), (std::vector<std::string>{"\"g\" is no hexadecimal digit.",
+    EXPECT_EQ(errors(), (std::vector<std::string>{"\"12g\" is not a hexadecimal number.",
                                                   "The number is larger than 4294967295 "
-                                                  "(decimal), the largest this type holds."}));
+                                                  "(decimal), the largest this type holds.",
+                                                  "\"-1\" is not a hexadecimal number."}));
     EXPECT_EQ(WindowHarness::registryDump(), before);
+}
+
+// The editor shows a text whole and writes what it shows: a text longer than a
+// line field takes by itself (32,767 characters), pasted or stored, and one the
+// field cannot show (a lone surrogate) left as it was.
+TEST_F(BrowserEditTest, TextsAreShownAndWrittenWhole)
+{
+    const std::string k = "\\Software\\Edit";
+    value(k, "long", text16(std::string(40000, 'a')), REG_SZ);
+    value(k, "lone", "\x00\xD8"s + text16("b"), REG_SZ);
+    open({"Software", "Edit"});
+    form->RegTV->selectNode(child(child(user(), "Software"), "Edit"));
+    const std::string before = WindowHarness::registryDump();
+    std::string shown;
+    modify("long", editTo(nullptr, false, -1, &shown));
+    EXPECT_EQ(shown, std::string(40000, 'a'));
+    modify("lone", editTo(nullptr));
+    EXPECT_EQ(WindowHarness::registryDump(), before);
+
+    const std::string pasted(1000000, 'p');
+    modify("long", [&](QDialog &dialog) {
+        auto *line = dialog.findChild<QLineEdit *>("ValueData");
+        QApplication::clipboard()->setText(QString::fromStdString(pasted));
+        line->selectAll();
+        line->paste();
+        dialog.accept();
+    });
+    EXPECT_TRUE(stored(k, "long") == (Stored{REG_SZ, text16(pasted)})); // no output of 2 MB
+    EXPECT_EQ(errors(), std::vector<std::string>{});
 }
 
 TEST_F(BrowserEditTest, NewKeysAndValuesGetUniqueNamesAndAreRenamedInPlace)
@@ -243,15 +280,18 @@ TEST_F(BrowserEditTest, NewKeysAndValuesGetUniqueNamesAndAreRenamedInPlace)
     TTreeNode *edit = child(child(user(), "Software"), "Edit");
     form->RegTV->selectNode(edit);
 
+    // The key is made once it has its name, and takes its place in the tree.
     WindowHarness::trigger(form->pmKeys->findChild<QMenu *>("pmKeysNew")->actions().at(0));
-    EXPECT_TRUE(hasKey("\\Software\\Edit\\New Key #2"));
     ASSERT_NE(inPlace(), nullptr);
     EXPECT_EQ(inPlace()->text(), "New Key #2");
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New Key #1", "New Key #2"}));
+    const std::string before = WindowHarness::registryDump();
     typeName("Mine");
     EXPECT_FALSE(hasKey("\\Software\\Edit\\New Key #2"));
     EXPECT_TRUE(hasKey("\\Software\\Edit\\Mine"));
-    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New Key #1", "Mine"}));
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"Mine", "New Key #1"}));
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software\\Edit\\Mine");
+    EXPECT_EQ(lb1(), "key Mine created");
 
     // A new value of each type below the new key, the first one renamed, the rest as made.
     QMenu *newMenu = form->pmValues->findChild<QMenu *>("pmValuesNew");
@@ -274,21 +314,27 @@ TEST_F(BrowserEditTest, NewKeysAndValuesGetUniqueNamesAndAreRenamedInPlace)
     EXPECT_EQ(stored(k, "New Value #4"), (Stored{REG_MULTI_SZ, "\0\0"s}));
     EXPECT_EQ(stored(k, "New Value #5"), (Stored{REG_EXPAND_SZ, "\0\0"s}));
     EXPECT_EQ(errors(), std::vector<std::string>{});
+    // A name there already (in any letter case) is refused: the value keeps the name made.
+    WindowHarness::trigger(items.at(2));
+    typeName("TEXT");
+    EXPECT_EQ(errors(), std::vector<std::string>{"The new value is called New Value #6: a value "
+                                                 "named TEXT is there already."});
+    EXPECT_EQ(stored(k, "New Value #6"), (Stored{REG_SZ, "\0\0"s}));
+    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue New Value #6 created");
 
-    // Ctrl+Z takes each back, newest first, by its name.
+    // Ctrl+Z takes each back in one step, newest first, by its name; the views follow.
     EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue New Value #5 created");
     EXPECT_EQ(stored(k, "New Value #5"), (Stored{99, "gone"}));
-    lastUndoQuestion();
-    lastUndoQuestion();
-    lastUndoQuestion();
-    lastUndoQuestion();
-    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue New Value #1 renamed to Text");
-    EXPECT_EQ(stored(k, "New Value #1"), (Stored{REG_SZ, "\0\0"s}));
-    lastUndoQuestion();
-    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey New Key #2 renamed to Mine");
-    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey New Key #2 created");
-    EXPECT_FALSE(hasKey("\\Software\\Edit\\New Key #2"));
-    EXPECT_TRUE(hasKey("\\Software\\Edit\\New Key #1"));
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "New Value #1", "New Value #2",
+                                                 "New Value #3", "New Value #4", "Text"}));
+    for (int i = 4; i >= 1; --i)
+        lastUndoQuestion();
+    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rvalue Text created");
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)"}));
+    EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey Mine created");
+    EXPECT_EQ(WindowHarness::registryDump(), before);
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New Key #1"}));
+    EXPECT_EQ(lastUndoQuestion(), "Nothing to undo");
 }
 
 TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
@@ -328,7 +374,7 @@ TEST_F(BrowserEditTest, AKeyRenameKeepsEveryValueAndAnExistingNameIsRefused)
     const std::string after = WindowHarness::registryDump();
     EXPECT_EQ(subtree(after, "\\Software\\Edit\\New"), oldTree);
     EXPECT_EQ(subtree(after, "\\Software\\Edit\\Old"), "");
-    EXPECT_EQ(texts(edit), (std::vector<std::string>{"Taken", "New"}));
+    EXPECT_EQ(texts(edit), (std::vector<std::string>{"New", "Taken"})); // in the registry's order
     EXPECT_EQ(form->RegTV->selectedNode(), child(edit, "New"));
     EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rkey Old renamed to New");
     EXPECT_EQ(WindowHarness::registryDump(), before);
@@ -442,5 +488,53 @@ TEST_F(BrowserEditTest, ImportRefusesAFaultyFileWholeAndExportWritesTheKeyTree)
 
     EXPECT_EQ(lastUndoQuestion(), "Undo the last change?\n\rimport of tweak.reg");
     EXPECT_EQ(WindowHarness::registryDump(), before);
+    EditFiles::setChooser({});
+}
+
+// After an import, Ctrl+Z, a redo and the History window's undo, the tree and the
+// value list show the registry as it now is, and the status line says what was done.
+TEST_F(BrowserEditTest, EachChangeFromOutsideTheViewsShowsTheRegistryAsItNowIs)
+{
+    QTemporaryDir dir;
+    const std::string file = dir.filePath("tweak.reg").toStdString();
+    std::ofstream(file) << "Windows Registry Editor Version 5.00\n\n"
+                           "[HKEY_CURRENT_USER\\Software\\Edit\\Sub]\n"
+                           "[HKEY_CURRENT_USER\\Software\\Aaa]\n"
+                           "[-HKEY_CURRENT_USER\\Software\\Gone]\n"
+                           "[HKEY_CURRENT_USER\\Software\\Edit]\n"
+                           "\"v\"=\"new\"\n";
+    EditFiles::setChooser([&](bool, const std::string &) { return file; });
+    value("\\Software\\Edit", "v", text16("old"), REG_SZ);
+    key("\\Software\\Gone\\Below");
+    key("\\Software\\Later");
+    open({"Software", "Gone"});
+    TTreeNode *software = child(user(), "Software");
+    form->RegTV->selectNode(child(software, "Edit"));
+    const auto shown = [&] {
+        std::string tree;
+        for (const std::string &name : texts(software))
+            tree += name + (TTreeView::hasChildren(child(software, name.c_str())) ? "+ " : " ");
+        return tree + "| " + rows().at(1).value + " | " + lb1();
+    };
+    EXPECT_EQ(shown(), "Edit Gone+ Later | old | ");
+
+    WindowHarness::trigger(form->ImportAction);
+    EXPECT_EQ(shown(), "Aaa Edit+ Later | new | Imported tweak.reg");
+    // The node selected stays selected and the tree as it was unfolded, the rows moved.
+    EXPECT_EQ(form->RegTV->selectedNode(), child(software, "Edit"));
+    EXPECT_TRUE(form->RegTV->isNodeExpanded(software));
+    WindowHarness::pressUndo(form->RegTV);
+    EXPECT_EQ(shown(), "Edit Gone+ Later | old | Undone: import of tweak.reg");
+    form->RedoLastUndo();
+    EXPECT_EQ(shown(), "Aaa Edit+ Later | new | Redone: import of tweak.reg");
+    form->UndoFromHistory(UndoFiles::undoable(quarnel::platform::safetyFolder()).at(0).path);
+    EXPECT_EQ(shown(), "Edit Gone+ Later | old | Undone: redo of import of tweak.reg");
+    // A key shown that goes takes the selection up to its parent.
+    form->RegTV->selectNode(child(software, "Gone"));
+    form->RedoLastUndo();
+    EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
+    EXPECT_EQ(texts(software), (std::vector<std::string>{"Aaa", "Edit", "Later"}));
+    EXPECT_EQ(lb1(), "Redone: import of tweak.reg");
+    EXPECT_EQ(errors(), std::vector<std::string>{});
     EditFiles::setChooser({});
 }

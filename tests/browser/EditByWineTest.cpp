@@ -130,6 +130,9 @@ TEST_F(EditByWineTest, EveryEditorWritesTheBytesWineReadsBack)
     store(kKey, "none", ""s, REG_NONE);
     store(kKey, "odd", "AB"s, 0x1234);
     store(kKey, "bare", text16("kept", false), REG_SZ); // no NUL: an unchanged OK keeps it so
+    // Longer than a line field takes by itself (32,767 characters).
+    const std::string longText(100000, 'w');
+    store(kKey, "long", text16("short"), REG_SZ);
     ASSERT_EQ(form->GoToKey("HKCU" + kKey), "");
 
     modify("sz", editTo("new \xC3\xA4"));
@@ -142,6 +145,7 @@ TEST_F(EditByWineTest, EveryEditorWritesTheBytesWineReadsBack)
     modify("none", editTo("7f"));
     modify("odd", editTo("43 44 45"));
     modify("bare", editTo(nullptr));
+    modify("long", editTo(longText.c_str()));
     EXPECT_EQ(boxes().size(), 0u);
     ASSERT_EQ(quarnel::platform::closeRegistry(), "");
 
@@ -156,6 +160,7 @@ TEST_F(EditByWineTest, EveryEditorWritesTheBytesWineReadsBack)
         {"none", {REG_NONE, "\x7f"s}},
         {"odd", {0x1234, "CDE"s}},
         {"bare", {REG_SZ, text16("kept", false)}},
+        {"long", {REG_SZ, text16(longText)}},
     };
     const WineView wine = readByWine(prefix, "Software\\QuarnelEdit");
     EXPECT_EQ(wine.resaved, expected);

@@ -73,10 +73,23 @@ TEST(ValueEditText, NumbersInBothBasesAndByteOrders)
     EXPECT_FALSE(parseNumber("18446744073709551616", false, 8, error));
     EXPECT_FALSE(parseNumber("100000000", true, 4, error));
     EXPECT_FALSE(parseNumber("12a", false, 4, error));
-    EXPECT_EQ(error, "\"a\" is no decimal digit.");
-    EXPECT_FALSE(parseNumber("-1", false, 4, error));
+    EXPECT_EQ(error, "\"12a\" is not a decimal number.");
+    // Not a number, whatever its size: every character counts before the size.
+    for (const char *text : {"-1", "0x", "100000000-", "1 2"}) {
+        EXPECT_FALSE(parseNumber(text, true, 4, error)) << text;
+        EXPECT_EQ(error, "\"" + std::string(text) + "\" is not a hexadecimal number.");
+    }
     EXPECT_FALSE(parseNumber("  ", true, 4, error));
     EXPECT_EQ(error, "Please enter a number.");
+
+    // The base switch: the same number, too large for the type or not; nothing
+    // for a text that is no number where it was typed.
+    EXPECT_EQ(otherBase("100000000", false), "4294967296");
+    EXPECT_EQ(otherBase(" 0xff ", false), "255");
+    EXPECT_EQ(otherBase("4294967296", true), "100000000");
+    EXPECT_EQ(otherBase("18446744073709551615", true), "ffffffffffffffff");
+    for (const char *text : {"-1", "12g", "", "18446744073709551616"})
+        EXPECT_EQ(otherBase(text, true), "") << text;
 }
 
 TEST(ValueEditText, HexPairsSixteenALineAndBackWithMargins)

@@ -161,12 +161,49 @@ TEST_F(LocateTest, DefaultValueRowAndExactNames)
     EXPECT_FALSE(hasValue("(Standard)"));
     EXPECT_TRUE(hasValue(""));
 
-    // WINE is not Wine: the walk stays at Software, and no value of it is called b;
-    // the focus then selects the first row as before.
+    // WINE is not Wine: the walk stays at Software and says so.
+    harness->clearBoxes();
     results({{kUser, "Software\\WINE\\", "b", "REG_SZ", "b"}}, 2);
     form->FoundLVDblClick();
     EXPECT_EQ(lb2(), "My Computer\\HKEY_CURRENT_USER\\Software");
-    EXPECT_EQ(selectedValues(), std::vector<std::string>{"(Standard)"});
+    ASSERT_EQ(boxes().size(), 1u);
+    EXPECT_EQ(boxes()[0].text, "HKEY_CURRENT_USER\\Software has no key WINE any more: it was "
+                               "renamed or deleted since the search.");
+}
+
+// A row whose key or value went since the search says so, the walk going as far
+// as the keys are still there; a key the tree does not show yet is read and found.
+TEST_F(LocateTest, ARowWhoseKeyOrValueWentSaysSo)
+{
+    key("\\Software\\Wine\\Fonts\\Old\\Deeper");
+    const auto locate = [this](const std::string &branch, const std::string &name) {
+        harness->clearBoxes();
+        model->clear();
+        results({{kUser, branch, name, name.empty() ? "" : "REG_SZ", name}});
+        form->FoundLVDblClick();
+        return boxes().empty() ? std::string() : boxes()[0].text;
+    };
+    const std::string gone = " any more: it was renamed or deleted since the search.";
+    EXPECT_EQ(locate("Software\\Wine\\Fonts\\Old\\Deeper\\", ""), "");
+    TTreeNode *fonts = child(child(child(user(), "Software"), "Wine"), "Fonts");
+    TRegistry reg;
+    reg.SelectRoot(HKEY_CURRENT_USER);
+    reg.RelocateKey("\\Software\\Wine\\Fonts\\Old", "\\Software\\Wine\\Fonts\\New", true);
+
+    EXPECT_EQ(locate("Software\\Wine\\Fonts\\Old\\Deeper\\", ""),
+              "HKEY_CURRENT_USER\\Software\\Wine\\Fonts has no key Old" + gone);
+    EXPECT_EQ(selectedKey(), "Fonts");
+    EXPECT_EQ(locate("Software\\Wine\\Fonts\\New\\Deeper\\", ""), "");
+    EXPECT_EQ(selectedKey(), "Deeper");
+    EXPECT_EQ(texts(fonts), std::vector<std::string>{"New"});
+
+    // A value: the list shown may be older than the registry.
+    EXPECT_EQ(locate("Software\\Wine\\", "a"), "");
+    ASSERT_TRUE(reg.OpenPath("\\Software\\Wine"));
+    ASSERT_TRUE(reg.RemoveValue("b"));
+    EXPECT_EQ(locate("Software\\Wine\\", "b"),
+              "HKEY_CURRENT_USER\\Software\\Wine has no value b" + gone);
+    EXPECT_EQ(names(), (std::vector<std::string>{"(Standard)", "a", "c"}));
 }
 
 TEST_F(LocateTest, NothingHappensWithoutARowARootOrWithAModifier)
