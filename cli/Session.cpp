@@ -25,7 +25,9 @@ Session::~Session()
 
 bool Session::open(bool forChange)
 {
-    // The same choice as the window's, unless --prefix names a registry.
+    // The same choice as the window's, unless --prefix names a registry. A command
+    // that only reads leaves the registry's folder as it found it.
+    const files::OpenFor purpose = forChange ? files::OpenFor::Change : files::OpenFor::Reading;
     files::RegistryOpened opened;
     if (m_invocation.hasPrefix) {
         prefixes::FoundRegistry chosen;
@@ -40,10 +42,10 @@ bool Session::open(bool forChange)
             fail("not a Wine prefix (it has no system.reg)");
             return false;
         }
-        opened =
-            files::openRegistryAt(chosen.folder, chosen.kind != prefixes::RegistryKind::Quarnel);
+        opened = files::openRegistryAt(chosen.folder,
+                                       chosen.kind != prefixes::RegistryKind::Quarnel, {}, purpose);
     } else {
-        opened = files::openRegistry();
+        opened = files::openRegistry({}, purpose);
     }
     m_prefix = opened.directory;
     if (opened.status == files::RegistryOpened::Status::Failed) {
@@ -51,15 +53,12 @@ bool Session::open(bool forChange)
         return false;
     }
     m_open = true;
-    if (opened.status == files::RegistryOpened::Status::ReadOnly) {
-        if (forChange) {
-            const std::string reason = files::readOnlyReason();
-            fail(reason.empty() ? opened.message : reason);
-            return false;
-        }
-    } else if (!opened.message.empty()) {
-        note(opened.message);
+    if (opened.status == files::RegistryOpened::Status::ReadOnly && forChange) {
+        const std::string reason = files::readOnlyReason();
+        fail(reason.empty() ? opened.message : reason);
+        return false;
     }
+    if (!opened.message.empty()) note(opened.message);
     if (forChange) {
         if (const std::string reason = files::readOnlyReason(); !reason.empty()) {
             fail(reason);

@@ -26,7 +26,8 @@ public:
     Session &operator=(const Session &) = delete;
 
     // Opens the registry. With `forChange`, one that takes no changes (Wine runs
-    // on it, another Quarnel holds it) is refused. False after a message.
+    // on it, another Quarnel holds it) is refused; without, it is opened only to
+    // read, and nothing is written into its folder. False after a message.
     bool open(bool forChange);
     // Saves and closes; kTrouble (after a message) when the save failed.
     int close(int status);

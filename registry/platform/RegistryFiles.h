@@ -49,18 +49,27 @@ struct RegistryOpened
     std::vector<std::string> undosCutShort;
 };
 
+// What a registry is opened for. To read it only (a search, an export, a listing),
+// nothing is written into its folder: no lock, no journal, no file of Wine's; the
+// changes an earlier run journaled are shown, not saved. It opens ReadOnly.
+enum class OpenFor
+{
+    Change,
+    Reading
+};
+
 // Chooses the registry (WINEPREFIX, else ~/.wine, else Quarnel's own in
 // $XDG_DATA_HOME/quarnel/registry), locks it, loads it, applies changes an
 // earlier run journaled, and makes it what the Win32 calls work on. When the
 // files changed on disk after those changes were made, `ask` decides whether
 // they are applied; without it (or on no) they are kept aside, and the message
 // says where.
-RegistryOpened openRegistry(const AskUser &ask = {});
+RegistryOpened openRegistry(const AskUser &ask = {}, OpenFor purpose = OpenFor::Change);
 // The directory openRegistry() would open now, or "" when it could open none.
 std::string defaultRegistryDirectory();
 // The same for a given directory (tests, tools).
 RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
-                              const AskUser &ask = {});
+                              const AskUser &ask = {}, OpenFor purpose = OpenFor::Change);
 
 // Another registry's files read as they stand, for reading only, beside the
 // open one: no lock, no journal, nothing written, a Wine running on it no

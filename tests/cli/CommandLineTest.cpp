@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -634,5 +635,17 @@ TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
     EXPECT_FALSE(std::filesystem::exists(game + "/quarnel-backups"));
     EXPECT_EQ(run("search NoSuchTextAnywhere --all").status, 1);
     EXPECT_EQ(run("search x --all --prefix bottles:Gaming").status, 2);
+
+    // The commands that only read leave a prefix's folder as they found it: no
+    // journal, no lock, no file of Wine's.
+    for (const char *command : {"search x --prefix steam:1245620", "prefixes",
+                                "export 'HKEY_CURRENT_USER\\Software' - --prefix steam:1245620",
+                                "undo --list --prefix steam:1245620"})
+        EXPECT_LT(run(command).status, 2) << command;
+    Strings left;
+    for (const auto &entry : std::filesystem::directory_iterator(game))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Strings{"system.reg", "user.reg", "userdef.reg"}));
     std::filesystem::remove_all(home);
 }

@@ -511,7 +511,7 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
 }
 
 FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, bool isWinePrefix,
-                                                  const Confirm &confirmRecovery)
+                                                  const Confirm &confirmRecovery, bool forReading)
 {
     m_directory = directory;
     m_isWinePrefix = isWinePrefix;
@@ -519,7 +519,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     OpenResult result;
     if (isWinePrefix && !wine::isWinePrefix(directory))
         return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg).", {}};
-    if (!isWinePrefix && !wine::isWinePrefix(directory)) {
+    if (!forReading && !isWinePrefix && !wine::isWinePrefix(directory)) {
         // Our own directory only; a Wine prefix is never created here.
         // A folder that cannot be made shows as the lock that cannot be taken.
         makeOwnFolders(directory);
@@ -528,17 +528,17 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     std::string lockError;
     std::vector<std::string> lockPaths{directory + "/" + kOwnLockFile};
     // Our lock, journal and backups would belong to us and lock its owner out.
-    const std::string foreign = foreignOwnerMessage(directory);
+    const std::string foreign = forReading ? std::string() : foreignOwnerMessage(directory);
     if (!foreign.empty()) {
         lockError = foreign;
-    } else if (isWinePrefix) {
+    } else if (isWinePrefix && !forReading) {
         // A server started with another TMPDIR has its lock where ours never meets it.
         holder = runningWineServer(directory);
         lockPaths =
             holder ? std::vector<std::string>{} : wineServerLockPaths(directory, true, &lockError);
     }
-    const bool locked =
-        !holder && lockError.empty() && m_lock.acquire(lockPaths, holder, lockError, isWinePrefix);
+    const bool locked = !forReading && !holder && lockError.empty() &&
+                        m_lock.acquire(lockPaths, holder, lockError, isWinePrefix);
     if (locked) {
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
@@ -551,7 +551,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                     "Quarnel cannot create its registry in " + directory + ": " + error,
                     {}};
         }
-    } else {
+    } else if (!forReading) {
         result.message = foreign.empty() ? lockMessage(holder, lockError) : foreign;
     }
 

@@ -49,8 +49,10 @@ public:
     // keys when it holds no registry yet. Journaled changes of an earlier run
     // are applied; when the files changed on disk after they were made,
     // `confirmRecovery` decides (none: no), and a no keeps them aside.
+    // `forReading`: opened read-only, and nothing is written into the directory
+    // (no lock, no journal, no folder made); journaled changes are only shown.
     OpenResult open(const std::string &directory, bool isWinePrefix,
-                    const Confirm &confirmRecovery = {});
+                    const Confirm &confirmRecovery = {}, bool forReading = false);
 
     // Saves the changed hives. Returns "" or a message for the user.
     std::string flush();
