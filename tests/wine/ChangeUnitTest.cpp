@@ -1,6 +1,7 @@
 // A compound change (a key tree deleted, a key moved, an undo) reaches the
 // registry whole or not at all: not when the process is killed in its middle,
 // nor when the disk fills up while it is journaled.
+#include "tests/wine/SyncPoints.h"
 #include "tests/wine/WineTestSupport.h"
 
 #include "registry/TRegistry.h"
@@ -243,6 +244,73 @@ TEST_F(ChangeUnitTest, AFullDiskTakesBackTheWholeChange)
         EXPECT_EQ(state(), report.substr(at + 6)) << op.name;
         ASSERT_EQ(closeRegistry(), "");
     }
+}
+
+// A restore puts the three files in place as one: killed at any of its writes, the
+// next start finds the registry as it was or finishes the restore, and says which.
+TEST_F(ChangeUnitTest, ARestoreKilledAtAnyWriteLeavesTheRegistryBeforeOrRestoredAndSaysWhich)
+{
+    REQUIRE_PREFIX();
+    const std::string base = copyOfTemplate();
+    const auto files = [](const std::string &folder) {
+        std::string all;
+        for (const char *file : {"system.reg", "userdef.reg", "user.reg"})
+            all += readFile(folder + "/" + file) + "|";
+        return all;
+    };
+    ASSERT_EQ(openRegistryAt(base, true).status, RegistryOpened::Status::Ok);
+    ASSERT_EQ(backupBeforeFirstChange(), "");
+    const std::string backup = listBackups().at(0).folder.substr(base.size());
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER}) {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        ASSERT_TRUE(reg.OpenPath(root == HKEY_USERS ? "\\.Default\\Software" : "\\Software"));
+        reg.WriteText("changed since the backup", "x");
+    }
+    ASSERT_EQ(closeRegistry(), "");
+    const std::string before = files(base), restored = files(base + backup);
+    ASSERT_NE(before, restored);
+
+    int kills = 0;
+    for (int n = 1;; ++n) {
+        std::system(("rm -rf '" + m_template + "-restore' && cp -a '" + base + "' '" + m_template +
+                     "-restore'")
+                        .c_str());
+        const std::string prefix = m_template + "-restore";
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+            std::string made;
+            killAtSyncPoint(n);
+            _exit(restoreBackup(prefix + backup, made).empty() ? 0 : 3);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        if (!WIFSIGNALED(status)) {
+            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            EXPECT_EQ(files(prefix), restored);
+            break;
+        }
+        ++kills;
+        const RegistryOpened opened = openRegistryAt(prefix, true);
+        ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
+        const std::string now = files(prefix);
+        if (now == before)
+            EXPECT_NE(opened.message.find("Nothing of it was restored"), std::string::npos)
+                << "killed at " << n << ": " << opened.message;
+        else if (now == restored)
+            EXPECT_NE(opened.message.find("has finished that restore now"), std::string::npos)
+                << "killed at " << n << ": " << opened.message;
+        else
+            ADD_FAILURE() << "killed at sync point " << n << ": neither before nor restored";
+        ASSERT_EQ(closeRegistry(), "");
+        // Said once, and nothing of the restore is left beside the files.
+        EXPECT_EQ(openRegistryAt(prefix, true).message, "") << n;
+        ASSERT_EQ(closeRegistry(), "");
+        for (const char *file : {"system.reg", "userdef.reg", "user.reg"})
+            EXPECT_FALSE(std::filesystem::exists(prefix + "/" + file + ".quarnel-restore"));
+    }
+    EXPECT_GT(kills, 8);
 }
 
 TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)

@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -563,6 +565,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     const bool journalOk = m_readOnly ? Journal::peek(journalPath, records, error, &gaps)
                                       : m_journal.open(journalPath, records, gaps, error);
     if (!journalOk) goReadOnly(error + kShownReadOnly, result.message);
+    settleRestore(gaps.restore, result.message);
 
     std::string loadErrors;
     for (int i = 0; i < 3; ++i) {
@@ -733,40 +736,101 @@ std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std:
     if (std::string failed = flush(); !failed.empty())
         return "Quarnel cannot save the registry before restoring, so nothing was restored.\n" +
                failed;
+    // One unit: after a kill from here on the next start finds the registry as it
+    // was or, once every file is written aside, as the backup's.
+    JournalRestore restore{backupFolder, {}, false, {}};
+    const uint64_t start = m_journal.end();
+    std::string error;
+    const auto giveUp = [&](const std::string &what) {
+        removeRestoreFiles();
+        std::string ignored;
+        m_journal.truncateTo(start, ignored);
+        return what + ", so nothing was restored.\n" + error;
+    };
+    if (!m_journal.append(restoreRecord(restore), error))
+        return giveUp("Quarnel cannot write to its journal");
     std::vector<BackupFile> now;
     for (int i = 0; i < 3; ++i)
         if (fileIdOf(pathOf(i)).exists) now.push_back({kHiveFiles[i], pathOf(i), {}});
-    std::string error;
     madeBackup =
         wine::makeBackup(safetyFolder(), now, std::time(nullptr), m_sync, error, m_backupsKept);
-    if (madeBackup.empty())
-        return "Quarnel cannot back up the registry before restoring, so nothing was "
-               "restored.\n" +
-               error;
-    const auto put = [this](int i, const std::string &text, std::string &why) {
-        const auto named = [this, i](const FileId &id) {
-            std::string ignored;
-            m_journal.append(hiveFileRecord(static_cast<uint8_t>(i), id), ignored);
-        };
-        const auto produce = [&text](const ChunkSink &sink) { sink(text); };
-        return replaceFile(pathOf(i), produce, m_sync, m_hives[i].id, why, named);
-    };
-    for (int i = 0; i < 3; ++i) {
-        if (!present[i] || put(i, contents[i], error)) continue;
-        // Half a restore is no registry: the files saved just now go back.
-        std::string message = "Quarnel could not put " + std::string(kHiveFiles[i]) +
-                              " of the backup in place (" + error + ").";
-        for (int j = 0; j < i; ++j) {
-            std::string saved, why;
-            if (!present[j]) continue;
-            if (!readWholeFile(madeBackup + "/" + kHiveFiles[j], saved, why) || !put(j, saved, why))
-                message += "\n" + std::string(kHiveFiles[j]) + " could not be put back; it is in " +
-                           madeBackup + ".";
-        }
-        return message;
-    }
+    if (madeBackup.empty()) return giveUp("Quarnel cannot back up the registry before restoring");
+    restore.madeBefore = madeBackup;
+    // All of them before any takes its place: a full disk stops the restore here.
+    for (int i = 0; i < 3; ++i)
+        if (present[i] && !writeAside(i, contents[i], restore.files[i], error))
+            return giveUp("Quarnel cannot write the backup's " + std::string(kHiveFiles[i]) +
+                          " beside the registry's");
+    restore.ready = true;
+    if (!m_journal.append(restoreRecord(restore), error))
+        return giveUp("Quarnel cannot write to its journal");
+    if (!finishRestore(restore, error))
+        return "Quarnel could not put every file of the backup in place (" + error +
+               "). It tries again when it opens this registry next.";
+    for (int i = 0; i < 3; ++i)
+        if (present[i]) m_hives[i].id = restore.files[i];
     if (!m_journal.reset(hiveFiles(), error)) return error;
     return {};
+}
+
+bool FileBackedStore::writeAside(int hive, const std::string &text, FileId &written,
+                                 std::string &error)
+{
+    const std::string aside = pathOf(hive) + kRestoreSuffix;
+    const auto produce = [&text](const ChunkSink &sink) { sink(text); };
+    if (!replaceFile(aside, produce, m_sync, written, error)) return false;
+    // It takes the place of the registry's file: with that file's permissions.
+    struct stat st
+    {
+    };
+    if (::stat(pathOf(hive).c_str(), &st) == 0) ::chmod(aside.c_str(), st.st_mode & 07777);
+    return true;
+}
+
+bool FileBackedStore::finishRestore(const JournalRestore &restore, std::string &error)
+{
+    for (int i = 0; i < 3; ++i) {
+        const FileId &aside = restore.files[i];
+        // Renamed, a file keeps its identity: one in place already was moved there.
+        if (!aside.exists || fileIdOf(pathOf(i)) == aside) continue;
+        const std::string from = pathOf(i) + kRestoreSuffix;
+        if (fileIdOf(from) != aside) {
+            error = from + " is not the file written for the restore any more";
+            return false;
+        }
+        if (::rename(from.c_str(), pathOf(i).c_str()) != 0) {
+            error = "cannot replace " + pathOf(i) + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+void FileBackedStore::removeRestoreFiles()
+{
+    for (int i = 0; i < 3; ++i) {
+        const std::string aside = pathOf(i) + kRestoreSuffix;
+        ::unlink(aside.c_str());
+        ::unlink((aside + kTempSuffix).c_str());
+    }
+}
+
+void FileBackedStore::settleRestore(const std::optional<JournalRestore> &restore,
+                                    std::string &message)
+{
+    const auto add = [&message](const std::string &text) {
+        message += (message.empty() ? "" : "\n") + text;
+    };
+    if (m_readOnly) {
+        if (restore) add(restoreCutShortMessage(*restore, false));
+        return;
+    }
+    std::string error;
+    if (restore && restore->ready && !finishRestore(*restore, error))
+        return goReadOnly(
+            restoreCutShortMessage(*restore, false) + " (" + error + ")" + kShownReadOnly, message);
+    if (restore) add(restoreCutShortMessage(*restore, true));
+    removeRestoreFiles();
 }
 
 long FileBackedStore::journalFailed(const std::string &error)

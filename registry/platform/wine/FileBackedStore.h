@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -85,9 +86,11 @@ public:
 
     // Puts the registry files of the backup folder `backupFolder` in place of the
     // registry's: first saves every change and backs the registry up as it is
-    // now (`madeBackup`: that folder). The keys in memory stay as they were:
-    // close and open the registry afterwards. Returns "" or, when nothing was
-    // replaced, why; a failure midway puts the files saved first back.
+    // now (`madeBackup`: that folder). One unit: the backup's files are all
+    // written aside before the first takes its place, and a start after a kill
+    // finds the registry as it was or finishes the restore, and says which. The
+    // keys in memory stay as they were: close and open the registry afterwards.
+    // Returns "" or why nothing (or, rarely, not yet all) was replaced.
     std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
     // The backup made this session, or "".
     const std::string &backupFolder() const { return m_backupFolder; }
@@ -137,6 +140,14 @@ private:
     std::string lockMessage(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
     bool makeBackup();
+    // A restore's file written beside the hive's (kRestoreSuffix), with its permissions.
+    bool writeAside(int hive, const std::string &text, FileId &written, std::string &error);
+    // Puts the files a restore wrote aside in place, those not there yet.
+    bool finishRestore(const JournalRestore &restore, std::string &error);
+    void removeRestoreFiles();
+    // At the start: finishes a restore that was ended once its files were ready (a
+    // registry that cannot be changed is only told), and removes what one left.
+    void settleRestore(const std::optional<JournalRestore> &restore, std::string &message);
     // Cuts the journal back to where the open unit began and reloads the hives it
     // changed from their files and the journal's other changes.
     bool takeBackUnit(std::string &error);

@@ -115,7 +115,7 @@ bool decode(const uint8_t *p, std::size_t n, bool legacy, JournalRecord &r)
     const auto size = static_cast<std::size_t>(c.get(4));
     if (!c.ok || static_cast<std::size_t>(c.end - c.p) != size) return false;
     r.data.assign(c.p, c.end);
-    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::UnitEnd;
+    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::Restore;
 }
 
 bool writeAll(int fd, const void *data, std::size_t n)
@@ -229,6 +229,47 @@ JournalUnit unitOf(const JournalRecord &r)
     return {data.substr(0, nul), data.substr(nul + 1)};
 }
 
+std::vector<uint8_t> encodeId(const FileId &id)
+{
+    std::vector<uint8_t> out{static_cast<uint8_t>(id.exists)};
+    for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
+                       static_cast<uint64_t>(id.mtimeNsec)})
+        put64(out, v);
+    return out;
+}
+
+FileId decodeId(Cursor &c)
+{
+    FileId id;
+    id.exists = c.get(1) != 0;
+    id.device = c.get(8);
+    id.inode = c.get(8);
+    id.size = c.get(8);
+    id.mtimeSec = static_cast<int64_t>(c.get(8));
+    id.mtimeNsec = static_cast<int64_t>(c.get(8));
+    return id;
+}
+
+// A restore record's data: the two folders, each ended by a NUL, then the three files.
+std::optional<JournalRestore> restoreOf(const JournalRecord &r)
+{
+    JournalRestore restore;
+    restore.ready = r.type != 0;
+    const auto *p = r.data.data();
+    const auto *end = p + r.data.size();
+    for (std::string *folder : {&restore.backup, &restore.madeBefore}) {
+        const auto *nul = std::find(p, end, uint8_t(0));
+        if (nul == end) return std::nullopt;
+        folder->assign(p, nul);
+        p = nul + 1;
+    }
+    Cursor c{p, end};
+    for (FileId &id : restore.files)
+        id = decodeId(c);
+    if (!c.ok) return std::nullopt;
+    return restore;
+}
+
 struct Parsed
 {
     uint64_t intact = 0; // where the whole records end; 0: no journal of ours
@@ -278,6 +319,8 @@ Parsed parse(int fd, uint64_t size, std::vector<JournalRecord> &records)
             }
         } else if (r.op == JournalRecord::UnitEnd) {
             unitStart.reset();
+        } else if (r.op == JournalRecord::Restore) {
+            result.gaps.restore = restoreOf(r);
         } else {
             records.push_back(std::move(r));
         }
@@ -303,15 +346,6 @@ bool encodeAll(const std::vector<JournalRecord> &records, std::vector<uint8_t> &
         bytes.insert(bytes.end(), e.begin(), e.end());
     }
     return true;
-}
-
-std::vector<uint8_t> encodeId(const FileId &id)
-{
-    std::vector<uint8_t> out{static_cast<uint8_t>(id.exists)};
-    for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
-                       static_cast<uint64_t>(id.mtimeNsec)})
-        put64(out, v);
-    return out;
 }
 
 } // namespace
@@ -524,6 +558,23 @@ JournalRecord unitBeginRecord(const JournalUnit &unit)
     r.data.assign(unit.description.begin(), unit.description.end());
     r.data.push_back(0);
     r.data.insert(r.data.end(), unit.undoFile.begin(), unit.undoFile.end());
+    return r;
+}
+
+JournalRecord restoreRecord(const JournalRestore &restore)
+{
+    JournalRecord r;
+    r.op = JournalRecord::Restore;
+    r.hive = kNoHive;
+    r.type = restore.ready ? 1 : 0;
+    for (const std::string *folder : {&restore.backup, &restore.madeBefore}) {
+        r.data.insert(r.data.end(), folder->begin(), folder->end());
+        r.data.push_back(0);
+    }
+    for (const FileId &id : restore.files) {
+        const std::vector<uint8_t> bytes = encodeId(id);
+        r.data.insert(r.data.end(), bytes.begin(), bytes.end());
+    }
     return r;
 }
 

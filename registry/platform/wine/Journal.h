@@ -37,7 +37,8 @@ struct JournalRecord
         KeyMarked = 5, // `name` is the key's class; `type` 1 marks a symbolic link
         HiveFile = 6,  // the hive's file is (or is about to be) the one in `data`
         UnitBegin = 7, // `data`: the unit's description, a NUL, and its undo file (may be empty)
-        UnitEnd = 8
+        UnitEnd = 8,
+        Restore = 9 // a backup being restored (JournalRestore)
     };
     Op op = KeyCreated;
     uint8_t hive = 0;
@@ -65,11 +66,26 @@ struct JournalUnit
 JournalRecord unitBeginRecord(const JournalUnit &unit);
 JournalRecord unitEndRecord();
 
+// A backup being restored. Its files are written aside first; once all of them
+// are (`ready`), they take the places of the registry's. The journal is emptied
+// when they have: a journal that still holds this was ended in the middle.
+struct JournalRestore
+{
+    std::string backup;     // the backup folder restored
+    std::string madeBefore; // the backup of the registry as it was before
+    bool ready = false;
+    FileId files[3]; // for each hive restored, the file written aside (else !exists)
+};
+
+JournalRecord restoreRecord(const JournalRestore &restore);
+
 // What reading a journal left out.
 struct JournalGaps
 {
     // Units the journal holds without their closing mark; their records are dropped.
     std::vector<JournalUnit> cutShort;
+    // A restore the journal holds (its last record): one that was not finished.
+    std::optional<JournalRestore> restore;
     // Bytes after the last whole record: a record cut short by a crash, or
     // `damaged` when they cannot be one (garbage, a record that fails its checks).
     uint64_t droppedBytes = 0;
