@@ -162,7 +162,6 @@ void TRegForm::UndoFromHistory(const std::string &path)
         // A redo is an edit Ctrl+Z takes back; an undo's record waits for Ctrl+Y.
         if (!outcome.record.empty() && UndoFiles::recordKind(*now) == UndoFiles::Kind::Redo)
             m_undoHistory.add(outcome.record, outcome.description);
-        if (!outcome.note.empty()) Dialogs::error(outcome.note);
     }
     if (done > 0)
         lb1->setText(done == 1 ? QStringLiteral("Undone: ") + toQt(chain.front().description)
@@ -192,7 +191,6 @@ void TRegForm::RedoLastUndo()
         return;
     }
     if (!outcome.record.empty()) m_undoHistory.add(outcome.record, outcome.description);
-    if (!outcome.note.empty()) Dialogs::error(outcome.note);
     lb1->setText(QStringLiteral("Redone: ") + toQt(what));
     if (m_historyWindow) m_historyWindow->refresh();
 }

@@ -173,7 +173,6 @@ int runUndo(Session &session)
             text += "\n  " + f;
         return session.fail(text);
     }
-    if (!outcome.note.empty()) session.note(outcome.note);
     out("Undone: " + what + "\n");
     return kDone;
 }

@@ -11,13 +11,18 @@
 //
 // prepare() makes the backup before the first change of the session, then
 // writes what the edit may change as an undo file. Its comment line says what
-// the edit was: "unfinished delete" until finish() names what was done.
+// the edit was: "unfinished delete" until finish() names what was done; an edit
+// that changed nothing leaves no undo file.
 // Without registry files (and no test folder) there is nothing to back up and
 // nowhere to keep undo files: edits then go ahead without either.
 #pragma once
 
+#include "registry/UndoFiles.h"
+
 #include <functional>
+#include <optional>
 #include <string>
+#include <utility>
 
 class UndoCapture;
 
@@ -35,6 +40,10 @@ public:
     // edit until finish() (and for good when it never comes).
     SafetyNet(std::string kind, std::string cutShort);
 
+    // For an undo: its undo file is, from its first writing, the record of taking
+    // back `takenBack` (see UndoFiles.h).
+    void recordOf(UndoFiles::Kind kind, const std::string &takenBack);
+
     // "" when the edit may go ahead, else a message for the user: nothing may change.
     std::string prepare(const std::function<void(UndoCapture &)> &capture);
     // The edit ran to its end: its undo file says what it did.
@@ -47,4 +56,5 @@ private:
     std::string m_kind;
     std::string m_cutShort;
     std::string m_undoFile;
+    std::optional<std::pair<UndoFiles::Kind, std::string>> m_recordOf;
 };

@@ -122,9 +122,10 @@ std::string defaultRegistryDirectory()
     return where.error.empty() ? where.directory : std::string();
 }
 
-void beginChangeUnit(const std::string &description, const std::string &undoFile)
+void beginChangeUnit(const std::string &description, const std::string &undoFile,
+                     const std::string &record)
 {
-    if (auto &store = current()) store->beginUnit({description, undoFile});
+    if (auto &store = current()) store->beginUnit({description, undoFile, record});
 }
 
 bool endChangeUnit(bool keep, std::string &error)

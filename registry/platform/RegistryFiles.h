@@ -136,7 +136,8 @@ std::string restoreBackup(const std::string &backupFolder, std::string &madeBack
 RegistryOpened reopenRegistry(const AskUser &ask = {});
 
 // The open registry's side of ChangeUnit (ChangeUnit.h), which is what callers use.
-void beginChangeUnit(const std::string &description, const std::string &undoFile);
+void beginChangeUnit(const std::string &description, const std::string &undoFile,
+                     const std::string &record);
 bool endChangeUnit(bool keep, std::string &error);
 
 // Writes an undo file (a registry editor file) as

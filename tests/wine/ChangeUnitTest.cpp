@@ -4,9 +4,12 @@
 #include "tests/wine/SyncPoints.h"
 #include "tests/wine/WineTestSupport.h"
 
+#include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
+#include "registry/TakeBack.h"
 #include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
+#include "registry/UndoFiles.h"
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/RegText.h"
 #include "registry/platform/RegistryFiles.h"
@@ -16,6 +19,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -313,6 +317,114 @@ TEST_F(ChangeUnitTest, ARestoreKilledAtAnyWriteLeavesTheRegistryBeforeOrRestored
     EXPECT_GT(kills, 8);
 }
 
+// An undo and the mark on what it took back are one: killed at any write of three
+// undos in a row, or short of room for the mark, each edit is undone and marked so,
+// or neither, and no record of an undo that was not made is left to redo.
+TEST_F(ChangeUnitTest, AnUndoIsMadeAndMarkedTogetherOrNeither)
+{
+    REQUIRE_PREFIX();
+    const std::string base = copyOfTemplate();
+    const auto subkey = [](int k) { return "\\Software\\HrBulk\\sub" + std::to_string(k); };
+    ASSERT_EQ(openRegistryAt(base, true).status, RegistryOpened::Status::Ok);
+    for (int k = 0; k < 3; ++k) {
+        SafetyNet net("delete", "unfinished delete");
+        ASSERT_EQ(net.prepare([&](UndoCapture &capture) {
+            capture.captureKey("HKEY_CURRENT_USER", subkey(k).substr(1));
+        }),
+                  "");
+        TRegistry reg;
+        reg.SelectRoot(HKEY_CURRENT_USER);
+        ASSERT_TRUE(reg.DeleteTree(subkey(k)));
+        net.finish(true, "sub" + std::to_string(k) + " deleted");
+    }
+    ASSERT_EQ(closeRegistry(), "");
+    // Each edit undone in the registry exactly when its file says so; a record of
+    // an undo only beside an undo that was made.
+    const auto consistent = [&](const std::string &when) {
+        int undone = 0, records = 0;
+        for (const UndoFiles::Entry &entry : UndoFiles::all(safetyFolder())) {
+            if (entry.kind == UndoFiles::Kind::Undo) {
+                records += entry.takenBack ? 0 : 1;
+                continue;
+            }
+            const int k = entry.description.back() == 'd' ? entry.description[3] - '0' : -1;
+            ASSERT_GE(k, 0) << entry.description;
+            TRegistry reg;
+            reg.SelectRoot(HKEY_CURRENT_USER);
+            EXPECT_EQ(reg.HasKey(subkey(k)), entry.takenBack) << when << ", edit " << k;
+            undone += entry.takenBack ? 1 : 0;
+        }
+        EXPECT_EQ(records, undone) << when;
+    };
+    const auto takeBackAll = [] {
+        for (const UndoFiles::Entry &entry : UndoFiles::undoable(safetyFolder()))
+            if (!TakeBack::takeBack(entry).done()) return false;
+        return true;
+    };
+
+    int kills = 0;
+    for (int n = 1;; ++n) {
+        const std::string prefix = scratchPrefix();
+        std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+            killAtSyncPoint(n);
+            _exit(takeBackAll() ? 0 : 3);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+        consistent("killed at sync point " + std::to_string(n));
+        ASSERT_EQ(closeRegistry(), "");
+        if (!WIFSIGNALED(status)) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+            break;
+        }
+        ++kills;
+    }
+    EXPECT_GT(kills, 10);
+
+    // A disk with room for the undo but not for the mark: nothing is undone.
+    const std::string prefix = scratchPrefix();
+    std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
+    const std::string report = withinDeadline([&] {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok)
+            return std::string("not opened");
+        if (!backupBeforeFirstChange().empty()) return std::string("no backup");
+        const UndoFiles::Entry newest = UndoFiles::undoable(safetyFolder()).at(0);
+        // Grown past the limit below by a comment line (UTF-16, as the file), it
+        // cannot take one byte more.
+        std::string comment;
+        for (char c : std::string(40000, ';') + "\r\n")
+            comment += std::string{c, '\0'};
+        std::ofstream(newest.path, std::ios::binary | std::ios::app) << comment;
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(journalSize(prefix) + 20000), RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const TakeBack::Outcome outcome = TakeBack::takeBack(newest);
+        std::string problems;
+        if (outcome.done()) problems += "reported done; ";
+        if (outcome.failures.empty() ||
+            outcome.failures.back().find("cannot mark") == std::string::npos)
+            problems += "the mark is not named: " + outcome.refused + "; ";
+        const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &none);
+        return problems;
+    });
+    EXPECT_EQ(report, "");
+    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    consistent("without room for the mark");
+    EXPECT_EQ(UndoFiles::undoable(safetyFolder()).size(), 3u);
+
+    // An edit that changed nothing leaves nothing to take back.
+    SafetyNet net("delete", "unfinished delete");
+    ASSERT_EQ(net.prepare([](UndoCapture &) {}), "");
+    net.finish(false, "0 items deleted");
+    EXPECT_EQ(UndoFiles::undoable(safetyFolder()).size(), 3u);
+    ASSERT_EQ(closeRegistry(), "");
+}
+
 TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)
 {
     char templ[] = "/tmp/quarnel-journal-XXXXXX";
@@ -331,9 +443,10 @@ TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)
         wine::JournalGaps gaps;
         wine::Journal journal;
         ASSERT_TRUE(journal.open(path, records, gaps, error)) << error;
-        for (const auto &r : {value(u"before"), wine::unitBeginRecord({"the first", ""}),
-                              value(u"in1"), wine::unitEndRecord(), value(u"between"),
-                              wine::unitBeginRecord({"the second", "/x/undo.reg"}), value(u"in2")})
+        for (const auto &r :
+             {value(u"before"), wine::unitBeginRecord({"the first", "", "", -1}), value(u"in1"),
+              wine::unitEndRecord(), value(u"between"),
+              wine::unitBeginRecord({"the second", "/x/undo.reg", "", 7}), value(u"in2")})
             ASSERT_TRUE(journal.append(r, error)) << error;
     }
     const auto names = [](const std::vector<wine::JournalRecord> &records) {
@@ -349,6 +462,7 @@ TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)
     ASSERT_EQ(gaps.cutShort.size(), 1u);
     EXPECT_EQ(gaps.cutShort[0].description, "the second");
     EXPECT_EQ(gaps.cutShort[0].undoFile, "/x/undo.reg");
+    EXPECT_EQ(gaps.cutShort[0].undoFileSize, 7);
     EXPECT_EQ(gaps.droppedBytes, 0u);
 
     // A gigabyte of zeros after the records is no record cut short: it is dropped,

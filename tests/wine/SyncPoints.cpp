@@ -2,8 +2,8 @@
 // code and the C++ library's (std::filesystem::rename) both come here.
 #include "tests/wine/SyncPoints.h"
 
-#include <cstdio>
 #include <csignal>
+#include <cstdio>
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -18,8 +18,7 @@ void passing()
     if (g_killAt > 0 && g_passed >= g_killAt) ::kill(::getpid(), SIGKILL);
 }
 
-template <typename F>
-F next(const char *name)
+template <typename F> F next(const char *name)
 {
     return reinterpret_cast<F>(::dlsym(RTLD_NEXT, name));
 }

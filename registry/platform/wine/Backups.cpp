@@ -364,6 +364,33 @@ void removeLeftovers(const std::string &safetyFolder)
     ::close(safetyFd);
 }
 
+void forgetUndoCutShort(const std::string &safetyFolder, const std::string &undoFile,
+                        int64_t sizeBefore, const std::string &record)
+{
+    const std::string folder = safetyFolder + "/" + kUndoFolderName + "/";
+    const auto inFolder = [&folder](const std::string &path) {
+        return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+               path.find('/', folder.size()) == std::string::npos;
+    };
+    if (inFolder(undoFile) && sizeBefore >= 0) {
+        const int fd = ::open(undoFile.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st
+        {
+        };
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > sizeBefore) {
+            // Its time orders it among the files of the same second.
+            const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+            if (::ftruncate(fd, static_cast<off_t>(sizeBefore)) == 0) ::futimens(fd, times);
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    struct stat st
+    {
+    };
+    if (inFolder(record) && ::lstat(record.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(record.c_str());
+}
+
 std::string writeUndoFile(const std::string &safetyFolder, const std::string &kind,
                           std::string_view bytes, std::time_t when, bool syncToDisk,
                           std::string &error)

@@ -70,6 +70,13 @@ void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::
 // (".partial-*"), and nothing else.
 void removeLeftovers(const std::string &safetyFolder);
 
+// An undo that was cut short changed nothing: the undo file it took back goes
+// back to `sizeBefore` bytes (what was appended since, its mark, goes; its time
+// stays), and `record`, the undo file it wrote, is removed. Only files in the
+// undo folder, never through a link.
+void forgetUndoCutShort(const std::string &safetyFolder, const std::string &undoFile,
+                        int64_t sizeBefore, const std::string &record);
+
 // Writes `bytes` as "<stamp>-<kind>.reg" (with a suffix when taken) into the
 // undo folder inside `safetyFolder`. Returns its path, or "" with `error` set.
 std::string writeUndoFile(const std::string &safetyFolder, const std::string &kind,

@@ -587,7 +587,12 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                           droppedJournalMessage(journalPath, gaps, !m_readOnly);
     for (const JournalUnit &unit : gaps.cutShort) {
         result.message += (result.message.empty() ? "" : "\n") + cutShortMessage(unit);
-        if (!unit.undoFile.empty()) result.undosCutShort.push_back(unit.undoFile);
+        if (unit.undoFile.empty()) continue;
+        result.undosCutShort.push_back(unit.undoFile);
+        // None of the undo was applied: its file is not marked as taken back, nor
+        // is there a record of it.
+        if (!m_readOnly)
+            forgetUndoCutShort(safetyFolder(), unit.undoFile, unit.undoFileSize, unit.record);
     }
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
     return result;
@@ -1022,6 +1027,8 @@ void FileBackedStore::beginUnit(const JournalUnit &unit)
 {
     if (m_unit.depth++ > 0) return;
     m_unit = OpenUnit{1, unit};
+    if (const FileId undo = fileIdOf(unit.undoFile); undo.exists)
+        m_unit.unit.undoFileSize = static_cast<int64_t>(undo.size);
 }
 
 bool FileBackedStore::endUnit(bool keep, std::string &error)

@@ -220,13 +220,22 @@ private:
     std::size_t m_filled = 0;
 };
 
-// Splits a unit mark's data into what a unit is.
+// Splits a unit mark's data into what a unit is (earlier ones hold the first two only).
 JournalUnit unitOf(const JournalRecord &r)
 {
-    const std::string data(r.data.begin(), r.data.end());
-    const std::size_t nul = data.find('\0');
-    if (nul == std::string::npos) return {data, {}};
-    return {data.substr(0, nul), data.substr(nul + 1)};
+    std::string texts[4];
+    std::size_t n = 0;
+    for (uint8_t byte : r.data) {
+        if (byte == 0 && n < 3)
+            ++n;
+        else
+            texts[n].push_back(static_cast<char>(byte));
+    }
+    JournalUnit unit{texts[0], texts[1], texts[2], -1};
+    if (!texts[3].empty() && texts[3].size() <= 18 &&
+        texts[3].find_first_not_of("0123456789") == std::string::npos)
+        unit.undoFileSize = std::stoll(texts[3]);
+    return unit;
 }
 
 std::vector<uint8_t> encodeId(const FileId &id)
@@ -290,7 +299,8 @@ Parsed parse(int fd, uint64_t size, std::vector<JournalRecord> &records)
     result.legacy = isLegacy(head);
     ChainCheck chains;
     uint64_t pos = sizeof kMagic;
-    std::optional<std::size_t> unitStart; // where the open unit's records begin
+    constexpr std::size_t kNoUnit = std::size_t(-1);
+    std::size_t unitStart = kNoUnit; // where the open unit's records begin
     JournalUnit unit;
     bool damaged = false;
     while (size - pos >= 8) {
@@ -313,20 +323,20 @@ Parsed parse(int fd, uint64_t size, std::vector<JournalRecord> &records)
         }
         pos += 8 + len;
         if (r.op == JournalRecord::UnitBegin) {
-            if (!unitStart) {
+            if (unitStart == kNoUnit) {
                 unitStart = records.size();
                 unit = unitOf(r);
             }
         } else if (r.op == JournalRecord::UnitEnd) {
-            unitStart.reset();
+            unitStart = kNoUnit;
         } else if (r.op == JournalRecord::Restore) {
             result.gaps.restore = restoreOf(r);
         } else {
             records.push_back(std::move(r));
         }
     }
-    if (unitStart) {
-        records.resize(*unitStart);
+    if (unitStart != kNoUnit) {
+        records.resize(unitStart);
         result.gaps.cutShort.push_back(std::move(unit));
     }
     result.intact = pos;
@@ -555,9 +565,11 @@ JournalRecord unitBeginRecord(const JournalUnit &unit)
     JournalRecord r;
     r.op = JournalRecord::UnitBegin;
     r.hive = kNoHive;
-    r.data.assign(unit.description.begin(), unit.description.end());
-    r.data.push_back(0);
-    r.data.insert(r.data.end(), unit.undoFile.begin(), unit.undoFile.end());
+    const std::string size = unit.undoFileSize < 0 ? "" : std::to_string(unit.undoFileSize);
+    for (const std::string *text : {&unit.description, &unit.undoFile, &unit.record, &size}) {
+        if (text != &unit.description) r.data.push_back(0);
+        r.data.insert(r.data.end(), text->begin(), text->end());
+    }
     return r;
 }
 

@@ -36,7 +36,7 @@ struct JournalRecord
         SubkeyDeleted = 4,
         KeyMarked = 5, // `name` is the key's class; `type` 1 marks a symbolic link
         HiveFile = 6,  // the hive's file is (or is about to be) the one in `data`
-        UnitBegin = 7, // `data`: the unit's description, a NUL, and its undo file (may be empty)
+        UnitBegin = 7, // `data`: JournalUnit's texts, each but the last ended by a NUL
         UnitEnd = 8,
         Restore = 9 // a backup being restored (JournalRestore)
     };
@@ -61,6 +61,10 @@ struct JournalUnit
 {
     std::string description; // "the deletion of HKEY_CURRENT_USER\\Software\\X"
     std::string undoFile;    // for an undo: the undo file it applied
+    std::string record;      // and the undo file it wrote (see registry/TakeBack.h)
+    // The undo file's size as the unit began: what the undo appended to it since
+    // (its mark) goes when the undo is cut short. -1: not known.
+    int64_t undoFileSize = -1;
 };
 
 JournalRecord unitBeginRecord(const JournalUnit &unit);
