@@ -548,7 +548,8 @@ TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUnd
         Strings backups, undos;
         for (const auto &entry :
              std::filesystem::directory_iterator(byCommand + "/quarnel-backups"))
-            if (entry.path().filename() != "undo") backups.push_back(entry.path().string());
+            if (entry.is_directory() && entry.path().filename() != "undo")
+                backups.push_back(entry.path().string());
         for (const auto &entry :
              std::filesystem::directory_iterator(byCommand + "/quarnel-backups/undo"))
             undos.push_back(entry.path().filename().string());

@@ -251,6 +251,46 @@ TEST_F(Backups, NamesAreInUtcAndTwelveBackupsLeaveTheNewestTen)
     EXPECT_EQ(entries(safety), newest);
 }
 
+// A script's edits, each its own session, push out no backup: while the files are
+// as Quarnel last saved its own changes, the undo files hold those. Files changed
+// by another program (also when a session only read them since) get a backup again.
+TEST_F(Backups, SessionsOnFilesAsQuarnelLeftThemMakeNoBackupOfTheirOwn)
+{
+    const auto backups = [this] {
+        std::set<std::string> names = entries(safety);
+        names.erase("undo");
+        names.erase(".saved-files");
+        return names.size();
+    };
+    const auto session = [this](const char *value, OpenFor purpose = OpenFor::Change) {
+        ASSERT_EQ(openRegistryAt(dir, true, {}, purpose).status,
+                  purpose == OpenFor::Change ? RegistryOpened::Status::Ok
+                                             : RegistryOpened::Status::ReadOnly);
+        if (value) {
+            EXPECT_EQ(setValue(value), ERROR_SUCCESS);
+        }
+        EXPECT_EQ(closeRegistry(), "");
+    };
+    session("first");
+    ASSERT_EQ(backups(), 1u);
+    for (const char *value : {"2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"})
+        session(value);
+    EXPECT_EQ(backups(), 1u);
+
+    const std::string outside = readFile(dir + "/user.reg") + "\n[Software\\\\Outside] 1\n";
+    writeFile(dir + "/user.reg", outside);
+    session(nullptr);
+    session(nullptr, OpenFor::Reading);
+    session("after another program");
+    EXPECT_EQ(backups(), 2u);
+    session("and again");
+    EXPECT_EQ(backups(), 2u);
+    // Without the backup it leans on, a session makes one.
+    std::system(("rm -r '" + safety + "'/2*").c_str());
+    session("without backups");
+    EXPECT_EQ(backups(), 1u);
+}
+
 // Runs `scenario` in a child as user `uid` and returns what it reported. The
 // child ends without closing anything, as a killed process would.
 std::string asUser(uid_t uid, const std::function<std::string()> &scenario)

@@ -364,6 +364,47 @@ void removeLeftovers(const std::string &safetyFolder)
     ::close(safetyFd);
 }
 
+namespace {
+
+constexpr const char *kSavedFilesName = ".saved-files";
+
+std::string savedFilesText(const FileId files[3])
+{
+    std::string text;
+    for (int i = 0; i < 3; ++i) {
+        const FileId &id = files[i];
+        text += std::string(kHiveFiles[i]) + " " + (id.exists ? "1" : "0");
+        for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
+                           static_cast<uint64_t>(id.mtimeNsec)})
+            text += " " + std::to_string(v);
+        text += "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+bool writeSavedFiles(const std::string &safetyFolder, const FileId files[3], bool syncToDisk,
+                     std::string &error)
+{
+    FileId written;
+    return ensureFolder(safetyFolder, error) &&
+           replaceFile(safetyFolder + "/" + kSavedFilesName, savedFilesText(files), syncToDisk,
+                       written, error);
+}
+
+bool areSavedFiles(const std::string &safetyFolder, const FileId files[3])
+{
+    std::string error;
+    const std::string path = safetyFolder + "/" + kSavedFilesName;
+    const int fd = openForReading(path, false, error);
+    if (fd < 0) return false;
+    FileContent content;
+    const bool read = content.readFrom(fd, path, error);
+    ::close(fd);
+    return read && content.text() == savedFilesText(files);
+}
+
 void forgetUndoCutShort(const std::string &safetyFolder, const std::string &undoFile,
                         int64_t sizeBefore, const std::string &record)
 {

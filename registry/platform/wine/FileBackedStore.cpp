@@ -580,6 +580,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
 
     m_store->setHooks(m_hooks);
     const FileId onDisk[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
+    m_covered = !m_readOnly && areSavedFiles(safetyFolder(), onDisk) &&
+                !wine::listBackups(safetyFolder()).empty();
     recover(planRecovery(records, onDisk), confirmRecovery, result.message);
     // A torn last record is a change whose call never returned: nothing to tell.
     if (gaps.damaged)
@@ -656,6 +658,17 @@ std::vector<JournalRecord> FileBackedStore::hiveFiles() const
     return files;
 }
 
+bool FileBackedStore::backedUp()
+{
+    if (!m_backupFolder.empty() || m_backupCovers) return true;
+    // The files as this session found them or saved them, and those as Quarnel last
+    // saved its changes: the newest backup and the undo files hold every change.
+    for (int i = 0; m_covered && i < 3; ++i)
+        m_covered = fileIdOf(pathOf(i)) == m_hives[i].id;
+    m_backupCovers = m_covered;
+    return m_backupCovers;
+}
+
 long FileBackedStore::beforeChange(const RegKey &key)
 {
     if (m_readOnly || m_wineStarted) return ERROR_ACCESS_DENIED;
@@ -665,8 +678,7 @@ long FileBackedStore::beforeChange(const RegKey &key)
     if (m_trail.locate(key).hive < 0) return ERROR_ACCESS_DENIED;
     // Nothing changes without a backup; after a failed one, nothing changes until
     // the user has been told (backupBeforeFirstChange) and it has been made.
-    if (m_backupFolder.empty() && (!m_backupFailure.empty() || !makeBackup()))
-        return ERROR_CANTWRITE;
+    if (!backedUp() && (!m_backupFailure.empty() || !makeBackup())) return ERROR_CANTWRITE;
     return ERROR_SUCCESS;
 }
 
@@ -704,12 +716,14 @@ bool FileBackedStore::makeBackup()
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
                           error;
+    else
+        m_covered = true;
     return !m_backupFolder.empty();
 }
 
 std::string FileBackedStore::backupBeforeFirstChange()
 {
-    if (m_readOnly || !m_backupFolder.empty()) return {};
+    if (m_readOnly || backedUp()) return {};
     m_backupFailure.clear(); // asked again: try again
     return makeBackup() ? std::string() : m_backupFailure;
 }
@@ -774,6 +788,7 @@ std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std:
                "). It tries again when it opens this registry next.";
     for (int i = 0; i < 3; ++i)
         if (present[i]) m_hives[i].id = restore.files[i];
+    m_covered = false; // no undo file leads from the backups to these files
     if (!m_journal.reset(hiveFiles(), error)) return error;
     return {};
 }
@@ -930,6 +945,7 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
     if (fileIdOf(path) != h.id) {
         // Changed behind our back: take the file as it is now and put our
         // journaled changes on top, so that neither side's update is lost.
+        m_covered = false; // what the other program wrote is in no backup
         std::string loadError;
         std::vector<JournalRecord> records;
         bool known = false;
@@ -987,6 +1003,9 @@ std::string FileBackedStore::flush()
     if (allSaved) {
         if (!m_journal.reset(hiveFiles(), error))
             messages += (messages.empty() ? "" : "\n") + error;
+        // Should it fail, the next session makes a backup: nothing is lost.
+        const FileId saved[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
+        if (m_covered) writeSavedFiles(safetyFolder(), saved, m_sync, error);
     } else {
         messages += "\nQuarnel keeps your changes in " + m_journal.path() +
                     ", tries to save them again later and otherwise applies them at its next "

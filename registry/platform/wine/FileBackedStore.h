@@ -75,8 +75,10 @@ public:
 
     // The registry as it stands, copied into the safety folder before the first
     // change of the session; the first change makes it when nobody asked
-    // earlier. Returns "" (made now or before, or nothing can change) or a
-    // message for the user. While there is none, every change is refused.
+    // earlier. None is made while the files are as Quarnel last saved its own
+    // changes into them, after a backup: the undo files hold those. Returns ""
+    // (made now or before, not needed, or nothing can change) or a message for
+    // the user. While there is none, every change is refused.
     std::string backupBeforeFirstChange();
     // <directory>/quarnel-backups
     std::string safetyFolder() const;
@@ -139,6 +141,10 @@ private:
     bool saveHive(int hive, std::string &error);
     std::string lockMessage(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
+    // Whether this session's changes may be made: a backup was made, or the files
+    // are as Quarnel last saved its own changes (the newest backup and the undo
+    // files since hold every change; a script's edits push no backup out).
+    bool backedUp();
     bool makeBackup();
     // A restore's file written beside the hive's (kRestoreSuffix), with its permissions.
     bool writeAside(int hive, const std::string &text, FileId &written, std::string &error);
@@ -172,6 +178,10 @@ private:
     std::string m_lastFailure;
     std::string m_backupFolder;
     std::string m_backupFailure; // why the backup failed; changes are refused meanwhile
+    // Every change to the files since the newest backup is Quarnel's own, with its
+    // undo file: saved, the files are noted as such (writeSavedFiles).
+    bool m_covered = false;
+    bool m_backupCovers = false; // this session needs no backup of its own
     std::size_t m_backupsKept = kBackupsKept;
 
     struct OpenUnit
