@@ -13,24 +13,22 @@ bool EditSafety::refusesChanges()
     return true;
 }
 
-std::string EditSafety::whyRefused()
+std::string EditSafety::failedText(const std::string &text)
 {
-    return SafetyNet::refusalFromNowOn();
+    return SafetyNet::causeFirst(text, "\n\r");
 }
 
 std::string EditSafety::undoFailedText(const std::vector<std::string> &failures, bool retryHint)
 {
-    std::string text = Dialogs::listText(retryHint ? "The undo failed, so nothing was undone; "
-                                                     "Ctrl+Z tries it again:"
-                                                   : "The undo failed, so nothing was undone:",
-                                         failures);
-    if (const std::string why = whyRefused(); !why.empty()) text += "\n\r" + why;
-    return text;
+    return failedText(Dialogs::listText(retryHint ? "The undo failed, so nothing was undone; "
+                                                    "Ctrl+Z tries it again:"
+                                                  : "The undo failed, so nothing was undone:",
+                                        failures));
 }
 
 bool EditSafety::refusesFromNowOn()
 {
-    const std::string reason = whyRefused();
+    const std::string reason = SafetyNet::refusalFromNowOn();
     if (!reason.empty()) Dialogs::error(reason);
     return !reason.empty();
 }

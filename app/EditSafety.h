@@ -31,10 +31,10 @@ public:
     // (its journal cannot be written, Wine started beside us), shows why in one
     // error box and returns true, so the edit stops instead of failing item by item.
     static bool refusesFromNowOn();
-    // Why the registry refused a change that failed, when it says (else ""), once.
-    static std::string whyRefused();
-    // The one box's text for an undo that failed (nothing of it was kept): the
-    // first failures, then why the registry refused, when it says.
+    // The one box's text for an edit that failed: why the registry refused, when
+    // it says (once), first, then `text`.
+    static std::string failedText(const std::string &text);
+    // The same for an undo that failed (nothing of it was kept), with its first failures.
     static std::string undoFailedText(const std::vector<std::string> &failures, bool retryHint);
 
     // `kind` goes into the undo file's name ("delete", "replace"); `cutShort`

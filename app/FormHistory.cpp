@@ -56,12 +56,10 @@ std::string shown(const UndoFiles::Entry &entry)
 std::string failedText(const UndoFiles::Entry &entry, const TakeBack::Outcome &outcome)
 {
     if (!outcome.refused.empty()) return outcome.refused;
-    std::string text = Dialogs::listText(
+    return EditSafety::failedText(Dialogs::listText(
         "\"" + (entry.description.empty() ? entry.path : entry.description) +
             "\" cannot be taken back whole, so nothing of it was undone; these items failed:",
-        outcome.failures);
-    if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-    return text;
+        outcome.failures));
 }
 
 } // namespace

@@ -417,14 +417,18 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
             capture.captureNewKeyPath(rootName, newPath);
         }))
         return;
-    // The move the replace uses: the new key whole with every value, or nothing.
-    reg.RelocateKey("\\" + keyPath, "\\" + newPath, true);
+    // The move the replace uses: the new key whole with every value, or nothing,
+    // also when a value cannot be written (a full disk).
+    std::string failure;
+    try {
+        reg.RelocateKey("\\" + keyPath, "\\" + newPath, true);
+    } catch (const ERegistryException &e) {
+        failure = std::string(" (") + e.what() + ")";
+    }
     const bool moved = !reg.HasKey("\\" + keyPath) && reg.HasKey("\\" + newPath);
     safety.finish(moved, "key " + leaf + " renamed to " + newName);
     if (!moved) {
-        std::string text = "not renamed: " + oldFull;
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::failedText("not renamed: " + oldFull + failure));
         return;
     }
 
@@ -493,20 +497,21 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
         }))
         return;
     bool renamed = false;
-    {
+    std::string failure;
+    try {
         // Both names, or neither, reach the files.
         quarnel::platform::ChangeUnit unit("the rename of value " + oldName + " of " +
                                            fullName(rootName, keyPath));
         reg.RenameValueName(oldName, newName);
         renamed = !reg.HasValue(oldName) && reg.HasValue(newName) && unit.commit();
+    } catch (const ERegistryException &e) {
+        failure = std::string(" (") + e.what() + ")";
     }
     renamed = renamed && !reg.HasValue(oldName) && reg.HasValue(newName);
     safety.finish(renamed, "value " + oldName + " renamed to " + newName);
     reg.ClosePath();
     if (!renamed) {
-        std::string text = "not renamed: " + oldName;
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::failedText("not renamed: " + oldName + failure));
         return;
     }
     std::string atRoot, atPath;
@@ -578,10 +583,8 @@ void TRegForm::ImportClick()
     const std::vector<std::string> failures = ApplyUndo(read.file, "the " + description);
     safety.finish(failures.empty(), description);
     if (!failures.empty()) {
-        std::string text = Dialogs::listText(
-            "The import of " + fileName + " failed, so nothing of it was kept:", failures);
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::failedText(Dialogs::listText(
+            "The import of " + fileName + " failed, so nothing of it was kept:", failures)));
         return;
     }
     showNewKeys(*this, read.file);

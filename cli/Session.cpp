@@ -18,6 +18,17 @@ void out(std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+std::string listText(const std::string &heading, const std::vector<std::string> &items)
+{
+    constexpr std::size_t kListed = 10;
+    std::string text = heading;
+    for (std::size_t i = 0; i < items.size() && i < kListed; ++i)
+        text += "\n  " + items[i];
+    if (items.size() > kListed)
+        text += "\n  and " + std::to_string(items.size() - kListed) + " more";
+    return text;
+}
+
 Session::~Session()
 {
     if (m_open) files::closeRegistry();

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarnel::cli {
 
@@ -50,6 +51,10 @@ private:
 };
 
 void out(std::string_view text);
+
+// `heading` and the first few `items`, one an indented line, then how many more:
+// a failure's list stays short enough that its cause, said first, is read.
+std::string listText(const std::string &heading, const std::vector<std::string> &items);
 
 int runSearch(Session &session);
 int runDelete(Session &session);

@@ -23,13 +23,26 @@ std::string SafetyNet::refusalReason()
 
 std::string SafetyNet::refusalFromNowOn()
 {
+    std::string reason = takeNotice();
 #ifndef _WIN32
-    std::string reason = files::takeRegistryNotice();
     if (reason.empty()) reason = files::readOnlyReason();
+#endif
     return reason;
+}
+
+std::string SafetyNet::takeNotice()
+{
+#ifndef _WIN32
+    return files::takeRegistryNotice();
 #else
     return {};
 #endif
+}
+
+std::string SafetyNet::causeFirst(const std::string &text, const std::string &lineBreak)
+{
+    const std::string cause = refusalFromNowOn();
+    return cause.empty() ? text : cause + lineBreak + text;
 }
 
 SafetyNet::SafetyNet(std::string kind, std::string cutShort)

@@ -35,6 +35,12 @@ public:
     // After an item of an edit failed: why the registry now refuses every change
     // (its journal cannot be written, Wine started beside us), or "".
     static std::string refusalFromNowOn();
+    // Why a change failed that its caller cannot explain (the journal could not
+    // be written), once; "" when there is nothing new to tell.
+    static std::string takeNotice();
+    // What failed told with its cause first: refusalFromNowOn(), when it says
+    // anything, then `lineBreak` and `text`. One message, for both faces.
+    static std::string causeFirst(const std::string &text, const std::string &lineBreak);
 
     // `kind` goes into the undo file's name ("delete"); `cutShort` describes the
     // edit until finish() (and for good when it never comes).

@@ -567,6 +567,41 @@ TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUnd
     }
 }
 
+// An undo the disk has no room for says why first, then a few of the items that
+// failed, not every one of them; with room it goes through.
+TEST_F(CommandLineTest, AnUndoOnAFullDiskSaysWhyFirstInAFewLines)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = plantedPrefix();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    for (int i = 0; i < 200; ++i)
+        setText(kArea + "\\QuTree\\k" + std::to_string(i), "v", "x");
+    quarnel::platform::closeRegistry();
+    const std::string p = " --prefix " + quoted(prefix);
+    ASSERT_EQ(runQuarnel("delete QuTree --yes" + p).status, 0);
+
+    const std::string journal = prefix + "/quarnel.journal";
+    char dir[] = "/tmp/quarnel-cli-run-XXXXXX";
+    const std::string tmp = mkdtemp(dir);
+    const std::string full = "sh -c \"trap '' XFSZ; exec prlimit --fsize=" +
+                             std::to_string(std::filesystem::file_size(journal) + 3000) +
+                             " '" QUARNEL_BINARY "' undo --yes" + p + "\" 2>'" + tmp + "/err'";
+    const int status = std::system(full.c_str());
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, 2);
+    const std::string err = readFile(tmp + "/err");
+    std::filesystem::remove_all(tmp);
+    EXPECT_EQ(err.rfind("quarnel: " + prefix + ": Quarnel cannot write to its journal", 0), 0u)
+        << err;
+    EXPECT_NE(err.find("\nthe undo failed, so nothing was undone:\n"), std::string::npos) << err;
+    EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 14) << err;
+    EXPECT_NE(err.find(" more\n"), std::string::npos) << err;
+
+    EXPECT_EQ(runQuarnel("undo --yes" + p).status, 0);
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    EXPECT_TRUE(hasValue(kArea + "\\QuTree\\k199", "v"));
+    quarnel::platform::closeRegistry();
+}
+
 TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
 {
     REQUIRE_PREFIX();
