@@ -287,7 +287,11 @@ bool describe(const std::string &path, std::string_view description)
     return rewriteWithComment(path, kMark, description);
 }
 
-std::vector<Entry> all(const std::string &safetyFolder)
+namespace {
+
+// Every undo file in the folder, newest first; with `onlyMade`, not the records of
+// undos that were not made.
+std::vector<Entry> everyFile(const std::string &safetyFolder, bool onlyMade)
 {
     struct Found
     {
@@ -318,9 +322,16 @@ std::vector<Entry> all(const std::string &safetyFolder)
         if (!f.entry.takenBack) notTakenBack.insert(f.name);
     std::vector<Entry> entries;
     for (Found &f : found)
-        if (f.entry.kind == Kind::Edit || !notTakenBack.count(f.entry.recordOf))
+        if (!onlyMade || f.entry.kind == Kind::Edit || !notTakenBack.count(f.entry.recordOf))
             entries.push_back(std::move(f.entry));
     return entries;
+}
+
+} // namespace
+
+std::vector<Entry> all(const std::string &safetyFolder)
+{
+    return everyFile(safetyFolder, true);
 }
 
 std::optional<Entry> entryOf(const std::string &path)
@@ -386,7 +397,7 @@ std::string markRecord(const std::string &path, Kind kind, const std::string &ta
 std::vector<std::string> prune(const std::string &safetyFolder, const Limits &limits,
                                std::time_t now, std::time_t runningSince)
 {
-    std::vector<Entry> entries = all(safetyFolder);
+    std::vector<Entry> entries = everyFile(safetyFolder, false);
     std::uintmax_t total = 0;
     for (const Entry &entry : entries)
         total += entry.bytes;

@@ -128,7 +128,9 @@ void setBackupsKept(std::size_t keep);
 
 // Puts the backup's registry files in place of the open registry's, after
 // saving every change and backing the registry up as it stands (`madeBackup`:
-// that folder). Refused while Wine runs on the prefix or no change is taken.
+// that folder, left empty when no file was replaced). One unit: a start after a
+// kill finds the registry as it was or finishes the restore, and says which.
+// Refused while Wine runs on the prefix or no change is taken.
 // The keys in memory are the old ones until reopenRegistry(). Returns "" or a
 // message for the user.
 std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);

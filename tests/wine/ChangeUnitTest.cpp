@@ -110,6 +110,25 @@ protected:
         return copy;
     }
 
+    // Runs `op` on `prefix`, a copy of `base`, in a child killed at its `n`th sync
+    // point. False when it ran to its end before that.
+    static bool killedAt(int n, const std::string &base, std::string &prefix,
+                         const std::function<bool(const std::string &)> &op)
+    {
+        prefix = scratchPrefix();
+        std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+            killAtSyncPoint(n);
+            _exit(op(prefix) ? 0 : 3);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << status;
+        return WIFSIGNALED(status);
+    }
+
     std::string m_template;
 };
 
@@ -257,10 +276,8 @@ TEST_F(ChangeUnitTest, ARestoreKilledAtAnyWriteLeavesTheRegistryBeforeOrRestored
     REQUIRE_PREFIX();
     const std::string base = copyOfTemplate();
     const auto files = [](const std::string &folder) {
-        std::string all;
-        for (const char *file : {"system.reg", "userdef.reg", "user.reg"})
-            all += readFile(folder + "/" + file) + "|";
-        return all;
+        return readFile(folder + "/system.reg") + readFile(folder + "/userdef.reg") +
+               readFile(folder + "/user.reg");
     };
     ASSERT_EQ(openRegistryAt(base, true).status, RegistryOpened::Status::Ok);
     ASSERT_EQ(backupBeforeFirstChange(), "");
@@ -273,48 +290,24 @@ TEST_F(ChangeUnitTest, ARestoreKilledAtAnyWriteLeavesTheRegistryBeforeOrRestored
     }
     ASSERT_EQ(closeRegistry(), "");
     const std::string before = files(base), restored = files(base + backup);
-    ASSERT_NE(before, restored);
-
-    int kills = 0;
-    for (int n = 1;; ++n) {
-        std::system(("rm -rf '" + m_template + "-restore' && cp -a '" + base + "' '" + m_template +
-                     "-restore'")
-                        .c_str());
-        const std::string prefix = m_template + "-restore";
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+    int n = 1;
+    for (std::string prefix;; ++n) {
+        const bool killed = killedAt(n, base, prefix, [&](const std::string &at) {
             std::string made;
-            killAtSyncPoint(n);
-            _exit(restoreBackup(prefix + backup, made).empty() ? 0 : 3);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
-        if (!WIFSIGNALED(status)) {
-            ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-            EXPECT_EQ(files(prefix), restored);
-            break;
-        }
-        ++kills;
+            return restoreBackup(at + backup, made).empty();
+        });
         const RegistryOpened opened = openRegistryAt(prefix, true);
-        ASSERT_EQ(opened.status, RegistryOpened::Status::Ok) << opened.message;
         const std::string now = files(prefix);
-        if (now == before)
-            EXPECT_NE(opened.message.find("Nothing of it was restored"), std::string::npos)
-                << "killed at " << n << ": " << opened.message;
-        else if (now == restored)
-            EXPECT_NE(opened.message.find("has finished that restore now"), std::string::npos)
-                << "killed at " << n << ": " << opened.message;
-        else
-            ADD_FAILURE() << "killed at sync point " << n << ": neither before nor restored";
+        const char *said = now == before     ? "Nothing of it was restored"
+                           : now == restored ? (killed ? "has finished that restore now" : "")
+                                             : "(neither before nor restored)";
+        EXPECT_NE(opened.message.find(said), std::string::npos) << n << ": " << opened.message;
         ASSERT_EQ(closeRegistry(), "");
-        // Said once, and nothing of the restore is left beside the files.
-        EXPECT_EQ(openRegistryAt(prefix, true).message, "") << n;
+        if (!killed) break;
+        EXPECT_EQ(openRegistryAt(prefix, true).message, "") << n; // said once
         ASSERT_EQ(closeRegistry(), "");
-        for (const char *file : {"system.reg", "userdef.reg", "user.reg"})
-            EXPECT_FALSE(std::filesystem::exists(prefix + "/" + file + ".quarnel-restore"));
     }
-    EXPECT_GT(kills, 8);
+    EXPECT_GT(n, 8);
 }
 
 // An undo and the mark on what it took back are one: killed at any write of three
@@ -324,95 +317,66 @@ TEST_F(ChangeUnitTest, AnUndoIsMadeAndMarkedTogetherOrNeither)
 {
     REQUIRE_PREFIX();
     const std::string base = copyOfTemplate();
-    const auto subkey = [](int k) { return "\\Software\\HrBulk\\sub" + std::to_string(k); };
+    const auto subkey = [](int k) { return "Software\\HrBulk\\sub" + std::to_string(k); };
+    TRegistry reg;
+    reg.SelectRoot(HKEY_CURRENT_USER);
     ASSERT_EQ(openRegistryAt(base, true).status, RegistryOpened::Status::Ok);
     for (int k = 0; k < 3; ++k) {
         SafetyNet net("delete", "unfinished delete");
-        ASSERT_EQ(net.prepare([&](UndoCapture &capture) {
-            capture.captureKey("HKEY_CURRENT_USER", subkey(k).substr(1));
-        }),
-                  "");
-        TRegistry reg;
-        reg.SelectRoot(HKEY_CURRENT_USER);
-        ASSERT_TRUE(reg.DeleteTree(subkey(k)));
-        net.finish(true, "sub" + std::to_string(k) + " deleted");
+        ASSERT_EQ(
+            net.prepare([&](UndoCapture &c) { c.captureKey("HKEY_CURRENT_USER", subkey(k)); }), "");
+        ASSERT_TRUE(reg.DeleteTree("\\" + subkey(k)));
+        net.finish(true, std::to_string(k));
     }
     ASSERT_EQ(closeRegistry(), "");
-    // Each edit undone in the registry exactly when its file says so; a record of
-    // an undo only beside an undo that was made.
+    // Each edit undone exactly when its file says so; as many records as undos.
     const auto consistent = [&](const std::string &when) {
         int undone = 0, records = 0;
         for (const UndoFiles::Entry &entry : UndoFiles::all(safetyFolder())) {
-            if (entry.kind == UndoFiles::Kind::Undo) {
+            if (entry.kind != UndoFiles::Kind::Edit) {
                 records += entry.takenBack ? 0 : 1;
                 continue;
             }
-            const int k = entry.description.back() == 'd' ? entry.description[3] - '0' : -1;
-            ASSERT_GE(k, 0) << entry.description;
-            TRegistry reg;
-            reg.SelectRoot(HKEY_CURRENT_USER);
-            EXPECT_EQ(reg.HasKey(subkey(k)), entry.takenBack) << when << ", edit " << k;
+            EXPECT_EQ(reg.HasKey("\\" + subkey(std::stoi(entry.description))), entry.takenBack)
+                << when << ", edit " << entry.description;
             undone += entry.takenBack ? 1 : 0;
         }
         EXPECT_EQ(records, undone) << when;
     };
-    const auto takeBackAll = [] {
-        for (const UndoFiles::Entry &entry : UndoFiles::undoable(safetyFolder()))
-            if (!TakeBack::takeBack(entry).done()) return false;
-        return true;
-    };
-
-    int kills = 0;
-    for (int n = 1;; ++n) {
-        const std::string prefix = scratchPrefix();
-        std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
-            killAtSyncPoint(n);
-            _exit(takeBackAll() ? 0 : 3);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
+    int n = 1;
+    for (std::string prefix;; ++n) {
+        const bool killed = killedAt(n, base, prefix, [](const std::string &) {
+            for (const UndoFiles::Entry &entry : UndoFiles::undoable(safetyFolder()))
+                if (!TakeBack::takeBack(entry).done()) return false;
+            return true;
+        });
         ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
         consistent("killed at sync point " + std::to_string(n));
         ASSERT_EQ(closeRegistry(), "");
-        if (!WIFSIGNALED(status)) {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-            break;
-        }
-        ++kills;
+        if (!killed) break;
     }
-    EXPECT_GT(kills, 10);
+    EXPECT_GT(n, 10);
 
-    // A disk with room for the undo but not for the mark: nothing is undone.
-    const std::string prefix = scratchPrefix();
+    // Room for the undo, none for the mark: the newest file, grown past the limit by
+    // a comment line (UTF-16, as the file), cannot take one byte more.
+    const std::string prefix = copyOfTemplate();
     std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
     const std::string report = withinDeadline([&] {
-        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok)
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok ||
+            !backupBeforeFirstChange().empty())
             return std::string("not opened");
-        if (!backupBeforeFirstChange().empty()) return std::string("no backup");
         const UndoFiles::Entry newest = UndoFiles::undoable(safetyFolder()).at(0);
-        // Grown past the limit below by a comment line (UTF-16, as the file), it
-        // cannot take one byte more.
-        std::string comment;
+        std::ofstream comment(newest.path, std::ios::binary | std::ios::app);
         for (char c : std::string(40000, ';') + "\r\n")
-            comment += std::string{c, '\0'};
-        std::ofstream(newest.path, std::ios::binary | std::ios::app) << comment;
+            comment << c << '\0';
+        comment.close();
         signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{rlim_t(journalSize(prefix) + 20000), RLIM_INFINITY};
         setrlimit(RLIMIT_FSIZE, &limit);
-        const TakeBack::Outcome outcome = TakeBack::takeBack(newest);
-        std::string problems;
-        if (outcome.done()) problems += "reported done; ";
-        if (outcome.failures.empty() ||
-            outcome.failures.back().find("cannot mark") == std::string::npos)
-            problems += "the mark is not named: " + outcome.refused + "; ";
-        const rlimit none{RLIM_INFINITY, RLIM_INFINITY};
-        setrlimit(RLIMIT_FSIZE, &none);
-        return problems;
+        const auto failures = TakeBack::takeBack(newest).failures;
+        return failures.empty() ? std::string("reported done") : failures.back();
     });
-    EXPECT_EQ(report, "");
+    EXPECT_EQ(report.rfind("cannot mark", 0), 0u) << report;
     ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
     consistent("without room for the mark");
     EXPECT_EQ(UndoFiles::undoable(safetyFolder()).size(), 3u);

@@ -764,6 +764,7 @@ std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std:
         removeRestoreFiles();
         std::string ignored;
         m_journal.truncateTo(start, ignored);
+        madeBackup.clear(); // no file was replaced: the registry need not be opened again
         return what + ", so nothing was restored.\n" + error;
     };
     if (!m_journal.append(restoreRecord(restore), error))
@@ -1005,7 +1006,8 @@ std::string FileBackedStore::flush()
             messages += (messages.empty() ? "" : "\n") + error;
         // Should it fail, the next session makes a backup: nothing is lost.
         const FileId saved[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
-        if (m_covered) writeSavedFiles(safetyFolder(), saved, m_sync, error);
+        std::string ignored;
+        if (m_covered) writeSavedFiles(safetyFolder(), saved, m_sync, ignored);
     } else {
         messages += "\nQuarnel keeps your changes in " + m_journal.path() +
                     ", tries to save them again later and otherwise applies them at its next "
