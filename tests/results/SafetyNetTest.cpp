@@ -338,6 +338,22 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     EXPECT_EQ(valueBytes(plain, "text"), std::string("a Bar\0", 6));
     EXPECT_EQ(lb1Text(), "2 items replaced");
     EXPECT_EQ(rows().size(), 1u);
+
+    // The second of two moves cannot copy its value: that error ends the replace, as
+    // every registry error does, in one box with the journal's cause first.
+    model().clear();
+    clearBoxes();
+    for (int i : {7, 8}) {
+        setText(key("Foo", i), "v", "x");
+        addKeyRow(key("Foo", i) + "\\");
+    }
+    selectAll();
+    replaceUntilTheDiskIsFull(StoreChange::ValueSet);
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    const Strings shown = boxTexts(TDialogKind::ErrorDisplay);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Quarnel cannot write to its journal", 0), 0u) << shown[0];
+    EXPECT_TRUE(shown[0].ends_with("\nFehler beim Setzen der Daten f\xC3\xBCr 'v'")) << shown[0];
 }
 
 // An undo the disk cannot take is one unit: nothing of it stays, one short box says
