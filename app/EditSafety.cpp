@@ -13,6 +13,11 @@ bool EditSafety::refusesChanges()
     return true;
 }
 
+std::string EditSafety::failedText(const std::string &text)
+{
+    return SafetyNet::causeFirst(whyRefused(), text, "\n\r");
+}
+
 std::string EditSafety::whyRefused()
 {
     return refusalText(SafetyNet::refusalFromNowOn());
@@ -60,12 +65,10 @@ std::string EditSafety::refusalText(const quarnel::platform::RegistryRefusal &re
 
 std::string EditSafety::undoFailedText(const std::vector<std::string> &failures, bool retryHint)
 {
-    std::string text = Dialogs::listText(retryHint ? "The undo failed, so nothing was undone; "
-                                                     "Ctrl+Z tries it again:"
-                                                   : "The undo failed, so nothing was undone:",
-                                         failures);
-    if (const std::string why = whyRefused(); !why.empty()) text += "\n\r" + why;
-    return text;
+    return failedText(Dialogs::listText(retryHint ? "The undo failed, so nothing was undone; "
+                                                    "Ctrl+Z tries it again:"
+                                                  : "The undo failed, so nothing was undone:",
+                                        failures));
 }
 
 bool EditSafety::refusesFromNowOn()

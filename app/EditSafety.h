@@ -35,8 +35,10 @@ public:
     static std::string whyRefused();
     // Why the registry takes no changes, in the window's words ("" when it takes them).
     static std::string refusalText(const quarnel::platform::RegistryRefusal &refusal);
-    // The one box's text for an undo that failed (nothing of it was kept): the
-    // first failures, then why the registry refused, when it says.
+    // The one box's text for an edit that failed: why the registry refused, when
+    // it says (once), first, then `text`.
+    static std::string failedText(const std::string &text);
+    // The same for an undo that failed (nothing of it was kept), with its first failures.
     static std::string undoFailedText(const std::vector<std::string> &failures, bool retryHint);
 
     // `kind` goes into the undo file's name ("delete", "replace"); `cutShort`

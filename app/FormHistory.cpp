@@ -57,12 +57,10 @@ std::string shown(const UndoFiles::Entry &entry)
 std::string failedText(const UndoFiles::Entry &entry, const TakeBack::Outcome &outcome)
 {
     if (!outcome.refused.empty()) return outcome.refused;
-    std::string text = Dialogs::listText(
+    return EditSafety::failedText(Dialogs::listText(
         "\"" + (entry.description.empty() ? entry.path : entry.description) +
             "\" cannot be taken back whole, so nothing of it was undone; these items failed:",
-        outcome.failures);
-    if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-    return text;
+        outcome.failures));
 }
 
 } // namespace
@@ -163,7 +161,6 @@ void TRegForm::UndoFromHistory(const std::string &path)
         // A redo is an edit Ctrl+Z takes back; an undo's record waits for Ctrl+Y.
         if (!outcome.record.empty() && UndoFiles::recordKind(*now) == UndoFiles::Kind::Redo)
             m_undoHistory.add(outcome.record, outcome.description);
-        if (!outcome.note.empty()) Dialogs::error(outcome.note);
     }
     if (done > 0)
         ShowRegistryChanged(done == 1 ? "Undone: " + chain.front().description
@@ -193,7 +190,6 @@ void TRegForm::RedoLastUndo()
         return;
     }
     if (!outcome.record.empty()) m_undoHistory.add(outcome.record, outcome.description);
-    if (!outcome.note.empty()) Dialogs::error(outcome.note);
     ShowRegistryChanged("Redone: " + what);
     if (m_historyWindow) m_historyWindow->refresh();
 }

@@ -2,7 +2,7 @@
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
-#include "registry/UndoApply.h"
+#include "registry/TakeBack.h"
 #include "registry/UndoFiles.h"
 
 #include <QTimer>
@@ -125,12 +125,19 @@ void RegistrySession::offerCutShortUndos()
 {
     for (const std::string &undoFile : std::exchange(m_undosCutShort, {})) {
         if (!Dialogs::confirm("Apply the undo from " + undoFile + " again now?")) continue;
-        const std::vector<std::string> failures = ApplyUndoFile(undoFile);
-        if (failures.empty()) {
-            UndoFiles::markTakenBack(undoFile); // not to be taken back once more
+        // As every undo: marked in the same unit, so not to be taken back once more.
+        const auto entry = UndoFiles::entryOf(undoFile);
+        TakeBack::Outcome outcome;
+        if (entry)
+            outcome = TakeBack::takeBack(*entry);
+        else
+            outcome.failures.push_back("cannot read " + undoFile);
+        if (outcome.done())
             Dialogs::information("Undone: the changes recorded in " + undoFile + " are back.");
-        } else
-            Dialogs::error(EditSafety::undoFailedText(failures, false));
+        else if (!outcome.refused.empty())
+            Dialogs::error(outcome.refused);
+        else
+            Dialogs::error(EditSafety::undoFailedText(outcome.failures, false));
     }
 }
 

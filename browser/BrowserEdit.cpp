@@ -444,13 +444,17 @@ void TRegForm::RenameKey(TTreeNode *node, const std::string &rootName, const std
             capture.captureNewKeyPath(rootName, newPath);
         }))
         return;
-    const std::string failed = reg.MoveKey("\\" + keyPath, "\\" + newPath);
+    // A value that cannot be written (a full disk) throws: the move is taken back whole.
+    std::string failed;
+    try {
+        failed = reg.MoveKey("\\" + keyPath, "\\" + newPath);
+    } catch (const ERegistryException &e) {
+        failed = e.what();
+    }
     const std::string done = "key " + leaf + " renamed to " + newName;
     safety.finish(failed.empty(), done);
     if (!failed.empty()) {
-        std::string text = "not renamed: " + oldFull + ": " + failed;
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::failedText("not renamed: " + oldFull + ": " + failed));
         return;
     }
 
@@ -510,14 +514,17 @@ void TRegForm::RenameValue(const std::string &rootName, const std::string &keyPa
             capture.captureNewValueName(rootName, keyPath, newName);
         }))
         return;
-    const std::string failed = reg.RenameValue(oldName, newName);
+    std::string failed;
+    try {
+        failed = reg.RenameValue(oldName, newName);
+    } catch (const ERegistryException &e) {
+        failed = e.what();
+    }
     const std::string done = "value " + oldName + " renamed to " + newName;
     safety.finish(failed.empty(), done);
     reg.ClosePath();
     if (!failed.empty()) {
-        std::string text = "not renamed: " + oldName + ": " + failed;
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::failedText("not renamed: " + oldName + ": " + failed));
         return;
     }
     lb1->setText(toQt(done));
@@ -593,10 +600,8 @@ void TRegForm::ImportClick()
     safety.finish(failures.empty(), description);
     if (!failures.empty()) {
         progress.reset();
-        std::string text = Dialogs::listText(
-            "The import of " + fileName + " failed, so nothing of it was kept:", failures);
-        if (const std::string why = EditSafety::whyRefused(); !why.empty()) text += "\n\r" + why;
-        Dialogs::error(text);
+        Dialogs::error(EditSafety::failedText(Dialogs::listText(
+            "The import of " + fileName + " failed, so nothing of it was kept:", failures)));
         return;
     }
     progress.reset();

@@ -105,10 +105,10 @@ int runImport(Session &session)
     const std::vector<std::string> failures = applyImport(read, "the " + description);
     if (!failures.empty()) {
         net.finish(false, description);
-        std::string text = "the import of " + path + " failed, so nothing of it was kept:";
-        for (const std::string &f : failures)
-            text += "\n  " + f;
-        return session.fail(text);
+        return session.fail(SafetyNet::causeFirst(
+            refusalText(SafetyNet::refusalFromNowOn()),
+            listText("the import of " + path + " failed, so nothing of it was kept:", failures),
+            "\n"));
     }
     net.finish(true, description);
     out("imported " + read.countText() + " from " + path + "\n");
@@ -137,13 +137,10 @@ int runUndo(Session &session)
     if (!session.confirm("Undo \"" + what + "\" of " + utcText(newest.time) + "?")) return kTrouble;
     const TakeBack::Outcome outcome = TakeBack::takeBack(newest);
     if (!outcome.refused.empty()) return session.fail(outcome.refused);
-    if (!outcome.failures.empty()) {
-        std::string text = "the undo failed, so nothing was undone:";
-        for (const std::string &f : outcome.failures)
-            text += "\n  " + f;
-        return session.fail(text);
-    }
-    if (!outcome.note.empty()) session.note(outcome.note);
+    if (!outcome.failures.empty())
+        return session.fail(SafetyNet::causeFirst(
+            refusalText(SafetyNet::refusalFromNowOn()),
+            listText("the undo failed, so nothing was undone:", outcome.failures), "\n"));
     out("Undone: " + screenText(what) + "\n");
     return kDone;
 }

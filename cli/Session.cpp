@@ -19,6 +19,17 @@ void out(std::string_view text)
     std::fwrite(text.data(), 1, text.size(), stdout);
 }
 
+std::string listText(const std::string &heading, const std::vector<std::string> &items)
+{
+    constexpr std::size_t kListed = 10;
+    std::string text = heading;
+    for (std::size_t i = 0; i < items.size() && i < kListed; ++i)
+        text += "\n  " + items[i];
+    if (items.size() > kListed)
+        text += "\n  and " + std::to_string(items.size() - kListed) + " more";
+    return text;
+}
+
 Session::~Session()
 {
     if (m_open) files::closeRegistry();
@@ -26,7 +37,9 @@ Session::~Session()
 
 bool Session::open(bool forChange)
 {
-    // The same choice as the window's, unless --prefix names a registry.
+    // The same choice as the window's, unless --prefix names a registry. A command
+    // that only reads leaves the registry's folder as it found it.
+    const files::OpenFor purpose = forChange ? files::OpenFor::Change : files::OpenFor::Reading;
     files::RegistryOpened opened;
     if (m_invocation.hasPrefix) {
         prefixes::FoundRegistry chosen;
@@ -41,10 +54,10 @@ bool Session::open(bool forChange)
             fail("not a Wine prefix (it has no system.reg)");
             return false;
         }
-        opened =
-            files::openRegistryAt(chosen.folder, chosen.kind != prefixes::RegistryKind::Quarnel);
+        opened = files::openRegistryAt(chosen.folder,
+                                       chosen.kind != prefixes::RegistryKind::Quarnel, {}, purpose);
     } else {
-        opened = files::openRegistry();
+        opened = files::openRegistry({}, purpose);
     }
     m_prefix = opened.directory;
     if (opened.status == files::RegistryOpened::Status::Failed) {
@@ -52,8 +65,12 @@ bool Session::open(bool forChange)
         return false;
     }
     m_open = true;
-    if (opened.status != files::RegistryOpened::Status::ReadOnly && !opened.message.empty())
-        note(opened.message);
+    if (opened.status == files::RegistryOpened::Status::ReadOnly && forChange) {
+        const std::string reason = refusalText(files::registryRefusal());
+        fail(reason.empty() ? opened.message : reason);
+        return false;
+    }
+    if (!opened.message.empty()) note(opened.message);
     if (forChange) {
         if (const std::string reason = refusalText(files::registryRefusal()); !reason.empty()) {
             fail(reason);

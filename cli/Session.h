@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarnel::cli {
 
@@ -27,7 +28,8 @@ public:
     Session &operator=(const Session &) = delete;
 
     // Opens the registry. With `forChange`, one that takes no changes (Wine runs
-    // on it, another Quarnel holds it) is refused. False after a message.
+    // on it, another Quarnel holds it) is refused; without, it is opened only to
+    // read, and nothing is written into its folder. False after a message.
     bool open(bool forChange);
     // Saves and closes; kTrouble (after a message) when the save failed.
     int close(int status);
@@ -53,6 +55,9 @@ void out(std::string_view text);
 
 // Why the registry takes no changes, in the command line's words ("" when it takes them).
 std::string refusalText(const platform::RegistryRefusal &refusal);
+// `heading` and the first few `items`, one an indented line, then how many more:
+// a failure's list stays short enough that its cause, said first, is read.
+std::string listText(const std::string &heading, const std::vector<std::string> &items);
 
 int runSearch(Session &session);
 int runDelete(Session &session);

@@ -4,6 +4,7 @@
 #include "registry/SafetyNet.h"
 #include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
+#include "registry/platform/ChangeUnit.h"
 
 #include <filesystem>
 
@@ -41,22 +42,36 @@ Outcome takeBack(const UndoFiles::Entry &entry)
     const UndoFiles::Kind kind = UndoFiles::recordKind(entry);
     out.description = UndoFiles::recordDescription(entry);
     SafetyNet net(kind == UndoFiles::Kind::Redo ? "redo" : "undo", "unfinished " + out.description);
+    net.recordOf(kind, entry.path);
     out.refused = net.prepare([&](UndoCapture &capture) { captureWhatApplies(file, capture); });
     if (!out.refused.empty()) return out;
     out.record = net.undoFile();
-    // Marked before anything changes: a record cut short by a crash still gives
-    // back the state before this undo.
-    if (!out.record.empty()) UndoFiles::markRecord(out.record, kind, entry.path);
-    out.failures = ApplyUndo(file, UndoJournalName(entry.path, entry.description), entry.path);
+    {
+        // The changes, the record's description and the mark on the file taken back
+        // are one unit: killed or refused midway, the undo is neither made nor marked,
+        // and a start takes the mark and the record back.
+        const std::string name = UndoJournalName(entry.path, entry.description);
+        quarnel::platform::ChangeUnit unit(name, entry.path, out.record);
+        out.failures = ApplyUndo(file, name, entry.path);
+        if (out.failures.empty()) {
+            net.finish(true, out.description);
+            if (std::string failed = UndoFiles::markTakenBack(entry.path); !failed.empty())
+                out.failures.push_back(failed);
+        }
+        if (!out.failures.empty()) {
+            unit.abandon();
+        } else if (!unit.commit()) {
+            out.failures.push_back(unit.error().empty() ? "the journal could not be written"
+                                                        : unit.error());
+            UndoFiles::unmarkTakenBack(entry.path);
+        }
+    }
     if (!out.failures.empty()) {
         // Nothing of it was kept: there is nothing to redo.
         std::error_code ignored;
         if (!out.record.empty()) std::filesystem::remove(out.record, ignored);
         out.record.clear();
-        return out;
     }
-    net.finish(true, out.description);
-    out.note = UndoFiles::markTakenBack(entry.path);
     return out;
 }
 

@@ -1,9 +1,10 @@
 // Taking back the edit an undo file records: the one home for it, for Ctrl+Z,
 // redo, the History window and `quarnel undo`. What the undo will change is
 // written first as an undo file of its own (a record, see UndoFiles.h), so that
-// taking that back redoes the edit; then the file is applied as one unit
-// (ApplyUndo) and marked as taken back. The caller asks the user and checks
-// that the registry takes changes (SafetyNet::refusal) before.
+// taking that back redoes the edit; then the file is applied and marked as taken
+// back in one unit (ApplyUndo inside it): a kill or a full disk leaves the undo
+// made and marked, or neither. The caller asks the user and checks that the
+// registry takes changes (SafetyNet::refusal) before.
 #pragma once
 
 #include "registry/UndoFiles.h"
@@ -21,7 +22,6 @@ struct Outcome
     std::vector<std::string> failures;
     std::string record;      // the undo file of this undo; "" without a safety folder
     std::string description; // "undo of 3 items deleted"
-    std::string note;        // taken back, but the file could not be marked so
 
     bool done() const { return refused.empty() && failures.empty(); }
 };

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <system_error>
 
@@ -144,13 +145,6 @@ std::string commentOf(std::string_view bytes, std::string_view mark)
     return {};
 }
 
-bool hasComment(std::string_view bytes, std::string_view mark)
-{
-    for (const Line &line : linesOf(bytes.substr(0, kHeadBytes), kHeadLines))
-        if (std::string_view(line.text).starts_with(mark)) return true;
-    return false;
-}
-
 // Rewrites the file at `path` with the comment line. Written beside it and
 // renamed over it: a crash leaves the old file or the new one (a ".partial-"
 // name is what the next start clears away if it is left).
@@ -182,6 +176,40 @@ bool rewriteWithComment(const std::string &path, std::string_view mark, std::str
     fs::rename(temp, path, error);
     if (error) fs::remove(temp, error);
     return !error;
+}
+
+// The last line of the file at `path` that holds anything, as 8-bit text (our
+// comment lines are ASCII), and where it starts; "" when there is none.
+std::string lastLine(const std::string &path, bool wide, std::uintmax_t &start)
+{
+    constexpr std::uintmax_t kTail = 256;
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (error || size == 0) return {};
+    std::uintmax_t from = size > kTail ? size - kTail : 0;
+    if (wide) from += from % 2;
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(from));
+    std::string bytes(static_cast<std::size_t>(size - from), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (in.gcount() != static_cast<std::streamsize>(bytes.size())) return {};
+    const std::size_t step = wide ? 2 : 1;
+    std::string text; // one char a unit, where the line starts: at a unit after a '\n'
+    for (std::size_t at = 0; at + step <= bytes.size(); at += step)
+        text.push_back(wide && bytes[at + 1] != 0 ? '?' : bytes[at]);
+    std::size_t end = text.size();
+    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+        --end;
+    const std::size_t begin = text.rfind('\n', end == 0 ? 0 : end - 1);
+    if (begin == std::string::npos) return {};
+    start = from + (begin + 1) * step;
+    return text.substr(begin + 1, end - begin - 1);
+}
+
+std::string recordText(UndoFiles::Kind kind, const std::string &takenBack)
+{
+    return std::string(kind == UndoFiles::Kind::Redo ? "redo " : "undo ") +
+           fs::path(takenBack).filename().string();
 }
 
 std::string nowText()
@@ -221,6 +249,9 @@ Entry entryAt(const fs::path &path)
                 std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
     }
     std::string record;
+    std::uintmax_t markAt = 0;
+    // The mark is the last line (earlier versions put it among the first).
+    entry.takenBack = lastLine(entry.path, isUtf16(head), markAt).starts_with(kTakenBack);
     for (const Line &line : linesOf(head, kHeadLines)) {
         const std::string_view text = line.text;
         if (text.starts_with(kMark))
@@ -233,6 +264,7 @@ Entry entryAt(const fs::path &path)
     entry.kind = record.starts_with("undo ")   ? Kind::Undo
                  : record.starts_with("redo ") ? Kind::Redo
                                                : Kind::Edit;
+    if (entry.kind != Kind::Edit) entry.recordOf = record.substr(5);
     entry.bytes = fs::file_size(path, e);
     if (e) entry.bytes = 0;
     return entry;
@@ -255,7 +287,11 @@ bool describe(const std::string &path, std::string_view description)
     return rewriteWithComment(path, kMark, description);
 }
 
-std::vector<Entry> all(const std::string &safetyFolder)
+namespace {
+
+// Every undo file in the folder, newest first; with `onlyMade`, not the records of
+// undos that were not made.
+std::vector<Entry> everyFile(const std::string &safetyFolder, bool onlyMade)
 {
     struct Found
     {
@@ -279,10 +315,23 @@ std::vector<Entry> all(const std::string &safetyFolder)
         if (a.written != b.written) return a.written > b.written;
         return a.name > b.name;
     });
+    // A record counts once the file it names is taken back: until then the undo
+    // that wrote it was not made (it failed, or was ended midway).
+    std::set<std::string> notTakenBack;
+    for (const Found &f : found)
+        if (!f.entry.takenBack) notTakenBack.insert(f.name);
     std::vector<Entry> entries;
     for (Found &f : found)
-        entries.push_back(std::move(f.entry));
+        if (!onlyMade || f.entry.kind == Kind::Edit || !notTakenBack.count(f.entry.recordOf))
+            entries.push_back(std::move(f.entry));
     return entries;
+}
+
+} // namespace
+
+std::vector<Entry> all(const std::string &safetyFolder)
+{
+    return everyFile(safetyFolder, true);
 }
 
 std::optional<Entry> entryOf(const std::string &path)
@@ -333,18 +382,22 @@ std::string recordDescription(const Entry &entry)
     return (recordKind(entry) == Kind::Undo ? "undo of " : "redo of ") + what;
 }
 
+std::string asRecord(const std::string &bytes, Kind kind, const std::string &takenBack)
+{
+    return withComment(bytes, kRecord, recordText(kind, takenBack));
+}
+
 std::string markRecord(const std::string &path, Kind kind, const std::string &takenBack)
 {
-    const std::string text = std::string(kind == Kind::Redo ? "redo " : "undo ") +
-                             fs::path(takenBack).filename().string();
-    return rewriteWithComment(path, kRecord, text) ? std::string()
-                                                   : "cannot mark " + path + " as an undo";
+    return rewriteWithComment(path, kRecord, recordText(kind, takenBack))
+               ? std::string()
+               : "cannot mark " + path + " as an undo";
 }
 
 std::vector<std::string> prune(const std::string &safetyFolder, const Limits &limits,
                                std::time_t now, std::time_t runningSince)
 {
-    std::vector<Entry> entries = all(safetyFolder);
+    std::vector<Entry> entries = everyFile(safetyFolder, false);
     std::uintmax_t total = 0;
     for (const Entry &entry : entries)
         total += entry.bytes;
@@ -364,8 +417,43 @@ std::vector<std::string> prune(const std::string &safetyFolder, const Limits &li
 
 std::string markTakenBack(const std::string &path)
 {
-    return rewriteWithComment(path, kTakenBack, nowText()) ? std::string()
-                                                           : "cannot mark " + path + " as undone";
+    const std::string failed = "cannot mark " + path + " as undone";
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(path, error))) return failed;
+    const std::uintmax_t size = fs::file_size(path, error);
+    const fs::file_time_type written = fs::last_write_time(path, error);
+    if (error) return failed;
+    const bool wide = isUtf16(readHead(path, 2));
+    std::uintmax_t lineAt = 0;
+    std::string line = std::string(kTakenBack) + nowText() + "\r\n";
+    // After the last line break: a file that ends without one gets one first.
+    if (size > (wide ? 2u : 0u) && !lastLine(path, wide, lineAt).empty()) {
+        std::ifstream in(path, std::ios::binary);
+        in.seekg(static_cast<std::streamoff>(size - (wide ? 2 : 1)));
+        if (in.get() != '\n') line = "\r\n" + line;
+    }
+    const std::string bytes = wide ? utf16(line) : line;
+    bool appended = false;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::app);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        appended = static_cast<bool>(out.flush());
+    }
+    if (!appended) fs::resize_file(path, size, error);
+    // The time of its first writing orders the file among those of the same second.
+    fs::last_write_time(path, written, error);
+    return appended ? std::string() : failed;
+}
+
+void unmarkTakenBack(const std::string &path)
+{
+    std::error_code error;
+    if (!fs::is_regular_file(fs::symlink_status(path, error))) return;
+    std::uintmax_t lineAt = 0;
+    if (!lastLine(path, isUtf16(readHead(path, 2)), lineAt).starts_with(kTakenBack)) return;
+    const fs::file_time_type written = fs::last_write_time(path, error);
+    fs::resize_file(path, lineAt, error);
+    if (!error) fs::last_write_time(path, written, error);
 }
 
 } // namespace UndoFiles

@@ -1,8 +1,8 @@
 // The undo files in <safety folder>/undo/ as a list the user picks from: each
 // says what its edit was in a comment line of its own (";Quarnel-edit: 3 items
 // deleted", after the first line; Wine's regedit skips it), and one that has
-// been taken back says so in another (";Quarnel-undone: <time>"), so that no
-// face takes it back twice. The files keep their names.
+// been taken back says so in its last line (";Quarnel-undone: <time>"), so that
+// no face takes it back twice. The files keep their names.
 //
 // Taking a file back writes an undo file too (a record: ";Quarnel-record: undo
 // <name>"), so that the undo can itself be taken back, which redoes the edit
@@ -35,6 +35,7 @@ struct Entry
     std::string description; // "3 items deleted"; "" in files of older versions
     bool takenBack = false;
     Kind kind = Kind::Edit;
+    std::string recordOf{}; // a record's: the name of the file it took back
     std::uintmax_t bytes = 0;
 };
 
@@ -47,7 +48,8 @@ bool describe(const std::string &path, std::string_view description);
 // The comment line's text in `bytes`, or "".
 std::string descriptionOf(std::string_view bytes);
 
-// Every undo file in <safetyFolder>/undo, newest first.
+// Every undo file in <safetyFolder>/undo, newest first; not the record of an undo
+// that was not made (what it names is not taken back).
 std::vector<Entry> all(const std::string &safetyFolder);
 // The undo file at `path` as listed; none when it is no regular file.
 std::optional<Entry> entryOf(const std::string &path);
@@ -64,11 +66,16 @@ std::optional<Entry> redoable(const std::string &safetyFolder);
 // of 3 items deleted", "redo of 3 items deleted").
 Kind recordKind(const Entry &entry);
 std::string recordDescription(const Entry &entry);
-// Marks the file at `path` as the record of taking back `takenBack`. "" or what failed.
+// `bytes` marked as the record of taking back `takenBack`, and the same for the
+// file at `path` ("" or what failed).
+std::string asRecord(const std::string &bytes, Kind kind, const std::string &takenBack);
 std::string markRecord(const std::string &path, Kind kind, const std::string &takenBack);
-// Marks the file as taken back (rewritten whole, so a crash leaves it one way or
-// the other). "" or what failed.
+// Marks the file as taken back: a comment line appended, a few bytes that a full
+// disk still takes (TakeBack appends it inside the undo's unit, so that a crash
+// leaves the undo and its mark both or neither). "" or what failed.
 std::string markTakenBack(const std::string &path);
+// Cuts that line off again, when it is the file's last.
+void unmarkTakenBack(const std::string &path);
 
 // The bounds of the undo folder: files older than `maxAgeSeconds` go, then the
 // oldest until all left hold at most `maxBytes`; none written at or after

@@ -6,12 +6,13 @@
 
 namespace quarnel::platform {
 
-ChangeUnit::ChangeUnit(const std::string &description, const std::string &undoFile)
+ChangeUnit::ChangeUnit(const std::string &description, const std::string &undoFile,
+                       const std::string &record)
 {
 #ifndef _WIN32
-    beginChangeUnit(description, undoFile);
+    beginChangeUnit(description, undoFile, record);
 #else
-    (void)description, (void)undoFile;
+    (void)description, (void)undoFile, (void)record;
 #endif
 }
 

@@ -18,8 +18,11 @@ namespace quarnel::platform {
 class ChangeUnit
 {
 public:
-    // `undoFile`: for an undo, the undo file it applies, named when it is cut short.
-    explicit ChangeUnit(const std::string &description, const std::string &undoFile = {});
+    // `undoFile`: for an undo, the undo file it applies, named when it is cut short;
+    // `record`: the undo file the undo wrote. An undo cut short leaves neither
+    // changed: what was appended to `undoFile` since (its mark) and `record` go.
+    explicit ChangeUnit(const std::string &description, const std::string &undoFile = {},
+                        const std::string &record = {});
     ~ChangeUnit();
     ChangeUnit(const ChangeUnit &) = delete;
     ChangeUnit &operator=(const ChangeUnit &) = delete;

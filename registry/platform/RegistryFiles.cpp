@@ -42,12 +42,13 @@ std::size_t &backupsKept()
 
 } // namespace
 
-RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, const AskUser &ask)
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, const AskUser &ask,
+                              OpenFor purpose)
 {
     closeRegistry();
     auto store = std::make_unique<wine::FileBackedStore>();
     store->setBackupsKept(backupsKept());
-    const auto opened = store->open(directory, isWinePrefix, ask);
+    const auto opened = store->open(directory, isWinePrefix, ask, purpose == OpenFor::Reading);
     RegistryOpened result;
     result.directory = directory;
     result.isWinePrefix = isWinePrefix;
@@ -66,7 +67,7 @@ RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, c
     return result;
 }
 
-RegistryOpened openRegistry(const AskUser &ask)
+RegistryOpened openRegistry(const AskUser &ask, OpenFor purpose)
 {
     const wine::RegistryLocation where = wine::chooseRegistry();
     if (!where.error.empty()) {
@@ -75,7 +76,7 @@ RegistryOpened openRegistry(const AskUser &ask)
         result.message = where.error;
         return result;
     }
-    return openRegistryAt(where.directory, where.isWinePrefix, ask);
+    return openRegistryAt(where.directory, where.isWinePrefix, ask, purpose);
 }
 
 std::vector<BackupListed> listBackups()
@@ -125,9 +126,10 @@ std::string defaultRegistryDirectory()
     return where.error.empty() ? where.directory : std::string();
 }
 
-void beginChangeUnit(const std::string &description, const std::string &undoFile)
+void beginChangeUnit(const std::string &description, const std::string &undoFile,
+                     const std::string &record)
 {
-    if (auto &store = current()) store->beginUnit({description, undoFile});
+    if (auto &store = current()) store->beginUnit({description, undoFile, record});
 }
 
 bool endChangeUnit(bool keep, std::string &error)

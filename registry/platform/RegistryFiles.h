@@ -49,18 +49,27 @@ struct RegistryOpened
     std::vector<std::string> undosCutShort;
 };
 
+// What a registry is opened for. To read it only (a search, an export, a listing),
+// nothing is written into its folder: no lock, no journal, no file of Wine's; the
+// changes an earlier run journaled are shown, not saved. It opens ReadOnly.
+enum class OpenFor
+{
+    Change,
+    Reading
+};
+
 // Chooses the registry (WINEPREFIX, else ~/.wine, else Quarnel's own in
 // $XDG_DATA_HOME/quarnel/registry), locks it, loads it, applies changes an
 // earlier run journaled, and makes it what the Win32 calls work on. When the
 // files changed on disk after those changes were made, `ask` decides whether
 // they are applied; without it (or on no) they are kept aside, and the message
 // says where.
-RegistryOpened openRegistry(const AskUser &ask = {});
+RegistryOpened openRegistry(const AskUser &ask = {}, OpenFor purpose = OpenFor::Change);
 // The directory openRegistry() would open now, or "" when it could open none.
 std::string defaultRegistryDirectory();
 // The same for a given directory (tests, tools).
 RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
-                              const AskUser &ask = {});
+                              const AskUser &ask = {}, OpenFor purpose = OpenFor::Change);
 
 // Another registry's files read as they stand, for reading only, beside the
 // open one: no lock, no journal, nothing written, a Wine running on it no
@@ -140,7 +149,9 @@ void setBackupsKept(std::size_t keep);
 
 // Puts the backup's registry files in place of the open registry's, after
 // saving every change and backing the registry up as it stands (`madeBackup`:
-// that folder). Refused while Wine runs on the prefix or no change is taken.
+// that folder, left empty when no file was replaced). One unit: a start after a
+// kill finds the registry as it was or finishes the restore, and says which.
+// Refused while Wine runs on the prefix or no change is taken.
 // The keys in memory are the old ones until reopenRegistry(). Returns "" or a
 // message for the user.
 std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
@@ -148,7 +159,8 @@ std::string restoreBackup(const std::string &backupFolder, std::string &madeBack
 RegistryOpened reopenRegistry(const AskUser &ask = {});
 
 // The open registry's side of ChangeUnit (ChangeUnit.h), which is what callers use.
-void beginChangeUnit(const std::string &description, const std::string &undoFile);
+void beginChangeUnit(const std::string &description, const std::string &undoFile,
+                     const std::string &record);
 bool endChangeUnit(bool keep, std::string &error);
 
 // Writes an undo file (a registry editor file) as

@@ -11,6 +11,7 @@
 #include <QLineEdit>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -37,15 +38,16 @@ struct Ran
 };
 
 // The program with `args` (shell words), standard input from /dev/null unless given,
-// in an empty home or in `home` (with the XDG folders in it).
+// in an empty home or in `home` (with the XDG folders in it), run by `launcher`.
 Ran runQuarnel(const std::string &args, const std::string &input = "/dev/null",
-               const std::string &home = "")
+               const std::string &home = "", const std::string &launcher = "")
 {
     char dir[] = "/tmp/quarnel-cli-run-XXXXXX";
     const std::string tmp = mkdtemp(dir);
     const std::string command = "env -u WINEPREFIX -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME='" +
-                                (home.empty() ? tmp : home) + "' '" QUARNEL_BINARY "' " + args +
-                                " <" + input + " >'" + tmp + "/out' 2>'" + tmp + "/err'";
+                                (home.empty() ? tmp : home) + "' " + launcher +
+                                " '" QUARNEL_BINARY "' " + args + " <" + input + " >'" + tmp +
+                                "/out' 2>'" + tmp + "/err'";
     const int status = std::system(command.c_str());
     Ran run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readFile(tmp + "/out"),
             readFile(tmp + "/err")};
@@ -687,7 +689,8 @@ TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUnd
         Strings backups, undos;
         for (const auto &entry :
              std::filesystem::directory_iterator(byCommand + "/quarnel-backups"))
-            if (entry.path().filename() != "undo") backups.push_back(entry.path().string());
+            if (entry.is_directory() && entry.path().filename() != "undo")
+                backups.push_back(entry.path().string());
         for (const auto &entry :
              std::filesystem::directory_iterator(byCommand + "/quarnel-backups/undo"))
             undos.push_back(entry.path().filename().string());
@@ -703,6 +706,40 @@ TEST_F(CommandLineTest, DeleteAndReplaceLeaveWhatTheWindowLeavesWithBackupAndUnd
         EXPECT_EQ(linesApart(registry(), before), "");
         quarnel::platform::closeRegistry();
     }
+}
+
+// An undo the disk has no room for says why first, then a few of the items that
+// failed, not every one of them; with room it goes through.
+TEST_F(CommandLineTest, AnUndoOnAFullDiskSaysWhyFirstInAFewLines)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = plantedPrefix();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    for (int i = 0; i < 200; ++i)
+        setText(kArea + "\\QuTree\\k" + std::to_string(i), "v", "x");
+    quarnel::platform::closeRegistry();
+    const std::string p = " --prefix " + quoted(prefix);
+    ASSERT_EQ(runQuarnel("delete QuTree --yes" + p).status, 0);
+
+    // The journal can grow by a few records only; SIGXFSZ stays ignored through exec.
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    const Ran full = runQuarnel(
+        "undo --yes" + p, "/dev/null", "",
+        "prlimit --fsize=" +
+            std::to_string(std::filesystem::file_size(prefix + "/quarnel.journal") + 3000));
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(full.status, 2);
+    const std::string &err = full.err;
+    EXPECT_EQ(err.rfind("quarnel: " + prefix + ": Quarnel cannot write to its journal", 0), 0u)
+        << err;
+    EXPECT_NE(err.find("\nthe undo failed, so nothing was undone:\n"), std::string::npos) << err;
+    EXPECT_LE(std::count(err.begin(), err.end(), '\n'), 14) << err;
+    EXPECT_NE(err.find(" more\n"), std::string::npos) << err;
+
+    EXPECT_EQ(runQuarnel("undo --yes" + p).status, 0);
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    EXPECT_TRUE(hasValue(kArea + "\\QuTree\\k199", "v"));
+    quarnel::platform::closeRegistry();
 }
 
 TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
@@ -774,6 +811,18 @@ TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
     EXPECT_FALSE(std::filesystem::exists(game + "/quarnel-backups"));
     EXPECT_EQ(run("search NoSuchTextAnywhere --all").status, 1);
     EXPECT_EQ(run("search x --all --prefix bottles:Gaming").status, 2);
+
+    // The commands that only read leave a prefix's folder as they found it: no
+    // journal, no lock, no file of Wine's.
+    for (const char *command : {"search x --prefix steam:1245620", "prefixes",
+                                "export 'HKEY_CURRENT_USER\\Software' - --prefix steam:1245620",
+                                "undo --list --prefix steam:1245620"})
+        EXPECT_LT(run(command).status, 2) << command;
+    Strings left;
+    for (const auto &entry : std::filesystem::directory_iterator(game))
+        left.push_back(entry.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Strings{"system.reg", "user.reg", "userdef.reg"}));
     std::filesystem::remove_all(home);
 }
 

@@ -10,6 +10,8 @@
 #include "tests/wine/WineTestSupport.h"
 
 #include <QDir>
+#include <QLineEdit>
+#include <QTest>
 
 #include <algorithm>
 #include <csignal>
@@ -336,6 +338,22 @@ TEST_F(SafetyNetTest, AJournalThatCannotBeWrittenStopsADeleteOrAReplaceWithOneBo
     EXPECT_EQ(valueBytes(plain, "text"), std::string("a Bar\0", 6));
     EXPECT_EQ(lb1Text(), "2 items replaced");
     EXPECT_EQ(rows().size(), 1u);
+
+    // The second of two moves cannot copy its value: that error ends the replace, as
+    // every registry error does, in one box with the journal's cause first.
+    model().clear();
+    clearBoxes();
+    for (int i : {7, 8}) {
+        setText(key("Foo", i), "v", "x");
+        addKeyRow(key("Foo", i) + "\\");
+    }
+    selectAll();
+    replaceUntilTheDiskIsFull(StoreChange::ValueSet);
+    EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
+    const Strings shown = boxTexts(TDialogKind::ErrorDisplay);
+    ASSERT_EQ(shown.size(), 1u);
+    EXPECT_EQ(shown[0].rfind("Quarnel cannot write to its journal", 0), 0u) << shown[0];
+    EXPECT_TRUE(shown[0].ends_with("\nFehler beim Setzen der Daten f\xC3\xBCr 'v'")) << shown[0];
 }
 
 // An undo the disk cannot take is one unit: nothing of it stays, one short box says
@@ -365,16 +383,57 @@ TEST_F(SafetyNetTest, AnUndoThatCannotBeJournaledChangesNothingAndCanBeTriedAgai
     EXPECT_EQ(registry(), deleted);
     const Strings errors = boxTexts(TDialogKind::Error);
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0].rfind("The undo failed, so nothing was undone;", 0), 0u) << errors[0];
-    EXPECT_LE(std::count(errors[0].begin(), errors[0].end(), '\n'), 9) << errors[0];
+    // The cause first, then the list, cut short.
+    EXPECT_EQ(errors[0].rfind("Quarnel cannot write to its journal", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find("\n\rThe undo failed, so nothing was undone;"), std::string::npos)
+        << errors[0];
+    EXPECT_LE(std::count(errors[0].begin(), errors[0].end(), '\n'), 10) << errors[0];
     EXPECT_NE(errors[0].find(" more"), std::string::npos) << errors[0];
-    EXPECT_NE(errors[0].find("cannot write to its journal"), std::string::npos) << errors[0];
     EXPECT_EQ(lb1Text().find("Undone"), std::string::npos) << lb1Text();
 
     clearBoxes();
     pressUndo();
     EXPECT_EQ(boxTexts(TDialogKind::Error), Strings{});
     EXPECT_EQ(registry(), before);
+}
+
+// A key renamed in the tree on a full disk (its values copied, then the old key
+// deleted) is told in one box, its cause first, not in the journal's notice and an
+// error display besides; nothing is renamed, and nothing is listed to undo.
+TEST_F(SafetyNetTest, AFullDiskIsToldInOneBoxItsCauseFirst)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = prefixWithTestKey();
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    ASSERT_EQ(backupBeforeFirstChange(), "");
+    ASSERT_EQ(form().GoToKey("HKEY_CURRENT_USER\\" + kTestKey), "");
+    const Strings undoBefore = undoFiles();
+    const std::string before = registry();
+    StoreHooks &files = activeStore().hooks(); // kept alive by the registry files
+    activeStore().setHooks(
+        std::make_shared<DiskFullAt>(files, prefix + "/quarnel.journal", StoreChange::ValueSet, 1));
+    rlimit unlimited{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    clearBoxes();
+    QTest::keyClick(form().RegTV, Qt::Key_F2);
+    auto *field = form().findChild<QLineEdit *>("InPlaceName");
+    ASSERT_NE(field, nullptr);
+    field->setText("Renamed");
+    QTest::keyClick(field, Qt::Key_Return);
+    WindowHarness::processEvents();
+    setrlimit(RLIMIT_FSIZE, &unlimited);
+    signal(SIGXFSZ, oldHandler);
+
+    ASSERT_EQ(boxes().size(), 1u);
+    const Strings errors = boxTexts(TDialogKind::Error);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Quarnel cannot write to its journal", 0), 0u) << errors[0];
+    EXPECT_NE(errors[0].find("\n\rnot renamed: HKEY_CURRENT_USER\\" + kTestKey), std::string::npos)
+        << errors[0];
+    EXPECT_EQ(takeRegistryNotice(), ""); // the idle timer has nothing left to show
+    EXPECT_EQ(registry(), before);
+    EXPECT_EQ(undoFiles(), undoBefore);
 }
 
 // Killed in the middle of Ctrl+Z: the next start applies none of the undo, says so

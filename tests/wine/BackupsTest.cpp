@@ -251,6 +251,32 @@ TEST_F(Backups, NamesAreInUtcAndTwelveBackupsLeaveTheNewestTen)
     EXPECT_EQ(entries(safety), newest);
 }
 
+// A script's edits, each its own session, push out no backup: while the files are
+// as Quarnel last saved its own changes, the undo files hold those. Files changed
+// by another program (also when a session only read them since) get a backup again.
+TEST_F(Backups, SessionsOnFilesAsQuarnelLeftThemMakeNoBackupOfTheirOwn)
+{
+    const auto backups = [this] { return wine::listBackups(safety).size(); };
+    const auto session = [this](const char *value, OpenFor purpose = OpenFor::Change) {
+        openRegistryAt(dir, true, {}, purpose);
+        EXPECT_EQ(value ? setValue(value) : ERROR_SUCCESS, ERROR_SUCCESS);
+        EXPECT_EQ(closeRegistry(), "");
+    };
+    for (const char *value : {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10", "11", "12"})
+        session(value);
+    EXPECT_EQ(backups(), 1u);
+    writeFile(dir + "/user.reg", readFile(dir + "/user.reg") + "\n[Software\\\\Outside] 1\n");
+    session(nullptr);
+    session(nullptr, OpenFor::Reading);
+    session("after another program");
+    session("and again");
+    EXPECT_EQ(backups(), 2u);
+    // Without the backup it leans on, a session makes one.
+    std::system(("rm -r '" + safety + "'/2*").c_str());
+    session("without backups");
+    EXPECT_EQ(backups(), 1u);
+}
+
 // Runs `scenario` in a child as user `uid` and returns what it reported. The
 // child ends without closing anything, as a killed process would.
 std::string asUser(uid_t uid, const std::function<std::string()> &scenario)

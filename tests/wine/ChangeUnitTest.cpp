@@ -1,11 +1,15 @@
 // A compound change (a key tree deleted, a key moved, an undo) reaches the
 // registry whole or not at all: not when the process is killed in its middle,
 // nor when the disk fills up while it is journaled.
+#include "tests/wine/SyncPoints.h"
 #include "tests/wine/WineTestSupport.h"
 
+#include "registry/SafetyNet.h"
 #include "registry/TRegistry.h"
+#include "registry/TakeBack.h"
 #include "registry/UndoApply.h"
 #include "registry/UndoCapture.h"
+#include "registry/UndoFiles.h"
 #include "registry/platform/KeyStore.h"
 #include "registry/platform/RegText.h"
 #include "registry/platform/RegistryFiles.h"
@@ -15,6 +19,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
 #include <random>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -103,6 +108,25 @@ protected:
         const std::string copy = scratchPrefix();
         std::system(("cp -a '" + m_template + "/.' '" + copy + "/'").c_str());
         return copy;
+    }
+
+    // Runs `op` on `prefix`, a copy of `base`, in a child killed at its `n`th sync
+    // point. False when it ran to its end before that.
+    static bool killedAt(int n, const std::string &base, std::string &prefix,
+                         const std::function<bool(const std::string &)> &op)
+    {
+        prefix = scratchPrefix();
+        std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok) _exit(2);
+            killAtSyncPoint(n);
+            _exit(op(prefix) ? 0 : 3);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) || WEXITSTATUS(status) == 0) << status;
+        return WIFSIGNALED(status);
     }
 
     std::string m_template;
@@ -245,6 +269,126 @@ TEST_F(ChangeUnitTest, AFullDiskTakesBackTheWholeChange)
     }
 }
 
+// A restore puts the three files in place as one: killed at any of its writes, the
+// next start finds the registry as it was or finishes the restore, and says which.
+TEST_F(ChangeUnitTest, ARestoreKilledAtAnyWriteLeavesTheRegistryBeforeOrRestoredAndSaysWhich)
+{
+    REQUIRE_PREFIX();
+    const std::string base = copyOfTemplate();
+    const auto files = [](const std::string &folder) {
+        return readFile(folder + "/system.reg") + readFile(folder + "/userdef.reg") +
+               readFile(folder + "/user.reg");
+    };
+    ASSERT_EQ(openRegistryAt(base, true).status, RegistryOpened::Status::Ok);
+    ASSERT_EQ(backupBeforeFirstChange(), "");
+    const std::string backup = listBackups().at(0).folder.substr(base.size());
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_USERS, HKEY_CURRENT_USER}) {
+        TRegistry reg;
+        reg.SelectRoot(root);
+        ASSERT_TRUE(reg.OpenPath(root == HKEY_USERS ? "\\.Default\\Software" : "\\Software"));
+        reg.WriteText("changed since the backup", "x");
+    }
+    ASSERT_EQ(closeRegistry(), "");
+    const std::string before = files(base), restored = files(base + backup);
+    int n = 1;
+    for (std::string prefix;; ++n) {
+        const bool killed = killedAt(n, base, prefix, [&](const std::string &at) {
+            std::string made;
+            return restoreBackup(at + backup, made).empty();
+        });
+        const RegistryOpened opened = openRegistryAt(prefix, true);
+        const std::string now = files(prefix);
+        const char *said = now == before     ? "Nothing of it was restored"
+                           : now == restored ? (killed ? "has finished that restore now" : "")
+                                             : "(neither before nor restored)";
+        EXPECT_NE(opened.message.find(said), std::string::npos) << n << ": " << opened.message;
+        ASSERT_EQ(closeRegistry(), "");
+        if (!killed) break;
+        EXPECT_EQ(openRegistryAt(prefix, true).message, "") << n; // said once
+        ASSERT_EQ(closeRegistry(), "");
+    }
+    EXPECT_GT(n, 8);
+}
+
+// An undo and the mark on what it took back are one: killed at any write of three
+// undos in a row, or short of room for the mark, each edit is undone and marked so,
+// or neither, and no record of an undo that was not made is left to redo.
+TEST_F(ChangeUnitTest, AnUndoIsMadeAndMarkedTogetherOrNeither)
+{
+    REQUIRE_PREFIX();
+    const std::string base = copyOfTemplate();
+    const auto subkey = [](int k) { return "Software\\HrBulk\\sub" + std::to_string(k); };
+    TRegistry reg;
+    reg.SelectRoot(HKEY_CURRENT_USER);
+    ASSERT_EQ(openRegistryAt(base, true).status, RegistryOpened::Status::Ok);
+    for (int k = 0; k < 3; ++k) {
+        SafetyNet net("delete", "unfinished delete");
+        ASSERT_EQ(
+            net.prepare([&](UndoCapture &c) { c.captureKey("HKEY_CURRENT_USER", subkey(k)); }), "");
+        ASSERT_TRUE(reg.DeleteTree("\\" + subkey(k)));
+        net.finish(true, std::to_string(k));
+    }
+    ASSERT_EQ(closeRegistry(), "");
+    // Each edit undone exactly when its file says so; as many records as undos.
+    const auto consistent = [&](const std::string &when) {
+        int undone = 0, records = 0;
+        for (const UndoFiles::Entry &entry : UndoFiles::all(safetyFolder())) {
+            if (entry.kind != UndoFiles::Kind::Edit) {
+                records += entry.takenBack ? 0 : 1;
+                continue;
+            }
+            EXPECT_EQ(reg.HasKey("\\" + subkey(std::stoi(entry.description))), entry.takenBack)
+                << when << ", edit " << entry.description;
+            undone += entry.takenBack ? 1 : 0;
+        }
+        EXPECT_EQ(records, undone) << when;
+    };
+    int n = 1;
+    for (std::string prefix;; ++n) {
+        const bool killed = killedAt(n, base, prefix, [](const std::string &) {
+            for (const UndoFiles::Entry &entry : UndoFiles::undoable(safetyFolder()))
+                if (!TakeBack::takeBack(entry).done()) return false;
+            return true;
+        });
+        ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+        consistent("killed at sync point " + std::to_string(n));
+        ASSERT_EQ(closeRegistry(), "");
+        if (!killed) break;
+    }
+    EXPECT_GT(n, 10);
+
+    // Room for the undo, none for the mark: the newest file, grown past the limit by
+    // a comment line (UTF-16, as the file), cannot take one byte more.
+    const std::string prefix = copyOfTemplate();
+    std::system(("cp -a '" + base + "/.' '" + prefix + "/'").c_str());
+    const std::string report = withinDeadline([&] {
+        if (openRegistryAt(prefix, true).status != RegistryOpened::Status::Ok ||
+            !backupBeforeFirstChange().empty())
+            return std::string("not opened");
+        const UndoFiles::Entry newest = UndoFiles::undoable(safetyFolder()).at(0);
+        std::ofstream comment(newest.path, std::ios::binary | std::ios::app);
+        for (char c : std::string(40000, ';') + "\r\n")
+            comment << c << '\0';
+        comment.close();
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{rlim_t(journalSize(prefix) + 20000), RLIM_INFINITY};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const auto failures = TakeBack::takeBack(newest).failures;
+        return failures.empty() ? std::string("reported done") : failures.back();
+    });
+    EXPECT_EQ(report.rfind("cannot mark", 0), 0u) << report;
+    ASSERT_EQ(openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+    consistent("without room for the mark");
+    EXPECT_EQ(UndoFiles::undoable(safetyFolder()).size(), 3u);
+
+    // An edit that changed nothing leaves nothing to take back.
+    SafetyNet net("delete", "unfinished delete");
+    ASSERT_EQ(net.prepare([](UndoCapture &) {}), "");
+    net.finish(false, "0 items deleted");
+    EXPECT_EQ(UndoFiles::undoable(safetyFolder()).size(), 3u);
+    ASSERT_EQ(closeRegistry(), "");
+}
+
 TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)
 {
     char templ[] = "/tmp/quarnel-journal-XXXXXX";
@@ -263,9 +407,10 @@ TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)
         wine::JournalGaps gaps;
         wine::Journal journal;
         ASSERT_TRUE(journal.open(path, records, gaps, error)) << error;
-        for (const auto &r : {value(u"before"), wine::unitBeginRecord({"the first", ""}),
-                              value(u"in1"), wine::unitEndRecord(), value(u"between"),
-                              wine::unitBeginRecord({"the second", "/x/undo.reg"}), value(u"in2")})
+        for (const auto &r :
+             {value(u"before"), wine::unitBeginRecord({"the first", "", "", -1}), value(u"in1"),
+              wine::unitEndRecord(), value(u"between"),
+              wine::unitBeginRecord({"the second", "/x/undo.reg", "", 7}), value(u"in2")})
             ASSERT_TRUE(journal.append(r, error)) << error;
     }
     const auto names = [](const std::vector<wine::JournalRecord> &records) {
@@ -281,6 +426,7 @@ TEST(JournalUnits, UnitsWithoutTheirMarkAndGarbageAreDroppedUnread)
     ASSERT_EQ(gaps.cutShort.size(), 1u);
     EXPECT_EQ(gaps.cutShort[0].description, "the second");
     EXPECT_EQ(gaps.cutShort[0].undoFile, "/x/undo.reg");
+    EXPECT_EQ(gaps.cutShort[0].undoFileSize, 7);
     EXPECT_EQ(gaps.droppedBytes, 0u);
 
     // A gigabyte of zeros after the records is no record cut short: it is dropped,

@@ -364,6 +364,74 @@ void removeLeftovers(const std::string &safetyFolder)
     ::close(safetyFd);
 }
 
+namespace {
+
+constexpr const char *kSavedFilesName = ".saved-files";
+
+std::string savedFilesText(const FileId files[3])
+{
+    std::string text;
+    for (int i = 0; i < 3; ++i) {
+        const FileId &id = files[i];
+        text += std::string(kHiveFiles[i]) + " " + (id.exists ? "1" : "0");
+        for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
+                           static_cast<uint64_t>(id.mtimeNsec)})
+            text += " " + std::to_string(v);
+        text += "\n";
+    }
+    return text;
+}
+
+} // namespace
+
+bool writeSavedFiles(const std::string &safetyFolder, const FileId files[3], bool syncToDisk,
+                     std::string &error)
+{
+    FileId written;
+    return ensureFolder(safetyFolder, error) &&
+           replaceFile(safetyFolder + "/" + kSavedFilesName, savedFilesText(files), syncToDisk,
+                       written, error);
+}
+
+bool areSavedFiles(const std::string &safetyFolder, const FileId files[3])
+{
+    std::string error;
+    const std::string path = safetyFolder + "/" + kSavedFilesName;
+    const int fd = openForReading(path, false, error);
+    if (fd < 0) return false;
+    FileContent content;
+    const bool read = content.readFrom(fd, path, error);
+    ::close(fd);
+    return read && content.text() == savedFilesText(files);
+}
+
+void forgetUndoCutShort(const std::string &safetyFolder, const std::string &undoFile,
+                        int64_t sizeBefore, const std::string &record)
+{
+    const std::string folder = safetyFolder + "/" + kUndoFolderName + "/";
+    const auto inFolder = [&folder](const std::string &path) {
+        return path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+               path.find('/', folder.size()) == std::string::npos;
+    };
+    if (inFolder(undoFile) && sizeBefore >= 0) {
+        const int fd = ::open(undoFile.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        struct stat st
+        {
+        };
+        if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > sizeBefore) {
+            // Its time orders it among the files of the same second.
+            const timespec times[2] = {{0, UTIME_OMIT}, st.st_mtim};
+            if (::ftruncate(fd, static_cast<off_t>(sizeBefore)) == 0) ::futimens(fd, times);
+        }
+        if (fd >= 0) ::close(fd);
+    }
+    struct stat st
+    {
+    };
+    if (inFolder(record) && ::lstat(record.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::unlink(record.c_str());
+}
+
 std::string writeUndoFile(const std::string &safetyFolder, const std::string &kind,
                           std::string_view bytes, std::time_t when, bool syncToDisk,
                           std::string &error)

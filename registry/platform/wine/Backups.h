@@ -66,9 +66,24 @@ std::vector<BackupFolder> listBackups(const std::string &safetyFolder);
 // and is left alone. Leftovers of backups cut short go too.
 void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare = {});
 
+// The identities of the registry files as Quarnel last saved its own changes into
+// them, kept in the safety folder: while the files are still those, the newest
+// backup and the undo files written since hold every change, and a session needs
+// no backup of its own.
+bool writeSavedFiles(const std::string &safetyFolder, const FileId files[3], bool syncToDisk,
+                     std::string &error);
+bool areSavedFiles(const std::string &safetyFolder, const FileId files[3]);
+
 // Removes what a backup or an undo file cut short by a kill left behind
 // (".partial-*"), and nothing else.
 void removeLeftovers(const std::string &safetyFolder);
+
+// An undo that was cut short changed nothing: the undo file it took back goes
+// back to `sizeBefore` bytes (what was appended since, its mark, goes; its time
+// stays), and `record`, the undo file it wrote, is removed. Only files in the
+// undo folder, never through a link.
+void forgetUndoCutShort(const std::string &safetyFolder, const std::string &undoFile,
+                        int64_t sizeBefore, const std::string &record);
 
 // Writes `bytes` as "<stamp>-<kind>.reg" (with a suffix when taken) into the
 // undo folder inside `safetyFolder`. Returns its path, or "" with `error` set.

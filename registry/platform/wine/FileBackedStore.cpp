@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <ctime>
 #if defined(__GLIBC__)
 #include <malloc.h>
@@ -509,7 +511,7 @@ bool FileBackedStore::loadHive(int hive, const std::vector<JournalRecord> &chang
 }
 
 FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, bool isWinePrefix,
-                                                  const Confirm &confirmRecovery)
+                                                  const Confirm &confirmRecovery, bool forReading)
 {
     m_directory = directory;
     m_isWinePrefix = isWinePrefix;
@@ -518,7 +520,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     OpenResult result;
     if (isWinePrefix && !wine::isWinePrefix(directory))
         return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg).", {}};
-    if (!isWinePrefix && !wine::isWinePrefix(directory)) {
+    if (!forReading && !isWinePrefix && !wine::isWinePrefix(directory)) {
         // Our own directory only; a Wine prefix is never created here.
         // A folder that cannot be made shows as the lock that cannot be taken.
         makeOwnFolders(directory);
@@ -527,17 +529,17 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     std::string lockError;
     std::vector<std::string> lockPaths{directory + "/" + kOwnLockFile};
     // Our lock, journal and backups would belong to us and lock its owner out.
-    const std::string foreign = foreignOwnerMessage(directory);
+    const std::string foreign = forReading ? std::string() : foreignOwnerMessage(directory);
     if (!foreign.empty()) {
         lockError = foreign;
-    } else if (isWinePrefix) {
+    } else if (isWinePrefix && !forReading) {
         // A server started with another TMPDIR has its lock where ours never meets it.
         holder = runningWineServer(directory);
         lockPaths =
             holder ? std::vector<std::string>{} : wineServerLockPaths(directory, true, &lockError);
     }
-    const bool locked =
-        !holder && lockError.empty() && m_lock.acquire(lockPaths, holder, lockError, isWinePrefix);
+    const bool locked = !forReading && !holder && lockError.empty() &&
+                        m_lock.acquire(lockPaths, holder, lockError, isWinePrefix);
     if (locked) {
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
@@ -552,7 +554,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         }
     } else if (!foreign.empty()) {
         result.message = foreign;
-    } else {
+    } else if (!forReading) {
         // Each face says it in its own words (registryRefusal).
         m_lockRefusal = lockRefusalOf(holder, lockError);
     }
@@ -565,6 +567,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     const bool journalOk = m_readOnly ? Journal::peek(journalPath, records, error, &gaps)
                                       : m_journal.open(journalPath, records, gaps, error);
     if (!journalOk) goReadOnly(error + kShownReadOnly, result.message);
+    settleRestore(gaps.restore, result.message);
 
     std::string loadErrors;
     for (int i = 0; i < 3; ++i) {
@@ -579,6 +582,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
 
     m_store->setHooks(m_hooks);
     const FileId onDisk[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
+    m_covered = !m_readOnly && areSavedFiles(safetyFolder(), onDisk) &&
+                !wine::listBackups(safetyFolder()).empty();
     recover(planRecovery(records, onDisk), confirmRecovery, result.message);
     // A torn last record is a change whose call never returned: nothing to tell.
     if (gaps.damaged)
@@ -586,7 +591,12 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
                           droppedJournalMessage(journalPath, gaps, !m_readOnly);
     for (const JournalUnit &unit : gaps.cutShort) {
         result.message += (result.message.empty() ? "" : "\n") + cutShortMessage(unit);
-        if (!unit.undoFile.empty()) result.undosCutShort.push_back(unit.undoFile);
+        if (unit.undoFile.empty()) continue;
+        result.undosCutShort.push_back(unit.undoFile);
+        // None of the undo was applied: its file is not marked as taken back, nor
+        // is there a record of it.
+        if (!m_readOnly)
+            forgetUndoCutShort(safetyFolder(), unit.undoFile, unit.undoFileSize, unit.record);
     }
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
     return result;
@@ -650,6 +660,17 @@ std::vector<JournalRecord> FileBackedStore::hiveFiles() const
     return files;
 }
 
+bool FileBackedStore::backedUp()
+{
+    if (!m_backupFolder.empty() || m_backupCovers) return true;
+    // The files as this session found them or saved them, and those as Quarnel last
+    // saved its changes: the newest backup and the undo files hold every change.
+    for (int i = 0; m_covered && i < 3; ++i)
+        m_covered = fileIdOf(pathOf(i)) == m_hives[i].id;
+    m_backupCovers = m_covered;
+    return m_backupCovers;
+}
+
 long FileBackedStore::beforeChange(const RegKey &key)
 {
     if (m_readOnly || m_wineStarted) return ERROR_ACCESS_DENIED;
@@ -659,8 +680,7 @@ long FileBackedStore::beforeChange(const RegKey &key)
     if (m_trail.locate(key).hive < 0) return ERROR_ACCESS_DENIED;
     // Nothing changes without a backup; after a failed one, nothing changes until
     // the user has been told (backupBeforeFirstChange) and it has been made.
-    if (m_backupFolder.empty() && (!m_backupFailure.empty() || !makeBackup()))
-        return ERROR_CANTWRITE;
+    if (!backedUp() && (!m_backupFailure.empty() || !makeBackup())) return ERROR_CANTWRITE;
     return ERROR_SUCCESS;
 }
 
@@ -698,12 +718,14 @@ bool FileBackedStore::makeBackup()
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
                           error;
+    else
+        m_covered = true;
     return !m_backupFolder.empty();
 }
 
 std::string FileBackedStore::backupBeforeFirstChange()
 {
-    if (m_readOnly || !m_backupFolder.empty()) return {};
+    if (m_readOnly || backedUp()) return {};
     m_backupFailure.clear(); // asked again: try again
     return makeBackup() ? std::string() : m_backupFailure;
 }
@@ -735,40 +757,103 @@ std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std:
     if (std::string failed = flush(); !failed.empty())
         return "Quarnel cannot save the registry before restoring, so nothing was restored.\n" +
                failed;
+    // One unit: after a kill from here on the next start finds the registry as it
+    // was or, once every file is written aside, as the backup's.
+    JournalRestore restore{backupFolder, {}, false, {}};
+    const uint64_t start = m_journal.end();
+    std::string error;
+    const auto giveUp = [&](const std::string &what) {
+        removeRestoreFiles();
+        std::string ignored;
+        m_journal.truncateTo(start, ignored);
+        madeBackup.clear(); // no file was replaced: the registry need not be opened again
+        return what + ", so nothing was restored.\n" + error;
+    };
+    if (!m_journal.append(restoreRecord(restore), error))
+        return giveUp("Quarnel cannot write to its journal");
     std::vector<BackupFile> now;
     for (int i = 0; i < 3; ++i)
         if (fileIdOf(pathOf(i)).exists) now.push_back({kHiveFiles[i], pathOf(i), {}});
-    std::string error;
     madeBackup =
         wine::makeBackup(safetyFolder(), now, std::time(nullptr), m_sync, error, m_backupsKept);
-    if (madeBackup.empty())
-        return "Quarnel cannot back up the registry before restoring, so nothing was "
-               "restored.\n" +
-               error;
-    const auto put = [this](int i, const std::string &text, std::string &why) {
-        const auto named = [this, i](const FileId &id) {
-            std::string ignored;
-            m_journal.append(hiveFileRecord(static_cast<uint8_t>(i), id), ignored);
-        };
-        const auto produce = [&text](const ChunkSink &sink) { sink(text); };
-        return replaceFile(pathOf(i), produce, m_sync, m_hives[i].id, why, named);
-    };
-    for (int i = 0; i < 3; ++i) {
-        if (!present[i] || put(i, contents[i], error)) continue;
-        // Half a restore is no registry: the files saved just now go back.
-        std::string message = "Quarnel could not put " + std::string(kHiveFiles[i]) +
-                              " of the backup in place (" + error + ").";
-        for (int j = 0; j < i; ++j) {
-            std::string saved, why;
-            if (!present[j]) continue;
-            if (!readWholeFile(madeBackup + "/" + kHiveFiles[j], saved, why) || !put(j, saved, why))
-                message += "\n" + std::string(kHiveFiles[j]) + " could not be put back; it is in " +
-                           madeBackup + ".";
-        }
-        return message;
-    }
+    if (madeBackup.empty()) return giveUp("Quarnel cannot back up the registry before restoring");
+    restore.madeBefore = madeBackup;
+    // All of them before any takes its place: a full disk stops the restore here.
+    for (int i = 0; i < 3; ++i)
+        if (present[i] && !writeAside(i, contents[i], restore.files[i], error))
+            return giveUp("Quarnel cannot write the backup's " + std::string(kHiveFiles[i]) +
+                          " beside the registry's");
+    restore.ready = true;
+    if (!m_journal.append(restoreRecord(restore), error))
+        return giveUp("Quarnel cannot write to its journal");
+    if (!finishRestore(restore, error))
+        return "Quarnel could not put every file of the backup in place (" + error +
+               "). It tries again when it opens this registry next.";
+    for (int i = 0; i < 3; ++i)
+        if (present[i]) m_hives[i].id = restore.files[i];
+    m_covered = false; // no undo file leads from the backups to these files
     if (!m_journal.reset(hiveFiles(), error)) return error;
     return {};
+}
+
+bool FileBackedStore::writeAside(int hive, const std::string &text, FileId &written,
+                                 std::string &error)
+{
+    const std::string aside = pathOf(hive) + kRestoreSuffix;
+    const auto produce = [&text](const ChunkSink &sink) { sink(text); };
+    if (!replaceFile(aside, produce, m_sync, written, error)) return false;
+    // It takes the place of the registry's file: with that file's permissions.
+    struct stat st
+    {
+    };
+    if (::stat(pathOf(hive).c_str(), &st) == 0) ::chmod(aside.c_str(), st.st_mode & 07777);
+    return true;
+}
+
+bool FileBackedStore::finishRestore(const JournalRestore &restore, std::string &error)
+{
+    for (int i = 0; i < 3; ++i) {
+        const FileId &aside = restore.files[i];
+        // Renamed, a file keeps its identity: one in place already was moved there.
+        if (!aside.exists || fileIdOf(pathOf(i)) == aside) continue;
+        const std::string from = pathOf(i) + kRestoreSuffix;
+        if (fileIdOf(from) != aside) {
+            error = from + " is not the file written for the restore any more";
+            return false;
+        }
+        if (::rename(from.c_str(), pathOf(i).c_str()) != 0) {
+            error = "cannot replace " + pathOf(i) + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+void FileBackedStore::removeRestoreFiles()
+{
+    for (int i = 0; i < 3; ++i) {
+        const std::string aside = pathOf(i) + kRestoreSuffix;
+        ::unlink(aside.c_str());
+        ::unlink((aside + kTempSuffix).c_str());
+    }
+}
+
+void FileBackedStore::settleRestore(const std::optional<JournalRestore> &restore,
+                                    std::string &message)
+{
+    const auto add = [&message](const std::string &text) {
+        message += (message.empty() ? "" : "\n") + text;
+    };
+    if (m_readOnly) {
+        if (restore) add(restoreCutShortMessage(*restore, false));
+        return;
+    }
+    std::string error;
+    if (restore && restore->ready && !finishRestore(*restore, error))
+        return goReadOnly(
+            restoreCutShortMessage(*restore, false) + " (" + error + ")" + kShownReadOnly, message);
+    if (restore) add(restoreCutShortMessage(*restore, true));
+    removeRestoreFiles();
 }
 
 long FileBackedStore::journalFailed(const std::string &error)
@@ -863,6 +948,7 @@ bool FileBackedStore::saveHive(int hive, std::string &error)
     if (fileIdOf(path) != h.id) {
         // Changed behind our back: take the file as it is now and put our
         // journaled changes on top, so that neither side's update is lost.
+        m_covered = false; // what the other program wrote is in no backup
         std::string loadError;
         std::vector<JournalRecord> records;
         bool known = false;
@@ -920,6 +1006,10 @@ std::string FileBackedStore::flush()
     if (allSaved) {
         if (!m_journal.reset(hiveFiles(), error))
             messages += (messages.empty() ? "" : "\n") + error;
+        // Should it fail, the next session makes a backup: nothing is lost.
+        const FileId saved[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
+        std::string ignored;
+        if (m_covered) writeSavedFiles(safetyFolder(), saved, m_sync, ignored);
     } else {
         messages += "\nQuarnel keeps your changes in " + m_journal.path() +
                     ", tries to save them again later and otherwise applies them at its next "
@@ -960,6 +1050,8 @@ void FileBackedStore::beginUnit(const JournalUnit &unit)
 {
     if (m_unit.depth++ > 0) return;
     m_unit = OpenUnit{1, unit};
+    if (const FileId undo = fileIdOf(unit.undoFile); undo.exists)
+        m_unit.unit.undoFileSize = static_cast<int64_t>(undo.size);
 }
 
 bool FileBackedStore::endUnit(bool keep, std::string &error)

@@ -18,6 +18,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,8 +51,10 @@ public:
     // keys when it holds no registry yet. Journaled changes of an earlier run
     // are applied; when the files changed on disk after they were made,
     // `confirmRecovery` decides (none: no), and a no keeps them aside.
+    // `forReading`: opened read-only, and nothing is written into the directory
+    // (no lock, no journal, no folder made); journaled changes are only shown.
     OpenResult open(const std::string &directory, bool isWinePrefix,
-                    const Confirm &confirmRecovery = {});
+                    const Confirm &confirmRecovery = {}, bool forReading = false);
 
     // Saves the changed hives. Returns "" or a message for the user.
     std::string flush();
@@ -76,8 +79,10 @@ public:
 
     // The registry as it stands, copied into the safety folder before the first
     // change of the session; the first change makes it when nobody asked
-    // earlier. Returns "" (made now or before, or nothing can change) or a
-    // message for the user. While there is none, every change is refused.
+    // earlier. None is made while the files are as Quarnel last saved its own
+    // changes into them, after a backup: the undo files hold those. Returns ""
+    // (made now or before, not needed, or nothing can change) or a message for
+    // the user. While there is none, every change is refused.
     std::string backupBeforeFirstChange();
     // <directory>/quarnel-backups
     std::string safetyFolder() const;
@@ -87,9 +92,11 @@ public:
 
     // Puts the registry files of the backup folder `backupFolder` in place of the
     // registry's: first saves every change and backs the registry up as it is
-    // now (`madeBackup`: that folder). The keys in memory stay as they were:
-    // close and open the registry afterwards. Returns "" or, when nothing was
-    // replaced, why; a failure midway puts the files saved first back.
+    // now (`madeBackup`: that folder). One unit: the backup's files are all
+    // written aside before the first takes its place, and a start after a kill
+    // finds the registry as it was or finishes the restore, and says which. The
+    // keys in memory stay as they were: close and open the registry afterwards.
+    // Returns "" or why nothing (or, rarely, not yet all) was replaced.
     std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
     // The backup made this session, or "".
     const std::string &backupFolder() const { return m_backupFolder; }
@@ -138,7 +145,19 @@ private:
     bool saveHive(int hive, std::string &error);
     RegistryRefusal lockRefusalOf(pid_t holder, const std::string &error) const;
     bool createOwnRegistry(std::string &error);
+    // Whether this session's changes may be made: a backup was made, or the files
+    // are as Quarnel last saved its own changes (the newest backup and the undo
+    // files since hold every change; a script's edits push no backup out).
+    bool backedUp();
     bool makeBackup();
+    // A restore's file written beside the hive's (kRestoreSuffix), with its permissions.
+    bool writeAside(int hive, const std::string &text, FileId &written, std::string &error);
+    // Puts the files a restore wrote aside in place, those not there yet.
+    bool finishRestore(const JournalRestore &restore, std::string &error);
+    void removeRestoreFiles();
+    // At the start: finishes a restore that was ended once its files were ready (a
+    // registry that cannot be changed is only told), and removes what one left.
+    void settleRestore(const std::optional<JournalRestore> &restore, std::string &message);
     // Cuts the journal back to where the open unit began and reloads the hives it
     // changed from their files and the journal's other changes.
     bool takeBackUnit(std::string &error);
@@ -164,6 +183,10 @@ private:
     std::string m_lastFailure;
     std::string m_backupFolder;
     std::string m_backupFailure; // why the backup failed; changes are refused meanwhile
+    // Every change to the files since the newest backup is Quarnel's own, with its
+    // undo file: saved, the files are noted as such (writeSavedFiles).
+    bool m_covered = false;
+    bool m_backupCovers = false; // this session needs no backup of its own
     std::size_t m_backupsKept = kBackupsKept;
 
     struct OpenUnit

@@ -115,7 +115,7 @@ bool decode(const uint8_t *p, std::size_t n, bool legacy, JournalRecord &r)
     const auto size = static_cast<std::size_t>(c.get(4));
     if (!c.ok || static_cast<std::size_t>(c.end - c.p) != size) return false;
     r.data.assign(c.p, c.end);
-    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::UnitEnd;
+    return r.op >= JournalRecord::KeyCreated && r.op <= JournalRecord::Restore;
 }
 
 bool writeAll(int fd, const void *data, std::size_t n)
@@ -220,13 +220,63 @@ private:
     std::size_t m_filled = 0;
 };
 
-// Splits a unit mark's data into what a unit is.
+// Splits a unit mark's data into what a unit is (earlier ones hold the first two only).
 JournalUnit unitOf(const JournalRecord &r)
 {
-    const std::string data(r.data.begin(), r.data.end());
-    const std::size_t nul = data.find('\0');
-    if (nul == std::string::npos) return {data, {}};
-    return {data.substr(0, nul), data.substr(nul + 1)};
+    std::string texts[4];
+    std::size_t n = 0;
+    for (uint8_t byte : r.data) {
+        if (byte == 0 && n < 3)
+            ++n;
+        else
+            texts[n].push_back(static_cast<char>(byte));
+    }
+    JournalUnit unit{texts[0], texts[1], texts[2], -1};
+    if (!texts[3].empty() && texts[3].size() <= 18 &&
+        texts[3].find_first_not_of("0123456789") == std::string::npos)
+        unit.undoFileSize = std::stoll(texts[3]);
+    return unit;
+}
+
+std::vector<uint8_t> encodeId(const FileId &id)
+{
+    std::vector<uint8_t> out{static_cast<uint8_t>(id.exists)};
+    for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
+                       static_cast<uint64_t>(id.mtimeNsec)})
+        put64(out, v);
+    return out;
+}
+
+FileId decodeId(Cursor &c)
+{
+    FileId id;
+    id.exists = c.get(1) != 0;
+    id.device = c.get(8);
+    id.inode = c.get(8);
+    id.size = c.get(8);
+    id.mtimeSec = static_cast<int64_t>(c.get(8));
+    id.mtimeNsec = static_cast<int64_t>(c.get(8));
+    return id;
+}
+
+// A restore record's data: the two folders, each ended by a NUL, then the three files.
+std::optional<JournalRestore> restoreOf(const JournalRecord &r)
+{
+    JournalRestore restore;
+    restore.ready = r.type != 0;
+    const auto *p = r.data.data();
+    const auto *end = p + r.data.size();
+    for (std::string *folder : {&restore.backup, &restore.madeBefore}) {
+        const auto *nul = std::find(p, end, uint8_t(0));
+        if (nul == end) return std::nullopt;
+        folder->assign(p, nul);
+        p = nul + 1;
+    }
+    Cursor c{p, end};
+    for (FileId &id : restore.files)
+        id = decodeId(c);
+    if (!c.ok) return std::nullopt;
+    return restore;
 }
 
 struct Parsed
@@ -249,7 +299,8 @@ Parsed parse(int fd, uint64_t size, std::vector<JournalRecord> &records)
     result.legacy = isLegacy(head);
     ChainCheck chains;
     uint64_t pos = sizeof kMagic;
-    std::optional<std::size_t> unitStart; // where the open unit's records begin
+    constexpr std::size_t kNoUnit = std::size_t(-1);
+    std::size_t unitStart = kNoUnit; // where the open unit's records begin
     JournalUnit unit;
     bool damaged = false;
     while (size - pos >= 8) {
@@ -272,18 +323,20 @@ Parsed parse(int fd, uint64_t size, std::vector<JournalRecord> &records)
         }
         pos += 8 + len;
         if (r.op == JournalRecord::UnitBegin) {
-            if (!unitStart) {
+            if (unitStart == kNoUnit) {
                 unitStart = records.size();
                 unit = unitOf(r);
             }
         } else if (r.op == JournalRecord::UnitEnd) {
-            unitStart.reset();
+            unitStart = kNoUnit;
+        } else if (r.op == JournalRecord::Restore) {
+            result.gaps.restore = restoreOf(r);
         } else {
             records.push_back(std::move(r));
         }
     }
-    if (unitStart) {
-        records.resize(*unitStart);
+    if (unitStart != kNoUnit) {
+        records.resize(unitStart);
         result.gaps.cutShort.push_back(std::move(unit));
     }
     result.intact = pos;
@@ -303,15 +356,6 @@ bool encodeAll(const std::vector<JournalRecord> &records, std::vector<uint8_t> &
         bytes.insert(bytes.end(), e.begin(), e.end());
     }
     return true;
-}
-
-std::vector<uint8_t> encodeId(const FileId &id)
-{
-    std::vector<uint8_t> out{static_cast<uint8_t>(id.exists)};
-    for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
-                       static_cast<uint64_t>(id.mtimeNsec)})
-        put64(out, v);
-    return out;
 }
 
 } // namespace
@@ -521,9 +565,28 @@ JournalRecord unitBeginRecord(const JournalUnit &unit)
     JournalRecord r;
     r.op = JournalRecord::UnitBegin;
     r.hive = kNoHive;
-    r.data.assign(unit.description.begin(), unit.description.end());
-    r.data.push_back(0);
-    r.data.insert(r.data.end(), unit.undoFile.begin(), unit.undoFile.end());
+    const std::string size = unit.undoFileSize < 0 ? "" : std::to_string(unit.undoFileSize);
+    for (const std::string *text : {&unit.description, &unit.undoFile, &unit.record, &size}) {
+        if (text != &unit.description) r.data.push_back(0);
+        r.data.insert(r.data.end(), text->begin(), text->end());
+    }
+    return r;
+}
+
+JournalRecord restoreRecord(const JournalRestore &restore)
+{
+    JournalRecord r;
+    r.op = JournalRecord::Restore;
+    r.hive = kNoHive;
+    r.type = restore.ready ? 1 : 0;
+    for (const std::string *folder : {&restore.backup, &restore.madeBefore}) {
+        r.data.insert(r.data.end(), folder->begin(), folder->end());
+        r.data.push_back(0);
+    }
+    for (const FileId &id : restore.files) {
+        const std::vector<uint8_t> bytes = encodeId(id);
+        r.data.insert(r.data.end(), bytes.begin(), bytes.end());
+    }
     return r;
 }
 

@@ -36,8 +36,9 @@ struct JournalRecord
         SubkeyDeleted = 4,
         KeyMarked = 5, // `name` is the key's class; `type` 1 marks a symbolic link
         HiveFile = 6,  // the hive's file is (or is about to be) the one in `data`
-        UnitBegin = 7, // `data`: the unit's description, a NUL, and its undo file (may be empty)
-        UnitEnd = 8
+        UnitBegin = 7, // `data`: JournalUnit's texts, each but the last ended by a NUL
+        UnitEnd = 8,
+        Restore = 9 // a backup being restored (JournalRestore)
     };
     Op op = KeyCreated;
     uint8_t hive = 0;
@@ -60,16 +61,35 @@ struct JournalUnit
 {
     std::string description; // "the deletion of HKEY_CURRENT_USER\\Software\\X"
     std::string undoFile;    // for an undo: the undo file it applied
+    std::string record;      // and the undo file it wrote (see registry/TakeBack.h)
+    // The undo file's size as the unit began: what the undo appended to it since
+    // (its mark) goes when the undo is cut short. -1: not known.
+    int64_t undoFileSize = -1;
 };
 
 JournalRecord unitBeginRecord(const JournalUnit &unit);
 JournalRecord unitEndRecord();
+
+// A backup being restored. Its files are written aside first; once all of them
+// are (`ready`), they take the places of the registry's. The journal is emptied
+// when they have: a journal that still holds this was ended in the middle.
+struct JournalRestore
+{
+    std::string backup;     // the backup folder restored
+    std::string madeBefore; // the backup of the registry as it was before
+    bool ready = false;
+    FileId files[3]; // for each hive restored, the file written aside (else !exists)
+};
+
+JournalRecord restoreRecord(const JournalRestore &restore);
 
 // What reading a journal left out.
 struct JournalGaps
 {
     // Units the journal holds without their closing mark; their records are dropped.
     std::vector<JournalUnit> cutShort;
+    // A restore the journal holds (its last record): one that was not finished.
+    std::optional<JournalRestore> restore;
     // Bytes after the last whole record: a record cut short by a crash, or
     // `damaged` when they cannot be one (garbage, a record that fails its checks).
     uint64_t droppedBytes = 0;

@@ -60,8 +60,9 @@ void JournalReplay::apply(const JournalRecord &r)
         }
         break;
     case JournalRecord::HiveFile:
-    case JournalRecord::UnitBegin: // units are sorted out before replay: marks change nothing
-    case JournalRecord::UnitEnd: break;
+    case JournalRecord::UnitBegin: // sorted out before replay: marks change nothing
+    case JournalRecord::UnitEnd:
+    case JournalRecord::Restore: break;
     case JournalRecord::SubkeyDeleted:
         if (RegKey *parent = keyOf(r, false)) {
             // A subkey that gained subkeys meanwhile (from Wine) is kept with them.

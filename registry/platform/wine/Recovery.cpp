@@ -57,6 +57,21 @@ std::string cutShortMessage(const JournalUnit &unit)
     return text;
 }
 
+std::string restoreCutShortMessage(const JournalRestore &restore, bool finished)
+{
+    if (!restore.ready)
+        return "Quarnel was ended as it began to restore the backup " + restore.backup +
+               ". Nothing of it was restored: the registry is as it was before.";
+    if (finished)
+        return "Quarnel was ended in the middle of restoring the backup " + restore.backup +
+               " and has finished that restore now: the registry is the backup's. The registry "
+               "as it was before is in the backup " +
+               restore.madeBefore + ".";
+    return "Quarnel was ended in the middle of restoring the backup " + restore.backup +
+           ", so the registry files may be partly the backup's. Quarnel finishes the restore "
+           "when it opens this registry to change it.";
+}
+
 std::string droppedJournalMessage(const std::string &journalPath, const JournalGaps &gaps, bool cut)
 {
     return "The journal " + journalPath + " holds " + std::to_string(gaps.droppedBytes) +

@@ -32,6 +32,9 @@ std::string recoveredMessage(std::size_t count);
 std::string keptAsideMessage(std::size_t count, const std::string &keptPath);
 // A compound change the last run was ended in the middle of: none of it was applied.
 std::string cutShortMessage(const JournalUnit &unit);
+// A restore the last run was ended in the middle of: `finished` now (its files
+// were all written aside), or, when they were not, none of it done.
+std::string restoreCutShortMessage(const JournalRestore &restore, bool finished);
 // Bytes after the journal's last whole record that cannot be a change cut short;
 // `cut`: they were cut off the file (else only left unread).
 std::string droppedJournalMessage(const std::string &journalPath, const JournalGaps &gaps,
