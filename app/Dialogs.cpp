@@ -1,7 +1,7 @@
 #include "app/Dialogs.h"
 
-#include "app/FocusedEnter.h"
-#include "app/QtText.h"
+#include "widgets/FocusedEnter.h"
+#include "widgets/QtText.h"
 
 #include <QApplication>
 #include <QDialog>

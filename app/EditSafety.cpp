@@ -1,7 +1,7 @@
 #include "app/EditSafety.h"
 
 #include "app/Dialogs.h"
-#include "registry/UndoCapture.h"
+#include "registry/undo/UndoCapture.h"
 
 #include <exception>
 

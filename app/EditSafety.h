@@ -1,4 +1,4 @@
-// The window's face of the safety net (registry/SafetyNet.h) around one edit (the bulk
+// The window's face of the safety net (registry/undo/SafetyNet.h) around one edit (the bulk
 // delete and replace, the browser's two deletions):
 //
 //   if (EditSafety::refusesChanges()) return;      // before anything is asked
@@ -13,7 +13,7 @@
 #pragma once
 
 #include "app/UndoHistory.h"
-#include "registry/SafetyNet.h"
+#include "registry/undo/SafetyNet.h"
 
 #include <functional>
 #include <string>

@@ -2,15 +2,15 @@
 #include "app/TRegForm.h"
 
 #include "app/FormFonts.h"
-#include "app/TAlignLayout.h"
-#include "app/TButton.h"
-#include "app/TImageList.h"
-#include "app/TListView.h"
-#include "app/TPanel.h"
-#include "app/TProgressBar.h"
-#include "app/TReportView.h"
-#include "app/TSplitter.h"
-#include "app/TTreeView.h"
+#include "widgets/TAlignLayout.h"
+#include "widgets/TButton.h"
+#include "widgets/TImageList.h"
+#include "widgets/TListView.h"
+#include "widgets/TPanel.h"
+#include "widgets/TProgressBar.h"
+#include "widgets/TReportView.h"
+#include "widgets/TSplitter.h"
+#include "widgets/TTreeView.h"
 
 #include <QAction>
 #include <QCheckBox>

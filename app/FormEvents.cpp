@@ -1,10 +1,10 @@
 // Binds the events of the main window's controls to their handlers.
 #include "app/TRegForm.h"
 
-#include "app/TButton.h"
-#include "app/TListView.h"
-#include "app/TReportView.h"
-#include "app/TTreeView.h"
+#include "widgets/TButton.h"
+#include "widgets/TListView.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeView.h"
 
 #include <QAction>
 #include <QShortcut>

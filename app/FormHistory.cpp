@@ -1,18 +1,18 @@
 // The History window's handlers, redo and the bounds of the undo folder: every
-// edit of every run taken back through TakeBack (registry/TakeBack.h), as Ctrl+Z
+// edit of every run taken back through TakeBack (registry/undo/TakeBack.h), as Ctrl+Z
 // and `quarnel undo` do it; a backup restored and the registry opened again.
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "app/HistoryWindow.h"
-#include "app/QtText.h"
 #include "app/RegistrySession.h"
-#include "app/TButton.h"
-#include "app/TTreeNode.h"
-#include "app/TTreeView.h"
-#include "registry/TakeBack.h"
-#include "registry/UndoFiles.h"
+#include "registry/undo/TakeBack.h"
+#include "registry/undo/UndoFiles.h"
+#include "widgets/QtText.h"
+#include "widgets/TButton.h"
+#include "widgets/TTreeNode.h"
+#include "widgets/TTreeView.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -26,7 +26,7 @@
 
 #ifndef _WIN32
 #include "prefixes/Settings.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 #endif
 
 namespace {

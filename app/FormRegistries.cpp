@@ -3,14 +3,14 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
 #include "app/RegistryChooser.h"
 #include "app/RegistrySession.h"
-#include "app/TButton.h"
-#include "app/TTreeNode.h"
-#include "app/TTreeView.h"
 #include "prefixes/RegistryFinder.h"
 #include "prefixes/Settings.h"
+#include "widgets/QtText.h"
+#include "widgets/TButton.h"
+#include "widgets/TTreeNode.h"
+#include "widgets/TTreeView.h"
 
 #include <QLabel>
 #include <QLineEdit>

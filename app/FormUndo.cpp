@@ -5,9 +5,9 @@
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
 #include "app/HistoryWindow.h"
-#include "app/QtText.h"
-#include "registry/TakeBack.h"
-#include "registry/UndoFiles.h"
+#include "registry/undo/TakeBack.h"
+#include "registry/undo/UndoFiles.h"
+#include "widgets/QtText.h"
 
 #include <QLabel>
 

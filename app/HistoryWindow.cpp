@@ -1,8 +1,8 @@
 #include "app/HistoryWindow.h"
 
-#include "app/FocusedEnter.h"
-#include "app/QtText.h"
-#include "registry/UndoFiles.h"
+#include "registry/undo/UndoFiles.h"
+#include "widgets/FocusedEnter.h"
+#include "widgets/QtText.h"
 
 #include <QDateTime>
 #include <QEvent>
@@ -17,7 +17,7 @@
 #include <utility>
 
 #ifndef _WIN32
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 #endif
 
 namespace {

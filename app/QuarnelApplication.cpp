@@ -1,7 +1,7 @@
 #include "app/QuarnelApplication.h"
 
 #include "app/Dialogs.h"
-#include "registry/SafetyNet.h"
+#include "registry/undo/SafetyNet.h"
 
 #include <exception>
 

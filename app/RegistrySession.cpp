@@ -2,8 +2,8 @@
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
-#include "registry/TakeBack.h"
-#include "registry/UndoFiles.h"
+#include "registry/undo/TakeBack.h"
+#include "registry/undo/UndoFiles.h"
 
 #include <QTimer>
 
@@ -11,7 +11,7 @@
 #include <utility>
 
 #ifndef _WIN32
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 #endif
 
 namespace {

@@ -3,11 +3,11 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
-#include "app/TButton.h"
-#include "app/TTreeView.h"
 #include "app/UnitState.h"
-#include "registry/ValueText.h"
+#include "registry/text/ValueText.h"
+#include "widgets/QtText.h"
+#include "widgets/TButton.h"
+#include "widgets/TTreeView.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -5,7 +5,7 @@
 
 #include "app/RegistryHitCounter.h"
 #include "app/UndoHistory.h"
-#include "registry/RootTable.h"
+#include "registry/api/RootTable.h"
 
 #include <QWidget>
 #include <array>

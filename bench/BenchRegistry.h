@@ -8,8 +8,8 @@
 #include "tools/generator/RegistryGenerator.h"
 #include "tools/generator/Win32RegistrySink.h"
 
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <algorithm>
 #include <cstdio>

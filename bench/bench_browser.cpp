@@ -3,12 +3,12 @@
 // 10k and with a million values (time, heap, resident and peak memory), showing a
 // 1 MB binary value.
 #include "app/Dialogs.h"
-#include "app/TListView.h"
 #include "app/TRegForm.h"
-#include "app/TTreeView.h"
 #include "bench/Measure.h"
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/win32/KeyStore.h"
+#include "widgets/TListView.h"
+#include "widgets/TTreeView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

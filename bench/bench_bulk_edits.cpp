@@ -3,12 +3,12 @@
 #include "app/Dialogs.h"
 #include "app/QuarnelApplication.h"
 #include "app/TRegForm.h"
-#include "app/TReportView.h"
 #include "app/UnitState.h"
 #include "bench/Measure.h"
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/win32/KeyStore.h"
 #include "results/ResultModel.h"
+#include "widgets/TReportView.h"
 
 #include <QItemSelectionModel>
 #include <QLabel>

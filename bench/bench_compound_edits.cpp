@@ -3,12 +3,12 @@
 // undo record, its delete, freeing it; made, deleted and replayed in registry
 // files). Prints numbers only; nothing here asserts a time.
 #include "bench/Measure.h"
-#include "registry/RegEditFile.h"
-#include "registry/TRegistry.h"
-#include "registry/UndoApply.h"
-#include "registry/UndoCapture.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/api/TRegistry.h"
+#include "registry/regfile/RegEditFile.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/undo/UndoApply.h"
+#include "registry/undo/UndoCapture.h"
+#include "registry/win32/KeyStore.h"
 
 #include <chrono>
 #include <cstdio>

@@ -14,9 +14,9 @@
 #include "bench/Measure.h"
 #include "tools/generator/RegistryGenerator.h"
 
-#include "registry/MultiStringSplitter.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/winreg.h"
+#include "registry/api/MultiStringSplitter.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/winreg.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"
 #include "search/SearchEngine.h"

@@ -1,8 +1,8 @@
 // Figures for the registry layer: memory per value, absolute opens, enumeration.
 // Prints numbers only; nothing here asserts a time.
 #include "bench/Measure.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/winreg.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
 
 #include <chrono>
 #include <cstdio>

@@ -10,17 +10,17 @@
 #include "tools/generator/RegistryGenerator.h"
 #include "tools/generator/Win32RegistrySink.h"
 
-#include "registry/TRegistry.h"
-#include "registry/UndoApply.h"
-#include "registry/UndoCapture.h"
-#include "registry/WideText.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/wine/Backups.h"
-#include "registry/platform/wine/FileBackedStore.h"
-#include "registry/platform/wine/ServerLock.h"
-#include "registry/platform/wine/WinePrefix.h"
-#include "registry/platform/wine/WineRegWriter.h"
-#include "registry/platform/winreg.h"
+#include "registry/api/TRegistry.h"
+#include "registry/undo/UndoApply.h"
+#include "registry/undo/UndoCapture.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/WideText.h"
+#include "registry/win32/winreg.h"
+#include "registry/wine/Backups.h"
+#include "registry/wine/FileBackedStore.h"
+#include "registry/wine/ServerLock.h"
+#include "registry/wine/WinePrefix.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <chrono>
 #include <cstdio>

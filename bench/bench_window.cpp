@@ -24,12 +24,12 @@
 
 #include "app/Dialogs.h"
 #include "app/QuarnelApplication.h"
-#include "app/TButton.h"
 #include "app/TRegForm.h"
-#include "app/TReportView.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
+#include "widgets/TButton.h"
+#include "widgets/TReportView.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>

@@ -8,11 +8,11 @@
 // it is copied, not changed.
 #include "bench/Measure.h"
 #include "bench/ShellOutput.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/wine/FileBackedStore.h"
-#include "registry/platform/wine/WineRegReader.h"
-#include "registry/platform/wine/WineRegWriter.h"
-#include "registry/platform/winreg.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
+#include "registry/wine/FileBackedStore.h"
+#include "registry/wine/WineRegReader.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <chrono>
 #include <cstdio>

@@ -3,15 +3,15 @@
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
-#include "app/QtText.h"
-#include "app/TListView.h"
-#include "app/TTreeView.h"
 #include "browser/ValueListModel.h"
-#include "registry/DeleteCount.h"
-#include "registry/KeyPath.h"
-#include "registry/TRegistry.h"
-#include "registry/UndoCapture.h"
-#include "registry/ValueText.h"
+#include "registry/api/DeleteCount.h"
+#include "registry/api/KeyPath.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/ValueText.h"
+#include "registry/undo/UndoCapture.h"
+#include "widgets/QtText.h"
+#include "widgets/TListView.h"
+#include "widgets/TTreeView.h"
 
 #include <QApplication>
 #include <QItemSelectionModel>

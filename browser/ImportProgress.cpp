@@ -1,6 +1,6 @@
 #include "browser/ImportProgress.h"
 
-#include "app/QtText.h"
+#include "widgets/QtText.h"
 
 #include <QCoreApplication>
 #include <QLabel>

@@ -4,7 +4,7 @@
 // halfway) and lets the window paint.
 #pragma once
 
-#include "registry/ImportFile.h"
+#include "registry/regfile/ImportFile.h"
 
 #include <QDialog>
 #include <QElapsedTimer>

@@ -1,6 +1,6 @@
 #include "browser/InPlaceName.h"
 
-#include "app/QtText.h"
+#include "widgets/QtText.h"
 
 #include <QKeyEvent>
 

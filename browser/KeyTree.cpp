@@ -2,13 +2,13 @@
 // following the selection.
 #include "app/TRegForm.h"
 
-#include "app/QtText.h"
-#include "app/TListView.h"
-#include "app/TTreeView.h"
 #include "browser/ValueListModel.h"
-#include "registry/KeyPath.h"
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
+#include "registry/api/KeyPath.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/ValueText.h"
+#include "widgets/QtText.h"
+#include "widgets/TListView.h"
+#include "widgets/TTreeView.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "browser/ValueEditors.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
-#include "registry/ValueText.h"
+#include "registry/text/ValueText.h"
+#include "widgets/QtText.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>

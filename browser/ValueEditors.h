@@ -3,7 +3,7 @@
 // (which tests replace).
 #pragma once
 
-#include "registry/ValueEditText.h"
+#include "registry/text/ValueEditText.h"
 
 #include <QDialog>
 

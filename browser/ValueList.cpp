@@ -2,12 +2,12 @@
 // when it gets the focus.
 #include "app/TRegForm.h"
 
-#include "app/TListView.h"
 #include "app/UnitState.h"
 #include "browser/ValueListModel.h"
-#include "registry/ListOrder.h"
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/ListOrder.h"
+#include "registry/text/ValueText.h"
+#include "widgets/TListView.h"
 
 #include <algorithm>
 #include <optional>

@@ -2,10 +2,10 @@
 // them, tab separated (registry/CellText), one line each.
 #include "app/TRegForm.h"
 
-#include "app/QtText.h"
-#include "app/TListView.h"
 #include "browser/ValueListModel.h"
-#include "registry/CellText.h"
+#include "registry/text/CellText.h"
+#include "widgets/QtText.h"
+#include "widgets/TListView.h"
 
 #include <QAction>
 #include <QClipboard>

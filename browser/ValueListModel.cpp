@@ -1,9 +1,9 @@
 #include "browser/ValueListModel.h"
 
-#include "app/QtText.h"
-#include "app/TListView.h"
-#include "registry/MultiStringSplitter.h"
-#include "registry/ValueText.h"
+#include "registry/api/MultiStringSplitter.h"
+#include "registry/text/ValueText.h"
+#include "widgets/QtText.h"
+#include "widgets/TListView.h"
 
 #include <algorithm>
 

@@ -7,7 +7,7 @@
 // keeps what was read at the fill, whatever the registry holds later.
 #pragma once
 
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
 
 #include <QAbstractTableModel>
 #include <QHash>

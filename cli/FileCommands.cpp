@@ -1,15 +1,16 @@
 // export, import and undo: the commands that work with registry editor files.
 #include "cli/Session.h"
-#include "registry/CellText.h"
-#include "registry/ImportFile.h"
-#include "registry/RegistryPathText.h"
-#include "registry/SafetyNet.h"
-#include "registry/TRegistry.h"
-#include "registry/TakeBack.h"
-#include "registry/UndoCapture.h"
-#include "registry/UndoFiles.h"
-#include "registry/ValueText.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/api/TRegistry.h"
+#include "registry/regfile/ImportFile.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/text/CellText.h"
+#include "registry/text/RegistryPathText.h"
+#include "registry/text/ValueText.h"
+#include "registry/undo/ImportEdit.h"
+#include "registry/undo/SafetyNet.h"
+#include "registry/undo/TakeBack.h"
+#include "registry/undo/UndoCapture.h"
+#include "registry/undo/UndoFiles.h"
 
 #include <fstream>
 

@@ -1,10 +1,10 @@
 // The result rows as the command line writes them: aligned text columns, tab
 // separated lines, JSON lines. Each cell is written exactly but for what
-// registry/CellText.h escapes in tsv and text (text leaves backslashes alone: it
+// registry/text/CellText.h escapes in tsv and text (text leaves backslashes alone: it
 // is for the eye), and JSON's escapes; no control character reaches the terminal.
 #pragma once
 
-#include "registry/CellText.h"
+#include "registry/text/CellText.h"
 #include "search/ResultRow.h"
 
 #include <array>
@@ -15,7 +15,7 @@
 
 namespace quarnel::cli {
 
-using ::tsvEscaped; // registry/CellText.h
+using ::tsvEscaped; // registry/text/CellText.h
 // A JSON string with its quotes. Text that is not UTF-8 stays as bytes, except
 // that a lone UTF-16 half kept in the registry's 8-bit text becomes \uXXXX, as do
 // control characters (DEL and C1 too).

@@ -1,8 +1,8 @@
 #include "cli/Session.h"
 
 #include "cli/Prefixes.h"
-#include "registry/CellText.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/text/CellText.h"
 
 #include <cstdio>
 #include <cstdlib>

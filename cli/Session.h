@@ -4,7 +4,7 @@
 #pragma once
 
 #include "cli/CommandLine.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 
 #include <string>
 #include <string_view>

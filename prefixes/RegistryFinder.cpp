@@ -3,8 +3,8 @@
 #include "prefixes/HomeFiles.h"
 #include "prefixes/Settings.h"
 #include "prefixes/Vdf.h"
-#include "registry/platform/wine/ServerLock.h"
-#include "registry/platform/wine/WinePrefix.h"
+#include "registry/wine/ServerLock.h"
+#include "registry/wine/WinePrefix.h"
 
 #include <nlohmann/json.hpp>
 #include <yaml-cpp/yaml.h>

@@ -1,8 +1,8 @@
 #include "prefixes/Settings.h"
 
 #include "prefixes/HomeFiles.h"
-#include "registry/platform/wine/AtomicFile.h"
-#include "registry/platform/wine/ServerLock.h"
+#include "registry/wine/AtomicFile.h"
+#include "registry/wine/ServerLock.h"
 
 #include <nlohmann/json.hpp>
 

@@ -1,10 +1,10 @@
 #include "results/BulkEditPreview.h"
 
-#include "registry/DeleteCount.h"
-#include "registry/KeyPath.h"
-#include "registry/RegistryPathText.h"
-#include "registry/RootTable.h"
-#include "registry/TRegistry.h"
+#include "registry/api/DeleteCount.h"
+#include "registry/api/KeyPath.h"
+#include "registry/api/RootTable.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/RegistryPathText.h"
 #include "search/Matching.h"
 
 #include <algorithm>

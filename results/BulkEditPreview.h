@@ -3,7 +3,7 @@
 // Reads the registry as it is now, changes nothing; free of Qt.
 #pragma once
 
-#include "registry/DeleteCount.h"
+#include "registry/api/DeleteCount.h"
 #include "results/BulkEdits.h"
 #include "search/ResultRow.h"
 

@@ -1,6 +1,6 @@
 #include "results/BulkEditRules.h"
 
-#include "registry/KeyPath.h"
+#include "registry/api/KeyPath.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"
 

@@ -3,12 +3,12 @@
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
-#include "app/TReportView.h"
 #include "results/BulkEditPreview.h"
 #include "results/BulkEdits.h"
 #include "results/EditCapture.h"
 #include "results/ResultModel.h"
 #include "results/SelectedRows.h"
+#include "widgets/TReportView.h"
 
 #include <QLabel>
 

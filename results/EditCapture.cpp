@@ -1,6 +1,6 @@
 #include "results/EditCapture.h"
 
-#include "registry/UndoCapture.h"
+#include "registry/undo/UndoCapture.h"
 #include "results/BulkEdits.h"
 
 void captureDeleteOf(UndoCapture &capture, const ResultRow &row)

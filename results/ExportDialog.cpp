@@ -1,6 +1,6 @@
 #include "results/ExportDialog.h"
 
-#include "app/QtText.h"
+#include "widgets/QtText.h"
 
 #include <QFileDialog>
 #include <QStringList>

@@ -2,15 +2,15 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
-#include "app/TListView.h"
-#include "app/TReportView.h"
-#include "app/TTreeView.h"
 #include "app/UnitState.h"
-#include "registry/KeyPath.h"
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
+#include "registry/api/KeyPath.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/ValueText.h"
 #include "results/ResultModel.h"
+#include "widgets/QtText.h"
+#include "widgets/TListView.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeView.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -4,8 +4,6 @@
 
 #include "app/Dialogs.h"
 #include "app/EditSafety.h"
-#include "app/QtText.h"
-#include "app/TReportView.h"
 #include "app/UnitState.h"
 #include "results/BulkEditPreview.h"
 #include "results/BulkEditRules.h"
@@ -14,6 +12,8 @@
 #include "results/ResultModel.h"
 #include "results/SelectedRows.h"
 #include "search/Matching.h"
+#include "widgets/QtText.h"
+#include "widgets/TReportView.h"
 
 #include <QLabel>
 #include <QLineEdit>

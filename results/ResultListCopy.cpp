@@ -3,14 +3,14 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
-#include "app/TButton.h"
-#include "app/TReportView.h"
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
 #include "results/ExportDialog.h"
 #include "results/ResultModel.h"
 #include "results/RowExport.h"
 #include "results/SelectedRows.h"
+#include "widgets/QtText.h"
+#include "widgets/TButton.h"
+#include "widgets/TReportView.h"
 
 #include <QAction>
 #include <QClipboard>

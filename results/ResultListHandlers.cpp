@@ -1,12 +1,12 @@
 // The result list's own behaviour: order, selection, keys, mouse and counter.
 #include "app/TRegForm.h"
 
-#include "app/TButton.h"
-#include "app/TPanel.h"
-#include "app/TReportView.h"
 #include "app/UnitState.h"
-#include "registry/ListOrder.h"
+#include "registry/text/ListOrder.h"
 #include "results/ResultModel.h"
+#include "widgets/TButton.h"
+#include "widgets/TPanel.h"
+#include "widgets/TReportView.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,8 +1,8 @@
 #include "results/ResultModel.h"
 
-#include "registry/ListOrder.h"
+#include "registry/text/ListOrder.h"
 
-#include "app/QtText.h"
+#include "widgets/QtText.h"
 
 #include <QItemSelectionModel>
 #include <QScopedValueRollback>

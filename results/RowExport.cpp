@@ -1,8 +1,8 @@
 #include "results/RowExport.h"
 
-#include "registry/CellText.h"
-#include "registry/RegistryPathText.h"
-#include "registry/UndoCapture.h"
+#include "registry/text/CellText.h"
+#include "registry/text/RegistryPathText.h"
+#include "registry/undo/UndoCapture.h"
 
 void captureExportOf(UndoCapture &capture, const ResultRow &row)
 {

@@ -1,15 +1,15 @@
 // The key walker: the window drives the search engine below a key and lists its rows.
 #include "app/TRegForm.h"
 
-#include "app/QtText.h"
-#include "app/TButton.h"
-#include "app/TProgressBar.h"
 #include "app/UnitState.h"
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/ValueText.h"
 #include "search/PaintPacer.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
+#include "widgets/QtText.h"
+#include "widgets/TButton.h"
+#include "widgets/TProgressBar.h"
 
 #include <QCoreApplication>
 #include <QLabel>

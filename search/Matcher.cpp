@@ -1,9 +1,9 @@
 #include "search/Matcher.h"
 
-#include "registry/MultiStringSplitter.h"
-#include "registry/ValueText.h"
-#include "registry/platform/RegText.h"
-#include "registry/platform/winreg.h"
+#include "registry/api/MultiStringSplitter.h"
+#include "registry/text/ValueText.h"
+#include "registry/win32/RegText.h"
+#include "registry/win32/winreg.h"
 #include "search/Matching.h"
 #include "search/PatternFolding.h"
 

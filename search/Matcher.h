@@ -13,7 +13,7 @@
 // than kPatternMemory; counted repeats are limited to 1000 in all.
 #pragma once
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 #include "search/Matching.h"
 #include "search/SearchOptions.h"
 

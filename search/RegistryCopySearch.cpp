@@ -1,8 +1,8 @@
 #include "search/RegistryCopySearch.h"
 
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/api/TRegistry.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"
 

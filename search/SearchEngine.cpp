@@ -1,11 +1,11 @@
 #include "search/SearchEngine.h"
 
-#include "registry/KeyPath.h"
-#include "registry/MultiStringSplitter.h"
-#include "registry/RegistryPathText.h"
-#include "registry/RootTable.h"
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
+#include "registry/api/KeyPath.h"
+#include "registry/api/MultiStringSplitter.h"
+#include "registry/api/RootTable.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/RegistryPathText.h"
+#include "registry/text/ValueText.h"
 #include "search/Matcher.h"
 
 #include <algorithm>

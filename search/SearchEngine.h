@@ -4,7 +4,7 @@
 // each face decides through its sink what a row, a pause and a stop mean to it.
 #pragma once
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 #include "search/ResultRow.h"
 
 #include <cstddef>

@@ -4,16 +4,16 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
-#include "app/TAlignLayout.h"
-#include "app/TButton.h"
-#include "app/TDropPanel.h"
-#include "app/TPanel.h"
 #include "app/UnitState.h"
 #include "prefixes/Settings.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"
 #include "search/SearchOptions.h"
+#include "widgets/QtText.h"
+#include "widgets/TAlignLayout.h"
+#include "widgets/TButton.h"
+#include "widgets/TDropPanel.h"
+#include "widgets/TPanel.h"
 
 #include <QAction>
 #include <QCheckBox>

@@ -2,18 +2,18 @@
 #include "app/TRegForm.h"
 
 #include "app/Dialogs.h"
-#include "app/QtText.h"
-#include "app/TButton.h"
-#include "app/TProgressBar.h"
-#include "app/TReportView.h"
-#include "app/TTreeView.h"
 #include "app/UnitState.h"
-#include "registry/RootTable.h"
+#include "registry/api/RootTable.h"
 #include "search/Matching.h"
 #include "search/PaintPacer.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 #include "search/StatisticsLine.h"
+#include "widgets/QtText.h"
+#include "widgets/TButton.h"
+#include "widgets/TProgressBar.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeView.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

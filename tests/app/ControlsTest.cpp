@@ -3,10 +3,10 @@
 
 #include "app/Dialogs.h"
 #include "app/HistoryWindow.h"
-#include "app/QtText.h"
-#include "app/TListView.h"
-#include "app/TProgressBar.h"
 #include "browser/ValueListModel.h"
+#include "widgets/QtText.h"
+#include "widgets/TListView.h"
+#include "widgets/TProgressBar.h"
 
 #include <QApplication>
 #include <QLabel>

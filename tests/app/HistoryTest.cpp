@@ -4,13 +4,13 @@
 #include "tests/results/BulkEditFixture.h"
 
 #include "app/HistoryWindow.h"
-#include "app/TReportView.h"
-#include "app/TTreeNode.h"
-#include "app/TTreeView.h"
-#include "registry/UndoFiles.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/ServerLock.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/undo/UndoFiles.h"
+#include "registry/wine/ServerLock.h"
 #include "tests/wine/WineTestSupport.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeNode.h"
+#include "widgets/TTreeView.h"
 
 #include <QMenu>
 #include <QPushButton>

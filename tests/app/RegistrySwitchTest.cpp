@@ -5,11 +5,11 @@
 
 #include "app/RegistryChooser.h"
 #include "app/RegistrySession.h"
-#include "app/TButton.h"
-#include "app/TReportView.h"
-#include "app/TTreeView.h"
 #include "prefixes/Settings.h"
-#include "registry/platform/wine/ServerLock.h"
+#include "registry/wine/ServerLock.h"
+#include "widgets/TButton.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeView.h"
 
 #include <QAbstractItemModel>
 #include <QAction>

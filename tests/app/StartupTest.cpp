@@ -1,12 +1,12 @@
 // The window as it comes up: the warning, every control, the key tree and the root table.
 #include "tests/harness/WindowHarness.h"
 
-#include "app/TButton.h"
-#include "app/TImageList.h"
-#include "app/TListView.h"
-#include "app/TProgressBar.h"
-#include "app/TReportView.h"
-#include "app/TTreeView.h"
+#include "widgets/TButton.h"
+#include "widgets/TImageList.h"
+#include "widgets/TListView.h"
+#include "widgets/TProgressBar.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeView.h"
 
 #include <QAction>
 #include <QApplication>

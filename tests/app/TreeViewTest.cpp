@@ -1,10 +1,10 @@
 // The key tree's events: synchronous, in order, for user actions and program calls.
 #include "tests/harness/WindowHarness.h"
 
-#include "app/TImageList.h"
-#include "app/TTreeModel.h"
-#include "app/TTreeView.h"
 #include "tests/support/SmallStack.h"
+#include "widgets/TImageList.h"
+#include "widgets/TTreeModel.h"
+#include "widgets/TTreeView.h"
 
 #include <QAccessible>
 #include <QApplication>

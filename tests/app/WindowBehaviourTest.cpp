@@ -1,14 +1,14 @@
 // Resizing, splitters, closing, the dialog keys and the default error display.
 #include "tests/harness/WindowHarness.h"
 
-#include "app/TButton.h"
-#include "app/TListView.h"
-#include "app/TPanel.h"
-#include "app/TProgressBar.h"
-#include "app/TReportView.h"
-#include "app/TSplitter.h"
-#include "app/TTreeView.h"
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
+#include "widgets/TButton.h"
+#include "widgets/TListView.h"
+#include "widgets/TPanel.h"
+#include "widgets/TProgressBar.h"
+#include "widgets/TReportView.h"
+#include "widgets/TSplitter.h"
+#include "widgets/TTreeView.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

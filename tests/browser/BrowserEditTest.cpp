@@ -3,9 +3,10 @@
 #include "tests/browser/BrowserFixture.h"
 #include "tests/browser/EditDialogs.h"
 
-#include "registry/ImportFile.h"
-#include "registry/UndoFiles.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/regfile/ImportFile.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/undo/ImportEdit.h"
+#include "registry/undo/UndoFiles.h"
 
 #include <QAction>
 #include <QClipboard>

@@ -4,12 +4,12 @@
 
 #include "tests/harness/WindowHarness.h"
 
-#include "app/TListView.h"
 #include "app/TRegForm.h"
-#include "app/TTreeView.h"
-#include "registry/TRegistry.h"
-#include "registry/ValueText.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/ValueText.h"
+#include "registry/win32/KeyStore.h"
+#include "widgets/TListView.h"
+#include "widgets/TTreeView.h"
 
 #include <QApplication>
 #include <QLabel>

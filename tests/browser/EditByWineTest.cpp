@@ -6,8 +6,8 @@
 #include "tests/browser/EditDialogs.h"
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/RegEditFile.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/regfile/RegEditFile.h"
+#include "registry/source/RegistryFiles.h"
 
 #include <QAction>
 #include <QMenu>

@@ -12,7 +12,7 @@
 #include <QRadioButton>
 #include <QTimer>
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 
 #include <functional>
 #include <memory>

@@ -4,7 +4,7 @@
 // handles print by the label the case gave them and times only as "set"/"-".
 #pragma once
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 
 #include <cstdint>
 #include <string>

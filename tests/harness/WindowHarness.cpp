@@ -2,8 +2,8 @@
 
 #include "app/QuarnelApplication.h"
 #include "app/UnitState.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
 
 #include <QAbstractScrollArea>
 #include <QAction>

@@ -1,5 +1,5 @@
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/win32/KeyStore.h"
 
 #include "tests/support/SmallStack.h"
 

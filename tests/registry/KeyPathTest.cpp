@@ -1,5 +1,5 @@
-#include "registry/KeyPath.h"
-#include "registry/RegistryPathText.h"
+#include "registry/api/KeyPath.h"
+#include "registry/text/RegistryPathText.h"
 
 #include <gtest/gtest.h>
 

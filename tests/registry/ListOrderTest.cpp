@@ -1,4 +1,4 @@
-#include "registry/ListOrder.h"
+#include "registry/text/ListOrder.h"
 
 #include <gtest/gtest.h>
 

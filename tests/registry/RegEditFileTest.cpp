@@ -1,7 +1,7 @@
-#include "registry/RegEditFile.h"
-#include "registry/ImportFile.h"
-#include "registry/RegEditText.h"
-#include "registry/WideText.h"
+#include "registry/regfile/RegEditFile.h"
+#include "registry/regfile/ImportFile.h"
+#include "registry/regfile/RegEditText.h"
+#include "registry/win32/WideText.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "registry/platform/RegText.h"
+#include "registry/win32/RegText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "registry/TRegistry.h"
-#include "registry/PathSteps.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/api/PathSteps.h"
+#include "registry/win32/KeyStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The undo folder as a list: each file names its edit in a comment line our
 // reader skips, the newest comes first, and one taken back leaves the list.
-#include "registry/UndoFiles.h"
-#include "registry/RegEditFile.h"
+#include "registry/undo/UndoFiles.h"
+#include "registry/regfile/RegEditFile.h"
 
 #include <gtest/gtest.h>
 

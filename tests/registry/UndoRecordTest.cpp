@@ -1,7 +1,7 @@
-#include "registry/TRegistry.h"
-#include "registry/UndoApply.h"
-#include "registry/UndoCapture.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/undo/UndoApply.h"
+#include "registry/undo/UndoCapture.h"
+#include "registry/win32/KeyStore.h"
 
 #include <gtest/gtest.h>
 

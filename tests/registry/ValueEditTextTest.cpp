@@ -1,4 +1,4 @@
-#include "registry/ValueEditText.h"
+#include "registry/text/ValueEditText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "registry/platform/ValueTable.h"
+#include "registry/win32/ValueTable.h"
 
 #include <gtest/gtest.h>
 

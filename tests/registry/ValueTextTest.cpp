@@ -1,6 +1,6 @@
-#include "registry/ValueText.h"
-#include "registry/MultiStringSplitter.h"
-#include "registry/RootTable.h"
+#include "registry/text/ValueText.h"
+#include "registry/api/MultiStringSplitter.h"
+#include "registry/api/RootTable.h"
 
 #include <gtest/gtest.h>
 

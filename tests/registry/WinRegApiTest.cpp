@@ -1,5 +1,5 @@
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/winreg.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>
 

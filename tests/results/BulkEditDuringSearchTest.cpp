@@ -2,8 +2,8 @@
 // message-loop pass: they act on the rows found so far and the run goes on.
 #include "tests/results/BulkEditFixture.h"
 
-#include "app/TButton.h"
 #include "search/SearchRunState.h"
+#include "widgets/TButton.h"
 
 #include <QLineEdit>
 #include <QTimer>

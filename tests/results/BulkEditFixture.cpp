@@ -1,9 +1,9 @@
 #include "tests/results/BulkEditFixture.h"
 
-#include "app/TButton.h"
-#include "app/TReportView.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 #include "results/ResultModel.h"
+#include "widgets/TButton.h"
+#include "widgets/TReportView.h"
 
 #include <QDir>
 #include <QLineEdit>

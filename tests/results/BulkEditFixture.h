@@ -3,7 +3,7 @@
 // there and in what order.
 #pragma once
 
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
 #include "results/ResultModel.h"
 #include "search/ResultRow.h"
 #include "tests/harness/WindowHarness.h"

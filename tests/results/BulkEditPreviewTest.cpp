@@ -1,9 +1,9 @@
 // What a bulk edit's question tells before it runs, against what the edit then
 // does; and the text forms of result rows (Copy, Export…, the command line's tsv).
 #include "results/BulkEditPreview.h"
-#include "registry/CellText.h"
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/CellText.h"
+#include "registry/win32/KeyStore.h"
 #include "results/BulkEdits.h"
 #include "results/RowExport.h"
 

@@ -1,7 +1,7 @@
 // The bulk edits alone: no window, no event loop, a registry in memory.
 #include "results/BulkEdits.h"
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/win32/KeyStore.h"
 
 #include <gtest/gtest.h>
 

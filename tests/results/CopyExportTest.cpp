@@ -3,11 +3,11 @@
 // that come with the delete's and the replace's questions.
 #include "tests/search/SearchFixture.h"
 
-#include "app/TListView.h"
-#include "registry/CellText.h"
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
+#include "registry/text/CellText.h"
 #include "results/ExportDialog.h"
 #include "results/RowExport.h"
+#include "widgets/TListView.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,9 +1,9 @@
 #include "tests/results/BulkEditFixture.h"
 
-#include "app/TReportView.h"
-#include "app/TTreeView.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/win32/KeyStore.h"
 #include "tests/harness/DeepKeyPath.h"
+#include "widgets/TReportView.h"
+#include "widgets/TTreeView.h"
 
 #include <QLineEdit>
 #include <QTest>

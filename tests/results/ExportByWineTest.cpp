@@ -3,7 +3,7 @@
 // stand for arrive, of every type, byte for byte.
 #include "tests/results/BulkEditFixture.h"
 
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
 #include "results/ExportDialog.h"
 #include "tests/wine/WineTestSupport.h"
 

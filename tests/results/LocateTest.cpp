@@ -1,9 +1,9 @@
 #include "tests/browser/BrowserFixture.h"
 
-#include "app/TReportView.h"
 #include "app/UnitState.h"
 #include "results/ResultModel.h"
 #include "tests/harness/DeepKeyPath.h"
+#include "widgets/TReportView.h"
 
 #include <QMenu>
 #include <QTest>

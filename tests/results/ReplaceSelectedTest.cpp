@@ -1,7 +1,7 @@
 #include "tests/results/BulkEditFixture.h"
 
 #include "app/UnitState.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/win32/KeyStore.h"
 #include "tests/harness/DeepKeyPath.h"
 
 #include <QApplication>

@@ -2,10 +2,10 @@
 // clicks, keys, the modifier flag, the pop-up menu and the row comparison.
 #include "tests/search/SearchFixture.h"
 
-#include "app/TListView.h"
-#include "app/TPanel.h"
-#include "app/TTreeView.h"
 #include "app/UnitState.h"
+#include "widgets/TListView.h"
+#include "widgets/TPanel.h"
+#include "widgets/TTreeView.h"
 
 #include <QHeaderView>
 #include <QMenu>

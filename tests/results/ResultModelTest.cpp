@@ -1,5 +1,5 @@
 #include "results/ResultModel.h"
-#include "registry/ListOrder.h"
+#include "registry/text/ListOrder.h"
 
 #include <QAbstractItemModelTester>
 #include <QItemSelectionModel>

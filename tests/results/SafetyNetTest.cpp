@@ -3,11 +3,11 @@
 #include "tests/results/BulkEditFixture.h"
 
 #include "app/RegistrySession.h"
-#include "app/TListView.h"
-#include "app/TTreeView.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
 #include "tests/wine/WineTestSupport.h"
+#include "widgets/TListView.h"
+#include "widgets/TTreeView.h"
 
 #include <QDir>
 #include <QLineEdit>

@@ -1,7 +1,7 @@
 #include "search/Matcher.h"
 #include "search/Matching.h"
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 
 #include <re2/re2.h>
 

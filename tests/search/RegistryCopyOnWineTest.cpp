@@ -1,8 +1,8 @@
 // A search of another registry reads only the sections of its files that may
 // hold the text: on a prefix Wine wrote (links, hex data, every root), it finds
 // exactly the rows a search of the whole registry finds.
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
 #include "search/Matching.h"
 #include "search/RegistryCopySearch.h"
 #include "tests/wine/WineTestSupport.h"

@@ -2,9 +2,9 @@
 // (nothing written, no lock), on several threads at once, each finding what a
 // search on its own finds, while the open registry stays what the others see.
 #include "search/RegistryCopySearch.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/winreg.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>
 

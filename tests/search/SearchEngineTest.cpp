@@ -1,7 +1,7 @@
 // The search engine alone: no window, no event loop, a registry in memory.
 #include "search/SearchEngine.h"
-#include "registry/TRegistry.h"
-#include "registry/platform/KeyStore.h"
+#include "registry/api/TRegistry.h"
+#include "registry/win32/KeyStore.h"
 #include "search/Matcher.h"
 #include "tests/support/SmallStack.h"
 

@@ -6,15 +6,15 @@
 // .Default and the current user's key below HKEY_USERS.
 #pragma once
 
-#include "app/TButton.h"
 #include "app/TRegForm.h"
-#include "app/TReportView.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/winreg.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
 #include "results/ResultModel.h"
 #include "search/ResultRow.h"
 #include "search/SearchRunState.h"
 #include "tests/harness/WindowHarness.h"
+#include "widgets/TButton.h"
+#include "widgets/TReportView.h"
 
 #include <QAbstractItemModel>
 #include <QLabel>

@@ -3,10 +3,10 @@
 // they found.
 #include "tests/search/SearchFixture.h"
 
-#include "app/TButton.h"
-#include "app/TListView.h"
-#include "app/TTreeView.h"
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
+#include "widgets/TButton.h"
+#include "widgets/TListView.h"
+#include "widgets/TTreeView.h"
 
 #include <QAccessible>
 #include <QAction>

@@ -2,12 +2,12 @@
 // stop, Escape, counter, focus, statistics and what handlers may do mid-run.
 #include "tests/search/SearchFixture.h"
 
-#include "app/TProgressBar.h"
-#include "app/TTreeView.h"
 #include "app/UnitState.h"
-#include "registry/TRegistry.h"
+#include "registry/api/TRegistry.h"
 #include "search/StatisticsLine.h"
 #include "tests/harness/DeepKeyPath.h"
+#include "widgets/TProgressBar.h"
+#include "widgets/TTreeView.h"
 
 #include <QCheckBox>
 #include <QHeaderView>

@@ -2,10 +2,10 @@
 #include "tools/generator/TextDumpSink.h"
 #include "tools/generator/Win32RegistrySink.h"
 
-#include "registry/MultiStringSplitter.h"
-#include "registry/RootTable.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/winreg.h"
+#include "registry/api/MultiStringSplitter.h"
+#include "registry/api/RootTable.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The safety folder: a backup before the first change of a session, exactly the
 // files as they were; the newest ten kept and nothing else touched; no change
 // without a backup; undo files under free names.
-#include "registry/platform/wine/Backups.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/winreg.h"
+#include "registry/wine/Backups.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>
 

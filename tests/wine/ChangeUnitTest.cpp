@@ -4,16 +4,16 @@
 #include "tests/wine/SyncPoints.h"
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/SafetyNet.h"
-#include "registry/TRegistry.h"
-#include "registry/TakeBack.h"
-#include "registry/UndoApply.h"
-#include "registry/UndoCapture.h"
-#include "registry/UndoFiles.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegText.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/Journal.h"
+#include "registry/api/TRegistry.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/undo/SafetyNet.h"
+#include "registry/undo/TakeBack.h"
+#include "registry/undo/UndoApply.h"
+#include "registry/undo/UndoCapture.h"
+#include "registry/undo/UndoFiles.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/RegText.h"
+#include "registry/wine/Journal.h"
 
 #include <gtest/gtest.h>
 

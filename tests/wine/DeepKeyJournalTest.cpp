@@ -4,9 +4,9 @@
 // the registry folder changes and nothing hangs.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/TRegistry.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/winreg.h"
+#include "registry/api/TRegistry.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>
 

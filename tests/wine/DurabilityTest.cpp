@@ -2,12 +2,12 @@
 // after it, nor during a save, nor when another program changed a file meanwhile.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegText.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/Journal.h"
-#include "registry/platform/wine/WinePrefix.h"
-#include "registry/platform/winreg.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/RegText.h"
+#include "registry/win32/winreg.h"
+#include "registry/wine/Journal.h"
+#include "registry/wine/WinePrefix.h"
 
 #include <gtest/gtest.h>
 

@@ -4,10 +4,10 @@
 // reported done that is not on disk.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/Journal.h"
-#include "registry/platform/wine/ServerLock.h"
-#include "registry/platform/winreg.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/winreg.h"
+#include "registry/wine/Journal.h"
+#include "registry/wine/ServerLock.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 // every key and value as it was, byte for byte; so must our own applier.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/TRegistry.h"
-#include "registry/UndoApply.h"
-#include "registry/UndoCapture.h"
-#include "registry/WideText.h"
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/WineRegReader.h"
+#include "registry/api/TRegistry.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/undo/UndoApply.h"
+#include "registry/undo/UndoCapture.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/WideText.h"
+#include "registry/wine/WineRegReader.h"
 
 #include <gtest/gtest.h>
 

@@ -3,14 +3,14 @@
 
 #include "tests/support/SmallStack.h"
 
-#include "registry/TRegistry.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/wine/ServerLock.h"
-#include "registry/platform/wine/WinePrefix.h"
-#include "registry/platform/wine/WineRegParts.h"
-#include "registry/platform/wine/WineRegReader.h"
-#include "registry/platform/wine/WineRegWriter.h"
-#include "registry/platform/winreg.h"
+#include "registry/api/TRegistry.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/winreg.h"
+#include "registry/wine/ServerLock.h"
+#include "registry/wine/WinePrefix.h"
+#include "registry/wine/WineRegParts.h"
+#include "registry/wine/WineRegReader.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <gtest/gtest.h>
 

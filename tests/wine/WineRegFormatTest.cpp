@@ -1,8 +1,8 @@
 // The reader and writer on hand-made text: what Wine writes for each kind of
 // value and escape, what it accepts, and what we refuse.
-#include "registry/platform/wine/WineRegParts.h"
-#include "registry/platform/wine/WineRegReader.h"
-#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/wine/WineRegParts.h"
+#include "registry/wine/WineRegReader.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // test run made, scratch copies of it, and running Wine on them.
 #pragma once
 
-#include "registry/platform/KeyStore.h"
+#include "registry/win32/KeyStore.h"
 
 #include <cstdint>
 #include <functional>

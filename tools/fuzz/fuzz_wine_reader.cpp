@@ -3,9 +3,9 @@
 // reader accepts again with the same content (no line Wine would call malformed),
 // and that the text read a few bytes at a time, as files are, and in parts side
 // by side, as big files are, reads the same.
-#include "registry/platform/wine/WineRegParts.h"
-#include "registry/platform/wine/WineRegReader.h"
-#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/wine/WineRegParts.h"
+#include "registry/wine/WineRegReader.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -8,8 +8,8 @@ cd "$(dirname "$0")/../.."
 seconds=${1:-600}
 out=build-fuzz
 mkdir -p "$out/corpus"
-# The whole Qt-free platform layer, so that a file added to it is never missing here.
-src=(tools/fuzz/fuzz_wine_reader.cpp registry/platform/*.cpp registry/platform/wine/*.cpp)
+# The whole Qt-free layer below the registry object, so that a file added to it is never missing here.
+src=(tools/fuzz/fuzz_wine_reader.cpp registry/win32/*.cpp registry/source/*.cpp registry/wine/*.cpp)
 clang++ -std=c++20 -O1 -g -pthread -fsanitize=fuzzer,address,undefined -I. "${src[@]}" -o "$out/fuzz_wine_reader"
 cd "$out"
 exec ./fuzz_wine_reader -max_total_time="$seconds" -max_len=4096 -timeout=10 \

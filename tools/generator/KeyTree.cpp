@@ -1,6 +1,6 @@
 #include "tools/generator/KeyTree.h"
 
-#include "registry/platform/RegText.h"
+#include "registry/win32/RegText.h"
 #include "tools/generator/RegistryGenerator.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "tools/generator/RegistryGenerator.h"
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 #include "tools/generator/KeyTree.h"
 #include "tools/generator/Planter.h"
 #include "tools/generator/TextMatch.h"

@@ -1,7 +1,7 @@
 #include "tools/generator/TextDumpSink.h"
 
-#include "registry/ValueText.h"
-#include "registry/platform/winreg.h"
+#include "registry/text/ValueText.h"
+#include "registry/win32/winreg.h"
 
 #include <cstdint>
 #include <cstring>

@@ -6,7 +6,7 @@
 
 #include "tools/generator/RegistrySink.h"
 
-#include "registry/platform/winreg.h"
+#include "registry/win32/winreg.h"
 
 #include <vector>
 

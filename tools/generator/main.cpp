@@ -5,9 +5,9 @@
 #include "tools/generator/TextDumpSink.h"
 #include "tools/generator/Win32RegistrySink.h"
 
-#include "registry/platform/KeyStore.h"
-#include "registry/platform/RegistryFiles.h"
-#include "registry/platform/winreg.h"
+#include "registry/source/RegistryFiles.h"
+#include "registry/win32/KeyStore.h"
+#include "registry/win32/winreg.h"
 
 #include <chrono>
 #include <cstdio>

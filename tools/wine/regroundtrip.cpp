@@ -1,7 +1,7 @@
 // Reads a Wine registry file and writes it back: `regroundtrip in.reg out.reg`.
 // A quick check that loading and saving changes nothing.
-#include "registry/platform/wine/WineRegReader.h"
-#include "registry/platform/wine/WineRegWriter.h"
+#include "registry/wine/WineRegReader.h"
+#include "registry/wine/WineRegWriter.h"
 
 #include <chrono>
 #include <cstdio>
