@@ -1,5 +1,7 @@
 #include "registry/text/CellText.h"
 
+#include "registry/win32/AsciiText.h"
+
 namespace {
 
 enum class Kept
@@ -131,4 +133,63 @@ std::string csvLine(const std::vector<std::string_view> &cells)
         line += csvField(cells[i]);
     }
     return line + "\r\n";
+}
+
+std::string jsonString(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            // A C1 control (U+0080..U+009F): some terminals obey it as ESC does.
+            out += "\\u00";
+            out += kHex[(static_cast<unsigned char>(text[i + 1]) >> 4) & 15];
+            out += kHex[text[i + 1] & 15];
+            ++i;
+        } else if (c == 0xED && i + 2 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0xA0) {
+            // A UTF-16 half on its own (ED A0..BF xx), which JSON can only escape.
+            const unsigned unit = 0xD000 | (static_cast<unsigned char>(text[i + 1]) & 0x3F) << 6 |
+                                  (static_cast<unsigned char>(text[i + 2]) & 0x3F);
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += kHex[(unit >> shift) & 15];
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string jsonLine(const std::vector<std::string> &headers,
+                     const std::vector<std::string_view> &cells)
+{
+    std::string line = "{";
+    for (std::size_t i = 0; i < cells.size() && i < headers.size(); ++i) {
+        if (i) line += ',';
+        std::string key = headers[i];
+        for (char &c : key)
+            c = c == ' ' ? '_' : asciiLower(c);
+        line += '"' + key + "\":" + jsonString(cells[i]);
+    }
+    return line + "}\n";
 }
