@@ -7,7 +7,6 @@
 #include "search/SearchOptions.h"
 
 #include <optional>
-
 #include <string>
 #include <vector>
 

@@ -182,10 +182,8 @@ std::string refusalText(const SearchRefusal &refusal)
     case Kind::None: return {};
     case Kind::OptionText:
         return "option '" + std::string(refusal.option->word) + "': " + refusal.detail;
-    case Kind::NothingToLookIn: return "Nothing to look in: choose keys, value names or data.";
-    case Kind::NoTimeBetween:
-        return "No key can have changed in that time: \"changed since\" is not before "
-               "\"changed before\".";
+    case Kind::NothingToLookIn:
+    case Kind::NoTimeBetween: return optionsRefusalText(refusal.kind);
     case Kind::EmptyText: return "the search text is empty";
     case Kind::Pattern: return "invalid pattern: " + refusal.detail;
     case Kind::Replacement: return "the new text does not suit the pattern: " + refusal.detail;

@@ -2,6 +2,14 @@
 
 #include "search/Matcher.h"
 
+std::string optionsRefusalText(SearchRefusal::Kind kind)
+{
+    if (kind == SearchRefusal::Kind::NothingToLookIn)
+        return "Nothing to look in: choose keys, value names or data.";
+    return "No key can have changed in that time: \"changed since\" is not before "
+           "\"changed before\".";
+}
+
 CheckedSearch checkSearch(const SearchRequest &request, std::uint64_t now)
 {
     CheckedSearch checked;

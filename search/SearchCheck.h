@@ -49,8 +49,12 @@ struct SearchRequest
 struct CheckedSearch
 {
     SearchRefusal refusal;
-    SearchOptions options; // with the texts read
+    SearchOptions options;                  // with the texts read
     std::shared_ptr<const Matcher> matcher; // unless refused
 };
 
 CheckedSearch checkSearch(const SearchRequest &request, std::uint64_t now = fileTimeNow());
+
+// Options that cannot find anything (NothingToLookIn, NoTimeBetween) read the same
+// in both faces: what to change is the same option either way.
+std::string optionsRefusalText(SearchRefusal::Kind kind);

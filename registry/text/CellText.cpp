@@ -104,14 +104,25 @@ std::string screenText(std::string_view text, bool lineBreaks)
     return escaped(text, lineBreaks ? Kept::LineBreaks : Kept::Backslash);
 }
 
-std::string tsvLine(const std::vector<std::string_view> &cells)
+namespace {
+
+template <typename Field>
+std::string joinedCells(const std::vector<std::string_view> &cells, char separator, Field field,
+                        std::string_view end)
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += '\t';
-        line += tsvEscaped(cells[i]);
+        if (i) line += separator;
+        line += field(cells[i]);
     }
-    return line + '\n';
+    return line.append(end);
+}
+
+} // namespace
+
+std::string tsvLine(const std::vector<std::string_view> &cells)
+{
+    return joinedCells(cells, '\t', tsvEscaped, "\n");
 }
 
 std::string csvField(std::string_view cell)
@@ -127,12 +138,7 @@ std::string csvField(std::string_view cell)
 
 std::string csvLine(const std::vector<std::string_view> &cells)
 {
-    std::string line;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += ',';
-        line += csvField(cells[i]);
-    }
-    return line + "\r\n";
+    return joinedCells(cells, ',', csvField, "\r\n");
 }
 
 std::string jsonString(std::string_view text)

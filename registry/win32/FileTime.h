@@ -23,8 +23,9 @@ constexpr std::int64_t unixSecondsFromFileTime(std::uint64_t fileTime)
 
 inline std::uint64_t fileTimeNow()
 {
-    const auto steps = std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
-        std::chrono::system_clock::now().time_since_epoch());
+    const auto steps =
+        std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
+            std::chrono::system_clock::now().time_since_epoch());
     return std::uint64_t(steps.count() +
                          kUnixEpochInFileTimeSeconds * std::int64_t(kFileTimeStepsPerSecond));
 }
