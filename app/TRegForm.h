@@ -30,6 +30,7 @@ class QMenu;
 class Matcher;
 class ResultModel;
 struct SearchOptions;
+struct SearchRequest;
 struct ResultRowView;
 class TAlignLayout;
 class TButton;
@@ -157,24 +158,15 @@ public:
     void FocusSearchText();
     void FocusReplaceText();
     // --- search options (search/SearchOptionsBox.cpp) ---
-    // "Options" drops down a panel of check boxes and the two changed-time fields,
-    // each with its accessible name; Edit1's trailing arrow offers the last texts.
+    // "Options" drops down a panel with a control for each search option (check
+    // boxes, the changed-time fields), each with its accessible name and built from
+    // searchOptionRows(); Edit1's trailing arrow offers the last texts.
     TButton *OptionsButton = nullptr;
     QFrame *OptionsPanel = nullptr;
-    QCheckBox *ckbMatchCase = nullptr;
-    QCheckBox *ckbWholeText = nullptr;
-    QCheckBox *ckbRegex = nullptr;
-    QCheckBox *ckbKeys = nullptr;
-    QCheckBox *ckbNames = nullptr;
-    QCheckBox *ckbData = nullptr;
-    QCheckBox *ckbNumbers = nullptr;
-    QCheckBox *ckbBinary = nullptr;
-    QLineEdit *edChangedSince = nullptr;
-    QLineEdit *edChangedBefore = nullptr;
     QAction *RecentSearches = nullptr; // Edit1's trailing arrow, shown once there are texts
     QMenu *RecentSearchesMenu = nullptr;
-    // The options as the controls set them; false with `error` when a date is not one.
-    bool ChosenSearchOptions(SearchOptions &options, std::string &error) const;
+    // Edit1's text under the options as the controls set them, still to be checked.
+    SearchRequest ChosenSearch() const;
     // Before a run: compiles Edit1's text under the chosen options, or says in a box
     // why not (RE2's message, a date, nothing to look in) and returns false. Then
     // remembers the options and the text in the settings file.

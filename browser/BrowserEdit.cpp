@@ -18,6 +18,7 @@
 #include "registry/text/ValueText.h"
 #include "registry/undo/ImportEdit.h"
 #include "registry/undo/UndoCapture.h"
+#include "registry/win32/AsciiText.h"
 #include "widgets/QtText.h"
 #include "widgets/TListView.h"
 #include "widgets/TTreeView.h"
@@ -29,7 +30,6 @@
 #include <QLabel>
 #include <QMenu>
 
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -79,16 +79,6 @@ std::string settledName(std::string typed, const std::string &made, std::string_
         typed = made;
     }
     return taken(typed) ? ValueEditText::uniqueName(base, taken) : typed;
-}
-
-bool sameAsciiLetters(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x != y && !(x < 0x80 && y < 0x80 && std::toupper(x) == std::toupper(y))) return false;
-    }
-    return true;
 }
 
 // Keys pressed in the tree and the value list that edit: Enter on a value row,
@@ -570,7 +560,7 @@ void TRegForm::ImportClick()
     progress.reset();
     if (!read.error.empty()) {
         std::string text = read.error + ".";
-        text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+        text[0] = asciiUpper(text[0]);
         Dialogs::error(text);
         return;
     }
@@ -617,8 +607,7 @@ void TRegForm::GoToKeyClick()
 
 std::string TRegForm::GoToKey(const std::string &typedPath)
 {
-    // Blanks around a pasted path are no part of it.
-    const RegistryPathText path = RegistryPathText::fromFull(ValueEditText::trimmed(typedPath));
+    const RegistryPathText path = RegistryPathText::fromTyped(typedPath);
     if (path.rootName().empty()) return "Please enter the path of a key.";
     TTreeNode *node = nullptr;
     for (TTreeNode *root : RootNodes)

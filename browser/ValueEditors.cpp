@@ -93,7 +93,8 @@ void ValueEditDialog::buildText(QWidget *body)
     form->addRow(QStringLiteral("Value &data:"), m_line);
     m_typeChoice = new QComboBox;
     m_typeChoice->setObjectName(QStringLiteral("ValueType"));
-    m_typeChoice->addItems({QStringLiteral("REG_SZ"), QStringLiteral("REG_EXPAND_SZ")});
+    for (const DWORD type : {REG_SZ, REG_EXPAND_SZ})
+        m_typeChoice->addItem(toQt(TypeText(type)));
     m_typeChoice->setCurrentIndex(m_type == REG_EXPAND_SZ ? 1 : 0);
     form->addRow(QStringLiteral("&Type:"), m_typeChoice);
     resize(420, sizeHint().height());

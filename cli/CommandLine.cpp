@@ -58,6 +58,41 @@ const char *const kDryRunStatus =
     "\nExit status is 0 on success, 1 if nothing was found, 2 on trouble or when an\n"
     "item is (or, with --dry-run, would be) refused.\n";
 
+// An option's --help entry: its word, then its text from the 27th column on (on
+// a line of its own when the word is too long).
+std::string optionHelp(const std::string &word, std::string_view text)
+{
+    constexpr std::size_t kTextColumn = 26;
+    std::string help = "      " + word;
+    help += help.size() + 2 <= kTextColumn ? std::string(kTextColumn - help.size(), ' ')
+                                           : "\n" + std::string(kTextColumn, ' ');
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start) + 1;
+        if (start > 0) help.append(kTextColumn, ' ');
+        help += text.substr(start, end - start);
+        start = end;
+    }
+    return help;
+}
+
+std::string searchOptionsHelp()
+{
+    std::string help;
+    for (const SearchOptionRow &option : searchOptionRows()) {
+        if (!*option.help) continue;
+        switch (option.kind) {
+        case SearchOptionRow::Kind::Flag: help += optionHelp(option.word, option.help); break;
+        case SearchOptionRow::Kind::Place:
+            help += optionHelp(std::string(kPlacesWord) + "=PLACES", option.help);
+            break;
+        case SearchOptionRow::Kind::Time:
+            help += optionHelp(std::string(option.word) + "=DATE", option.help);
+            break;
+        }
+    }
+    return help;
+}
+
 const CommandWord *commandWord(std::string_view word)
 {
     for (const CommandWord &c : kCommands)
@@ -146,36 +181,22 @@ Parsed parse(const std::vector<std::string> &args)
             inv.key = value;
         } else if (name == "--format" && (allowed & kFormat)) {
             if (!takeValue()) return fail("option '--format' needs text, tsv, jsonl or reg");
-            if (value == "text")
-                inv.format = Format::Text;
-            else if (value == "tsv")
-                inv.format = Format::Tsv;
-            else if (value == "jsonl")
-                inv.format = Format::Jsonl;
-            else if (value == "reg")
-                inv.format = Format::Reg;
-            else
-                return fail("unknown format '" + value + "' (text, tsv, jsonl or reg)");
-        } else if ((name == "--in" || name == "--changed-since" || name == "--changed-before") &&
-                   (allowed & kSearchOptions)) {
-            if (!takeValue() || value.empty())
-                return fail("option '" + name + "' needs " +
-                            (name == "--in" ? "a list of keys, names, data" : "a DATE"));
+            const RowFormatName *format = rowFormatOfWord(value);
+            if (!format) return fail("unknown format '" + value + "' (text, tsv, jsonl or reg)");
+            inv.format = format->format;
+        } else if (const SearchOptionRow *option = searchOptionOfWord(name);
+                   option && option->time && (allowed & kSearchOptions)) {
+            if (!takeValue() || value.empty()) return fail("option '" + name + "' needs a DATE");
             std::string error;
-            if (name == "--in") {
-                if (!parsePlaces(value, inv.searchOptions, error))
-                    return fail("option '--in': " + error);
-            } else {
-                const auto time = parseChangedTime(value, fileTimeNow(), error);
-                if (!time) return fail("option '" + name + "': " + error);
-                (name == "--changed-since" ? inv.searchOptions.changedSince
-                                           : inv.searchOptions.changedBefore) = time;
-            }
-        } else if (name == "--match-case" ? flag(kSearchOptions, inv.searchOptions.matchCase)
-                   : name == "--whole"    ? flag(kSearchOptions, inv.searchOptions.wholeText)
-                   : name == "--regex"    ? flag(kSearchOptions, inv.searchOptions.pattern)
-                   : name == "--numbers"  ? flag(kSearchOptions, inv.searchOptions.numbers)
-                   : name == "--binary"   ? flag(kSearchOptions, inv.searchOptions.binary)
+            if (!readOptionText(*option, value, fileTimeNow(), inv.searchOptions, error))
+                return fail("option '" + name + "': " + error);
+        } else if (name == kPlacesWord && (allowed & kSearchOptions)) {
+            if (!takeValue() || value.empty())
+                return fail("option '" + name + "' needs a list of keys, names, data");
+            std::string error;
+            if (!parsePlaces(value, inv.searchOptions, error))
+                return fail("option '" + name + "': " + error);
+        } else if (option && option->flag ? flag(kSearchOptions, inv.searchOptions.*option->flag)
                    : name == "--mirrored" ? flag(kMirrored, inv.mirrored)
                    : name == "--dry-run"  ? flag(kDryRun, inv.dryRun)
                    : name == "--yes" || name == "-y" ? flag(kYes, inv.yes)
@@ -202,14 +223,12 @@ Parsed parse(const std::vector<std::string> &args)
         return fail("extra operand '" + extra + "'" +
                     (optionsEnded && extra.starts_with("-") ? " (options go before '--')" : ""));
     }
-    if (inv.format == Format::Reg &&
+    if (inv.format == RowFormat::Reg &&
         (inv.command == Command::Delete || inv.command == Command::Replace))
         return fail("--format reg is for search only");
-    if (const std::string problem = optionsProblem(inv.searchOptions); !problem.empty())
-        return fail(problem);
-    if (inv.format == Format::Reg && inv.command == Command::Prefixes)
+    if (inv.format == RowFormat::Reg && inv.command == Command::Prefixes)
         return fail("--format reg is for search only");
-    if (inv.format == Format::Reg && inv.all)
+    if (inv.format == RowFormat::Reg && inv.all)
         return fail("--format reg writes one registry's keys; it does not go with --all");
     if (inv.all && inv.hasPrefix) return fail("--all searches every registry; leave out --prefix");
     return parsed;
@@ -246,22 +265,8 @@ std::string helpText(Command command)
         "      --key=ROOT\\PATH     search only below this key, e.g.\n"
         "                          HKEY_CURRENT_USER\\Software\\Wine or HKCU\\Software\\Wine\n"
         "      --mirrored          include the mirrored roots HKEY_CLASSES_ROOT,\n"
-        "                          HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG\n"
-        "      --match-case        letters must match in case (default: A-Z either case)\n"
-        "      --whole             a key's own name, value name or string (one entry of\n"
-        "                          a multi-string) must equal TEXT as a whole\n"
-        "      --regex             TEXT is a regular expression (RE2 syntax)\n"
-        "      --in=PLACES         where to look: keys,names,data (default: all three)\n"
-        "      --numbers           REG_DWORD and REG_QWORD data equal to TEXT read as\n"
-        "                          a number (1920 or 0x780)\n"
-        "      --binary            binary and other non-text data holding TEXT as 8-bit\n"
-        "                          or UTF-16 text, or the bytes hex pairs write (DE AD)\n"
-        "      --changed-since=DATE\n"
-        "                          only keys last written at or after DATE: 2026-12-01,\n"
-        "                          2026-12-01T14:30 (local time; Z for UTC), or 3d, 12h\n"
-        "                          back from now\n"
-        "      --changed-before=DATE\n"
-        "                          only keys last written before DATE\n";
+        "                          HKEY_CURRENT_USER and HKEY_CURRENT_CONFIG\n" +
+        searchOptionsHelp();
     const std::string common = "  -h, --help              display this help and exit\n";
     switch (command) {
     case Command::Search:

@@ -3,8 +3,10 @@
 // value" or "--opt=value", "--" ends them), and the --help and --version texts.
 #pragma once
 
+#include "results/RowExport.h"
 #include "search/SearchOptions.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,15 +24,6 @@ enum class Command
     Prefixes,
 };
 
-enum class Format
-{
-    Default, // text on a terminal, else tsv
-    Text,
-    Tsv,
-    Jsonl,
-    Reg,
-};
-
 struct Invocation
 {
     Command command = Command::None;
@@ -43,7 +36,7 @@ struct Invocation
     bool hasKey = false;
     std::string key; // ROOT\PATH
     bool mirrored = false;
-    Format format = Format::Default;
+    std::optional<RowFormat> format; // unset: text on a terminal, else tsv
     bool dryRun = false;
     bool yes = false;
     bool list = false;

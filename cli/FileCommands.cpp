@@ -40,7 +40,7 @@ std::string utcText(std::time_t when)
 int runExport(Session &session)
 {
     const Invocation &inv = session.invocation();
-    const RegistryPathText at = RegistryPathText::fromFull(inv.operands[0]);
+    const RegistryPathText at = RegistryPathText::fromTyped(inv.operands[0]);
     if (!at.root()) return session.fail("\"" + inv.operands[0] + "\" does not start with a root");
     if (!session.open(false)) return kTrouble;
     if (!keyExists(at)) return session.fail("there is no key " + at.full());

@@ -95,12 +95,12 @@ int runPrefixes(Session &session)
 int runSearchAll(Session &session)
 {
     const Invocation &inv = session.invocation();
-    if (inv.operands[0].empty()) return session.fail("the search text is empty");
+    const auto checked = checkedSearch(session);
+    if (!checked) return kTrouble;
+    const Matcher &matcher = *checked;
     std::optional<SearchScope> scope =
         inv.hasKey ? SearchScope::parse(inv.key) : SearchScope::defaultRoots(inv.mirrored);
     if (!scope) return session.fail("\"" + inv.key + "\" does not start with a root");
-    const Matcher matcher(inv.operands[0], inv.searchOptions);
-    if (!matcher.valid()) return session.fail("invalid pattern: " + matcher.error());
     std::vector<std::string> headers{"Registry"};
     for (const std::string &h : rowHeaders())
         headers.push_back(h);

@@ -1,7 +1,6 @@
-// The result rows as the command line writes them: aligned text columns, tab
-// separated lines, JSON lines. Each cell is written exactly but for what
-// registry/text/CellText.h escapes in tsv and text (text leaves backslashes alone: it
-// is for the eye), and JSON's escapes; no control character reaches the terminal.
+// The result rows as the command line writes them in aligned text columns: each
+// cell as registry/text/CellText.h escapes it for the eye (backslashes stay); no
+// control character reaches the terminal. The other formats: results/RowExport.h.
 #pragma once
 
 #include "registry/text/CellText.h"
@@ -15,20 +14,10 @@
 
 namespace quarnel::cli {
 
-using ::tsvEscaped; // registry/text/CellText.h
-// A JSON string with its quotes. Text that is not UTF-8 stays as bytes, except
-// that a lone UTF-16 half kept in the registry's 8-bit text becomes \uXXXX, as do
-// control characters (DEL and C1 too).
-std::string jsonString(std::string_view text);
-
 using Cells = std::vector<std::string_view>;
 
-// Root, Branch, Name, Type, Value; jsonl keys are these in lower case.
-const std::vector<std::string> &rowHeaders();
-Cells cellsOf(const ResultRowView &row);
-
-using ::tsvLine;
-std::string jsonLine(const std::vector<std::string> &headers, const Cells &cells);
+// Root, Branch, Name, Type, Value: the result list's headers.
+std::vector<std::string> rowHeaders();
 
 // Aligned columns under a header line; the last column is not padded.
 class TextTable

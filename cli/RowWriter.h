@@ -1,5 +1,6 @@
 // Rows written to standard output as they come, in the format chosen: tsv and
-// jsonl a line at a time, text in aligned columns once all are there.
+// jsonl a line at a time (results/RowExport.h), text in aligned columns once all
+// are there.
 #pragma once
 
 #include "cli/CommandLine.h"
@@ -16,38 +17,34 @@
 namespace quarnel::cli {
 
 // --format when given, else text on a terminal and tsv otherwise.
-inline Format chosenFormat(const Invocation &inv)
+inline RowFormat chosenFormat(const Invocation &inv)
 {
-    if (inv.format != Format::Default) return inv.format;
-    return ::isatty(STDOUT_FILENO) ? Format::Text : Format::Tsv;
+    if (inv.format) return *inv.format;
+    return ::isatty(STDOUT_FILENO) ? RowFormat::Text : RowFormat::Tsv;
 }
 
 class RowWriter
 {
 public:
-    RowWriter(Format format, std::vector<std::string> headers)
+    RowWriter(RowFormat format, std::vector<std::string> headers)
         : m_format(format), m_headers(std::move(headers)), m_table(m_headers)
     {
-        if (m_format == Format::Tsv) {
-            std::vector<std::string_view> cells(m_headers.begin(), m_headers.end());
-            out(tsvLine(cells));
-        }
+        if (m_format != RowFormat::Text) out(headerLine(m_format, m_headers));
     }
     void add(const Cells &cells)
     {
-        switch (m_format) {
-        case Format::Tsv: out(tsvLine(cells)); break;
-        case Format::Jsonl: out(jsonLine(m_headers, cells)); break;
-        default: m_table.add(cells);
-        }
+        if (m_format == RowFormat::Text)
+            m_table.add(cells);
+        else
+            out(rowLine(m_format, m_headers, cells));
     }
     void finish()
     {
-        if (m_format == Format::Text || m_format == Format::Default) m_table.write(stdout);
+        if (m_format == RowFormat::Text) m_table.write(stdout);
     }
 
 private:
-    Format m_format;
+    RowFormat m_format;
     std::vector<std::string> m_headers;
     TextTable m_table;
 };

@@ -13,6 +13,7 @@
 #include "results/RowExport.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"
+#include "search/SearchCheck.h"
 #include "search/SearchEngine.h"
 
 #include <optional>
@@ -43,9 +44,9 @@ std::string missingScopeKey(const Session &session, const SearchScope &scope)
 class PrintingSink : public SearchSink
 {
 public:
-    PrintingSink(Format format) : m_format(format)
+    explicit PrintingSink(RowFormat format)
     {
-        if (format != Format::Reg) m_writer.emplace(format, rowHeaders());
+        if (format != RowFormat::Reg) m_writer.emplace(format, rowHeaders());
     }
     void found(const ResultRowView &row) override
     {
@@ -68,23 +69,10 @@ public:
     std::size_t rows() const { return m_rows; }
 
 private:
-    Format m_format;
     std::optional<RowWriter> m_writer;
     UndoCapture m_capture;
     std::size_t m_rows = 0;
 };
-
-// The search text under the options given; "" or why it cannot be searched for
-// (an invalid pattern, in RE2's words).
-Matcher matcherOf(const Invocation &inv)
-{
-    return Matcher(inv.operands[0], inv.searchOptions);
-}
-
-std::string patternProblem(const Matcher &matcher)
-{
-    return matcher.valid() ? std::string() : "invalid pattern: " + matcher.error();
-}
 
 // Finds the rows of a delete or replace; nullopt after a message.
 std::optional<std::vector<ResultRow>> findRows(Session &session, const Matcher &matcher,
@@ -164,7 +152,7 @@ int wouldRefuse(Session &session, const std::vector<std::string> &refusals)
 int report(Session &session, const std::vector<ResultRow> &rows, const BulkEditResult &result,
            const char *done, const std::string &summary)
 {
-    const Format format = chosenFormat(session.invocation());
+    const RowFormat format = chosenFormat(session.invocation());
     RowWriter writer(format, withOutcome());
     std::string failures;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -176,7 +164,7 @@ int report(Session &session, const std::vector<ResultRow> &rows, const BulkEditR
         if (result.rows[i].state == BulkRowOutcome::State::Failed) failures += "\n  " + outcome;
     }
     writer.finish();
-    if (format == Format::Text)
+    if (format == RowFormat::Text)
         out(summary + "\n");
     else
         session.note(summary);
@@ -187,15 +175,43 @@ int report(Session &session, const std::vector<ResultRow> &rows, const BulkEditR
 
 } // namespace
 
+std::string refusalText(const SearchRefusal &refusal)
+{
+    using Kind = SearchRefusal::Kind;
+    switch (refusal.kind) {
+    case Kind::None: return {};
+    case Kind::OptionText:
+        return "option '" + std::string(refusal.option->word) + "': " + refusal.detail;
+    case Kind::NothingToLookIn:
+    case Kind::NoTimeBetween: return optionsRefusalText(refusal.kind);
+    case Kind::EmptyText: return "the search text is empty";
+    case Kind::Pattern: return "invalid pattern: " + refusal.detail;
+    case Kind::Replacement: return "the new text does not suit the pattern: " + refusal.detail;
+    }
+    return {};
+}
+
+std::shared_ptr<const Matcher> checkedSearch(const Session &session)
+{
+    const Invocation &inv = session.invocation();
+    SearchRequest request;
+    request.text = inv.operands[0];
+    request.options = inv.searchOptions;
+    request.textRequired = true;
+    if (inv.command == Command::Replace) request.replacement = inv.operands[1];
+    CheckedSearch checked = checkSearch(request);
+    if (checked.refusal) session.fail(refusalText(checked.refusal));
+    return std::move(checked.matcher);
+}
+
 int runSearch(Session &session)
 {
     const Invocation &inv = session.invocation();
-    if (inv.operands[0].empty()) return session.fail("the search text is empty");
+    const auto checked = checkedSearch(session);
+    if (!checked) return kTrouble;
+    const Matcher &matcher = *checked;
     const auto scope = scopeOf(session);
     if (!scope) return session.fail("\"" + inv.key + "\" does not start with a root");
-    const Matcher matcher = matcherOf(inv);
-    if (const std::string problem = patternProblem(matcher); !problem.empty())
-        return session.fail(problem);
     if (!session.open(false)) return kTrouble;
     if (const std::string missing = missingScopeKey(session, *scope); !missing.empty())
         return session.fail(missing);
@@ -215,11 +231,10 @@ int runSearch(Session &session)
 int runDelete(Session &session)
 {
     const Invocation &inv = session.invocation();
-    if (inv.operands[0].empty()) return session.fail("the search text is empty");
+    const auto checked = checkedSearch(session);
+    if (!checked) return kTrouble;
+    const Matcher &matcher = *checked;
     if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
-    const Matcher matcher = matcherOf(inv);
-    if (const std::string problem = patternProblem(matcher); !problem.empty())
-        return session.fail(problem);
     if (!session.open(!inv.dryRun)) return kTrouble;
     int status = kTrouble;
     const auto rows = findRows(session, matcher, status);
@@ -256,13 +271,10 @@ int runReplace(Session &session)
     const Invocation &inv = session.invocation();
     const std::string &text = inv.operands[0];
     const std::string &replacement = inv.operands[1];
-    if (text.empty()) return session.fail("the search text is empty");
+    const auto checked = checkedSearch(session);
+    if (!checked) return kTrouble;
+    const Matcher &matcher = *checked;
     if (!scopeOf(session)) return session.fail("\"" + inv.key + "\" does not start with a root");
-    const Matcher matcher = matcherOf(inv);
-    if (const std::string problem = patternProblem(matcher); !problem.empty())
-        return session.fail(problem);
-    if (const std::string problem = matcher.replacementProblem(replacement); !problem.empty())
-        return session.fail("the new text does not suit the pattern: " + problem);
     if (!session.open(!inv.dryRun)) return kTrouble;
     int status = kTrouble;
     const auto rows = findRows(session, matcher, status);

@@ -6,9 +6,13 @@
 #include "cli/CommandLine.h"
 #include "registry/source/RegistryFiles.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+class Matcher;
+struct SearchRefusal;
 
 namespace quarnel::cli {
 
@@ -55,6 +59,12 @@ void out(std::string_view text);
 
 // Why the registry takes no changes, in the command line's words ("" when it takes them).
 std::string refusalText(const platform::RegistryRefusal &refusal);
+// Why a search cannot run, in the command line's words.
+std::string refusalText(const SearchRefusal &refusal);
+// The search of the command's TEXT (and NEW, for a replace), checked; null after
+// a message that says why it cannot run.
+std::shared_ptr<const Matcher> checkedSearch(const Session &session);
+
 // `heading` and the first few `items`, one an indented line, then how many more:
 // a failure's list stays short enough that its cause, said first, is read.
 std::string listText(const std::string &heading, const std::vector<std::string> &items);

@@ -3,6 +3,7 @@
 #include "prefixes/HomeFiles.h"
 #include "prefixes/Settings.h"
 #include "prefixes/Vdf.h"
+#include "registry/win32/AsciiText.h"
 #include "registry/wine/ServerLock.h"
 #include "registry/wine/WinePrefix.h"
 
@@ -24,13 +25,6 @@ std::string env(const char *name)
 {
     const char *v = std::getenv(name);
     return v ? v : "";
-}
-
-std::string folded(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return text;
 }
 
 bool endsWith(const std::string &text, const std::string &tail)
@@ -95,8 +89,8 @@ public:
         makeIdsUnique();
         std::sort(m_found.begin(), m_found.end(),
                   [](const FoundRegistry &a, const FoundRegistry &b) {
-                      return std::tuple(a.kind, folded(a.name), a.name, a.id) <
-                             std::tuple(b.kind, folded(b.name), b.name, b.id);
+                      return std::tuple(a.kind, asciiLower(a.name), a.name, a.id) <
+                             std::tuple(b.kind, asciiLower(b.name), b.name, b.id);
                   });
         return std::move(m_found);
     }
@@ -438,14 +432,14 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
         return match;
     }
 
-    const std::string wanted = folded(text);
+    const std::string wanted = asciiLower(text);
     for (const FoundRegistry &r : registries)
-        if (folded(r.name) == wanted) hits.push_back(r);
+        if (asciiLower(r.name) == wanted) hits.push_back(r);
     if (!hits.empty()) return settle(std::move(hits));
     if (!wanted.empty())
         for (const FoundRegistry &r : registries)
-            if (folded(r.name).find(wanted) != std::string::npos ||
-                folded(r.id).find(wanted) != std::string::npos)
+            if (asciiLower(r.name).find(wanted) != std::string::npos ||
+                asciiLower(r.id).find(wanted) != std::string::npos)
                 match.candidates.push_back(r);
     return match;
 }

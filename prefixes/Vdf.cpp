@@ -1,20 +1,10 @@
 #include "prefixes/Vdf.h"
 
-#include <cctype>
+#include "registry/win32/AsciiText.h"
 
 namespace quarnel::prefixes {
 
 namespace {
-
-bool sameFolded(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 class Parser
 {
@@ -163,7 +153,7 @@ private:
 const VdfNode *VdfNode::child(std::string_view name) const
 {
     for (const VdfNode &c : children)
-        if (sameFolded(c.key, name)) return &c;
+        if (sameAsciiLetters(c.key, name)) return &c;
     return nullptr;
 }
 

@@ -51,10 +51,7 @@ bool readStoredText(TRegistry &reg, const std::string &name, StoredText &value)
 {
     if (!reg.FetchStored(name, value.stored, value.type)) return false;
     if (value.type != REG_MULTI_SZ && !IsTextKind(KindOfRegType(value.type))) return false;
-    std::u16string units(value.stored.size() / 2, u'\0');
-    for (std::size_t k = 0; k < units.size(); ++k)
-        units[k] = char16_t(value.stored[2 * k] | value.stored[2 * k + 1] << 8);
-    value.text = BytesFromWide(units);
+    value.text = BytesFromWide(utf16leUnits(value.stored));
     return true;
 }
 
@@ -73,12 +70,7 @@ bool replacedStoredText(TRegistry &reg, const std::string &name, const BulkRepla
 
 void writeStoredText(TRegistry &reg, const std::string &name, const StoredText &value)
 {
-    const std::u16string units = WideFromBytes(value.text);
-    std::vector<uint8_t> bytes(units.size() * 2);
-    for (std::size_t k = 0; k < units.size(); ++k) {
-        bytes[2 * k] = uint8_t(units[k] & 0xFF);
-        bytes[2 * k + 1] = uint8_t(units[k] >> 8);
-    }
+    std::vector<uint8_t> bytes = utf16leBytes<std::vector<uint8_t>>(WideFromBytes(value.text));
     if (value.stored.size() % 2 != 0) bytes.push_back(value.stored.back());
     reg.StoreStored(name, bytes, value.type);
 }

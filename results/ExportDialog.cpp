@@ -22,23 +22,27 @@ void setChooser(Chooser next)
     chooser() = std::move(next);
 }
 
-bool choose(QWidget *parent, std::string &path, ExportFormat &format)
+bool choose(QWidget *parent, std::string &path, RowFormat &format)
 {
     if (chooser()) return chooser()(path, format);
-    const QStringList filters{QStringLiteral("Registry files (*.reg)"),
-                              QStringLiteral("Tab-separated text (*.tsv)"),
-                              QStringLiteral("Comma-separated values (*.csv)")};
-    static constexpr const char *kSuffixes[] = {".reg", ".tsv", ".csv"};
+    std::vector<const RowFormatName *> offered;
+    QStringList filters;
+    for (const RowFormatName &name : rowFormats())
+        if (*name.filter) {
+            offered.push_back(&name);
+            filters << QString::fromUtf8(name.filter);
+        }
     QString filter = filters.front();
     QString chosen = QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), QString(),
                                                   filters.join(QStringLiteral(";;")), &filter);
     if (chosen.isEmpty()) return false;
-    const qsizetype which = std::max<qsizetype>(0, filters.indexOf(filter));
-    format = static_cast<ExportFormat>(which);
+    const RowFormatName &picked =
+        *offered[std::size_t(std::max<qsizetype>(0, filters.indexOf(filter)))];
+    format = picked.format;
     // The filter names the format; a name typed without its suffix gets it.
     if (!chosen.contains(QLatin1Char('.')) ||
         chosen.lastIndexOf(QLatin1Char('.')) < chosen.lastIndexOf(QLatin1Char('/')))
-        chosen += QLatin1String(kSuffixes[which]);
+        chosen += QLatin1String(picked.suffix);
     path = fromQt(chosen);
     return true;
 }

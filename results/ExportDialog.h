@@ -12,9 +12,9 @@ class QWidget;
 namespace ExportDialog {
 
 // Sets `path` and `format`; false when the user cancelled.
-using Chooser = std::function<bool(std::string &path, ExportFormat &format)>;
+using Chooser = std::function<bool(std::string &path, RowFormat &format)>;
 // With a chooser set no dialog is shown; an empty function brings the dialog back.
 void setChooser(Chooser chooser);
-bool choose(QWidget *parent, std::string &path, ExportFormat &format);
+bool choose(QWidget *parent, std::string &path, RowFormat &format);
 
 } // namespace ExportDialog

@@ -100,7 +100,7 @@ void TRegForm::Export1Click()
     const SelectedRows rows(*m_foundModel, *FoundLV->selectionModel());
     if (!haveRowsToEdit(*this, rows)) return;
     std::string path;
-    ExportFormat format = ExportFormat::Reg;
+    RowFormat format = RowFormat::Reg;
     if (!ExportDialog::choose(this, path, format)) return;
     std::string text;
     try {

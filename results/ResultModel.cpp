@@ -14,8 +14,6 @@
 
 namespace {
 
-const char *const kHeaders[kResultColumnCount] = {"Root", "Branch", "Name", "Type", "Value"};
-
 // How long rows that no view would show yet may wait to be merged: the scroll bar
 // still follows the list's growth several times a second.
 constexpr qint64 kUnshownFlushNs = 250'000'000;
@@ -69,7 +67,7 @@ QVariant ResultModel::headerData(int section, Qt::Orientation orientation, int r
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
         section >= kResultColumnCount)
         return {};
-    return QString::fromLatin1(kHeaders[section]);
+    return QString::fromLatin1(kResultHeaders[std::size_t(section)]);
 }
 
 Qt::ItemFlags ResultModel::flags(const QModelIndex &index) const

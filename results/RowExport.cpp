@@ -28,27 +28,54 @@ std::string exportFileText(const UndoCapture &capture)
     return file.write();
 }
 
-namespace {
-
-std::vector<std::string_view> cellsOf(const ResultRow &row)
+const std::vector<RowFormatName> &rowFormats()
 {
-    return {row.root, row.branch, row.name, row.type, row.value};
+    // The window's Export… offers its filters in this order, the first by default.
+    static const std::vector<RowFormatName> formats{
+        {RowFormat::Reg, "reg", "Registry files (*.reg)", ".reg"},
+        {RowFormat::Tsv, "tsv", "Tab-separated text (*.tsv)", ".tsv"},
+        {RowFormat::Csv, "", "Comma-separated values (*.csv)", ".csv"},
+        {RowFormat::Jsonl, "jsonl", "", ".jsonl"},
+        {RowFormat::Text, "text", "", ".txt"},
+    };
+    return formats;
 }
 
-} // namespace
-
-std::string exportRows(const std::vector<ResultRow> &rows, ExportFormat format)
+const RowFormatName *rowFormatOfWord(std::string_view word)
 {
-    if (format == ExportFormat::Reg) {
+    for (const RowFormatName &name : rowFormats())
+        if (*name.word && word == name.word) return &name;
+    return nullptr;
+}
+
+std::string headerLine(RowFormat format, const std::vector<std::string> &headers)
+{
+    if (format == RowFormat::Jsonl) return {};
+    return rowLine(format, headers, {headers.begin(), headers.end()});
+}
+
+std::string rowLine(RowFormat format, const std::vector<std::string> &headers,
+                    const std::vector<std::string_view> &cells)
+{
+    switch (format) {
+    case RowFormat::Csv: return csvLine(cells);
+    case RowFormat::Jsonl: return jsonLine(headers, cells);
+    default: return tsvLine(cells);
+    }
+}
+
+std::string exportRows(const std::vector<ResultRow> &rows, RowFormat format)
+{
+    if (format == RowFormat::Reg) {
         UndoCapture capture;
         for (const ResultRow &row : rows)
             captureExportOf(capture, row);
         return exportFileText(capture);
     }
-    const auto line = format == ExportFormat::Csv ? csvLine : tsvLine;
-    std::string text = line({"Root", "Branch", "Name", "Type", "Value"});
+    const std::vector<std::string> headers(kResultHeaders.begin(), kResultHeaders.end());
+    std::string text = headerLine(format, headers);
     for (const ResultRow &row : rows)
-        text += line(cellsOf(row));
+        text += rowLine(format, headers, cellsOf(row));
     return text;
 }
 

@@ -1,7 +1,8 @@
 // Result rows taken out of the program: as a registry editor file of what each
 // row stands for, exactly as it is now (the command line's `--format reg` and the
-// window's Export… write the same file), as tab-separated lines (Copy, and a .tsv
-// file) or as comma-separated values (a .csv file). Free of Qt.
+// window's Export… write the same file), as tab-separated lines (Copy, a .tsv file,
+// --format tsv), comma-separated values (a .csv file) or JSON lines (--format
+// jsonl). The one list of formats both faces offer. Free of Qt.
 #pragma once
 
 #include "search/ResultRow.h"
@@ -18,13 +19,33 @@ void captureExportOf(UndoCapture &capture, const ResultRow &row);
 // A value gone since its row was found is left out: an export never removes anything.
 std::string exportFileText(const UndoCapture &capture);
 
-enum class ExportFormat
+// The forms rows leave the program in, for both faces.
+enum class RowFormat
 {
-    Reg,
-    Tsv, // a header line, then each row's five cells as tsvLine writes them
-    Csv, // a header line, then each row's five cells as csvLine writes them
+    Reg,   // a registry editor file of what the rows stand for
+    Tsv,   // a header line, then each row's cells as tsvLine writes them
+    Csv,   // a header line, then each row's cells as csvLine writes them
+    Jsonl, // each row's cells as jsonLine writes them
+    Text,  // aligned columns for the eye (the command line's TextTable)
 };
-std::string exportRows(const std::vector<ResultRow> &rows, ExportFormat format);
+struct RowFormatName
+{
+    RowFormat format;
+    const char *word;   // the command line's --format word, "" where it has none
+    const char *filter; // the window's Export… filter, "" where it has none
+    const char *suffix; // a file's, added to a name typed without one
+};
+const std::vector<RowFormatName> &rowFormats();
+// The --format word's format, or null.
+const RowFormatName *rowFormatOfWord(std::string_view word);
+
+// A line of Tsv, Csv or Jsonl: the headers' line (none for Jsonl), a row's cells.
+std::string headerLine(RowFormat format, const std::vector<std::string> &headers);
+std::string rowLine(RowFormat format, const std::vector<std::string> &headers,
+                    const std::vector<std::string_view> &cells);
+
+// The rows as a file in `format` (Reg, Tsv, Csv or Jsonl).
+std::string exportRows(const std::vector<ResultRow> &rows, RowFormat format);
 
 // The rows' five cells, tab separated, one line each (no header): what Copy gives.
 std::string copiedRows(const std::vector<ResultRow> &rows);

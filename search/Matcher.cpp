@@ -3,6 +3,7 @@
 #include "registry/api/MultiStringSplitter.h"
 #include "registry/text/ValueText.h"
 #include "registry/win32/RegText.h"
+#include "registry/win32/WideText.h"
 #include "registry/win32/winreg.h"
 #include "search/Matching.h"
 #include "search/PatternFolding.h"
@@ -98,26 +99,9 @@ std::vector<std::string> requiredAtoms(std::string_view typed, std::string_view 
     return atoms;
 }
 
-char16_t lowerUnit(char16_t unit)
-{
-    return unit >= u'A' && unit <= u'Z' ? char16_t(unit + (u'a' - u'A')) : unit;
-}
-
-std::string littleEndianBytes(std::u16string_view units)
-{
-    std::string bytes;
-    bytes.reserve(units.size() * 2);
-    for (const char16_t u : units) {
-        bytes.push_back(static_cast<char>(u & 0xFF));
-        bytes.push_back(static_cast<char>(u >> 8));
-    }
-    return bytes;
-}
-
 char16_t unitAt(std::string_view bytes, std::size_t at)
 {
-    return char16_t(static_cast<unsigned char>(bytes[at]) |
-                    static_cast<unsigned char>(bytes[at + 1]) << 8);
+    return utf16leUnit(bytes.data() + at);
 }
 
 // The lowered UTF-16LE needle at `at`, folding only units A..Z: a byte-wise fold
@@ -125,7 +109,7 @@ char16_t unitAt(std::string_view bytes, std::size_t at)
 bool unitsMatchFolded(std::string_view bytes, std::size_t at, std::string_view needle)
 {
     for (std::size_t k = 0; k < needle.size(); k += 2)
-        if (lowerUnit(unitAt(bytes, at + k)) != unitAt(needle, k)) return false;
+        if (asciiLower(unitAt(bytes, at + k)) != unitAt(needle, k)) return false;
     return true;
 }
 
@@ -133,10 +117,8 @@ bool unitsMatchFolded(std::string_view bytes, std::size_t at, std::string_view n
 // generalised form, as the registry layer converts them).
 std::string utf8OfUtf16(std::string_view bytes, std::size_t alignment)
 {
-    std::u16string units;
-    for (std::size_t at = alignment; at + 1 < bytes.size(); at += 2)
-        units.push_back(unitAt(bytes, at));
-    return quarnel::platform::bytesFromUtf16(units);
+    return quarnel::platform::bytesFromUtf16(
+        utf16leUnits(bytes.substr(std::min(alignment, bytes.size()))));
 }
 
 std::size_t utf16Length(std::string_view utf8)
@@ -179,7 +161,7 @@ Matcher::Matcher(std::string_view text, const SearchOptions &options)
         m_mode = TextMode::Pattern;
         m_atoms = requiredAtoms(text, compiled, patternOptions());
         for (const std::string &atom : m_atoms)
-            m_atomsUtf16.push_back(littleEndianBytes(quarnel::platform::utf16FromBytes(atom)));
+            m_atomsUtf16.push_back(utf16leBytes(quarnel::platform::utf16FromBytes(atom)));
         // A pattern without operators is searched for as the plain text: the same
         // hits, at the plain search's speed. The replace still goes through RE2.
         plain = patternLiteral(text, literal);
@@ -192,8 +174,8 @@ Matcher::Matcher(std::string_view text, const SearchOptions &options)
             std::u16string units = quarnel::platform::utf16FromBytes(literal);
             if (fold)
                 for (char16_t &u : units)
-                    u = lowerUnit(u);
-            m_needleUtf16 = littleEndianBytes(units);
+                    u = asciiLower(u);
+            m_needleUtf16 = utf16leBytes(units);
         }
     }
     // A number is a number whatever the case, whole or pattern options say.
@@ -454,8 +436,8 @@ std::string Matcher::replacementProblem(std::string_view replacement) const
 
 std::string replaceRefusal(std::string_view typeCell)
 {
-    if (typeCell.empty() || typeCell == "REG_SZ" || typeCell == "REG_EXPAND_SZ" ||
-        typeCell == "REG_MULTI_SZ")
+    if (typeCell.empty() || typeCell == TypeText(REG_SZ) || typeCell == TypeText(REG_EXPAND_SZ) ||
+        typeCell == TypeText(REG_MULTI_SZ))
         return {};
     return std::string(typeCell) +
            " data holds no text to replace: only string data is replaced. The row can be "

@@ -10,7 +10,7 @@ namespace {
 
 constexpr unsigned char lowerByte(unsigned char c)
 {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+    return static_cast<unsigned char>(asciiLower(static_cast<char>(c)));
 }
 
 // The bit that folds a lower-case letter's other case onto it; none for other bytes.
@@ -18,18 +18,6 @@ constexpr unsigned char caseBitOf(unsigned char lowered)
 {
     return (lowered >= 'a' && lowered <= 'z') ? 0x20 : 0;
 }
-
-} // namespace
-
-std::string asciiLower(std::string_view text)
-{
-    std::string lowered(text);
-    for (char &c : lowered)
-        c = static_cast<char>(lowerByte(static_cast<unsigned char>(c)));
-    return lowered;
-}
-
-namespace {
 
 // The scan of firstHit; without Fold every byte matches only itself (firstExactHit).
 template <bool Fold>

@@ -2,12 +2,11 @@
 // A..Z are folded, every other byte (accented letters included) compares exactly.
 #pragma once
 
+#include "registry/win32/AsciiText.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
-
-// Lower-cases A..Z only; the length never changes, so positions carry over.
-std::string asciiLower(std::string_view text);
 
 // Position of the first occurrence of loweredSearch in the lower-cased candidate,
 // or std::string_view::npos. An empty search text never occurs.

@@ -4,6 +4,8 @@
 #include "app/TRegForm.h"
 #include "search/Matcher.h"
 #include "search/RegistryCopySearch.h"
+#include "search/SearchCheck.h"
+#include "search/SearchRefusalText.h"
 #include "search/SearchRunState.h"
 
 #include <QCheckBox>
@@ -34,20 +36,23 @@ RegistryHitCounter TRegForm::AllRegistriesCounter() const
 {
     // The scope of a search started now with no key selected in the tree.
     const SearchScope scope = SearchScope::defaultRoots(ckbmirr->isChecked());
-    // With the options chosen for the window's own search; dates that do not read
-    // are refused when that search starts, here they leave the range open.
-    SearchOptions options;
-    std::string unread;
-    if (!ChosenSearchOptions(options, unread)) options.changedSince = options.changedBefore = {};
-    return [scope, options](const std::string &folder, const std::string &text,
-                            const std::atomic<bool> &stop) {
+    // Checked as the window's own search is, with the options chosen for it; a text
+    // refused is not searched for in any registry, and each says why.
+    const SearchRequest chosen = ChosenSearch();
+    // Called on several threads at once: each call checks a request of its own.
+    return [scope, chosen](const std::string &folder, const std::string &text,
+                           const std::atomic<bool> &stop) {
         CountingSink sink(stop);
         RegistryHits result;
-        const Matcher matcher(text, options);
-        if (!matcher.valid()) {
-            result.error = "invalid pattern: " + matcher.error();
+        SearchRequest request = chosen;
+        request.text = text;
+        const CheckedSearch checked = checkSearch(request);
+        if (checked.refusal) {
+            result.ok = false;
+            result.error = windowRefusalText(checked.refusal);
             return result;
         }
+        const Matcher &matcher = *checked.matcher;
         result.ok = searchRegistryCopy(folder, matcher, scope, sink, result.error);
         result.hits = sink.hits;
         return result;

@@ -4,8 +4,10 @@
 // keep them.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum ResultColumn : int
 {
@@ -16,6 +18,10 @@ enum ResultColumn : int
     kColValue = 4,
     kResultColumnCount = 5,
 };
+
+// The columns' headers: the result list's, its exports' and the command line's.
+inline constexpr std::array<const char *, kResultColumnCount> kResultHeaders{
+    "Root", "Branch", "Name", "Type", "Value"};
 
 enum class ResultRowKind
 {
@@ -67,3 +73,9 @@ struct ResultRow
 
     bool operator==(const ResultRow &) const = default;
 };
+
+// The five cells in column order.
+inline std::vector<std::string_view> cellsOf(const ResultRowView &row)
+{
+    return {row.root, row.branch, row.name, row.type, row.value};
+}

@@ -43,7 +43,7 @@ SearchScope SearchScope::below(int rootIndex, std::string_view nodePath)
 
 std::optional<SearchScope> SearchScope::parse(std::string_view rootAndPath)
 {
-    const RegistryPathText at = RegistryPathText::fromFull(rootAndPath);
+    const RegistryPathText at = RegistryPathText::fromTyped(rootAndPath);
     if (at.rootIndex() < 0) return std::nullopt;
     return below(at.rootIndex(), KeyPath::fromRelative(at.below()).nodePath());
 }

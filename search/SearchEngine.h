@@ -31,7 +31,7 @@ struct SearchScope
     // One key and all below it: the root's index in RootTable() and the key's node
     // path ("" for the root itself, else "\a\b").
     static SearchScope below(int rootIndex, std::string_view nodePath);
-    // A key path as typed ("HKCU\Software\Wine", read by RegistryPathText::fromFull),
+    // A key path as typed ("HKCU\Software\Wine", read by RegistryPathText::fromTyped),
     // or nothing when the text does not start with a root's name.
     static std::optional<SearchScope> parse(std::string_view rootAndPath);
 };

@@ -1,45 +1,14 @@
 #include "search/SearchOptions.h"
 
+#include "registry/win32/AsciiText.h"
+
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <ctime>
 #include <limits>
 
 namespace {
-
-constexpr std::int64_t kUnixEpochInFileTimeSeconds = 11'644'473'600;
-constexpr std::uint64_t kFileTimeStepsPerSecond = 10'000'000;
-
-std::string_view trimmed(std::string_view text)
-{
-    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && blank(text.front()))
-        text.remove_prefix(1);
-    while (!text.empty() && blank(text.back()))
-        text.remove_suffix(1);
-    return text;
-}
-
-char lowerAscii(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-}
-
-bool sameWord(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
-    return true;
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    c = lowerAscii(c);
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    return -1;
-}
 
 // Reads exactly `width` decimal digits at `at`; advances `at`.
 bool digits(std::string_view text, std::size_t &at, std::size_t width, int &value)
@@ -72,20 +41,69 @@ std::string notATime(std::string_view text)
 
 } // namespace
 
-std::string optionsProblem(const SearchOptions &options)
+const std::vector<SearchOptionRow> &searchOptionRows()
 {
-    if (!options.keys && !options.names && !options.data)
-        return "Nothing to look in: choose keys, value names or data.";
-    if (options.changedSince && options.changedBefore &&
-        *options.changedSince >= *options.changedBefore)
-        return "No key can have changed in that time: \"changed since\" is not before "
-               "\"changed before\".";
-    return {};
+    using Kind = SearchOptionRow::Kind;
+    static const std::vector<SearchOptionRow> rows{
+        {Kind::Flag, "matchCase", "Match case", "ckbMatchCase", "", "--match-case",
+         "letters must match in case (default: A-Z either case)\n", 0, &SearchOptions::matchCase},
+        {Kind::Flag, "wholeText", "Whole text", "ckbWholeText", "", "--whole",
+         "a key's own name, value name or string (one entry of\n"
+         "a multi-string) must equal TEXT as a whole\n",
+         0, &SearchOptions::wholeText},
+        {Kind::Flag, "pattern", "Regular expression", "ckbRegex",
+         "The text is a pattern in RE2's syntax", "--regex",
+         "TEXT is a regular expression (RE2 syntax)\n", 0, &SearchOptions::pattern},
+        {Kind::Place, "keys", "Keys", "ckbKeys", "", "keys",
+         "where to look: keys,names,data (default: all three)\n", 1, &SearchOptions::keys},
+        {Kind::Place, "names", "Value names", "ckbNames", "", "names", "", 1,
+         &SearchOptions::names},
+        {Kind::Place, "data", "Data", "ckbData", "", "data", "", 1, &SearchOptions::data},
+        {Kind::Flag, "numbers", "Numbers", "ckbNumbers",
+         "REG_DWORD and REG_QWORD equal to the text as a number (1920 or 0x780)", "--numbers",
+         "REG_DWORD and REG_QWORD data equal to TEXT read as\n"
+         "a number (1920 or 0x780)\n",
+         2, &SearchOptions::numbers},
+        {Kind::Flag, "binary", "Binary", "ckbBinary",
+         "Binary data holding the text (as 8-bit or UTF-16 text), or hexadecimal bytes "
+         "(DE AD BE EF)",
+         "--binary",
+         "binary and other non-text data holding TEXT as 8-bit\n"
+         "or UTF-16 text, or the bytes hex pairs write (DE AD)\n",
+         2, &SearchOptions::binary},
+        {Kind::Time, "changedSince", "Changed since", "edChangedSince", "", "--changed-since",
+         "only keys last written at or after DATE: 2026-12-01,\n"
+         "2026-12-01T14:30 (local time; Z for UTC), or 3d, 12h\n"
+         "back from now\n",
+         3, nullptr, &SearchOptions::changedSince},
+        {Kind::Time, "changedBefore", "Changed before", "edChangedBefore", "", "--changed-before",
+         "only keys last written before DATE\n", 3, nullptr, &SearchOptions::changedBefore},
+    };
+    return rows;
+}
+
+const SearchOptionRow *searchOptionOfWord(std::string_view word)
+{
+    for (const SearchOptionRow &row : searchOptionRows())
+        if (row.kind != SearchOptionRow::Kind::Place && word == row.word) return &row;
+    return nullptr;
+}
+
+bool readOptionText(const SearchOptionRow &row, std::string_view text, std::uint64_t now,
+                    SearchOptions &options, std::string &error)
+{
+    if (!row.time) return false;
+    options.*row.time = std::nullopt;
+    if (trimmed(text).empty()) return true;
+    options.*row.time = parseChangedTime(text, now, error);
+    return (options.*row.time).has_value();
 }
 
 bool parsePlaces(std::string_view list, SearchOptions &options, std::string &error)
 {
-    bool keys = false, names = false, data = false;
+    std::vector<const SearchOptionRow *> places, named;
+    for (const SearchOptionRow &row : searchOptionRows())
+        if (row.kind == SearchOptionRow::Kind::Place) places.push_back(&row);
     if (trimmed(list).empty()) {
         error = "No place to look in: name keys, names or data, separated by commas";
         return false;
@@ -95,62 +113,37 @@ bool parsePlaces(std::string_view list, SearchOptions &options, std::string &err
         std::size_t end = list.find(',', start);
         if (end == std::string_view::npos) end = list.size();
         const std::string_view word = trimmed(list.substr(start, end - start));
-        bool *place = sameWord(word, "keys")    ? &keys
-                      : sameWord(word, "names") ? &names
-                      : sameWord(word, "data")  ? &data
-                                                : nullptr;
-        if (!place) {
+        const auto place = std::find_if(places.begin(), places.end(), [&](const auto *row) {
+            return sameAsciiLetters(word, row->word);
+        });
+        if (place == places.end()) {
             error = word.empty() ? "An empty place in \"" + std::string(list) +
                                        "\": use keys, names and data, separated by commas"
                                  : "Unknown place \"" + std::string(word) +
                                        "\": use keys, names and data, separated by commas";
             return false;
         }
-        if (*place) {
+        if (std::find(named.begin(), named.end(), *place) != named.end()) {
             error = "\"" + std::string(word) + "\" is named twice in \"" + std::string(list) + "\"";
             return false;
         }
-        *place = true;
+        named.push_back(*place);
         start = end + 1;
     }
-    options.keys = keys;
-    options.names = names;
-    options.data = data;
+    for (const SearchOptionRow *place : places)
+        options.*place->flag = std::find(named.begin(), named.end(), place) != named.end();
     return true;
 }
 
 std::string placesText(const SearchOptions &options)
 {
     std::string text;
-    for (const auto &[on, word] :
-         {std::pair{options.keys, "keys"}, std::pair{options.names, "names"},
-          std::pair{options.data, "data"}}) {
-        if (!on) continue;
+    for (const SearchOptionRow &row : searchOptionRows()) {
+        if (row.kind != SearchOptionRow::Kind::Place || !(options.*row.flag)) continue;
         if (!text.empty()) text += ',';
-        text += word;
+        text += row.word;
     }
     return text;
-}
-
-std::uint64_t fileTimeFromUnixSeconds(std::int64_t seconds)
-{
-    if (seconds <= -kUnixEpochInFileTimeSeconds) return 0;
-    return std::uint64_t(seconds + kUnixEpochInFileTimeSeconds) * kFileTimeStepsPerSecond;
-}
-
-std::int64_t unixSecondsFromFileTime(std::uint64_t fileTime)
-{
-    return std::int64_t(fileTime / kFileTimeStepsPerSecond) - kUnixEpochInFileTimeSeconds;
-}
-
-std::uint64_t fileTimeNow()
-{
-    const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
-    const auto steps =
-        std::chrono::duration_cast<std::chrono::duration<std::int64_t, std::ratio<1, 10'000'000>>>(
-            sinceEpoch);
-    return std::uint64_t(steps.count() +
-                         kUnixEpochInFileTimeSeconds * std::int64_t(kFileTimeStepsPerSecond));
 }
 
 std::optional<std::uint64_t> parseChangedTime(std::string_view text, std::uint64_t now,
@@ -160,14 +153,14 @@ std::optional<std::uint64_t> parseChangedTime(std::string_view text, std::uint64
     text = trimmed(text);
 
     // A span back from now: digits and a unit.
-    if (text.size() >= 2 && (lowerAscii(text.back()) == 'd' || lowerAscii(text.back()) == 'h')) {
+    if (text.size() >= 2 && (asciiLower(text.back()) == 'd' || asciiLower(text.back()) == 'h')) {
         std::uint64_t count = 0;
         const char *first = text.data();
         const char *last = text.data() + text.size() - 1;
         const auto [end, ec] = std::from_chars(first, last, count);
         if (ec == std::errc() && end == last) {
             const std::uint64_t unit =
-                (lowerAscii(text.back()) == 'd' ? 86'400 : 3'600) * kFileTimeStepsPerSecond;
+                (asciiLower(text.back()) == 'd' ? 86'400 : 3'600) * kFileTimeStepsPerSecond;
             if (count > now / unit) {
                 error = "\"" + std::string(given) + "\" reaches back before the year 1601";
                 return std::nullopt;

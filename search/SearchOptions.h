@@ -5,10 +5,13 @@
 // text anywhere in key paths, value names and string data. Free of Qt.
 #pragma once
 
+#include "registry/win32/FileTime.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct SearchOptions
 {
@@ -33,9 +36,39 @@ struct SearchOptions
     bool operator==(const SearchOptions &) const = default;
 };
 
-// Why the options cannot find anything ("" when they can): no place to look in, or
-// a time range that holds no time.
-std::string optionsProblem(const SearchOptions &options);
+// One option as each face offers it. The window's options panel builds its rows
+// from these, the command line reads its words and writes its --help from them,
+// and the settings file keeps each under its key: a new option is a field above,
+// a row in searchOptionRows() and what the Matcher makes of it.
+struct SearchOptionRow
+{
+    enum class Kind
+    {
+        Flag,  // a check box; a word on its own on the command line
+        Place, // a check box; on the command line one of the words of --in
+        Time,  // a text field; a word with a DATE on the command line
+    };
+    Kind kind = Kind::Flag;
+    const char *key = "";        // in the settings file's section "search"
+    const char *label = "";      // the panel's text and its accessible name
+    const char *objectName = ""; // the panel's control
+    const char *toolTip = "";    // the panel's, "" for none
+    const char *word = "";       // "--match-case", "--changed-since"; a place: its word in --in
+    const char *help = "";       // --help's text after the word; lines end in "\n"
+    int group = 0;               // the panel draws a line between two groups
+    bool SearchOptions::*flag = nullptr;                         // Flag, Place
+    std::optional<std::uint64_t> SearchOptions::*time = nullptr; // Time
+};
+const std::vector<SearchOptionRow> &searchOptionRows();
+// The row of a word of the command line ("--whole"), or null.
+const SearchOptionRow *searchOptionOfWord(std::string_view word);
+// The command line's word for the places; its --help text is the first Place row's.
+inline constexpr const char *kPlacesWord = "--in";
+
+// A Time row's text read into `options` (an empty text leaves the bound open);
+// false with `error` set when it does not read. `now` for spans back from now.
+bool readOptionText(const SearchOptionRow &row, std::string_view text, std::uint64_t now,
+                    SearchOptions &options, std::string &error);
 
 // `--in`: a comma-separated list of keys, names and data, each at most once, any
 // case, blanks around the words allowed. Sets the three places of `options`;
@@ -43,12 +76,6 @@ std::string optionsProblem(const SearchOptions &options);
 bool parsePlaces(std::string_view list, SearchOptions &options, std::string &error);
 // The places as `--in` takes them: "keys,names,data", "names" ...
 std::string placesText(const SearchOptions &options);
-
-// FILETIME: 100-nanosecond steps since 1601-01-01 UTC, as the registry keeps a key's
-// last write.
-std::uint64_t fileTimeFromUnixSeconds(std::int64_t seconds);
-std::int64_t unixSecondsFromFileTime(std::uint64_t fileTime);
-std::uint64_t fileTimeNow();
 
 // `--changed-since` / `--changed-before`: an ISO date or time ("2026-12-01",
 // "2026-12-01T14:30", "2026-12-01 14:30:05"; local time, or UTC with a trailing "Z",

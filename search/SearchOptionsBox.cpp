@@ -8,7 +8,9 @@
 #include "prefixes/Settings.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"
+#include "search/SearchCheck.h"
 #include "search/SearchOptions.h"
+#include "search/SearchRefusalText.h"
 #include "widgets/QtText.h"
 #include "widgets/TAlignLayout.h"
 #include "widgets/TButton.h"
@@ -28,7 +30,6 @@
 #include <QToolButton>
 
 #include <algorithm>
-#include <tuple>
 
 using quarnel::prefixes::Settings;
 
@@ -37,26 +38,15 @@ namespace {
 constexpr const char *kSection = "search";
 constexpr std::size_t kRecentKept = 20;
 
-// Each option's box, accessible name and settings key.
-struct OptionBox
+QCheckBox *optionBox(const QWidget *panel, const SearchOptionRow &row)
 {
-    QCheckBox *TRegForm::*box;
-    const char *objectName;
-    const char *name;
-    const char *key;
-    bool SearchOptions::*field;
-};
+    return panel->findChild<QCheckBox *>(QString::fromUtf8(row.objectName));
+}
 
-const OptionBox kOptionBoxes[] = {
-    {&TRegForm::ckbMatchCase, "ckbMatchCase", "Match case", "matchCase", &SearchOptions::matchCase},
-    {&TRegForm::ckbWholeText, "ckbWholeText", "Whole text", "wholeText", &SearchOptions::wholeText},
-    {&TRegForm::ckbRegex, "ckbRegex", "Regular expression", "pattern", &SearchOptions::pattern},
-    {&TRegForm::ckbKeys, "ckbKeys", "Keys", "keys", &SearchOptions::keys},
-    {&TRegForm::ckbNames, "ckbNames", "Value names", "names", &SearchOptions::names},
-    {&TRegForm::ckbData, "ckbData", "Data", "data", &SearchOptions::data},
-    {&TRegForm::ckbNumbers, "ckbNumbers", "Numbers", "numbers", &SearchOptions::numbers},
-    {&TRegForm::ckbBinary, "ckbBinary", "Binary", "binary", &SearchOptions::binary},
-};
+QLineEdit *optionField(const QWidget *panel, const SearchOptionRow &row)
+{
+    return panel->findChild<QLineEdit *>(QString::fromUtf8(row.objectName));
+}
 
 // Alt+Down in Edit1 opens the last texts, as in a combo box.
 class RecentKey : public QObject
@@ -116,46 +106,41 @@ void TRegForm::CreateSearchOptions(TAlignLayout &panel1)
     OptionsPanel->setObjectName(QStringLiteral("OptionsPanel"));
     OptionsPanel->setAccessibleName(QStringLiteral("Search options"));
     auto *grid = new QGridLayout(OptionsPanel);
-    int row = 0;
-    for (const OptionBox &option : kOptionBoxes) {
-        auto *box = new QCheckBox(QString::fromUtf8(option.name), OptionsPanel);
-        box->setObjectName(QString::fromUtf8(option.objectName));
-        box->setAccessibleName(QString::fromUtf8(option.name));
-        box->setChecked(SearchOptions{}.*option.field);
-        this->*option.box = box;
-        // The three groups: how the text matches, where, which data beside strings.
-        if (row == 3 || row == 7) {
-            auto *line = new QFrame(OptionsPanel);
-            line->setFrameShape(QFrame::HLine);
-            grid->addWidget(line, row++, 0, 1, 2);
+    int line = 0;
+    int group = searchOptionRows().front().group;
+    for (const SearchOptionRow &option : searchOptionRows()) {
+        // The groups: how the text matches, where, which data beside strings, when.
+        if (option.group != group) {
+            auto *rule = new QFrame(OptionsPanel);
+            rule->setFrameShape(QFrame::HLine);
+            grid->addWidget(rule, line++, 0, 1, 2);
+            group = option.group;
         }
-        grid->addWidget(box, row++, 0, 1, 2);
-        connect(box, &QCheckBox::toggled, this, [this] { UpdateOptionsCaption(); });
+        const QString name = QString::fromUtf8(option.label);
+        QWidget *control = nullptr;
+        if (option.kind == SearchOptionRow::Kind::Time) {
+            auto *edit = new QLineEdit(OptionsPanel);
+            edit->setPlaceholderText(QStringLiteral("2026-12-01, 3d, 12h"));
+            // Room for the example dates and the clear button.
+            edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) +
+                                  edit->height());
+            auto *label = new QLabel(name + QLatin1Char(':'), OptionsPanel);
+            label->setBuddy(edit);
+            grid->addWidget(label, line, 0);
+            grid->addWidget(edit, line++, 1);
+            connect(edit, &QLineEdit::textChanged, this, [this] { UpdateOptionsCaption(); });
+            control = edit;
+        } else {
+            auto *box = new QCheckBox(name, OptionsPanel);
+            box->setChecked(SearchOptions{}.*option.flag);
+            grid->addWidget(box, line++, 0, 1, 2);
+            connect(box, &QCheckBox::toggled, this, [this] { UpdateOptionsCaption(); });
+            control = box;
+        }
+        control->setObjectName(QString::fromUtf8(option.objectName));
+        control->setAccessibleName(name);
+        if (*option.toolTip) control->setToolTip(QString::fromUtf8(option.toolTip));
     }
-    ckbRegex->setToolTip(QStringLiteral("The text is a pattern in RE2's syntax"));
-    ckbNumbers->setToolTip(QStringLiteral("REG_DWORD and REG_QWORD equal to the text as a number "
-                                          "(1920 or 0x780)"));
-    ckbBinary->setToolTip(QStringLiteral("Binary data holding the text (as 8-bit or UTF-16 text), "
-                                         "or hexadecimal bytes (DE AD BE EF)"));
-    const auto timeField = [&](QLineEdit *&edit, const char *objectName, const QString &name) {
-        edit = new QLineEdit(OptionsPanel);
-        edit->setObjectName(QString::fromUtf8(objectName));
-        edit->setAccessibleName(name);
-        edit->setPlaceholderText(QStringLiteral("2026-12-01, 3d, 12h"));
-        // Room for the example dates and the clear button.
-        edit->setMinimumWidth(edit->fontMetrics().horizontalAdvance(edit->placeholderText()) +
-                              edit->height());
-        auto *label = new QLabel(name + QLatin1Char(':'), OptionsPanel);
-        label->setBuddy(edit);
-        grid->addWidget(label, row, 0);
-        grid->addWidget(edit, row++, 1);
-        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateOptionsCaption(); });
-    };
-    auto *line = new QFrame(OptionsPanel);
-    line->setFrameShape(QFrame::HLine);
-    grid->addWidget(line, row++, 0, 1, 2);
-    timeField(edChangedSince, "edChangedSince", QStringLiteral("Changed since"));
-    timeField(edChangedBefore, "edChangedBefore", QStringLiteral("Changed before"));
     connect(OptionsButton, &QPushButton::clicked, this, [this] { ShowOptionsPanel(); });
 
     RecentSearches = Edit1->addAction(recentArrow(), QLineEdit::TrailingPosition);
@@ -180,61 +165,48 @@ void TRegForm::ShowOptionsPanel()
     // Their clear buttons only now: the button's icon is the first image the window
     // would read from a file, and reading one loads Qt's image plugins (0.3 MB
     // resident) for a panel that many never open.
-    edChangedSince->setClearButtonEnabled(true);
-    edChangedBefore->setClearButtonEnabled(true);
+    for (QLineEdit *field : OptionsPanel->findChildren<QLineEdit *>())
+        field->setClearButtonEnabled(true);
     OptionsPanel->adjustSize();
     OptionsPanel->move(OptionsButton->mapToGlobal(QPoint(0, OptionsButton->height())));
     OptionsPanel->show();
-    ckbMatchCase->setFocus();
+    optionBox(OptionsPanel, searchOptionRows().front())->setFocus();
 }
 
-bool TRegForm::ChosenSearchOptions(SearchOptions &options, std::string &error) const
+SearchRequest TRegForm::ChosenSearch() const
 {
-    options = {};
-    for (const OptionBox &option : kOptionBoxes)
-        options.*option.field = (this->*option.box)->isChecked();
-    const std::uint64_t now = fileTimeNow();
-    for (const auto &[edit, bound, name] :
-         {std::tuple{edChangedSince, &SearchOptions::changedSince, "Changed since"},
-          std::tuple{edChangedBefore, &SearchOptions::changedBefore, "Changed before"}}) {
-        const std::string text = fromQt(edit->text().trimmed());
-        if (text.empty()) continue;
-        std::string why;
-        options.*bound = parseChangedTime(text, now, why);
-        if (!(options.*bound)) {
-            error = std::string(name) + ": " + why;
-            return false;
-        }
+    SearchRequest request;
+    request.text = fromQt(Edit1->text());
+    for (const SearchOptionRow &option : searchOptionRows()) {
+        if (option.kind == SearchOptionRow::Kind::Time)
+            request.optionTexts.emplace_back(
+                &option, fromQt(optionField(OptionsPanel, option)->text().trimmed()));
+        else
+            request.options.*option.flag = optionBox(OptionsPanel, option)->isChecked();
     }
-    error = optionsProblem(options);
-    return error.empty();
+    return request;
 }
 
 void TRegForm::UpdateOptionsCaption()
 {
-    SearchOptions options;
-    std::string ignored;
-    const bool plain = ChosenSearchOptions(options, ignored) && options == SearchOptions{};
+    SearchRequest request = ChosenSearch();
+    request.text.clear(); // a text that is no pattern does not make the options other
+    const CheckedSearch checked = checkSearch(request);
+    const bool plain = !checked.refusal && checked.options == SearchOptions{};
     // A star says that the next search is not the plain one.
     OptionsButton->setText(plain ? QStringLiteral("Options") : QStringLiteral("Options *"));
 }
 
 bool TRegForm::PrepareSearchRun()
 {
-    SearchOptions options;
-    std::string error;
-    if (!ChosenSearchOptions(options, error)) {
-        Dialogs::error(error);
+    const SearchRequest request = ChosenSearch();
+    CheckedSearch checked = checkSearch(request);
+    if (checked.refusal) {
+        Dialogs::error(windowRefusalText(checked.refusal));
         return false;
     }
-    const std::string text = fromQt(Edit1->text());
-    auto matcher = std::make_shared<const Matcher>(text, options);
-    if (!matcher->valid()) {
-        Dialogs::error("The regular expression is not valid: " + matcher->error());
-        return false;
-    }
-    m_runMatcher = std::move(matcher);
-    RememberSearch(text, options);
+    m_runMatcher = std::move(checked.matcher);
+    RememberSearch(request.text, checked.options);
     return true;
 }
 
@@ -247,17 +219,15 @@ const Matcher &TRegForm::SearchRunMatcher()
 
 bool TRegForm::ReplaceOptions(const std::string &replacement, SearchOptions &options)
 {
-    std::string error;
-    if (!ChosenSearchOptions(options, error)) options.changedSince = options.changedBefore = {};
-    const Matcher matcher(fromQt(Edit1->text()), options);
-    if (!matcher.valid())
-        error = "The regular expression is not valid: " + matcher.error();
-    else if (const std::string problem = matcher.replacementProblem(replacement); !problem.empty())
-        error = "The new text does not suit the regular expression: " + problem;
-    else
-        return true;
-    Dialogs::error(error);
-    return false;
+    SearchRequest request = ChosenSearch();
+    request.replacement = replacement;
+    const CheckedSearch checked = checkSearch(request);
+    if (checked.refusal) {
+        Dialogs::error(windowRefusalText(checked.refusal));
+        return false;
+    }
+    options = checked.options;
+    return true;
 }
 
 void TRegForm::LoadSearchMemory()
@@ -266,11 +236,13 @@ void TRegForm::LoadSearchMemory()
     const std::string path = Settings::defaultPath();
     if (path.empty()) return;
     const Settings settings = Settings::load(path);
-    for (const OptionBox &option : kOptionBoxes)
-        if (const std::optional<bool> on = settings.flag(kSection, option.key))
-            (this->*option.box)->setChecked(*on);
-    edChangedSince->setText(toQt(settings.text(kSection, "changedSince").value_or("")));
-    edChangedBefore->setText(toQt(settings.text(kSection, "changedBefore").value_or("")));
+    for (const SearchOptionRow &option : searchOptionRows()) {
+        if (option.kind == SearchOptionRow::Kind::Time)
+            optionField(OptionsPanel, option)
+                ->setText(toQt(settings.text(kSection, option.key).value_or("")));
+        else if (const std::optional<bool> on = settings.flag(kSection, option.key))
+            optionBox(OptionsPanel, option)->setChecked(*on);
+    }
     m_recentSearches = settings.textList(kSection, "recent");
     if (m_recentSearches.size() > kRecentKept) m_recentSearches.resize(kRecentKept);
     FillRecentSearches();
@@ -289,10 +261,13 @@ void TRegForm::RememberSearch(const std::string &text, const SearchOptions &opti
     if (path.empty()) return;
     // Read afresh: other parts of the program keep their own sections in the file.
     Settings settings = Settings::load(path);
-    for (const OptionBox &option : kOptionBoxes)
-        settings.setFlag(kSection, option.key, options.*option.field);
-    settings.setText(kSection, "changedSince", fromQt(edChangedSince->text().trimmed()));
-    settings.setText(kSection, "changedBefore", fromQt(edChangedBefore->text().trimmed()));
+    for (const SearchOptionRow &option : searchOptionRows()) {
+        if (option.kind == SearchOptionRow::Kind::Time)
+            settings.setText(kSection, option.key,
+                             fromQt(optionField(OptionsPanel, option)->text().trimmed()));
+        else
+            settings.setFlag(kSection, option.key, options.*option.flag);
+    }
     settings.setTextList(kSection, "recent", m_recentSearches);
     std::string error;
     // A settings file that cannot be written costs only the memory; the search runs.

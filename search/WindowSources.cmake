@@ -8,7 +8,8 @@ target_sources(quarnel_window PRIVATE
 target_link_libraries(quarnel_window PUBLIC quarnel_search_logic)
 # The search options' button and panel, remembered in the settings file.
 target_sources(quarnel_window PRIVATE
-    ${CMAKE_CURRENT_LIST_DIR}/SearchOptionsBox.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/SearchOptionsBox.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/SearchRefusalText.cpp)
 # "Find in all registries" of the registry chooser.
 target_sources(quarnel_window PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/RegistryHits.cpp)

@@ -7,6 +7,8 @@
 // root it is reached from and, where its path runs through a symbolic link,
 // from the link's target.
 #include "registry/api/TRegistry.h"
+#include "registry/win32/AsciiText.h"
+#include "registry/win32/WideText.h"
 
 #include <cstdint>
 #include <string>
@@ -61,9 +63,7 @@ bool SameAsciiName(std::u16string_view name, std::string_view ascii)
 {
     if (name.size() != ascii.size()) return false;
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const char16_t a = name[i] >= u'a' && name[i] <= u'z' ? name[i] - 32 : name[i];
-        const char b = ascii[i] >= 'a' && ascii[i] <= 'z' ? char(ascii[i] - 32) : ascii[i];
-        if (a != char16_t(b)) return false;
+        if (asciiLower(name[i]) != char16_t(asciiLower(ascii[i]))) return false;
     }
     return true;
 }
@@ -74,7 +74,7 @@ bool PlaceOfTarget(const std::string &bytes, Place &place)
 {
     std::vector<std::u16string> names(1);
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        const auto unit = char16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+        const char16_t unit = utf16leUnit(&bytes[i]);
         if (unit == u'\0') break;
         if (unit == u'\\')
             names.emplace_back();

@@ -6,6 +6,7 @@
 #include "registry/regfile/RegEditFile.h"
 
 #include "registry/regfile/RegEditText.h"
+#include "registry/win32/AsciiText.h"
 #include "registry/win32/WideText.h"
 
 #include <optional>
@@ -23,31 +24,11 @@ bool isSpace(char16_t u)
     return u == u' ' || u == u'\t';
 }
 
-std::u16string_view trimmed(std::u16string_view s)
-{
-    while (!s.empty() && isSpace(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isSpace(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-int hexDigit(char16_t u)
-{
-    if (u >= u'0' && u <= u'9') return u - u'0';
-    if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-    if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-    return -1;
-}
-
 // The units as UTF-16LE bytes, with a NUL unit after them when asked.
 std::vector<uint8_t> bytesOf(std::u16string_view units, bool withNul = false)
 {
-    std::vector<uint8_t> data(2 * (units.size() + (withNul ? 1 : 0)), 0);
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        data[2 * i] = static_cast<uint8_t>(units[i] & 0xFF);
-        data[2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
-    }
+    std::vector<uint8_t> data = utf16leBytes<std::vector<uint8_t>>(units);
+    if (withNul) data.resize(data.size() + 2, 0);
     return data;
 }
 

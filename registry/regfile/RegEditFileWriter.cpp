@@ -19,8 +19,7 @@ class Output
 public:
     void unit(char16_t u)
     {
-        m_bytes.push_back(static_cast<char>(u & 0xFF));
-        m_bytes.push_back(static_cast<char>(u >> 8));
+        appendUtf16le(m_bytes, std::u16string_view(&u, 1));
         ++m_column;
     }
     void text(std::u16string_view units)
@@ -48,10 +47,7 @@ private:
 
 std::u16string unitsOf(const std::vector<uint8_t> &data)
 {
-    std::u16string units(data.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(data[2 * i] | (data[2 * i + 1] << 8));
-    return units;
+    return utf16leUnits(data);
 }
 
 void quoted(Output &out, std::u16string_view units)

@@ -1,6 +1,7 @@
 #include "registry/regfile/RegEditText.h"
 
 #include "registry/win32/RegText.h"
+#include "registry/win32/WideText.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -192,8 +193,7 @@ std::size_t decodeAnsi(unsigned codePage, std::string_view bytes, std::u16string
     const std::size_t result = iconv(converter.handle, &in, &inLeft, &to, &toLeft);
     const std::size_t made = (units.size() - toLeft) / 2;
     for (std::size_t i = 0; i < made; ++i)
-        out.push_back(static_cast<char16_t>(static_cast<unsigned char>(units[2 * i]) |
-                                            static_cast<unsigned char>(units[2 * i + 1]) << 8));
+        out.push_back(utf16leUnit(units.data() + 2 * i));
     if (result == std::size_t(-1)) return bytes.size() - inLeft;
     return std::string_view::npos;
 #endif
@@ -228,9 +228,10 @@ bool RegEditText::next(std::u16string &line, std::string &fault)
         std::size_t n = 0;
         while (n < units && !(p[2 * n + 1] == 0 && (p[2 * n] == '\r' || p[2 * n] == '\n')))
             ++n;
+        // In place: a big file's lines reuse the one buffer.
         line.resize(n);
         for (std::size_t i = 0; i < n; ++i)
-            line[i] = static_cast<char16_t>(p[2 * i] | p[2 * i + 1] << 8);
+            line[i] = utf16leUnit(p + 2 * i);
         m_at += 2 * n;
         if (n == units) {
             m_done = true;

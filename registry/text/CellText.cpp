@@ -1,5 +1,7 @@
 #include "registry/text/CellText.h"
 
+#include "registry/win32/AsciiText.h"
+
 namespace {
 
 enum class Kept
@@ -102,14 +104,25 @@ std::string screenText(std::string_view text, bool lineBreaks)
     return escaped(text, lineBreaks ? Kept::LineBreaks : Kept::Backslash);
 }
 
-std::string tsvLine(const std::vector<std::string_view> &cells)
+namespace {
+
+template <typename Field>
+std::string joinedCells(const std::vector<std::string_view> &cells, char separator, Field field,
+                        std::string_view end)
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += '\t';
-        line += tsvEscaped(cells[i]);
+        if (i) line += separator;
+        line += field(cells[i]);
     }
-    return line + '\n';
+    return line.append(end);
+}
+
+} // namespace
+
+std::string tsvLine(const std::vector<std::string_view> &cells)
+{
+    return joinedCells(cells, '\t', tsvEscaped, "\n");
 }
 
 std::string csvField(std::string_view cell)
@@ -125,10 +138,64 @@ std::string csvField(std::string_view cell)
 
 std::string csvLine(const std::vector<std::string_view> &cells)
 {
-    std::string line;
-    for (std::size_t i = 0; i < cells.size(); ++i) {
-        if (i) line += ',';
-        line += csvField(cells[i]);
+    return joinedCells(cells, ',', csvField, "\r\n");
+}
+
+std::string jsonString(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size() + 2);
+    out += '"';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            out += "\\u00";
+            out += kHex[c >> 4];
+            out += kHex[c & 15];
+        } else if (c == 0xC2 && i + 1 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0x80) {
+            // A C1 control (U+0080..U+009F): some terminals obey it as ESC does.
+            out += "\\u00";
+            out += kHex[(static_cast<unsigned char>(text[i + 1]) >> 4) & 15];
+            out += kHex[text[i + 1] & 15];
+            ++i;
+        } else if (c == 0xED && i + 2 < text.size() &&
+                   (static_cast<unsigned char>(text[i + 1]) & 0xE0) == 0xA0) {
+            // A UTF-16 half on its own (ED A0..BF xx), which JSON can only escape.
+            const unsigned unit = 0xD000 | (static_cast<unsigned char>(text[i + 1]) & 0x3F) << 6 |
+                                  (static_cast<unsigned char>(text[i + 2]) & 0x3F);
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += kHex[(unit >> shift) & 15];
+            i += 2;
+        } else {
+            out += static_cast<char>(c);
+        }
     }
-    return line + "\r\n";
+    out += '"';
+    return out;
+}
+
+std::string jsonLine(const std::vector<std::string> &headers,
+                     const std::vector<std::string_view> &cells)
+{
+    std::string line = "{";
+    for (std::size_t i = 0; i < cells.size() && i < headers.size(); ++i) {
+        if (i) line += ',';
+        std::string key = headers[i];
+        for (char &c : key)
+            c = c == ' ' ? '_' : asciiLower(c);
+        line += '"' + key + "\":" + jsonString(cells[i]);
+    }
+    return line + "}\n";
 }

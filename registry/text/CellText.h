@@ -1,7 +1,7 @@
 // Cells of a list as one line of text: tab separated, each cell written exactly
 // but for what would break the line or reach a terminal as a command (any
-// program in a prefix can store an escape sequence). The command line's tsv and
-// text and the window's Copy write rows this way.
+// program in a prefix can store an escape sequence), comma separated, or as JSON.
+// The command line's formats and the window's Copy and Export… write rows this way.
 #pragma once
 
 #include <string>
@@ -24,3 +24,12 @@ std::string screenText(std::string_view text, bool lineBreaks = false);
 // quotes doubled; the line ends in CR LF.
 std::string csvField(std::string_view cell);
 std::string csvLine(const std::vector<std::string_view> &cells);
+
+// A JSON string with its quotes. Text that is not UTF-8 stays as bytes, except
+// that a lone UTF-16 half kept in the registry's 8-bit text becomes \uXXXX, as do
+// control characters (DEL and C1 too).
+std::string jsonString(std::string_view text);
+// Cells as one JSON object on a line, each under its header in lower case (blanks
+// as "_"): {"root":"HKEY_CURRENT_USER","branch":...}.
+std::string jsonLine(const std::vector<std::string> &headers,
+                     const std::vector<std::string_view> &cells);

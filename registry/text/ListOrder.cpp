@@ -1,5 +1,7 @@
 #include "registry/text/ListOrder.h"
 
+#include "registry/win32/AsciiText.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
@@ -8,7 +10,7 @@ namespace {
 
 constexpr unsigned char upperByte(unsigned char c)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - ('a' - 'A')) : c;
+    return static_cast<unsigned char>(asciiUpper(static_cast<char>(c)));
 }
 
 } // namespace

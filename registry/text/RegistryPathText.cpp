@@ -3,19 +3,9 @@
 #include "registry/api/KeyPath.h"
 #include "registry/api/RootTable.h"
 #include "registry/text/ValueText.h"
+#include "registry/win32/AsciiText.h"
 
 #include <algorithm>
-
-namespace {
-
-bool sameAsciiLetters(std::string_view a, std::string_view b)
-{
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [&](char x, char y) { return lower(x) == lower(y); });
-}
-
-} // namespace
 
 RegistryPathText::RegistryPathText(std::string_view rootName, std::string_view keyPath)
 {
@@ -35,6 +25,11 @@ RegistryPathText RegistryPathText::fromFull(std::string_view fullPath)
     if (first < names.size()) path.setRoot(names[first++], true);
     path.addParts(names, first);
     return path;
+}
+
+RegistryPathText RegistryPathText::fromTyped(std::string_view typedPath)
+{
+    return fromFull(trimmedSpace(typedPath));
 }
 
 void RegistryPathText::setRoot(std::string_view name, bool anyCase)

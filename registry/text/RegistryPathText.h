@@ -19,6 +19,9 @@ public:
     // From a whole path as typed: HKEY_CURRENT_USER\Software, hkcu\Software,
     // Computer\HKLM\System. Text around it is kept: a key name may end in a blank.
     static RegistryPathText fromFull(std::string_view fullPath);
+    // From a path the user typed or pasted (Go to key, --key, export): the white
+    // space around it is no part of it.
+    static RegistryPathText fromTyped(std::string_view typedPath);
 
     HKEY root() const { return m_root; }          // null for a name that is no root's
     int rootIndex() const { return m_rootIndex; } // in RootTable(); -1 with no root

@@ -1,5 +1,6 @@
 #include "registry/text/ValueEditText.h"
 
+#include "registry/win32/AsciiText.h"
 #include "registry/win32/WideText.h"
 
 #include <algorithm>
@@ -8,30 +9,6 @@
 namespace ValueEditText {
 
 namespace {
-
-std::u16string unitsOf(const Bytes &stored)
-{
-    std::u16string units(stored.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = static_cast<char16_t>(stored[2 * i] | stored[2 * i + 1] << 8);
-    return units;
-}
-
-void appendUnits(Bytes &bytes, std::u16string_view units)
-{
-    for (const char16_t u : units) {
-        bytes.push_back(static_cast<uint8_t>(u & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(u >> 8));
-    }
-}
-
-int hexDigit(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 std::string notANumber(std::string_view typed, bool hex)
 {
@@ -65,7 +42,7 @@ Editor editorFor(DWORD regType, std::size_t size)
 
 std::string textOf(const Bytes &stored)
 {
-    std::u16string units = unitsOf(stored);
+    std::u16string units = utf16leUnits(stored);
     units.resize(std::min(units.size(), units.find(u'\0')));
     return BytesFromWide(units);
 }
@@ -73,15 +50,15 @@ std::string textOf(const Bytes &stored)
 Bytes storedText(std::string_view text)
 {
     Bytes bytes;
-    appendUnits(bytes, WideFromBytes(text));
-    appendUnits(bytes, std::u16string(1, u'\0'));
+    appendUtf16le(bytes, WideFromBytes(text));
+    appendUtf16le(bytes, std::u16string(1, u'\0'));
     return bytes;
 }
 
 std::vector<std::string> linesOf(const Bytes &stored)
 {
     std::vector<std::string> lines;
-    const std::u16string units = unitsOf(stored);
+    const std::u16string units = utf16leUnits(stored);
     std::size_t start = 0;
     while (start < units.size()) {
         std::size_t end = units.find(u'\0', start);
@@ -98,24 +75,11 @@ Bytes storedLines(const std::vector<std::string> &lines)
     Bytes bytes;
     for (const std::string &line : lines) {
         if (line.empty()) continue;
-        appendUnits(bytes, WideFromBytes(line));
-        appendUnits(bytes, std::u16string(1, u'\0'));
+        appendUtf16le(bytes, WideFromBytes(line));
+        appendUtf16le(bytes, std::u16string(1, u'\0'));
     }
-    appendUnits(bytes, std::u16string(1, u'\0'));
+    appendUtf16le(bytes, std::u16string(1, u'\0'));
     return bytes;
-}
-
-std::vector<std::string> splitLines(std::string_view text)
-{
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i <= text.size(); ++i) {
-        if (i < text.size() && text[i] != '\r' && text[i] != '\n') continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (i + 1 < text.size() && text[i] == '\r' && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    return lines;
 }
 
 std::string joinLines(const std::vector<std::string> &lines)
@@ -163,7 +127,7 @@ std::optional<uint64_t> parseNumber(std::string_view text, bool hex, std::size_t
                                     std::string &error)
 {
     error.clear();
-    const std::string_view typed = trimmed(text);
+    const std::string_view typed = trimmedSpace(text);
     text = typed;
     if (hex && (text.starts_with("0x") || text.starts_with("0X"))) text.remove_prefix(2);
     if (text.empty()) {
@@ -253,15 +217,6 @@ std::string printableColumn(const Bytes &bytes)
         text += bytes[i] >= 0x20 && bytes[i] < 0x7F ? char(bytes[i]) : '.';
     }
     return text;
-}
-
-std::string_view trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
 }
 
 } // namespace ValueEditText

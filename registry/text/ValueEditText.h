@@ -4,6 +4,7 @@
 // pairs, and the names the browser makes up or is given.
 #pragma once
 
+#include "registry/win32/AsciiText.h"
 #include "registry/win32/winreg.h"
 
 #include <cstdint>
@@ -38,8 +39,7 @@ Bytes storedText(std::string_view text);
 // Empty lines are left out: the format cannot hold an empty entry.
 std::vector<std::string> linesOf(const Bytes &stored);
 Bytes storedLines(const std::vector<std::string> &lines);
-// The editor's text split at its line breaks (\n, \r\n, \r) and joined with \n.
-std::vector<std::string> splitLines(std::string_view text);
+// The editor's text split at its line breaks (splitLines) and joined with \n.
 std::string joinLines(const std::vector<std::string> &lines);
 
 // A number's stored bytes (little-endian, big-endian for REG_DWORD_BIG_ENDIAN)
@@ -74,8 +74,5 @@ template <typename Taken> std::string uniqueName(std::string_view base, Taken ta
         if (!taken(name)) return name;
     }
 }
-
-// The text without the blanks around it.
-std::string_view trimmed(std::string_view text);
 
 } // namespace ValueEditText

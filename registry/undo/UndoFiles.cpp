@@ -29,12 +29,7 @@ bool isUtf16(std::string_view bytes)
 
 std::string utf16(std::string_view text)
 {
-    std::string out;
-    for (char16_t u : WideFromBytes(text)) {
-        out.push_back(static_cast<char>(u & 0xFF));
-        out.push_back(static_cast<char>(u >> 8));
-    }
-    return out;
+    return utf16leBytes(WideFromBytes(text));
 }
 
 // The file's lines as 8-bit text, each with where it starts and ends in `bytes`.
@@ -55,10 +50,8 @@ std::vector<Line> linesOf(std::string_view bytes, std::size_t most)
         std::u16string units;
         std::string narrow;
         while (end + step <= bytes.size()) {
-            const char16_t u =
-                wide ? static_cast<char16_t>(static_cast<unsigned char>(bytes[end]) |
-                                             static_cast<unsigned char>(bytes[end + 1]) << 8)
-                     : static_cast<char16_t>(static_cast<unsigned char>(bytes[end]));
+            const char16_t u = wide ? utf16leUnit(&bytes[end])
+                                    : static_cast<char16_t>(static_cast<unsigned char>(bytes[end]));
             end += step;
             if (u == u'\n') break;
             if (u == u'\r') continue;

@@ -1,5 +1,6 @@
 #include "registry/win32/KeyStore.h"
 
+#include "registry/win32/FileTime.h"
 #include "registry/win32/HandleTable.h"
 #include "registry/win32/KeyNames.h"
 #include "registry/win32/RegText.h"
@@ -203,12 +204,7 @@ RegKey &KeyStore::ensurePath(RegKey &base, std::u16string_view path)
 
 uint64_t KeyStore::now()
 {
-    using namespace std::chrono;
-    // FILETIME counts 100 ns steps since 1601-01-01.
-    constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
-    const auto since1970 =
-        duration_cast<nanoseconds>(system_clock::now().time_since_epoch()).count();
-    return kUnixEpochAsFileTime + static_cast<uint64_t>(since1970 / 100);
+    return fileTimeNow();
 }
 
 namespace {

@@ -2,6 +2,7 @@
 
 #include "registry/win32/KeyNames.h"
 #include "registry/win32/RegText.h"
+#include "registry/win32/WideText.h"
 
 #include <algorithm>
 #include <cstring>
@@ -135,10 +136,7 @@ LONG followLink(RegKey *link, int hops, bool create, RegKey *&out, bool &created
     const auto target = link->findValue(u"SymbolicLinkValue");
     if (!target || target->type != REG_LINK) return ERROR_FILE_NOT_FOUND;
     // The target is an NT path in UTF-16LE, possibly with a terminator.
-    std::u16string path;
-    const auto bytes = target->data();
-    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-        path.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    std::u16string path = utf16leUnits(target->data().bytes());
     while (!path.empty() && path.back() == u'\0')
         path.pop_back();
     if (LONG rc = keyAtNtPath(path, hops, create, out, created)) return rc;

@@ -33,3 +33,12 @@ std::string BytesFromWide(std::u16string_view units)
     return quarnel::platform::bytesFromUtf16(units);
 #endif
 }
+
+std::u16string utf16leUnits(const void *data, std::size_t size)
+{
+    const auto *p = static_cast<const unsigned char *>(data);
+    std::u16string units(size / 2, u'\0');
+    for (std::size_t i = 0; i < units.size(); ++i)
+        units[i] = utf16leUnit(p + 2 * i);
+    return units;
+}

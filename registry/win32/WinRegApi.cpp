@@ -8,6 +8,7 @@
 #include "registry/win32/KeyStore.h"
 #include "registry/win32/PathWalk.h"
 #include "registry/win32/RegText.h"
+#include "registry/win32/WideText.h"
 
 #include <bit>
 #include <cstring>
@@ -41,12 +42,7 @@ std::u16string_view scratchUtf16(LPCSTR text)
 
 std::vector<uint8_t> bytesOfUnits(std::u16string_view units)
 {
-    std::vector<uint8_t> data(units.size() * 2);
-    for (std::size_t i = 0; i < units.size(); ++i) {
-        data[2 * i] = static_cast<uint8_t>(units[i] & 0xFF);
-        data[2 * i + 1] = static_cast<uint8_t>(units[i] >> 8);
-    }
-    return data;
+    return utf16leBytes<std::vector<uint8_t>>(units);
 }
 
 // Its size, without building it: size queries are frequent and data can be large.

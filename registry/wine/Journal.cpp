@@ -1,5 +1,6 @@
 #include "registry/wine/Journal.h"
 
+#include "registry/win32/WideText.h"
 #include "registry/wine/SafeOpen.h"
 
 #include <algorithm>
@@ -42,10 +43,7 @@ void put64(std::vector<uint8_t> &out, uint64_t v)
 void putText(std::vector<uint8_t> &out, const std::u16string &s)
 {
     put32(out, static_cast<uint32_t>(s.size()));
-    for (char16_t c : s) {
-        out.push_back(static_cast<uint8_t>(c));
-        out.push_back(static_cast<uint8_t>(c >> 8));
-    }
+    appendUtf16le(out, s);
 }
 
 struct Cursor
@@ -73,9 +71,7 @@ struct Cursor
             ok = false;
             return {};
         }
-        std::u16string s(n, u'\0');
-        for (std::size_t i = 0; i < n; ++i)
-            s[i] = static_cast<char16_t>(p[2 * i] | (p[2 * i + 1] << 8));
+        std::u16string s = utf16leUnits(p, 2 * n);
         p += 2 * n;
         return s;
     }

@@ -1,5 +1,6 @@
 #include "registry/wine/WineRegReader.h"
 
+#include "registry/win32/FileTime.h"
 #include "registry/win32/KeyNames.h"
 #include "registry/win32/RegText.h"
 
@@ -17,8 +18,6 @@
 namespace quarnel::platform::wine {
 
 namespace {
-
-constexpr uint64_t kUnixEpochAsFileTime = 116444736000000000ULL;
 
 // Digit values of the hex characters, -1 for every other byte: hex data is most
 // of a registry file, and a lookup beats three range tests per character.
@@ -595,7 +594,7 @@ ReadResult Reader::keyLine(std::string_view line)
     uint32_t seconds = 0;
     std::size_t numPos = pos;
     const uint64_t time =
-        parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnix(seconds) : KeyStore::now();
+        parseNumber(line, numPos, 10, seconds) ? fileTimeFromUnixSeconds(seconds) : KeyStore::now();
     // Components after unescaping; the backslash separates them.
     std::size_t depth = 0;
     RegKey *key = &m_root;
@@ -773,16 +772,6 @@ ReadResult Reader::valueLine(std::string_view line)
 }
 
 } // namespace
-
-uint64_t fileTimeFromUnix(uint64_t seconds)
-{
-    return seconds * 10000000ULL + kUnixEpochAsFileTime;
-}
-
-uint64_t unixFromFileTime(uint64_t fileTime)
-{
-    return fileTime < kUnixEpochAsFileTime ? 0 : (fileTime - kUnixEpochAsFileTime) / 10000000ULL;
-}
 
 ReadResult readHive(std::string_view text, RegKey &root, Preamble &preamble)
 {

@@ -59,8 +59,4 @@ struct PartRead
 PartRead readHivePart(const TextPieces &pieces, RegKey &root, Preamble &preamble, bool fromSection,
                       uint64_t size);
 
-// FILETIME of a time given in Unix seconds, and back (rounded down).
-uint64_t fileTimeFromUnix(uint64_t seconds);
-uint64_t unixFromFileTime(uint64_t fileTime);
-
 } // namespace quarnel::platform::wine

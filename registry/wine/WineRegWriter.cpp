@@ -1,5 +1,8 @@
 #include "registry/wine/WineRegWriter.h"
 
+#include "registry/win32/AsciiText.h"
+#include "registry/win32/FileTime.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -65,11 +68,6 @@ private:
     const HiveSink *m_sink;
 };
 
-bool isHexDigit(char16_t c)
-{
-    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
-}
-
 // Escapes text as Wine writes it: 7-bit ASCII only; octal below 0x20 and \x
 // above 0x7f, padded where the next character would otherwise be read as a
 // further digit of the escape.
@@ -108,7 +106,7 @@ void appendEscapedUnits(Out &out, std::size_t count, UnitAt unitAt, bool keyPath
             continue;
         }
         out.push_back('x');
-        const bool pad = isHexDigit(next);
+        const bool pad = hexDigit(next) >= 0;
         bool started = false;
         for (int shift = 12; shift >= 0; shift -= 4) {
             const unsigned digit = (c >> shift) & 0xF;
@@ -221,7 +219,8 @@ void appendSection(TextOut &out, const RegKey &key, std::string_view path)
     out += "\n[";
     out += path;
     out += "] ";
-    appendDecimal(out, unixFromFileTime(key.lastWriteTime));
+    // Wine's files have no time before 1970.
+    appendDecimal(out, uint64_t(std::max<int64_t>(0, unixSecondsFromFileTime(key.lastWriteTime))));
     out += "\n#time=";
     appendHexNumber(out, key.lastWriteTime);
     out.push_back('\n');

@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModel>
 #include <QAction>
+#include <QCheckBox>
 #include <QDialog>
 #include <QLineEdit>
 #include <QTest>
@@ -214,6 +215,15 @@ TEST_F(RegistrySwitchTest, ChooserFiltersAndFindsInAllRegistries)
     ASSERT_TRUE(form.SwitchRegistry(chooser.chosen(), chooser.searchText()));
     EXPECT_EQ(form.Edit1->text().toStdString(), kNeedle.substr(2));
     EXPECT_EQ(foundRows(form), 3);
+
+    // What the window's search refuses is searched for in no registry (no count of 0).
+    harness.find<QCheckBox>("ckbRegex")->setChecked(true);
+    const std::atomic<bool> stop = false;
+    const RegistryHits refused = form.AllRegistriesCounter()(three.folder, "Qu(", stop);
+    EXPECT_FALSE(refused.ok);
+    EXPECT_NE(refused.error.find("The regular expression is not valid: missing )"),
+              std::string::npos)
+        << refused.error;
 }
 
 TEST_F(RegistrySwitchTest, CtrlOOpensTheChooser)

@@ -1,3 +1,4 @@
+#include "registry/win32/WideText.h"
 #include "tests/browser/BrowserFixture.h"
 
 #include <QTest>
@@ -133,11 +134,8 @@ TEST_F(BrowserDeleteTest, FailedKeyDeletionLeavesTheTree)
     bool created = false;
     auto &link = quarnel::platform::activeStore().machine().addSubkey(u"Users", created);
     link.isLink = true;
-    const std::u16string target = u"\\REGISTRY\\User";
-    std::vector<uint8_t> bytes;
-    for (char16_t unit : target)
-        bytes.insert(bytes.end(), {uint8_t(unit & 0xFF), uint8_t(unit >> 8)});
-    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    link.setValue(u"SymbolicLinkValue", REG_LINK,
+                  utf16leBytes<std::vector<uint8_t>>(u"\\REGISTRY\\User"));
     TTreeNode *machine = form->RootNodes[2];
     form->RegTV->expandNode(machine);
     form->RegTV->expandNode(child(machine, "Users"));

@@ -2,7 +2,9 @@
 // prefix: its rows against the window's for the same search, its output formats
 // read back, its registry file through Wine's regedit, import, undo, and the
 // bulk edits against what the window leaves.
+#include "browser/ValueEditors.h"
 #include "registry/source/RegistryFiles.h"
+#include "registry/win32/AsciiText.h"
 #include "registry/win32/winreg.h"
 #include "tests/results/BulkEditFixture.h"
 #include "tests/wine/WineTestSupport.h"
@@ -955,4 +957,150 @@ TEST_F(CommandLineTest, EachFaceSaysInItsOwnWordsWhoHoldsTheRegistryAndWhenItLet
         EXPECT_NE(wrong.err.find(why), std::string::npos) << args << ": " << wrong.err;
     }
     EXPECT_EQ(runQuarnel("search" + p + " -- -NoSuchDash").status, 1);
+}
+
+// One table of inputs through both faces, with the same answers: a typed key path
+// (the window's Go to key, the command line's export), a search's options, text
+// and replacement (the window's search and replace, the command's search and
+// replace), and an import file's faults (the window's box, the command's message).
+TEST_F(CommandLineTest, BothFacesGiveTheSameAnswersToOneTableOfInputs)
+{
+    REQUIRE_PREFIX();
+    const std::string prefix = plantedPrefix();
+    const std::string p = " --prefix " + quoted(prefix);
+    ASSERT_EQ(quarnel::platform::openRegistryAt(prefix, true).status, RegistryOpened::Status::Ok);
+
+    // "key <path>", "no root" or "no key".
+    const auto windowKey = [&](const std::string &typed) -> std::string {
+        const std::string told = form().GoToKey(typed);
+        if (told.empty()) return "key " + form().lb2->text().toStdString().substr(12);
+        return told.find("has no key") != std::string::npos ? "no key" : "no root";
+    };
+    const auto commandKey = [&](const std::string &typed) -> std::string {
+        const Ran ran = runQuarnel("export " + quoted(typed) + p);
+        if (ran.status != 0)
+            return ran.err.find("there is no key") != std::string::npos ? "no key" : "no root";
+        std::string narrow; // the first section's path, from the UTF-16 file
+        for (std::size_t i = 2; i < ran.out.size(); i += 2)
+            narrow += ran.out[i];
+        const std::size_t open = narrow.find('[');
+        return "key " + narrow.substr(open + 1, narrow.find(']') - open - 1);
+    };
+    // A key with values of its own: an export leaves out a key its subkeys make.
+    const std::string other = "HKEY_CURRENT_USER\\" + kArea + "\\Other";
+    for (const std::string &typed : Strings{
+             other, "hkcu\\software\\cliarea\\other", "  Computer\\HKCU\\" + kArea + "\\\\Other\\ ",
+             "My Computer\\HKEY_CURRENT_USER\\" + kArea + "\\Other", "HKXX\\Software", "Computer",
+             other + "\\NoSuchKey", "\t" + other + "\n"}) {
+        SCOPED_TRACE(typed);
+        // The same key, whatever the letter case it is named in.
+        EXPECT_EQ(asciiLower(windowKey(typed)), asciiLower(commandKey(typed)));
+    }
+
+    // "ran" or "refused: <the words both give>", for a search or, with a new text, a replace.
+    struct Check
+    {
+        std::string text, replacement, flags;
+        std::vector<std::pair<const char *, bool>> boxes;
+        std::string since, before, refused;
+    };
+    const std::vector<Check> checks = {
+        {kNeedle, "", "", {}, "", "", ""},
+        {"Qu(Needle", "", "--regex", {{"ckbRegex", true}}, "", "", "missing ): Qu(Needle"},
+        {kNeedle,
+         "",
+         "--changed-since yesterday",
+         {},
+         "yesterday",
+         "",
+         "\"yesterday\" is not a time"},
+        {kNeedle,
+         "",
+         "--changed-since 2026-12-02 --changed-before 2026-12-01",
+         {},
+         "2026-12-02",
+         "2026-12-01",
+         "No key can have changed in that time"},
+        {"Qu(Needle)", "x\\2", "--regex", {{"ckbRegex", true}}, "", "", "requests 2 matches"},
+        {"Qu(Needle)", "x\\1", "--regex --dry-run", {{"ckbRegex", true}}, "", "", ""},
+    };
+    auto *since = form().findChild<QLineEdit *>("edChangedSince");
+    auto *before = form().findChild<QLineEdit *>("edChangedBefore");
+    for (const Check &c : checks) {
+        SCOPED_TRACE(c.text + " " + c.flags);
+        checkOptions(c.boxes);
+        since->setText(QString::fromStdString(c.since));
+        before->setText(QString::fromStdString(c.before));
+        clearBoxes();
+        searchFor(c.text);
+        if (!c.replacement.empty() && boxes().empty()) {
+            selectAll();
+            answer("Abbrechen"); // the question, when the check lets it come
+            clickReplace(c.text, c.replacement);
+        }
+        const Strings windowRefused = boxTexts(TDialogKind::Error);
+        const Ran ran =
+            runQuarnel((c.replacement.empty() ? "search " : "replace ") + quoted(c.text) + " " +
+                       (c.replacement.empty() ? "" : quoted(c.replacement) + " ") + c.flags + p);
+        if (c.refused.empty()) {
+            EXPECT_EQ(windowRefused, Strings()) << "the window refused";
+            EXPECT_EQ(ran.status, 0) << ran.err;
+        } else {
+            ASSERT_EQ(windowRefused.size(), 1u);
+            EXPECT_NE(windowRefused[0].find(c.refused), std::string::npos) << windowRefused[0];
+            EXPECT_EQ(ran.status, 2);
+            EXPECT_NE(ran.err.find(c.refused), std::string::npos) << ran.err;
+        }
+    }
+    checkOptions({});
+    since->clear();
+    before->clear();
+
+    // Each fault as "<line>: <reason>", after the count.
+    const auto windowFaults = [&](const std::string &file) {
+        EditFiles::setChooser([&](bool, const std::string &) { return file; });
+        clearBoxes();
+        WindowHarness::trigger(form().ImportAction);
+        EditFiles::setChooser({});
+        const Strings told = boxTexts(TDialogKind::Error);
+        Strings faults;
+        if (told.size() != 1) return faults;
+        std::istringstream lines(told[0]);
+        for (std::string line; std::getline(lines, line);) {
+            if (!line.empty() && line.front() == '\r') line.erase(0, 1);
+            if (line.starts_with("line "))
+                faults.push_back(line.substr(5));
+            else if (const std::size_t has = line.find(" has "); has != std::string::npos)
+                faults.push_back(line.substr(has + 5, line.find(';') - has - 5));
+        }
+        return faults;
+    };
+    const auto commandFaults = [&](const std::string &file) {
+        const Ran ran = runQuarnel("import " + quoted(file) + p);
+        Strings faults;
+        std::istringstream lines(ran.err);
+        for (std::string line; std::getline(lines, line);) {
+            if (line.starts_with(file + ":"))
+                faults.push_back(line.substr(file.size() + 1));
+            else if (const std::size_t has = line.find(" has "); has != std::string::npos)
+                faults.push_back(line.substr(has + 5, line.find(';') - has - 5));
+        }
+        return faults;
+    };
+    const std::vector<std::string> files = {
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\T]\n"
+        "\"Bad\"=dword:nothex\n[HKEY_NOWHERE\\Key]\nno line of the format\n\"Open\"=\"no end\n",
+        "REGEDIT5\n\n[HKEY_CURRENT_USER\\Software\\T]\n",
+        std::string("\xFF\xFEW\0i\0", 6),
+        "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\Software\\T]\n"
+        "\"v\"=hex:0g\n\"w\"=hex(2):41,00,\n",
+    };
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::string file = prefix + "/faults" + std::to_string(i) + ".reg";
+        writeFile(file, files[i]);
+        const Strings window = windowFaults(file);
+        EXPECT_FALSE(window.empty());
+        EXPECT_EQ(window, commandFaults(file));
+    }
 }

@@ -1,5 +1,6 @@
 #include "registry/api/TRegistry.h"
 #include "registry/win32/KeyStore.h"
+#include "registry/win32/WideText.h"
 
 #include "tests/support/SmallStack.h"
 
@@ -54,10 +55,7 @@ protected:
         bool created;
         RegKey &link = parent.addSubkey(name, created);
         link.isLink = true;
-        std::vector<uint8_t> bytes;
-        for (char16_t c : target)
-            bytes.insert(bytes.end(), {uint8_t(c & 0xFF), uint8_t(c >> 8)});
-        link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+        link.setValue(u"SymbolicLinkValue", REG_LINK, utf16leBytes<std::vector<uint8_t>>(target));
     }
 
     // Makes Software\T\L a symbolic link to Software\T\A; returns T.

@@ -12,10 +12,7 @@ namespace {
 
 std::vector<uint8_t> utf16(std::u16string_view units)
 {
-    std::vector<uint8_t> data;
-    for (char16_t u : units)
-        data.insert(data.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
-    return data;
+    return utf16leBytes<std::vector<uint8_t>>(units);
 }
 
 std::vector<uint8_t> bytes(std::string_view s)
@@ -27,18 +24,12 @@ std::vector<uint8_t> bytes(std::string_view s)
 std::string textOf(const std::string &file)
 {
     EXPECT_EQ(file.substr(0, 2), "\xFF\xFE");
-    std::u16string units;
-    for (std::size_t i = 2; i + 1 < file.size(); i += 2)
-        units.push_back(char16_t(uint8_t(file[i]) | uint8_t(file[i + 1]) << 8));
-    return BytesFromWide(units);
+    return BytesFromWide(utf16leUnits(file.substr(2)));
 }
 
 std::string fileOf(std::string_view text)
 {
-    std::string file = "\xFF\xFE";
-    for (char16_t u : WideFromBytes(text))
-        file += {char(u & 0xFF), char(u >> 8)};
-    return file;
+    return "\xFF\xFE" + utf16leBytes(WideFromBytes(text));
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 #include "registry/win32/RegText.h"
 
+#include "registry/win32/AsciiText.h"
+#include "registry/win32/WideText.h"
+
 #include <gtest/gtest.h>
 
 #include <span>
@@ -24,6 +27,37 @@ TEST(RegText, Utf8AndUtf16RoundTrip)
         bytes[at * 2] = '\xE9'; // invalid alone, kept as it came
         EXPECT_EQ(bytesFromUtf16(utf16FromBytes(bytes)), bytes) << at;
     }
+}
+
+// UTF-16LE as stored: the low byte first, units beyond 0xFF and an odd last byte.
+TEST(RegText, Utf16leBytesPackAndUnpack)
+{
+    const std::u16string units = u"A\u00e9\u4100\xd800";
+    const std::string bytes("A\0\xe9\0\0\x41\0\xd8", 8);
+    EXPECT_EQ(utf16leBytes(units), bytes);
+    EXPECT_EQ(utf16leBytes<std::vector<uint8_t>>(units),
+              std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    EXPECT_EQ(utf16leUnits(bytes), units);
+    EXPECT_EQ(utf16leUnits(bytes + 'x'), units); // half a unit is none
+    std::string appended = "\xFF\xFE";
+    appendUtf16le(appended, u"W");
+    EXPECT_EQ(appended, std::string("\xFF\xFEW\0", 4));
+}
+
+// Only A..Z fold; blanks and line breaks are cut as typed text has them.
+TEST(RegText, AsciiRulesTouchNoOtherByte)
+{
+    EXPECT_TRUE(sameAsciiLetters("HKCU\\Software", "hkcu\\SOFTWARE"));
+    EXPECT_FALSE(sameAsciiLetters("\xC3\x84", "\xC3\xA4")); // Ä is not ä
+    EXPECT_FALSE(sameAsciiLetters("@", "`"));               // 0x40 and 0x60 differ by the case bit
+    EXPECT_EQ(asciiLower(u'\u0141'), u'\u0141');            // Ł's low byte is 'A'
+    EXPECT_EQ(asciiUpper('z'), 'Z');
+    EXPECT_EQ(hexDigit('f') + hexDigit('F') + hexDigit(u'9'), 39);
+    EXPECT_EQ(hexDigit('g'), -1);
+    EXPECT_EQ(trimmed(" \tx y\t "), "x y");
+    EXPECT_EQ(trimmed(std::string_view(" x\n")), "x\n"); // a word's blanks only
+    EXPECT_EQ(trimmedSpace("\r\n x \v\f"), "x");
+    EXPECT_EQ(trimmed(std::u16string_view(u"\t=\t")), u"=");
 }
 
 TEST(RegText, InvalidBytesSurviveBothWays)

@@ -2,6 +2,7 @@
 #include "registry/undo/UndoApply.h"
 #include "registry/undo/UndoCapture.h"
 #include "registry/win32/KeyStore.h"
+#include "registry/win32/WideText.h"
 
 #include <gtest/gtest.h>
 
@@ -18,10 +19,7 @@ constexpr const char *kRoot = "HKEY_CURRENT_USER";
 
 std::vector<uint8_t> utf16(std::u16string_view units)
 {
-    std::vector<uint8_t> data;
-    for (char16_t u : units)
-        data.insert(data.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
-    return data;
+    return utf16leBytes<std::vector<uint8_t>>(units);
 }
 
 std::vector<uint8_t> bytes(std::string_view s)

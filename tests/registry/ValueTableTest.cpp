@@ -1,4 +1,5 @@
 #include "registry/win32/ValueTable.h"
+#include "registry/win32/WideText.h"
 
 #include <gtest/gtest.h>
 
@@ -20,12 +21,7 @@ struct Expected
 
 std::vector<uint8_t> utf16Bytes(std::u16string_view text)
 {
-    std::vector<uint8_t> bytes;
-    for (char16_t u : text) {
-        bytes.push_back(static_cast<uint8_t>(u));
-        bytes.push_back(static_cast<uint8_t>(u >> 8));
-    }
-    return bytes;
+    return utf16leBytes<std::vector<uint8_t>>(text);
 }
 
 void expectSame(const ValueTable &table, const std::vector<Expected> &expected, int step)

@@ -1,4 +1,5 @@
 #include "registry/win32/KeyStore.h"
+#include "registry/win32/WideText.h"
 #include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>
@@ -422,10 +423,7 @@ TEST_F(WinRegApi, ClassGoesWhereWineCreatesKeys)
 // Points a link key at an NT path, as its SymbolicLinkValue holds it (UTF-16LE).
 static void pointLinkAt(RegKey &link, std::u16string_view target)
 {
-    std::vector<uint8_t> data;
-    for (char16_t c : target)
-        data.push_back(uint8_t(c)), data.push_back(uint8_t(c >> 8));
-    link.setValue(u"SymbolicLinkValue", REG_LINK, data);
+    link.setValue(u"SymbolicLinkValue", REG_LINK, utf16leBytes<std::vector<uint8_t>>(target));
 }
 
 TEST_F(WinRegApi, LinksAreFollowedAndLoopsEnd)

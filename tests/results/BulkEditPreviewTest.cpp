@@ -4,6 +4,7 @@
 #include "registry/api/TRegistry.h"
 #include "registry/text/CellText.h"
 #include "registry/win32/KeyStore.h"
+#include "registry/win32/WideText.h"
 #include "results/BulkEdits.h"
 #include "results/RowExport.h"
 
@@ -238,22 +239,19 @@ TEST_F(BulkEditPreviewTest, RowsAsCopiedAndExportedText)
                                          row("Soft\\", "", "", "")};
     EXPECT_EQ(copiedRows(rows), "HKEY_CURRENT_USER\tSoft\\\\Tab\\\\\tn\\tm\tREG_SZ\t1,2\n"
                                 "HKEY_CURRENT_USER\tSoft\\\\\t\t\t\n");
-    EXPECT_EQ(exportRows(rows, ExportFormat::Csv),
+    EXPECT_EQ(exportRows(rows, RowFormat::Csv),
               "Root,Branch,Name,Type,Value\r\n"
               "HKEY_CURRENT_USER,Soft\\Tab\\,n\tm,REG_SZ,\"1,2\"\r\n"
               "HKEY_CURRENT_USER,Soft\\,,,\r\n");
-    EXPECT_EQ(exportRows(rows, ExportFormat::Tsv).substr(0, 28),
-              "Root\tBranch\tName\tType\tValue\n");
+    EXPECT_EQ(exportRows(rows, RowFormat::Tsv).substr(0, 28), "Root\tBranch\tName\tType\tValue\n");
     EXPECT_EQ(keyPathText(rows[0]), "HKEY_CURRENT_USER\\Soft\\Tab");
     EXPECT_EQ(keyPathText(row("")), "HKEY_CURRENT_USER");
 
     // A value gone since its row was found is left out of a .reg, never removed by it.
     setText("\\Soft", "here", "x");
     const std::string reg =
-        exportRows({row("Soft\\", "here"), row("Soft\\", "gone")}, ExportFormat::Reg);
-    std::u16string units(reg.size() / 2, u'\0');
-    for (std::size_t i = 0; i < units.size(); ++i)
-        units[i] = char16_t(uint8_t(reg[2 * i]) | uint8_t(reg[2 * i + 1]) << 8);
+        exportRows({row("Soft\\", "here"), row("Soft\\", "gone")}, RowFormat::Reg);
+    const std::u16string units = utf16leUnits(reg);
     EXPECT_EQ(units.substr(0, 1), u"\xFEFF");
     EXPECT_NE(units.find(u"\"here\"=\"x\""), std::u16string::npos);
     EXPECT_EQ(units.find(u"gone"), std::u16string::npos);

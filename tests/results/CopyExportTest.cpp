@@ -72,9 +72,9 @@ protected:
     }
 
     // Export… with the file and format chosen; "" when nothing was chosen.
-    void exportAs(const std::string &path, ExportFormat format)
+    void exportAs(const std::string &path, RowFormat format)
     {
-        ExportDialog::setChooser([=](std::string &chosenPath, ExportFormat &chosenFormat) {
+        ExportDialog::setChooser([=](std::string &chosenPath, RowFormat &chosenFormat) {
             chosenPath = path;
             chosenFormat = format;
             return !path.empty();
@@ -120,15 +120,15 @@ TEST_F(CopyExportTest, CopyCopyKeyPathAndExportTakeTheSelectedRows)
     form->FoundLVSelectAll();
     const std::string base = folder.path().toStdString() + "/hits";
     for (auto [suffix, format] :
-         {std::pair{".tsv", ExportFormat::Tsv}, std::pair{".csv", ExportFormat::Csv},
-          std::pair{".reg", ExportFormat::Reg}}) {
+         {std::pair{".tsv", RowFormat::Tsv}, std::pair{".csv", RowFormat::Csv},
+          std::pair{".reg", RowFormat::Reg}}) {
         exportAs(base + suffix, format);
         EXPECT_EQ(readFile(base + suffix), exportRows(all, format)) << suffix;
     }
     EXPECT_EQ(readFile(base + ".reg").substr(0, 2), "\xFF\xFE");
     EXPECT_EQ(text(form->lb1), "3 items exported");
-    exportAs("", ExportFormat::Tsv);
-    exportAs("/nonexistent-folder/x.tsv", ExportFormat::Tsv);
+    exportAs("", RowFormat::Tsv);
+    exportAs("/nonexistent-folder/x.tsv", RowFormat::Tsv);
     ASSERT_EQ(boxes().size(), 1u);
     EXPECT_EQ(boxes()[0].text,
               "not exported: /nonexistent-folder/x.tsv: No such file or directory");

@@ -126,9 +126,9 @@ TEST_F(ExportByWineTest, ExportedRowsImportedByRegeditGiveExactlyTheirKeysAndVal
         addNameRow(kArea.substr(1) + "\\Some\\", name);
     selectAll();
     const std::string file = from + "/hits.reg";
-    ExportDialog::setChooser([&](std::string &path, ExportFormat &format) {
+    ExportDialog::setChooser([&](std::string &path, RowFormat &format) {
         path = file;
-        format = ExportFormat::Reg;
+        format = RowFormat::Reg;
         return true;
     });
     WindowHarness::trigger(form().Export1);

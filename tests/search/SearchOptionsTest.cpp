@@ -1,9 +1,11 @@
 #include "search/SearchOptions.h"
+#include "search/SearchCheck.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <ctime>
+#include <set>
 #include <vector>
 
 namespace {
@@ -46,18 +48,77 @@ TEST(SearchOptions, PlacesListReadsAndWritesBack)
     }
 }
 
-TEST(SearchOptions, ProblemsThatFindNothing)
+// The first refusal wins: the options' texts, then what they can find, then the
+// text, the pattern and the replacement.
+TEST(SearchOptions, ACheckRefusesTheFirstFaultInItsOrder)
 {
-    SearchOptions options;
-    EXPECT_EQ(optionsProblem(options), "");
-    options.keys = options.names = options.data = false;
-    EXPECT_NE(optionsProblem(options), "");
-    options.names = true;
-    options.changedSince = 5;
-    options.changedBefore = 5;
-    EXPECT_NE(optionsProblem(options), "");
-    options.changedBefore = 6;
-    EXPECT_EQ(optionsProblem(options), "");
+    using Kind = SearchRefusal::Kind;
+    const SearchOptionRow &since = *searchOptionOfWord("--changed-since");
+    const SearchOptionRow &before = *searchOptionOfWord("--changed-before");
+    SearchOptions nowhere;
+    nowhere.keys = nowhere.names = nowhere.data = false;
+    SearchOptions regex;
+    regex.pattern = true;
+    using Texts = std::vector<std::pair<const SearchOptionRow *, std::string>>;
+    const auto ask = [](std::string text, SearchOptions options = {}, Texts texts = {},
+                        bool required = true, std::optional<std::string> replacement = {}) {
+        SearchRequest request;
+        request.text = std::move(text);
+        request.options = options;
+        request.optionTexts = std::move(texts);
+        request.textRequired = required;
+        request.replacement = std::move(replacement);
+        return request;
+    };
+    const struct
+    {
+        SearchRequest request;
+        Kind refused;
+        const SearchOptionRow *option = nullptr;
+    } cases[] = {
+        {ask("x"), Kind::None},
+        {ask("", {}, {}, false), Kind::None}, // the window walks and counts
+        {ask(""), Kind::EmptyText},
+        {ask("x", {}, {{&since, "yesterday"}}), Kind::OptionText, &since},
+        {ask("x", {}, {{&since, " "}, {&before, "2020-13-01"}}), Kind::OptionText, &before},
+        {ask("(", nowhere, {{&since, "yesterday"}}), Kind::OptionText, &since},
+        {ask("(", nowhere), Kind::NothingToLookIn},
+        {ask("x", {}, {{&since, "2026-12-02"}, {&before, "2026-12-01"}}), Kind::NoTimeBetween},
+        {ask("x", {}, {{&since, "2026-12-01"}, {&before, "2026-12-01T00:00:01"}}), Kind::None},
+        {ask("", regex), Kind::EmptyText},
+        {ask("a(", regex, {}, true, "\\9"), Kind::Pattern},
+        {ask("a(b)", regex, {}, true, "\\2"), Kind::Replacement},
+        {ask("a(b)", regex, {}, true, "\\1"), Kind::None},
+        {ask("a(", {}, {}, true, "\\2"), Kind::None}, // no pattern: taken as it is
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.request.text);
+        const CheckedSearch checked = checkSearch(c.request);
+        EXPECT_EQ(checked.refusal.kind, c.refused);
+        EXPECT_EQ(checked.refusal.option, c.option);
+        EXPECT_EQ(checked.matcher != nullptr, c.refused == Kind::None);
+        if (c.refused == Kind::OptionText || c.refused == Kind::Pattern ||
+            c.refused == Kind::Replacement) {
+            EXPECT_NE(checked.refusal.detail, "");
+        }
+    }
+}
+
+// Each option has one word, one settings key and one control, and reads as its kind.
+TEST(SearchOptions, EachOptionIsOneRowOfTheTable)
+{
+    std::set<std::string> words, keys, controls;
+    for (const SearchOptionRow &row : searchOptionRows()) {
+        SCOPED_TRACE(row.key);
+        EXPECT_TRUE(words.insert(row.word).second);
+        EXPECT_TRUE(keys.insert(row.key).second);
+        EXPECT_TRUE(controls.insert(row.objectName).second);
+        EXPECT_EQ(row.time != nullptr, row.kind == SearchOptionRow::Kind::Time);
+        EXPECT_EQ(row.flag != nullptr, row.kind != SearchOptionRow::Kind::Time);
+        EXPECT_EQ(searchOptionOfWord(row.word),
+                  row.kind == SearchOptionRow::Kind::Place ? nullptr : &row);
+    }
+    EXPECT_EQ(searchOptionOfWord(kPlacesWord), nullptr);
 }
 
 TEST(SearchOptions, ChangedTimesAsDatesOrSpans)

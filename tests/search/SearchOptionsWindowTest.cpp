@@ -88,11 +88,11 @@ TEST_F(SearchOptionsWindowTest, OptionsAndTheLastTwentyTextsAreKeptForTheNextWin
     search("text 20"); // again: it moves to the top, once
 
     TRegForm next;
-    EXPECT_TRUE(next.ckbMatchCase->isChecked());
-    EXPECT_FALSE(next.ckbNames->isChecked());
-    EXPECT_TRUE(next.ckbKeys->isChecked());
-    EXPECT_FALSE(next.ckbRegex->isChecked());
-    EXPECT_EQ(next.edChangedSince->text(), "3d");
+    EXPECT_TRUE(next.findChild<QCheckBox *>("ckbMatchCase")->isChecked());
+    EXPECT_FALSE(next.findChild<QCheckBox *>("ckbNames")->isChecked());
+    EXPECT_TRUE(next.findChild<QCheckBox *>("ckbKeys")->isChecked());
+    EXPECT_FALSE(next.findChild<QCheckBox *>("ckbRegex")->isChecked());
+    EXPECT_EQ(next.findChild<QLineEdit *>("edChangedSince")->text(), "3d");
     EXPECT_EQ(next.OptionsButton->text(), "Options *");
     QStringList offered;
     for (QAction *action : next.RecentSearchesMenu->actions())

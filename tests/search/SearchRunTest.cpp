@@ -1,5 +1,6 @@
 // The search run through the real window: matching, the kinds of rows, scope,
 // stop, Escape, counter, focus, statistics and what handlers may do mid-run.
+#include "registry/win32/WideText.h"
 #include "tests/search/SearchFixture.h"
 
 #include "app/UnitState.h"
@@ -337,12 +338,7 @@ void linkTo(quarnel::platform::RegKey &parent, const std::u16string &name,
     bool created = false;
     quarnel::platform::RegKey &link = parent.addSubkey(name, created);
     link.isLink = true;
-    std::vector<uint8_t> bytes;
-    for (char16_t unit : target) {
-        bytes.push_back(uint8_t(unit & 0xFF));
-        bytes.push_back(uint8_t(unit >> 8));
-    }
-    link.setValue(u"SymbolicLinkValue", REG_LINK, bytes);
+    link.setValue(u"SymbolicLinkValue", REG_LINK, utf16leBytes<std::vector<uint8_t>>(target));
 }
 
 TEST_F(SearchRunTest, LinkCyclesAndDeepKeysEndTheDescentWithANotice)

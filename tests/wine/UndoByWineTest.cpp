@@ -26,10 +26,7 @@ constexpr const char *kArea = "\\Software\\QuarnelUndo\\";
 
 std::vector<uint8_t> utf16(std::u16string_view units)
 {
-    std::vector<uint8_t> data;
-    for (char16_t u : units)
-        data.insert(data.end(), {uint8_t(u & 0xFF), uint8_t(u >> 8)});
-    return data;
+    return utf16leBytes<std::vector<uint8_t>>(units);
 }
 
 std::vector<uint8_t> sz(std::u16string_view text)

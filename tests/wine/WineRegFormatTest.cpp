@@ -1,5 +1,7 @@
 // The reader and writer on hand-made text: what Wine writes for each kind of
 // value and escape, what it accepts, and what we refuse.
+#include "registry/win32/FileTime.h"
+#include "registry/win32/WideText.h"
 #include "registry/wine/WineRegParts.h"
 #include "registry/wine/WineRegReader.h"
 #include "registry/wine/WineRegWriter.h"
@@ -95,11 +97,7 @@ void expectRoundTrip(const std::string &text)
 
 std::vector<uint8_t> utf16z(std::u16string_view s)
 {
-    std::vector<uint8_t> d;
-    for (char16_t c : s)
-        d.push_back(uint8_t(c)), d.push_back(uint8_t(c >> 8));
-    d.push_back(0), d.push_back(0);
-    return d;
+    return utf16leBytes<std::vector<uint8_t>>(std::u16string(s) + u'\0');
 }
 
 // The value line the writer produces for one value.
@@ -238,10 +236,10 @@ TEST(WineRegFormat, ReadsAKeySplitAcrossPartsAsInOne)
     ASSERT_EQ(starts.size(), 6u);
     ASSERT_TRUE(readHiveParts(file, text.size(), starts, parts.root, parts.preamble).ok);
     for (const RegKey *root : {&whole->root, &parts.root}) {
-        EXPECT_EQ(root->lastWriteTime, fileTimeFromUnix(2000));
+        EXPECT_EQ(root->lastWriteTime, fileTimeFromUnixSeconds(2000));
         const RegKey *a = root->findSubkey(u"A");
         ASSERT_TRUE(a);
-        EXPECT_EQ(a->lastWriteTime, fileTimeFromUnix(1000)); // the section that made it
+        EXPECT_EQ(a->lastWriteTime, fileTimeFromUnixSeconds(1000)); // the section that made it
         const RegKey *b = a->findSubkey(u"B");
         ASSERT_TRUE(b);
         EXPECT_EQ(b->lastWriteTime, 0x1d000000000000au);
@@ -255,7 +253,7 @@ TEST(WineRegFormat, ReadsAKeySplitAcrossPartsAsInOne)
         EXPECT_EQ(b->values[1].dataCopy(), utf16z(u"keep"));
         EXPECT_EQ(b->values[2].dataCopy(), utf16z(u"new"));
         ASSERT_TRUE(a->findSubkey(u"d"));
-        EXPECT_EQ(a->findSubkey(u"d")->lastWriteTime, fileTimeFromUnix(4000));
+        EXPECT_EQ(a->findSubkey(u"d")->lastWriteTime, fileTimeFromUnixSeconds(4000));
         EXPECT_EQ(a->findSubkey(u"d")->parent, a);
         EXPECT_EQ(a->subkeys.size(), 3u);
     }
