@@ -1,7 +1,7 @@
 #include "registry/source/RegistryFiles.h"
 
+#include "registry/source/Backups.h"
 #include "registry/win32/KeyStore.h"
-#include "registry/wine/Backups.h"
 #include "registry/wine/FileBackedStore.h"
 #include "registry/wine/ServerLock.h"
 #include "registry/wine/WinePrefix.h"
@@ -36,7 +36,7 @@ std::string &safetyFolderOverride()
 
 std::size_t &backupsKept()
 {
-    static std::size_t keep = wine::kBackupsKept;
+    static std::size_t keep = kBackupsKept;
     return keep;
 }
 
@@ -84,7 +84,7 @@ std::vector<BackupListed> listBackups()
     const std::string folder = safetyFolder();
     std::vector<BackupListed> listed;
     if (folder.empty()) return listed;
-    for (const wine::BackupFolder &backup : wine::listBackups(folder))
+    for (const BackupFolder &backup : platform::listBackups(folder, wine::kHiveFiles))
         listed.push_back({folder + "/" + backup.name, backup.made, backup.bytes});
     return listed;
 }
@@ -240,7 +240,7 @@ std::string writeUndoFile(const std::string &kind, const std::string &bytes, std
     if (folder.empty())
         return "Quarnel has no registry folder to keep the undo file in; nothing was changed.";
     std::string error;
-    path = wine::writeUndoFile(folder, kind, bytes, std::time(nullptr), true, error);
+    path = platform::writeUndoFile(folder, kind, bytes, std::time(nullptr), true, error);
     if (path.empty())
         return "Quarnel cannot write the undo file for this edit, so it has changed nothing.\n" +
                error;

@@ -1,9 +1,9 @@
 #include "registry/wine/FileBackedStore.h"
 
+#include "registry/source/Backups.h"
+#include "registry/source/SafeOpen.h"
 #include "registry/win32/winreg.h"
-#include "registry/wine/Backups.h"
 #include "registry/wine/JournalReplay.h"
-#include "registry/wine/SafeOpen.h"
 #include "registry/wine/WinePrefix.h"
 #include "registry/wine/WineRegParts.h"
 #include "registry/wine/WineRegWriter.h"
@@ -544,7 +544,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
             ::unlink((pathOf(i) + kTempSuffix).c_str()); // left by a save that crashed
-        removeLeftovers(safetyFolder());                 // and by a backup that was cut short
+        removeLeftovers(safetyFolder(), kHiveFiles);     // and by a backup that was cut short
         std::string error;
         if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
             m_lock.release();
@@ -582,8 +582,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
 
     m_store->setHooks(m_hooks);
     const FileId onDisk[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
-    m_covered = !m_readOnly && areSavedFiles(safetyFolder(), onDisk) &&
-                !wine::listBackups(safetyFolder()).empty();
+    m_covered = !m_readOnly && areSavedFiles(safetyFolder(), kHiveFiles, onDisk) &&
+                !listBackups(safetyFolder(), kHiveFiles).empty();
     recover(planRecovery(records, onDisk), confirmRecovery, result.message);
     // A torn last record is a change whose call never returned: nothing to tell.
     if (gaps.damaged)
@@ -713,7 +713,8 @@ bool FileBackedStore::makeBackup()
         files.push_back({kBackupNoteFile, {}, [note](const ChunkSink &sink) { sink(note); }});
     }
     std::string error;
-    m_backupFolder = wine::makeBackup(safetyFolder(), files, now, m_sync, error, m_backupsKept);
+    m_backupFolder =
+        platform::makeBackup(safetyFolder(), kHiveFiles, files, now, m_sync, error, m_backupsKept);
     if (m_backupFolder.empty())
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
@@ -774,8 +775,8 @@ std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std:
     std::vector<BackupFile> now;
     for (int i = 0; i < 3; ++i)
         if (fileIdOf(pathOf(i)).exists) now.push_back({kHiveFiles[i], pathOf(i), {}});
-    madeBackup =
-        wine::makeBackup(safetyFolder(), now, std::time(nullptr), m_sync, error, m_backupsKept);
+    madeBackup = platform::makeBackup(safetyFolder(), kHiveFiles, now, std::time(nullptr), m_sync,
+                                      error, m_backupsKept);
     if (madeBackup.empty()) return giveUp("Quarnel cannot back up the registry before restoring");
     restore.madeBefore = madeBackup;
     // All of them before any takes its place: a full disk stops the restore here.
@@ -1009,7 +1010,7 @@ std::string FileBackedStore::flush()
         // Should it fail, the next session makes a backup: nothing is lost.
         const FileId saved[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
         std::string ignored;
-        if (m_covered) writeSavedFiles(safetyFolder(), saved, m_sync, ignored);
+        if (m_covered) writeSavedFiles(safetyFolder(), kHiveFiles, saved, m_sync, ignored);
     } else {
         messages += "\nQuarnel keeps your changes in " + m_journal.path() +
                     ", tries to save them again later and otherwise applies them at its next "

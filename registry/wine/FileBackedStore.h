@@ -6,10 +6,10 @@
 // it, or a file cannot be read, it opens read-only.
 #pragma once
 
+#include "registry/source/AtomicFile.h"
+#include "registry/source/Backups.h"
 #include "registry/source/RegistryFiles.h"
 #include "registry/win32/KeyStore.h"
-#include "registry/wine/AtomicFile.h"
-#include "registry/wine/Backups.h"
 #include "registry/wine/Journal.h"
 #include "registry/wine/KeyTrail.h"
 #include "registry/wine/Recovery.h"

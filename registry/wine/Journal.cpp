@@ -1,6 +1,6 @@
 #include "registry/wine/Journal.h"
 
-#include "registry/wine/SafeOpen.h"
+#include "registry/source/SafeOpen.h"
 
 #include <algorithm>
 #include <array>

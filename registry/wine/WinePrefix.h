@@ -33,7 +33,6 @@ enum HiveIndex
 // Names of our own files inside a registry directory.
 inline constexpr const char *kJournalFile = "quarnel.journal";
 inline constexpr const char *kOwnLockFile = "quarnel.lock";
-inline constexpr const char *kTempSuffix = ".quarnel-tmp";
 // A backup's file written beside the one it is to replace by a restore.
 inline constexpr const char *kRestoreSuffix = ".quarnel-restore";
 
