@@ -1,6 +1,7 @@
 #include "registry/wine/FileBackedStore.h"
 
 #include "registry/source/Backups.h"
+#include "registry/source/RegistryCopy.h"
 #include "registry/source/SafeOpen.h"
 #include "registry/win32/winreg.h"
 #include "registry/wine/JournalReplay.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #if defined(__GLIBC__)
@@ -151,12 +153,6 @@ std::string foreignOwnerMessage(const std::string &directory)
 } // namespace
 
 namespace {
-
-class RefusingHooks final : public StoreHooks
-{
-public:
-    long beforeChange(const RegKey &) override { return ERROR_ACCESS_DENIED; }
-};
 
 char folded(char c)
 {
@@ -314,8 +310,7 @@ bool sectionsHolding(std::string_view text, std::string_view needle, std::string
 std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
                                            std::string_view holding)
 {
-    auto store = std::make_shared<KeyStore>();
-    store->setHooks(std::make_shared<RefusingHooks>());
+    std::shared_ptr<KeyStore> store = RegistryCopy::refusingStore();
     const std::string system = directory + "/" + kHiveFiles[kSystemHive];
     if (!fileIdOf(system).exists) {
         error = system + ": no such file";
@@ -432,6 +427,43 @@ RegistryRefusal FileBackedStore::lockRefusalOf(pid_t holder, const std::string &
     return refusal;
 }
 
+RegistryRefusal FileBackedStore::refusal() const
+{
+    RegistryRefusal refusal;
+    if (!m_readOnly) {
+        refusal.detail = refusalReason();
+        if (!refusal.detail.empty()) refusal.kind = RegistryRefusal::Kind::Other;
+        refusal.directory = m_directory;
+        return refusal;
+    }
+    refusal = m_lockRefusal;
+    refusal.directory = m_directory;
+    switch (refusal.kind) {
+    case RegistryRefusal::Kind::WineRunning:
+        // Asked afresh: the Wine of the opening may be gone, or another one running.
+        if (const pid_t server = runningWineServer(refusal.directory))
+            refusal.holder = server;
+        else
+            refusal.holderEnded = true;
+        break;
+    case RegistryRefusal::Kind::InUse:
+        // A process id taken by another program since counts as ended too.
+        refusal.holderEnded = (::kill(refusal.holder, 0) != 0 && errno == ESRCH) ||
+                              processName(refusal.holder) != refusal.holderName;
+        break;
+    case RegistryRefusal::Kind::None:
+        refusal.kind = RegistryRefusal::Kind::Other;
+        refusal.detail = m_readOnlyMessage.empty() ? "The registry in " + m_directory +
+                                                         " is open read-only; nothing can be "
+                                                         "changed."
+                                                   : m_readOnlyMessage;
+        break;
+    case RegistryRefusal::Kind::NotLocked:
+    case RegistryRefusal::Kind::Other: break;
+    }
+    return refusal;
+}
+
 bool FileBackedStore::createOwnRegistry(std::string &error)
 {
     // The keys a registry needs for the predefined views; the rest grows with use.
@@ -518,9 +550,10 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     m_readOnly = true;
     m_lockRefusal = {};
     OpenResult result;
-    if (isWinePrefix && !wine::isWinePrefix(directory))
+    const bool holdsFiles = winePrefixAt(directory) != SourceKind::Holding::None;
+    if (isWinePrefix && !holdsFiles)
         return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg).", {}};
-    if (!forReading && !isWinePrefix && !wine::isWinePrefix(directory)) {
+    if (!forReading && !isWinePrefix && !holdsFiles) {
         // Our own directory only; a Wine prefix is never created here.
         // A folder that cannot be made shows as the lock that cannot be taken.
         makeOwnFolders(directory);
@@ -546,7 +579,9 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
             ::unlink((pathOf(i) + kTempSuffix).c_str()); // left by a save that crashed
         removeLeftovers(safetyFolder(), kHiveFiles);     // and by a backup that was cut short
         std::string error;
-        if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
+        // Asked again under the lock: another Quarnel may have made it meanwhile.
+        if (!isWinePrefix && winePrefixAt(directory) == SourceKind::Holding::None &&
+            !createOwnRegistry(error)) {
             m_lock.release();
             return {Status::Failed,
                     "Quarnel cannot create its registry in " + directory + ": " + error,
@@ -599,6 +634,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
             forgetUndoCutShort(safetyFolder(), unit.undoFile, unit.undoFileSize, unit.record);
     }
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
+    if (m_readOnly) m_readOnlyMessage = result.message;
     return result;
 }
 
@@ -687,6 +723,11 @@ long FileBackedStore::beforeChange(const RegKey &key)
 std::string FileBackedStore::safetyFolder() const
 {
     return m_directory + "/" + kSafetyFolderName;
+}
+
+RegistryFileNames FileBackedStore::backupFiles() const
+{
+    return kHiveFiles;
 }
 
 bool FileBackedStore::makeBackup()
@@ -1047,9 +1088,11 @@ std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
     return message;
 }
 
-void FileBackedStore::beginUnit(const JournalUnit &unit)
+void FileBackedStore::beginUnit(const std::string &description, const std::string &undoFile,
+                                const std::string &record)
 {
     if (m_unit.depth++ > 0) return;
+    const JournalUnit unit{description, undoFile, record};
     m_unit = OpenUnit{1, unit};
     if (const FileId undo = fileIdOf(unit.undoFile); undo.exists)
         m_unit.unit.undoFileSize = static_cast<int64_t>(undo.size);

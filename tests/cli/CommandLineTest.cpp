@@ -2,7 +2,7 @@
 // prefix: its rows against the window's for the same search, its output formats
 // read back, its registry file through Wine's regedit, import, undo, and the
 // bulk edits against what the window leaves.
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
 #include "tests/results/BulkEditFixture.h"
 #include "tests/wine/WineTestSupport.h"

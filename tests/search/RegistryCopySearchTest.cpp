@@ -2,7 +2,7 @@
 // (nothing written, no lock), on several threads at once, each finding what a
 // search on its own finds, while the open registry stays what the others see.
 #include "search/RegistryCopySearch.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "registry/win32/winreg.h"
 

@@ -2,7 +2,7 @@
 // files as they were; the newest ten kept and nothing else touched; no change
 // without a backup; undo files under free names.
 #include "registry/source/Backups.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
 #include "registry/wine/WinePrefix.h"
 

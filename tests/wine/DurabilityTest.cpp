@@ -2,7 +2,7 @@
 // after it, nor during a save, nor when another program changed a file meanwhile.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "registry/win32/RegText.h"
 #include "registry/win32/winreg.h"
