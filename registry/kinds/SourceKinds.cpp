@@ -53,8 +53,8 @@ std::string defaultRegistryDirectory()
     return where.error.empty() ? where.directory : std::string();
 }
 
-RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
-                              const AskUser &ask, OpenFor purpose)
+RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix, const AskUser &ask,
+                              OpenFor purpose)
 {
     return openRegistryAt(isWinePrefix ? wine::prefixKind() : wine::ownRegistryKind(), directory,
                           ask, purpose);

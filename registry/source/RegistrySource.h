@@ -103,8 +103,7 @@ public:
     virtual std::string safetyFolder() const { return {}; }
     virtual RegistryFileNames backupFiles() const { return {}; }
     virtual void setBackupsKept(std::size_t /*keep*/) {}
-    virtual std::string restoreBackup(const std::string & /*backupFolder*/,
-                                      std::string &madeBackup)
+    virtual std::string restoreBackup(const std::string & /*backupFolder*/, std::string &madeBackup)
     {
         madeBackup.clear();
         return "This registry is open read-only; nothing was restored.";
