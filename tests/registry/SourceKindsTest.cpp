@@ -86,10 +86,9 @@ TEST(SourceKinds, ARegistryOpenedAsACopyIsReadAndRefusesEveryChange)
 
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round == 0 ? "opened" : "opened again");
-        const RegistryOpened opened = round == 0
-                                          ? openRegistryAt(wine::prefixKind(), folder, {},
-                                                           OpenFor::Copy)
-                                          : reopenRegistry();
+        const RegistryOpened opened =
+            round == 0 ? openRegistryAt(wine::prefixKind(), folder, {}, OpenFor::Copy)
+                       : reopenRegistry();
         ASSERT_EQ(opened.status, RegistryOpened::Status::ReadOnly) << opened.message;
         EXPECT_EQ(opened.kind, &wine::prefixKind());
         HKEY key = nullptr;

@@ -37,18 +37,37 @@ public:
     std::vector<std::string> rows;
 };
 
-// A registry of `keys` keys below HKEY_CURRENT_USER\Software, every `every`th
-// holding a value with the needle, one with it in hex-written string data, and a
-// key named after it in system.reg.
-void makeRegistry(const std::string &folder, int keys, int every)
+// A folder of its own, gone with the test.
+struct Scratch
+{
+    std::string path;
+    Scratch()
+    {
+        char pattern[] = "/tmp/quarnel-copy-search-XXXXXX";
+        if (const char *made = ::mkdtemp(pattern)) path = made;
+    }
+    ~Scratch() { fs::remove_all(path); }
+};
+
+// system.reg with a key named after the needle, and the start of user.reg.
+void startRegistry(const std::string &folder, std::ofstream &user)
 {
     fs::create_directories(folder);
     std::ofstream(folder + "/system.reg")
         << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
            "[Software\\\\CopyNeedleKey] 1700000000\n";
-    std::ofstream user(folder + "/user.reg");
+    user.open(folder + "/user.reg");
     user << "WINE REGISTRY Version 2\n;; All keys relative to "
             "\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n";
+}
+
+// A registry of `keys` keys below HKEY_CURRENT_USER\Software, every `every`th
+// holding a value with the needle, one with it in hex-written string data, and a
+// key named after it in system.reg.
+void makeRegistry(const std::string &folder, int keys, int every)
+{
+    std::ofstream user;
+    startRegistry(folder, user);
     for (int i = 0; i < keys; ++i) {
         user << "\n[Software\\\\Area" << i % 7 << "\\\\Key" << i << "] 1700000000\n";
         user << "\"plain\"=\"nothing here " << i << "\"\n";
@@ -71,14 +90,9 @@ std::size_t count(const std::string &folder, std::string &error)
 
 TEST(RegistryCopySearch, ThreadsSideBySideFindWhatEachFindsAloneAndChangeNothing)
 {
-    char pattern[] = "/tmp/quarnel-copy-search-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string root = pattern;
-    struct Gone
-    {
-        std::string path;
-        ~Gone() { fs::remove_all(path); }
-    } gone{root};
+    const Scratch scratch;
+    ASSERT_FALSE(scratch.path.empty());
+    const std::string &root = scratch.path;
     std::vector<std::string> folders;
     std::vector<std::size_t> alone;
     for (int r = 0; r < 6; ++r) {
@@ -146,20 +160,11 @@ TEST(RegistryCopySearch, ThreadsSideBySideFindWhatEachFindsAloneAndChangeNothing
 // promise such a text: each finds the rows a walk of the whole registry finds.
 TEST(RegistryCopySearch, EveryOptionFindsInThePartsReadWhatTheWholeRegistryGives)
 {
-    char pattern[] = "/tmp/quarnel-copy-options-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const std::string folder = pattern;
-    struct Gone
-    {
-        std::string path;
-        ~Gone() { fs::remove_all(path); }
-    } gone{folder};
-    std::ofstream(folder + "/system.reg")
-        << "WINE REGISTRY Version 2\n;; All keys relative to \\\\Machine\n\n#arch=win64\n\n"
-           "[Software\\\\CopyNeedleKey] 1700000000\n";
-    std::ofstream user(folder + "/user.reg");
-    user << "WINE REGISTRY Version 2\n;; All keys relative to "
-            "\\\\User\\\\S-1-5-21-0-0-0-1000\n\n#arch=win64\n";
+    const Scratch scratch;
+    ASSERT_FALSE(scratch.path.empty());
+    const std::string &folder = scratch.path;
+    std::ofstream user;
+    startRegistry(folder, user);
     for (int i = 0; i < 300; ++i)
         user << "\n[Software\\\\Area" << i % 7 << "\\\\Key" << i << "] 1700000000\n"
              << "\"plain\"=\"nothing here " << i << "\"\n"
