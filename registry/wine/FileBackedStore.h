@@ -3,12 +3,13 @@
 // made, and a change that cannot be journaled is not made; changed hives are
 // saved when the caller is idle and at close. While open, the registry is
 // locked against Wine and other Quarnels; if it cannot be locked, Wine runs on
-// it, or a file cannot be read, it opens read-only.
+// it, or a file cannot be read, it opens read-only. The source of both kinds of
+// WineKinds.h.
 #pragma once
 
 #include "registry/source/AtomicFile.h"
 #include "registry/source/Backups.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/source/RegistrySource.h"
 #include "registry/win32/KeyStore.h"
 #include "registry/wine/Journal.h"
 #include "registry/wine/KeyTrail.h"
