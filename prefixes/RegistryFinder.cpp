@@ -428,7 +428,8 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
                 hits.push_back(r);
         }
         if (!hits.empty()) return settle(std::move(hits));
-        if (!isFolder(real)) return match;
+        // A kind may keep a registry in one file: named, it stands as a folder does.
+        if (!isFolder(real) && !platform::kindHolding(real)) return match;
         // As written when it is absolute (its links are the user's), else from the root.
         const std::string folder = path[0] == '/' ? path : real;
         const std::string inside = registryFolderAt(folder);

@@ -89,8 +89,9 @@ struct RegistryMatch
 
 // The registry `text` names: an id (`steam:1245620`, `bottles:Gaming`) or an
 // alias, a folder (a path with a '/' or a leading '~'; a Steam prefix's `pfx` or the
-// app's folder above it; a folder found nowhere is Found as kind Folder when
-// it exists), or a name, whole and ignoring ASCII case.
+// app's folder above it; a folder found nowhere, or a file a kind keeps a
+// registry in, is Found as kind Folder when it exists), or a name, whole and
+// ignoring ASCII case.
 RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const std::string &text,
                             const std::string &home);
 
