@@ -1,5 +1,6 @@
 #include "registry/source/RegistryFiles.h"
 
+#include "registry/source/Backups.h"
 #include "registry/source/RegistryCopy.h"
 #include "registry/win32/KeyStore.h"
 

@@ -7,12 +7,11 @@
 // and is listed once, in registry/kinds/SourceKinds.cpp.
 #pragma once
 
-#include "registry/source/Backups.h"
-
 #include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,9 +98,10 @@ public:
     virtual std::string takeNotice() { return {}; }
     // A backup before the first change of the session (see RegistryFiles.h).
     virtual std::string backupBeforeFirstChange() { return {}; }
-    // Where its backups and undo files go, and the files a backup holds; none by default.
+    // Where its backups and undo files go, and the names of the files a backup
+    // holds (Backups.h); none by default.
     virtual std::string safetyFolder() const { return {}; }
-    virtual RegistryFileNames backupFiles() const { return {}; }
+    virtual std::span<const char *const> backupFiles() const { return {}; }
     virtual void setBackupsKept(std::size_t /*keep*/) {}
     virtual std::string restoreBackup(const std::string & /*backupFolder*/, std::string &madeBackup)
     {

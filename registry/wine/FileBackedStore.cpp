@@ -725,7 +725,7 @@ std::string FileBackedStore::safetyFolder() const
     return m_directory + "/" + kSafetyFolderName;
 }
 
-RegistryFileNames FileBackedStore::backupFiles() const
+std::span<const char *const> FileBackedStore::backupFiles() const
 {
     return kHiveFiles;
 }

@@ -85,7 +85,7 @@ public:
     std::string backupBeforeFirstChange() override;
     // <directory>/quarnel-backups
     std::string safetyFolder() const override;
-    RegistryFileNames backupFiles() const override;
+    std::span<const char *const> backupFiles() const override;
     // How many backups are kept (the newest; kBackupsKept unless set).
     void setBackupsKept(std::size_t keep) override { m_backupsKept = keep; }
 
