@@ -60,7 +60,7 @@ bool TRegForm::SwitchRegistry(const quarnel::prefixes::FoundRegistry &registry,
     if (!m_registrySession) return false;
     // Nothing of the registry before may be read once it is gone.
     ResetRegistryViews();
-    if (!m_registrySession->switchTo(registry.folder, registry.kind != RegistryKind::Quarnel))
+    if (!m_registrySession->switchTo(sourceKindOf(registry), registry.folder))
         return false;              // the registry before is open again, with its Ctrl+Z history
     m_undoHistory = UndoHistory(); // its undo files belong to the registry before
     setWindowTitle(titleFor(RegistrySession::isDefaultRegistry(registry.folder) ? std::string()

@@ -1,7 +1,7 @@
 #include "app/RegistryChooser.h"
 
 #include "app/Dialogs.h"
-#include "prefixes/HomeFiles.h"
+#include "prefixes/RegistryFinder.h"
 #include "prefixes/Settings.h"
 
 #include <QDateTime>
@@ -303,7 +303,7 @@ bool RegistryChooser::addFolder(const std::string &folder)
                                  : "./" + folder; // matchRegistry takes a path by its '/'
     const RegistryMatch match = matchRegistry(m_registries, path, home ? home : "");
     if (match.status == RegistryMatch::NoMatch ||
-        (match.status == RegistryMatch::Found && !isRegistryFolder(match.registry.folder))) {
+        (match.status == RegistryMatch::Found && !holdsRegistry(match.registry.folder))) {
         Dialogs::error(folder + " holds no registry: a Wine prefix's folder has system.reg and "
                                 "user.reg.");
         return false;

@@ -11,7 +11,7 @@
 #include <utility>
 
 #ifndef _WIN32
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #endif
 
 namespace {
@@ -21,23 +21,24 @@ constexpr int kIdleCheckMs = 1000;
 
 RegistrySession::RegistrySession()
 {
-    open({}, true, true);
+    open(nullptr, {});
 }
 
-RegistrySession::RegistrySession(const std::string &directory, bool isWinePrefix)
+RegistrySession::RegistrySession(const quarnel::platform::SourceKind &kind,
+                                 const std::string &directory)
 {
-    open(directory, isWinePrefix, false);
+    open(&kind, directory);
 }
 
-void RegistrySession::open(const std::string &directory, bool isWinePrefix, bool fromEnvironment)
+void RegistrySession::open(const quarnel::platform::SourceKind *kind, const std::string &directory)
 {
 #ifndef _WIN32
-    const auto opened = fromEnvironment ? quarnel::platform::openRegistry(&Dialogs::confirm)
-                                        : quarnel::platform::openRegistryAt(directory, isWinePrefix,
-                                                                            &Dialogs::confirm);
+    const auto opened = kind
+                            ? quarnel::platform::openRegistryAt(*kind, directory, &Dialogs::confirm)
+                            : quarnel::platform::openRegistry(&Dialogs::confirm);
     m_directory = opened.directory;
     // The default may have fallen back to Quarnel's own registry.
-    m_isWinePrefix = opened.isWinePrefix;
+    m_kind = opened.kind;
     m_message = openingMessage(opened);
     m_failed = opened.status != quarnel::platform::RegistryOpened::Status::Ok;
     m_openFailed = opened.status == quarnel::platform::RegistryOpened::Status::Failed;
@@ -50,7 +51,7 @@ void RegistrySession::open(const std::string &directory, bool isWinePrefix, bool
         m_idleSaver->start();
     }
 #else
-    (void)directory, (void)isWinePrefix, (void)fromEnvironment;
+    (void)kind, (void)directory;
 #endif
 }
 
@@ -68,23 +69,24 @@ std::string RegistrySession::openingMessage(const quarnel::platform::RegistryOpe
 }
 #endif
 
-bool RegistrySession::switchTo(const std::string &directory, bool isWinePrefix)
+bool RegistrySession::switchTo(const quarnel::platform::SourceKind &kind,
+                               const std::string &directory)
 {
 #ifndef _WIN32
     const std::string before = m_directory;
-    const bool beforeWasPrefix = m_isWinePrefix;
+    const quarnel::platform::SourceKind *beforeKind = m_kind;
     // As at a close: everything saved, the journal ended, the lock let go.
     if (const std::string message = quarnel::platform::closeRegistry(); !message.empty())
         Dialogs::error(message);
-    open(directory, isWinePrefix, false);
+    open(&kind, directory);
     // Read-only is opened (its message says why); only no registry at all goes back.
     if (!m_openFailed) return true;
     const std::string why = m_message;
-    if (!before.empty()) open(before, beforeWasPrefix, false);
+    if (!before.empty() && beforeKind) open(beforeKind, before);
     Dialogs::error(why.empty() ? "The registry in " + directory + " could not be opened." : why);
     return false;
 #else
-    (void)directory, (void)isWinePrefix;
+    (void)kind, (void)directory;
     return false;
 #endif
 }

@@ -1,5 +1,6 @@
-// Which registry the program works on: the registry files of a Wine prefix
-// (WINEPREFIX, else ~/.wine, else Quarnel's own), kept on disk while the window runs.
+// Which registry the program works on: by default the registry files of a Wine
+// prefix (WINEPREFIX, else ~/.wine, else Quarnel's own), else the one chosen,
+// of any kind; kept on disk while the window runs.
 #pragma once
 
 #include <QObject>
@@ -9,7 +10,8 @@
 class QTimer;
 namespace quarnel::platform {
 struct RegistryOpened;
-}
+class SourceKind;
+} // namespace quarnel::platform
 
 class RegistrySession : public QObject
 {
@@ -18,9 +20,8 @@ class RegistrySession : public QObject
 public:
     // Opens the registry and makes it what the registry calls work on.
     RegistrySession();
-    // The same for the registry in `directory` (a Wine prefix, or with
-    // `isWinePrefix` false a registry folder of Quarnel's own).
-    RegistrySession(const std::string &directory, bool isWinePrefix);
+    // The same for the registry of `kind` in `directory`.
+    RegistrySession(const quarnel::platform::SourceKind &kind, const std::string &directory);
     // Saves what is left and lets Wine have the prefix again.
     ~RegistrySession() override;
 
@@ -32,7 +33,7 @@ public:
     // failed), then opens the one in `directory` as the start would. When that
     // one cannot be opened at all, says why and opens the one before again;
     // false then.
-    bool switchTo(const std::string &directory, bool isWinePrefix);
+    bool switchTo(const quarnel::platform::SourceKind &kind, const std::string &directory);
     const std::string &directory() const { return m_directory; }
     // Whether `directory` is the registry the window opens by itself.
     static bool isDefaultRegistry(const std::string &directory);
@@ -41,13 +42,14 @@ public:
     static std::string openingMessage(const quarnel::platform::RegistryOpened &opened);
 
 private:
-    void open(const std::string &directory, bool isWinePrefix, bool fromEnvironment);
+    // Without a kind: the registry chosen by default.
+    void open(const quarnel::platform::SourceKind *kind, const std::string &directory);
     void saveIfIdle();
     // Undos the last run was ended in the middle of: each is offered again.
     void offerCutShortUndos();
 
     std::string m_directory;
-    bool m_isWinePrefix = true;
+    const quarnel::platform::SourceKind *m_kind = nullptr;
     std::string m_message;
     std::vector<std::string> m_undosCutShort;
     bool m_failed = false;     // not writable: its message is an error

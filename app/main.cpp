@@ -6,9 +6,8 @@
 #include "app/StateDump.h"
 #include "app/TRegForm.h"
 #include "cli/CommandLine.h"
-#include "cli/Prefixes.h"
 #include "cli/Session.h"
-#include "prefixes/HomeFiles.h"
+#include "prefixes/ChoosePrefix.h"
 #include "prefixes/Settings.h"
 
 #include <QIcon>
@@ -27,16 +26,11 @@ int main(int argc, char *argv[])
         std::fflush(nullptr);
         std::_Exit(status);
     }
-    quarnel::prefixes::FoundRegistry chosen;
+    quarnel::prefixes::ChosenRegistry chosen;
     if (onPrefix) {
         std::string error;
-        if (!quarnel::cli::choosePrefix(prefixText, chosen, error)) {
+        if (!quarnel::prefixes::choosePrefix(prefixText, chosen, error)) {
             std::fprintf(stderr, "quarnel: %s\n", error.c_str());
-            return quarnel::cli::kTrouble;
-        }
-        if (!quarnel::prefixes::isRegistryFolder(chosen.folder)) {
-            std::fprintf(stderr, "quarnel: %s: not a Wine prefix (it has no system.reg)\n",
-                         chosen.folder.c_str());
             return quarnel::cli::kTrouble;
         }
     }
@@ -47,17 +41,16 @@ int main(int argc, char *argv[])
         icon.addFile(QStringLiteral(":/icons/%1x%1/apps/quarnel.png").arg(size));
     QuarnelApplication::setWindowIcon(icon);
     StateDump::installFromEnvironment();
-    const auto registry =
-        onPrefix ? std::make_unique<RegistrySession>(
-                       chosen.folder, chosen.kind != quarnel::prefixes::RegistryKind::Quarnel)
-                 : std::make_unique<RegistrySession>();
+    const auto registry = onPrefix
+                              ? std::make_unique<RegistrySession>(*chosen.kind, chosen.found.folder)
+                              : std::make_unique<RegistrySession>();
     TRegForm RegForm; // shows the window, then the backup warning
-    const bool named = onPrefix && !RegistrySession::isDefaultRegistry(chosen.folder);
-    RegForm.SetRegistrySession(registry.get(), named ? chosen.name : std::string());
+    const bool named = onPrefix && !RegistrySession::isDefaultRegistry(chosen.found.folder);
+    RegForm.SetRegistrySession(registry.get(), named ? chosen.found.name : std::string());
     if (onPrefix) {
         quarnel::prefixes::Settings settings =
             quarnel::prefixes::Settings::load(quarnel::prefixes::Settings::defaultPath());
-        settings.noteOpened(chosen.id);
+        settings.noteOpened(chosen.found.id);
         std::string error;
         settings.save(error);
     }

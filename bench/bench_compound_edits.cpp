@@ -4,8 +4,8 @@
 // files). Prints numbers only; nothing here asserts a time.
 #include "bench/Measure.h"
 #include "registry/api/TRegistry.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/regfile/RegEditFile.h"
-#include "registry/source/RegistryFiles.h"
 #include "registry/undo/UndoApply.h"
 #include "registry/undo/UndoCapture.h"
 #include "registry/win32/KeyStore.h"

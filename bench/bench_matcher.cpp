@@ -15,7 +15,7 @@
 #include "tools/generator/RegistryGenerator.h"
 
 #include "registry/api/MultiStringSplitter.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
 #include "search/Matcher.h"
 #include "search/Matching.h"

@@ -11,12 +11,12 @@
 #include "tools/generator/Win32RegistrySink.h"
 
 #include "registry/api/TRegistry.h"
+#include "registry/source/Backups.h"
 #include "registry/undo/UndoApply.h"
 #include "registry/undo/UndoCapture.h"
 #include "registry/win32/KeyStore.h"
 #include "registry/win32/WideText.h"
 #include "registry/win32/winreg.h"
-#include "registry/wine/Backups.h"
 #include "registry/wine/FileBackedStore.h"
 #include "registry/wine/ServerLock.h"
 #include "registry/wine/WinePrefix.h"
@@ -158,16 +158,15 @@ int main(int argc, char **argv)
         KeyStore &store = *files->store();
         const RegKey *roots[3] = {&store.machine(), store.users().findSubkey(u".Default"),
                                   store.users().findSubkey(store.currentUserSid)};
-        std::vector<wine::BackupFile> fromMemory;
+        std::vector<BackupFile> fromMemory;
         for (int i = 0; i < 3; ++i)
-            fromMemory.push_back({wine::kHiveFiles[i], dir + "/" + wine::kHiveFiles[i],
-                                  [root = roots[i]](const wine::ChunkSink &sink) {
-                                      wine::writeHive(*root, {}, sink);
-                                  }});
+            fromMemory.push_back(
+                {wine::kHiveFiles[i], dir + "/" + wine::kHiveFiles[i],
+                 [root = roots[i]](const ChunkSink &sink) { wine::writeHive(*root, {}, sink); }});
         clock = Stopwatch();
         std::string error;
-        const std::string made =
-            wine::makeBackup(files->safetyFolder(), fromMemory, std::time(nullptr), sync, error);
+        const std::string made = makeBackup(files->safetyFolder(), wine::kHiveFiles, fromMemory,
+                                            std::time(nullptr), sync, error);
         std::printf("backup written from memory instead: %s%s\n", clock.text().c_str(),
                     made.empty() ? " FAILED" : "");
     }
@@ -186,8 +185,8 @@ int main(int argc, char **argv)
                 clock.text().c_str());
     clock = Stopwatch();
     std::string error;
-    const std::string undoPath = wine::writeUndoFile(files->safetyFolder(), "delete", bytes,
-                                                     std::time(nullptr), sync, error);
+    const std::string undoPath =
+        writeUndoFile(files->safetyFolder(), "delete", bytes, std::time(nullptr), sync, error);
     std::printf("undo file written: %s%s\n", clock.text().c_str(),
                 undoPath.empty() ? " FAILED" : "");
     TRegistry reg;

@@ -25,7 +25,7 @@
 #include "app/Dialogs.h"
 #include "app/QuarnelApplication.h"
 #include "app/TRegForm.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "search/SearchEngine.h"
 #include "search/SearchRunState.h"
 #include "widgets/TButton.h"

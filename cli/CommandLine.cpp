@@ -215,7 +215,10 @@ Parsed parse(const std::vector<std::string> &args)
         }
     }
     if (inv.help || inv.version) return parsed;
-    if (!word) return fail("no command given");
+    if (!word) {
+        parsed.opensWindow = inv.hasPrefix;
+        return fail("no command given");
+    }
     if (inv.operands.size() < word->fewest)
         return fail(std::string("missing operand for ") + word->name);
     if (inv.operands.size() > word->most) {
@@ -236,16 +239,9 @@ Parsed parse(const std::vector<std::string> &args)
 
 bool opensWindowOn(int argc, char **argv, std::string &prefix)
 {
-    const std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 2 && args[0] == "--prefix" && !args[1].empty()) {
-        prefix = args[1];
-        return true;
-    }
-    if (args.size() == 1 && args[0].starts_with("--prefix=") && args[0].size() > 9) {
-        prefix = args[0].substr(9);
-        return true;
-    }
-    return false;
+    const Parsed parsed = parse(std::vector<std::string>(argv + 1, argv + argc));
+    if (parsed.opensWindow) prefix = parsed.invocation.prefix;
+    return parsed.opensWindow;
 }
 
 std::string versionText()

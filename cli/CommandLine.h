@@ -49,6 +49,9 @@ struct Parsed
 {
     Invocation invocation;
     std::string error; // a usage error, said in one line; "" when none
+    // --prefix and no command: not one for the command line, but the window on
+    // that registry (opensWindowOn).
+    bool opensWindow = false;
 };
 
 // `args` without the program's name.
@@ -60,7 +63,7 @@ Parsed parse(const std::vector<std::string> &args);
 bool wantsCommandLine(int argc, char **argv);
 
 // `quarnel --prefix ID` and nothing else: the window, opened on that registry.
-// Sets `prefix` to what followed --prefix.
+// Sets `prefix` to what followed --prefix, read as every command reads it.
 bool opensWindowOn(int argc, char **argv, std::string &prefix);
 
 std::string helpText(Command command);

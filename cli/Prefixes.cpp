@@ -1,11 +1,10 @@
 #include "cli/Prefixes.h"
 
 #include "cli/RowWriter.h"
-#include "prefixes/HomeFiles.h"
+#include "prefixes/RegistryFinder.h"
 #include "search/Matcher.h"
 #include "search/RegistryCopySearch.h"
 
-#include <cstdlib>
 #include <optional>
 
 namespace quarnel::cli {
@@ -13,16 +12,6 @@ namespace quarnel::cli {
 namespace {
 
 using prefixes::FoundRegistry;
-using prefixes::RegistryMatch;
-
-std::string candidateLines(const std::vector<FoundRegistry> &candidates)
-{
-    std::string lines;
-    for (const FoundRegistry &r : candidates)
-        lines += "\n  " + r.id + "  " + r.name + " (" + prefixes::kindName(r.kind) + ", " +
-                 r.folder + ")";
-    return lines;
-}
 
 class AllRegistriesSink : public SearchSink
 {
@@ -46,42 +35,6 @@ private:
 };
 
 } // namespace
-
-bool choosePrefixAmong(const std::vector<FoundRegistry> &registries, const std::string &text,
-                       const std::string &home, FoundRegistry &chosen, std::string &error)
-{
-    RegistryMatch match = prefixes::matchRegistry(registries, text, home);
-    // A folder named as before, relative to here, is still that folder.
-    if (match.status == RegistryMatch::NoMatch && match.candidates.empty() &&
-        text.find('/') == std::string::npos && prefixes::isFolder(text))
-        match = prefixes::matchRegistry(registries, "./" + text, home);
-    switch (match.status) {
-    case RegistryMatch::Found: chosen = match.registry; return true;
-    case RegistryMatch::Several:
-        error = "\"" + text + "\" names " + std::to_string(match.candidates.size()) +
-                " registries; give the id of one:" + candidateLines(match.candidates);
-        return false;
-    case RegistryMatch::NoMatch: break;
-    }
-    // A text read as a path names a folder that is not there (or no folder).
-    if (text.find('/') != std::string::npos || text.starts_with('~')) {
-        error = "there is no folder " + text;
-        return false;
-    }
-    error = "no registry is named \"" + text + "\"";
-    if (match.candidates.empty())
-        error += " ('quarnel prefixes' lists them; a folder needs a '/')";
-    else
-        error += "; did you mean one of these?" + candidateLines(match.candidates);
-    return false;
-}
-
-bool choosePrefix(const std::string &text, FoundRegistry &chosen, std::string &error)
-{
-    const char *home = std::getenv("HOME");
-    return choosePrefixAmong(prefixes::findRegistriesOnThisMachine(), text, home ? home : "",
-                             chosen, error);
-}
 
 int runPrefixes(Session &session)
 {

@@ -1,12 +1,12 @@
 #include "cli/Session.h"
 
 #include "cli/Prefixes.h"
-#include "registry/source/RegistryFiles.h"
+#include "prefixes/ChoosePrefix.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/text/CellText.h"
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <iostream>
 #include <unistd.h>
 
@@ -42,20 +42,13 @@ bool Session::open(bool forChange)
     const files::OpenFor purpose = forChange ? files::OpenFor::Change : files::OpenFor::Reading;
     files::RegistryOpened opened;
     if (m_invocation.hasPrefix) {
-        prefixes::FoundRegistry chosen;
+        prefixes::ChosenRegistry chosen;
         std::string why;
-        if (!choosePrefix(m_invocation.prefix, chosen, why)) {
+        if (!prefixes::choosePrefix(m_invocation.prefix, chosen, why)) {
             fail(why);
             return false;
         }
-        m_prefix = chosen.folder;
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(m_prefix + "/system.reg", error)) {
-            fail("not a Wine prefix (it has no system.reg)");
-            return false;
-        }
-        opened = files::openRegistryAt(chosen.folder,
-                                       chosen.kind != prefixes::RegistryKind::Quarnel, {}, purpose);
+        opened = files::openRegistryAt(*chosen.kind, chosen.found.folder, {}, purpose);
     } else {
         opened = files::openRegistry({}, purpose);
     }

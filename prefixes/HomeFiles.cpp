@@ -82,15 +82,6 @@ bool isFolder(const std::string &path)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool isRegistryFolder(const std::string &folder)
-{
-    struct stat st
-    {
-    };
-    return ::stat((folder + "/system.reg").c_str(), &st) == 0 && S_ISREG(st.st_mode) &&
-           ::stat((folder + "/user.reg").c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
 std::string resolvedPath(const std::string &path)
 {
     char *real = ::realpath(path.c_str(), nullptr);

@@ -24,9 +24,6 @@ std::vector<std::string> folderNames(const std::string &folder);
 
 bool isFolder(const std::string &path);
 
-// A folder holding both system.reg and user.reg.
-bool isRegistryFolder(const std::string &folder);
-
 // The path with every link resolved; "" when it does not lead anywhere (a
 // missing part, a link in a loop).
 std::string resolvedPath(const std::string &path);

@@ -3,9 +3,9 @@
 #include "prefixes/HomeFiles.h"
 #include "prefixes/Settings.h"
 #include "prefixes/Vdf.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/AsciiText.h"
 #include "registry/wine/ServerLock.h"
-#include "registry/wine/WinePrefix.h"
 
 #include <nlohmann/json.hpp>
 #include <yaml-cpp/yaml.h>
@@ -39,8 +39,8 @@ bool endsWith(const std::string &text, const std::string &tail)
 std::string registryFolderAt(const std::string &folder)
 {
     if (folder.empty() || folder[0] != '/') return {};
-    if (isRegistryFolder(folder)) return folder;
-    if (isRegistryFolder(folder + "/pfx")) return folder + "/pfx";
+    if (holdsRegistry(folder)) return folder;
+    if (holdsRegistry(folder + "/pfx")) return folder + "/pfx";
     return {};
 }
 
@@ -112,7 +112,7 @@ private:
     std::string ownRegistryFolder() const
     {
         const std::string own = dataPath("/quarnel/registry");
-        return !own.empty() && isRegistryFolder(own) ? own : std::string();
+        return !own.empty() && holdsRegistry(own) ? own : std::string();
     }
 
     // Keeps a registry unless its folder was listed already (through a link,
@@ -120,7 +120,7 @@ private:
     void add(RegistryKind kind, std::string id, std::string name, const std::string &folder,
              std::string alias = {})
     {
-        if (folder.empty() || !isRegistryFolder(folder)) return;
+        if (folder.empty() || !holdsRegistry(folder)) return;
         const std::string real = resolvedPath(folder);
         if (real.empty() || !m_seen.insert(real).second) return;
         m_found.push_back({std::move(id), std::move(name), kind, folder, std::move(alias)});
@@ -174,7 +174,7 @@ private:
                     ++digits;
                 if (digits == 0) continue;
                 const std::string folder = compat + "/" + entry + "/pfx";
-                if (!isRegistryFolder(folder)) continue;
+                if (!holdsRegistry(folder)) continue;
                 const std::string appId = entry.substr(0, digits);
                 std::string name = appName(appId, libraries);
                 std::string suffix = entry.substr(digits);
@@ -239,7 +239,7 @@ private:
             if (root.empty()) continue;
             for (const std::string &dir : folderNames(root)) {
                 const std::string folder = root + "/" + dir;
-                if (!isRegistryFolder(folder)) continue;
+                if (!holdsRegistry(folder)) continue;
                 std::string name = yamlText(readYaml(folder + "/bottle.yml"), "Name");
                 add(RegistryKind::Bottles, "bottles:" + dir, name.empty() ? dir : name, folder);
             }
@@ -422,7 +422,8 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
                 hits.push_back(r);
         }
         if (!hits.empty()) return settle(std::move(hits));
-        if (!isFolder(real)) return match;
+        // A kind may keep a registry in one file: named, it stands as a folder does.
+        if (!isFolder(real) && !platform::kindHolding(real)) return match;
         // As written when it is absolute (its links are the user's), else from the root.
         const std::string folder = path[0] == '/' ? path : real;
         const std::string inside = registryFolderAt(folder);
@@ -444,14 +445,28 @@ RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const 
     return match;
 }
 
+bool holdsRegistry(const std::string &folder)
+{
+    return platform::kindHolding(folder, platform::SourceKind::Holding::Whole) != nullptr;
+}
+
+const platform::SourceKind &sourceKindOf(const FoundRegistry &registry)
+{
+    if (registry.kind == RegistryKind::Quarnel) return platform::ownRegistryKind();
+    const platform::SourceKind *kind = platform::kindHolding(registry.folder);
+    return kind ? *kind : platform::defaultKind();
+}
+
 RegistryFileFacts registryFileFacts(const std::string &folder)
 {
     RegistryFileFacts facts;
-    for (const char *file : platform::wine::kHiveFiles) {
+    const platform::SourceKind *kind = platform::kindHolding(folder);
+    if (!kind) return facts;
+    for (const std::string &file : kind->files(folder)) {
         struct stat st
         {
         };
-        if (::stat((folder + "/" + file).c_str(), &st) != 0) continue;
+        if (::stat(file.c_str(), &st) != 0) continue;
         facts.bytes += static_cast<std::uint64_t>(st.st_size);
         facts.changedAt = std::max<std::int64_t>(facts.changedAt, st.st_mtim.tv_sec);
     }
@@ -460,7 +475,8 @@ RegistryFileFacts registryFileFacts(const std::string &folder)
 
 bool wineRunningOn(const std::string &folder)
 {
-    return platform::wine::runningWineServer(folder) != 0;
+    const platform::SourceKind *kind = platform::kindHolding(folder);
+    return kind && kind->inUse(folder);
 }
 
 bool anyWineServerRunning()

@@ -10,6 +10,10 @@
 #include <string>
 #include <vector>
 
+namespace quarnel::platform {
+class SourceKind;
+}
+
 namespace quarnel::prefixes {
 
 enum class RegistryKind
@@ -85,21 +89,32 @@ struct RegistryMatch
 
 // The registry `text` names: an id (`steam:1245620`, `bottles:Gaming`) or an
 // alias, a folder (a path with a '/' or a leading '~'; a Steam prefix's `pfx` or the
-// app's folder above it; a folder found nowhere is Found as kind Folder when
-// it exists), or a name, whole and ignoring ASCII case.
+// app's folder above it; a folder found nowhere, or a file a kind keeps a
+// registry in, is Found as kind Folder when it exists), or a name, whole and
+// ignoring ASCII case.
 RegistryMatch matchRegistry(const std::vector<FoundRegistry> &registries, const std::string &text,
                             const std::string &home);
+
+// Whether `folder` holds a whole registry of any kind: what is listed where it
+// is found (one being made, or damaged, is left out).
+bool holdsRegistry(const std::string &folder);
+
+// The kind of source that opens a registry found: Quarnel's own for its own
+// registry, else the kind of what its folder holds (the default kind, whose
+// opening says what is missing, when it holds nothing any more).
+const platform::SourceKind &sourceKindOf(const FoundRegistry &registry);
 
 // What a chooser shows beside a registry; each costs a few system calls, so
 // they are asked for only for the rows shown.
 struct RegistryFileFacts
 {
-    std::uint64_t bytes = 0;    // of system.reg, userdef.reg and user.reg together
+    std::uint64_t bytes = 0;    // of its files together (system.reg, userdef.reg, user.reg)
     std::int64_t changedAt = 0; // the newest of their changes, seconds since 1970
 };
 RegistryFileFacts registryFileFacts(const std::string &folder);
 
-// Whether a wineserver runs on the prefix in `folder` (it reads /proc).
+// Whether a program that writes its files runs on the registry in `folder`: a
+// wineserver on a Wine prefix (it reads /proc).
 bool wineRunningOn(const std::string &folder);
 // Whether any wineserver runs on this machine, in one look at /proc: when none
 // does, wineRunningOn is false for every folder (and need not look again).

@@ -1,7 +1,7 @@
 #include "prefixes/Settings.h"
 
 #include "prefixes/HomeFiles.h"
-#include "registry/wine/AtomicFile.h"
+#include "registry/source/AtomicFile.h"
 #include "registry/wine/ServerLock.h"
 
 #include <nlohmann/json.hpp>
@@ -94,8 +94,8 @@ bool Settings::save(std::string &error)
         }
         m_keepAside = false;
     }
-    platform::wine::FileId written;
-    return platform::wine::replaceFile(target, m_doc->dump(2) + "\n", true, written, error);
+    platform::FileId written;
+    return platform::replaceFile(target, m_doc->dump(2) + "\n", true, written, error);
 }
 
 const nlohmann::json *Settings::find(const std::string &section, const std::string &key) const

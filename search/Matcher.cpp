@@ -187,6 +187,21 @@ Matcher::~Matcher() = default;
 Matcher::Matcher(Matcher &&) noexcept = default;
 Matcher &Matcher::operator=(Matcher &&) noexcept = default;
 
+std::string Matcher::textEveryHitHolds() const
+{
+    // Numbers and data bytes are found in what a registry file writes as numbers and hex.
+    if (m_number || m_options.binary) return {};
+    switch (m_mode) {
+    case TextMode::Folded:
+    case TextMode::Exact:
+    case TextMode::FoldedWhole:
+    case TextMode::ExactWhole: return asciiLower(m_needle);
+    case TextMode::Never:
+    case TextMode::Pattern: return {};
+    }
+    return {};
+}
+
 bool Matcher::looksAtOtherData(std::uint32_t regType) const
 {
     if (!m_options.data || m_mode == TextMode::Never) return false;

@@ -75,6 +75,12 @@ public:
                (!m_options.changedBefore || lastWriteFileTime < *m_options.changedBefore);
     }
     bool filtersByTime() const { return m_options.changedSince || m_options.changedBefore; }
+    // What every hit holds, ASCII letters in lower case: bytes that each key
+    // path, value name or string datum a hit is found in contains as they are,
+    // so that a registry's files need be read only where they stand
+    // (readRegistryCopy). "" when hits need not hold any (a pattern, a number,
+    // data bytes): a way of matching promises nothing until it says so here.
+    std::string textEveryHitHolds() const;
     bool looksAtKeys() const { return m_options.keys; }
     bool looksAtNames() const { return m_options.names; }
     // Whether data of this registry type can match at all (REG_SZ, REG_EXPAND_SZ and

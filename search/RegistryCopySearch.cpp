@@ -1,24 +1,18 @@
 #include "search/RegistryCopySearch.h"
 
 #include "registry/api/TRegistry.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "search/Matcher.h"
-#include "search/Matching.h"
 
 #include <memory>
 
 bool searchRegistryCopy(const std::string &folder, const Matcher &matcher, const SearchScope &scope,
                         SearchSink &sink, std::string &error, SearchStatistics *statistics)
 {
-    // Only the keys that may hold the text are read, where that finds the same rows:
-    // every hit of a plain text, in any case and as a whole or not, holds the text
-    // folded; a pattern, a number or bytes need not.
-    const SearchOptions &options = matcher.options();
-    const bool textHits = !options.pattern && !options.numbers && !options.binary;
-    const std::string holding = textHits ? asciiLower(matcher.text()) : std::string();
+    // Only the keys that may hold what every hit holds are read, where that finds the same rows.
     std::shared_ptr<quarnel::platform::KeyStore> copy =
-        quarnel::platform::readRegistryCopy(folder, error, holding);
+        quarnel::platform::readRegistryCopy(folder, error, matcher.textEveryHitHolds());
     if (!copy) return false;
     bool walked = true;
     {

@@ -2,8 +2,9 @@
 # Fails when a project include does not name its path from the source root, or when it
 # crosses the layering of the product folders (a folder may include from its own and those listed):
 #   registry/win32/    the Win32-compatible calls and the key store      -> nothing of ours
-#   registry/wine/     a Wine prefix's registry files                    -> registry/win32, registry/source
-#   registry/source/   the registry that is open, change units           -> registry/win32, registry/wine
+#   registry/source/   kinds of registry, sources, the open one, backups -> registry/win32
+#   registry/wine/     a Wine prefix's registry files (two kinds)        -> registry/win32, registry/source
+#   registry/kinds/    the table of every kind, the openings by kind     -> registry/source, registry/wine and below
 #   registry/api/      TRegistry and its compound edits                  -> registry/win32, registry/source
 #   registry/text/     display texts                                     -> registry/api and below
 #   registry/regfile/  registry editor files                             -> registry/text and below
@@ -24,11 +25,12 @@ cd "$root" || exit 2
 
 # The folders a file of each layer may include from, besides its own.
 allowed_from() {
-    local registry="registry/win32 registry/wine registry/source registry/api registry/text registry/regfile registry/undo"
+    local registry="registry/win32 registry/wine registry/source registry/kinds registry/api registry/text registry/regfile registry/undo"
     case "$1" in
     registry/win32) echo "" ;;
+    registry/source) echo "registry/win32" ;;
     registry/wine) echo "registry/win32 registry/source" ;;
-    registry/source) echo "registry/win32 registry/wine" ;;
+    registry/kinds) echo "registry/win32 registry/source registry/wine" ;;
     registry/api) echo "registry/win32 registry/source" ;;
     registry/text) echo "registry/win32 registry/source registry/api" ;;
     registry/regfile) echo "registry/win32 registry/source registry/api registry/text" ;;

@@ -1,6 +1,8 @@
-// What the program calls to work on the real registry of this machine: the
-// registry files of a Wine prefix (or Quarnel's own). No Qt here; the window
-// shows the messages these return.
+// What the program calls to work on the registry that is open, whatever its
+// kind (RegistrySource.h): a Wine prefix's files, Quarnel's own registry, a
+// copy. No Qt here; the window shows the messages these return. The registry
+// chosen by default, or by where it is, is opened through
+// registry/kinds/SourceKinds.h.
 //
 //   at start-up:  auto opened = quarnel::platform::openRegistry(ask);
 //                 (ask: a confirmation box, for changes of a crashed run that
@@ -17,69 +19,25 @@
 //                 then write what the edit may change with writeUndoFile()
 #pragma once
 
+#include "registry/source/RegistrySource.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
-#include <functional>
-#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace quarnel::platform {
 
-class KeyStore;
-
-// Asks the user a yes/no question; true for yes.
-using AskUser = std::function<bool(const std::string &question)>;
-
-struct RegistryOpened
-{
-    enum class Status
-    {
-        Ok,       // open and writable
-        ReadOnly, // loaded, but changes are refused (Wine running, unreadable file...)
-        Failed    // no registry: the calls work on an empty registry in memory
-    } status = Status::Failed;
-    std::string directory;     // the prefix (or Quarnel's own registry directory)
-    bool isWinePrefix = false; // false for Quarnel's own registry
-    std::string message;       // for the user; empty when there is nothing to say
-    // Undo files of undos the last run was ended in the middle of (nothing of
-    // them was applied; `message` names them): offer to apply them again.
-    std::vector<std::string> undosCutShort;
-};
-
-// What a registry is opened for. To read it only (a search, an export, a listing),
-// nothing is written into its folder: no lock, no journal, no file of Wine's; the
-// changes an earlier run journaled are shown, not saved. It opens ReadOnly.
-enum class OpenFor
-{
-    Change,
-    Reading
-};
-
-// Chooses the registry (WINEPREFIX, else ~/.wine, else Quarnel's own in
-// $XDG_DATA_HOME/quarnel/registry), locks it, loads it, applies changes an
-// earlier run journaled, and makes it what the Win32 calls work on. When the
-// files changed on disk after those changes were made, `ask` decides whether
-// they are applied; without it (or on no) they are kept aside, and the message
-// says where.
-RegistryOpened openRegistry(const AskUser &ask = {}, OpenFor purpose = OpenFor::Change);
-// The directory openRegistry() would open now, or "" when it could open none.
-std::string defaultRegistryDirectory();
-// The same for a given directory (tests, tools).
-RegistryOpened openRegistryAt(const std::string &directory, bool isWinePrefix,
+// Closes the open registry, then opens the one of `kind` at `location` (a
+// folder or a file) and makes it what the Win32 calls work on. A registry
+// opened to change it or to read it is locked as its kind needs and shows the
+// changes an earlier run journaled; when the files changed on disk after those
+// were made, `ask` decides whether they are applied (without it, or on no,
+// they are kept aside, and the message says where). A copy is read through
+// the kind's readCopy().
+RegistryOpened openRegistryAt(const SourceKind &kind, const std::string &location,
                               const AskUser &ask = {}, OpenFor purpose = OpenFor::Change);
-
-// Another registry's files read as they stand, for reading only, beside the
-// open one: no lock, no journal, nothing written, a Wine running on it no
-// obstacle; every change is refused. Make it what one thread's calls work on
-// with a ThreadStoreScope (KeyStore.h). Null, with `error`, when its
-// system.reg is missing or a file cannot be read. With `holding` (a search
-// text, lower case), keys a search for it cannot find may be left out where
-// that changes nothing the search finds: it reads a fraction of the keys.
-std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
-                                           std::string_view holding = {});
 
 // Saves changed hives once nothing has changed for `quietMs`. Cheap when there
 // is nothing to do; returns "" or a message for the user.
@@ -101,8 +59,8 @@ std::string takeRegistryNotice();
 // and that nothing was changed; until a backup is made, every change is refused.
 std::string backupBeforeFirstChange();
 
-// <registry directory>/quarnel-backups; without registry files the folder set
-// by setSafetyFolderOverride(), else "".
+// <registry directory>/quarnel-backups ("" for a registry that keeps none, a
+// copy); while no registry is open the folder set by setSafetyFolderOverride().
 std::string safetyFolder();
 
 // Where backups and undo files go while no registry files are open (the
@@ -111,28 +69,6 @@ void setSafetyFolderOverride(const std::string &folder);
 
 // Why the open registry takes no changes, as facts: the window and the command
 // line each say it in their own words.
-struct RegistryRefusal
-{
-    enum class Kind
-    {
-        None,        // it takes changes
-        WineRunning, // a wineserver runs on the prefix: `holder`, `wineTemp`
-        InUse,       // another program holds the registry: `holder`, `holderName`
-        NotLocked,   // the registry could not be locked: `detail` says why
-        // `detail` says all: a file or the journal that cannot be read or written,
-        // another user's folder, Wine started beside us.
-        Other,
-    };
-    Kind kind = Kind::None;
-    std::string directory;
-    int holder = 0;           // the process holding the registry when it was opened
-    std::string holderName;   // its command name, when known
-    bool holderEnded = false; // that process has ended since: opened again, it would take changes
-    std::string wineTemp;     // the TMPDIR "wineserver -k" needs to reach it, or "" for the usual
-    std::string detail;
-
-    bool refuses() const { return kind != Kind::None; }
-};
 RegistryRefusal registryRefusal();
 
 // The backups in safetyFolder(), newest first: each folder, when it was made
@@ -155,7 +91,7 @@ void setBackupsKept(std::size_t keep);
 // The keys in memory are the old ones until reopenRegistry(). Returns "" or a
 // message for the user.
 std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
-// Closes the open registry and opens the same one again (as openRegistryAt).
+// Closes the open registry and opens the same one again, for the same purpose.
 RegistryOpened reopenRegistry(const AskUser &ask = {});
 
 // The open registry's side of ChangeUnit (ChangeUnit.h), which is what callers use.

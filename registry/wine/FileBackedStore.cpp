@@ -1,9 +1,10 @@
 #include "registry/wine/FileBackedStore.h"
 
+#include "registry/source/Backups.h"
+#include "registry/source/RegistryCopy.h"
+#include "registry/source/SafeOpen.h"
 #include "registry/win32/winreg.h"
-#include "registry/wine/Backups.h"
 #include "registry/wine/JournalReplay.h"
-#include "registry/wine/SafeOpen.h"
 #include "registry/wine/WinePrefix.h"
 #include "registry/wine/WineRegParts.h"
 #include "registry/wine/WineRegWriter.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <ctime>
 #if defined(__GLIBC__)
@@ -151,12 +153,6 @@ std::string foreignOwnerMessage(const std::string &directory)
 } // namespace
 
 namespace {
-
-class RefusingHooks final : public StoreHooks
-{
-public:
-    long beforeChange(const RegKey &) override { return ERROR_ACCESS_DENIED; }
-};
 
 char folded(char c)
 {
@@ -314,8 +310,7 @@ bool sectionsHolding(std::string_view text, std::string_view needle, std::string
 std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
                                            std::string_view holding)
 {
-    auto store = std::make_shared<KeyStore>();
-    store->setHooks(std::make_shared<RefusingHooks>());
+    std::shared_ptr<KeyStore> store = RegistryCopy::refusingStore();
     const std::string system = directory + "/" + kHiveFiles[kSystemHive];
     if (!fileIdOf(system).exists) {
         error = system + ": no such file";
@@ -432,6 +427,43 @@ RegistryRefusal FileBackedStore::lockRefusalOf(pid_t holder, const std::string &
     return refusal;
 }
 
+RegistryRefusal FileBackedStore::refusal() const
+{
+    RegistryRefusal refusal;
+    if (!m_readOnly) {
+        refusal.detail = refusalReason();
+        if (!refusal.detail.empty()) refusal.kind = RegistryRefusal::Kind::Other;
+        refusal.directory = m_directory;
+        return refusal;
+    }
+    refusal = m_lockRefusal;
+    refusal.directory = m_directory;
+    switch (refusal.kind) {
+    case RegistryRefusal::Kind::WineRunning:
+        // Asked afresh: the Wine of the opening may be gone, or another one running.
+        if (const pid_t server = runningWineServer(refusal.directory))
+            refusal.holder = server;
+        else
+            refusal.holderEnded = true;
+        break;
+    case RegistryRefusal::Kind::InUse:
+        // A process id taken by another program since counts as ended too.
+        refusal.holderEnded = (::kill(refusal.holder, 0) != 0 && errno == ESRCH) ||
+                              processName(refusal.holder) != refusal.holderName;
+        break;
+    case RegistryRefusal::Kind::None:
+        refusal.kind = RegistryRefusal::Kind::Other;
+        refusal.detail = m_readOnlyMessage.empty() ? "The registry in " + m_directory +
+                                                         " is open read-only; nothing can be "
+                                                         "changed."
+                                                   : m_readOnlyMessage;
+        break;
+    case RegistryRefusal::Kind::NotLocked:
+    case RegistryRefusal::Kind::Other: break;
+    }
+    return refusal;
+}
+
 bool FileBackedStore::createOwnRegistry(std::string &error)
 {
     // The keys a registry needs for the predefined views; the rest grows with use.
@@ -518,9 +550,10 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
     m_readOnly = true;
     m_lockRefusal = {};
     OpenResult result;
-    if (isWinePrefix && !wine::isWinePrefix(directory))
+    const bool holdsFiles = winePrefixAt(directory) != SourceKind::Holding::None;
+    if (isWinePrefix && !holdsFiles)
         return {Status::Failed, directory + " is not a Wine prefix (it has no system.reg).", {}};
-    if (!forReading && !isWinePrefix && !wine::isWinePrefix(directory)) {
+    if (!forReading && !isWinePrefix && !holdsFiles) {
         // Our own directory only; a Wine prefix is never created here.
         // A folder that cannot be made shows as the lock that cannot be taken.
         makeOwnFolders(directory);
@@ -544,9 +577,11 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
         m_readOnly = false;
         for (int i = 0; i < 3; ++i)
             ::unlink((pathOf(i) + kTempSuffix).c_str()); // left by a save that crashed
-        removeLeftovers(safetyFolder());                 // and by a backup that was cut short
+        removeLeftovers(safetyFolder(), kHiveFiles);     // and by a backup that was cut short
         std::string error;
-        if (!isWinePrefix && !wine::isWinePrefix(directory) && !createOwnRegistry(error)) {
+        // Asked again under the lock: another Quarnel may have made it meanwhile.
+        if (!isWinePrefix && winePrefixAt(directory) == SourceKind::Holding::None &&
+            !createOwnRegistry(error)) {
             m_lock.release();
             return {Status::Failed,
                     "Quarnel cannot create its registry in " + directory + ": " + error,
@@ -582,8 +617,8 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
 
     m_store->setHooks(m_hooks);
     const FileId onDisk[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
-    m_covered = !m_readOnly && areSavedFiles(safetyFolder(), onDisk) &&
-                !wine::listBackups(safetyFolder()).empty();
+    m_covered = !m_readOnly && areSavedFiles(safetyFolder(), kHiveFiles, onDisk) &&
+                !listBackups(safetyFolder(), kHiveFiles).empty();
     recover(planRecovery(records, onDisk), confirmRecovery, result.message);
     // A torn last record is a change whose call never returned: nothing to tell.
     if (gaps.damaged)
@@ -599,6 +634,7 @@ FileBackedStore::OpenResult FileBackedStore::open(const std::string &directory, 
             forgetUndoCutShort(safetyFolder(), unit.undoFile, unit.undoFileSize, unit.record);
     }
     result.status = m_readOnly ? Status::ReadOnly : Status::Ok;
+    if (m_readOnly) m_readOnlyMessage = result.message;
     return result;
 }
 
@@ -689,6 +725,11 @@ std::string FileBackedStore::safetyFolder() const
     return m_directory + "/" + kSafetyFolderName;
 }
 
+std::span<const char *const> FileBackedStore::backupFiles() const
+{
+    return kHiveFiles;
+}
+
 bool FileBackedStore::makeBackup()
 {
     // The files as they are on disk now, also when another program rewrote one
@@ -713,7 +754,8 @@ bool FileBackedStore::makeBackup()
         files.push_back({kBackupNoteFile, {}, [note](const ChunkSink &sink) { sink(note); }});
     }
     std::string error;
-    m_backupFolder = wine::makeBackup(safetyFolder(), files, now, m_sync, error, m_backupsKept);
+    m_backupFolder =
+        platform::makeBackup(safetyFolder(), kHiveFiles, files, now, m_sync, error, m_backupsKept);
     if (m_backupFolder.empty())
         m_backupFailure = "Quarnel cannot back up the registry before changing it, so it has "
                           "changed nothing.\n" +
@@ -774,8 +816,8 @@ std::string FileBackedStore::restoreBackup(const std::string &backupFolder, std:
     std::vector<BackupFile> now;
     for (int i = 0; i < 3; ++i)
         if (fileIdOf(pathOf(i)).exists) now.push_back({kHiveFiles[i], pathOf(i), {}});
-    madeBackup =
-        wine::makeBackup(safetyFolder(), now, std::time(nullptr), m_sync, error, m_backupsKept);
+    madeBackup = platform::makeBackup(safetyFolder(), kHiveFiles, now, std::time(nullptr), m_sync,
+                                      error, m_backupsKept);
     if (madeBackup.empty()) return giveUp("Quarnel cannot back up the registry before restoring");
     restore.madeBefore = madeBackup;
     // All of them before any takes its place: a full disk stops the restore here.
@@ -1009,7 +1051,7 @@ std::string FileBackedStore::flush()
         // Should it fail, the next session makes a backup: nothing is lost.
         const FileId saved[3] = {m_hives[0].id, m_hives[1].id, m_hives[2].id};
         std::string ignored;
-        if (m_covered) writeSavedFiles(safetyFolder(), saved, m_sync, ignored);
+        if (m_covered) writeSavedFiles(safetyFolder(), kHiveFiles, saved, m_sync, ignored);
     } else {
         messages += "\nQuarnel keeps your changes in " + m_journal.path() +
                     ", tries to save them again later and otherwise applies them at its next "
@@ -1046,9 +1088,11 @@ std::string FileBackedStore::flushIfIdle(std::chrono::milliseconds quiet)
     return message;
 }
 
-void FileBackedStore::beginUnit(const JournalUnit &unit)
+void FileBackedStore::beginUnit(const std::string &description, const std::string &undoFile,
+                                const std::string &record)
 {
     if (m_unit.depth++ > 0) return;
+    const JournalUnit unit{description, undoFile, record};
     m_unit = OpenUnit{1, unit};
     if (const FileId undo = fileIdOf(unit.undoFile); undo.exists)
         m_unit.unit.undoFileSize = static_cast<int64_t>(undo.size);

@@ -3,13 +3,14 @@
 // made, and a change that cannot be journaled is not made; changed hives are
 // saved when the caller is idle and at close. While open, the registry is
 // locked against Wine and other Quarnels; if it cannot be locked, Wine runs on
-// it, or a file cannot be read, it opens read-only.
+// it, or a file cannot be read, it opens read-only. The source of both kinds of
+// WineKinds.h.
 #pragma once
 
-#include "registry/source/RegistryFiles.h"
+#include "registry/source/AtomicFile.h"
+#include "registry/source/Backups.h"
+#include "registry/source/RegistrySource.h"
 #include "registry/win32/KeyStore.h"
-#include "registry/wine/AtomicFile.h"
-#include "registry/wine/Backups.h"
 #include "registry/wine/Journal.h"
 #include "registry/wine/KeyTrail.h"
 #include "registry/wine/Recovery.h"
@@ -24,7 +25,7 @@
 
 namespace quarnel::platform::wine {
 
-class FileBackedStore
+class FileBackedStore final : public RegistrySource
 {
 public:
     enum class Status
@@ -43,7 +44,7 @@ public:
     };
 
     FileBackedStore();
-    ~FileBackedStore();
+    ~FileBackedStore() override;
     FileBackedStore(const FileBackedStore &) = delete;
     FileBackedStore &operator=(const FileBackedStore &) = delete;
 
@@ -60,19 +61,17 @@ public:
     std::string flush();
     // Saves when something changed and nothing has changed for `quiet`. After a
     // failed save it waits a while before trying again, and repeats no message.
-    std::string flushIfIdle(std::chrono::milliseconds quiet);
+    std::string flushIfIdle(std::chrono::milliseconds quiet) override;
     // Saves, then lets go of the files and the lock.
-    std::string close();
+    std::string close() override;
 
-    std::shared_ptr<KeyStore> store() const { return m_store; }
+    std::shared_ptr<KeyStore> store() const override { return m_store; }
     const std::string &directory() const { return m_directory; }
     bool isReadOnly() const { return m_readOnly; }
-    // Why open() could not lock the registry (Wine on it, another program
-    // holding it); kind None when it could, or when it is read-only for another reason.
-    const RegistryRefusal &lockRefusal() const { return m_lockRefusal; }
-    // Why a store opened writable takes no changes any more (Wine started beside
-    // us, a journal that cannot be trusted), or "" while it takes them.
-    std::string refusalReason() const;
+    // Why it takes no changes: the lock it could not take (who holds it, asked
+    // afresh), or why a store opened writable takes none any more (Wine started
+    // beside us, a journal that cannot be trusted), or why it opened read-only.
+    RegistryRefusal refusal() const override;
     bool hasUnsavedChanges() const;
     // Whether saves wait for the data to reach the disk (on by default).
     void setSyncToDisk(bool sync) { m_sync = sync; }
@@ -83,12 +82,12 @@ public:
     // changes into them, after a backup: the undo files hold those. Returns ""
     // (made now or before, not needed, or nothing can change) or a message for
     // the user. While there is none, every change is refused.
-    std::string backupBeforeFirstChange();
+    std::string backupBeforeFirstChange() override;
     // <directory>/quarnel-backups
-    std::string safetyFolder() const;
+    std::string safetyFolder() const override;
+    std::span<const char *const> backupFiles() const override;
     // How many backups are kept (the newest; kBackupsKept unless set).
-    void setBackupsKept(std::size_t keep) { m_backupsKept = keep; }
-    bool isWinePrefix() const { return m_isWinePrefix; }
+    void setBackupsKept(std::size_t keep) override { m_backupsKept = keep; }
 
     // Puts the registry files of the backup folder `backupFolder` in place of the
     // registry's: first saves every change and backs the registry up as it is
@@ -97,25 +96,26 @@ public:
     // finds the registry as it was or finishes the restore, and says which. The
     // keys in memory stay as they were: close and open the registry afterwards.
     // Returns "" or why nothing (or, rarely, not yet all) was replaced.
-    std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup);
+    std::string restoreBackup(const std::string &backupFolder, std::string &madeBackup) override;
     // The backup made this session, or "".
     const std::string &backupFolder() const { return m_backupFolder; }
 
     // Why a change failed that no caller can explain (the journal could not be
     // written), once: "" afterwards until a change was journaled again.
-    std::string takeNotice();
+    std::string takeNotice() override;
 
     // A compound change (a key tree deleted, a key moved, an undo) as one unit:
     // its records stand between two marks in the journal, so that a start after
     // a crash in its middle applies none of it, and a unit that cannot be
     // journaled whole is taken back whole. Units nest; the outermost one counts.
     // Nothing is saved while a unit is open.
-    void beginUnit(const JournalUnit &unit);
+    void beginUnit(const std::string &description, const std::string &undoFile,
+                   const std::string &record) override;
     // Closes a unit. For the outermost one: `keep` false, or a change of it that
     // could not be journaled, takes back every change it made. Returns false
     // when the unit was (or, nested, will be) taken back; `error` then says why
     // when the registry did (not the caller).
-    bool endUnit(bool keep, std::string &error);
+    bool endUnit(bool keep, std::string &error) override;
 
 private:
     class Hooks;
@@ -144,6 +144,8 @@ private:
     void goReadOnly(const std::string &why, std::string &message);
     bool saveHive(int hive, std::string &error);
     RegistryRefusal lockRefusalOf(pid_t holder, const std::string &error) const;
+    // Why changes are refused by a store opened writable, or "" while it takes them.
+    std::string refusalReason() const;
     bool createOwnRegistry(std::string &error);
     // Whether this session's changes may be made: a backup was made, or the files
     // are as Quarnel last saved its own changes (the newest backup and the undo
@@ -167,7 +169,10 @@ private:
     std::string m_directory;
     Hive m_hives[3];
     ServerLock m_lock;
+    // Why open() could not lock the registry (Wine on it, another program
+    // holding it); kind None when it could, or when it is read-only for another reason.
     RegistryRefusal m_lockRefusal;
+    std::string m_readOnlyMessage; // what the opening said when it opened read-only
     Journal m_journal;
     KeyTrail m_trail;           // the key of each hive's last record
     std::string m_journalError; // set once the journal cannot be trusted with more changes
@@ -201,12 +206,12 @@ private:
 };
 
 // The registry in `directory` as its files stand, in a store of its own that
-// refuses every change: no lock, no journal read or written, nothing saved, a
-// Wine running on it no obstacle. A missing user.reg or userdef.reg leaves its
-// keys empty; null, with `error`, when a file is there but cannot be read.
-// With `holding` (a search text), only the sections of the files that may hold
-// it are read where that is exact (see sectionsHolding): the keys a search for
-// it finds, with their values, and the keys above them.
+// refuses every change (RegistryCopy::refusingStore): no lock, no journal read
+// or written, nothing saved, a Wine running on it no obstacle. A missing user.reg or userdef.reg
+// leaves its keys empty; null, with `error`, when a file is there but cannot be read. With
+// `holding` (a text every hit of a search holds, Matcher::textEveryHitHolds), only the sections of
+// the files that may hold it are read where that is exact (see sectionsHolding): the keys a search
+// finds, with their values, and the keys above them.
 std::shared_ptr<KeyStore> readRegistryCopy(const std::string &directory, std::string &error,
                                            std::string_view holding = {});
 

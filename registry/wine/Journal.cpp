@@ -1,7 +1,7 @@
 #include "registry/wine/Journal.h"
 
+#include "registry/source/SafeOpen.h"
 #include "registry/win32/WideText.h"
-#include "registry/wine/SafeOpen.h"
 
 #include <algorithm>
 #include <array>

@@ -16,7 +16,7 @@
 // never made it (the program was ended in its middle) is not replayed.
 #pragma once
 
-#include "registry/wine/AtomicFile.h"
+#include "registry/source/AtomicFile.h"
 
 #include <cstddef>
 #include <cstdint>

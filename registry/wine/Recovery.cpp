@@ -1,6 +1,6 @@
 #include "registry/wine/Recovery.h"
 
-#include "registry/wine/Backups.h"
+#include "registry/source/Backups.h"
 #include "registry/wine/WinePrefix.h"
 
 #include <cerrno>

@@ -1,6 +1,6 @@
 #include "registry/wine/ServerLock.h"
 
-#include "registry/wine/SafeOpen.h"
+#include "registry/source/SafeOpen.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -7,16 +7,6 @@ namespace quarnel::platform::wine {
 
 namespace {
 
-// Any kind of file: one that is not regular is still the prefix's, and opening
-// it says what is wrong with it instead of taking this for no prefix at all.
-bool isFile(const std::string &path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
-}
-
 std::string env(const char *name)
 {
     const char *v = std::getenv(name);
@@ -25,9 +15,20 @@ std::string env(const char *name)
 
 } // namespace
 
-bool isWinePrefix(const std::string &directory)
+SourceKind::Holding winePrefixAt(const std::string &directory)
 {
-    return isFile(directory + "/system.reg");
+    using Holding = SourceKind::Holding;
+    struct stat st
+    {
+    };
+    if (::stat((directory + "/" + kHiveFiles[kSystemHive]).c_str(), &st) != 0 ||
+        S_ISDIR(st.st_mode))
+        return Holding::None;
+    if (!S_ISREG(st.st_mode)) return Holding::Part;
+    return ::stat((directory + "/" + kHiveFiles[kUserHive]).c_str(), &st) == 0 &&
+                   S_ISREG(st.st_mode)
+               ? Holding::Whole
+               : Holding::Part;
 }
 
 RegistryLocation chooseRegistry()
@@ -37,7 +38,7 @@ RegistryLocation chooseRegistry()
     if (!prefix.empty()) {
         where.directory = prefix;
         where.isWinePrefix = true;
-        if (!isWinePrefix(prefix))
+        if (winePrefixAt(prefix) == SourceKind::Holding::None)
             where.error = "WINEPREFIX is set to " + prefix +
                           ", but that directory is not a Wine prefix (it has no system.reg). "
                           "Create it with \"WINEPREFIX=" +
@@ -47,7 +48,7 @@ RegistryLocation chooseRegistry()
         return where;
     }
     const std::string home = env("HOME");
-    if (!home.empty() && isWinePrefix(home + "/.wine")) {
+    if (!home.empty() && winePrefixAt(home + "/.wine") != SourceKind::Holding::None) {
         where.directory = home + "/.wine";
         where.isWinePrefix = true;
         return where;

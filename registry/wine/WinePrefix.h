@@ -1,6 +1,8 @@
 // Which registry Quarnel works on, and the files that make it up.
 #pragma once
 
+#include "registry/source/RegistrySource.h"
+
 #include <string>
 
 namespace quarnel::platform::wine {
@@ -17,9 +19,11 @@ struct RegistryLocation
 // ~/.local/share/quarnel/registry), which need not exist yet.
 RegistryLocation chooseRegistry();
 
-// Whether `directory` holds a Wine prefix's registry (its system.reg, of any
-// kind but a folder).
-bool isWinePrefix(const std::string &directory);
+// How much of a Wine prefix's registry `directory` holds: Whole when its
+// system.reg and user.reg are regular files; Part when its system.reg is there
+// as anything but a folder (a prefix being made, or a file that opening then
+// says is damaged, rather than taking the prefix for none); else None.
+SourceKind::Holding winePrefixAt(const std::string &directory);
 
 // The file names of the three hives, in the order Quarnel keeps them.
 inline constexpr const char *kHiveFiles[3] = {"system.reg", "userdef.reg", "user.reg"};
@@ -33,7 +37,6 @@ enum HiveIndex
 // Names of our own files inside a registry directory.
 inline constexpr const char *kJournalFile = "quarnel.journal";
 inline constexpr const char *kOwnLockFile = "quarnel.lock";
-inline constexpr const char *kTempSuffix = ".quarnel-tmp";
 // A backup's file written beside the one it is to replace by a restore.
 inline constexpr const char *kRestoreSuffix = ".quarnel-restore";
 

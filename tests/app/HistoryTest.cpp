@@ -4,7 +4,7 @@
 #include "tests/results/BulkEditFixture.h"
 
 #include "app/HistoryWindow.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/undo/UndoFiles.h"
 #include "registry/wine/ServerLock.h"
 #include "tests/wine/WineTestSupport.h"

@@ -30,6 +30,7 @@
 namespace fs = std::filesystem;
 using quarnel::prefixes::FoundRegistry;
 using quarnel::prefixes::RegistryKind;
+using quarnel::prefixes::sourceKindOf;
 
 namespace {
 
@@ -127,7 +128,7 @@ TEST_F(RegistrySwitchTest, SwitchSavesAndReleasesTheFirstAndWorksOnTheSecond)
     TRegForm &form = harness.form();
     const FoundRegistry first = registry("First", 1, "First Game");
     const FoundRegistry second = registry("Second", 3, "Elden Ring");
-    RegistrySession session(first.folder, true);
+    RegistrySession session(sourceKindOf(first), first.folder);
     form.SetRegistrySession(&session, "");
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Quarnel"));
 
@@ -185,7 +186,7 @@ TEST_F(RegistrySwitchTest, ChooserFiltersAndFindsInAllRegistries)
     FoundRegistry broken = registry("Broken", 2, "Broken Game");
     writeFile(broken.folder + "/user.reg", "not a registry file\n");
     // The window holds `one` meanwhile: it is read as its files stand.
-    RegistrySession session(one.folder, true);
+    RegistrySession session(sourceKindOf(one), one.folder);
     form.SetRegistrySession(&session, "");
     const std::string oneUser = readFile(one.folder + "/user.reg");
 

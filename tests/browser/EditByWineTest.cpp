@@ -6,8 +6,8 @@
 #include "tests/browser/EditDialogs.h"
 #include "tests/wine/WineTestSupport.h"
 
+#include "registry/kinds/SourceKinds.h"
 #include "registry/regfile/RegEditFile.h"
-#include "registry/source/RegistryFiles.h"
 
 #include <QAction>
 #include <QMenu>

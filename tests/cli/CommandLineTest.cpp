@@ -2,7 +2,11 @@
 // prefix: its rows against the window's for the same search, its output formats
 // read back, its registry file through Wine's regedit, import, undo, and the
 // bulk edits against what the window leaves.
+#include "cli/CommandLine.h"
+#include "app/RegistrySession.h"
 #include "browser/ValueEditors.h"
+#include "prefixes/ChoosePrefix.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/source/RegistryFiles.h"
 #include "registry/win32/AsciiText.h"
 #include "registry/win32/winreg.h"
@@ -825,6 +829,78 @@ TEST_F(CommandLineTest, PrefixesAreListedNamedByIdOrNameAndSearchedAllAtOnce)
         left.push_back(entry.path().filename().string());
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (Strings{"system.reg", "user.reg", "userdef.reg"}));
+    std::filesystem::remove_all(home);
+}
+
+// What follows --prefix names the same registry for a command and for the window, or
+// the same refusal, told before anything is opened: each row runs through both.
+TEST_F(CommandLineTest, ThePrefixChoiceIsTheSameInBothFaces)
+{
+    REQUIRE_PREFIX();
+    char dir[] = "/tmp/quarnel-cli-choice-XXXXXX";
+    const std::string home = mkdtemp(dir);
+    const std::string bottle = home + "/.local/share/bottles/bottles/Gaming";
+    const std::string begun = home + "/begun", empty = home + "/empty";
+    for (const std::string &folder : {bottle, begun, empty})
+        std::filesystem::create_directories(folder);
+    for (const char *file : {"system.reg", "user.reg", "userdef.reg"})
+        std::filesystem::copy_file(plantedPrefix() + "/" + file, bottle + "/" + file);
+    // A prefix Wine has begun: its system.reg alone opens, HKEY_CURRENT_USER empty.
+    std::filesystem::copy_file(bottle + "/system.reg", begun + "/system.reg");
+    writeFile(bottle + "/bottle.yml", "Name: Gaming Bottle\n");
+    quarnel::prefixes::SearchPlaces places;
+    places.home = home;
+    places.dataHome = home + "/.local/share";
+    places.configHome = home + "/.config";
+    const auto registries = quarnel::prefixes::findRegistries(places);
+
+    const struct
+    {
+        std::string text;
+        std::string folder; // opened; "" when refused with `refusal`
+        std::string refusal;
+    } rows[] = {
+        {"bottles:Gaming", bottle, ""},
+        {"'gaming bottle'", bottle, ""},
+        {quoted(bottle + "/"), bottle, ""},
+        {quoted(begun), begun, ""},
+        {quoted(empty), "", empty + ": not a Wine prefix (it has no system.reg)"},
+        {"/no/such/folder", "", "there is no folder /no/such/folder"},
+        {"Gam", "", "no registry is named \"Gam\"; did you mean one of these?"},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.text);
+        const Ran command = runQuarnel("search " + kNeedle + " --format tsv --prefix " + row.text,
+                                       "/dev/null", home);
+        const std::string unquoted =
+            row.text.front() == '\'' ? row.text.substr(1, row.text.size() - 2) : row.text;
+        const std::string arg = "--prefix=" + unquoted;
+        char *argv[] = {const_cast<char *>("quarnel"), const_cast<char *>(arg.c_str())};
+        std::string windowText;
+        ASSERT_TRUE(quarnel::cli::opensWindowOn(2, argv, windowText));
+        quarnel::prefixes::ChosenRegistry chosen;
+        std::string why;
+        const bool chose =
+            quarnel::prefixes::choosePrefixAmong(registries, windowText, home, chosen, why);
+        if (row.folder.empty()) {
+            EXPECT_FALSE(chose);
+            EXPECT_EQ(command.status, 2);
+            EXPECT_EQ(command.err.rfind("quarnel: " + row.refusal, 0), 0u) << command.err;
+            // The window says it too, before any window opens.
+            const Ran window = runQuarnel("--prefix " + row.text, "/dev/null", home);
+            EXPECT_EQ(window.status, 2);
+            EXPECT_EQ(window.err, command.err);
+            continue;
+        }
+        // The needle is planted in HKEY_CURRENT_USER, which the begun prefix has not.
+        EXPECT_EQ(command.status, row.folder == begun ? 1 : 0) << command.err;
+        ASSERT_TRUE(chose) << why;
+        RegistrySession session(*chosen.kind, chosen.found.folder);
+        EXPECT_EQ(quarnel::platform::registryRefusal().kind,
+                  quarnel::platform::RegistryRefusal::Kind::None);
+        EXPECT_EQ(std::filesystem::canonical(session.directory()),
+                  std::filesystem::canonical(row.folder));
+    }
     std::filesystem::remove_all(home);
 }
 

@@ -3,7 +3,7 @@
 // stand for arrive, of every type, byte for byte.
 #include "tests/results/BulkEditFixture.h"
 
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "results/ExportDialog.h"
 #include "tests/wine/WineTestSupport.h"
 

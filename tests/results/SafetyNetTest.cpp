@@ -3,7 +3,7 @@
 #include "tests/results/BulkEditFixture.h"
 
 #include "app/RegistrySession.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "tests/wine/WineTestSupport.h"
 #include "widgets/TListView.h"

@@ -1,7 +1,7 @@
 // A search of another registry reads only the sections of its files that may
 // hold the text: on a prefix Wine wrote (links, hex data, every root), it finds
 // exactly the rows a search of the whole registry finds.
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "search/Matching.h"
 #include "search/RegistryCopySearch.h"

@@ -1,9 +1,10 @@
 // The safety folder: a backup before the first change of a session, exactly the
 // files as they were; the newest ten kept and nothing else touched; no change
 // without a backup; undo files under free names.
-#include "registry/wine/Backups.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/source/Backups.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
+#include "registry/wine/WinePrefix.h"
 
 #include <gtest/gtest.h>
 
@@ -106,7 +107,7 @@ TEST_F(Backups, TheFirstChangeOfASessionIsPrecededByACopyOfTheFiles)
     const auto made = entries(safety);
     ASSERT_EQ(made.size(), 1u);
     const std::string backup = safety + "/" + *made.begin();
-    EXPECT_TRUE(wine::isBackupFolderName(*made.begin())) << *made.begin();
+    EXPECT_TRUE(isBackupFolderName(*made.begin())) << *made.begin();
     // A file that was not there is not invented.
     EXPECT_EQ(entries(backup), (std::set<std::string>{"system.reg", "user.reg"}));
     EXPECT_EQ(readFile(backup + "/system.reg"), system);
@@ -189,7 +190,7 @@ TEST_F(Backups, PruningKeepsTheNewestTenByTheTimeTheyWereMade)
     writeFile(outside + "/system.reg", "kept");
     ASSERT_EQ(symlink(outside.c_str(), (safety + "/2019-01-01_00-00-00").c_str()), 0);
 
-    wine::pruneBackups(safety, 10);
+    pruneBackups(safety, wine::kHiveFiles, 10);
     std::set<std::string> expected{
         "2020-06-01_00-00-00", "2026-01-09_10-00-00-2", "2026-01-09_10-00-00-10",
         "2025-12-31_23-59-59", "2020-05-01_00-00-00",   "undo",
@@ -204,10 +205,10 @@ TEST_F(Backups, PruningKeepsTheNewestTenByTheTimeTheyWereMade)
     // A backup made in the same second as another takes the next free name, and
     // the one just made stays even when its clock reads earlier than all others.
     std::string error;
-    const std::vector<wine::BackupFile> files{{"system.reg", dir + "/system.reg", {}}};
+    const std::vector<BackupFile> files{{"system.reg", dir + "/system.reg", {}}};
     std::time_t when = 1600000000;
-    const std::string first = wine::makeBackup(safety, files, when, false, error);
-    const std::string second = wine::makeBackup(safety, files, when, false, error);
+    const std::string first = makeBackup(safety, wine::kHiveFiles, files, when, false, error);
+    const std::string second = makeBackup(safety, wine::kHiveFiles, files, when, false, error);
     ASSERT_FALSE(second.empty()) << error;
     EXPECT_EQ(second, first + "-2");
     EXPECT_TRUE(entries(safety).count(second.substr(safety.size() + 1)));
@@ -237,11 +238,11 @@ TEST_F(Backups, NamesAreInUtcAndTwelveBackupsLeaveTheNewestTen)
     // Three hours ahead of UTC for ten runs, then in UTC: names must not jump back.
     TimeZone zone("UTC-3");
     std::string error;
-    const std::vector<wine::BackupFile> files{{"system.reg", dir + "/system.reg", {}}};
+    const std::vector<BackupFile> files{{"system.reg", dir + "/system.reg", {}}};
     std::vector<std::string> made;
     for (int i = 0; i < 12; ++i) {
         if (i == 10) TimeZone::set("UTC");
-        made.push_back(wine::makeBackup(safety, files, 1700000000 + i, false, error));
+        made.push_back(makeBackup(safety, wine::kHiveFiles, files, 1700000000 + i, false, error));
         ASSERT_FALSE(made.back().empty()) << error;
     }
     EXPECT_EQ(made[0], safety + "/2023-11-14_22-13-20");
@@ -256,7 +257,7 @@ TEST_F(Backups, NamesAreInUtcAndTwelveBackupsLeaveTheNewestTen)
 // by another program (also when a session only read them since) get a backup again.
 TEST_F(Backups, SessionsOnFilesAsQuarnelLeftThemMakeNoBackupOfTheirOwn)
 {
-    const auto backups = [this] { return wine::listBackups(safety).size(); };
+    const auto backups = [this] { return listBackups(safety, wine::kHiveFiles).size(); };
     const auto session = [this](const char *value, OpenFor purpose = OpenFor::Change) {
         openRegistryAt(dir, true, {}, purpose);
         EXPECT_EQ(value ? setValue(value) : ERROR_SUCCESS, ERROR_SUCCESS);
@@ -363,8 +364,8 @@ TEST_F(Backups, UndoFilesTakeFreeNamesAndKeepTheirBytes)
                             "W\0",
                             4);
     TimeZone zone("UTC+3");
-    const std::string a = wine::writeUndoFile(safety, "delete", bytes, 1700000000, false, error);
-    const std::string b = wine::writeUndoFile(safety, "delete", bytes, 1700000000, false, error);
+    const std::string a = writeUndoFile(safety, "delete", bytes, 1700000000, false, error);
+    const std::string b = writeUndoFile(safety, "delete", bytes, 1700000000, false, error);
     ASSERT_FALSE(b.empty()) << error;
     // In UTC, so that they sort by time across time zones and daylight saving time.
     EXPECT_EQ(a, safety + "/undo/2023-11-14_22-13-20-delete.reg");

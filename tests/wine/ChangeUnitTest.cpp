@@ -5,7 +5,7 @@
 #include "tests/wine/WineTestSupport.h"
 
 #include "registry/api/TRegistry.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/undo/SafetyNet.h"
 #include "registry/undo/TakeBack.h"
 #include "registry/undo/UndoApply.h"

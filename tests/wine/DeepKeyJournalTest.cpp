@@ -5,7 +5,7 @@
 #include "tests/wine/WineTestSupport.h"
 
 #include "registry/api/TRegistry.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
 
 #include <gtest/gtest.h>

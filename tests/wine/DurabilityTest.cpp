@@ -2,7 +2,7 @@
 // after it, nor during a save, nor when another program changed a file meanwhile.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "registry/win32/RegText.h"
 #include "registry/win32/winreg.h"
@@ -422,7 +422,7 @@ TEST(Durability, JournalOfTheEarlierFormatIsReplayed)
         wine::JournalGaps gaps;
         ASSERT_TRUE(earlierJournal.open(journal, records, gaps, error)) << error;
         ASSERT_TRUE(earlierJournal.append(
-            wine::hiveFileRecord(wine::kUserHive, wine::fileIdOf(prefix + "/user.reg")), error));
+            wine::hiveFileRecord(wine::kUserHive, fileIdOf(prefix + "/user.reg")), error));
         ASSERT_FALSE(earlierJournal.follows(wine::kUserHive));
         wine::JournalRecord r = records.empty() ? wine::JournalRecord{} : records[0];
         r.op = wine::JournalRecord::ValueDeleted;

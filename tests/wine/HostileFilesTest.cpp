@@ -4,7 +4,7 @@
 // reported done that is not on disk.
 #include "tests/wine/WineTestSupport.h"
 
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
 #include "registry/wine/Journal.h"
 #include "registry/wine/ServerLock.h"

@@ -4,7 +4,7 @@
 #include "tests/wine/WineTestSupport.h"
 
 #include "registry/api/TRegistry.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/undo/UndoApply.h"
 #include "registry/undo/UndoCapture.h"
 #include "registry/win32/KeyStore.h"

@@ -4,7 +4,7 @@
 #include "tests/support/SmallStack.h"
 
 #include "registry/api/TRegistry.h"
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/winreg.h"
 #include "registry/wine/ServerLock.h"
 #include "registry/wine/WinePrefix.h"

@@ -5,7 +5,7 @@
 #include "tools/generator/TextDumpSink.h"
 #include "tools/generator/Win32RegistrySink.h"
 
-#include "registry/source/RegistryFiles.h"
+#include "registry/kinds/SourceKinds.h"
 #include "registry/win32/KeyStore.h"
 #include "registry/win32/winreg.h"
 

@@ -10,7 +10,10 @@
 #include <string>
 #include <string_view>
 
-namespace quarnel::platform::wine {
+namespace quarnel::platform {
+
+// The temporary file beside the one replaceFile() replaces.
+inline constexpr const char *kTempSuffix = ".quarnel-tmp";
 
 struct FileId
 {
@@ -80,4 +83,4 @@ bool replaceFile(const std::string &path, const std::function<void(const ChunkSi
                  bool syncToDisk, FileId &written, std::string &error,
                  const std::function<void(const FileId &)> &beforeRename = {});
 
-} // namespace quarnel::platform::wine
+} // namespace quarnel::platform

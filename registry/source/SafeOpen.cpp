@@ -1,4 +1,4 @@
-#include "registry/wine/SafeOpen.h"
+#include "registry/source/SafeOpen.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quarnel::platform::wine {
+namespace quarnel::platform {
 
 namespace {
 
@@ -90,4 +90,4 @@ int openForWriting(const std::string &path, int flags, mode_t mode, std::string 
     return fd;
 }
 
-} // namespace quarnel::platform::wine
+} // namespace quarnel::platform

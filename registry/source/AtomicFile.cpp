@@ -1,7 +1,6 @@
-#include "registry/wine/AtomicFile.h"
+#include "registry/source/AtomicFile.h"
 
-#include "registry/wine/SafeOpen.h"
-#include "registry/wine/WinePrefix.h"
+#include "registry/source/SafeOpen.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quarnel::platform::wine {
+namespace quarnel::platform {
 
 namespace {
 
@@ -181,4 +180,4 @@ bool replaceFile(const std::string &path, const std::function<void(const ChunkSi
     return true;
 }
 
-} // namespace quarnel::platform::wine
+} // namespace quarnel::platform

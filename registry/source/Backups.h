@@ -1,26 +1,33 @@
 // The safety folder beside the registry files (quarnel-backups/): a copy of the
 // registry made before the first change of a session, one folder per backup
 // named after its time in UTC (YYYY-MM-DD_HH-MM-SS), the newest ten kept; and
-// undo/, the files that give back single edits. Nothing here follows a symbolic
-// link or replaces a file it did not make.
+// undo/, the files that give back single edits. Every kind of registry keeps
+// one; each names the files its registry is kept in (`RegistryFileNames`), and
+// only those (and our note) are taken for a backup's. Nothing here follows a
+// symbolic link or replaces a file it did not make.
 #pragma once
 
-#include "registry/wine/AtomicFile.h"
+#include "registry/source/AtomicFile.h"
 
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace quarnel::platform::wine {
+namespace quarnel::platform {
 
 inline constexpr const char *kSafetyFolderName = "quarnel-backups";
 inline constexpr const char *kUndoFolderName = "undo";
 inline constexpr std::size_t kBackupsKept = 10;
 // What a backup holds when that needs saying (beside the registry files).
 inline constexpr const char *kBackupNoteFile = "README.txt";
+
+// The names of the files a registry is kept in (Wine's system.reg, user.reg,
+// userdef.reg): what a backup of it holds.
+using RegistryFileNames = std::span<const char *const>;
 
 // One file of a backup.
 struct BackupFile
@@ -41,11 +48,11 @@ bool isBackupFolderName(std::string_view name);
 // Writes the files into a hidden folder inside `safetyFolder` (made when
 // missing) and renames that into place under the time stamp, with a suffix when
 // the name is taken, so that a backup cut short never looks complete. Then
-// removes backups beyond the newest `keep`, this one among them. Returns
-// the folder made, or "" with `error` saying what failed where.
-std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
-                       std::time_t when, bool syncToDisk, std::string &error,
-                       std::size_t keep = kBackupsKept);
+// removes backups of `names` beyond the newest `keep`, this one among them.
+// Returns the folder made, or "" with `error` saying what failed where.
+std::string makeBackup(const std::string &safetyFolder, RegistryFileNames names,
+                       const std::vector<BackupFile> &files, std::time_t when, bool syncToDisk,
+                       std::string &error, std::size_t keep = kBackupsKept);
 
 // A backup folder: its name, when it was made (its modification time) and the
 // bytes of the registry files in it.
@@ -56,7 +63,7 @@ struct BackupFolder
     std::uintmax_t bytes = 0;
 };
 // The backups in `safetyFolder`, newest first, as pruneBackups judges them.
-std::vector<BackupFolder> listBackups(const std::string &safetyFolder);
+std::vector<BackupFolder> listBackups(const std::string &safetyFolder, RegistryFileNames names);
 
 // Removes the backup folders older than the newest `keep`, `spare` always
 // counted among those kept: only the registry files in them (and our note),
@@ -64,19 +71,21 @@ std::vector<BackupFolder> listBackups(const std::string &safetyFolder);
 // time each folder was made (its modification time), not by its name: older
 // runs named them in local time. A folder without registry files is no backup
 // and is left alone. Leftovers of backups cut short go too.
-void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare = {});
+void pruneBackups(const std::string &safetyFolder, RegistryFileNames names, std::size_t keep,
+                  const std::string &spare = {});
 
 // The identities of the registry files as Quarnel last saved its own changes into
 // them, kept in the safety folder: while the files are still those, the newest
 // backup and the undo files written since hold every change, and a session needs
 // no backup of its own.
-bool writeSavedFiles(const std::string &safetyFolder, const FileId files[3], bool syncToDisk,
-                     std::string &error);
-bool areSavedFiles(const std::string &safetyFolder, const FileId files[3]);
+// `files` holds the identity of each of `names`.
+bool writeSavedFiles(const std::string &safetyFolder, RegistryFileNames names, const FileId *files,
+                     bool syncToDisk, std::string &error);
+bool areSavedFiles(const std::string &safetyFolder, RegistryFileNames names, const FileId *files);
 
 // Removes what a backup or an undo file cut short by a kill left behind
 // (".partial-*"), and nothing else.
-void removeLeftovers(const std::string &safetyFolder);
+void removeLeftovers(const std::string &safetyFolder, RegistryFileNames names);
 
 // An undo that was cut short changed nothing: the undo file it took back goes
 // back to `sizeBefore` bytes (what was appended since, its mark, goes; its time
@@ -91,4 +100,4 @@ std::string writeUndoFile(const std::string &safetyFolder, const std::string &ki
                           std::string_view bytes, std::time_t when, bool syncToDisk,
                           std::string &error);
 
-} // namespace quarnel::platform::wine
+} // namespace quarnel::platform

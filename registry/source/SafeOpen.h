@@ -8,7 +8,7 @@
 #include <string>
 #include <sys/types.h>
 
-namespace quarnel::platform::wine {
+namespace quarnel::platform {
 
 // More than any registry file or journal holds; a bigger file is refused unread.
 inline constexpr std::size_t kMaxFileBytes = std::size_t(1) << 30;
@@ -24,4 +24,4 @@ int openForReading(const std::string &path, bool followLink, std::string &error)
 // descriptor, or -1 with `error` saying what is wrong.
 int openForWriting(const std::string &path, int flags, mode_t mode, std::string &error);
 
-} // namespace quarnel::platform::wine
+} // namespace quarnel::platform

@@ -1,7 +1,6 @@
-#include "registry/wine/Backups.h"
+#include "registry/source/Backups.h"
 
-#include "registry/wine/SafeOpen.h"
-#include "registry/wine/WinePrefix.h"
+#include "registry/source/SafeOpen.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,7 +13,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace quarnel::platform::wine {
+namespace quarnel::platform {
 
 namespace {
 
@@ -138,7 +137,7 @@ std::string renameFree(const std::string &from, const std::string &base,
 
 // The registry files of one backup folder (and our note), and the folder when
 // that empties it.
-void removeBackupFolder(int safetyFd, const std::string &name)
+void removeBackupFolder(int safetyFd, const std::string &name, RegistryFileNames names)
 {
     const int fd =
         ::openat(safetyFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -150,16 +149,16 @@ void removeBackupFolder(int safetyFd, const std::string &name)
         if (::fstatat(fd, file, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
             ::unlinkat(fd, file, 0);
     };
-    for (const char *file : kHiveFiles)
+    for (const char *file : names)
         remove(file);
     remove(kBackupNoteFile);
     ::close(fd);
     ::unlinkat(safetyFd, name.c_str(), AT_REMOVEDIR); // fails when anything else is in it
 }
 
-bool holdsRegistryFile(int safetyFd, const std::string &name)
+bool holdsRegistryFile(int safetyFd, const std::string &name, RegistryFileNames names)
 {
-    return std::any_of(std::begin(kHiveFiles), std::end(kHiveFiles), [&](const char *file) {
+    return std::any_of(names.begin(), names.end(), [&](const char *file) {
         struct stat st
         {
         };
@@ -253,8 +252,9 @@ bool isBackupFolderName(std::string_view name)
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
 }
 
-std::string makeBackup(const std::string &safetyFolder, const std::vector<BackupFile> &files,
-                       std::time_t when, bool syncToDisk, std::string &error, std::size_t keep)
+std::string makeBackup(const std::string &safetyFolder, RegistryFileNames names,
+                       const std::vector<BackupFile> &files, std::time_t when, bool syncToDisk,
+                       std::string &error, std::size_t keep)
 {
     if (!ensureFolder(safetyFolder, error)) return {};
     const std::string stamp = timeStamp(when);
@@ -281,14 +281,14 @@ std::string makeBackup(const std::string &safetyFolder, const std::vector<Backup
         return {};
     }
     if (syncToDisk) syncFolder(safetyFolder);
-    pruneBackups(safetyFolder, keep, made.substr(safetyFolder.size() + 1));
+    pruneBackups(safetyFolder, names, keep, made.substr(safetyFolder.size() + 1));
     return made;
 }
 
 namespace {
 
 // The backup folders in the safety folder, newest first, with what they hold.
-std::vector<BackupFolder> scanBackups(int safetyFd)
+std::vector<BackupFolder> scanBackups(int safetyFd, RegistryFileNames names)
 {
     DIR *dir = ::fdopendir(::dup(safetyFd));
     std::vector<Backup> backups;
@@ -301,7 +301,7 @@ std::vector<BackupFolder> scanBackups(int safetyFd)
         };
         if (isBackupFolderName(name) &&
             ::fstatat(safetyFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISDIR(st.st_mode) && holdsRegistryFile(safetyFd, name))
+            S_ISDIR(st.st_mode) && holdsRegistryFile(safetyFd, name, names))
             backups.push_back({name, st.st_mtim});
     }
     if (dir) ::closedir(dir);
@@ -309,7 +309,7 @@ std::vector<BackupFolder> scanBackups(int safetyFd)
     std::vector<BackupFolder> folders;
     for (const Backup &backup : backups) {
         BackupFolder folder{backup.name, backup.made.tv_sec, 0};
-        for (const char *file : kHiveFiles) {
+        for (const char *file : names) {
             struct stat st
             {
             };
@@ -325,35 +325,37 @@ std::vector<BackupFolder> scanBackups(int safetyFd)
 
 } // namespace
 
-std::vector<BackupFolder> listBackups(const std::string &safetyFolder)
+std::vector<BackupFolder> listBackups(const std::string &safetyFolder, RegistryFileNames names)
 {
     const int safetyFd =
         ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (safetyFd < 0) return {};
-    std::vector<BackupFolder> folders = scanBackups(safetyFd);
+    std::vector<BackupFolder> folders = scanBackups(safetyFd, names);
     ::close(safetyFd);
     return folders;
 }
 
-void pruneBackups(const std::string &safetyFolder, std::size_t keep, const std::string &spare)
+void pruneBackups(const std::string &safetyFolder, RegistryFileNames names, std::size_t keep,
+                  const std::string &spare)
 {
     const int safetyFd =
         ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (safetyFd < 0) return;
     std::size_t kept = spare.empty() ? 0 : 1;
-    for (const BackupFolder &backup : scanBackups(safetyFd))
-        if (backup.name != spare && kept++ >= keep) removeBackupFolder(safetyFd, backup.name);
+    for (const BackupFolder &backup : scanBackups(safetyFd, names))
+        if (backup.name != spare && kept++ >= keep)
+            removeBackupFolder(safetyFd, backup.name, names);
     ::close(safetyFd);
-    removeLeftovers(safetyFolder);
+    removeLeftovers(safetyFolder, names);
 }
 
-void removeLeftovers(const std::string &safetyFolder)
+void removeLeftovers(const std::string &safetyFolder, RegistryFileNames names)
 {
     const int safetyFd =
         ::open(safetyFolder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (safetyFd < 0) return;
     for (const std::string &name : partials(safetyFd, S_IFDIR))
-        removeBackupFolder(safetyFd, name);
+        removeBackupFolder(safetyFd, name, names);
     const int undoFd =
         ::openat(safetyFd, kUndoFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (undoFd >= 0) {
@@ -368,12 +370,12 @@ namespace {
 
 constexpr const char *kSavedFilesName = ".saved-files";
 
-std::string savedFilesText(const FileId files[3])
+std::string savedFilesText(RegistryFileNames names, const FileId *files)
 {
     std::string text;
-    for (int i = 0; i < 3; ++i) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
         const FileId &id = files[i];
-        text += std::string(kHiveFiles[i]) + " " + (id.exists ? "1" : "0");
+        text += std::string(names[i]) + " " + (id.exists ? "1" : "0");
         for (uint64_t v : {id.device, id.inode, id.size, static_cast<uint64_t>(id.mtimeSec),
                            static_cast<uint64_t>(id.mtimeNsec)})
             text += " " + std::to_string(v);
@@ -384,16 +386,16 @@ std::string savedFilesText(const FileId files[3])
 
 } // namespace
 
-bool writeSavedFiles(const std::string &safetyFolder, const FileId files[3], bool syncToDisk,
-                     std::string &error)
+bool writeSavedFiles(const std::string &safetyFolder, RegistryFileNames names, const FileId *files,
+                     bool syncToDisk, std::string &error)
 {
     FileId written;
     return ensureFolder(safetyFolder, error) &&
-           replaceFile(safetyFolder + "/" + kSavedFilesName, savedFilesText(files), syncToDisk,
-                       written, error);
+           replaceFile(safetyFolder + "/" + kSavedFilesName, savedFilesText(names, files),
+                       syncToDisk, written, error);
 }
 
-bool areSavedFiles(const std::string &safetyFolder, const FileId files[3])
+bool areSavedFiles(const std::string &safetyFolder, RegistryFileNames names, const FileId *files)
 {
     std::string error;
     const std::string path = safetyFolder + "/" + kSavedFilesName;
@@ -402,7 +404,7 @@ bool areSavedFiles(const std::string &safetyFolder, const FileId files[3])
     FileContent content;
     const bool read = content.readFrom(fd, path, error);
     ::close(fd);
-    return read && content.text() == savedFilesText(files);
+    return read && content.text() == savedFilesText(names, files);
 }
 
 void forgetUndoCutShort(const std::string &safetyFolder, const std::string &undoFile,
@@ -467,4 +469,4 @@ std::string writeUndoFile(const std::string &safetyFolder, const std::string &ki
     return made;
 }
 
-} // namespace quarnel::platform::wine
+} // namespace quarnel::platform
